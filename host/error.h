@@ -13,14 +13,16 @@ namespace velorin {
 // mismatch 13, ...). It is caught in exactly one place per edge: a command's trap,
 // the COM boundary, and toolkit event slots.
 class Error : public std::runtime_error {
-public:
+  public:
     Error(std::int32_t number, std::string description)
-        : std::runtime_error(description), m_number(number), m_description(std::move(description)) {}
+        : std::runtime_error(description),
+          m_number(number),
+          m_description(std::move(description)) {}
 
     std::int32_t Number() const noexcept { return m_number; }
     const std::string& Description() const noexcept { return m_description; }
 
-private:
+  private:
     std::int32_t m_number;
     std::string m_description;
 };

@@ -1,0 +1,143 @@
+#include "host/field_value.h"
+
+#include <array>
+#include <charconv>
+#include <cmath>
+#include <cstdio>
+#include <type_traits>
+
+namespace velorin::host {
+
+namespace {
+
+template <class T>
+std::string IntegerText(T v) {
+    std::array<char, 24> buf{};
+    auto [end, ec] = std::to_chars(buf.data(), buf.data() + buf.size(), v);
+    return std::string(buf.data(), end);
+}
+
+std::string FloatText(float v) {
+    std::array<char, 32> buf{};
+    auto [end, ec] = std::to_chars(buf.data(), buf.data() + buf.size(), v);
+    return std::string(buf.data(), end);
+}
+
+// Civil date from days since 1970-01-01 (Howard Hinnant's algorithm).
+void CivilFromDays(std::int64_t z, int& y, int& m, int& d) {
+    z += 719468;
+    const std::int64_t era = (z >= 0 ? z : z - 146096) / 146097;
+    const auto doe = static_cast<unsigned>(z - era * 146097);
+    const unsigned yoe = (doe - doe / 1460 + doe / 36524 - doe / 146096) / 365;
+    const unsigned doy = doe - (365 * yoe + yoe / 4 - yoe / 100);
+    const unsigned mp = (5 * doy + 2) / 153;
+    d = static_cast<int>(doy - (153 * mp + 2) / 5 + 1);
+    m = static_cast<int>(mp < 10 ? mp + 3 : mp - 9);
+    y = static_cast<int>(static_cast<std::int64_t>(yoe) + era * 400 + (m <= 2 ? 1 : 0));
+}
+
+std::int64_t DaysFromCivil(int y, int m, int d) {
+    y -= m <= 2 ? 1 : 0;
+    const std::int64_t era = (y >= 0 ? y : y - 399) / 400;
+    const auto yoe = static_cast<unsigned>(y - era * 400);
+    const unsigned doy =
+        (153 * static_cast<unsigned>(m > 2 ? m - 3 : m + 9) + 2) / 5 + static_cast<unsigned>(d) - 1;
+    const unsigned doe = yoe * 365 + yoe / 4 - yoe / 100 + doy;
+    return era * 146097 + static_cast<std::int64_t>(doe) - 719468;
+}
+
+// Days between 1899-12-30 and 1970-01-01.
+constexpr std::int64_t kEpochShift = 25569;
+
+std::string DateText(Date date) {
+    if (!std::isfinite(date.days)) return FormatDouble(date.days);
+    // Round to whole seconds first so that 23:59:59.7 becomes the next midnight.
+    const double totalSeconds = std::round(date.days * 86400.0);
+    if (std::fabs(totalSeconds) > 1e15) return FormatDouble(date.days);
+    const auto secs = static_cast<std::int64_t>(totalSeconds);
+    std::int64_t dayNumber = secs / 86400;
+    std::int64_t secOfDay = secs % 86400;
+    if (secOfDay < 0) {
+        secOfDay += 86400;
+        --dayNumber;
+    }
+    int y = 0, m = 0, d = 0;
+    CivilFromDays(dayNumber - kEpochShift, y, m, d);
+    std::array<char, 48> buf{};
+    int n = 0;
+    if (secOfDay == 0) {
+        n = std::snprintf(buf.data(), buf.size(), "%04d-%02d-%02d", y, m, d);
+    } else {
+        n = std::snprintf(buf.data(), buf.size(), "%04d-%02d-%02d %02d:%02d:%02d", y, m, d,
+                          static_cast<int>(secOfDay / 3600), static_cast<int>(secOfDay / 60 % 60),
+                          static_cast<int>(secOfDay % 60));
+    }
+    return std::string(buf.data(), static_cast<std::size_t>(n > 0 ? n : 0));
+}
+
+}  // namespace
+
+std::string FormatDouble(double value) {
+    std::array<char, 40> buf{};
+    auto [end, ec] =
+        std::to_chars(buf.data(), buf.data() + buf.size(), value, std::chars_format::general, 15);
+    return std::string(buf.data(), end);
+}
+
+Date MakeDate(int year, int month, int day, int hour, int minute, int second) {
+    const auto days = DaysFromCivil(year, month, day) + kEpochShift;
+    return Date{static_cast<double>(days) + (hour * 3600.0 + minute * 60.0 + second) / 86400.0};
+}
+
+bool FieldValue::IsNumber() const noexcept {
+    return std::visit(
+        [](const auto& v) {
+            using T = std::decay_t<decltype(v)>;
+            return std::is_same_v<T, std::int16_t> || std::is_same_v<T, std::int32_t> ||
+                   std::is_same_v<T, std::int64_t> || std::is_same_v<T, float> ||
+                   std::is_same_v<T, double> || std::is_same_v<T, ObjectId>;
+        },
+        m_value);
+}
+
+double FieldValue::AsDouble() const noexcept {
+    return std::visit(
+        [](const auto& v) -> double {
+            using T = std::decay_t<decltype(v)>;
+            if constexpr (std::is_same_v<T, ObjectId>) {
+                return v.value;
+            } else if constexpr (std::is_arithmetic_v<T> && !std::is_same_v<T, bool>) {
+                return static_cast<double>(v);
+            } else {
+                return 0.0;
+            }
+        },
+        m_value);
+}
+
+std::string ToText(const FieldValue& value) {
+    return std::visit(
+        [](const auto& v) -> std::string {
+            using T = std::decay_t<decltype(v)>;
+            if constexpr (std::is_same_v<T, std::monostate>) {
+                return {};
+            } else if constexpr (std::is_same_v<T, std::string>) {
+                return v;
+            } else if constexpr (std::is_same_v<T, bool>) {
+                return v ? "True" : "False";
+            } else if constexpr (std::is_same_v<T, float>) {
+                return FloatText(v);
+            } else if constexpr (std::is_same_v<T, double>) {
+                return FormatDouble(v);
+            } else if constexpr (std::is_same_v<T, Date>) {
+                return DateText(v);
+            } else if constexpr (std::is_same_v<T, ObjectId>) {
+                return IntegerText(v.value);
+            } else {
+                return IntegerText(v);
+            }
+        },
+        value.Get());
+}
+
+}  // namespace velorin::host
