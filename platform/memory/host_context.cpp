@@ -1,0 +1,38 @@
+#include "platform/memory/host_context.h"
+
+#include <algorithm>
+
+#include "host/error.h"
+
+namespace velorin::memory {
+
+void FaultInjector::FailAt(std::string member, int nth, std::int32_t code,
+                           std::string description) {
+    m_rules.push_back(Rule{std::move(member), nth, code, std::move(description)});
+}
+
+void FaultInjector::Clear() { m_rules.clear(); }
+
+void FaultInjector::Enter(std::string_view member) {
+    ++m_total;
+    auto it = m_counts.find(member);
+    if (it == m_counts.end()) {
+        it = m_counts.emplace(std::string(member), 0).first;
+    }
+    ++it->second;
+    for (auto rule = m_rules.begin(); rule != m_rules.end(); ++rule) {
+        if (!rule->member.empty() && rule->member != member) continue;
+        if (--rule->remaining > 0) continue;
+        Error error(rule->code, rule->description);
+        m_rules.erase(rule);
+        throw error;
+    }
+}
+
+int FaultInjector::CallCount(std::string_view member) const {
+    if (member.empty()) return m_total;
+    auto it = m_counts.find(member);
+    return it == m_counts.end() ? 0 : it->second;
+}
+
+}  // namespace velorin::memory

@@ -1,0 +1,89 @@
+#pragma once
+
+#include <cstdint>
+#include <functional>
+#include <map>
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace velorin::memory {
+
+// Makes chosen host calls fail, so tests can show that every failure of the host
+// ends a run the same way. Each member of a reference-host object announces
+// itself with Enter("IInterface::Member") before it does anything; a rule that
+// matches raises velorin::Error(code, description) there, and the call changes
+// nothing.
+class FaultInjector {
+  public:
+    // Fails the nth call (1-based, counted from now) of the member, or of any
+    // member when member is empty. Each rule fires once.
+    void FailAt(std::string member, int nth, std::int32_t code, std::string description);
+    void Clear();
+    // Counts the call and raises when a rule fires.
+    void Enter(std::string_view member);
+    // Calls of the member since construction (an empty name counts every call).
+    int CallCount(std::string_view member) const;
+
+  private:
+    struct Rule {
+        std::string member;
+        int remaining;
+        std::int32_t code;
+        std::string description;
+    };
+    std::vector<Rule> m_rules;
+    std::map<std::string, int, std::less<>> m_counts;
+    int m_total = 0;
+};
+
+// One drawing call made on the screen display by the extension (not the map's
+// own redraw).
+struct DrawRecord {
+    std::string operation;      // "DrawPoint", "DrawMultipoint", "DrawPolyline", "DrawPolygon"
+    std::int32_t geometryType;  // esriGeometryType of the geometry drawn
+    std::string symbolKind;     // "SimpleMarker", "SimpleLine", "SimpleFill", or another kind
+    std::int32_t rgb;           // symbol colour as 0x00BBGGRR, -1 when it has none
+    std::int32_t rop2;          // raster operation of the symbol
+    double size;                // marker size or line width in points; 0 for fills
+};
+
+struct ExtentRecord {
+    double xMin, yMin, xMax, yMax;  // as requested by the caller, before fitting
+};
+
+struct ProgressRecord {
+    std::string event;  // "Show", "Hide", "Step", "Message", "Range", "Position"
+    std::int32_t position;
+    std::string message;
+};
+
+// What the extension did to the host, in order, for tests and batch runs.
+struct HostRecord {
+    std::vector<ExtentRecord> extents;
+    std::vector<std::string> statusTexts;  // pane 0 texts as set, including ""
+    std::vector<ProgressRecord> progress;
+    std::vector<DrawRecord> draws;
+    int startDrawings = 0;
+    int finishDrawings = 0;
+    int redraws = 0;          // full map redraws (Refresh, or invalidation then pumping)
+    int contentsUpdates = 0;  // UpdateContents calls
+    void Clear() { *this = HostRecord{}; }
+};
+
+// Observers the application wires up: the toolkit tells whether Esc was pressed
+// (each press answered true once), and hears status texts and screen updates.
+struct HostHooks {
+    std::function<bool()> takeEscPress;                   // empty: Esc is never pressed
+    std::function<void(std::string_view)> statusChanged;  // pane 0 text set
+    std::function<void()> screenChanged;                  // pixels changed (draw or redraw)
+};
+
+// Shared by every object of one reference host.
+struct HostContext {
+    FaultInjector faults;
+    HostRecord record;
+    HostHooks hooks;
+};
+
+}  // namespace velorin::memory
