@@ -14,6 +14,7 @@ void FaultInjector::FailAt(std::string member, int nth, std::int32_t code,
 void FaultInjector::Clear() { m_rules.clear(); }
 
 void FaultInjector::Enter(std::string_view member) {
+    if (m_quiet > 0) return;
     ++m_total;
     auto it = m_counts.find(member);
     if (it == m_counts.end()) {

@@ -25,6 +25,22 @@ class FaultInjector {
     // Calls of the member since construction (an empty name counts every call).
     int CallCount(std::string_view member) const;
 
+    // While a scope lives, Enter neither counts nor fires: the host's own work (a
+    // map redraw reading layers, features and symbols) is not the extension
+    // calling, and must not shift the count a test aims its rule at.
+    class QuietScope {
+      public:
+        explicit QuietScope(FaultInjector& faults) : m_faults(faults) { ++m_faults.m_quiet; }
+        ~QuietScope() { --m_faults.m_quiet; }
+        QuietScope(const QuietScope&) = delete;
+        QuietScope& operator=(const QuietScope&) = delete;
+        QuietScope(QuietScope&&) = delete;
+        QuietScope& operator=(QuietScope&&) = delete;
+
+      private:
+        FaultInjector& m_faults;
+    };
+
   private:
     struct Rule {
         std::string member;
@@ -35,6 +51,7 @@ class FaultInjector {
     std::vector<Rule> m_rules;
     std::map<std::string, int, std::less<>> m_counts;
     int m_total = 0;
+    int m_quiet = 0;
 };
 
 // One drawing call made on the screen display by the extension (not the map's
@@ -77,6 +94,7 @@ struct HostHooks {
     std::function<bool()> takeEscPress;                   // empty: Esc is never pressed
     std::function<void(std::string_view)> statusChanged;  // pane 0 text set
     std::function<void()> screenChanged;                  // pixels changed (draw or redraw)
+    std::function<void()> progressChanged;                // progress bar shown, moved or hidden
 };
 
 // Shared by every object of one reference host.
