@@ -15,9 +15,10 @@ class Window;
 // long as its window and keeps its identity across unloading (unloading returns
 // its state to the layout row, in place), so references to it stay valid.
 //
-// Reading never loads the window; every setter first loads it, as touching a
-// control of an unloaded window does. Each change is reported to the window's
-// observer. Positions are in twips, relative to the container.
+// Reading never loads the window; every change first loads it, as touching a
+// control of an unloaded window does (setting a handler is no touch). Each
+// change is reported to the window's observer. Positions are in twips, relative
+// to the container.
 class Control {
   public:
     Control(Window& window, const ControlLayout& layout);

@@ -1,5 +1,6 @@
 #include "ui/text_box.h"
 
+#include <algorithm>
 #include <utility>
 
 #include "ui/runtime_error.h"
@@ -8,7 +9,30 @@ namespace velorin::ui {
 
 namespace {
 
-bool IsContinuationByte(char c) { return (static_cast<unsigned char>(c) & 0xC0U) == 0x80U; }
+bool IsContinuationByte(unsigned char byte) { return (byte & 0xC0U) == 0x80U; }
+
+// The length in bytes of the character starting at `position`: a well-formed
+// sequence of up to four bytes, or one byte for anything malformed.
+std::size_t CharacterLength(const std::string& text, std::size_t position) {
+    const auto lead = static_cast<unsigned char>(text[position]);
+    std::size_t length = 1;
+    if (lead >= 0xF0U && lead <= 0xF4U) {
+        length = 4;
+    } else if (lead >= 0xE0U) {
+        length = lead <= 0xEFU ? 3 : 1;
+    } else if (lead >= 0xC2U) {
+        length = 2;
+    }
+    if (position + length > text.size()) {
+        return 1;
+    }
+    for (std::size_t i = 1; i < length; ++i) {
+        if (!IsContinuationByte(static_cast<unsigned char>(text[position + i]))) {
+            return 1;
+        }
+    }
+    return length;
+}
 
 }  // namespace
 
@@ -16,17 +40,12 @@ std::string KeepFirstCharacters(std::string text, std::int32_t maxCharacters) {
     if (maxCharacters <= 0) {
         return text;
     }
-    std::int32_t characters = 0;
-    for (std::size_t i = 0; i < text.size(); ++i) {
-        if (IsContinuationByte(text[i])) {
-            continue;
-        }
-        if (characters == maxCharacters) {
-            text.resize(i);
-            break;
-        }
-        ++characters;
+    std::size_t position = 0;
+    for (std::int32_t characters = 0; characters < maxCharacters && position < text.size();
+         ++characters) {
+        position += CharacterLength(text, position);
     }
+    text.resize(std::min(position, text.size()));
     return text;
 }
 

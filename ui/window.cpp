@@ -228,7 +228,6 @@ ui::Control& Window::Control(std::string_view name) {
         detail += name;
         RaiseRuntimeError(kErrControlNotFound, detail);
     }
-    Load();
     return *control;
 }
 

@@ -26,10 +26,12 @@ class Toolkit;
 // belong to the form and survive unloading, like the form's own fields.
 //
 // Loading: the window loads (and fires OnLoad, once) the first time it or one of
-// its controls is touched: a named accessor, any setter, Load, Show or a modal
-// show. Reading through a const reference never loads. Unload fires OnUnload,
-// returns every control to its layout row, and leaves the window not loaded and
-// not visible; the next touch loads it again.
+// its controls is touched: any change of a control (a setter, AddItem, Click),
+// SetCaption, Load, Show, PressEnter or a modal show. Reading never loads, and
+// neither does looking a control up or setting a handler, so a form can wire its
+// handlers in its constructor; an unloaded window reads as its layout. Unload
+// fires OnUnload, returns every control to its layout row, and leaves the window
+// not loaded and not visible; the next touch loads it again.
 //
 // Modal showing belongs to the toolkit (Toolkit::ShowModal); it ends when the
 // window is hidden or unloaded.
@@ -79,9 +81,9 @@ class Window {
     void OnLoad(std::function<void()> handler) { m_load.Set(std::move(handler)); }
     void OnUnload(std::function<void()> handler) { m_unload.Set(std::move(handler)); }
 
-    // Named accessors: load the window, then return the control. An unknown name
-    // raises control not found (730), a control of another kind type mismatch
-    // (13); both name the window and the control.
+    // Named accessors, for forms. An unknown name raises control not found (730),
+    // a control of another kind type mismatch (13); both name the window and the
+    // control: a programming error, never a person's.
     ui::Control& Control(std::string_view name);
     ui::Frame& Frame(std::string_view name);
     ui::Label& Label(std::string_view name);
@@ -90,10 +92,10 @@ class Window {
     ui::CheckBox& CheckBox(std::string_view name);
     ui::CommandButton& Button(std::string_view name);
 
-    // For toolkits: look a control up without loading; null when there is none.
+    // For toolkits: null when there is no control of that name.
     ui::Control* FindControl(std::string_view name);
     const ui::Control* FindControl(std::string_view name) const;
-    // All controls in layout order, without loading.
+    // All controls in layout order.
     std::size_t ControlCount() const { return m_controls.size(); }
     ui::Control& ControlAt(std::size_t index) { return *m_controls.at(index); }
     const ui::Control& ControlAt(std::size_t index) const { return *m_controls.at(index); }
