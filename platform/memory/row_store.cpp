@@ -1,0 +1,137 @@
+#include "platform/memory/row_store.h"
+
+#include <algorithm>
+#include <limits>
+#include <string>
+#include <utility>
+#include <variant>
+
+#include "host/codes.h"
+#include "host/error.h"
+
+namespace velorin::memory {
+
+RowStore::RowStore(std::shared_ptr<HostContext> context, std::shared_ptr<Fields> fields,
+                   bool featureRows)
+    : m_context(std::move(context)), m_fields(std::move(fields)), m_featureRows(featureRows) {}
+
+std::int32_t RowStore::Add(const std::vector<host::FieldValue>& attributes,
+                           std::shared_ptr<host::IGeometry> shape, std::int32_t oid) {
+    const std::int32_t fieldCount = m_fields->Count();
+    std::size_t expected = static_cast<std::size_t>(fieldCount);
+    if (m_fields->OidIndex() >= 0) --expected;
+    if (m_fields->ShapeIndex() >= 0) --expected;
+    if (attributes.size() != expected) {
+        throw Error(host::E_HOST_INVALIDARG, "A row needs " + std::to_string(expected) +
+                                                 " attribute values, not " +
+                                                 std::to_string(attributes.size()));
+    }
+    const std::int32_t last = m_rows.empty() ? 0 : m_rows.back().oid;
+    if (oid == 0) {
+        if (last == std::numeric_limits<std::int32_t>::max()) {
+            throw Error(host::E_HOST_FAIL, "No object id is left for a new row");
+        }
+        oid = last + 1;
+    } else if (oid <= last) {
+        throw Error(host::E_HOST_INVALIDARG, "Object id " + std::to_string(oid) +
+                                                 " must be above the last one, " +
+                                                 std::to_string(last));
+    }
+    if (shape && m_fields->ShapeIndex() < 0) {
+        throw Error(host::E_HOST_INVALIDARG,
+                    "A row of a table without a geometry field has no shape");
+    }
+
+    RowRecord record;
+    record.oid = oid;
+    record.shape = std::move(shape);
+    record.values.reserve(static_cast<std::size_t>(fieldCount));
+    std::size_t next = 0;
+    for (std::int32_t i = 0; i < fieldCount; ++i) {
+        if (i == m_fields->OidIndex()) {
+            record.values.emplace_back(host::ObjectId{oid});
+        } else if (i == m_fields->ShapeIndex()) {
+            record.values.emplace_back();
+        } else {
+            record.values.push_back(StoredValue(attributes[next++], m_fields->At(i)));
+        }
+    }
+    m_rows.push_back(std::move(record));
+    m_indexes.clear();
+    return oid;
+}
+
+std::optional<std::size_t> RowStore::PositionOf(std::int32_t oid) const {
+    auto it = std::lower_bound(m_rows.begin(), m_rows.end(), oid,
+                               [](const RowRecord& row, std::int32_t id) { return row.oid < id; });
+    if (it == m_rows.end() || it->oid != oid) return std::nullopt;
+    return static_cast<std::size_t>(it - m_rows.begin());
+}
+
+WhereClause RowStore::Compile(std::string_view text) const {
+    return WhereClause::Compile(text, *m_fields);
+}
+
+const RowStore::FieldIndex& RowStore::IndexOf(std::int32_t field, FieldKind kind) const {
+    auto it = m_indexes.find(field);
+    if (it != m_indexes.end()) return it->second;
+    FieldIndex index;
+    for (std::size_t p = 0; p < m_rows.size(); ++p) {
+        const host::FieldValue& value = m_rows[p].values[static_cast<std::size_t>(field)];
+        const auto position = static_cast<std::uint32_t>(p);
+        if (kind == FieldKind::Text) {
+            if (const auto* text = std::get_if<std::string>(&value.Get())) {
+                index.texts[*text].push_back(position);
+            }
+        } else if (const auto key = IndexKeyOf(value, kind)) {
+            index.numbers[*key].push_back(position);
+        }
+    }
+    return m_indexes.emplace(field, std::move(index)).first->second;
+}
+
+std::vector<std::size_t> RowStore::Find(const WhereClause& clause) const {
+    const auto equality = clause.IndexableEquality();
+    if (!equality || m_rows.size() > std::numeric_limits<std::uint32_t>::max()) {
+        return Scan(clause);
+    }
+    const FieldIndex& index = IndexOf(equality->field, equality->kind);
+    const std::vector<std::uint32_t>* hits = nullptr;
+    if (equality->kind == FieldKind::Text) {
+        auto it = index.texts.find(equality->text);
+        if (it != index.texts.end()) hits = &it->second;
+    } else {
+        auto it = index.numbers.find(equality->number);
+        if (it != index.numbers.end()) hits = &it->second;
+    }
+    std::vector<std::size_t> result;
+    if (hits == nullptr) return result;
+    result.reserve(hits->size());
+    for (const std::uint32_t position : *hits) {
+        if (clause.Matches(m_rows[position].values)) result.push_back(position);
+    }
+    return result;
+}
+
+std::vector<std::size_t> RowStore::Scan(const WhereClause& clause) const {
+    std::vector<std::size_t> result;
+    if (clause.IsEmpty()) result.reserve(m_rows.size());
+    for (std::size_t p = 0; p < m_rows.size(); ++p) {
+        if (clause.Matches(m_rows[p].values)) result.push_back(p);
+    }
+    return result;
+}
+
+std::vector<std::size_t> RowStore::Filter(const std::vector<std::size_t>& candidates,
+                                          const WhereClause& clause) const {
+    std::vector<std::size_t> result;
+    result.reserve(candidates.size());
+    for (const std::size_t position : candidates) {
+        if (position < m_rows.size() && clause.Matches(m_rows[position].values)) {
+            result.push_back(position);
+        }
+    }
+    return result;
+}
+
+}  // namespace velorin::memory

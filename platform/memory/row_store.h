@@ -1,0 +1,91 @@
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <map>
+#include <memory>
+#include <optional>
+#include <string>
+#include <unordered_map>
+#include <vector>
+
+#include "host/field_value.h"
+#include "host/geometry.h"
+#include "platform/memory/fields.h"
+#include "platform/memory/host_context.h"
+#include "platform/memory/where_clause.h"
+
+namespace velorin::memory {
+
+// One stored row. values holds one value per field: an ObjectId at the object-id
+// field, null at the geometry field (the shape is kept apart).
+struct RowRecord {
+    std::int32_t oid = 0;
+    std::vector<host::FieldValue> values;
+    std::shared_ptr<host::IGeometry> shape;  // empty when the row has none
+};
+
+// The rows of one table or feature class, in object-id order, with the hash
+// indexes that answer equality searches. Rows are only ever appended, so a row's
+// position never changes and row objects handed out stay valid.
+//
+// Not an interface object: the host's tables and layers search through it.
+class RowStore {
+  public:
+    // featureRows: rows are features (the store of a feature class), so cursors
+    // over it hand out IFeature objects.
+    RowStore(std::shared_ptr<HostContext> context, std::shared_ptr<Fields> fields,
+             bool featureRows);
+
+    const std::shared_ptr<HostContext>& Context() const { return m_context; }
+    const std::shared_ptr<Fields>& FieldSet() const { return m_fields; }
+    bool FeatureRows() const { return m_featureRows; }
+
+    // Appends a row. attributes gives a value for every field except the object-id
+    // and geometry fields, in field order; each is stored as its field's type
+    // (StoredValue). oid 0 takes the next free id (ids start at 1); an explicit id
+    // must be above every id so far. Raises E_HOST_INVALIDARG, adding nothing, for
+    // a wrong number of values, a value that does not fit, or a bad id. Returns the
+    // row's object id. Drops the hash indexes; the next equality search rebuilds.
+    std::int32_t Add(const std::vector<host::FieldValue>& attributes,
+                     std::shared_ptr<host::IGeometry> shape, std::int32_t oid = 0);
+
+    std::size_t Size() const { return m_rows.size(); }
+    const RowRecord& At(std::size_t position) const { return m_rows[position]; }
+    // Position of the row with that id, or empty.
+    std::optional<std::size_t> PositionOf(std::int32_t oid) const;
+
+    // Positions of the rows satisfying the clause, ascending (object-id order).
+    // A clause with an equality of a field and a constant (alone or as a term of its
+    // top-level AND) looks the candidates up in that field's hash index, building
+    // it on first use, and tests only those; anything else scans every row.
+    std::vector<std::size_t> Find(const WhereClause& clause) const;
+    // As Find, but never through an index (for comparison and measurement).
+    std::vector<std::size_t> Scan(const WhereClause& clause) const;
+    // The candidates (ascending positions) that satisfy the clause.
+    std::vector<std::size_t> Filter(const std::vector<std::size_t>& candidates,
+                                    const WhereClause& clause) const;
+
+    // Compiles a clause against this store's fields (see WhereClause::Compile).
+    WhereClause Compile(std::string_view text) const;
+
+    // Number of hash indexes built so far (for tests).
+    std::size_t IndexCount() const { return m_indexes.size(); }
+
+  private:
+    struct FieldIndex {
+        std::unordered_map<double, std::vector<std::uint32_t>> numbers;
+        std::unordered_map<std::string, std::vector<std::uint32_t>> texts;
+    };
+
+    const FieldIndex& IndexOf(std::int32_t field, FieldKind kind) const;
+
+    std::shared_ptr<HostContext> m_context;
+    std::shared_ptr<Fields> m_fields;
+    bool m_featureRows;
+    std::vector<RowRecord> m_rows;
+    // Built lazily on the first equality search of a field; dropped on Add.
+    mutable std::map<std::int32_t, FieldIndex> m_indexes;
+};
+
+}  // namespace velorin::memory
