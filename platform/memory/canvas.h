@@ -1,0 +1,132 @@
+#pragma once
+
+#include <cstdint>
+#include <vector>
+
+// The surface the reference host draws its screen on. Coordinates are pixels,
+// x to the right and y down from the top-left corner of the window, as doubles;
+// pixel (i, j) covers [i, i+1) x [j, j+1). A canvas knows nothing of maps,
+// symbols or layers: the view turns those into pens, brushes and pixel paths.
+//
+// Every drawing call paints each pixel it touches exactly once, whatever the
+// shape's overlaps (a path crossing itself, crossing hatch lines, the arms of a
+// cross marker). That is what makes an inverting raster operation drawn twice
+// give back every pixel as it was.
+namespace velorin::memory {
+
+struct Rgb {
+    std::uint8_t red = 0;
+    std::uint8_t green = 0;
+    std::uint8_t blue = 0;
+
+    friend bool operator==(const Rgb&, const Rgb&) = default;
+
+    // From and to the host's packing 0x00BBGGRR (bits above 24 are ignored).
+    static Rgb FromHost(std::int32_t bgr) {
+        return Rgb{static_cast<std::uint8_t>(bgr & 0xFF),
+                   static_cast<std::uint8_t>((bgr >> 8) & 0xFF),
+                   static_cast<std::uint8_t>((bgr >> 16) & 0xFF)};
+    }
+    std::int32_t ToHost() const { return red | (green << 8) | (blue << 16); }
+    // As a screen pixel 0x00RRGGBB.
+    std::uint32_t ToPixel() const {
+        return (static_cast<std::uint32_t>(red) << 16) | (static_cast<std::uint32_t>(green) << 8) |
+               blue;
+    }
+    static Rgb FromPixel(std::uint32_t pixel) {
+        return Rgb{static_cast<std::uint8_t>((pixel >> 16) & 0xFF),
+                   static_cast<std::uint8_t>((pixel >> 8) & 0xFF),
+                   static_cast<std::uint8_t>(pixel & 0xFF)};
+    }
+};
+
+struct PixelXY {
+    double x = 0.0;
+    double y = 0.0;
+};
+
+using PixelPath = std::vector<PixelXY>;
+
+// How a drawing combines with the screen, numbered as the host's raster
+// operations (the Windows R2_ codes): P is the pen or brush colour, D the screen.
+enum class RasterOp : int {
+    Black = 1,         // 0
+    NotMergePen = 2,   // ~(P | D)
+    MaskNotPen = 3,    // ~P & D
+    NotCopyPen = 4,    // ~P
+    MaskPenNot = 5,    // P & ~D
+    Not = 6,           // ~D
+    XorPen = 7,        // P ^ D
+    NotMaskPen = 8,    // ~(P & D)
+    MaskPen = 9,       // P & D
+    NotXorPen = 10,    // ~(P ^ D)
+    Nop = 11,          // D
+    MergeNotPen = 12,  // ~P | D
+    CopyPen = 13,      // P
+    MergePenNot = 14,  // P | ~D
+    MergePen = 15,     // P | D
+    White = 16,        // 1
+};
+
+enum class LineStyle { Solid, Dash, Dot, DashDot, DashDotDot, Null };
+
+// Hatches are anchored to the window's pixel grid, so neighbouring shapes hatch
+// seamlessly and the same shape drawn twice hatches the same pixels.
+enum class FillStyle {
+    Solid,
+    Hollow,
+    Horizontal,
+    Vertical,
+    ForwardDiagonal,   // lines rising to the right: /
+    BackwardDiagonal,  // lines falling to the right: \ (upper left to lower right)
+    Cross,
+    DiagonalCross,
+};
+
+enum class MarkerShape { Circle, Square, Cross, X, Diamond, Picture };
+
+struct LinePen {
+    Rgb color;
+    double widthPx = 1.0;  // at least one pixel is drawn, whatever is asked
+    LineStyle style = LineStyle::Solid;
+};
+
+struct FillBrush {
+    Rgb color;
+    FillStyle style = FillStyle::Solid;
+};
+
+class Canvas {
+  public:
+    Canvas() = default;
+    Canvas(const Canvas&) = delete;
+    Canvas& operator=(const Canvas&) = delete;
+    Canvas(Canvas&&) = delete;
+    Canvas& operator=(Canvas&&) = delete;
+    virtual ~Canvas() = default;
+
+    virtual int Width() const = 0;
+    virtual int Height() const = 0;
+    // New size in pixels (both at least 1); the content is cleared to black.
+    virtual void Resize(int width, int height) = 0;
+
+    // Paints every pixel in the colour, whatever the raster operation.
+    virtual void Clear(Rgb color) = 0;
+    // Applies to the drawing calls that follow; CopyPen until set.
+    virtual void SetRasterOp(RasterOp op) = 0;
+
+    // Strokes the paths (open polylines; a ring is closed by repeating its first
+    // point) as one shape.
+    virtual void StrokePaths(const std::vector<PixelPath>& paths, const LinePen& pen) = 0;
+    // Fills the rings as one even-odd area: a ring inside another is a hole.
+    virtual void FillRings(const std::vector<PixelPath>& rings, const FillBrush& brush) = 0;
+    // A marker sizePx across, centred on the point, in one colour.
+    virtual void DrawMarker(PixelXY centre, MarkerShape shape, double sizePx, Rgb color) = 0;
+
+    // The pixel at (x, y); raises velorin::Error outside the canvas.
+    virtual Rgb Pixel(int x, int y) const = 0;
+    // Every pixel, row by row from the top, as 0x00RRGGBB.
+    virtual std::vector<std::uint32_t> Pixels() const = 0;
+};
+
+}  // namespace velorin::memory

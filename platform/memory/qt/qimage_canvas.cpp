@@ -1,0 +1,288 @@
+#include "platform/memory/qt/qimage_canvas.h"
+
+#include <QPainter>
+#include <QPainterPath>
+#include <QPainterPathStroker>
+#include <algorithm>
+#include <cmath>
+#include <string>
+
+#include "host/codes.h"
+#include "host/error.h"
+
+namespace velorin::memory {
+
+namespace {
+
+constexpr double HatchSpacingPx = 8.0;
+
+void CheckSize(int width, int height) {
+    if (width < 1 || height < 1 || width > QImageCanvas::MaxSide ||
+        height > QImageCanvas::MaxSide) {
+        throw Error(host::E_HOST_INVALIDARG,
+                    "A screen of " + std::to_string(width) + " x " + std::to_string(height) +
+                        " pixels is not possible (1 to " + std::to_string(QImageCanvas::MaxSide) +
+                        " on each side)");
+    }
+}
+
+QColor ToQColor(Rgb color) { return QColor(color.red, color.green, color.blue); }
+
+QPainter::CompositionMode ToComposition(RasterOp op) {
+    switch (op) {
+        case RasterOp::Black:
+            return QPainter::RasterOp_ClearDestination;
+        case RasterOp::NotMergePen:
+            return QPainter::RasterOp_NotSourceAndNotDestination;
+        case RasterOp::MaskNotPen:
+            return QPainter::RasterOp_NotSourceAndDestination;
+        case RasterOp::NotCopyPen:
+            return QPainter::RasterOp_NotSource;
+        case RasterOp::MaskPenNot:
+            return QPainter::RasterOp_SourceAndNotDestination;
+        case RasterOp::Not:
+            return QPainter::RasterOp_NotDestination;
+        case RasterOp::XorPen:
+            return QPainter::RasterOp_SourceXorDestination;
+        case RasterOp::NotMaskPen:
+            return QPainter::RasterOp_NotSourceOrNotDestination;
+        case RasterOp::MaskPen:
+            return QPainter::RasterOp_SourceAndDestination;
+        case RasterOp::NotXorPen:
+            return QPainter::RasterOp_NotSourceXorDestination;
+        case RasterOp::MergeNotPen:
+            return QPainter::RasterOp_NotSourceOrDestination;
+        case RasterOp::MergePenNot:
+            return QPainter::RasterOp_SourceOrNotDestination;
+        case RasterOp::MergePen:
+            return QPainter::RasterOp_SourceOrDestination;
+        case RasterOp::White:
+            return QPainter::RasterOp_SetDestination;
+        case RasterOp::Nop:
+        case RasterOp::CopyPen:
+            break;
+    }
+    return QPainter::CompositionMode_Source;
+}
+
+Qt::PenStyle ToDashes(LineStyle style) {
+    switch (style) {
+        case LineStyle::Dash:
+            return Qt::DashLine;
+        case LineStyle::Dot:
+            return Qt::DotLine;
+        case LineStyle::DashDot:
+            return Qt::DashDotLine;
+        case LineStyle::DashDotDot:
+            return Qt::DashDotDotLine;
+        case LineStyle::Solid:
+        case LineStyle::Null:
+            break;
+    }
+    return Qt::SolidLine;
+}
+
+bool Finite(PixelXY p) { return std::isfinite(p.x) && std::isfinite(p.y); }
+
+// The area a stroke covers, as one path filled by the non-zero rule: pixels
+// where strokes overlap belong to it once.
+QPainterPath StrokeArea(const QPainterPath& centreLines, double widthPx, Qt::PenStyle dashes) {
+    QPainterPathStroker stroker;
+    stroker.setWidth(std::max(1.0, widthPx));
+    stroker.setCapStyle(Qt::FlatCap);
+    stroker.setJoinStyle(Qt::MiterJoin);
+    stroker.setDashPattern(dashes);
+    return stroker.createStroke(centreLines);
+}
+
+// Hatch centre lines over a pixel rectangle, anchored to the window's grid.
+QPainterPath HatchLines(const QRectF& area, FillStyle style) {
+    QPainterPath lines;
+    const double left = std::floor(area.left() / HatchSpacingPx) * HatchSpacingPx;
+    const double top = std::floor(area.top() / HatchSpacingPx) * HatchSpacingPx;
+    const double right = area.right() + HatchSpacingPx;
+    const double bottom = area.bottom() + HatchSpacingPx;
+    const bool horizontal = style == FillStyle::Horizontal || style == FillStyle::Cross;
+    const bool vertical = style == FillStyle::Vertical || style == FillStyle::Cross;
+    const bool rising = style == FillStyle::ForwardDiagonal || style == FillStyle::DiagonalCross;
+    const bool falling = style == FillStyle::BackwardDiagonal || style == FillStyle::DiagonalCross;
+    // Centres half a pixel in, so a one-pixel line covers exactly one pixel row.
+    if (horizontal) {
+        for (double y = top; y <= bottom; y += HatchSpacingPx) {
+            lines.moveTo(left, y + 0.5);
+            lines.lineTo(right, y + 0.5);
+        }
+    }
+    if (vertical) {
+        for (double x = left; x <= right; x += HatchSpacingPx) {
+            lines.moveTo(x + 0.5, top);
+            lines.lineTo(x + 0.5, bottom);
+        }
+    }
+    const double span = (right - left) + (bottom - top);
+    if (falling) {  // x - y = c, from upper left to lower right
+        for (double c = left - (bottom - top); c <= right; c += HatchSpacingPx) {
+            lines.moveTo(c + top + 0.5, top);
+            lines.lineTo(c + top + 0.5 + span, top + span);
+        }
+    }
+    if (rising) {  // x + y = c, from lower left to upper right
+        for (double c = left + top; c <= right + bottom; c += HatchSpacingPx) {
+            lines.moveTo(c - bottom + 0.5, bottom);
+            lines.lineTo(c - bottom + 0.5 + span, bottom - span);
+        }
+    }
+    return lines;
+}
+
+}  // namespace
+
+QImageCanvas::QImageCanvas(int width, int height) {
+    CheckSize(width, height);
+    m_image = QImage(width, height, QImage::Format_RGB32);
+    m_image.fill(Qt::black);
+}
+
+int QImageCanvas::Width() const { return m_image.width(); }
+int QImageCanvas::Height() const { return m_image.height(); }
+
+void QImageCanvas::Resize(int width, int height) {
+    CheckSize(width, height);
+    m_image = QImage(width, height, QImage::Format_RGB32);
+    m_image.fill(Qt::black);
+}
+
+void QImageCanvas::Clear(Rgb color) { m_image.fill(ToQColor(color)); }
+
+void QImageCanvas::SetRasterOp(RasterOp op) { m_op = op; }
+
+void QImageCanvas::StrokePaths(const std::vector<PixelPath>& paths, const LinePen& pen) {
+    if (m_op == RasterOp::Nop || pen.style == LineStyle::Null) return;
+    QPainterPath centreLines;
+    for (const PixelPath& path : paths) {
+        if (path.size() < 2 || !std::all_of(path.begin(), path.end(), Finite)) continue;
+        centreLines.moveTo(path.front().x, path.front().y);
+        for (std::size_t i = 1; i < path.size(); ++i) centreLines.lineTo(path[i].x, path[i].y);
+    }
+    if (centreLines.isEmpty()) return;
+    const double width = std::isfinite(pen.widthPx) ? std::min(pen.widthPx, 4.0 * MaxSide) : 1.0;
+    QPainter painter(&m_image);
+    painter.setRenderHint(QPainter::Antialiasing, false);
+    painter.setCompositionMode(ToComposition(m_op));
+    painter.fillPath(StrokeArea(centreLines, width, ToDashes(pen.style)), ToQColor(pen.color));
+}
+
+void QImageCanvas::FillRings(const std::vector<PixelPath>& rings, const FillBrush& brush) {
+    if (m_op == RasterOp::Nop || brush.style == FillStyle::Hollow) return;
+    QPainterPath area;
+    area.setFillRule(Qt::OddEvenFill);
+    for (const PixelPath& ring : rings) {
+        if (ring.size() < 3 || !std::all_of(ring.begin(), ring.end(), Finite)) continue;
+        QPolygonF polygon;
+        polygon.reserve(static_cast<qsizetype>(ring.size()));
+        for (const PixelXY& p : ring) polygon << QPointF(p.x, p.y);
+        area.addPolygon(polygon);
+        area.closeSubpath();
+    }
+    if (area.isEmpty()) return;
+    QPainter painter(&m_image);
+    painter.setRenderHint(QPainter::Antialiasing, false);
+    painter.setCompositionMode(ToComposition(m_op));
+    if (brush.style == FillStyle::Solid) {
+        painter.fillPath(area, ToQColor(brush.color));
+        return;
+    }
+    // Qt's own pattern brushes would push their transparent gaps through an
+    // inverting raster operation too; hatch lines clipped to the area do not.
+    const QRectF visible = area.boundingRect().intersected(QRectF(m_image.rect()));
+    if (visible.isEmpty()) return;
+    painter.setClipPath(area);
+    painter.fillPath(StrokeArea(HatchLines(visible, brush.style), 1.0, Qt::SolidLine),
+                     ToQColor(brush.color));
+}
+
+void QImageCanvas::DrawMarker(PixelXY centre, MarkerShape shape, double sizePx, Rgb color) {
+    if (m_op == RasterOp::Nop || !Finite(centre) || !std::isfinite(sizePx) || sizePx <= 0) return;
+    const double size = std::clamp(sizePx, 1.0, 4.0 * MaxSide);
+    const double r = size / 2;
+    const double cx = centre.x;
+    const double cy = centre.y;
+    // Line markers draw with a stroke an eighth of their size, at least a pixel.
+    const double stroke = std::max(1.0, size / 8);
+    QPainterPath area;
+    switch (shape) {
+        case MarkerShape::Circle:
+            area.addEllipse(QPointF(cx, cy), r, r);
+            break;
+        case MarkerShape::Square:
+            area.addRect(QRectF(cx - r, cy - r, size, size));
+            break;
+        case MarkerShape::Diamond: {
+            QPolygonF diamond;
+            diamond << QPointF(cx, cy - r) << QPointF(cx + r, cy) << QPointF(cx, cy + r)
+                    << QPointF(cx - r, cy);
+            area.addPolygon(diamond);
+            area.closeSubpath();
+            break;
+        }
+        case MarkerShape::Cross: {
+            QPainterPath lines;
+            lines.moveTo(cx - r, cy);
+            lines.lineTo(cx + r, cy);
+            lines.moveTo(cx, cy - r);
+            lines.lineTo(cx, cy + r);
+            area = StrokeArea(lines, stroke, Qt::SolidLine);
+            break;
+        }
+        case MarkerShape::X: {
+            QPainterPath lines;
+            lines.moveTo(cx - r, cy - r);
+            lines.lineTo(cx + r, cy + r);
+            lines.moveTo(cx - r, cy + r);
+            lines.lineTo(cx + r, cy - r);
+            area = StrokeArea(lines, stroke, Qt::SolidLine);
+            break;
+        }
+        case MarkerShape::Picture: {
+            // No image travels with the reference host's picture markers: a framed
+            // square crossed by one diagonal stands for the picture.
+            const double inner = r - stroke / 2;
+            QPainterPath lines;
+            lines.addRect(QRectF(cx - inner, cy - inner, 2 * inner, 2 * inner));
+            lines.moveTo(cx - inner, cy + inner);
+            lines.lineTo(cx + inner, cy - inner);
+            area = StrokeArea(lines, stroke, Qt::SolidLine);
+            break;
+        }
+    }
+    QPainter painter(&m_image);
+    painter.setRenderHint(QPainter::Antialiasing, false);
+    painter.setCompositionMode(ToComposition(m_op));
+    painter.fillPath(area, ToQColor(color));
+}
+
+Rgb QImageCanvas::Pixel(int x, int y) const {
+    if (x < 0 || y < 0 || x >= m_image.width() || y >= m_image.height()) {
+        throw Error(host::E_HOST_INVALIDARG, "Pixel (" + std::to_string(x) + ", " +
+                                                 std::to_string(y) + ") is outside the screen");
+    }
+    const auto* line = reinterpret_cast<const QRgb*>(m_image.constScanLine(y));
+    return Rgb::FromPixel(line[x] & 0xFFFFFFU);
+}
+
+std::vector<std::uint32_t> QImageCanvas::Pixels() const {
+    std::vector<std::uint32_t> pixels;
+    pixels.reserve(static_cast<std::size_t>(m_image.width()) *
+                   static_cast<std::size_t>(m_image.height()));
+    for (int y = 0; y < m_image.height(); ++y) {
+        const auto* line = reinterpret_cast<const QRgb*>(m_image.constScanLine(y));
+        for (int x = 0; x < m_image.width(); ++x) pixels.push_back(line[x] & 0xFFFFFFU);
+    }
+    return pixels;
+}
+
+std::unique_ptr<Canvas> MakeQImageCanvas(int width, int height) {
+    return std::make_unique<QImageCanvas>(width, height);
+}
+
+}  // namespace velorin::memory

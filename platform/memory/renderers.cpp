@@ -1,0 +1,274 @@
+#include "platform/memory/renderers.h"
+
+#include <array>
+#include <optional>
+
+#include "host/codes.h"
+#include "host/error.h"
+#include "host/field_value.h"
+#include "platform/memory/symbols.h"
+
+namespace velorin::memory {
+
+namespace {
+
+void Announce(const std::shared_ptr<HostContext>& context, const char* member) {
+    if (context) context->faults.Enter(member);
+}
+
+[[noreturn]] void NoSuchValue(const std::string& value) {
+    throw Error(host::E_HOST_INVALIDARG, "The value '" + value + "' is not in the renderer");
+}
+
+}  // namespace
+
+// ---- SimpleRenderer ----------------------------------------------------------------
+
+SimpleRenderer::SimpleRenderer(std::shared_ptr<HostContext> context,
+                               std::shared_ptr<host::ISymbol> symbol)
+    : m_context(std::move(context)), m_symbol(std::move(symbol)) {}
+
+std::shared_ptr<host::ISymbol> SimpleRenderer::SymbolByFeature(
+    const std::shared_ptr<host::IFeature>& feature) {
+    Announce(m_context, "IFeatureRenderer::SymbolByFeature");
+    if (!feature) throw Error(host::E_HOST_POINTER, "SymbolByFeature needs a feature");
+    return m_symbol;
+}
+std::shared_ptr<host::ISymbol> SimpleRenderer::Symbol() const {
+    Announce(m_context, "ISimpleRenderer::Symbol");
+    return m_symbol;
+}
+void SimpleRenderer::SetSymbol(const std::shared_ptr<host::ISymbol>& symbol) {
+    Announce(m_context, "ISimpleRenderer::Symbol");
+    m_symbol = symbol;
+}
+std::string SimpleRenderer::Label() const {
+    Announce(m_context, "ISimpleRenderer::Label");
+    return m_label;
+}
+void SimpleRenderer::SetLabel(const std::string& label) {
+    Announce(m_context, "ISimpleRenderer::Label");
+    m_label = label;
+}
+
+// ---- UniqueValueRenderer -------------------------------------------------------------
+
+UniqueValueRenderer::UniqueValueRenderer(std::shared_ptr<HostContext> context)
+    : m_context(std::move(context)) {}
+
+void UniqueValueRenderer::Enter(const char* member) const { Announce(m_context, member); }
+
+std::shared_ptr<host::ISymbol> UniqueValueRenderer::Fallback() const {
+    return m_useDefault ? m_defaultSymbol : nullptr;
+}
+
+std::shared_ptr<host::ISymbol> UniqueValueRenderer::SymbolByFeature(
+    const std::shared_ptr<host::IFeature>& feature) {
+    Enter("IFeatureRenderer::SymbolByFeature");
+    if (!feature) throw Error(host::E_HOST_POINTER, "SymbolByFeature needs a feature");
+    if (m_fields.empty()) return Fallback();
+
+    std::string key;
+    {
+        std::optional<FaultInjector::QuietScope> quiet;
+        if (m_context) quiet.emplace(m_context->faults);
+        const auto fields = feature->Fields();
+        if (!fields) return Fallback();
+        for (std::size_t i = 0; i < m_fields.size(); ++i) {
+            const std::int32_t index = fields->FindField(m_fields[i].name);
+            if (index < 0) return Fallback();
+            if (i > 0) key += ", ";
+            key += host::ToText(feature->Value(index));
+        }
+    }
+    const auto found = m_index.find(key);
+    if (found == m_index.end()) return Fallback();
+    return m_entries[found->second].symbol;
+}
+
+std::int32_t UniqueValueRenderer::FieldCount() const {
+    Enter("IUniqueValueRenderer::FieldCount");
+    return static_cast<std::int32_t>(m_fields.size());
+}
+
+void UniqueValueRenderer::SetFieldCount(std::int32_t count) {
+    Enter("IUniqueValueRenderer::FieldCount");
+    if (count < 0 || count > MaxFields) {
+        throw Error(host::E_HOST_INVALIDARG,
+                    "A unique value renderer has 0 to 3 key fields, not " + std::to_string(count));
+    }
+    m_fields.resize(static_cast<std::size_t>(count));
+}
+
+std::size_t UniqueValueRenderer::CheckFieldIndex(std::int32_t index) const {
+    if (index < 0 || static_cast<std::size_t>(index) >= m_fields.size()) {
+        throw Error(host::E_HOST_INVALIDARG, "Key field " + std::to_string(index) +
+                                                 " is out of range (the renderer has " +
+                                                 std::to_string(m_fields.size()) + ")");
+    }
+    return static_cast<std::size_t>(index);
+}
+
+std::string UniqueValueRenderer::Field(std::int32_t index) const {
+    Enter("IUniqueValueRenderer::Field");
+    return m_fields[CheckFieldIndex(index)].name;
+}
+void UniqueValueRenderer::SetField(std::int32_t index, const std::string& field) {
+    Enter("IUniqueValueRenderer::Field");
+    m_fields[CheckFieldIndex(index)].name = field;
+}
+bool UniqueValueRenderer::FieldType(std::int32_t index) const {
+    Enter("IUniqueValueRenderer::FieldType");
+    return m_fields[CheckFieldIndex(index)].isString;
+}
+void UniqueValueRenderer::SetFieldType(std::int32_t index, bool isString) {
+    Enter("IUniqueValueRenderer::FieldType");
+    m_fields[CheckFieldIndex(index)].isString = isString;
+}
+
+std::shared_ptr<host::ISymbol> UniqueValueRenderer::DefaultSymbol() const {
+    Enter("IUniqueValueRenderer::DefaultSymbol");
+    return m_defaultSymbol;
+}
+void UniqueValueRenderer::SetDefaultSymbol(const std::shared_ptr<host::ISymbol>& symbol) {
+    Enter("IUniqueValueRenderer::DefaultSymbol");
+    m_defaultSymbol = symbol;
+}
+bool UniqueValueRenderer::UseDefaultSymbol() const {
+    Enter("IUniqueValueRenderer::UseDefaultSymbol");
+    return m_useDefault;
+}
+void UniqueValueRenderer::SetUseDefaultSymbol(bool use) {
+    Enter("IUniqueValueRenderer::UseDefaultSymbol");
+    m_useDefault = use;
+}
+std::string UniqueValueRenderer::DefaultLabel() const {
+    Enter("IUniqueValueRenderer::DefaultLabel");
+    return m_defaultLabel;
+}
+void UniqueValueRenderer::SetDefaultLabel(const std::string& label) {
+    Enter("IUniqueValueRenderer::DefaultLabel");
+    m_defaultLabel = label;
+}
+
+std::int32_t UniqueValueRenderer::ValueCount() const {
+    Enter("IUniqueValueRenderer::ValueCount");
+    return static_cast<std::int32_t>(m_entries.size());
+}
+
+std::string UniqueValueRenderer::Value(std::int32_t index) const {
+    Enter("IUniqueValueRenderer::Value");
+    if (index < 0 || static_cast<std::size_t>(index) >= m_entries.size()) {
+        throw Error(host::E_HOST_INVALIDARG, "Value " + std::to_string(index) +
+                                                 " is out of range (the renderer has " +
+                                                 std::to_string(m_entries.size()) + ")");
+    }
+    return m_entries[static_cast<std::size_t>(index)].value;
+}
+
+void UniqueValueRenderer::AddValue(const std::string& value, const std::string& heading,
+                                   const std::shared_ptr<host::ISymbol>& symbol) {
+    Enter("IUniqueValueRenderer::AddValue");
+    if (m_index.contains(value)) {
+        throw Error(host::E_HOST_INVALIDARG,
+                    "The value '" + value + "' is already in the renderer");
+    }
+    m_entries.push_back(Entry{value, heading, value, symbol});
+    m_index.emplace(value, m_entries.size() - 1);
+}
+
+const UniqueValueRenderer::Entry& UniqueValueRenderer::Find(const std::string& value) const {
+    const auto found = m_index.find(value);
+    if (found == m_index.end()) NoSuchValue(value);
+    return m_entries[found->second];
+}
+
+UniqueValueRenderer::Entry& UniqueValueRenderer::Find(const std::string& value) {
+    const auto found = m_index.find(value);
+    if (found == m_index.end()) NoSuchValue(value);
+    return m_entries[found->second];
+}
+
+std::string UniqueValueRenderer::Heading(const std::string& value) const {
+    Enter("IUniqueValueRenderer::Heading");
+    return Find(value).heading;
+}
+std::string UniqueValueRenderer::Label(const std::string& value) const {
+    Enter("IUniqueValueRenderer::Label");
+    return Find(value).label;
+}
+void UniqueValueRenderer::SetLabel(const std::string& value, const std::string& label) {
+    Enter("IUniqueValueRenderer::Label");
+    Find(value).label = label;
+}
+std::shared_ptr<host::ISymbol> UniqueValueRenderer::Symbol(const std::string& value) const {
+    Enter("IUniqueValueRenderer::Symbol");
+    return Find(value).symbol;
+}
+void UniqueValueRenderer::SetSymbol(const std::string& value,
+                                    const std::shared_ptr<host::ISymbol>& symbol) {
+    Enter("IUniqueValueRenderer::Symbol");
+    Find(value).symbol = symbol;
+}
+
+std::string UniqueValueRenderer::ColorScheme() const {
+    Enter("IUniqueValueRenderer::ColorScheme");
+    return m_colorScheme;
+}
+void UniqueValueRenderer::SetColorScheme(const std::string& name) {
+    Enter("IUniqueValueRenderer::ColorScheme");
+    m_colorScheme = name;
+}
+
+// ---- UniqueValuePropertyPage -----------------------------------------------------------
+
+UniqueValuePropertyPage::UniqueValuePropertyPage(std::shared_ptr<HostContext> context)
+    : m_context(std::move(context)) {}
+
+std::string UniqueValuePropertyPage::ClassID() const {
+    Announce(m_context, "IRendererPropertyPage::ClassID");
+    return std::string(UniqueValuePropertyPageClassID);
+}
+
+// ---- MakeDefaultRenderer ---------------------------------------------------------------
+
+std::shared_ptr<SimpleRenderer> MakeDefaultRenderer(std::shared_ptr<HostContext> context,
+                                                    std::int32_t shapeType,
+                                                    std::int32_t colorIndex) {
+    struct Color {
+        std::int32_t red, green, blue;
+    };
+    // Medium tones that read on the light map background, as fills and as lines.
+    static constexpr std::array<Color, 8> Palette{{{56, 168, 0},
+                                                   {0, 112, 255},
+                                                   {230, 76, 0},
+                                                   {168, 0, 132},
+                                                   {0, 168, 132},
+                                                   {255, 170, 0},
+                                                   {137, 90, 68},
+                                                   {115, 115, 0}}};
+    constexpr auto n = static_cast<std::int32_t>(Palette.size());
+    const Color c = Palette[static_cast<std::size_t>(((colorIndex % n) + n) % n)];
+    // Setting up a layer is the host's own work, not a call to count.
+    std::optional<FaultInjector::QuietScope> quiet;
+    if (context) quiet.emplace(context->faults);
+    auto color = MakeRgbColor(context, c.red, c.green, c.blue);
+
+    std::shared_ptr<host::ISymbol> symbol;
+    if (shapeType == host::esriGeometryPoint || shapeType == host::esriGeometryMultipoint) {
+        auto marker = std::make_shared<SimpleMarkerSymbol>(context);
+        marker->SetColor(color);
+        symbol = marker;
+    } else if (shapeType == host::esriGeometryPolyline) {
+        auto line = std::make_shared<SimpleLineSymbol>(context);
+        line->SetColor(color);
+        symbol = line;
+    } else {
+        auto fill = std::make_shared<SimpleFillSymbol>(context);
+        fill->SetColor(color);
+        symbol = fill;
+    }
+    return std::make_shared<SimpleRenderer>(context, symbol);
+}
+
+}  // namespace velorin::memory

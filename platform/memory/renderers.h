@@ -1,0 +1,137 @@
+#pragma once
+
+#include <cstdint>
+#include <memory>
+#include <string>
+#include <string_view>
+#include <unordered_map>
+#include <vector>
+
+#include "host/renderers.h"
+#include "platform/memory/host_context.h"
+
+// The reference host's feature renderers and the unique value property page.
+// Every member announces itself to the context's fault injector first; the
+// reads a renderer makes of a feature to pick its symbol are the host's own work
+// and are not announced.
+namespace velorin::memory {
+
+// Class identifiers of the renderer property pages: a layer remembers which page
+// edits its renderer by these.
+inline constexpr std::string_view SingleSymbolPropertyPageClassID =
+    "{4B1C9E52-7D3A-4F08-9C61-2E5A8B0D7F13}";
+inline constexpr std::string_view UniqueValuePropertyPageClassID =
+    "{8E27D4A0-3C6B-4E91-B5F2-61A09C7D4E28}";
+
+// Draws every feature with one symbol (none while the symbol is empty).
+class SimpleRenderer final : public host::IFeatureRenderer, public host::ISimpleRenderer {
+  public:
+    explicit SimpleRenderer(std::shared_ptr<HostContext> context,
+                            std::shared_ptr<host::ISymbol> symbol = {});
+
+    std::shared_ptr<host::ISymbol> SymbolByFeature(
+        const std::shared_ptr<host::IFeature>& feature) override;
+    std::shared_ptr<host::ISymbol> Symbol() const override;
+    void SetSymbol(const std::shared_ptr<host::ISymbol>& symbol) override;
+    std::string Label() const override;
+    void SetLabel(const std::string& label) override;
+
+  private:
+    std::shared_ptr<HostContext> m_context;
+    std::shared_ptr<host::ISymbol> m_symbol;
+    std::string m_label;
+};
+
+// One symbol per value of a key. A feature's key is the text form (host ToText)
+// of its value in field 0 (with more fields: the texts joined by ", "), found by
+// field name through the feature's own fields; it matches a value when the texts
+// are equal exactly, looked up through a hash map. A feature that matches no
+// value, or lacks a key field, gets the default symbol when its use flag is set,
+// otherwise none.
+//
+// Host defaults: no fields, no values, no default symbol, use flag set, default
+// label "<all other values>", colour scheme "". A value's label starts as the
+// value itself. At most three key fields.
+class UniqueValueRenderer final : public host::IFeatureRenderer, public host::IUniqueValueRenderer {
+  public:
+    explicit UniqueValueRenderer(std::shared_ptr<HostContext> context);
+
+    static constexpr std::int32_t MaxFields = 3;
+
+    std::shared_ptr<host::ISymbol> SymbolByFeature(
+        const std::shared_ptr<host::IFeature>& feature) override;
+
+    std::int32_t FieldCount() const override;
+    void SetFieldCount(std::int32_t count) override;
+    std::string Field(std::int32_t index) const override;
+    void SetField(std::int32_t index, const std::string& field) override;
+    bool FieldType(std::int32_t index) const override;
+    void SetFieldType(std::int32_t index, bool isString) override;
+
+    std::shared_ptr<host::ISymbol> DefaultSymbol() const override;
+    void SetDefaultSymbol(const std::shared_ptr<host::ISymbol>& symbol) override;
+    bool UseDefaultSymbol() const override;
+    void SetUseDefaultSymbol(bool use) override;
+    std::string DefaultLabel() const override;
+    void SetDefaultLabel(const std::string& label) override;
+
+    std::int32_t ValueCount() const override;
+    std::string Value(std::int32_t index) const override;
+    void AddValue(const std::string& value, const std::string& heading,
+                  const std::shared_ptr<host::ISymbol>& symbol) override;
+    std::string Heading(const std::string& value) const override;
+    std::string Label(const std::string& value) const override;
+    void SetLabel(const std::string& value, const std::string& label) override;
+    std::shared_ptr<host::ISymbol> Symbol(const std::string& value) const override;
+    void SetSymbol(const std::string& value, const std::shared_ptr<host::ISymbol>& symbol) override;
+
+    std::string ColorScheme() const override;
+    void SetColorScheme(const std::string& name) override;
+
+  private:
+    struct KeyField {
+        std::string name;
+        bool isString = false;
+    };
+    struct Entry {
+        std::string value;
+        std::string heading;
+        std::string label;
+        std::shared_ptr<host::ISymbol> symbol;
+    };
+
+    void Enter(const char* member) const;
+    std::size_t CheckFieldIndex(std::int32_t index) const;
+    const Entry& Find(const std::string& value) const;
+    Entry& Find(const std::string& value);
+    std::shared_ptr<host::ISymbol> Fallback() const;
+
+    std::shared_ptr<HostContext> m_context;
+    std::vector<KeyField> m_fields;
+    std::vector<Entry> m_entries;
+    std::unordered_map<std::string, std::size_t> m_index;  // value -> position in m_entries
+    std::shared_ptr<host::ISymbol> m_defaultSymbol;
+    bool m_useDefault = true;
+    std::string m_defaultLabel = "<all other values>";
+    std::string m_colorScheme;
+};
+
+class UniqueValuePropertyPage final : public host::IRendererPropertyPage {
+  public:
+    explicit UniqueValuePropertyPage(std::shared_ptr<HostContext> context);
+    // Always UniqueValuePropertyPageClassID.
+    std::string ClassID() const override;
+
+  private:
+    std::shared_ptr<HostContext> m_context;
+};
+
+// The renderer a new layer of that shape type draws with: a simple renderer with
+// a new simple symbol for the shape (marker for points and multipoints, line for
+// polylines, fill otherwise) in one of a fixed palette of colours, chosen by
+// colorIndex (any number; it wraps), so neighbouring layers can differ.
+std::shared_ptr<SimpleRenderer> MakeDefaultRenderer(std::shared_ptr<HostContext> context,
+                                                    std::int32_t shapeType,
+                                                    std::int32_t colorIndex = 0);
+
+}  // namespace velorin::memory

@@ -1,0 +1,157 @@
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <cstdint>
+#include <limits>
+#include <vector>
+
+#include "host/error.h"
+#include "platform/memory/qt/qimage_canvas.h"
+
+namespace velorin::memory {
+namespace {
+
+constexpr Rgb Background{200, 100, 50};
+constexpr Rgb Ink{50, 50, 175};
+
+class QImageCanvasTest : public ::testing::Test {
+  protected:
+    QImageCanvasTest() { m_canvas.Clear(Background); }
+
+    int Changed(const std::vector<std::uint32_t>& before) const {
+        const auto after = m_canvas.Pixels();
+        int changed = 0;
+        for (std::size_t i = 0; i < after.size(); ++i) changed += after[i] != before[i];
+        return changed;
+    }
+
+    QImageCanvas m_canvas{64, 48};
+};
+
+TEST_F(QImageCanvasTest, ClearPaintsEveryPixelAndReadsBackAsRgb) {
+    EXPECT_EQ(m_canvas.Pixel(0, 0), Background);
+    EXPECT_EQ(m_canvas.Pixel(63, 47), Background);
+    const auto pixels = m_canvas.Pixels();
+    ASSERT_EQ(pixels.size(), 64u * 48u);
+    EXPECT_EQ(pixels.front(), 0xC86432u);
+    EXPECT_THROW(m_canvas.Pixel(64, 0), Error);
+    EXPECT_THROW(m_canvas.Pixel(0, -1), Error);
+}
+
+TEST_F(QImageCanvasTest, CopyPenPaintsTheColour) {
+    m_canvas.FillRings({{{10, 10}, {30, 10}, {30, 30}, {10, 30}}}, {Ink, FillStyle::Solid});
+    EXPECT_EQ(m_canvas.Pixel(20, 20), Ink);
+    EXPECT_EQ(m_canvas.Pixel(5, 5), Background);
+}
+
+TEST_F(QImageCanvasTest, HoleStaysUnpainted) {
+    m_canvas.FillRings(
+        {{{4, 4}, {44, 4}, {44, 44}, {4, 44}}, {{14, 14}, {34, 14}, {34, 34}, {14, 34}}},
+        {Ink, FillStyle::Solid});
+    EXPECT_EQ(m_canvas.Pixel(8, 8), Ink);
+    EXPECT_EQ(m_canvas.Pixel(24, 24), Background);
+}
+
+TEST_F(QImageCanvasTest, RasterOperationsCombinePenAndScreen) {
+    const std::vector<PixelPath> square{{{0, 0}, {8, 0}, {8, 8}, {0, 8}}};
+    struct Case {
+        RasterOp op;
+        Rgb expected;
+    };
+    const Rgb p = Ink;
+    const Rgb d = Background;
+    auto inv = [](std::uint8_t v) { return static_cast<std::uint8_t>(~v); };
+    for (const Case& c : {Case{RasterOp::XorPen,
+                               {static_cast<std::uint8_t>(p.red ^ d.red),
+                                static_cast<std::uint8_t>(p.green ^ d.green),
+                                static_cast<std::uint8_t>(p.blue ^ d.blue)}},
+                          Case{RasterOp::NotXorPen,
+                               {inv(p.red ^ d.red), inv(p.green ^ d.green), inv(p.blue ^ d.blue)}},
+                          Case{RasterOp::Not, {inv(d.red), inv(d.green), inv(d.blue)}},
+                          Case{RasterOp::Black, {0, 0, 0}}, Case{RasterOp::White, {255, 255, 255}},
+                          Case{RasterOp::Nop, d}}) {
+        m_canvas.Clear(Background);
+        m_canvas.SetRasterOp(c.op);
+        m_canvas.FillRings(square, {Ink, FillStyle::Solid});
+        EXPECT_EQ(m_canvas.Pixel(4, 4), c.expected) << static_cast<int>(c.op);
+    }
+}
+
+// Shapes whose parts overlap must still touch each pixel once: otherwise the
+// overlap cancels out under an inverting raster operation while it is shown.
+TEST_F(QImageCanvasTest, NotXorOverlapsAreDrawnOnceAndTwiceRestoresEverything) {
+    const auto before = m_canvas.Pixels();
+    m_canvas.SetRasterOp(RasterOp::NotXorPen);
+
+    m_canvas.DrawMarker({20, 20}, MarkerShape::Cross, 15, Ink);
+    EXPECT_NE(m_canvas.Pixel(20, 20), Background);
+    m_canvas.DrawMarker({20, 20}, MarkerShape::Cross, 15, Ink);
+    EXPECT_EQ(Changed(before), 0);
+
+    m_canvas.DrawMarker({20, 20}, MarkerShape::X, 15, Ink);
+    EXPECT_NE(m_canvas.Pixel(20, 20), Background);
+    m_canvas.DrawMarker({20, 20}, MarkerShape::X, 15, Ink);
+    EXPECT_EQ(Changed(before), 0);
+
+    // A path crossing itself.
+    const std::vector<PixelPath> bowtie{{{5, 5}, {40, 40}, {40, 5}, {5, 40}}};
+    m_canvas.StrokePaths(bowtie, {Ink, 3.0, LineStyle::Solid});
+    EXPECT_NE(m_canvas.Pixel(22, 22), Background);
+    m_canvas.StrokePaths(bowtie, {Ink, 3.0, LineStyle::Solid});
+    EXPECT_EQ(Changed(before), 0);
+
+    // Crossing hatch lines.
+    const std::vector<PixelPath> square{{{2, 2}, {60, 2}, {60, 46}, {2, 46}}};
+    m_canvas.FillRings(square, {Ink, FillStyle::Cross});
+    EXPECT_NE(m_canvas.Pixel(8, 8), Background);  // where the lines cross
+    const int hatched = Changed(before);
+    EXPECT_GT(hatched, 0);
+    EXPECT_LT(hatched, 58 * 44 / 2);  // the gaps between the lines are left alone
+    m_canvas.FillRings(square, {Ink, FillStyle::Cross});
+    EXPECT_EQ(Changed(before), 0);
+}
+
+TEST_F(QImageCanvasTest, HatchesAndDashesLeaveGaps) {
+    const auto before = m_canvas.Pixels();
+    m_canvas.FillRings({{{0, 0}, {64, 0}, {64, 48}, {0, 48}}}, {Ink, FillStyle::BackwardDiagonal});
+    // Backward diagonal runs from upper left to lower right: (x, y) and (x+1, y+1) alike.
+    EXPECT_EQ(m_canvas.Pixel(8, 8), Ink);
+    EXPECT_EQ(m_canvas.Pixel(9, 9), Ink);
+    EXPECT_EQ(m_canvas.Pixel(12, 8), Background);
+    m_canvas.Clear(Background);
+    m_canvas.StrokePaths({{{0, 20.5}, {64, 20.5}}}, {Ink, 1.0, LineStyle::Dash});
+    int inked = 0;
+    for (int x = 0; x < 64; ++x) inked += m_canvas.Pixel(x, 20) == Ink;
+    EXPECT_GT(inked, 16);
+    EXPECT_LT(inked, 60);
+    (void)before;
+}
+
+TEST_F(QImageCanvasTest, MarkersHaveTheirSizeInPixels) {
+    m_canvas.DrawMarker({32, 24}, MarkerShape::Square, 16, Ink);
+    EXPECT_EQ(m_canvas.Pixel(25, 17), Ink);
+    EXPECT_EQ(m_canvas.Pixel(38, 30), Ink);
+    EXPECT_EQ(m_canvas.Pixel(22, 24), Background);
+    EXPECT_EQ(m_canvas.Pixel(42, 24), Background);
+}
+
+TEST_F(QImageCanvasTest, ResizeChecksTheSize) {
+    EXPECT_THROW(m_canvas.Resize(0, 10), Error);
+    EXPECT_THROW(m_canvas.Resize(10, QImageCanvas::MaxSide + 1), Error);
+    EXPECT_EQ(m_canvas.Width(), 64);
+    m_canvas.Resize(10, 20);
+    EXPECT_EQ(m_canvas.Width(), 10);
+    EXPECT_EQ(m_canvas.Height(), 20);
+}
+
+TEST_F(QImageCanvasTest, NonFiniteCoordinatesDrawNothing) {
+    const auto before = m_canvas.Pixels();
+    const double inf = std::numeric_limits<double>::infinity();
+    m_canvas.FillRings({{{0, 0}, {inf, 0}, {10, 10}}}, {Ink, FillStyle::Solid});
+    m_canvas.StrokePaths({{{0, 0}, {0, std::nan("")}}}, {Ink, 1.0, LineStyle::Solid});
+    m_canvas.DrawMarker({inf, 3}, MarkerShape::Circle, 10, Ink);
+    EXPECT_EQ(Changed(before), 0);
+}
+
+}  // namespace
+}  // namespace velorin::memory
