@@ -444,7 +444,10 @@ void GeometryBag::AddGeometries(const std::shared_ptr<host::IGeometryCollection>
     std::vector<std::shared_ptr<host::IGeometry>> added;
     const std::int32_t n = other->GeometryCount();
     added.reserve(static_cast<std::size_t>(n));
-    for (std::int32_t i = 0; i < n; ++i) added.push_back(other->Geometry(i));
+    // Called through a member pointer: GCC 12 at -O3 stops with an internal compiler
+    // error (assign_temp) when it speculatively devirtualises a plain call here.
+    const auto member = &host::IGeometryCollection::Geometry;
+    for (std::int32_t i = 0; i < n; ++i) added.push_back(((*other).*member)(i));
     m_members.insert(m_members.end(), added.begin(), added.end());
 }
 
