@@ -41,6 +41,8 @@ class Window {
     // name, a container that is not a frame of this window, a negative size)
     // raises invalid property value (380) naming the row: a programming error.
     explicit Window(const WindowLayout& layout);
+    // Fires nothing: the form's other members may already be gone, so a form whose
+    // unload handler must run unloads the window itself before it ends.
     ~Window();
     Window(const Window&) = delete;
     Window(Window&&) = delete;

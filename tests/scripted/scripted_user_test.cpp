@@ -431,12 +431,6 @@ TEST(ScriptedUser, CheckFinishedListsWhatTheProgramNeverAskedFor) {
     }
 }
 
-TEST(ScriptedUser, EscSchedulesCountFromOne) {
-    ScriptedUser user;
-    EXPECT_THROW(user.EscBeforeCancelCheck(0), ScriptError);
-    EXPECT_THROW(user.EscDuringSleep(-1), ScriptError);
-}
-
 TEST(ScriptedUser, NumbersReadAndWriteLikeTheCLocale) {
     ScriptedUser user;
     EXPECT_EQ(user.ParseNumber(" 1.5 "), 1.5);

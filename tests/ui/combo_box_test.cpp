@@ -72,11 +72,6 @@ TEST_F(ComboBoxTest, ClearRemovesEntriesAndCurrentEntryWithoutClick) {
     EXPECT_EQ(m_clicks, 1);
 }
 
-TEST_F(ComboBoxTest, FindItemIsExactAndCaseSensitive) {
-    EXPECT_EQ(m_list.FindItem("Watershed"), 1);
-    EXPECT_EQ(m_list.FindItem("watershed"), -1);
-}
-
 TEST_F(ComboBoxTest, TheThirtyTwoThousandSevenHundredSixtyEighthEntryOverflows) {
     m_list.Clear();
     for (int i = 0; i < 32767; ++i) {

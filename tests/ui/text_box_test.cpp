@@ -17,13 +17,6 @@ class TextBoxTest : public ::testing::Test {
     TextBox& m_box = m_window.TextBox("txtSrcFlashTime");  // at most 5 characters
 };
 
-TEST_F(TextBoxTest, StartsWithTheLayoutsTextAndSettings) {
-    EXPECT_EQ(m_box.Text(), "1.5");
-    EXPECT_EQ(m_box.MaxLength(), 5);
-    EXPECT_EQ(m_box.TextAlignment(), Alignment::Right);
-    EXPECT_EQ(m_box.ToolTip(), "Duration that each feature in this layer will be flashed");
-}
-
 TEST_F(TextBoxTest, ATextLongerThanTheMaximumKeepsItsFirstCharacters) {
     m_box.SetText("32.7675");
     EXPECT_EQ(m_box.Text(), "32.76");
@@ -48,11 +41,6 @@ TEST_F(TextBoxTest, ZeroMeansNoLimitAndLoweringTheLimitKeepsTheTextThere) {
     EXPECT_EQ(m_box.Text(), "123456789");
     m_box.SetText("abcdef");
     EXPECT_EQ(m_box.Text(), "abc");
-}
-
-TEST_F(TextBoxTest, ANegativeMaximumIsRefused) {
-    EXPECT_THROW(m_box.SetMaxLength(-1), velorin::Error);
-    EXPECT_EQ(m_box.MaxLength(), 5);
 }
 
 TEST(KeepFirstCharacters, CutsMalformedUtf8SomewhereSaneWithoutReadingPastTheEnd) {
