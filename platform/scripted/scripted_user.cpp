@@ -113,7 +113,7 @@ void ScriptedUser::EscWhenStatus(std::string_view text) {
 void ScriptedUser::PressEsc() { MakeEscPending("pressed"); }
 
 void ScriptedUser::NoteStatusText(std::string_view text) {
-    m_events.emplace_back(StatusRecord{std::string(text)});
+    Record(StatusRecord{std::string(text)});
     for (EscSchedule& schedule : m_escSchedules) {
         if (!schedule.fired && schedule.when == EscSchedule::When::OnStatus &&
             schedule.status == text) {
@@ -124,7 +124,7 @@ void ScriptedUser::NoteStatusText(std::string_view text) {
 }
 
 void ScriptedUser::NoteExtent(double xMin, double yMin, double xMax, double yMax) {
-    m_events.emplace_back(ExtentRecord{xMin, yMin, xMax, yMax});
+    Record(ExtentRecord{xMin, yMin, xMax, yMax});
 }
 
 std::vector<MessageBoxRecord> ScriptedUser::MessageBoxes() const {
@@ -224,7 +224,7 @@ void ScriptedUser::CheckFinished() const {
 
 void ScriptedUser::DoEvents() {
     ++m_doEventsCount;
-    m_events.emplace_back(DoEventsRecord{});
+    Record(DoEventsRecord{});
 }
 
 std::optional<double> ScriptedUser::ParseNumber(std::string_view text) {
@@ -246,12 +246,12 @@ bool ScriptedUser::TakeEscPress() {
         return false;
     }
     --m_pendingEsc;
-    m_events.emplace_back(EscTakenRecord{m_cancelChecks});
+    Record(EscTakenRecord{m_cancelChecks});
     return true;
 }
 
 void ScriptedUser::RunModal(ui::Window& window) {
-    m_events.emplace_back(ShowRecord{window.Name(), window.Caption()});
+    Record(ShowRecord{window.Name(), window.Caption()});
     PlannedScene* next = nullptr;
     for (const auto& planned : m_scenes) {
         if (!planned->played && planned->scene.Matches(window)) {
@@ -298,18 +298,18 @@ ui::MsgResult ScriptedUser::ShowMessageBox(const ui::MessageBoxRequest& request)
         throw ScriptError("answer Cancel for message box " + Quoted(request.text) +
                           ", which has no Cancel button");
     }
-    m_events.emplace_back(MessageBoxRecord{.text = request.text,
-                                           .title = request.title,
-                                           .buttons = request.buttons,
-                                           .icon = request.icon,
-                                           .answer = *answer});
+    Record(MessageBoxRecord{.text = request.text,
+                            .title = request.title,
+                            .buttons = request.buttons,
+                            .icon = request.icon,
+                            .answer = *answer});
     return *answer;
 }
 
 void ScriptedUser::SleepFor(std::int32_t milliseconds) {
     ++m_sleepCount;
     m_now += milliseconds;
-    m_events.emplace_back(SleepRecord{milliseconds, m_now});
+    Record(SleepRecord{milliseconds, m_now});
     for (EscSchedule& schedule : m_escSchedules) {
         if (!schedule.fired && schedule.when == EscSchedule::When::DuringSleep &&
             schedule.count == m_sleepCount) {
@@ -319,9 +319,20 @@ void ScriptedUser::SleepFor(std::int32_t milliseconds) {
     }
 }
 
+void ScriptedUser::OnEvent(std::function<void(const Event&)> listener) {
+    m_listener = std::move(listener);
+}
+
+void ScriptedUser::Record(Event event) {
+    m_events.push_back(std::move(event));
+    if (m_listener) {
+        m_listener(m_events.back());
+    }
+}
+
 void ScriptedUser::MakeEscPending(std::string cause) {
     ++m_pendingEsc;
-    m_events.emplace_back(EscPressRecord{std::move(cause)});
+    Record(EscPressRecord{std::move(cause)});
 }
 
 }  // namespace velorin::scripted

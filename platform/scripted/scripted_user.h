@@ -1,6 +1,7 @@
 #pragma once
 
 #include <cstdint>
+#include <functional>
 #include <memory>
 #include <optional>
 #include <string>
@@ -59,6 +60,10 @@ class ScriptedUser final : public ui::Toolkit {
     void NoteStatusText(std::string_view text);
     void NoteExtent(double xMin, double yMin, double xMax, double yMax);
 
+    // Called with each event as it is recorded (a batch run prints them as they
+    // come); the listener must not call back into the user.
+    void OnEvent(std::function<void(const Event&)> listener);
+
     const std::vector<Event>& Events() const { return m_events; }
     std::vector<MessageBoxRecord> MessageBoxes() const;
     std::vector<SleepRecord> Sleeps() const;
@@ -105,6 +110,7 @@ class ScriptedUser final : public ui::Toolkit {
         bool fired = false;
     };
 
+    void Record(Event event);
     void MakeEscPending(std::string cause);
     std::optional<ui::MsgResult> FindAnswer(const ui::MessageBoxRequest& request);
 
@@ -115,6 +121,7 @@ class ScriptedUser final : public ui::Toolkit {
     std::vector<EscSchedule> m_escSchedules;
 
     std::vector<Event> m_events;
+    std::function<void(const Event&)> m_listener;
     std::int64_t m_now = 0;
     int m_sleepCount = 0;
     int m_cancelChecks = 0;

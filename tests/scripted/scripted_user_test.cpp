@@ -431,6 +431,24 @@ TEST(ScriptedUser, CheckFinishedListsWhatTheProgramNeverAskedFor) {
     }
 }
 
+TEST_F(ScriptedUserTest, AListenerSeesEachEventAsItIsRecorded) {
+    std::vector<std::string> heard;
+    m_user.OnEvent([&heard](const Event& event) { heard.push_back(Describe(event)); });
+    m_user.OnShow("frmSample")
+        .Type("txtSrcFlashTime", "x")
+        .PickIndex("cboFld1", 1)
+        .PressEnter()
+        .Press("cmdCancel");
+    m_user.OnShow("frmSample").Press("cmdCancel");
+    m_dialog.Run();
+    ASSERT_EQ(heard.size(), 2U);
+    EXPECT_EQ(heard[0], "window \"Sample Dialog\" (frmSample) shown modally");
+    EXPECT_EQ(heard[1],
+              "message box \"Please input a number for Source feature flash time\" titled "
+              "\"Velorin\" [OK] answered OK");
+    EXPECT_THROW(m_user.CheckFinished(), ScriptError);  // the second scene never played
+}
+
 TEST(ScriptedUser, NumbersReadAndWriteLikeTheCLocale) {
     ScriptedUser user;
     EXPECT_EQ(user.ParseNumber(" 1.5 "), 1.5);
