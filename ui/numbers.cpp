@@ -1,5 +1,6 @@
 #include "ui/numbers.h"
 
+#include <array>
 #include <charconv>
 #include <cmath>
 #include <system_error>
@@ -48,10 +49,10 @@ std::string FormatGeneral15(double value) {
     if (value == 0.0) {
         return "0";
     }
-    char buffer[32];
-    const auto result =
-        std::to_chars(std::begin(buffer), std::end(buffer), value, std::chars_format::general, 15);
-    return std::string(buffer, result.ptr);
+    std::array<char, 32> buffer{};
+    const auto result = std::to_chars(buffer.data(), buffer.data() + buffer.size(), value,
+                                      std::chars_format::general, 15);
+    return std::string(buffer.data(), result.ptr);
 }
 
 }  // namespace velorin::ui

@@ -1,5 +1,6 @@
 #include "ui/runtime_error.h"
 
+#include <array>
 #include <charconv>
 #include <cmath>
 #include <limits>
@@ -87,10 +88,10 @@ std::int16_t ToInt16Checked(double value) { return ToIntegerChecked<std::int16_t
 std::int32_t ToInt32Checked(double value) { return ToIntegerChecked<std::int32_t>(value); }
 
 std::string ErrorMessageText(const velorin::Error& error) {
-    char digits[16];
-    const auto result = std::to_chars(std::begin(digits), std::end(digits), error.Number());
+    std::array<char, 16> digits{};
+    const auto result = std::to_chars(digits.data(), digits.data() + digits.size(), error.Number());
     std::string text = "Error ";
-    text.append(digits, result.ptr);
+    text.append(digits.data(), result.ptr);
     text += ": ";
     text += error.Description();
     return text;

@@ -1,5 +1,6 @@
 #include "platform/scripted/scene.h"
 
+#include <array>
 #include <charconv>
 #include <utility>
 
@@ -17,9 +18,9 @@ std::string Quoted(std::string_view text) {
 }
 
 std::string Number(int value) {
-    char digits[16];
-    const auto result = std::to_chars(std::begin(digits), std::end(digits), value);
-    return std::string(digits, result.ptr);
+    std::array<char, 16> digits{};
+    const auto result = std::to_chars(digits.data(), digits.data() + digits.size(), value);
+    return std::string(digits.data(), result.ptr);
 }
 
 // "window "Zoom and Flash" (frmZoomFlash)", the start of every complaint.
@@ -117,7 +118,7 @@ void Scene::Play(ui::Window& window,
     }
 }
 
-std::string Scene::Describe(const Action& action) const {
+std::string Scene::Describe(const Action& action) {
     switch (action.kind) {
         case ActionKind::Pick:
             return "pick " + Quoted(action.text) + " in " + action.control;
@@ -139,7 +140,7 @@ std::string Scene::Describe(const Action& action) const {
     return "an action";
 }
 
-void Scene::Run(const Action& action, ui::Window& window) const {
+void Scene::Run(const Action& action, ui::Window& window) {
     switch (action.kind) {
         case ActionKind::Pick: {
             auto& list = Usable<ui::ComboBox>(window, action.control);

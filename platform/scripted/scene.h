@@ -55,8 +55,8 @@ class Scene {
     };
 
     Scene& Add(Action action);
-    std::string Describe(const Action& action) const;
-    void Run(const Action& action, ui::Window& window) const;
+    static std::string Describe(const Action& action);
+    static void Run(const Action& action, ui::Window& window);
 
     std::string m_window;
     std::vector<Action> m_actions;

@@ -1,5 +1,6 @@
 #include "platform/scripted/scripted_user.h"
 
+#include <array>
 #include <charconv>
 #include <type_traits>
 #include <utility>
@@ -20,9 +21,9 @@ std::string Quoted(std::string_view text) {
 
 template <class Int>
 std::string Number(Int value) {
-    char digits[24];
-    const auto result = std::to_chars(std::begin(digits), std::end(digits), value);
-    return std::string(digits, result.ptr);
+    std::array<char, 24> digits{};
+    const auto result = std::to_chars(digits.data(), digits.data() + digits.size(), value);
+    return std::string(digits.data(), result.ptr);
 }
 
 std::string WindowTitle(const ui::Window& window) {
