@@ -1,0 +1,71 @@
+#pragma once
+
+#include <cstdint>
+#include <memory>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "host/geometry.h"
+#include "host/symbols.h"
+#include "platform/memory/canvas.h"
+#include "platform/memory/clip.h"
+#include "platform/memory/geometry.h"
+
+// Turns host geometries and symbols into canvas drawing: shared by the map's own
+// redraw and by the screen display. Reads symbols and geometries through their
+// host interfaces (so any implementation draws); callers that must not count
+// those reads as calls of the extension hold a FaultInjector::QuietScope.
+namespace velorin::memory {
+
+// Screen resolution: symbol sizes are in points, 72 to the inch.
+inline constexpr double PixelsPerPoint = 96.0 / 72.0;
+
+enum class SymbolKind { Marker, Line, Fill };
+
+// What one symbol looks like on the screen, read once per drawing.
+struct SymbolLook {
+    SymbolKind kind = SymbolKind::Marker;
+    std::string kindName;   // "SimpleMarker", "SimpleLine", "SimpleFill", "PictureMarker", ...
+    std::int32_t rgb = -1;  // 0x00BBGGRR, -1 when the symbol has no colour
+    std::int32_t rop2 = 13;
+    double size = 0.0;  // marker size or line width in points; 0 for fills
+    Rgb color;
+    MarkerShape marker = MarkerShape::Circle;
+    LineStyle line = LineStyle::Solid;
+    FillStyle fill = FillStyle::Solid;
+    std::optional<LinePen> outline;  // fills only; drawn with the fill's raster operation
+};
+
+// Raises velorin::Error (E_HOST_INVALIDARG) for a symbol that is no marker, line
+// or fill symbol, and E_HOST_POINTER for an empty one.
+SymbolLook ReadSymbol(const std::shared_ptr<host::ISymbol>& symbol);
+
+// Map units to pixels for a window: left and top are the map coordinates of the
+// window's top-left corner, scale is map units per pixel (> 0).
+struct ViewTransform {
+    double left = 0.0;
+    double top = 0.0;
+    double scale = 1.0;
+    int width = 0;
+    int height = 0;
+
+    PixelXY ToPixel(const XY& p) const { return {(p.x - left) / scale, (top - p.y) / scale}; }
+    // The window grown by a margin of pixels on every side, in map units.
+    ClipRect Window(double marginPx) const;
+};
+
+enum class PaintResult {
+    Drawn,               // drawn, or nothing of it is on the window
+    UnsuitableSymbol,    // the symbol's kind cannot draw this kind of geometry
+    UnsupportedGeometry  // a geometry kind this host cannot read
+};
+
+// Draws the geometry with the look and the look's raster operation. Points and
+// multipoints take markers, polylines lines, polygons and envelopes fills (a fill
+// draws its area, then its outline as a separate pass); a geometry bag draws each
+// member that suits the symbol.
+PaintResult PaintShape(Canvas& canvas, const ViewTransform& view, const host::IGeometry& shape,
+                       const SymbolLook& look);
+
+}  // namespace velorin::memory

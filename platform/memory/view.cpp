@@ -1,0 +1,426 @@
+#include "platform/memory/view.h"
+
+#include <algorithm>
+#include <cmath>
+#include <optional>
+#include <string>
+
+#include "host/codes.h"
+#include "host/error.h"
+#include "platform/memory/shape_painter.h"
+
+namespace velorin::memory {
+
+namespace {
+
+constexpr int MaxSide = 16384;
+
+// The screen of a view made without a canvas: the right size, never a pixel.
+class BlankCanvas final : public Canvas {
+  public:
+    BlankCanvas(int width, int height) : m_width(width), m_height(height) {}
+    int Width() const override { return m_width; }
+    int Height() const override { return m_height; }
+    void Resize(int width, int height) override {
+        m_width = width;
+        m_height = height;
+    }
+    void Clear(Rgb) override {}
+    void SetRasterOp(RasterOp) override {}
+    void StrokePaths(const std::vector<PixelPath>&, const LinePen&) override {}
+    void FillRings(const std::vector<PixelPath>&, const FillBrush&) override {}
+    void DrawMarker(PixelXY, MarkerShape, double, Rgb) override {}
+    Rgb Pixel(int x, int y) const override {
+        if (x < 0 || y < 0 || x >= m_width || y >= m_height) {
+            throw Error(host::E_HOST_INVALIDARG, "The pixel is outside the screen");
+        }
+        return Rgb{};
+    }
+    std::vector<std::uint32_t> Pixels() const override {
+        return std::vector<std::uint32_t>(static_cast<std::size_t>(m_width) *
+                                          static_cast<std::size_t>(m_height));
+    }
+
+  private:
+    int m_width;
+    int m_height;
+};
+
+[[noreturn]] void InvalidArgument(const std::string& what) {
+    throw Error(host::E_HOST_INVALIDARG, what);
+}
+
+void CheckWindow(int width, int height) {
+    if (width < 1 || height < 1 || width > MaxSide || height > MaxSide) {
+        InvalidArgument("A map window of " + std::to_string(width) + " x " +
+                        std::to_string(height) + " pixels is not possible (1 to " +
+                        std::to_string(MaxSide) + " on each side)");
+    }
+}
+
+// Holds the context's fault injector quiet while the host does its own work.
+class Quiet {
+  public:
+    explicit Quiet(const std::shared_ptr<HostContext>& context) {
+        if (context) m_scope.emplace(context->faults);
+    }
+
+  private:
+    std::optional<FaultInjector::QuietScope> m_scope;
+};
+
+}  // namespace
+
+// What the view and its screen display share. The display may outlive the view
+// (the extension can hold it), so both hold this, not each other.
+struct ViewCore {
+    std::shared_ptr<HostContext> context;
+    std::unique_ptr<Canvas> canvas;
+    std::weak_ptr<host::IMap> map;
+
+    bool extentKnown = false;
+    double centreX = 0.0;
+    double centreY = 0.0;
+    double scale = 1.0;  // map units per pixel, finite and > 0
+
+    bool dirty = false;
+    bool drawing = false;  // between StartDrawing and FinishDrawing
+    std::shared_ptr<host::ISymbol> symbol;
+
+    void ScreenChanged() const {
+        if (context && context->hooks.screenChanged) context->hooks.screenChanged();
+    }
+
+    ViewTransform Transform() {
+        EnsureExtent();
+        const int w = canvas->Width();
+        const int h = canvas->Height();
+        return ViewTransform{centreX - w * scale / 2, centreY + h * scale / 2, scale, w, h};
+    }
+
+    void EnsureExtent() {
+        if (!extentKnown) ZoomToFullExtent();
+    }
+
+    // Sets centre and scale to show the box [x0, x1] x [y0, y1] (ordered), or
+    // raises and keeps the old ones.
+    void Fit(double x0, double y0, double x1, double y1, bool keepScaleWhenPoint) {
+        const double width = x1 - x0;
+        const double height = y1 - y0;
+        if (!std::isfinite(width) || !std::isfinite(height)) {
+            InvalidArgument("The extent is too large to show");
+        }
+        const double cx = x0 + width / 2;
+        const double cy = y0 + height / 2;
+        double newScale = scale;
+        if (width > 0 || height > 0 || !keepScaleWhenPoint) {
+            newScale = std::max(width / canvas->Width(), height / canvas->Height());
+        }
+        if (!(newScale > 0) || !std::isfinite(newScale)) {
+            InvalidArgument("The extent is too small to show");
+        }
+        const double halfW = canvas->Width() * newScale / 2;
+        const double halfH = canvas->Height() * newScale / 2;
+        if (!std::isfinite(cx - halfW) || !std::isfinite(cx + halfW) ||
+            !std::isfinite(cy - halfH) || !std::isfinite(cy + halfH)) {
+            InvalidArgument("The extent is too large to show");
+        }
+        centreX = cx;
+        centreY = cy;
+        scale = newScale;
+        extentKnown = true;
+    }
+
+    void ZoomToFullExtent() {
+        const Quiet quiet(context);
+        EnvelopeGeometry full;
+        if (auto shown = map.lock()) {
+            const std::int32_t count = shown->LayerCount();
+            for (std::int32_t i = 0; i < count; ++i) AddExtent(shown->Layer(i), full);
+        }
+        extentKnown = false;
+        if (!full.IsEmpty()) {
+            try {
+                scale = 1.0;
+                Fit(full.XMin(), full.YMin(), full.XMax(), full.YMax(), true);
+                return;
+            } catch (const Error&) {
+                // Data spread too far to show at a finite scale: fall through to
+                // the default view rather than refusing to show the map at all.
+            }
+        }
+        centreX = canvas->Width() / 2.0;
+        centreY = canvas->Height() / 2.0;
+        scale = 1.0;
+        extentKnown = true;
+    }
+
+    static void AddExtent(const std::shared_ptr<host::ILayer>& layer, EnvelopeGeometry& full) {
+        if (!layer) return;
+        if (auto group = host::As<host::ICompositeLayer>(layer)) {
+            const std::int32_t count = group->Count();
+            for (std::int32_t i = 0; i < count; ++i) AddExtent(group->Layer(i), full);
+            return;
+        }
+        auto features = host::As<host::IFeatureLayer>(layer);
+        if (!features || !features->FeatureClass()) return;
+        auto cursor = features->Search(nullptr, true);
+        if (!cursor) return;
+        while (auto feature = cursor->NextFeature()) {
+            if (auto shape = feature->Shape()) {
+                if (auto box = shape->Envelope()) full.Union(*box);
+            }
+        }
+    }
+
+    void Redraw() {
+        {
+            const Quiet quiet(context);
+            const ViewTransform view = Transform();
+            canvas->SetRasterOp(RasterOp::CopyPen);
+            canvas->Clear(MapView::Background);
+            if (auto shown = map.lock()) {
+                for (std::int32_t i = shown->LayerCount() - 1; i >= 0; --i) {
+                    DrawLayer(shown->Layer(i), view);
+                }
+            }
+            canvas->SetRasterOp(RasterOp::CopyPen);
+        }
+        dirty = false;
+        if (context) ++context->record.redraws;
+        ScreenChanged();
+    }
+
+    void DrawLayer(const std::shared_ptr<host::ILayer>& layer, const ViewTransform& view) {
+        if (!layer || !layer->Visible()) return;
+        if (auto group = host::As<host::ICompositeLayer>(layer)) {
+            for (std::int32_t i = group->Count() - 1; i >= 0; --i) {
+                DrawLayer(group->Layer(i), view);
+            }
+            return;
+        }
+        auto features = host::As<host::IGeoFeatureLayer>(layer);
+        if (!features || !features->FeatureClass()) return;
+        auto renderer = features->Renderer();
+        if (!renderer) return;
+        auto cursor = features->Search(nullptr, true);
+        if (!cursor) return;
+        // A feature the renderer gives no symbol, or one that cannot draw its
+        // shape, is left out, as a map window leaves it out.
+        while (auto feature = cursor->NextFeature()) {
+            auto shape = feature->Shape();
+            if (!shape) continue;
+            auto symbol = renderer->SymbolByFeature(feature);
+            if (!symbol) continue;
+            std::optional<SymbolLook> look;
+            try {
+                look = ReadSymbol(symbol);
+            } catch (const Error&) {
+                continue;  // a symbol kind this host cannot draw
+            }
+            PaintShape(*canvas, view, *shape, *look);
+        }
+    }
+};
+
+// ---- the screen display ----------------------------------------------------------
+
+namespace {
+
+class ScreenDisplayImpl final : public host::IScreenDisplay {
+  public:
+    explicit ScreenDisplayImpl(std::shared_ptr<ViewCore> core) : m_core(std::move(core)) {}
+
+    // Starting again while drawing starts afresh: a run that failed between
+    // StartDrawing and FinishDrawing must not leave the display unusable.
+    void StartDrawing(std::intptr_t hDC, std::int16_t cacheId) override {
+        Enter("IDisplay::StartDrawing");
+        if (hDC != 0) {
+            InvalidArgument("The reference host draws only on its own window (hDC 0)");
+        }
+        if (cacheId != host::esriNoScreenCache) {
+            InvalidArgument(
+                "The reference host draws only on the visible screen (cache id -1), "
+                "not on cache " +
+                std::to_string(cacheId));
+        }
+        m_core->drawing = true;
+        if (m_core->context) ++m_core->context->record.startDrawings;
+    }
+
+    void FinishDrawing() override {
+        Enter("IDisplay::FinishDrawing");
+        if (!m_core->drawing) {
+            throw Error(host::E_HOST_FAIL, "FinishDrawing without StartDrawing");
+        }
+        m_core->drawing = false;
+        if (m_core->context) ++m_core->context->record.finishDrawings;
+    }
+
+    void SetSymbol(const std::shared_ptr<host::ISymbol>& symbol) override {
+        Enter("IDisplay::SetSymbol");
+        if (!symbol) throw Error(host::E_HOST_POINTER, "SetSymbol needs a symbol");
+        const Quiet quiet(m_core->context);
+        ReadSymbol(symbol);  // refuses a kind that cannot draw, before it is set
+        m_core->symbol = symbol;
+    }
+
+    void DrawPoint(const std::shared_ptr<host::IGeometry>& point) override {
+        Enter("IDisplay::DrawPoint");
+        Draw("DrawPoint", point, {host::esriGeometryPoint});
+    }
+    void DrawMultipoint(const std::shared_ptr<host::IGeometry>& multipoint) override {
+        Enter("IDisplay::DrawMultipoint");
+        Draw("DrawMultipoint", multipoint, {host::esriGeometryMultipoint});
+    }
+    void DrawPolyline(const std::shared_ptr<host::IGeometry>& polyline) override {
+        Enter("IDisplay::DrawPolyline");
+        Draw("DrawPolyline", polyline, {host::esriGeometryPolyline});
+    }
+    void DrawPolygon(const std::shared_ptr<host::IGeometry>& polygon) override {
+        Enter("IDisplay::DrawPolygon");
+        Draw("DrawPolygon", polygon, {host::esriGeometryPolygon, host::esriGeometryEnvelope});
+    }
+
+    // The whole screen is redrawn whatever the rectangle; erase and cache id do
+    // not change that.
+    void Invalidate(const std::shared_ptr<host::IEnvelope>&, bool, std::int16_t) override {
+        Enter("IScreenDisplay::Invalidate");
+        m_core->dirty = true;
+    }
+
+  private:
+    void Enter(const char* member) const {
+        if (m_core->context) m_core->context->faults.Enter(member);
+    }
+
+    void Draw(const char* operation, const std::shared_ptr<host::IGeometry>& shape,
+              std::initializer_list<std::int32_t> accepted) {
+        if (!m_core->drawing) {
+            throw Error(host::E_HOST_FAIL, std::string(operation) + " needs StartDrawing first");
+        }
+        if (!shape) throw Error(host::E_HOST_POINTER, std::string(operation) + " needs a geometry");
+        if (!m_core->symbol) {
+            throw Error(host::E_HOST_FAIL, std::string(operation) + " needs a symbol: SetSymbol");
+        }
+        const Quiet quiet(m_core->context);
+        const std::int32_t type = shape->GeometryType();
+        if (std::find(accepted.begin(), accepted.end(), type) == accepted.end()) {
+            InvalidArgument(std::string(operation) + " cannot draw a geometry of type " +
+                            std::to_string(type));
+        }
+        const SymbolLook look = ReadSymbol(m_core->symbol);
+        const ViewTransform view = m_core->Transform();
+        switch (PaintShape(*m_core->canvas, view, *shape, look)) {
+            case PaintResult::Drawn:
+                break;
+            case PaintResult::UnsuitableSymbol:
+                InvalidArgument(std::string(operation) + " cannot draw with a " + look.kindName +
+                                " symbol");
+            case PaintResult::UnsupportedGeometry:
+                InvalidArgument(std::string(operation) +
+                                " was given a geometry the host cannot read");
+        }
+        if (m_core->context) {
+            m_core->context->record.draws.push_back(
+                DrawRecord{operation, type, look.kindName, look.rgb, look.rop2,
+                           look.kind == SymbolKind::Fill ? 0.0 : look.size});
+        }
+        m_core->ScreenChanged();
+    }
+
+    std::shared_ptr<ViewCore> m_core;
+};
+
+}  // namespace
+
+// ---- MapView -------------------------------------------------------------------------
+
+MapView::MapView(std::shared_ptr<HostContext> context, std::unique_ptr<Canvas> canvas)
+    : m_core(std::make_shared<ViewCore>()) {
+    m_core->context = std::move(context);
+    m_core->canvas =
+        canvas ? std::move(canvas) : std::make_unique<BlankCanvas>(DefaultWidth, DefaultHeight);
+    m_display = std::make_shared<ScreenDisplayImpl>(m_core);
+}
+
+MapView::~MapView() = default;
+MapView::MapView(MapView&&) noexcept = default;
+MapView& MapView::operator=(MapView&&) noexcept = default;
+
+void MapView::SetMap(std::weak_ptr<host::IMap> map) {
+    m_core->map = std::move(map);
+    m_core->dirty = true;
+}
+
+std::shared_ptr<host::IEnvelope> MapView::Extent() const {
+    const ViewTransform view = m_core->Transform();
+    return std::make_shared<EnvelopeGeometry>(m_core->context, view.left,
+                                              view.top - view.height * view.scale,
+                                              view.left + view.width * view.scale, view.top);
+}
+
+void MapView::SetExtent(const std::shared_ptr<host::IEnvelope>& extent) {
+    if (!extent) throw Error(host::E_HOST_POINTER, "The extent needs an envelope");
+    double x0 = 0, y0 = 0, x1 = 0, y1 = 0;
+    {
+        const Quiet quiet(m_core->context);
+        if (extent->IsEmpty()) InvalidArgument("An empty envelope cannot be shown");
+        x0 = extent->XMin();
+        y0 = extent->YMin();
+        x1 = extent->XMax();
+        y1 = extent->YMax();
+    }
+    if (!std::isfinite(x0) || !std::isfinite(y0) || !std::isfinite(x1) || !std::isfinite(y1)) {
+        InvalidArgument("The extent must have finite coordinates");
+    }
+    if (x1 < x0) std::swap(x0, x1);
+    if (y1 < y0) std::swap(y0, y1);
+    m_core->EnsureExtent();
+    m_core->Fit(x0, y0, x1, y1, true);
+    if (m_core->context) m_core->context->record.extents.push_back(ExtentRecord{x0, y0, x1, y1});
+    m_core->dirty = true;
+}
+
+void MapView::ZoomToFullExtent() {
+    m_core->ZoomToFullExtent();
+    m_core->dirty = true;
+}
+
+std::shared_ptr<host::IScreenDisplay> MapView::ScreenDisplay() const { return m_display; }
+
+void MapView::Refresh() { m_core->Redraw(); }
+
+void MapView::Invalidate() { m_core->dirty = true; }
+
+bool MapView::RedrawPending() const { return m_core->dirty; }
+
+void MapView::ProcessPendingRedraw() {
+    if (m_core->dirty) m_core->Redraw();
+}
+
+void MapView::Resize(int width, int height) {
+    CheckWindow(width, height);
+    m_core->EnsureExtent();
+    m_core->canvas->Resize(width, height);
+    m_core->Redraw();
+}
+
+int MapView::Width() const { return m_core->canvas->Width(); }
+int MapView::Height() const { return m_core->canvas->Height(); }
+
+double MapView::Scale() const {
+    m_core->EnsureExtent();
+    return m_core->scale;
+}
+
+PixelXY MapView::ToPixel(const XY& map) const { return m_core->Transform().ToPixel(map); }
+
+XY MapView::ToMap(const PixelXY& pixel) const {
+    const ViewTransform view = m_core->Transform();
+    return {view.left + pixel.x * view.scale, view.top - pixel.y * view.scale};
+}
+
+const Canvas& MapView::Screen() const { return *m_core->canvas; }
+
+}  // namespace velorin::memory
