@@ -1,0 +1,156 @@
+#include "forms/mod_utils_forms.h"
+
+#include <algorithm>
+
+#include "host/codes.h"
+#include "host/object.h"
+
+namespace velorin::forms {
+
+namespace {
+
+bool Contains(const std::optional<NameList>& names, const std::string& name) {
+    return names && std::find(names->begin(), names->end(), name) != names->end();
+}
+
+void Offer(ui::ComboBox& list, const std::string& name,
+           const std::optional<NameList>& excludeNames) {
+    if (!Contains(excludeNames, name)) list.AddItem(name);
+}
+
+void OfferFeatureLayer(const host::IFeatureLayer& layer, ui::ComboBox& list,
+                       const TypeList& featureTypes, const std::optional<TypeList>& shapeTypes,
+                       const std::optional<NameList>& excludeNames) {
+    const std::shared_ptr<host::IFeatureClass> featureClass = layer.FeatureClass();
+    if (!featureClass) return;
+    for (const std::int32_t featureType : featureTypes) {
+        if (featureClass->FeatureType() != featureType) continue;
+        if (featureType == host::esriFTSimple && shapeTypes) {
+            for (const std::int32_t shapeType : *shapeTypes) {
+                if (featureClass->ShapeType() == shapeType) {
+                    Offer(list, layer.Name(), excludeNames);
+                }
+            }
+        } else {
+            Offer(list, layer.Name(), excludeNames);
+        }
+    }
+}
+
+}  // namespace
+
+std::vector<std::int32_t> ListedFeatureTypes() {
+    return {host::esriFTSimple, host::esriFTSimpleJunction, host::esriFTSimpleEdge,
+            host::esriFTComplexJunction, host::esriFTComplexEdge};
+}
+
+std::vector<std::int32_t> SourceKeyFieldTypes() {
+    return {host::esriFieldTypeInteger,      host::esriFieldTypeString, host::esriFieldTypeDouble,
+            host::esriFieldTypeSmallInteger, host::esriFieldTypeSingle, host::esriFieldTypeOID};
+}
+
+std::vector<std::int32_t> RelatedKeyFieldTypes() {
+    return {host::esriFieldTypeInteger, host::esriFieldTypeString, host::esriFieldTypeDouble,
+            host::esriFieldTypeSmallInteger, host::esriFieldTypeSingle};
+}
+
+void FillLayerList(const std::shared_ptr<host::IMap>& map, ui::ComboBox& list,
+                   const NameList& layerKinds, const TypeList& featureTypes,
+                   const std::optional<TypeList>& shapeTypes,
+                   const std::optional<NameList>& excludeNames,
+                   const std::optional<NameList>& preferences, bool addNone) {
+    const auto theMap = host::Require<host::IMap>(map, "IMap");
+    const std::int32_t layerCount = theMap->LayerCount();
+    list.Clear();
+    for (std::int32_t i = 0; i < layerCount; ++i) {
+        const std::shared_ptr<host::ILayer> layer = theMap->Layer(i);
+        for (const std::string& kind : layerKinds) {
+            if (kind == kKindFeatureLayer) {
+                if (const auto featureLayer = host::As<host::IFeatureLayer>(layer)) {
+                    OfferFeatureLayer(*featureLayer, list, featureTypes, shapeTypes, excludeNames);
+                }
+            } else if (kind == kKindRasterLayer) {
+                if (const auto rasterLayer = host::As<host::IRasterLayer>(layer)) {
+                    if (rasterLayer->Raster()) Offer(list, rasterLayer->Name(), excludeNames);
+                }
+            }
+        }
+    }
+    for (const std::string& kind : layerKinds) {
+        if (kind != kKindTable) continue;
+        const auto tables =
+            host::Require<host::IStandaloneTableCollection>(map, "IStandaloneTableCollection");
+        const std::int32_t tableCount = tables->StandaloneTableCount();
+        for (std::int32_t j = 0; j < tableCount; ++j) {
+            const std::shared_ptr<host::IStandaloneTable> table = tables->StandaloneTable(j);
+            if (table && table->Table()) Offer(list, table->Name(), excludeNames);
+        }
+    }
+    if (addNone) list.AddItem(std::string(kNoneEntry), 0);
+    Preselect(list, preferences);
+}
+
+void FillFieldList(const std::shared_ptr<host::IFields>& fields, ui::ComboBox& list,
+                   const TypeList& fieldTypes, const std::optional<NameList>& excludeNames,
+                   const std::optional<NameList>& preferences, bool addNone) {
+    const auto theFields = host::Require<host::IFields>(fields, "IFields");
+    list.Clear();
+    const std::int32_t fieldCount = theFields->FieldCount();
+    for (std::int32_t d = 0; d < fieldCount; ++d) {
+        const std::shared_ptr<host::IField> field = theFields->Field(d);
+        for (const std::int32_t fieldType : fieldTypes) {
+            if (field->Type() == fieldType) Offer(list, field->Name(), excludeNames);
+        }
+    }
+    if (addNone) list.AddItem(std::string(kNoneEntry), 0);
+    Preselect(list, preferences);
+}
+
+std::shared_ptr<host::IFeatureLayer> FindFeatureLayer(const std::string& layerName,
+                                                      const std::shared_ptr<host::IMap>& map) {
+    if (!map) return {};
+    const std::int32_t layerCount = map->LayerCount();
+    for (std::int32_t i = 0; i < layerCount; ++i) {
+        auto featureLayer = host::As<host::IFeatureLayer>(map->Layer(i));
+        if (featureLayer && featureLayer->Name() == layerName) return featureLayer;
+    }
+    return {};
+}
+
+void Preselect(ui::ComboBox& list, const std::optional<NameList>& preferences) {
+    const int entryCount = list.ListCount();
+    if (entryCount == 0) return;
+    int chosen = 0;
+    if (preferences) {
+        std::vector<std::string> wanted;
+        wanted.reserve(preferences->size());
+        for (const std::string& preference : *preferences) {
+            wanted.push_back(UpperCaseAscii(preference));
+        }
+        // Only preferences before `limit` can still win: an entry that matches a
+        // later preference never displaces an earlier-preference match, while an
+        // entry matching the same preference again does.
+        std::size_t limit = wanted.size();
+        for (int n = 0; n < entryCount; ++n) {
+            const std::string entry = UpperCaseAscii(list.List(n));
+            for (std::size_t p = 0; p < limit; ++p) {
+                if (entry == wanted[p]) {
+                    chosen = n;
+                    limit = p + 1;
+                    break;
+                }
+            }
+        }
+    }
+    list.SetListIndex(chosen);
+}
+
+std::string UpperCaseAscii(std::string_view text) {
+    std::string upper(text);
+    for (char& c : upper) {
+        if (c >= 'a' && c <= 'z') c = static_cast<char>(c - 'a' + 'A');
+    }
+    return upper;
+}
+
+}  // namespace velorin::forms
