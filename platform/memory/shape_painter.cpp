@@ -186,6 +186,16 @@ ClipRect ViewTransform::Window(double marginPx) const {
 
 SymbolLook ReadSymbol(const std::shared_ptr<host::ISymbol>& symbol) {
     if (!symbol) throw Error(host::E_HOST_POINTER, "No symbol to draw with");
+    std::optional<SymbolLook> look = TryReadSymbol(symbol);
+    if (!look) {
+        throw Error(host::E_HOST_INVALIDARG,
+                    "The symbol is not a marker, line or fill symbol and cannot draw");
+    }
+    return *look;
+}
+
+std::optional<SymbolLook> TryReadSymbol(const std::shared_ptr<host::ISymbol>& symbol) {
+    if (!symbol) return std::nullopt;
     SymbolLook look;
     const std::int32_t rop2 = symbol->ROP2();
     look.rop2 =
@@ -224,8 +234,7 @@ SymbolLook ReadSymbol(const std::shared_ptr<host::ISymbol>& symbol) {
         }
         if (auto outline = fill->Outline()) look.outline = ReadLinePen(*outline);
     } else {
-        throw Error(host::E_HOST_INVALIDARG,
-                    "The symbol is not a marker, line or fill symbol and cannot draw");
+        return std::nullopt;
     }
     return look;
 }

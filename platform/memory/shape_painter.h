@@ -40,6 +40,8 @@ struct SymbolLook {
 // Raises velorin::Error (E_HOST_INVALIDARG) for a symbol that is no marker, line
 // or fill symbol, and E_HOST_POINTER for an empty one.
 SymbolLook ReadSymbol(const std::shared_ptr<host::ISymbol>& symbol);
+// The same, but empty for a symbol (or no symbol) that cannot draw.
+std::optional<SymbolLook> TryReadSymbol(const std::shared_ptr<host::ISymbol>& symbol);
 
 // Map units to pixels for a window: left and top are the map coordinates of the
 // window's top-left corner, scale is map units per pixel (> 0).

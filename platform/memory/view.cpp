@@ -102,33 +102,32 @@ struct ViewCore {
         if (!extentKnown) ZoomToFullExtent();
     }
 
-    // Sets centre and scale to show the box [x0, x1] x [y0, y1] (ordered), or
-    // raises and keeps the old ones.
-    void Fit(double x0, double y0, double x1, double y1, bool keepScaleWhenPoint) {
+    // Sets centre and scale to show the box [x0, x1] x [y0, y1] (ordered); a box
+    // of no size keeps the scale. Returns what is wrong with the box instead, and
+    // keeps the old view, when no finite scale shows it.
+    const char* TryFit(double x0, double y0, double x1, double y1) {
         const double width = x1 - x0;
         const double height = y1 - y0;
-        if (!std::isfinite(width) || !std::isfinite(height)) {
-            InvalidArgument("The extent is too large to show");
-        }
+        if (!std::isfinite(width) || !std::isfinite(height))
+            return "The extent is too large to show";
         const double cx = x0 + width / 2;
         const double cy = y0 + height / 2;
         double newScale = scale;
-        if (width > 0 || height > 0 || !keepScaleWhenPoint) {
+        if (width > 0 || height > 0) {
             newScale = std::max(width / canvas->Width(), height / canvas->Height());
         }
-        if (!(newScale > 0) || !std::isfinite(newScale)) {
-            InvalidArgument("The extent is too small to show");
-        }
+        if (!(newScale > 0) || !std::isfinite(newScale)) return "The extent is too small to show";
         const double halfW = canvas->Width() * newScale / 2;
         const double halfH = canvas->Height() * newScale / 2;
         if (!std::isfinite(cx - halfW) || !std::isfinite(cx + halfW) ||
             !std::isfinite(cy - halfH) || !std::isfinite(cy + halfH)) {
-            InvalidArgument("The extent is too large to show");
+            return "The extent is too large to show";
         }
         centreX = cx;
         centreY = cy;
         scale = newScale;
         extentKnown = true;
+        return nullptr;
     }
 
     void ZoomToFullExtent() {
@@ -138,20 +137,12 @@ struct ViewCore {
             const std::int32_t count = shown->LayerCount();
             for (std::int32_t i = 0; i < count; ++i) AddExtent(shown->Layer(i), full);
         }
-        extentKnown = false;
-        if (!full.IsEmpty()) {
-            try {
-                scale = 1.0;
-                Fit(full.XMin(), full.YMin(), full.XMax(), full.YMax(), true);
-                return;
-            } catch (const Error&) {
-                // Data spread too far to show at a finite scale: fall through to
-                // the default view rather than refusing to show the map at all.
-            }
-        }
+        scale = 1.0;
+        // Data spread too far for a finite scale gets the default view rather than
+        // no view at all.
+        if (!full.IsEmpty() && !TryFit(full.XMin(), full.YMin(), full.XMax(), full.YMax())) return;
         centreX = canvas->Width() / 2.0;
         centreY = canvas->Height() / 2.0;
-        scale = 1.0;
         extentKnown = true;
     }
 
@@ -207,18 +198,19 @@ struct ViewCore {
         if (!cursor) return;
         // A feature the renderer gives no symbol, or one that cannot draw its
         // shape, is left out, as a map window leaves it out.
+        // Features mostly share a few symbols: each is read once per run of equal ones.
+        std::shared_ptr<host::ISymbol> lastSymbol;
+        std::optional<SymbolLook> look;
         while (auto feature = cursor->NextFeature()) {
             auto shape = feature->Shape();
             if (!shape) continue;
             auto symbol = renderer->SymbolByFeature(feature);
             if (!symbol) continue;
-            std::optional<SymbolLook> look;
-            try {
-                look = ReadSymbol(symbol);
-            } catch (const Error&) {
-                continue;  // a symbol kind this host cannot draw
+            if (symbol != lastSymbol) {
+                lastSymbol = symbol;
+                look = TryReadSymbol(symbol);  // empty: a kind this host cannot draw
             }
-            PaintShape(*canvas, view, *shape, *look);
+            if (look) PaintShape(*canvas, view, *shape, *look);
         }
     }
 };
@@ -377,7 +369,7 @@ void MapView::SetExtent(const std::shared_ptr<host::IEnvelope>& extent) {
     if (x1 < x0) std::swap(x0, x1);
     if (y1 < y0) std::swap(y0, y1);
     m_core->EnsureExtent();
-    m_core->Fit(x0, y0, x1, y1, true);
+    if (const char* problem = m_core->TryFit(x0, y0, x1, y1)) InvalidArgument(problem);
     if (m_core->context) m_core->context->record.extents.push_back(ExtentRecord{x0, y0, x1, y1});
     m_core->dirty = true;
 }
