@@ -10,6 +10,7 @@
 namespace velorin::forms {
 
 class frmZoomFlash;
+class frmCopyLegend;
 
 // The slot of a dialog type; for the named pairs below, not for direct use.
 template <class Form>
@@ -49,8 +50,10 @@ bool HasZoomFlashDialog() noexcept;
 // handler only releases references and raises nothing.
 void DropZoomFlashDialog() noexcept;
 
-// Copy Legend Colors: its pair (CopyLegendDialog, HasCopyLegendDialog,
-// DropCopyLegendDialog) is declared here by the dialog's own file set, on the
-// same pattern.
+// Copy Legend Colors, on the same pattern (defined with frmCopyLegend).
+frmCopyLegend& CopyLegendDialog();
+bool HasCopyLegendDialog() noexcept;
+// Called when a clsCopyLegend ends, from its destructor.
+void DropCopyLegendDialog() noexcept;
 
 }  // namespace velorin::forms
