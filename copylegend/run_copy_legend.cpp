@@ -1,0 +1,28 @@
+#include "copylegend/run_copy_legend.h"
+
+#include "copylegend/copy_legend_colors.h"
+#include "copylegend/copy_legend_parameters.h"
+#include "forms/frm_copy_legend.h"
+#include "forms/shared_dialogs.h"
+#include "ui/current_toolkit.h"
+
+namespace velorin::copylegend {
+
+void RunCopyLegend(const std::shared_ptr<host::IApplication>& application) {
+    forms::frmCopyLegend& dialog = forms::CopyLegendDialog();
+    dialog.SetApplication(application);
+    dialog.FillInputs();
+    ui::CurrentToolkit().ShowModal(dialog.Window());
+    if (dialog.UserCancel()) return;
+
+    const CopyLegendParameters parameters{dialog.SourceLayer(), dialog.SourceField(),
+                                          dialog.RelatedLayer(), dialog.RelatedField()};
+    const bool notCompleted =
+        CopyLegendColors(parameters.SourceLayer, parameters.SourceField, parameters.RelatedLayer,
+                         parameters.RelatedField, application);
+    // A refusal has shown its own box and an Esc is silent: only a completed run
+    // is announced.
+    if (!notCompleted) ui::CurrentToolkit().MsgBox("Finished Copying Legend Colors");
+}
+
+}  // namespace velorin::copylegend

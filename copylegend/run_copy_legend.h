@@ -1,0 +1,17 @@
+#pragma once
+
+#include <memory>
+
+#include "host/application.h"
+
+namespace velorin::copylegend {
+
+// One click of Copy Legend Colors: the shared dialog is filled from the focus map
+// and shown modally; after an accepted OK the engine runs with the four names,
+// and "Finished Copying Legend Colors" follows when it completed. Cancel or the
+// close box ends the run silently; so does an Esc during the engine's walk.
+// Errors of the dialog, the engine or the host pass to the caller (the command's
+// trap); the completion box is then not shown.
+void RunCopyLegend(const std::shared_ptr<host::IApplication>& application);
+
+}  // namespace velorin::copylegend
