@@ -47,13 +47,22 @@ std::shared_ptr<host::ICursor> SelectionSet::Search(
 }
 
 void SelectionSet::Select(const std::vector<std::int32_t>& oids) {
+    CheckExist(oids);
+    m_oids.insert(oids.begin(), oids.end());
+}
+
+void SelectionSet::Replace(const std::vector<std::int32_t>& oids) {
+    CheckExist(oids);
+    m_oids = std::set<std::int32_t>(oids.begin(), oids.end());
+}
+
+void SelectionSet::CheckExist(const std::vector<std::int32_t>& oids) const {
     for (const std::int32_t oid : oids) {
         if (!m_store || !m_store->PositionOf(oid)) {
             throw Error(host::E_HOST_INVALIDARG,
                         "No row with object id " + std::to_string(oid) + " to select");
         }
     }
-    m_oids.insert(oids.begin(), oids.end());
 }
 
 void SelectionSet::Clear() { m_oids.clear(); }

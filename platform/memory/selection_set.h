@@ -33,11 +33,14 @@ class SelectionSet final : public host::ISelectionSet {
     // Adds rows to the selection. Raises E_HOST_INVALIDARG, selecting nothing, when
     // an id names no row.
     void Select(const std::vector<std::int32_t>& oids);
+    // Makes the selection exactly these rows; on E_HOST_INVALIDARG it is unchanged.
+    void Replace(const std::vector<std::int32_t>& oids);
     void Clear();
     const std::set<std::int32_t>& Oids() const { return m_oids; }
 
   private:
     std::vector<std::size_t> Positions() const;
+    void CheckExist(const std::vector<std::int32_t>& oids) const;
 
     std::shared_ptr<HostContext> m_context;
     std::shared_ptr<const RowStore> m_store;
