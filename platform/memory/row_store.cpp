@@ -51,7 +51,9 @@ std::int32_t RowStore::Add(const std::vector<host::FieldValue>& attributes,
         if (i == m_fields->OidIndex()) {
             record.values.emplace_back(host::ObjectId{oid});
         } else if (i == m_fields->ShapeIndex()) {
-            record.values.emplace_back();
+            // A stand-in for the shape, so that Shape IS [NOT] NULL can be evaluated
+            // on the values alone; rows never hand it out (see RowObject::Value).
+            record.values.emplace_back(record.shape ? host::FieldValue(true) : host::FieldValue());
         } else {
             record.values.push_back(StoredValue(attributes[next++], m_fields->At(i)));
         }

@@ -18,7 +18,8 @@
 namespace velorin::memory {
 
 // One stored row. values holds one value per field: an ObjectId at the object-id
-// field, null at the geometry field (the shape is kept apart).
+// field; at the geometry field true when the row has a shape, else null (the shape
+// itself is kept apart).
 struct RowRecord {
     std::int32_t oid = 0;
     std::vector<host::FieldValue> values;

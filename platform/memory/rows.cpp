@@ -22,6 +22,7 @@ host::FieldValue RowObject<Interface>::Value(std::int32_t index) const {
                                                  " is out of range (the row has " +
                                                  std::to_string(values.size()) + " fields)");
     }
+    if (index == m_store->FieldSet()->ShapeIndex()) return {};
     return values[static_cast<std::size_t>(index)];
 }
 

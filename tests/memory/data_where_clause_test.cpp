@@ -68,7 +68,8 @@ INSTANTIATE_TEST_SUITE_P(
         MatchCase{"Born = '2003-01-29'", {1}}, MatchCase{"Born > '2003-01-30'", {2, 5}},
         MatchCase{"Born = '2003-01-30 06:30:05'", {2}}, MatchCase{"Small = -4", {5}},
         MatchCase{"OBJECTID = 3", {3}}, MatchCase{"OBJECTID >= 4", {4, 5}},
-        MatchCase{"Small < NerroID", {1, 2, 5}}));
+        MatchCase{"Small < NerroID", {1, 2, 5}}, MatchCase{"Shape IS NULL", {4}},
+        MatchCase{"Shape IS NOT NULL", {1, 2, 3, 5}}));
 
 struct ErrorCase {
     const char* clause;
