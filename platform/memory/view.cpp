@@ -7,6 +7,7 @@
 
 #include "host/codes.h"
 #include "host/error.h"
+#include "platform/memory/null_canvas.h"
 #include "platform/memory/shape_painter.h"
 
 namespace velorin::memory {
@@ -14,37 +15,6 @@ namespace velorin::memory {
 namespace {
 
 constexpr int MaxSide = 16384;
-
-// The screen of a view made without a canvas: the right size, never a pixel.
-class BlankCanvas final : public Canvas {
-  public:
-    BlankCanvas(int width, int height) : m_width(width), m_height(height) {}
-    int Width() const override { return m_width; }
-    int Height() const override { return m_height; }
-    void Resize(int width, int height) override {
-        m_width = width;
-        m_height = height;
-    }
-    void Clear(Rgb) override {}
-    void SetRasterOp(RasterOp) override {}
-    void StrokePaths(const std::vector<PixelPath>&, const LinePen&) override {}
-    void FillRings(const std::vector<PixelPath>&, const FillBrush&) override {}
-    void DrawMarker(PixelXY, MarkerShape, double, Rgb) override {}
-    Rgb Pixel(int x, int y) const override {
-        if (x < 0 || y < 0 || x >= m_width || y >= m_height) {
-            throw Error(host::E_HOST_INVALIDARG, "The pixel is outside the screen");
-        }
-        return Rgb{};
-    }
-    std::vector<std::uint32_t> Pixels() const override {
-        return std::vector<std::uint32_t>(static_cast<std::size_t>(m_width) *
-                                          static_cast<std::size_t>(m_height));
-    }
-
-  private:
-    int m_width;
-    int m_height;
-};
 
 [[noreturn]] void InvalidArgument(const std::string& what) {
     throw Error(host::E_HOST_INVALIDARG, what);
@@ -332,7 +302,7 @@ MapView::MapView(std::shared_ptr<HostContext> context, std::unique_ptr<Canvas> c
     : m_core(std::make_shared<ViewCore>()) {
     m_core->context = std::move(context);
     m_core->canvas =
-        canvas ? std::move(canvas) : std::make_unique<BlankCanvas>(DefaultWidth, DefaultHeight);
+        canvas ? std::move(canvas) : std::make_unique<NullCanvas>(DefaultWidth, DefaultHeight);
     m_display = std::make_shared<ScreenDisplayImpl>(m_core);
 }
 

@@ -29,8 +29,8 @@ struct ViewCore;
 //     small for a finite scale raises velorin::Error (E_HOST_INVALIDARG) and
 //     changes nothing.
 // Until an extent is put, the view shows the full extent of the map's feature
-// layers (or, with no features, one map unit per pixel about the window's
-// centre at (width / 2, height / 2)).
+// layers, hidden ones too (or, with no features, one map unit per pixel about
+// the window's centre at (width / 2, height / 2)).
 //
 // Drawing: the map's own redraw paints a light background, then the visible
 // layers from the bottom of the list (the last index) to the top (index 0), a

@@ -1,25 +1,22 @@
 #include <gtest/gtest.h>
 
 #include <cstdint>
+#include <functional>
 #include <memory>
+#include <optional>
 #include <string>
 #include <vector>
 
 #include "host/codes.h"
 #include "host/error.h"
+#include "platform/memory/qt/qimage_canvas.h"
+#include "platform/memory/reference_host.h"
+#include "platform/memory/renderers.h"
+#include "platform/memory/symbols.h"
 #include "platform/memory/view.h"
-#include "tests/memory/view_fixture.h"
 
 namespace velorin::memory {
 namespace {
-
-using testing::Box;
-using testing::FillLayer;
-using testing::MakeClass;
-using testing::SolidFill;
-using testing::StubFeatureLayer;
-using testing::StubGroupLayer;
-using testing::StubMap;
 
 constexpr int WindowWidth = 200;
 constexpr int WindowHeight = 150;
@@ -30,56 +27,83 @@ int Differences(const std::vector<std::uint32_t>& a, const std::vector<std::uint
     return count;
 }
 
+std::shared_ptr<MultiPartGeometry> Box(double x0, double y0, double x1, double y1) {
+    return MakePolygon({{{x0, y0}, {x1, y0}, {x1, y1}, {x0, y1}}});
+}
+
+std::shared_ptr<SimpleFillSymbol> SolidFill(const std::shared_ptr<HostContext>& context, int red,
+                                            int green, int blue) {
+    auto fill = std::make_shared<SimpleFillSymbol>(context);
+    fill->SetColor(MakeRgbColor(context, red, green, blue));
+    fill->SetOutline(nullptr);
+    return fill;
+}
+
+std::shared_ptr<host::IFeatureRenderer> Simple(const std::shared_ptr<HostContext>& context,
+                                               std::shared_ptr<host::ISymbol> symbol) {
+    return std::make_shared<SimpleRenderer>(context, std::move(symbol));
+}
+
 // A map of one map unit per pixel (0..200 x 0..150), colourful under every
 // shape the tests flash: three overlapping solid fills, a hatched fill, a line
-// layer and a point layer.
+// layer and a point layer. A test may state layers of its own above them.
 class ScreenDisplayTest : public ::testing::Test {
   protected:
-    ScreenDisplayTest() {
-        auto roads = MakeClass(m_context, host::esriGeometryPolyline);
-        roads->AddFeature({host::FieldValue(1)}, MakePolyline({{{0, 75}, {200, 80}}}));
-        roads->AddFeature({host::FieldValue(2)}, MakePolyline({{{100, 0}, {90, 150}}}));
-        auto roadSymbol = std::make_shared<SimpleLineSymbol>(m_context);
-        roadSymbol->SetColor(MakeRgbColor(m_context, 240, 240, 0));
-        roadSymbol->SetWidth(3);
+    ScreenDisplayTest() { Build(); }
 
-        auto wells = MakeClass(m_context, host::esriGeometryPoint);
-        for (int i = 0; i < 10; ++i) {
-            wells->AddFeature({host::FieldValue(i)}, MakePoint(15 + i * 19, 40 + (i % 3) * 30));
-        }
-        auto wellSymbol = std::make_shared<SimpleMarkerSymbol>(m_context);
-        wellSymbol->SetColor(MakeRgbColor(m_context, 0, 200, 255));
+    void Build(const std::function<void(HostBuilder&)>& topLayers = {}) {
+        HostBuilder builder;
+        const auto& context = builder.Context();
+        builder.Window(WindowWidth, WindowHeight);
+        if (topLayers) topLayers(builder);
+
+        auto wellSymbol = std::make_shared<SimpleMarkerSymbol>(context);
+        wellSymbol->SetColor(MakeRgbColor(context, 0, 200, 255));
         wellSymbol->SetStyle(host::esriSMSDiamond);
+        builder.FeatureLayer("Wells", host::esriGeometryPoint)
+            .Renderer(Simple(context, wellSymbol));
+        for (int i = 0; i < 10; ++i) builder.Feature({}, MakePoint(15 + i * 19, 40 + (i % 3) * 30));
 
-        auto hatch = SolidFill(m_context, 120, 0, 120);
+        auto roadSymbol = std::make_shared<SimpleLineSymbol>(context);
+        roadSymbol->SetColor(MakeRgbColor(context, 240, 240, 0));
+        roadSymbol->SetWidth(3);
+        builder.FeatureLayer("Roads", host::esriGeometryPolyline)
+            .Feature({}, MakePolyline({{{0, 75}, {200, 80}}}))
+            .Feature({}, MakePolyline({{{100, 0}, {90, 150}}}))
+            .Renderer(Simple(context, roadSymbol));
+
+        auto hatch = SolidFill(context, 120, 0, 120);
         hatch->SetStyle(host::esriSFSDiagonalCross);
+        builder.FeatureLayer("Hatched", host::esriGeometryPolygon)
+            .Feature({}, Box(10, 95, 190, 140))
+            .Renderer(Simple(context, hatch))
+            .FeatureLayer("Red", host::esriGeometryPolygon)
+            .Feature({}, Box(0, 0, 120, 90))
+            .Renderer(Simple(context, SolidFill(context, 220, 30, 30)))
+            .FeatureLayer("Green", host::esriGeometryPolygon)
+            .Feature({}, Box(60, 40, 200, 150))
+            .Renderer(Simple(context, SolidFill(context, 30, 180, 60)))
+            .FeatureLayer("Blue", host::esriGeometryPolygon)
+            .Feature({}, Box(0, 0, 200, 150))
+            .Renderer(Simple(context, SolidFill(context, 40, 60, 200)));
 
-        m_map->layers = {
-            std::make_shared<StubFeatureLayer>(
-                "Wells", wells, std::make_shared<SimpleRenderer>(m_context, wellSymbol)),
-            std::make_shared<StubFeatureLayer>(
-                "Roads", roads, std::make_shared<SimpleRenderer>(m_context, roadSymbol)),
-            FillLayer(m_context, "Hatched", {Box(10, 95, 190, 140)}, hatch),
-            FillLayer(m_context, "Red", {Box(0, 0, 120, 90)}, SolidFill(m_context, 220, 30, 30)),
-            FillLayer(m_context, "Green", {Box(60, 40, 200, 150)},
-                      SolidFill(m_context, 30, 180, 60)),
-            FillLayer(m_context, "Blue", {Box(0, 0, 200, 150)}, SolidFill(m_context, 40, 60, 200)),
-        };
-        m_view.SetMap(m_map);
-        m_view.SetExtent(MakeEnvelope(0, 0, WindowWidth, WindowHeight));
-        m_view.Refresh();
-        m_display = m_view.ScreenDisplay();
+        m_host.emplace(builder.Build(MakeQImageCanvas(WindowWidth, WindowHeight)));
+        m_context = m_host->SharedContext();
+        View().SetExtent(MakeEnvelope(0, 0, WindowWidth, WindowHeight));
+        View().Refresh();
+        m_display = View().ScreenDisplay();
         m_context->record.Clear();
     }
 
+    MapView& View() const { return m_host->View(); }
+
     Rgb PixelAt(double x, double y) const {
-        const PixelXY p = m_view.ToPixel({x, y});
-        return m_view.Screen().Pixel(static_cast<int>(p.x), static_cast<int>(p.y));
+        const PixelXY p = View().ToPixel({x, y});
+        return View().Screen().Pixel(static_cast<int>(p.x), static_cast<int>(p.y));
     }
 
-    std::shared_ptr<HostContext> m_context = std::make_shared<HostContext>();
-    std::shared_ptr<StubMap> m_map = std::make_shared<StubMap>();
-    MapView m_view{m_context, MakeQImageCanvas(WindowWidth, WindowHeight)};
+    std::optional<ReferenceHost> m_host;
+    std::shared_ptr<HostContext> m_context;
     std::shared_ptr<host::IScreenDisplay> m_display;
 };
 
@@ -149,18 +173,18 @@ class InvertingFlash : public ScreenDisplayTest, public ::testing::WithParamInte
 
 TEST_P(InvertingFlash, DrawnTwiceGivesBackEveryPixel) {
     const FlashCase& c = GetParam();
-    const auto before = m_view.Screen().Pixels();
+    const auto before = View().Screen().Pixels();
     auto shape = c.shape();
     auto symbol = c.symbol(m_context);
 
     m_display->StartDrawing(0, host::esriNoScreenCache);
     m_display->SetSymbol(symbol);
     (m_display.get()->*c.draw)(shape);
-    EXPECT_GT(Differences(before, m_view.Screen().Pixels()), 20) << "the flash does not show";
+    EXPECT_GT(Differences(before, View().Screen().Pixels()), 20) << "the flash does not show";
     (m_display.get()->*c.draw)(shape);
     m_display->FinishDrawing();
 
-    EXPECT_EQ(Differences(before, m_view.Screen().Pixels()), 0);
+    EXPECT_EQ(Differences(before, View().Screen().Pixels()), 0);
     EXPECT_EQ(m_context->record.draws.size(), 2u);
     EXPECT_EQ(m_context->record.redraws, 0);
 }
@@ -268,7 +292,7 @@ class ScreenDisplayRefuses : public ScreenDisplayTest,
                              public ::testing::WithParamInterface<Refusal> {};
 
 TEST_P(ScreenDisplayRefuses, WithItsCodeAndDrawsNothing) {
-    const auto before = m_view.Screen().Pixels();
+    const auto before = View().Screen().Pixels();
     m_display->StartDrawing(0, host::esriNoScreenCache);
     try {
         GetParam().act(*m_display, m_context);
@@ -279,7 +303,7 @@ TEST_P(ScreenDisplayRefuses, WithItsCodeAndDrawsNothing) {
     }
     m_display->FinishDrawing();
     EXPECT_TRUE(m_context->record.draws.empty());
-    EXPECT_EQ(Differences(before, m_view.Screen().Pixels()), 0);
+    EXPECT_EQ(Differences(before, View().Screen().Pixels()), 0);
 }
 
 INSTANTIATE_TEST_SUITE_P(
@@ -367,90 +391,125 @@ TEST_F(ScreenDisplayTest, LayersAreDrawnFromTheBottomUp) {
 }
 
 TEST_F(ScreenDisplayTest, InvisibleLayersAreLeftOut) {
-    m_map->layers[3]->SetVisible(false);  // Red
-    m_view.Refresh();
+    m_host->LayerNamed("Red")->SetVisible(false);
+    View().Refresh();
     EXPECT_EQ(PixelAt(110, 60), (Rgb{30, 180, 60}));
 }
 
 TEST_F(ScreenDisplayTest, GroupLayersDrawTheirMembersInOrder) {
-    auto top = FillLayer(m_context, "Top", {Box(0, 0, 10, 10)}, SolidFill(m_context, 1, 1, 1));
-    auto under = FillLayer(m_context, "Under", {Box(0, 0, 20, 20)}, SolidFill(m_context, 2, 2, 2));
-    auto group = std::make_shared<StubGroupLayer>("Group", std::vector{top, under});
-    m_map->layers.insert(m_map->layers.begin(), group);
-    m_view.Refresh();
+    Build([](HostBuilder& builder) {
+        const auto& context = builder.Context();
+        builder.GroupLayer("Group")
+            .FeatureLayer("Top", host::esriGeometryPolygon)
+            .Feature({}, Box(0, 0, 10, 10))
+            .Renderer(Simple(context, SolidFill(context, 1, 1, 1)))
+            .FeatureLayer("Under", host::esriGeometryPolygon)
+            .Feature({}, Box(0, 0, 20, 20))
+            .Renderer(Simple(context, SolidFill(context, 2, 2, 2)))
+            .EndGroup();
+    });
     EXPECT_EQ(PixelAt(5, 5), (Rgb{1, 1, 1}));
     EXPECT_EQ(PixelAt(15, 15), (Rgb{2, 2, 2}));
-    group->SetVisible(false);
-    m_view.Refresh();
+    m_host->LayerNamed("Group")->SetVisible(false);
+    View().Refresh();
     EXPECT_EQ(PixelAt(5, 5), (Rgb{220, 30, 30}));
 }
 
+TEST_F(ScreenDisplayTest, DefinitionQueryNarrowsWhatIsDrawn) {
+    Build([](HostBuilder& builder) {
+        builder.FeatureLayer("Parcels", host::esriGeometryPolygon)
+            .Field("Code", host::esriFieldTypeInteger)
+            .Feature({1}, Box(0, 0, 10, 10))
+            .Feature({2}, Box(20, 0, 30, 10))
+            .Renderer(Simple(builder.Context(), SolidFill(builder.Context(), 9, 9, 9)))
+            .Definition("Code = 2");
+    });
+    EXPECT_EQ(PixelAt(5, 5), (Rgb{220, 30, 30}));
+    EXPECT_EQ(PixelAt(25, 5), (Rgb{9, 9, 9}));
+}
+
 TEST_F(ScreenDisplayTest, UniqueValueLayerUsesValueAndDefaultSymbols) {
-    auto data = MakeClass(m_context, host::esriGeometryPolygon);
-    data->AddFeature({host::FieldValue(1)}, Box(0, 0, 10, 10));
-    data->AddFeature({host::FieldValue(2)}, Box(20, 0, 30, 10));
-    auto renderer = std::make_shared<UniqueValueRenderer>(m_context);
-    renderer->SetFieldCount(1);
-    renderer->SetField(0, "Code");
-    renderer->AddValue("1", "Code", SolidFill(m_context, 9, 9, 9));
-    renderer->SetDefaultSymbol(SolidFill(m_context, 7, 7, 7));
-    m_map->layers.insert(m_map->layers.begin(),
-                         std::make_shared<StubFeatureLayer>("Unique", data, renderer));
-    m_view.Refresh();
+    std::shared_ptr<UniqueValueRenderer> renderer;
+    Build([&](HostBuilder& builder) {
+        const auto& context = builder.Context();
+        renderer = std::make_shared<UniqueValueRenderer>(context);
+        renderer->SetFieldCount(1);
+        renderer->SetField(0, "Code");
+        renderer->AddValue("1", "Code", SolidFill(context, 9, 9, 9));
+        renderer->SetDefaultSymbol(SolidFill(context, 7, 7, 7));
+        builder.FeatureLayer("Unique", host::esriGeometryPolygon)
+            .Field("Code", host::esriFieldTypeInteger)
+            .Feature({1}, Box(0, 0, 10, 10))
+            .Feature({2}, Box(20, 0, 30, 10))
+            .Renderer(renderer);
+    });
     EXPECT_EQ(PixelAt(5, 5), (Rgb{9, 9, 9}));
     EXPECT_EQ(PixelAt(25, 5), (Rgb{7, 7, 7}));
     renderer->SetUseDefaultSymbol(false);
-    m_view.Refresh();
+    View().Refresh();
     EXPECT_EQ(PixelAt(25, 5), (Rgb{220, 30, 30}));  // not drawn: Red shows through
 }
 
 TEST_F(ScreenDisplayTest, MarkersAndLinesHaveTheirSizeInPoints) {
-    auto data = MakeClass(m_context, host::esriGeometryPoint);
-    data->AddFeature({host::FieldValue(1)}, MakePoint(100.5, 74.5));
-    auto marker = std::make_shared<SimpleMarkerSymbol>(m_context);
-    marker->SetStyle(host::esriSMSSquare);
-    marker->SetSize(12);  // 16 pixels at 96 dpi
-    marker->SetColor(MakeRgbColor(m_context, 1, 2, 3));
-    m_map->layers = {std::make_shared<StubFeatureLayer>(
-        "Square", data, std::make_shared<SimpleRenderer>(m_context, marker))};
-    m_view.Refresh();
-    int inked = 0;
-    for (int x = 0; x < WindowWidth; ++x) inked += m_view.Screen().Pixel(x, 75) == Rgb{1, 2, 3};
-    EXPECT_EQ(inked, 16);
-    EXPECT_EQ(m_view.Screen().Pixel(5, 5), MapView::Background);
+    constexpr Rgb MarkerInk{1, 2, 3};
+    constexpr Rgb LineInk{4, 5, 6};
+    Build([&](HostBuilder& builder) {
+        const auto& context = builder.Context();
+        auto marker = std::make_shared<SimpleMarkerSymbol>(context);
+        marker->SetStyle(host::esriSMSSquare);
+        marker->SetSize(12);  // 16 pixels at 96 dpi
+        marker->SetColor(MakeRgbColor(context, MarkerInk.red, MarkerInk.green, MarkerInk.blue));
+        auto line = std::make_shared<SimpleLineSymbol>(context);
+        line->SetWidth(6);  // 8 pixels
+        line->SetColor(MakeRgbColor(context, LineInk.red, LineInk.green, LineInk.blue));
+        builder.FeatureLayer("Square", host::esriGeometryPoint)
+            .Feature({}, MakePoint(100.5, 74.5))
+            .Renderer(Simple(context, marker))
+            .FeatureLayer("Ruler", host::esriGeometryPolyline)
+            .Feature({}, MakePolyline({{{0, 20}, {200, 20}}}))
+            .Renderer(Simple(context, line));
+    });
+    const Canvas& screen = View().Screen();
+    int across = 0, down = 0, thick = 0;
+    for (int x = 0; x < WindowWidth; ++x) across += screen.Pixel(x, 75) == MarkerInk;
+    for (int y = 0; y < WindowHeight; ++y) down += screen.Pixel(100, y) == MarkerInk;
+    for (int y = 0; y < WindowHeight; ++y) thick += screen.Pixel(150, y) == LineInk;
+    EXPECT_EQ(across, 16);
+    EXPECT_EQ(down, 16);
+    EXPECT_EQ(thick, 8);
 }
 
 TEST_F(ScreenDisplayTest, InvalidationRedrawsOnceWhenMessagesArePumped) {
     int screenChanges = 0;
     m_context->hooks.screenChanged = [&] { ++screenChanges; };
-    m_view.ProcessPendingRedraw();
+    View().ProcessPendingRedraw();
     EXPECT_EQ(m_context->record.redraws, 0);
 
     m_display->Invalidate(nullptr, true, host::esriAllScreenCaches);
     EXPECT_EQ(m_context->record.redraws, 0);
-    m_view.ProcessPendingRedraw();
-    m_view.ProcessPendingRedraw();
+    View().ProcessPendingRedraw();
+    View().ProcessPendingRedraw();
     EXPECT_EQ(m_context->record.redraws, 1);
     EXPECT_EQ(screenChanges, 1);
 
-    m_view.Refresh();
+    View().Refresh();
     EXPECT_EQ(m_context->record.redraws, 2);
     EXPECT_EQ(screenChanges, 2);
 }
 
 TEST_F(ScreenDisplayTest, RedrawWipesAnUnfinishedFlash) {
-    const auto before = m_view.Screen().Pixels();
+    const auto before = View().Screen().Pixels();
     m_display->StartDrawing(0, host::esriNoScreenCache);
     m_display->SetSymbol(FlashFill(m_context));
     m_display->DrawPolygon(Box(10, 10, 100, 100));
-    m_view.Refresh();
-    EXPECT_EQ(Differences(before, m_view.Screen().Pixels()), 0);
+    View().Refresh();
+    EXPECT_EQ(Differences(before, View().Screen().Pixels()), 0);
 }
 
 TEST_F(ScreenDisplayTest, RedrawIsNotCountedAsCallsOfTheExtension) {
     // "The next call of any member" fails: the redraw's own reads must not take it.
     m_context->faults.FailAt("", 1, host::E_HOST_FAIL, "next call");
-    EXPECT_NO_THROW(m_view.Refresh());
+    EXPECT_NO_THROW(View().Refresh());
     EXPECT_THROW(m_display->StartDrawing(0, host::esriNoScreenCache), Error);
 }
 

@@ -8,15 +8,11 @@
 
 #include "host/codes.h"
 #include "host/error.h"
-#include "tests/memory/view_fixture.h"
+#include "platform/memory/qt/qimage_canvas.h"
+#include "platform/memory/reference_host.h"
 
 namespace velorin::memory {
 namespace {
-
-using testing::Box;
-using testing::FillLayer;
-using testing::SolidFill;
-using testing::StubMap;
 
 struct Box4 {
     double xMin, yMin, xMax, yMax;
@@ -237,22 +233,29 @@ TEST_F(MapViewTest, ResizeKeepsCentreAndScale) {
 }
 
 TEST(MapViewStart, ShowsTheFullExtentOfTheMapUntilAnExtentIsPut) {
-    auto context = std::make_shared<HostContext>();
-    auto map = std::make_shared<StubMap>();
-    map->layers.push_back(
-        FillLayer(context, "A", {Box(10, 10, 20, 20)}, SolidFill(context, 1, 2, 3)));
-    map->layers.push_back(
-        FillLayer(context, "B", {Box(-30, 0, 0, 5)}, SolidFill(context, 1, 2, 3)));
-    MapView view(context, std::make_unique<QImageCanvas>(100, 100));
-    view.SetMap(map);
-    const int callsBefore = context->faults.CallCount("");
-    auto extent = view.Extent();
+    auto host = HostBuilder()
+                    .FeatureLayer("A", host::esriGeometryPolygon)
+                    .Feature({}, MakePolygon({{{10, 10}, {20, 10}, {20, 20}}}))
+                    .FeatureLayer("B", host::esriGeometryPolyline)
+                    .Feature({}, MakePolyline({{{-30, 0}, {0, 5}}}))
+                    .Hidden()
+                    .Build(std::make_unique<QImageCanvas>(100, 100));
+    const int callsBefore = host.Context().faults.CallCount("");
+    auto extent = host.View().Extent();
     // Reading the map for it is not a call of the extension.
-    EXPECT_EQ(context->faults.CallCount(""), callsBefore);
+    EXPECT_EQ(host.Context().faults.CallCount(""), callsBefore);
     const Box4 shown = Read(extent);
     EXPECT_DOUBLE_EQ(shown.xMin, -30);
     EXPECT_DOUBLE_EQ(shown.xMax, 20);
     EXPECT_DOUBLE_EQ((shown.yMin + shown.yMax) / 2, 10);
+}
+
+TEST(MapViewStart, AnEmptyMapShowsOneMapUnitPerPixel) {
+    auto host = HostBuilder().Window(640, 480).Build();
+    const Box4 shown = Read(host.View().Extent());
+    EXPECT_DOUBLE_EQ(shown.xMin, 0);
+    EXPECT_DOUBLE_EQ(shown.xMax, 640);
+    EXPECT_DOUBLE_EQ(shown.yMax, 480);
 }
 
 }  // namespace
