@@ -8,7 +8,7 @@ packages=(
     build-essential cmake ninja-build ccache pkg-config
     libgtest-dev libgmock-dev libbenchmark-dev
     qt6-base-dev libgl-dev
-    libgdal-dev
+    libgdal-dev nlohmann-json3-dev
     fonts-dejavu-core
     clang-format clang-tidy
 )
