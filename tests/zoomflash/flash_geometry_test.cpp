@@ -1,0 +1,190 @@
+#include "zoomflash/flash_geometry.h"
+
+#include <gtest/gtest.h>
+
+#include "tests/zoomflash/zoom_flash_fixture.h"
+#include "zoomflash/open_source_cursor.h"
+
+namespace velorin::zoomflash {
+namespace {
+
+using host::esriFieldTypeInteger;
+using host::esriGeometryPoint;
+using host::esriGeometryPolygon;
+using memory::HostBuilder;
+using testing::Square;
+using testing::ZoomFlashTest;
+
+struct FlashCase {
+    const char* name;
+    std::shared_ptr<host::IGeometry> (*make)();
+    const char* operation;
+    const char* symbolKind;
+    double size;
+};
+
+class FlashGeometryKinds : public ZoomFlashTest, public ::testing::WithParamInterface<FlashCase> {};
+
+// A map whose pixels vary under every shape, so a flash that did not restore
+// them could not go unnoticed.
+HostBuilder BusyMap() {
+    return HostBuilder()
+        .FeatureLayer("Blocks", esriGeometryPolygon)
+        .Feature({}, memory::MakePolygon({Square(0, 0, 50)}))
+        .Feature({}, memory::MakePolygon({Square(30, 30, 60)}))
+        .Feature({}, memory::MakePolygon({Square(70, 0, 30)}));
+}
+
+TEST_P(FlashGeometryKinds, DrawsTwiceNotXorInTheFlashColourWaitingInBetween) {
+    const FlashCase& c = GetParam();
+    Use(BusyMap());
+    Host().View().Refresh();
+    const auto before = Host().View().Screen().Pixels();
+
+    FlashGeometry(c.make(), Map(), 250, Factory());
+
+    const auto& draws = Host().Record().draws;
+    ASSERT_EQ(draws.size(), 2U);
+    for (const auto& draw : draws) {
+        EXPECT_EQ(draw.operation, c.operation);
+        EXPECT_EQ(draw.symbolKind, c.symbolKind);
+        EXPECT_EQ(draw.rgb, 50 | (50 << 8) | (175 << 16));
+        EXPECT_EQ(draw.rop2, host::esriROPNotXOrPen);
+        EXPECT_EQ(draw.size, c.size);
+    }
+    EXPECT_EQ(Slept(), (std::vector<std::int32_t>{250}));
+    EXPECT_EQ(Host().Record().startDrawings, 1);
+    EXPECT_EQ(Host().Record().finishDrawings, 1);
+    EXPECT_EQ(Host().View().Screen().Pixels(), before);
+    EXPECT_EQ(FlashesChecked(), 1);
+    EXPECT_EQ(FlashesShown(), 1);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Kinds, FlashGeometryKinds,
+    ::testing::Values(
+        FlashCase{"Point",
+                  []() -> std::shared_ptr<host::IGeometry> { return memory::MakePoint(40, 40); },
+                  "DrawPoint", "SimpleMarker", 12.0},
+        FlashCase{"Multipoint",
+                  []() -> std::shared_ptr<host::IGeometry> {
+                      return memory::MakeMultipoint({{10, 10}, {40, 40}, {80, 20}});
+                  },
+                  "DrawMultipoint", "SimpleMarker", 12.0},
+        FlashCase{"Polyline",
+                  []() -> std::shared_ptr<host::IGeometry> {
+                      return memory::MakePolyline({{{0, 0}, {50, 70}, {90, 10}}});
+                  },
+                  "DrawPolyline", "SimpleLine", 4.0},
+        FlashCase{"Polygon",
+                  []() -> std::shared_ptr<host::IGeometry> {
+                      return memory::MakePolygon({Square(20, 20, 50), Square(30, 30, 10)});
+                  },
+                  "DrawPolygon", "SimpleFill", 0.0}),
+    [](const ::testing::TestParamInfo<FlashCase>& param) { return param.param.name; });
+
+TEST_F(ZoomFlashTest, FlashOfAnotherGeometryTypeDrawsNothingAndDoesNotWait) {
+    Use(BusyMap());
+    FlashGeometry(memory::MakeEnvelope(0, 0, 10, 10), Map(), 500, Factory());
+    FlashGeometry(host::As<host::IGeometry>(Factory().NewGeometryBag()), Map(), 500, Factory());
+
+    EXPECT_TRUE(Host().Record().draws.empty());
+    EXPECT_TRUE(User().Sleeps().empty());
+    EXPECT_EQ(Host().Record().startDrawings, 2);
+    EXPECT_EQ(Host().Record().finishDrawings, 2);
+}
+
+TEST_F(ZoomFlashTest, FlashTimeZeroSleepsNoTimeAndNegativeNeverWaits) {
+    Use(BusyMap());
+    FlashGeometry(memory::MakePoint(10, 10), Map(), 0, Factory());
+    FlashGeometry(memory::MakePoint(10, 10), Map(), -1, Factory());
+    FlashGeometry(memory::MakePoint(10, 10), Map(), -32768, Factory());
+
+    // Only the flash of 0 asks for a wait; the negative ones are drawn and
+    // undrawn without one.
+    EXPECT_EQ(Slept(), (std::vector<std::int32_t>{0}));
+    EXPECT_EQ(Host().Record().draws.size(), 6U);
+    EXPECT_EQ(FlashesChecked(), 3);
+}
+
+// The Source cursor.
+class SourceCursor : public ZoomFlashTest {
+  protected:
+    void SetUp() override {
+        Use(HostBuilder()
+                .FeatureLayer("Wells", esriGeometryPoint)
+                .Field("Depth", esriFieldTypeInteger)
+                .Feature({10}, memory::MakePoint(1, 1))
+                .Feature({20}, memory::MakePoint(2, 2))
+                .Feature({30}, memory::MakePoint(3, 3))
+                .Feature({40}, memory::MakePoint(4, 4))
+                .Feature({50}, memory::MakePoint(5, 5))
+                .RasterLayer("Elevation")
+                .StandaloneTable("Owners")
+                .Field("Owner", host::esriFieldTypeString)
+                .Row({"Ann"})
+                .Row({"Bob"}));
+    }
+
+    static std::vector<std::int32_t> ReadOids(const std::shared_ptr<host::ICursor>& cursor) {
+        std::vector<std::int32_t> oids;
+        while (const auto row = cursor->NextRow()) oids.push_back(row->OID());
+        return oids;
+    }
+};
+
+TEST_F(SourceCursor, SelectionGivesExactlyTheSelectedRows) {
+    Host().Select("Wells", {4, 2, 5});
+    std::shared_ptr<host::ICursor> cursor;
+    std::int32_t count = -1;
+    bool fromSelection = false;
+
+    OpenSourceCursor(Layer("Wells"), cursor, count, fromSelection);
+
+    ASSERT_TRUE(cursor);
+    EXPECT_EQ(ReadOids(cursor), (std::vector<std::int32_t>{2, 4, 5}));
+    EXPECT_EQ(count, 3);
+    EXPECT_TRUE(fromSelection);
+}
+
+TEST_F(SourceCursor, NoSelectionGivesEveryRowOfTheLayer) {
+    std::shared_ptr<host::ICursor> cursor;
+    std::int32_t count = -1;
+    bool fromSelection = true;
+
+    OpenSourceCursor(Layer("Wells"), cursor, count, fromSelection);
+
+    ASSERT_TRUE(cursor);
+    EXPECT_EQ(ReadOids(cursor), (std::vector<std::int32_t>{1, 2, 3, 4, 5}));
+    EXPECT_EQ(count, 5);
+    EXPECT_FALSE(fromSelection);
+}
+
+TEST_F(SourceCursor, StandaloneTableIsReadLikeALayer) {
+    std::shared_ptr<host::ICursor> cursor;
+    std::int32_t count = -1;
+    bool fromSelection = true;
+
+    OpenSourceCursor(Host().TableNamed("Owners"), cursor, count, fromSelection);
+
+    ASSERT_TRUE(cursor);
+    EXPECT_EQ(ReadOids(cursor), (std::vector<std::int32_t>{1, 2}));
+    EXPECT_EQ(count, 2);
+    EXPECT_FALSE(fromSelection);
+}
+
+TEST_F(SourceCursor, OtherLayerKindsLeaveTheOutputsAsTheyWere) {
+    std::shared_ptr<host::ICursor> cursor;
+    std::int32_t count = 77;
+    bool fromSelection = true;
+
+    OpenSourceCursor(Host().LayerNamed("Elevation"), cursor, count, fromSelection);
+    OpenSourceCursor(nullptr, cursor, count, fromSelection);
+
+    EXPECT_FALSE(cursor);
+    EXPECT_EQ(count, 77);
+    EXPECT_TRUE(fromSelection);
+}
+
+}  // namespace
+}  // namespace velorin::zoomflash
