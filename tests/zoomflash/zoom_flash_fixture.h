@@ -25,7 +25,10 @@ inline memory::Path Square(double x, double y, double side) {
 // whose first drawing did change the screen).
 class ZoomFlashTest : public ::testing::Test {
   protected:
+    // A new host and user; the ones before go first, so toolkit scopes nest.
     void Use(memory::HostBuilder builder, int width = 200, int height = 150) {
+        m_run.reset();
+        m_draws = 0;
         m_run = std::make_unique<velorin::testing::HostAndUser>(
             builder.Build(memory::MakeQImageCanvas(width, height)));
         Host().Context().hooks.screenChanged = [this] { WatchScreen(); };

@@ -1,0 +1,254 @@
+#include "zoomflash/zoom_flash_feature.h"
+
+#include <gtest/gtest.h>
+
+#include "tests/zoomflash/zoom_flash_fixture.h"
+
+namespace velorin::zoomflash {
+namespace {
+
+using host::esriFieldTypeInteger;
+using host::esriFieldTypeString;
+using host::esriGeometryPoint;
+using host::esriGeometryPolygon;
+using host::esriGeometryPolyline;
+using memory::HostBuilder;
+using memory::MakePoint;
+using memory::MakePolygon;
+using memory::Null;
+using testing::Square;
+
+constexpr std::int16_t kSourceMs = 100;
+constexpr std::int16_t kRelatedMs = 200;
+
+class ZoomFlashFeatureTest : public testing::ZoomFlashTest {
+  protected:
+    // Runs the step for one Source feature; returns `interrupted`.
+    bool Visit(const std::string& layer, std::int32_t oid, const std::string& sourceField,
+               std::int32_t method, double factor = 1.0, double width = 6.0,
+               const std::string& relatedLayer = "Lakes",
+               const std::string& relatedField = "NerroID") {
+        bool interrupted = false;
+        ZoomFlashFeature(FeatureOf(layer, oid), Application(), interrupted, sourceField,
+                         relatedLayer, relatedField, kSourceMs, kRelatedMs, method, factor, width);
+        return interrupted;
+    }
+};
+
+// A catchment with two related lakes (and one lake of another catchment), wells
+// on their own, and three junctions related to the catchment.
+HostBuilder Basin() {
+    return HostBuilder()
+        .FeatureLayer("Catchment", esriGeometryPolygon)
+        .Field("NerroID", esriFieldTypeInteger)
+        .Feature({7}, MakePolygon({Square(0, 0, 10)}))
+        .Feature({Null}, MakePolygon({Square(50, 50, 10)}))
+        .Feature({7})
+        .Feature({9})
+        .FeatureLayer("Lakes", esriGeometryPolygon)
+        .Field("NerroID", esriFieldTypeInteger)
+        .Feature({7}, MakePolygon({Square(20, 0, 5)}))
+        .Feature({8}, MakePolygon({Square(90, 90, 5)}))
+        .Feature({7}, MakePolygon({Square(0, 20, 5)}))
+        .FeatureLayer("Junctions", esriGeometryPoint)
+        .Field("NerroID", esriFieldTypeInteger)
+        .Feature({7}, MakePoint(10, 10))
+        .Feature({7}, MakePoint(20, 30))
+        .Feature({7}, MakePoint(40, 5))
+        .FeatureLayer("Wells", esriGeometryPoint)
+        .Feature({}, MakePoint(50, 40))
+        .FeatureLayer("Roads", esriGeometryPolyline)
+        .Feature({}, memory::MakePolyline({{{10, 60}, {30, 60}}}))
+        .Feature({}, memory::MakePolyline({{{70, 10}, {70, 30}}}))
+        .FeatureLayer("Orphans", esriGeometryPolygon)
+        .WithoutFeatureClass();
+}
+
+TEST_F(ZoomFlashFeatureTest, PointWithFullEnvelopeKeepsTheViewSizeCentredAndDoublesIt) {
+    Use(Basin());
+    const auto before = Host().View().Extent();
+
+    EXPECT_FALSE(Visit("Wells", 1, "", kZoomFullEnvelope, 2.0));
+    ASSERT_EQ(Extents().size(), 1U);
+    const memory::ExtentRecord first = Extents()[0];
+    EXPECT_DOUBLE_EQ(first.xMax - first.xMin, 2 * before->Width());
+    EXPECT_DOUBLE_EQ(first.yMax - first.yMin, 2 * before->Height());
+    EXPECT_DOUBLE_EQ((first.xMin + first.xMax) / 2, 50);
+    EXPECT_DOUBLE_EQ((first.yMin + first.yMax) / 2, 40);
+
+    EXPECT_FALSE(Visit("Wells", 1, "", kZoomFullEnvelope, 2.0));
+    ASSERT_EQ(Extents().size(), 2U);
+    EXPECT_DOUBLE_EQ(Extents()[1].xMax - Extents()[1].xMin, 4 * before->Width());
+    EXPECT_EQ(Slept(), (std::vector<std::int32_t>{kSourceMs, kSourceMs}));
+}
+
+TEST_F(ZoomFlashFeatureTest, SegmentsWithoutWidthOrHeightAreCentredInTheCurrentViewSize) {
+    Use(Basin());
+    const auto before = Host().View().Extent();
+
+    EXPECT_FALSE(Visit("Roads", 1, "", kZoomFullEnvelope, 1.0));  // horizontal
+    EXPECT_FALSE(Visit("Roads", 2, "", kZoomFullEnvelope, 1.0));  // vertical
+
+    ASSERT_EQ(Extents().size(), 2U);
+    for (const auto& extent : Extents()) {
+        EXPECT_DOUBLE_EQ(extent.xMax - extent.xMin, before->Width());
+        EXPECT_DOUBLE_EQ(extent.yMax - extent.yMin, before->Height());
+    }
+    EXPECT_DOUBLE_EQ((Extents()[0].xMin + Extents()[0].xMax) / 2, 20);
+    EXPECT_DOUBLE_EQ((Extents()[0].yMin + Extents()[0].yMax) / 2, 60);
+    EXPECT_DOUBLE_EQ((Extents()[1].xMin + Extents()[1].xMax) / 2, 70);
+    EXPECT_DOUBLE_EQ((Extents()[1].yMin + Extents()[1].yMax) / 2, 20);
+}
+
+TEST_F(ZoomFlashFeatureTest, FullEnvelopeFitsSourceAndRelatedThenFlashesSourceFirst) {
+    Use(Basin());
+
+    EXPECT_FALSE(Visit("Catchment", 1, "NerroID", kZoomFullEnvelope, 1.0));
+
+    ASSERT_EQ(Extents().size(), 1U);
+    EXPECT_DOUBLE_EQ(Extents()[0].xMin, 0);
+    EXPECT_DOUBLE_EQ(Extents()[0].yMin, 0);
+    EXPECT_DOUBLE_EQ(Extents()[0].xMax, 25);
+    EXPECT_DOUBLE_EQ(Extents()[0].yMax, 25);
+    EXPECT_EQ(Slept(), (std::vector<std::int32_t>{kSourceMs, kRelatedMs, kRelatedMs}));
+    EXPECT_EQ(Host().Record().draws.size(), 6U);
+    EXPECT_EQ(FlashesChecked(), 3);
+    // Written before the zoom and again after the redraw.
+    EXPECT_EQ(User().StatusTexts(),
+              (std::vector<std::string>{"Zooming to Source Feature OID = 1 ..Hit Esc to Pause",
+                                        "Zooming to Source Feature OID = 1 ..Hit Esc to Pause"}));
+    EXPECT_EQ(Host().Record().redraws, 1);
+}
+
+TEST_F(ZoomFlashFeatureTest, RelatedEnvelopeZoomsToEachRelatedFeatureAtTheZoomWidth) {
+    Use(Basin());
+
+    EXPECT_FALSE(
+        Visit("Catchment", 1, "NerroID", kZoomRelatedEnvelope, 1.0, 6.0, "Junctions", "NerroID"));
+
+    const std::vector<std::pair<double, double>> points{{10, 10}, {20, 30}, {40, 5}};
+    ASSERT_EQ(Extents().size(), points.size());
+    for (std::size_t i = 0; i < points.size(); ++i) {
+        EXPECT_DOUBLE_EQ(Extents()[i].xMin, points[i].first - 3);
+        EXPECT_DOUBLE_EQ(Extents()[i].xMax, points[i].first + 3);
+        EXPECT_DOUBLE_EQ(Extents()[i].yMin, points[i].second);
+        EXPECT_DOUBLE_EQ(Extents()[i].yMax, points[i].second);
+    }
+    EXPECT_EQ(Slept(), (std::vector<std::int32_t>{kSourceMs, kRelatedMs, kSourceMs, kRelatedMs,
+                                                  kSourceMs, kRelatedMs}));
+    EXPECT_EQ(Host().Record().redraws, 3);
+}
+
+TEST_F(ZoomFlashFeatureTest, BothMethodsZoomToTheFullEnvelopeFirst) {
+    Use(Basin());
+
+    EXPECT_FALSE(Visit("Catchment", 1, "NerroID", kZoomBoth, 1.0, 6.0, "Junctions", "NerroID"));
+
+    ASSERT_EQ(Extents().size(), 4U);
+    EXPECT_DOUBLE_EQ(Extents()[0].xMin, 0);
+    EXPECT_DOUBLE_EQ(Extents()[0].yMax, 30);
+    EXPECT_DOUBLE_EQ(Extents()[1].xMax - Extents()[1].xMin, 6);
+    EXPECT_EQ(Slept().size(), 4U + 6U);
+}
+
+TEST_F(ZoomFlashFeatureTest, NullKeySearchesNothingAndRelatedEnvelopeOnlyWritesTheStatus) {
+    Use(Basin());
+
+    EXPECT_FALSE(Visit("Catchment", 2, "NerroID", kZoomRelatedEnvelope));
+
+    EXPECT_TRUE(Extents().empty());
+    EXPECT_TRUE(Slept().empty());
+    EXPECT_EQ(User().StatusTexts(),
+              (std::vector<std::string>{"Zooming to Source Feature OID = 2 ..Hit Esc to Pause"}));
+}
+
+TEST_F(ZoomFlashFeatureTest, NothingToShowCompletesWithoutTouchingTheStatusBar) {
+    Use(Basin());
+
+    EXPECT_FALSE(Visit("Catchment", 4, "NerroID", kZoomBoth));  // no shape, key 9 has no lake
+
+    EXPECT_TRUE(User().StatusTexts().empty());
+    EXPECT_TRUE(Extents().empty());
+}
+
+TEST_F(ZoomFlashFeatureTest, SourceWithoutShapeSkipsItsOwnFlash) {
+    Use(Basin());
+
+    EXPECT_FALSE(Visit("Catchment", 3, "NerroID", kZoomFullEnvelope));
+
+    EXPECT_EQ(Slept(), (std::vector<std::int32_t>{kRelatedMs, kRelatedMs}));
+    ASSERT_EQ(Extents().size(), 1U);
+    EXPECT_DOUBLE_EQ(Extents()[0].xMin, 0);
+    EXPECT_DOUBLE_EQ(Extents()[0].xMax, 25);
+}
+
+TEST_F(ZoomFlashFeatureTest, EmptyShapeCountsAsNoShape) {
+    Use(HostBuilder()
+            .FeatureLayer("Blank", esriGeometryPolygon)
+            .Feature({}, MakePolygon({}))
+            .FeatureLayer("Wells", esriGeometryPoint)
+            .Feature({}, MakePoint(5, 5)));
+
+    EXPECT_FALSE(Visit("Blank", 1, "", kZoomFullEnvelope));
+
+    EXPECT_TRUE(Extents().empty());
+    EXPECT_TRUE(Host().Record().draws.empty());
+}
+
+struct LookupCase {
+    const char* name;
+    const char* sourceField;
+    const char* relatedLayer;
+    const char* relatedField;
+    const char* message;
+};
+
+class RelatedLookup : public ZoomFlashFeatureTest,
+                      public ::testing::WithParamInterface<LookupCase> {};
+
+TEST_P(RelatedLookup, FailureShowsItsBoxAndLeavesTheFeatureUnfinished) {
+    const LookupCase& c = GetParam();
+    Use(Basin());
+
+    EXPECT_TRUE(
+        Visit("Catchment", 1, c.sourceField, kZoomBoth, 1.0, 6.0, c.relatedLayer, c.relatedField));
+
+    ASSERT_EQ(User().MessageBoxes().size(), 1U);
+    const auto box = User().MessageBoxes()[0];
+    EXPECT_EQ(box.text, c.message);
+    EXPECT_EQ(box.icon, ui::MsgIcon::None);
+    EXPECT_EQ(box.buttons, ui::MsgButtons::OkOnly);
+    EXPECT_TRUE(User().StatusTexts().empty());
+    EXPECT_TRUE(Extents().empty());
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Failures, RelatedLookup,
+    ::testing::Values(LookupCase{"SourceField", "JunctionID", "Lakes", "NerroID",
+                                 "Could not find JunctionID field in source feature"},
+                      LookupCase{"RelatedLayer", "NerroID", "Rivers", "NerroID",
+                                 "Could not find Rivers"},
+                      LookupCase{"RelatedClass", "NerroID", "Orphans", "NerroID",
+                                 "Feature class missing for Orphans"},
+                      LookupCase{"RelatedField", "NerroID", "Lakes", "LakeID",
+                                 "Could not find LakeID field in Lakes"}),
+    [](const ::testing::TestParamInfo<LookupCase>& param) { return param.param.name; });
+
+TEST_F(ZoomFlashFeatureTest, EscAtAnyCheckAbandonsTheFeatureBetweenFlashes) {
+    // Checks of Full Envelope with two lakes: before the status, before the
+    // Source flash, before the Related flashes, one before each Related flash.
+    for (int check = 1; check <= 5; ++check) {
+        Use(Basin());
+        User().EscBeforeCancelCheck(check);
+
+        EXPECT_TRUE(Visit("Catchment", 1, "NerroID", kZoomFullEnvelope)) << "check " << check;
+
+        const std::vector<std::size_t> flashesBefore{0, 0, 1, 1, 2};
+        EXPECT_EQ(Slept().size(), flashesBefore[static_cast<std::size_t>(check - 1)])
+            << "check " << check;
+        EXPECT_EQ(Host().Record().draws.size() % 2, 0U) << "a flash was cut in half";
+    }
+}
+
+}  // namespace
+}  // namespace velorin::zoomflash
