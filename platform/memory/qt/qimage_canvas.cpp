@@ -121,7 +121,10 @@ QPainterPath HatchLines(const QRectF& area, FillStyle style) {
     }
     const double span = (right - left) + (bottom - top);
     if (falling) {  // x - y = c, from upper left to lower right
-        for (double c = left - (bottom - top); c <= right; c += HatchSpacingPx) {
+        // c runs over [left - bottom, right - top] in whole spacings from left - top,
+        // so lines cover areas far from the window's top and stay on the grid.
+        const double rows = std::ceil((bottom - top) / HatchSpacingPx) * HatchSpacingPx;
+        for (double c = left - top - rows; c <= right - top; c += HatchSpacingPx) {
             lines.moveTo(c + top + 0.5, top);
             lines.lineTo(c + top + 0.5 + span, top + span);
         }
