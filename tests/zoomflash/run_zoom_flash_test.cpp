@@ -1,0 +1,354 @@
+#include "zoomflash/run_zoom_flash.h"
+
+#include <gtest/gtest.h>
+
+#include <functional>
+
+#include "tests/zoomflash/zoom_flash_fixture.h"
+#include "zoomflash/zoom_flash_feature.h"
+#include "zoomflash/zoom_flash_parameters.h"
+
+namespace velorin::zoomflash {
+namespace {
+
+using host::esriFieldTypeInteger;
+using host::esriFieldTypeString;
+using host::esriGeometryPoint;
+using host::esriGeometryPolygon;
+using memory::HostBuilder;
+using memory::MakePoint;
+using memory::MakePolygon;
+using testing::Square;
+
+const std::string kPause1 = "Paused at Catchment OID = 1.  Click OK to continue.";
+
+HostBuilder Catchments() {
+    return HostBuilder()
+        .FeatureLayer("Catchment", esriGeometryPolygon)
+        .Field("NerroID", esriFieldTypeInteger)
+        .Field("Owner", esriFieldTypeString)
+        .Feature({1, "O'Brien"}, MakePolygon({Square(0, 0, 10)}))
+        .Feature({2, "x' OR 'a'='a"}, MakePolygon({Square(20, 0, 10)}))
+        .Feature({3, "Nobody"}, MakePolygon({Square(40, 0, 10)}))
+        .FeatureLayer("NerroJunction", esriGeometryPoint)
+        .Field("NerroID", esriFieldTypeInteger)
+        .Field("Owner", esriFieldTypeString)
+        .Feature({1, "O'Brien"}, MakePoint(5, 5))
+        .Feature({2, "x' OR 'a'='a"}, MakePoint(25, 5))
+        .Feature({2, "x"}, MakePoint(26, 6))
+        .Feature({9, "a"}, MakePoint(60, 60))
+        .FeatureLayer("Empty", esriGeometryPoint)
+        .FeatureLayer("Orphan", esriGeometryPoint)
+        .WithoutFeatureClass();
+}
+
+// Source only, Full Envelope, times in ms.
+ZoomFlashParameters SourceOnly() {
+    ZoomFlashParameters p;
+    p.sourceLayer = "Catchment";
+    p.sourceFlashTime = 100;
+    p.zoomMethod = kZoomFullEnvelope;
+    p.zoomFactor = 1.5;
+    p.zoomWidth = 10;
+    return p;
+}
+
+ZoomFlashParameters WithRelated(const std::string& field = "NerroID") {
+    ZoomFlashParameters p = SourceOnly();
+    p.sourceField = field;
+    p.relatedLayer = "NerroJunction";
+    p.relatedField = field;
+    p.relatedFlashTime = 200;
+    return p;
+}
+
+class ZoomFlashEngine : public testing::ZoomFlashTest {
+  protected:
+    void SetUp() override { Use(Catchments()); }
+
+    // Runs the engine; returns `interrupted`.
+    bool Run(const ZoomFlashParameters& p) {
+        bool interrupted = true;
+        RunZoomFlash(Application(), p.sourceLayer, p.sourceField, p.relatedLayer, p.relatedField,
+                     m_sourceSet, p.sourceFlashTime, p.relatedFlashTime, p.zoomMethod, p.zoomFactor,
+                     p.zoomWidth, interrupted);
+        return interrupted;
+    }
+
+    // The object ids of the features that got a status text, in order.
+    std::vector<std::string> VisitedStatus() {
+        std::vector<std::string> visited;
+        for (const std::string& text : User().StatusTexts()) {
+            if (!text.empty() && (visited.empty() || visited.back() != text)) {
+                visited.push_back(text);
+            }
+        }
+        return visited;
+    }
+
+    static std::string Status(int oid) {
+        return "Zooming to Source Feature OID = " + std::to_string(oid) + " ..Hit Esc to Pause";
+    }
+
+    std::shared_ptr<host::ISet> m_sourceSet;
+};
+
+struct ValidationCase {
+    const char* name;
+    std::function<void(ZoomFlashParameters&)> change;
+    const char* message;
+    ui::MsgIcon icon;
+};
+
+class EngineValidation : public ZoomFlashEngine,
+                         public ::testing::WithParamInterface<ValidationCase> {};
+
+TEST_P(EngineValidation, ShowsOneBoxAndDoesNothingElse) {
+    const ValidationCase& c = GetParam();
+    ZoomFlashParameters p = SourceOnly();
+    c.change(p);
+
+    EXPECT_FALSE(Run(p));
+
+    ASSERT_EQ(User().MessageBoxes().size(), 1U);
+    const auto box = User().MessageBoxes()[0];
+    EXPECT_EQ(box.text, c.message);
+    EXPECT_EQ(box.icon, c.icon);
+    EXPECT_EQ(box.buttons, ui::MsgButtons::OkOnly);
+    EXPECT_EQ(box.title, "Velorin");
+    EXPECT_TRUE(Extents().empty());
+    EXPECT_TRUE(User().StatusTexts().empty());
+}
+
+constexpr auto kCritical = ui::MsgIcon::Critical;
+
+INSTANTIATE_TEST_SUITE_P(
+    Messages, EngineValidation,
+    ::testing::Values(
+        ValidationCase{"UnknownSourceLayer", [](auto& p) { p.sourceLayer = "Nope"; },
+                       "Could not find Nope", kCritical},
+        ValidationCase{"SourceLayerNameIsExact", [](auto& p) { p.sourceLayer = "catchment"; },
+                       "Could not find catchment", kCritical},
+        ValidationCase{"SourceWithoutClass", [](auto& p) { p.sourceLayer = "Orphan"; },
+                       "Feature class missing for Orphan", kCritical},
+        ValidationCase{"UnknownRelatedLayer",
+                       [](auto& p) {
+                           p = WithRelated();
+                           p.relatedLayer = "Rivers";
+                       },
+                       "Could not find Rivers", kCritical},
+        ValidationCase{"RelatedWithoutClass",
+                       [](auto& p) {
+                           p = WithRelated();
+                           p.relatedLayer = "Orphan";
+                       },
+                       "Feature class missing for Orphan", kCritical},
+        ValidationCase{"KeyFieldWithoutRelatedField",
+                       [](auto& p) {
+                           p = WithRelated();
+                           p.relatedField.clear();
+                       },
+                       "When specifying a source key field, a related layer and key field must "
+                       "also be specified",
+                       kCritical},
+        ValidationCase{"NegativeSourceTime", [](auto& p) { p.sourceFlashTime = -1; },
+                       "A non-negative value must be used for the source feature flash time",
+                       kCritical},
+        ValidationCase{"NegativeRelatedTime", [](auto& p) { p.relatedFlashTime = -1; },
+                       "A non-negative value must be used for the related feature flash time",
+                       kCritical},
+        ValidationCase{"MethodZero", [](auto& p) { p.zoomMethod = 0; }, "Invalid Flash Method",
+                       ui::MsgIcon::None},
+        ValidationCase{"MethodFour", [](auto& p) { p.zoomMethod = 4; }, "Invalid Flash Method",
+                       ui::MsgIcon::None},
+        ValidationCase{"NegativeFactor", [](auto& p) { p.zoomFactor = -0.5; },
+                       "Envelope zoom factor cannot be negative", kCritical},
+        ValidationCase{"NegativeWidthWithFullEnvelopeOnly", [](auto& p) { p.zoomWidth = -1; },
+                       "Point zoom value cannot be negative", kCritical}),
+    [](const ::testing::TestParamInfo<ValidationCase>& param) { return param.param.name; });
+
+TEST_F(ZoomFlashEngine, EmptySuppliedSetIsRefused) {
+    m_sourceSet = Factory().NewSet();
+    EXPECT_FALSE(Run(SourceOnly()));
+    EXPECT_EQ(BoxTexts(), (std::vector<std::string>{"No features supplied in Source Set"}));
+    EXPECT_TRUE(Extents().empty());
+}
+
+TEST_F(ZoomFlashEngine, ZeroIsAcceptedForTimesFactorAndWidth) {
+    ZoomFlashParameters p = SourceOnly();
+    p.sourceFlashTime = 0;
+    p.zoomFactor = 0;
+    p.zoomWidth = 0;
+    EXPECT_FALSE(Run(p));
+    EXPECT_TRUE(BoxTexts().empty());
+    EXPECT_EQ(Slept(), (std::vector<std::int32_t>{0, 0, 0}));
+}
+
+TEST_F(ZoomFlashEngine, VisitsEveryFeatureInTableOrderAndClearsTheStatus) {
+    EXPECT_FALSE(Run(SourceOnly()));
+
+    EXPECT_EQ(VisitedStatus(), (std::vector<std::string>{Status(1), Status(2), Status(3)}));
+    EXPECT_EQ(User().StatusTexts().back(), "");
+    EXPECT_EQ(FlashesChecked(), 3);
+    EXPECT_EQ(FlashesShown(), 3);
+    // The set the engine built is left for the caller.
+    ASSERT_TRUE(m_sourceSet);
+    EXPECT_EQ(m_sourceSet->Count(), 3);
+}
+
+TEST_F(ZoomFlashEngine, SelectionAloneIsVisitedInSelectionOrder) {
+    Host().Select("Catchment", {3, 1});
+    EXPECT_FALSE(Run(SourceOnly()));
+    EXPECT_EQ(VisitedStatus(), (std::vector<std::string>{Status(1), Status(3)}));
+}
+
+TEST_F(ZoomFlashEngine, SuppliedSetIsVisitedInsteadOfTheLayer) {
+    m_sourceSet = Factory().NewSet();
+    m_sourceSet->Add(FeatureOf("Catchment", 2));
+    EXPECT_FALSE(Run(SourceOnly()));
+    EXPECT_EQ(VisitedStatus(), (std::vector<std::string>{Status(2)}));
+}
+
+TEST_F(ZoomFlashEngine, EmptyLayerVisitsNothingAndClearsTheStatus) {
+    ZoomFlashParameters p = SourceOnly();
+    p.sourceLayer = "Empty";
+    EXPECT_FALSE(Run(p));
+    EXPECT_EQ(User().StatusTexts(), (std::vector<std::string>{""}));
+    EXPECT_TRUE(BoxTexts().empty());
+}
+
+TEST_F(ZoomFlashEngine, KeyFieldSkipsTheOtherChecksSoMethodZeroOnlyWritesStatus) {
+    ZoomFlashParameters p = WithRelated();
+    p.zoomMethod = 0;
+    EXPECT_FALSE(Run(p));
+    EXPECT_TRUE(BoxTexts().empty());
+    EXPECT_TRUE(Extents().empty());
+    EXPECT_EQ(VisitedStatus(), (std::vector<std::string>{Status(1), Status(2), Status(3)}));
+}
+
+TEST_F(ZoomFlashEngine, NegativeTimesPassedWithAKeyFieldNeverWait) {
+    ZoomFlashParameters p = WithRelated();
+    p.sourceFlashTime = -5;
+    p.relatedFlashTime = -32768;
+
+    EXPECT_FALSE(Run(p));
+
+    EXPECT_TRUE(User().Sleeps().empty());
+    // Catchments 1 and 2 with their junctions, catchment 3 alone.
+    EXPECT_EQ(FlashesChecked(), 2 + 3 + 1);
+}
+
+TEST_F(ZoomFlashEngine, NegativeZoomFactorPassedWithAKeyFieldEndsTheRunWithTheHostsError) {
+    ZoomFlashParameters p = WithRelated();
+    p.zoomFactor = -2;
+    EXPECT_THROW(Run(p), Error);
+    EXPECT_TRUE(Extents().empty());
+}
+
+TEST_F(ZoomFlashEngine, TextKeysMatchExactlyQuotesAndSqlLikeTextIncluded) {
+    // Related flashes (200 ms) per catchment, method 1: O'Brien finds its one
+    // junction, the SQL-like key only the junction with that very text, Nobody none.
+    EXPECT_FALSE(Run(WithRelated("Owner")));
+    EXPECT_EQ(Slept(), (std::vector<std::int32_t>{100, 200, 100, 200, 100}));
+    EXPECT_TRUE(BoxTexts().empty());
+}
+
+TEST_F(ZoomFlashEngine, EscThenOkPausesOnceAndGoesOn) {
+    User().EscBeforeCancelCheck(1);
+    User().AnswerNext(ui::MsgResult::Ok);
+
+    EXPECT_FALSE(Run(SourceOnly()));
+
+    ASSERT_EQ(User().MessageBoxes().size(), 1U);
+    const auto pause = User().MessageBoxes()[0];
+    EXPECT_EQ(pause.text, kPause1);
+    EXPECT_EQ(pause.title, "Paused");
+    EXPECT_EQ(pause.buttons, ui::MsgButtons::OkCancel);
+    EXPECT_EQ(pause.icon, ui::MsgIcon::None);
+    EXPECT_EQ(VisitedStatus().size(), 3U);
+    EXPECT_EQ(User().StatusTexts().back(), "");
+    User().CheckFinished();
+}
+
+TEST_F(ZoomFlashEngine, EscDuringAFlashGivesOnePauseNotTwo) {
+    User().EscDuringSleep(1);  // the Source flash of catchment 1
+    User().AnswerNext(ui::MsgResult::Ok);
+    ZoomFlashParameters p = WithRelated();
+
+    EXPECT_FALSE(Run(p));
+
+    EXPECT_EQ(BoxTexts(), (std::vector<std::string>{kPause1}));
+    EXPECT_EQ(VisitedStatus().size(), 3U);
+    User().CheckFinished();
+}
+
+TEST_F(ZoomFlashEngine, CancelAtCheckALeavesInterruptedAndTheStatusAsTheyWere) {
+    User().EscBeforeCancelCheck(1);
+    User().AnswerNext(ui::MsgResult::Cancel);
+
+    EXPECT_FALSE(Run(SourceOnly()));
+
+    EXPECT_EQ(BoxTexts(), (std::vector<std::string>{kPause1}));
+    EXPECT_TRUE(User().StatusTexts().empty());
+    EXPECT_TRUE(Extents().empty());
+}
+
+TEST_F(ZoomFlashEngine, CancelAtCheckBEndsInterruptedWithoutClearingTheStatus) {
+    // Checks: A of feature 1, the feature's own four, then B.
+    User().EscBeforeCancelCheck(4);
+    User().AnswerNext(ui::MsgResult::Cancel);
+
+    EXPECT_TRUE(Run(SourceOnly()));
+
+    EXPECT_EQ(BoxTexts(), (std::vector<std::string>{kPause1}));
+    EXPECT_EQ(User().StatusTexts().back(), Status(1));
+    EXPECT_EQ(VisitedStatus().size(), 1U);
+}
+
+TEST_F(ZoomFlashEngine, UnfinishedFeaturesPauseAfterTheirLookupMessage) {
+    User().AnswerAlways("Paused at", ui::MsgResult::Ok);
+    ZoomFlashParameters p = WithRelated();
+    p.sourceField = "JunctionID";
+
+    EXPECT_FALSE(Run(p));
+
+    const std::string missing = "Could not find JunctionID field in source feature";
+    EXPECT_EQ(BoxTexts(),
+              (std::vector<std::string>{
+                  missing, kPause1, missing, "Paused at Catchment OID = 2.  Click OK to continue.",
+                  missing, "Paused at Catchment OID = 3.  Click OK to continue."}));
+    EXPECT_EQ(User().StatusTexts(), (std::vector<std::string>{""}));
+}
+
+TEST_F(ZoomFlashEngine, EscDuringAnUnfinishedFeatureIsTakenByItsOwnPause) {
+    // Esc pressed while feature 1 shows its lookup message: the pause after
+    // feature 1 takes it, so feature 2 gets no pause of its own before it starts.
+    User().AnswerAlways("Paused at", ui::MsgResult::Ok);
+    User().EscBeforeCancelCheck(2);
+    ZoomFlashParameters p = WithRelated();
+    p.sourceField = "JunctionID";
+
+    EXPECT_FALSE(Run(p));
+
+    int pauses = 0;
+    for (const auto& box : User().MessageBoxes()) pauses += box.title == "Paused" ? 1 : 0;
+    EXPECT_EQ(pauses, 3);
+    EXPECT_EQ(User().PendingEscPresses(), 0);
+}
+
+TEST_F(ZoomFlashEngine, NonNumberKeyAgainstANumericFieldEndsTheRun) {
+    ZoomFlashParameters p = WithRelated();
+    p.sourceField = "Owner";
+    try {
+        Run(p);
+        ADD_FAILURE() << "the run went on";
+    } catch (const Error& error) {
+        EXPECT_EQ(error.Number(), 13);
+        EXPECT_NE(error.Description().find("O'Brien"), std::string::npos);
+        EXPECT_NE(error.Description().find("NerroID"), std::string::npos);
+    }
+    EXPECT_TRUE(User().Sleeps().empty());
+}
+
+}  // namespace
+}  // namespace velorin::zoomflash
