@@ -127,6 +127,33 @@ TEST_F(QImageCanvasTest, HatchesAndDashesLeaveGaps) {
     (void)before;
 }
 
+// Hatches belong to the window's pixel grid: any shape, wherever it lies, shows
+// the same lines where it covers the same pixels.
+TEST_F(QImageCanvasTest, HatchesLieOnTheWindowGridWhereverTheShapeIs) {
+    for (FillStyle style :
+         {FillStyle::Horizontal, FillStyle::Vertical, FillStyle::ForwardDiagonal,
+          FillStyle::BackwardDiagonal, FillStyle::Cross, FillStyle::DiagonalCross}) {
+        m_canvas.Clear(Background);
+        m_canvas.FillRings({{{0, 0}, {64, 0}, {64, 48}, {0, 48}}}, {Ink, style});
+        const auto whole = m_canvas.Pixels();
+        m_canvas.Clear(Background);
+        // A small shape far from the origin.
+        m_canvas.FillRings({{{41, 29}, {63, 29}, {63, 47}, {41, 47}}}, {Ink, style});
+        const auto part = m_canvas.Pixels();
+        int inked = 0;
+        for (int y = 29; y < 47; ++y) {
+            for (int x = 41; x < 63; ++x) {
+                const std::size_t i =
+                    static_cast<std::size_t>(y) * 64 + static_cast<std::size_t>(x);
+                EXPECT_EQ(part[i], whole[i])
+                    << "style " << static_cast<int>(style) << " at " << x << "," << y;
+                inked += part[i] == Ink.ToPixel();
+            }
+        }
+        EXPECT_GT(inked, 22) << "style " << static_cast<int>(style);
+    }
+}
+
 TEST_F(QImageCanvasTest, MarkersHaveTheirSizeInPixels) {
     m_canvas.DrawMarker({32, 24}, MarkerShape::Square, 16, Ink);
     EXPECT_EQ(m_canvas.Pixel(25, 17), Ink);
