@@ -185,6 +185,49 @@ TEST_F(ZoomFlashCommand, DestroyingOneOfTwoCommandsGivesTheOtherAFreshDialog) {
     User().CheckFinished();
 }
 
+TEST_F(ZoomFlashCommand, EngineMessageIsStillFollowedByTheCompletionMessage) {
+    User()
+        .OnShow("frmZoomFlash")
+        .Do([this](ui::Window&) { Host().FeatureLayerNamed("Catchment")->SetName("Basins"); })
+        .Press("cmdOK");
+    m_command->OnClick();
+    EXPECT_EQ(BoxTexts(User()),
+              (std::vector<std::string>{"Could not find Catchment",
+                                        "Finished with Zoom and Flash Operation"}));
+}
+
+TEST_F(ZoomFlashCommand, CancelAtThePauseBeforeAFeatureStillReportsCompletion) {
+    User().EscBeforeCancelCheck(1);
+    User().AnswerNext(ui::MsgResult::Cancel);
+    User().OnShow("frmZoomFlash").Press("cmdOK");
+    m_command->OnClick();
+    EXPECT_EQ(BoxTexts(User()),
+              (std::vector<std::string>{"Paused at Catchment OID = 1.  Click OK to continue.",
+                                        "Finished with Zoom and Flash Operation"}));
+    EXPECT_TRUE(User().Sleeps().empty());
+}
+
+TEST_F(ZoomFlashCommand, CancelAtThePauseAfterAFeatureSuppressesCompletion) {
+    User().EscDuringSleep(2);  // the junction's flash, the last of feature 1's Full Envelope
+    User().AnswerNext(ui::MsgResult::Cancel);
+    User().OnShow("frmZoomFlash").Check("chkRelated", 0).Press("cmdOK");
+    m_command->OnClick();
+    EXPECT_EQ(BoxTexts(User()),
+              (std::vector<std::string>{"Paused at Catchment OID = 1.  Click OK to continue."}));
+    EXPECT_EQ(User().StatusTexts().back(), "Zooming to Source Feature OID = 1 ..Hit Esc to Pause");
+}
+
+TEST_F(ZoomFlashCommand, TextKeyAgainstANumericRelatedFieldEndsInTheTrap) {
+    User().OnShow("frmZoomFlash").Pick("cboFld1", "Name").Press("cmdOK");
+    m_command->OnClick();
+    ASSERT_EQ(User().MessageBoxes().size(), 1U);
+    const std::string text = User().MessageBoxes()[0].text;
+    EXPECT_EQ(text.rfind("Error 13: Type mismatch", 0), 0U) << text;
+    EXPECT_NE(text.find("'Upper'"), std::string::npos) << text;
+    EXPECT_NE(text.find("NerroID"), std::string::npos) << text;
+    EXPECT_TRUE(User().Sleeps().empty());
+}
+
 // A host fault anywhere in a run: exactly one box, the trap's, and the command
 // stays usable.
 class ZoomFlashTrap : public ZoomFlashCommand, public ::testing::WithParamInterface<const char*> {};
