@@ -11,6 +11,10 @@ packages=(
     libgdal-dev nlohmann-json3-dev
     fonts-dejavu-core
     clang-format clang-tidy
+    # The Windows stage (scripts/windows-check.sh): MinGW cross compiler, widl
+    # and windres, and 32-bit Wine to run what it builds.
+    g++-mingw-w64-i686-win32 mingw-w64-tools
+    wine wine32:i386
 )
 
 missing=()
@@ -21,6 +25,12 @@ done
 if ((${#missing[@]})); then
     sudo=""
     [[ $(id -u) -eq 0 ]] || sudo="sudo"
+    # wine32:i386 needs the i386 architecture; added once, before the lists are
+    # refreshed below.
+    if ! dpkg --print-foreign-architectures | grep -qx i386; then
+        echo "setup: adding the i386 architecture"
+        $sudo dpkg --add-architecture i386
+    fi
     echo "setup: installing ${missing[*]}"
     $sudo apt-get update -qq
     DEBIAN_FRONTEND=noninteractive $sudo apt-get install -y -qq --no-install-recommends "${missing[@]}"

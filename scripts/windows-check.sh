@@ -1,0 +1,163 @@
+#!/usr/bin/env bash
+# The Windows stage: cross-builds Velorin.dll and its test programs with MinGW
+# (i686), then, in a fresh Wine prefix with no display, runs the server tests,
+# registers the library with regsvr32, reads the registry back, unregisters it
+# (twice), and reads it back again. Ends with the line "N passed, M failed" and
+# exits non-zero on any failure. Needs the packages of scripts/setup.sh.
+#
+#   VELORIN_MINGW_BUILD_DIR  build folder (default: build/mingw)
+#   VELORIN_MINGW_BUILD_TYPE Release (default, as shipped) or Debug
+set -uo pipefail
+
+repo=$(cd "$(dirname "$0")/.." && pwd)
+build=${VELORIN_MINGW_BUILD_DIR:-$repo/build/mingw}
+build_type=${VELORIN_MINGW_BUILD_TYPE:-Release}
+step_timeout=300
+
+passed=0
+failed=0
+pass() { passed=$((passed + 1)); echo "[  OK  ] $1"; }
+fail() { failed=$((failed + 1)); echo "[ FAIL ] $1"; }
+finish() {
+    echo "$passed passed, $failed failed"
+    [[ $failed -eq 0 ]]
+    exit
+}
+
+for tool in i686-w64-mingw32-g++-win32 i686-w64-mingw32-widl i686-w64-mingw32-windres \
+    i686-w64-mingw32-objdump wine wineserver cmake ninja flock; do
+    if ! command -v "$tool" >/dev/null; then
+        fail "tool $tool is missing: run scripts/setup.sh (as root)"
+        finish
+    fi
+done
+
+mkdir -p "$build"
+# One Windows stage at a time per build folder: two runs (two ctest runs of
+# different presets) would overwrite each other's build.
+exec 9>"$build/.windows-check.lock"
+flock 9
+
+# --- Cross build -------------------------------------------------------------
+if cmake -S "$repo" -B "$build" -G Ninja \
+    -DCMAKE_TOOLCHAIN_FILE="$repo/cmake/mingw-i686.cmake" \
+    -DCMAKE_BUILD_TYPE="$build_type" -DVELORIN_DESKTOP=OFF >"$build/configure.log" 2>&1; then
+    pass "cross configure"
+else
+    cat "$build/configure.log"
+    fail "cross configure"
+    finish
+fi
+
+# The DLL, its test programs, and every extension library the tree has so far:
+# the extension must build with the MinGW compiler too.
+targets=(Velorin com_server_test com_registration_test)
+known=$(ninja -C "$build" -t targets all 2>/dev/null | cut -d: -f1)
+for layer in velorin_ui velorin_host velorin_forms velorin_zoomflash velorin_copylegend \
+    velorin_commands; do
+    grep -qx "$layer" <<<"$known" && targets+=("$layer")
+done
+if cmake --build "$build" -j2 --target "${targets[@]}" >"$build/build.log" 2>&1; then
+    pass "cross build (${targets[*]})"
+else
+    tail -n 60 "$build/build.log"
+    fail "cross build"
+    finish
+fi
+
+dll="$build/commands/com/Velorin.dll"
+tests="$build/tests/com"
+objdump=$(i686-w64-mingw32-objdump -p "$dll")
+
+# Exports by fixed ordinal, and no MinGW runtime DLL that a host would lack.
+exports_ok=1
+ordinal=1
+for name in DllCanUnloadNow DllGetClassObject DllRegisterServer DllUnregisterServer; do
+    grep -Eq "\[ *$((ordinal - 1))\] \+base\[ *$ordinal\]" <<<"$objdump" &&
+        grep -Eq "\[ *$((ordinal - 1))\] $name\$" <<<"$objdump" || exports_ok=0
+    ordinal=$((ordinal + 1))
+done
+[[ $(grep -c '+base\[' <<<"$objdump") -eq 4 ]] || exports_ok=0
+((exports_ok)) && pass "exports: the four entry points at ordinals 1-4" ||
+    fail "exports: the four entry points at ordinals 1-4"
+if grep -Eiq 'DLL Name: (libstdc\+\+|libgcc|libwinpthread)' <<<"$objdump"; then
+    fail "imports: Velorin.dll needs a MinGW runtime DLL"
+else
+    pass "imports: no MinGW runtime DLL"
+fi
+
+# --- Wine ----------------------------------------------------------------------
+prefix_root=$(mktemp -d "${TMPDIR:-/tmp}/velorin-wine.XXXXXX")
+export WINEPREFIX="$prefix_root/prefix"
+export WINEARCH=win32
+export WINEDEBUG=-all
+# Never offer the Mono or Gecko installers.
+export WINEDLLOVERRIDES="mscoree,mshtml="
+unset DISPLAY WAYLAND_DISPLAY
+cleanup() {
+    wineserver -k >/dev/null 2>&1
+    rm -rf "$prefix_root"
+}
+trap cleanup EXIT
+
+winpath() { printf 'Z:%s' "${1//\//\\}"; }
+dll_win=$(winpath "$dll")
+
+# Runs one step with a time limit, so that nothing can hang the stage.
+run() { timeout --kill-after=10 "$step_timeout" "$@"; }
+
+if run wine wineboot --init >"$prefix_root/wineboot.log" 2>&1 && run wineserver -w; then
+    pass "fresh Wine prefix"
+else
+    cat "$prefix_root/wineboot.log"
+    fail "fresh Wine prefix"
+    finish
+fi
+# Windows without a display: the null graphics driver.
+run wine reg add 'HKCU\Software\Wine\Drivers' /v Graphics /d null /f >/dev/null 2>&1
+
+# Runs a test program and adds its cases to the totals. A program that dies
+# before its closing line counts its finished cases and one failure.
+run_program() {
+    local program=$1
+    shift
+    local output
+    output=$(run wine "$tests/$program.exe" "$@" "$dll_win" 2>&1 | tr -d '\r')
+    # Only the stage's own closing line may read "N passed, M failed".
+    echo "$output" | grep -Ev '^\[ RUN  \]|^[0-9]+ passed, [0-9]+ failed$'
+    local summary
+    summary=$(grep -E '^[0-9]+ passed, [0-9]+ failed$' <<<"$output" | tail -n 1)
+    if [[ -n $summary ]]; then
+        passed=$((passed + $(cut -d' ' -f1 <<<"$summary")))
+        failed=$((failed + $(cut -d' ' -f3 <<<"$summary")))
+    else
+        passed=$((passed + $(grep -c '^\[  OK  \]' <<<"$output")))
+        fail "$program $* ended without its summary"
+    fi
+}
+
+regsvr32() {
+    local what=$1
+    shift
+    if run wine regsvr32 /s "$@" "$dll_win" >/dev/null 2>&1; then
+        pass "$what"
+    else
+        fail "$what (exit code $?)"
+    fi
+}
+
+run_program com_server_test
+run_program com_registration_test --group=HostInstalled
+regsvr32 "regsvr32 registers"
+regsvr32 "regsvr32 registers again over an existing registration"
+run_program com_registration_test --group=Registered
+regsvr32 "regsvr32 /u unregisters" /u
+run_program com_registration_test --group=Unregistered
+regsvr32 "regsvr32 /u a second time is harmless" /u
+run_program com_registration_test --group=Unregistered
+regsvr32 "regsvr32 registers for the take-over case"
+run_program com_registration_test --group=TakeOver
+regsvr32 "regsvr32 /u with a ProgID taken over" /u
+run_program com_registration_test --group=TakenOverKept
+
+finish
