@@ -13,6 +13,7 @@
 #include <QPushButton>
 #include <QScreen>
 #include <QTest>
+#include <memory>
 #include <optional>
 #include <string>
 #include <thread>
@@ -337,10 +338,12 @@ TEST_F(QtEscTest, AHeldEscRepeatingCountsOnce) {
 TEST_F(QtEscTest, AnEscPressedDuringASleepIsNoticedAtTheNextCheck) {
     bool timerRan = false;
     QTimer::singleShot(0, [&timerRan] { timerRan = true; });
-    // The key arrives from outside while the thread sleeps.
-    std::thread presser([this] {
+    // The key arrives from outside while the thread sleeps. The event is made
+    // here: Qt objects belong to the thread that makes them.
+    auto press = std::make_unique<QKeyEvent>(QEvent::KeyPress, Qt::Key_Escape, Qt::NoModifier);
+    std::thread presser([this, event = press.release()] {
         std::this_thread::sleep_for(std::chrono::milliseconds(5));
-        PostKey(Qt::Key_Escape);
+        QCoreApplication::postEvent(&mapWindow, event);
     });
     toolkit.Sleep(40);
     presser.join();
