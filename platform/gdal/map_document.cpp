@@ -1,0 +1,541 @@
+#include "platform/gdal/map_document.h"
+
+#include <algorithm>
+#include <array>
+#include <fstream>
+#include <functional>
+#include <iterator>
+#include <limits>
+#include <map>
+#include <optional>
+#include <set>
+#include <tuple>
+#include <utility>
+
+#include "host/codes.h"
+#include "host/error.h"
+#include "platform/gdal/file_replace.h"
+#include "platform/gdal/ogr_reader.h"
+#include "platform/gdal/renderer_json.h"
+#include "platform/memory/application.h"
+#include "platform/memory/document.h"
+#include "platform/memory/layers.h"
+#include "platform/memory/map.h"
+#include "platform/memory/null_canvas.h"
+#include "platform/memory/renderers.h"
+#include "platform/memory/status_bar.h"
+#include "platform/memory/view.h"
+
+namespace velorin::gdal {
+
+namespace {
+
+using memory::HostContext;
+
+// The format's name and the newest version this program reads and writes.
+constexpr const char* FormatKey = "velorinMapDocument";
+constexpr std::int32_t FormatVersion = 1;
+
+std::filesystem::path AbsoluteNormal(const std::filesystem::path& path) {
+    return std::filesystem::absolute(path).lexically_normal();
+}
+
+// How messages name a file: as the caller wrote it.
+std::string DisplayName(const std::filesystem::path& path) { return path.generic_string(); }
+
+// The pieces of a host, put together once they are all read.
+memory::ReferenceHost Assemble(const std::shared_ptr<HostContext>& context, std::string mapName,
+                               std::string title, std::vector<std::shared_ptr<host::ILayer>> layers,
+                               std::vector<std::shared_ptr<memory::StandaloneTable>> tables,
+                               std::unique_ptr<memory::Canvas> canvas,
+                               const std::function<void(memory::MapView&)>& placeView) {
+    if (!canvas) {
+        canvas = std::make_unique<memory::NullCanvas>(memory::MapView::DefaultWidth,
+                                                      memory::MapView::DefaultHeight);
+    }
+    auto map = memory::Map::Create(context, std::move(mapName), std::move(canvas));
+    for (auto& layer : layers) map->AddLayer(std::move(layer));
+    for (auto& table : tables) map->AddStandaloneTable(std::move(table));
+    placeView(map->View());
+    map->View().Refresh();
+    // Loading is not the extension's doing: start with an empty record.
+    context->record.Clear();
+    auto document = std::make_shared<memory::MxDocument>(context, std::move(title), std::move(map));
+    auto application = std::make_shared<memory::Application>(
+        context, std::move(document), std::make_shared<memory::StatusBar>(context));
+    return memory::ReferenceHost(context, std::move(application));
+}
+
+// ---- loading a document ------------------------------------------------------------
+
+class DocumentLoader {
+  public:
+    DocumentLoader(const std::filesystem::path& file, std::shared_ptr<HostContext> context)
+        : m_faults(DisplayName(file)),
+          m_folder(AbsoluteNormal(file).parent_path()),
+          m_context(std::move(context)) {}
+
+    const DocumentFaults& Faults() const { return m_faults; }
+    DataSources& Sources() { return m_sources; }
+
+    std::vector<std::shared_ptr<host::ILayer>> ReadLayers(const Json& list,
+                                                          const std::string& place) {
+        m_faults.Array(list, place);
+        std::vector<std::shared_ptr<host::ILayer>> layers;
+        for (std::size_t i = 0; i < list.size(); ++i) {
+            layers.push_back(ReadLayer(list[i], PlaceOf(place, i)));
+        }
+        return layers;
+    }
+
+    std::vector<std::shared_ptr<memory::StandaloneTable>> ReadTables(const Json& list,
+                                                                     const std::string& place) {
+        m_faults.Array(list, place);
+        std::vector<std::shared_ptr<memory::StandaloneTable>> tables;
+        for (std::size_t i = 0; i < list.size(); ++i) {
+            const std::string tablePlace = PlaceOf(place, i);
+            const Json& entry =
+                m_faults.Object(list[i], tablePlace, {"name", "source", "selection"});
+            const std::string name = m_faults.Text(m_faults.Member(entry, tablePlace, "name"),
+                                                   PlaceOf(tablePlace, "name"));
+            auto data = Read(m_faults.Member(entry, tablePlace, "source"),
+                             PlaceOf(tablePlace, "source"), LayerRole::Table);
+            auto table = std::make_shared<memory::StandaloneTable>(m_context, name, data.table);
+            if (const Json* selection = DocumentFaults::Find(entry, "selection")) {
+                const std::string selectionPlace = PlaceOf(tablePlace, "selection");
+                auto oids = ReadOids(*selection, selectionPlace);
+                At(selectionPlace, [&] { table->Select(oids); });
+            }
+            tables.push_back(std::move(table));
+        }
+        return tables;
+    }
+
+  private:
+    // A host call made while loading: its failure is reported at place.
+    template <class Call>
+    void At(const std::string& place, Call&& call) const {
+        try {
+            std::forward<Call>(call)();
+        } catch (const Error& error) {
+            m_faults.Fail(place, error.Description());
+        }
+    }
+
+    std::shared_ptr<host::ILayer> ReadLayer(const Json& entry, const std::string& place) {
+        if (!entry.is_object()) m_faults.Fail(place, "expected a layer object");
+        const std::string kindPlace = PlaceOf(place, "kind");
+        const std::string kind = m_faults.Text(m_faults.Member(entry, place, "kind"), kindPlace);
+        if (kind == "group") {
+            m_faults.Object(entry, place, {"kind", "name", "visible", "layers"});
+            auto group = std::make_shared<memory::GroupLayer>(
+                m_context,
+                m_faults.Text(m_faults.Member(entry, place, "name"), PlaceOf(place, "name")));
+            if (const Json* visible = DocumentFaults::Find(entry, "visible")) {
+                group->SetVisible(m_faults.Flag(*visible, PlaceOf(place, "visible")));
+            }
+            if (const Json* members = DocumentFaults::Find(entry, "layers")) {
+                for (auto& layer : ReadLayers(*members, PlaceOf(place, "layers"))) {
+                    group->Add(std::move(layer));
+                }
+            }
+            return group;
+        }
+        if (kind != "feature") {
+            m_faults.Fail(kindPlace, "unknown layer kind \"" + kind + "\" (one of feature, group)");
+        }
+        m_faults.Object(entry, place,
+                        {"kind", "name", "source", "visible", "definitionQuery", "displayField",
+                         "renderer", "rendererPropertyPage", "selection"});
+        const std::string name =
+            m_faults.Text(m_faults.Member(entry, place, "name"), PlaceOf(place, "name"));
+        auto data = Read(m_faults.Member(entry, place, "source"), PlaceOf(place, "source"),
+                         LayerRole::FeatureClass);
+
+        std::shared_ptr<host::IFeatureRenderer> renderer;
+        if (const Json* value = DocumentFaults::Find(entry, "renderer")) {
+            const std::string rendererPlace = PlaceOf(place, "renderer");
+            renderer = ReadRenderer(m_faults, *value, rendererPlace, m_context);
+            const auto& fields = *data.featureClass->Store()->FieldSet();
+            const auto keys = RendererFields(renderer);
+            for (std::size_t i = 0; i < keys.size(); ++i) {
+                if (fields.Find(keys[i]) < 0) {
+                    m_faults.Fail(PlaceOf(PlaceOf(PlaceOf(rendererPlace, "fields"), i), "name"),
+                                  "layer \"" + name + "\" has no field \"" + keys[i] + "\"");
+                }
+            }
+        }
+        auto layer = std::make_shared<memory::FeatureLayer>(m_context, name, data.featureClass,
+                                                            renderer, m_featureLayers++);
+        if (renderer && host::Supports<host::IUniqueValueRenderer>(renderer)) {
+            layer->SetRendererPropertyPageClassID(
+                std::string(memory::UniqueValuePropertyPageClassID));
+        }
+        if (const Json* page = DocumentFaults::Find(entry, "rendererPropertyPage")) {
+            layer->SetRendererPropertyPageClassID(
+                m_faults.Text(*page, PlaceOf(place, "rendererPropertyPage")));
+        }
+        if (const Json* visible = DocumentFaults::Find(entry, "visible")) {
+            layer->SetVisible(m_faults.Flag(*visible, PlaceOf(place, "visible")));
+        }
+        if (const Json* query = DocumentFaults::Find(entry, "definitionQuery")) {
+            const std::string queryPlace = PlaceOf(place, "definitionQuery");
+            const std::string text = m_faults.Text(*query, queryPlace);
+            At(queryPlace, [&] { layer->SetDefinitionExpression(text); });
+        }
+        if (const Json* display = DocumentFaults::Find(entry, "displayField")) {
+            const std::string displayPlace = PlaceOf(place, "displayField");
+            const std::string text = m_faults.Text(*display, displayPlace);
+            At(displayPlace, [&] { layer->SetDisplayField(text); });
+        }
+        if (const Json* selection = DocumentFaults::Find(entry, "selection")) {
+            const std::string selectionPlace = PlaceOf(place, "selection");
+            auto oids = ReadOids(*selection, selectionPlace);
+            At(selectionPlace, [&] { layer->Select(oids); });
+        }
+        return layer;
+    }
+
+    std::vector<std::int32_t> ReadOids(const Json& list, const std::string& place) const {
+        m_faults.Array(list, place);
+        std::vector<std::int32_t> oids;
+        for (std::size_t i = 0; i < list.size(); ++i) {
+            oids.push_back(m_faults.Whole(list[i], PlaceOf(place, i), 1,
+                                          std::numeric_limits<std::int32_t>::max()));
+        }
+        return oids;
+    }
+
+    // The data behind a source; each data set is opened once and each of its
+    // layers read once per role, so layers naming the same source share its data.
+    LayerData Read(const Json& source, const std::string& place, LayerRole role) {
+        m_faults.Object(source, place, {"path", "layer"});
+        const std::string pathPlace = PlaceOf(place, "path");
+        const std::string written =
+            m_faults.Text(m_faults.Member(source, place, "path"), pathPlace);
+        if (written.empty()) m_faults.Fail(pathPlace, "the path is empty");
+        const std::string layerPlace = PlaceOf(place, "layer");
+        const std::string layerName =
+            m_faults.Text(m_faults.Member(source, place, "layer"), layerPlace);
+
+        const std::filesystem::path file =
+            (m_folder / std::filesystem::path(written)).lexically_normal();
+        auto& reader = m_readers[file.string()];
+        if (!reader) {
+            At(pathPlace, [&] { reader = std::make_unique<DataSetReader>(file, written); });
+        }
+        if (!reader->HasLayer(layerName)) {
+            m_faults.Fail(layerPlace,
+                          "the data set \"" + written + "\" has no layer \"" + layerName + "\"");
+        }
+        const auto key = std::make_tuple(file.string(), layerName, role);
+        auto found = m_data.find(key);
+        if (found == m_data.end()) {
+            LayerData data;
+            At(place, [&] { data = reader->Read(layerName, role, m_context); });
+            const DataSource origin{file, layerName};
+            if (data.featureClass) m_sources.Add(data.featureClass, origin);
+            if (data.table) m_sources.Add(data.table, origin);
+            found = m_data.emplace(key, std::move(data)).first;
+        }
+        return found->second;
+    }
+
+    DocumentFaults m_faults;
+    std::filesystem::path m_folder;
+    std::shared_ptr<HostContext> m_context;
+    DataSources m_sources;
+    std::map<std::string, std::unique_ptr<DataSetReader>> m_readers;
+    std::map<std::tuple<std::string, std::string, LayerRole>, LayerData> m_data;
+    std::int32_t m_featureLayers = 0;
+};
+
+std::string ReadWholeFile(const std::filesystem::path& file, const std::string& display) {
+    std::error_code error;
+    if (!std::filesystem::exists(file, error)) {
+        throw Error(host::E_HOST_FAIL, display + ": no such file");
+    }
+    if (std::filesystem::is_directory(file, error)) {
+        throw Error(host::E_HOST_FAIL, display + ": is a folder, not a map document");
+    }
+    std::ifstream in(file, std::ios::binary);
+    std::string text{std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
+    if (in.bad() || !in.is_open()) throw Error(host::E_HOST_FAIL, display + ": cannot be read");
+    return text;
+}
+
+// ---- saving a document -------------------------------------------------------------
+
+class DocumentWriter {
+  public:
+    DocumentWriter(const std::filesystem::path& file, const DataSources& sources)
+        : m_faults(DisplayName(file)),
+          m_folder(AbsoluteNormal(file).parent_path()),
+          m_sources(sources) {}
+
+    Json Layers(const std::vector<std::shared_ptr<host::ILayer>>& layers,
+                const std::string& place) const {
+        Json list = Json::array();
+        for (std::size_t i = 0; i < layers.size(); ++i) {
+            list.push_back(Layer(layers[i], PlaceOf(place, i)));
+        }
+        return list;
+    }
+
+    Json Tables(const std::vector<std::shared_ptr<memory::StandaloneTable>>& tables,
+                const std::string& place) const {
+        Json list = Json::array();
+        for (std::size_t i = 0; i < tables.size(); ++i) {
+            const auto& table = *tables[i];
+            const std::string tablePlace = PlaceOf(place, i);
+            const DataSource* source = table.Data() ? m_sources.Find(*table.Data()) : nullptr;
+            if (!source) {
+                m_faults.Fail(PlaceOf(tablePlace, "source"),
+                              "table \"" + table.Name() +
+                                  "\" was not read from a data set, so it cannot be saved");
+            }
+            Json entry = Json::object();
+            entry["name"] = table.Name();
+            entry["source"] = Source(*source);
+            entry["selection"] = Oids(tables[i]->Selection().Oids());
+            list.push_back(std::move(entry));
+        }
+        return list;
+    }
+
+    const DocumentFaults& Faults() const { return m_faults; }
+
+  private:
+    Json Layer(const std::shared_ptr<host::ILayer>& layer, const std::string& place) const {
+        Json entry = Json::object();
+        if (const auto group = std::dynamic_pointer_cast<memory::GroupLayer>(layer)) {
+            entry["kind"] = "group";
+            entry["name"] = group->Name();
+            entry["visible"] = group->Visible();
+            entry["layers"] = Layers(group->Layers(), PlaceOf(place, "layers"));
+            return entry;
+        }
+        const auto feature = std::dynamic_pointer_cast<memory::FeatureLayer>(layer);
+        const std::string name = layer->Name();
+        if (!feature) {
+            const char* kind =
+                host::Supports<host::IRasterLayer>(layer) ? "a raster layer" : "a layer of a kind";
+            m_faults.Fail(place,
+                          "layer \"" + name + "\" is " + kind + " that a map document cannot hold");
+        }
+        const DataSource* source = feature->Data() ? m_sources.Find(*feature->Data()) : nullptr;
+        if (!source) {
+            m_faults.Fail(
+                PlaceOf(place, "source"),
+                "layer \"" + name + "\" was not read from a data set, so it cannot be saved");
+        }
+        entry["kind"] = "feature";
+        entry["name"] = name;
+        entry["source"] = Source(*source);
+        entry["visible"] = feature->Visible();
+        entry["definitionQuery"] = feature->DefinitionExpression();
+        entry["displayField"] = feature->DisplayField();
+        entry["renderer"] =
+            WriteRenderer(m_faults, feature->Renderer(), PlaceOf(place, "renderer"), name);
+        entry["rendererPropertyPage"] = feature->RendererPropertyPageClassID();
+        entry["selection"] = Oids(feature->Selection().Oids());
+        return entry;
+    }
+
+    Json Source(const DataSource& source) const {
+        std::filesystem::path path = source.file.lexically_relative(m_folder);
+        if (path.empty()) path = source.file;
+        return Json{{"path", path.generic_string()}, {"layer", source.layer}};
+    }
+
+    static Json Oids(const std::set<std::int32_t>& oids) {
+        return Json(std::vector<std::int32_t>(oids.begin(), oids.end()));
+    }
+
+    DocumentFaults m_faults;
+    std::filesystem::path m_folder;
+    const DataSources& m_sources;
+};
+
+}  // namespace
+
+// ---- DataSources -------------------------------------------------------------------
+
+void DataSources::Add(std::shared_ptr<const memory::FeatureClass> featureClass, DataSource source) {
+    m_entries.push_back(Entry{std::move(featureClass), std::move(source)});
+}
+
+void DataSources::Add(std::shared_ptr<const memory::Table> table, DataSource source) {
+    m_entries.push_back(Entry{std::move(table), std::move(source)});
+}
+
+const DataSource* DataSources::Find(const memory::FeatureClass& featureClass) const {
+    return FindAddress(&featureClass);
+}
+
+const DataSource* DataSources::Find(const memory::Table& table) const {
+    return FindAddress(&table);
+}
+
+const DataSource* DataSources::FindAddress(const void* data) const {
+    for (const auto& entry : m_entries) {
+        if (entry.data.get() == data) return &entry.source;
+    }
+    return nullptr;
+}
+
+// ---- the public routines -----------------------------------------------------------
+
+MapDocument LoadDataSet(const std::filesystem::path& file, std::unique_ptr<memory::Canvas> canvas) {
+    auto context = std::make_shared<HostContext>();
+    const DataSetReader reader(AbsoluteNormal(file), DisplayName(file));
+    DataSources sources;
+
+    struct Read {
+        std::string name;
+        LayerData data;
+    };
+    std::vector<Read> read;
+    for (const auto& name : reader.LayerNames()) {
+        read.push_back(Read{name, reader.Read(name, LayerRole::Auto, context)});
+        const DataSource origin{reader.File(), name};
+        if (read.back().data.featureClass) sources.Add(read.back().data.featureClass, origin);
+        if (read.back().data.table) sources.Add(read.back().data.table, origin);
+    }
+
+    // Points over lines over polygons, so that nothing hides smaller features.
+    const auto rank = [](const Read& entry) {
+        switch (entry.data.featureClass->ShapeType()) {
+            case host::esriGeometryPoint:
+            case host::esriGeometryMultipoint:
+                return 0;
+            case host::esriGeometryPolyline:
+                return 1;
+            default:
+                return 2;
+        }
+    };
+    std::vector<const Read*> features;
+    std::vector<std::shared_ptr<memory::StandaloneTable>> tables;
+    for (const auto& entry : read) {
+        if (entry.data.featureClass) {
+            features.push_back(&entry);
+        } else {
+            tables.push_back(
+                std::make_shared<memory::StandaloneTable>(context, entry.name, entry.data.table));
+        }
+    }
+    std::stable_sort(features.begin(), features.end(),
+                     [&](const Read* a, const Read* b) { return rank(*a) < rank(*b); });
+    std::vector<std::shared_ptr<host::ILayer>> layers;
+    for (const Read* entry : features) {
+        layers.push_back(std::make_shared<memory::FeatureLayer>(
+            context, entry->name, entry->data.featureClass, nullptr,
+            static_cast<std::int32_t>(layers.size())));
+    }
+
+    auto host =
+        Assemble(context, "Layers", file.filename().string(), std::move(layers), std::move(tables),
+                 std::move(canvas), [](memory::MapView& view) { view.ZoomToFullExtent(); });
+    return MapDocument{std::move(host), {}, std::move(sources)};
+}
+
+MapDocument LoadMapDocument(const std::filesystem::path& file,
+                            std::unique_ptr<memory::Canvas> canvas) {
+    const std::string display = DisplayName(file);
+    const std::string text = ReadWholeFile(file, display);
+    Json root;
+    try {
+        root = Json::parse(text);
+    } catch (const Json::parse_error& error) {
+        // The library's message begins with its own tag ("[json.exception...] ").
+        std::string what = error.what();
+        if (const auto end = what.find("] "); end != std::string::npos) what.erase(0, end + 2);
+        throw Error(host::E_HOST_FAIL, display + ": malformed JSON: " + what);
+    }
+
+    auto context = std::make_shared<HostContext>();
+    DocumentLoader loader(file, context);
+    const DocumentFaults& faults = loader.Faults();
+    faults.Object(root, "", {FormatKey, "map", "layers", "tables"});
+    const Json* version = DocumentFaults::Find(root, FormatKey);
+    if (!version) {
+        faults.Fail("", std::string("not a map document (it has no \"") + FormatKey + "\" member)");
+    }
+    const std::int32_t number = faults.Whole(*version, FormatKey, 1, 1000000);
+    if (number > FormatVersion) {
+        faults.Fail(FormatKey, "version " + std::to_string(number) +
+                                   " is newer than this program reads (" +
+                                   std::to_string(FormatVersion) + ")");
+    }
+
+    std::string mapName = "Layers";
+    std::optional<std::array<double, 4>> extent;
+    if (const Json* map = DocumentFaults::Find(root, "map")) {
+        faults.Object(*map, "map", {"name", "extent"});
+        if (const Json* name = DocumentFaults::Find(*map, "name")) {
+            mapName = faults.Text(*name, "map.name");
+        }
+        if (const Json* box = DocumentFaults::Find(*map, "extent")) {
+            faults.Object(*box, "map.extent", {"xMin", "yMin", "xMax", "yMax"});
+            std::array<double, 4> corners{};
+            const std::array<const char*, 4> keys{"xMin", "yMin", "xMax", "yMax"};
+            for (std::size_t i = 0; i < keys.size(); ++i) {
+                corners[i] = faults.Number(faults.Member(*box, "map.extent", keys[i]),
+                                           PlaceOf("map.extent", keys[i]));
+            }
+            extent = corners;
+        }
+    }
+    auto layers = loader.ReadLayers(faults.Member(root, "", "layers"), "layers");
+    std::vector<std::shared_ptr<memory::StandaloneTable>> tables;
+    if (const Json* list = DocumentFaults::Find(root, "tables")) {
+        tables = loader.ReadTables(*list, "tables");
+    }
+
+    auto host =
+        Assemble(context, std::move(mapName), file.filename().string(), std::move(layers),
+                 std::move(tables), std::move(canvas), [&](memory::MapView& view) {
+                     if (!extent) {
+                         view.ZoomToFullExtent();
+                         return;
+                     }
+                     try {
+                         view.SetExtent(memory::MakeEnvelope((*extent)[0], (*extent)[1],
+                                                             (*extent)[2], (*extent)[3], context));
+                     } catch (const Error& error) {
+                         faults.Fail("map.extent", error.Description());
+                     }
+                 });
+    return MapDocument{std::move(host), file, std::move(loader.Sources())};
+}
+
+void SaveMapDocument(const MapDocument& document, const std::filesystem::path& file) {
+    const memory::ReferenceHost& host = document.host;
+    // Reading the host to save it is not the extension calling.
+    memory::FaultInjector::QuietScope quiet(host.Context().faults);
+    const DocumentWriter writer(file, document.sources);
+    const auto& map = host.FocusMap();
+
+    Json root = Json::object();
+    root[FormatKey] = FormatVersion;
+    const auto extent = map.View().Extent();
+    root["map"] = Json{{"name", map.Name()},
+                       {"extent", Json{{"xMin", extent->XMin()},
+                                       {"yMin", extent->YMin()},
+                                       {"xMax", extent->XMax()},
+                                       {"yMax", extent->YMax()}}}};
+    root["layers"] = writer.Layers(map.Layers(), "layers");
+    root["tables"] = writer.Tables(map.StandaloneTables(), "tables");
+    std::string text;
+    try {
+        text = root.dump(2) + "\n";
+    } catch (const Json::type_error&) {
+        // Names and values from data sets in other encodings: refused rather than
+        // saved in a form that would no longer match the data when read back.
+        writer.Faults().Fail("", "a name or value is not valid UTF-8 text");
+    }
+    ReplaceFile(file, text, writer.Faults().Document());
+}
+
+}  // namespace velorin::gdal

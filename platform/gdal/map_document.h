@@ -1,0 +1,87 @@
+#pragma once
+
+#include <filesystem>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "platform/memory/canvas.h"
+#include "platform/memory/feature_class.h"
+#include "platform/memory/reference_host.h"
+
+// Real data and map documents for the reference host.
+//
+// Every failure raises one velorin::Error (number E_HOST_FAIL) whose description
+// names the file and the place: "map.json: layers[2].renderer.symbol.style: unknown
+// style "zigzag"", "hydrology.gpkg: layer "Mixed": ...". Loading builds a fresh host
+// and hands it over only when complete, so a failed load leaves nothing behind; the
+// canvas given to a failed load is destroyed with it.
+namespace velorin::gdal {
+
+// Where the rows of a feature class or table were read from.
+struct DataSource {
+    std::filesystem::path file;  // absolute and lexically normal
+    std::string layer;           // the layer's name inside the data set
+    friend bool operator==(const DataSource&, const DataSource&) = default;
+};
+
+// Which data set each feature class and table of a host was read from, so that a
+// document can name it. Keeps the objects it lists alive, so an entry can never be
+// mistaken for a later object at the same address.
+class DataSources {
+  public:
+    void Add(std::shared_ptr<const memory::FeatureClass> featureClass, DataSource source);
+    void Add(std::shared_ptr<const memory::Table> table, DataSource source);
+    // Null when the object was not read from a data set.
+    const DataSource* Find(const memory::FeatureClass& featureClass) const;
+    const DataSource* Find(const memory::Table& table) const;
+
+  private:
+    struct Entry {
+        std::shared_ptr<const void> data;
+        DataSource source;
+    };
+    const DataSource* FindAddress(const void* data) const;
+
+    std::vector<Entry> m_entries;
+};
+
+// An open map: the reference host and what saving it needs.
+struct MapDocument {
+    memory::ReferenceHost host;
+    // The document file; empty for a data set opened on its own and not yet saved.
+    std::filesystem::path path;
+    DataSources sources;
+};
+
+// Opens any vector data set GDAL reads (GeoPackage, Shapefile, GeoJSON,
+// FlatGeobuf, ...) as a map of its own: one feature layer per layer that has
+// geometry, with the host's default simple renderer, listed points first, then
+// lines, then polygons (each group in the data set's order) so that nothing hides
+// the smaller features; layers without geometry become standalone tables. The view
+// shows the full extent. canvas empty: a NullCanvas of 800 x 600 pixels.
+//
+// How layers are read (see docs/map-document.md for the whole account): field
+// types map onto the host's codes; unset and null fields read as null; the FID is
+// the object id field (named as the layer's FID column, else "OBJECTID") and keeps
+// the data set's FIDs when they are all positive, increasing and below 2^31, else
+// features are numbered 1, 2, ... in reading order. Geometries other than points,
+// lines and polygons (and their multi and curved forms) are refused, naming the
+// layer.
+MapDocument LoadDataSet(const std::filesystem::path& file,
+                        std::unique_ptr<memory::Canvas> canvas = {});
+
+// Reads a map document (docs/map-document.md). Data set paths in it are relative
+// to the document's folder. canvas empty: a NullCanvas of 800 x 600 pixels.
+MapDocument LoadMapDocument(const std::filesystem::path& file,
+                            std::unique_ptr<memory::Canvas> canvas = {});
+
+// Writes the document's map to file, with data set paths relative to file's folder.
+// The text goes to a temporary file beside file, which then replaces file in one
+// rename: a save that fails for any reason (a layer or symbol the format cannot
+// hold, a full disk, a folder that cannot be written) raises and leaves any
+// earlier file whole. Does not change document.path: "save as" sets it after a
+// successful save.
+void SaveMapDocument(const MapDocument& document, const std::filesystem::path& file);
+
+}  // namespace velorin::gdal

@@ -1,0 +1,481 @@
+#include "platform/gdal/ogr_reader.h"
+
+#include <gdal_priv.h>
+#include <ogr_feature.h>
+#include <ogr_geometry.h>
+#include <ogrsf_frmts.h>
+
+#include <cmath>
+#include <cstdint>
+#include <limits>
+#include <optional>
+#include <utility>
+
+#include "host/codes.h"
+#include "host/error.h"
+#include "host/field_value.h"
+#include "platform/gdal/gdal_error_scope.h"
+#include "platform/memory/fields.h"
+#include "platform/memory/geometry.h"
+
+namespace velorin::gdal {
+
+namespace {
+
+using memory::HostContext;
+
+// The four shape types of the host, and Unknown while a layer that does not
+// declare one has shown no geometry yet.
+enum class ShapeKind { Unknown, Point, MultiPoint, Line, Polygon };
+
+std::optional<ShapeKind> KindOf(OGRwkbGeometryType type) {
+    switch (wkbFlatten(type)) {
+        case wkbUnknown:
+            return ShapeKind::Unknown;
+        case wkbPoint:
+            return ShapeKind::Point;
+        case wkbMultiPoint:
+            return ShapeKind::MultiPoint;
+        case wkbLineString:
+        case wkbMultiLineString:
+        case wkbCircularString:
+        case wkbCompoundCurve:
+        case wkbMultiCurve:
+        case wkbCurve:
+            return ShapeKind::Line;
+        case wkbPolygon:
+        case wkbMultiPolygon:
+        case wkbCurvePolygon:
+        case wkbMultiSurface:
+        case wkbSurface:
+            return ShapeKind::Polygon;
+        default:
+            return std::nullopt;
+    }
+}
+
+std::int32_t ShapeTypeOf(ShapeKind kind) {
+    switch (kind) {
+        case ShapeKind::Point:
+            return host::esriGeometryPoint;
+        case ShapeKind::MultiPoint:
+            return host::esriGeometryMultipoint;
+        case ShapeKind::Line:
+            return host::esriGeometryPolyline;
+        case ShapeKind::Polygon:
+            return host::esriGeometryPolygon;
+        case ShapeKind::Unknown:
+            break;
+    }
+    return host::esriGeometryNull;
+}
+
+// The kind that holds both, or nothing when they mix dimensions.
+std::optional<ShapeKind> Merge(ShapeKind a, ShapeKind b) {
+    if (a == ShapeKind::Unknown || a == b) return b;
+    if (b == ShapeKind::Unknown) return a;
+    const auto isPoints = [](ShapeKind k) {
+        return k == ShapeKind::Point || k == ShapeKind::MultiPoint;
+    };
+    if (isPoints(a) && isPoints(b)) return ShapeKind::MultiPoint;
+    return std::nullopt;
+}
+
+const char* KindName(ShapeKind kind) {
+    switch (kind) {
+        case ShapeKind::Point:
+            return "points";
+        case ShapeKind::MultiPoint:
+            return "multipoints";
+        case ShapeKind::Line:
+            return "lines";
+        case ShapeKind::Polygon:
+            return "polygons";
+        case ShapeKind::Unknown:
+            break;
+    }
+    return "unknown geometries";
+}
+
+// How one data set field is read.
+enum class ValueKind { Integer, Integer64, Real, Text, Date, Binary, ListText };
+
+struct FieldPlan {
+    std::string name;
+    std::string alias;
+    std::int32_t type;  // host field type; Integer64 fields are settled after reading
+    ValueKind kind;
+};
+
+FieldPlan PlanField(const OGRFieldDefn& definition) {
+    FieldPlan plan{definition.GetNameRef(), {}, host::esriFieldTypeString, ValueKind::Text};
+    if (const char* alias = definition.GetAlternativeNameRef(); alias && *alias) plan.alias = alias;
+    switch (definition.GetType()) {
+        case OFTInteger:
+            plan.kind = ValueKind::Integer;
+            plan.type = definition.GetSubType() == OFSTInt16 ? host::esriFieldTypeSmallInteger
+                                                             : host::esriFieldTypeInteger;
+            break;
+        case OFTInteger64:
+            plan.kind = ValueKind::Integer64;
+            plan.type = host::esriFieldTypeBigInteger;
+            break;
+        case OFTReal:
+            plan.kind = ValueKind::Real;
+            plan.type = definition.GetSubType() == OFSTFloat32 ? host::esriFieldTypeSingle
+                                                               : host::esriFieldTypeDouble;
+            break;
+        case OFTDate:
+        case OFTTime:
+        case OFTDateTime:
+            plan.kind = ValueKind::Date;
+            plan.type = host::esriFieldTypeDate;
+            break;
+        case OFTBinary:
+            plan.kind = ValueKind::Binary;
+            plan.type = host::esriFieldTypeBlob;
+            break;
+        case OFTIntegerList:
+        case OFTInteger64List:
+        case OFTRealList:
+        case OFTStringList:
+        case OFTWideStringList:
+            plan.kind = ValueKind::ListText;
+            break;
+        default:
+            break;
+    }
+    return plan;
+}
+
+host::FieldValue ReadValue(const OGRFeature& feature, int index, ValueKind kind) {
+    if (!feature.IsFieldSetAndNotNull(index)) return {};
+    switch (kind) {
+        case ValueKind::Integer:
+            return host::FieldValue(static_cast<std::int32_t>(feature.GetFieldAsInteger(index)));
+        case ValueKind::Integer64:
+            return host::FieldValue(static_cast<std::int64_t>(feature.GetFieldAsInteger64(index)));
+        case ValueKind::Real:
+            return host::FieldValue(feature.GetFieldAsDouble(index));
+        case ValueKind::Date: {
+            int year = 0, month = 0, day = 0, hour = 0, minute = 0, zone = 0;
+            float second = 0;
+            if (!feature.GetFieldAsDateTime(index, &year, &month, &day, &hour, &minute, &second,
+                                            &zone)) {
+                return {};
+            }
+            // A time without a date has year 0: the host's day 0.
+            const host::Date midnight =
+                year == 0 ? host::Date{0.0} : host::MakeDate(year, month, day);
+            const double seconds = hour * 3600.0 + minute * 60.0 + static_cast<double>(second);
+            return host::FieldValue(host::Date{midnight.days + seconds / 86400.0});
+        }
+        case ValueKind::Binary: {
+            int size = 0;
+            const GByte* bytes = feature.GetFieldAsBinary(index, &size);
+            return host::FieldValue(
+                std::string(reinterpret_cast<const char*>(bytes), static_cast<std::size_t>(size)));
+        }
+        case ValueKind::Text:
+        case ValueKind::ListText:
+            break;
+    }
+    return host::FieldValue(std::string(feature.GetFieldAsString(index)));
+}
+
+// A name for a generated field that no attribute uses.
+std::string FreeName(std::string wanted, const std::vector<FieldPlan>& plans) {
+    const auto used = [&](const std::string& name) {
+        for (const auto& plan : plans) {
+            if (memory::SameName(plan.name, name)) return true;
+        }
+        return false;
+    };
+    if (!used(wanted)) return wanted;
+    for (int suffix = 1;; ++suffix) {
+        std::string candidate = wanted + "_" + std::to_string(suffix);
+        if (!used(candidate)) return candidate;
+    }
+}
+
+struct PendingRow {
+    GIntBig fid = OGRNullFID;
+    std::vector<host::FieldValue> values;
+    std::unique_ptr<OGRGeometry> geometry;
+};
+
+// Turns OGR geometries into host shapes of one shape type.
+class ShapeMaker {
+  public:
+    ShapeMaker(std::int32_t shapeType, std::shared_ptr<HostContext> context)
+        : m_shapeType(shapeType), m_context(std::move(context)) {}
+
+    // Empty for an empty geometry. Raises a plain message (the caller names the
+    // layer and feature) for a non-finite coordinate.
+    std::shared_ptr<host::IGeometry> Make(const OGRGeometry& geometry) const {
+        std::vector<memory::Path> parts;
+        Collect(geometry, parts);
+        std::erase_if(parts, [](const memory::Path& part) { return part.empty(); });
+        if (parts.empty()) return nullptr;
+        switch (m_shapeType) {
+            case host::esriGeometryPoint:
+                return memory::MakePoint(parts[0][0].x, parts[0][0].y, m_context);
+            case host::esriGeometryMultipoint: {
+                memory::Path points;
+                for (auto& part : parts) points.insert(points.end(), part.begin(), part.end());
+                return memory::MakeMultipoint(std::move(points), m_context);
+            }
+            case host::esriGeometryPolyline:
+                return memory::MakePolyline(std::move(parts), m_context);
+            default:
+                return memory::MakePolygon(std::move(parts), m_context);
+        }
+    }
+
+  private:
+    static void Add(const OGRSimpleCurve& curve, std::vector<memory::Path>& parts, bool ring) {
+        memory::Path path;
+        path.reserve(static_cast<std::size_t>(curve.getNumPoints()));
+        for (int i = 0; i < curve.getNumPoints(); ++i) {
+            const memory::XY xy{curve.getX(i), curve.getY(i)};
+            if (!std::isfinite(xy.x) || !std::isfinite(xy.y)) {
+                throw Error(host::E_HOST_FAIL, "a coordinate is not a finite number");
+            }
+            path.push_back(xy);
+        }
+        if (ring && path.size() > 1 && path.front() == path.back()) path.pop_back();
+        parts.push_back(std::move(path));
+    }
+
+    // Every point, path or ring in order; multipoints give one part per point.
+    static void Collect(const OGRGeometry& geometry, std::vector<memory::Path>& parts) {
+        if (geometry.IsEmpty()) return;
+        switch (wkbFlatten(geometry.getGeometryType())) {
+            case wkbPoint: {
+                const auto& point = *geometry.toPoint();
+                if (!std::isfinite(point.getX()) || !std::isfinite(point.getY())) {
+                    throw Error(host::E_HOST_FAIL, "a coordinate is not a finite number");
+                }
+                parts.push_back({{point.getX(), point.getY()}});
+                return;
+            }
+            case wkbLineString:
+                Add(*geometry.toLineString(), parts, false);
+                return;
+            case wkbPolygon: {
+                const auto& polygon = *geometry.toPolygon();
+                if (const auto* exterior = polygon.getExteriorRing()) Add(*exterior, parts, true);
+                for (int i = 0; i < polygon.getNumInteriorRings(); ++i) {
+                    Add(*polygon.getInteriorRing(i), parts, true);
+                }
+                return;
+            }
+            case wkbMultiPoint:
+            case wkbMultiLineString:
+            case wkbMultiPolygon: {
+                const auto& collection = *geometry.toGeometryCollection();
+                for (int i = 0; i < collection.getNumGeometries(); ++i) {
+                    Collect(*collection.getGeometryRef(i), parts);
+                }
+                return;
+            }
+            default:
+                throw Error(host::E_HOST_FAIL,
+                            std::string("a ") + geometry.getGeometryName() + " cannot be shown");
+        }
+    }
+
+    std::int32_t m_shapeType;
+    std::shared_ptr<HostContext> m_context;
+};
+
+std::string FidText(GIntBig fid) {
+    return fid == OGRNullFID ? std::string("without FID") : "FID " + std::to_string(fid);
+}
+
+}  // namespace
+
+void DataSetReader::Closer::operator()(GDALDataset* dataset) const {
+    GdalErrorScope quiet;
+    GDALClose(GDALDataset::ToHandle(dataset));
+}
+
+DataSetReader::DataSetReader(std::filesystem::path file, std::string display)
+    : m_file(std::move(file)), m_display(std::move(display)) {
+    RegisterGdalDrivers();
+    std::error_code error;
+    if (!std::filesystem::exists(m_file, error)) {
+        throw Error(host::E_HOST_FAIL, m_display + ": no such file");
+    }
+    GdalErrorScope errors;
+    const std::string path = m_file.string();
+    m_dataset.reset(
+        GDALDataset::Open(path.c_str(), GDAL_OF_VECTOR | GDAL_OF_READONLY | GDAL_OF_VERBOSE_ERROR));
+    if (!m_dataset) {
+        throw Error(host::E_HOST_FAIL,
+                    m_display + ": cannot be opened as a vector data set: " +
+                        errors.FailureOr("GDAL recognises no vector format in it"));
+    }
+}
+
+DataSetReader::~DataSetReader() = default;
+
+std::vector<std::string> DataSetReader::LayerNames() const {
+    std::vector<std::string> names;
+    for (int i = 0; i < m_dataset->GetLayerCount(); ++i) {
+        names.emplace_back(m_dataset->GetLayer(i)->GetName());
+    }
+    return names;
+}
+
+bool DataSetReader::HasLayer(const std::string& name) const {
+    GdalErrorScope quiet;
+    return m_dataset->GetLayerByName(name.c_str()) != nullptr;
+}
+
+LayerData DataSetReader::Read(const std::string& name, LayerRole role,
+                              const std::shared_ptr<HostContext>& context) const {
+    const std::string where = m_display + ": layer \"" + name + "\": ";
+    const auto fail = [&](const std::string& what) {
+        throw Error(host::E_HOST_FAIL, where + what);
+    };
+
+    GdalErrorScope errors;
+    OGRLayer* layer = m_dataset->GetLayerByName(name.c_str());
+    if (!layer) throw Error(host::E_HOST_FAIL, m_display + ": no layer named \"" + name + "\"");
+    layer->ResetReading();
+    OGRFeatureDefn& definition = *layer->GetLayerDefn();
+
+    std::vector<FieldPlan> plans;
+    for (int i = 0; i < definition.GetFieldCount(); ++i) {
+        plans.push_back(PlanField(*definition.GetFieldDefn(i)));
+    }
+
+    const bool hasGeometryField = definition.GetGeomFieldCount() > 0;
+    const bool readShapes = role != LayerRole::Table && hasGeometryField;
+    ShapeKind kind = ShapeKind::Unknown;
+    if (readShapes) {
+        const OGRwkbGeometryType declared = definition.GetGeomFieldDefn(0)->GetType();
+        const auto declaredKind = KindOf(declared);
+        if (!declaredKind) {
+            fail(std::string("its geometry type ") + OGRGeometryTypeToName(declared) +
+                 " cannot be shown (points, lines and polygons only)");
+        }
+        kind = *declaredKind;
+    }
+
+    std::vector<PendingRow> rows;
+    bool fidsUsable = true;
+    GIntBig lastFid = 0;
+    while (OGRFeatureUniquePtr feature{layer->GetNextFeature()}) {
+        PendingRow row;
+        row.fid = feature->GetFID();
+        fidsUsable =
+            fidsUsable && row.fid > lastFid && row.fid <= std::numeric_limits<std::int32_t>::max();
+        lastFid = row.fid;
+        row.values.reserve(plans.size());
+        for (std::size_t i = 0; i < plans.size(); ++i) {
+            row.values.push_back(ReadValue(*feature, static_cast<int>(i), plans[i].kind));
+        }
+        if (readShapes) {
+            row.geometry.reset(feature->StealGeometry());
+            if (row.geometry && row.geometry->IsEmpty()) row.geometry.reset();
+        }
+        if (row.geometry) {
+            const auto own = KindOf(row.geometry->getGeometryType());
+            if (!own || *own == ShapeKind::Unknown) {
+                fail("feature " + FidText(row.fid) + ": a " + row.geometry->getGeometryName() +
+                     " cannot be shown (points, lines and polygons only)");
+            }
+            const auto merged = Merge(kind, *own);
+            if (!merged) {
+                fail("feature " + FidText(row.fid) + " is a " + row.geometry->getGeometryName() +
+                     " among " + KindName(kind) + "; a layer holds one kind of shape");
+            }
+            kind = *merged;
+            if (row.geometry->hasCurveGeometry()) {
+                row.geometry.reset(row.geometry->getLinearGeometry());
+                if (!row.geometry)
+                    fail("feature " + FidText(row.fid) + ": a curve cannot be linearised");
+            }
+        }
+        rows.push_back(std::move(row));
+    }
+    if (errors.Failed()) fail("cannot be read: " + errors.Failure());
+    if (rows.size() > static_cast<std::size_t>(std::numeric_limits<std::int32_t>::max())) {
+        fail("has more features than object ids can number");
+    }
+
+    const bool asFeatures = readShapes && kind != ShapeKind::Unknown;
+    if (role == LayerRole::FeatureClass && !asFeatures) {
+        fail(hasGeometryField ? "has no geometries to show, so its shape type is unknown"
+                              : "has no geometry; it can only be a standalone table");
+    }
+
+    // 64-bit integers that all fit 32 bits read as plain integers: GeoPackage's
+    // INTEGER columns and wide Shapefile numbers arrive as 64-bit although they
+    // hold ordinary ids, and only plain integers can serve as key fields.
+    for (std::size_t i = 0; i < plans.size(); ++i) {
+        if (plans[i].kind != ValueKind::Integer64) continue;
+        bool fits = true;
+        for (const auto& row : rows) {
+            if (const auto* value = std::get_if<std::int64_t>(&row.values[i].Get())) {
+                fits = fits && *value >= std::numeric_limits<std::int32_t>::min() &&
+                       *value <= std::numeric_limits<std::int32_t>::max();
+            }
+        }
+        if (fits) plans[i].type = host::esriFieldTypeInteger;
+    }
+
+    std::vector<std::shared_ptr<memory::Field>> fields;
+    const char* fidColumn = layer->GetFIDColumn();
+    fields.push_back(std::make_shared<memory::Field>(
+        context, FreeName(fidColumn && *fidColumn ? fidColumn : "OBJECTID", plans),
+        host::esriFieldTypeOID));
+    if (asFeatures) {
+        const char* geometryColumn = layer->GetGeometryColumn();
+        fields.push_back(std::make_shared<memory::Field>(
+            context, FreeName(geometryColumn && *geometryColumn ? geometryColumn : "Shape", plans),
+            host::esriFieldTypeGeometry));
+    }
+    for (const auto& plan : plans) {
+        fields.push_back(
+            std::make_shared<memory::Field>(context, plan.name, plan.type, plan.alias));
+    }
+
+    LayerData data;
+    std::int32_t next = 0;
+    try {
+        auto fieldSet = std::make_shared<memory::Fields>(context, std::move(fields));
+        if (asFeatures) {
+            const std::int32_t shapeType = ShapeTypeOf(kind);
+            data.featureClass = std::make_shared<memory::FeatureClass>(
+                context, name, shapeType, host::esriFTSimple, std::move(fieldSet));
+            const ShapeMaker maker(shapeType, context);
+            for (auto& row : rows) {
+                ++next;
+                auto shape = row.geometry ? maker.Make(*row.geometry) : nullptr;
+                data.featureClass->AddFeature(
+                    row.values, std::move(shape),
+                    fidsUsable ? static_cast<std::int32_t>(row.fid) : next);
+            }
+        } else {
+            data.table = std::make_shared<memory::Table>(context, name, std::move(fieldSet));
+            for (auto& row : rows) {
+                ++next;
+                data.table->AddRow(row.values,
+                                   fidsUsable ? static_cast<std::int32_t>(row.fid) : next);
+            }
+        }
+    } catch (const Error& error) {
+        // The host's own message (a duplicate field name, a value that does not fit
+        // its field) gains the layer and feature it was met at.
+        const std::string feature =
+            next > 0 ? "feature " + FidText(rows[static_cast<std::size_t>(next - 1)].fid) + ": "
+                     : std::string();
+        throw Error(host::E_HOST_FAIL, where + feature + error.Description());
+    }
+    return data;
+}
+
+}  // namespace velorin::gdal

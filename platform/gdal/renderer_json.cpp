@@ -1,0 +1,447 @@
+#include "platform/gdal/renderer_json.h"
+
+#include <array>
+#include <cmath>
+#include <limits>
+#include <utility>
+
+#include "host/codes.h"
+#include "host/error.h"
+#include "host/object.h"
+#include "platform/memory/renderers.h"
+#include "platform/memory/symbols.h"
+
+namespace velorin::gdal {
+
+namespace {
+
+struct StyleName {
+    std::int32_t code;
+    std::string_view name;
+};
+
+constexpr std::array<StyleName, 5> MarkerStyles{{{host::esriSMSCircle, "circle"},
+                                                 {host::esriSMSSquare, "square"},
+                                                 {host::esriSMSCross, "cross"},
+                                                 {host::esriSMSX, "x"},
+                                                 {host::esriSMSDiamond, "diamond"}}};
+constexpr std::array<StyleName, 7> LineStyles{{{host::esriSLSSolid, "solid"},
+                                               {host::esriSLSDash, "dash"},
+                                               {host::esriSLSDot, "dot"},
+                                               {host::esriSLSDashDot, "dashDot"},
+                                               {host::esriSLSDashDotDot, "dashDotDot"},
+                                               {host::esriSLSNull, "null"},
+                                               {host::esriSLSInsideFrame, "insideFrame"}}};
+constexpr std::array<StyleName, 8> FillStyles{{{host::esriSFSSolid, "solid"},
+                                               {host::esriSFSHollow, "hollow"},
+                                               {host::esriSFSHorizontal, "horizontal"},
+                                               {host::esriSFSVertical, "vertical"},
+                                               {host::esriSFSForwardDiagonal, "forwardDiagonal"},
+                                               {host::esriSFSBackwardDiagonal, "backwardDiagonal"},
+                                               {host::esriSFSCross, "cross"},
+                                               {host::esriSFSDiagonalCross, "diagonalCross"}}};
+
+template <std::size_t N>
+std::int32_t StyleCode(const DocumentFaults& faults, const Json& value, const std::string& place,
+                       const std::array<StyleName, N>& styles) {
+    const std::string name = faults.Text(value, place);
+    for (const auto& style : styles) {
+        if (style.name == name) return style.code;
+    }
+    std::string known;
+    for (const auto& style : styles) {
+        known += (known.empty() ? "" : ", ") + std::string(style.name);
+    }
+    faults.Fail(place, "unknown style \"" + name + "\" (one of " + known + ")");
+}
+
+template <std::size_t N>
+std::string_view StyleText(std::int32_t code, const std::array<StyleName, N>& styles) {
+    for (const auto& style : styles) {
+        if (style.code == code) return style.name;
+    }
+    return {};
+}
+
+// A host call made while reading a document: its failure is reported at place.
+template <class Call>
+void At(const DocumentFaults& faults, const std::string& place, Call&& call) {
+    try {
+        std::forward<Call>(call)();
+    } catch (const Error& error) {
+        faults.Fail(place, error.Description());
+    }
+}
+
+std::shared_ptr<memory::RgbColor> ReadColor(const DocumentFaults& faults, const Json& value,
+                                            const std::string& place,
+                                            const std::shared_ptr<memory::HostContext>& context) {
+    if (!value.is_array() || value.size() != 3) {
+        faults.Fail(place, "a colour is [red, green, blue], three whole numbers from 0 to 255");
+    }
+    std::array<std::int32_t, 3> parts{};
+    for (std::size_t i = 0; i < 3; ++i) {
+        if (!value[i].is_number_integer() || value[i].get<std::int64_t>() < 0 ||
+            value[i].get<std::int64_t>() > 255) {
+            faults.Fail(
+                PlaceOf(place, i),
+                "a colour component is a whole number from 0 to 255, not " + value[i].dump());
+        }
+        parts[i] = static_cast<std::int32_t>(value[i].get<std::int64_t>());
+    }
+    return memory::MakeRgbColor(context, parts[0], parts[1], parts[2]);
+}
+
+Json WriteColor(const DocumentFaults& faults, const std::shared_ptr<host::IColor>& color,
+                const std::string& place, const std::string& layer) {
+    if (!color) faults.Fail(place, "layer \"" + layer + "\": a symbol has no colour");
+    const std::int32_t bgr = color->RGB();
+    return Json::array({bgr & 0xFF, (bgr >> 8) & 0xFF, (bgr >> 16) & 0xFF});
+}
+
+// Sizes and widths in points.
+double ReadPoints(const DocumentFaults& faults, const Json& value, const std::string& place) {
+    const double points = faults.Number(value, place);
+    if (points < 0) faults.Fail(place, "a size is not negative");
+    return points;
+}
+
+void ReadRasterOp(const DocumentFaults& faults, const Json& symbol, const std::string& place,
+                  memory::SymbolBase& target) {
+    if (const Json* op = DocumentFaults::Find(symbol, "rasterOp")) {
+        const std::string opPlace = PlaceOf(place, "rasterOp");
+        const std::int32_t code = faults.Whole(*op, opPlace, 1, 16);
+        At(faults, opPlace, [&] { target.SetROP2(code); });
+    }
+}
+
+std::shared_ptr<memory::SimpleLineSymbol> ReadLine(
+    const DocumentFaults& faults, const Json& value, const std::string& place,
+    const std::shared_ptr<memory::HostContext>& context) {
+    faults.Object(value, place, {"type", "style", "width", "color", "rasterOp"});
+    auto line = std::make_shared<memory::SimpleLineSymbol>(context);
+    if (const Json* style = DocumentFaults::Find(value, "style")) {
+        line->SetStyle(StyleCode(faults, *style, PlaceOf(place, "style"), LineStyles));
+    }
+    if (const Json* width = DocumentFaults::Find(value, "width")) {
+        line->SetWidth(ReadPoints(faults, *width, PlaceOf(place, "width")));
+    }
+    if (const Json* color = DocumentFaults::Find(value, "color")) {
+        line->SetColor(ReadColor(faults, *color, PlaceOf(place, "color"), context));
+    }
+    ReadRasterOp(faults, value, place, *line);
+    return line;
+}
+
+void WriteRasterOp(const host::ISymbol& symbol, Json& out) {
+    if (symbol.ROP2() != host::esriROPCopyPen) out["rasterOp"] = symbol.ROP2();
+}
+
+}  // namespace
+
+std::string PlaceOf(const std::string& place, std::string_view key) {
+    return place.empty() ? std::string(key) : place + "." + std::string(key);
+}
+
+std::string PlaceOf(const std::string& place, std::size_t index) {
+    return place + "[" + std::to_string(index) + "]";
+}
+
+// ---- DocumentFaults ----------------------------------------------------------------
+
+void DocumentFaults::Fail(const std::string& place, const std::string& what) const {
+    throw Error(host::E_HOST_FAIL,
+                m_document + ": " + (place.empty() ? std::string() : place + ": ") + what);
+}
+
+const Json& DocumentFaults::Object(const Json& value, const std::string& place,
+                                   std::initializer_list<std::string_view> keys) const {
+    if (!value.is_object())
+        Fail(place, "expected an object, not " + std::string(value.type_name()));
+    for (const auto& item : value.items()) {
+        bool known = false;
+        for (const auto key : keys) known = known || key == item.key();
+        if (!known) Fail(PlaceOf(place, item.key()), "unknown member");
+    }
+    return value;
+}
+
+const Json& DocumentFaults::Array(const Json& value, const std::string& place) const {
+    if (!value.is_array()) Fail(place, "expected an array, not " + std::string(value.type_name()));
+    return value;
+}
+
+const Json& DocumentFaults::Member(const Json& object, const std::string& place,
+                                   const char* key) const {
+    const Json* member = Find(object, key);
+    if (!member) Fail(place, std::string("missing member \"") + key + "\"");
+    return *member;
+}
+
+const Json* DocumentFaults::Find(const Json& object, const char* key) {
+    const auto it = object.find(key);
+    return it == object.end() ? nullptr : &*it;
+}
+
+std::string DocumentFaults::Text(const Json& value, const std::string& place) const {
+    if (!value.is_string()) Fail(place, "expected a string, not " + std::string(value.type_name()));
+    return value.get<std::string>();
+}
+
+bool DocumentFaults::Flag(const Json& value, const std::string& place) const {
+    if (!value.is_boolean()) Fail(place, "expected true or false, not " + value.dump());
+    return value.get<bool>();
+}
+
+double DocumentFaults::Number(const Json& value, const std::string& place) const {
+    if (!value.is_number()) Fail(place, "expected a number, not " + value.dump());
+    const double number = value.get<double>();
+    if (!std::isfinite(number)) Fail(place, "expected a finite number");
+    return number;
+}
+
+std::int32_t DocumentFaults::Whole(const Json& value, const std::string& place, std::int64_t lowest,
+                                   std::int64_t highest) const {
+    // Unsigned: numbers above the signed 64-bit range arrive as such.
+    if (!value.is_number_integer() ||
+        (value.is_number_unsigned() &&
+         value.get<std::uint64_t>() > static_cast<std::uint64_t>(highest)) ||
+        value.get<std::int64_t>() < lowest || value.get<std::int64_t>() > highest) {
+        Fail(place, "expected a whole number from " + std::to_string(lowest) + " to " +
+                        std::to_string(highest) + ", not " + value.dump());
+    }
+    return static_cast<std::int32_t>(value.get<std::int64_t>());
+}
+
+// ---- reading -----------------------------------------------------------------------
+
+std::shared_ptr<host::ISymbol> ReadSymbol(const DocumentFaults& faults, const Json& value,
+                                          const std::string& place,
+                                          const std::shared_ptr<memory::HostContext>& context) {
+    if (value.is_null()) return nullptr;
+    if (!value.is_object()) faults.Fail(place, "expected a symbol object or null");
+    const std::string typePlace = PlaceOf(place, "type");
+    const std::string type = faults.Text(faults.Member(value, place, "type"), typePlace);
+    if (type == "simpleLine") return ReadLine(faults, value, place, context);
+    if (type == "simpleMarker") {
+        faults.Object(value, place, {"type", "style", "size", "color", "rasterOp"});
+        auto marker = std::make_shared<memory::SimpleMarkerSymbol>(context);
+        if (const Json* style = DocumentFaults::Find(value, "style")) {
+            marker->SetStyle(StyleCode(faults, *style, PlaceOf(place, "style"), MarkerStyles));
+        }
+        if (const Json* size = DocumentFaults::Find(value, "size")) {
+            marker->SetSize(ReadPoints(faults, *size, PlaceOf(place, "size")));
+        }
+        if (const Json* color = DocumentFaults::Find(value, "color")) {
+            marker->SetColor(ReadColor(faults, *color, PlaceOf(place, "color"), context));
+        }
+        ReadRasterOp(faults, value, place, *marker);
+        return marker;
+    }
+    if (type == "simpleFill") {
+        faults.Object(value, place, {"type", "style", "color", "outline", "rasterOp"});
+        auto fill = std::make_shared<memory::SimpleFillSymbol>(context);
+        if (const Json* style = DocumentFaults::Find(value, "style")) {
+            fill->SetStyle(StyleCode(faults, *style, PlaceOf(place, "style"), FillStyles));
+        }
+        if (const Json* color = DocumentFaults::Find(value, "color")) {
+            fill->SetColor(ReadColor(faults, *color, PlaceOf(place, "color"), context));
+        }
+        if (const Json* outline = DocumentFaults::Find(value, "outline")) {
+            const std::string outlinePlace = PlaceOf(place, "outline");
+            if (outline->is_null()) {
+                fill->SetOutline(nullptr);
+            } else {
+                const std::string outlineType = faults.Text(
+                    faults.Member(*outline, outlinePlace, "type"), PlaceOf(outlinePlace, "type"));
+                if (outlineType != "simpleLine") {
+                    faults.Fail(
+                        PlaceOf(outlinePlace, "type"),
+                        "an outline is a \"simpleLine\" symbol, not \"" + outlineType + "\"");
+                }
+                fill->SetOutline(ReadLine(faults, *outline, outlinePlace, context));
+            }
+        }
+        ReadRasterOp(faults, value, place, *fill);
+        return fill;
+    }
+    faults.Fail(typePlace, "unknown symbol type \"" + type +
+                               "\" (one of simpleMarker, simpleLine, simpleFill)");
+}
+
+std::shared_ptr<host::IFeatureRenderer> ReadRenderer(
+    const DocumentFaults& faults, const Json& value, const std::string& place,
+    const std::shared_ptr<memory::HostContext>& context) {
+    if (!value.is_object()) faults.Fail(place, "expected a renderer object");
+    const std::string typePlace = PlaceOf(place, "type");
+    const std::string type = faults.Text(faults.Member(value, place, "type"), typePlace);
+    if (type == "simple") {
+        faults.Object(value, place, {"type", "symbol", "label"});
+        auto renderer = std::make_shared<memory::SimpleRenderer>(context);
+        if (const Json* symbol = DocumentFaults::Find(value, "symbol")) {
+            renderer->SetSymbol(ReadSymbol(faults, *symbol, PlaceOf(place, "symbol"), context));
+        }
+        if (const Json* label = DocumentFaults::Find(value, "label")) {
+            renderer->SetLabel(faults.Text(*label, PlaceOf(place, "label")));
+        }
+        return renderer;
+    }
+    if (type != "uniqueValue") {
+        faults.Fail(typePlace,
+                    "unknown renderer type \"" + type + "\" (one of simple, uniqueValue)");
+    }
+    faults.Object(value, place,
+                  {"type", "fields", "values", "defaultSymbol", "useDefaultSymbol", "defaultLabel",
+                   "colorScheme"});
+    auto renderer = std::make_shared<memory::UniqueValueRenderer>(context);
+
+    const std::string fieldsPlace = PlaceOf(place, "fields");
+    const Json& fields = faults.Array(faults.Member(value, place, "fields"), fieldsPlace);
+    At(faults, fieldsPlace,
+       [&] { renderer->SetFieldCount(static_cast<std::int32_t>(fields.size())); });
+    for (std::size_t i = 0; i < fields.size(); ++i) {
+        const std::string fieldPlace = PlaceOf(fieldsPlace, i);
+        faults.Object(fields[i], fieldPlace, {"name", "isString"});
+        const auto index = static_cast<std::int32_t>(i);
+        renderer->SetField(index, faults.Text(faults.Member(fields[i], fieldPlace, "name"),
+                                              PlaceOf(fieldPlace, "name")));
+        if (const Json* isString = DocumentFaults::Find(fields[i], "isString")) {
+            renderer->SetFieldType(index, faults.Flag(*isString, PlaceOf(fieldPlace, "isString")));
+        }
+    }
+
+    if (const Json* values = DocumentFaults::Find(value, "values")) {
+        const std::string valuesPlace = PlaceOf(place, "values");
+        faults.Array(*values, valuesPlace);
+        for (std::size_t i = 0; i < values->size(); ++i) {
+            const std::string entryPlace = PlaceOf(valuesPlace, i);
+            const Json& entry = (*values)[i];
+            faults.Object(entry, entryPlace, {"value", "heading", "label", "symbol"});
+            const std::string text = faults.Text(faults.Member(entry, entryPlace, "value"),
+                                                 PlaceOf(entryPlace, "value"));
+            std::string heading;
+            if (const Json* h = DocumentFaults::Find(entry, "heading")) {
+                heading = faults.Text(*h, PlaceOf(entryPlace, "heading"));
+            }
+            std::shared_ptr<host::ISymbol> symbol;
+            if (const Json* s = DocumentFaults::Find(entry, "symbol")) {
+                symbol = ReadSymbol(faults, *s, PlaceOf(entryPlace, "symbol"), context);
+            }
+            At(faults, PlaceOf(entryPlace, "value"),
+               [&] { renderer->AddValue(text, heading, symbol); });
+            if (const Json* label = DocumentFaults::Find(entry, "label")) {
+                renderer->SetLabel(text, faults.Text(*label, PlaceOf(entryPlace, "label")));
+            }
+        }
+    }
+    if (const Json* symbol = DocumentFaults::Find(value, "defaultSymbol")) {
+        renderer->SetDefaultSymbol(
+            ReadSymbol(faults, *symbol, PlaceOf(place, "defaultSymbol"), context));
+    }
+    if (const Json* use = DocumentFaults::Find(value, "useDefaultSymbol")) {
+        renderer->SetUseDefaultSymbol(faults.Flag(*use, PlaceOf(place, "useDefaultSymbol")));
+    }
+    if (const Json* label = DocumentFaults::Find(value, "defaultLabel")) {
+        renderer->SetDefaultLabel(faults.Text(*label, PlaceOf(place, "defaultLabel")));
+    }
+    if (const Json* scheme = DocumentFaults::Find(value, "colorScheme")) {
+        renderer->SetColorScheme(faults.Text(*scheme, PlaceOf(place, "colorScheme")));
+    }
+    return renderer;
+}
+
+// ---- writing -----------------------------------------------------------------------
+
+Json WriteSymbol(const DocumentFaults& faults, const std::shared_ptr<host::ISymbol>& symbol,
+                 const std::string& place, const std::string& layer) {
+    if (!symbol) return nullptr;
+    Json out = Json::object();
+    if (const auto marker = host::As<host::ISimpleMarkerSymbol>(symbol)) {
+        out["type"] = "simpleMarker";
+        out["style"] = StyleText(marker->Style(), MarkerStyles);
+        out["size"] = marker->Size();
+        out["color"] = WriteColor(faults, marker->Color(), place, layer);
+    } else if (const auto line = host::As<host::ISimpleLineSymbol>(symbol)) {
+        out["type"] = "simpleLine";
+        out["style"] = StyleText(line->Style(), LineStyles);
+        out["width"] = line->Width();
+        out["color"] = WriteColor(faults, line->Color(), place, layer);
+    } else if (const auto fill = host::As<host::ISimpleFillSymbol>(symbol)) {
+        out["type"] = "simpleFill";
+        out["style"] = StyleText(fill->Style(), FillStyles);
+        out["color"] = WriteColor(faults, fill->Color(), place, layer);
+        const auto outline = fill->Outline();
+        if (outline && !host::Supports<host::ISymbol>(outline)) {
+            faults.Fail(PlaceOf(place, "outline"),
+                        "layer \"" + layer + "\": the outline is not a simple line symbol");
+        }
+        out["outline"] =
+            WriteSymbol(faults, host::As<host::ISymbol>(outline), PlaceOf(place, "outline"), layer);
+        if (!out["outline"].is_null() && out["outline"]["type"] != "simpleLine") {
+            faults.Fail(PlaceOf(place, "outline"),
+                        "layer \"" + layer + "\": the outline is not a simple line symbol");
+        }
+    } else {
+        faults.Fail(place, "layer \"" + layer +
+                               "\": only simple marker, line and fill symbols can be saved");
+    }
+    if (out["style"].get<std::string>().empty()) {
+        faults.Fail(PlaceOf(place, "style"),
+                    "layer \"" + layer + "\": the symbol's style is unknown");
+    }
+    WriteRasterOp(*symbol, out);
+    return out;
+}
+
+Json WriteRenderer(const DocumentFaults& faults,
+                   const std::shared_ptr<host::IFeatureRenderer>& renderer,
+                   const std::string& place, const std::string& layer) {
+    Json out = Json::object();
+    if (const auto simple = host::As<host::ISimpleRenderer>(renderer)) {
+        out["type"] = "simple";
+        out["symbol"] = WriteSymbol(faults, simple->Symbol(), PlaceOf(place, "symbol"), layer);
+        out["label"] = simple->Label();
+        return out;
+    }
+    const auto unique = host::As<host::IUniqueValueRenderer>(renderer);
+    if (!unique) {
+        faults.Fail(place,
+                    "layer \"" + layer + "\": only simple and unique value renderers can be saved");
+    }
+    out["type"] = "uniqueValue";
+    Json fields = Json::array();
+    for (std::int32_t i = 0; i < unique->FieldCount(); ++i) {
+        fields.push_back(Json{{"name", unique->Field(i)}, {"isString", unique->FieldType(i)}});
+    }
+    out["fields"] = std::move(fields);
+    Json values = Json::array();
+    const std::string valuesPlace = PlaceOf(place, "values");
+    for (std::int32_t i = 0; i < unique->ValueCount(); ++i) {
+        const std::string value = unique->Value(i);
+        Json entry = Json::object();
+        entry["value"] = value;
+        entry["heading"] = unique->Heading(value);
+        entry["label"] = unique->Label(value);
+        entry["symbol"] = WriteSymbol(
+            faults, unique->Symbol(value),
+            PlaceOf(PlaceOf(valuesPlace, static_cast<std::size_t>(i)), "symbol"), layer);
+        values.push_back(std::move(entry));
+    }
+    out["values"] = std::move(values);
+    out["defaultSymbol"] =
+        WriteSymbol(faults, unique->DefaultSymbol(), PlaceOf(place, "defaultSymbol"), layer);
+    out["useDefaultSymbol"] = unique->UseDefaultSymbol();
+    out["defaultLabel"] = unique->DefaultLabel();
+    out["colorScheme"] = unique->ColorScheme();
+    return out;
+}
+
+std::vector<std::string> RendererFields(const std::shared_ptr<host::IFeatureRenderer>& renderer) {
+    std::vector<std::string> names;
+    if (const auto unique = host::As<host::IUniqueValueRenderer>(renderer)) {
+        for (std::int32_t i = 0; i < unique->FieldCount(); ++i) names.push_back(unique->Field(i));
+    }
+    return names;
+}
+
+}  // namespace velorin::gdal

@@ -1,0 +1,77 @@
+#pragma once
+
+#include <cstdint>
+#include <initializer_list>
+#include <memory>
+#include <nlohmann/json.hpp>
+#include <string>
+#include <string_view>
+
+#include "host/renderers.h"
+#include "host/symbols.h"
+#include "platform/memory/host_context.h"
+
+// The map document's renderers and symbols in JSON, both ways (the format is
+// described in docs/map-document.md). Internal to platform/gdal.
+namespace velorin::gdal {
+
+// Members keep the order they are written in, so a saved document reads like the
+// documentation.
+using Json = nlohmann::ordered_json;
+
+// "layers[2]" + "renderer" -> "layers[2].renderer"; an empty place gives the key.
+std::string PlaceOf(const std::string& place, std::string_view key);
+std::string PlaceOf(const std::string& place, std::size_t index);
+
+// Reports what is wrong where in one document: every failure is a velorin::Error
+// (E_HOST_FAIL) "<document>: <place>: <what>". The accessors check a member's
+// JSON type and range and raise through Fail otherwise.
+class DocumentFaults {
+  public:
+    explicit DocumentFaults(std::string document) : m_document(std::move(document)) {}
+
+    const std::string& Document() const { return m_document; }
+    [[noreturn]] void Fail(const std::string& place, const std::string& what) const;
+
+    // The object at place; raises when it is not one or has a member not in keys.
+    const Json& Object(const Json& value, const std::string& place,
+                       std::initializer_list<std::string_view> keys) const;
+    const Json& Array(const Json& value, const std::string& place) const;
+    // A required member of an object.
+    const Json& Member(const Json& object, const std::string& place, const char* key) const;
+    // An optional member; null when absent.
+    static const Json* Find(const Json& object, const char* key);
+
+    std::string Text(const Json& value, const std::string& place) const;
+    bool Flag(const Json& value, const std::string& place) const;
+    double Number(const Json& value, const std::string& place) const;
+    std::int32_t Whole(const Json& value, const std::string& place, std::int64_t lowest,
+                       std::int64_t highest) const;
+
+  private:
+    std::string m_document;
+};
+
+// A symbol, or null for none. Raises (through faults) naming place for anything
+// but a simple marker, line or fill symbol with known styles and an RGB colour.
+std::shared_ptr<host::ISymbol> ReadSymbol(const DocumentFaults& faults, const Json& value,
+                                          const std::string& place,
+                                          const std::shared_ptr<memory::HostContext>& context);
+// A simple or unique value renderer.
+std::shared_ptr<host::IFeatureRenderer> ReadRenderer(
+    const DocumentFaults& faults, const Json& value, const std::string& place,
+    const std::shared_ptr<memory::HostContext>& context);
+
+// The JSON of a symbol (null for an empty one). A symbol of another kind raises
+// through faults, naming place and the layer.
+Json WriteSymbol(const DocumentFaults& faults, const std::shared_ptr<host::ISymbol>& symbol,
+                 const std::string& place, const std::string& layer);
+Json WriteRenderer(const DocumentFaults& faults,
+                   const std::shared_ptr<host::IFeatureRenderer>& renderer,
+                   const std::string& place, const std::string& layer);
+
+// The key fields a unique value renderer names (empty for other renderers), for
+// checking them against the layer's fields.
+std::vector<std::string> RendererFields(const std::shared_ptr<host::IFeatureRenderer>& renderer);
+
+}  // namespace velorin::gdal
