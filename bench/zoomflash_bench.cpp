@@ -1,0 +1,83 @@
+// One Zoom and Flash run over 10,000 Source features with flash times 0, against a
+// Related layer of 10,000 and of 1,000,000 features. Each Source key matches
+// exactly one Related feature in both, so the work per feature is the same and
+// only the Related layer's size differs: with the host's key index the time per
+// Source feature should not grow with it. Run a release build:
+//   build/release/bench/zoomflash_bench
+#include <benchmark/benchmark.h>
+
+#include <cstdint>
+#include <map>
+#include <memory>
+
+#include "host/host.h"
+#include "platform/memory/reference_host.h"
+#include "platform/scripted/scripted_user.h"
+#include "ui/current_toolkit.h"
+#include "zoomflash/run_zoom_flash.h"
+#include "zoomflash/zoom_flash_feature.h"
+
+namespace velorin::zoomflash {
+namespace {
+
+constexpr std::int32_t kSourceFeatures = 10'000;
+
+// Built once per Related size: Sources keyed 0..9999 on a grid; Related features
+// whose first 10,000 carry those keys and the rest keys no Source has.
+memory::ReferenceHost& HostWithRelated(std::int32_t relatedFeatures) {
+    static std::map<std::int32_t, memory::ReferenceHost> hosts;
+    auto found = hosts.find(relatedFeatures);
+    if (found != hosts.end()) return found->second;
+
+    memory::HostBuilder builder;
+    builder.FeatureLayer("Catchment", host::esriGeometryPoint)
+        .Field("NerroID", host::esriFieldTypeInteger);
+    for (std::int32_t i = 0; i < kSourceFeatures; ++i) {
+        builder.Feature({i}, memory::MakePoint(i % 100, i / 100));
+    }
+    builder.FeatureLayer("NerroJunction", host::esriGeometryPoint)
+        .Field("NerroID", host::esriFieldTypeInteger);
+    for (std::int32_t i = 0; i < relatedFeatures; ++i) {
+        const std::int32_t key = i < kSourceFeatures ? i : -i;
+        builder.Feature({key}, memory::MakePoint(i % 1000 + 0.5, i / 1000 + 0.5));
+    }
+    return hosts.emplace(relatedFeatures, builder.Build()).first->second;
+}
+
+// One whole run; false when it did not flash every Source and Related feature.
+bool RunOnce(memory::ReferenceHost& host) {
+    // A fresh user per run: it records every sleep and pump.
+    scripted::ScriptedUser user;
+    const ui::ToolkitScope scope(user);
+    host.Record().Clear();
+    std::shared_ptr<host::ISet> sourceSet;
+    bool interrupted = true;
+    RunZoomFlash(host.Application(), "Catchment", "NerroID", "NerroJunction", "NerroID", sourceSet,
+                 0, 0, kZoomFullEnvelope, 1.5, 10.0, interrupted);
+    return !interrupted && host.Record().draws.size() == 4U * kSourceFeatures;
+}
+
+void BM_RunOverTenThousandSources(benchmark::State& state) {
+    const auto relatedFeatures = static_cast<std::int32_t>(state.range(0));
+    memory::ReferenceHost& host = HostWithRelated(relatedFeatures);
+    // The host builds its key index at the first search of a field, once per
+    // layer: a run before the timed ones keeps that one-off cost out.
+    if (!RunOnce(host)) state.SkipWithError("the warm-up run did not flash every feature");
+    for (auto _ : state) {
+        if (!RunOnce(host)) {
+            state.SkipWithError("the run did not flash every Source and Related feature");
+        }
+    }
+    state.SetItemsProcessed(state.iterations() * kSourceFeatures);
+    state.counters["per_source_us"] = benchmark::Counter(
+        static_cast<double>(kSourceFeatures),
+        benchmark::Counter::kIsIterationInvariantRate | benchmark::Counter::kInvert);
+}
+BENCHMARK(BM_RunOverTenThousandSources)
+    ->Arg(10'000)
+    ->Arg(1'000'000)
+    ->Unit(benchmark::kMillisecond)
+    ->UseRealTime();
+
+}  // namespace
+}  // namespace velorin::zoomflash
