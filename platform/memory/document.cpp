@@ -26,6 +26,7 @@ std::shared_ptr<host::IActiveView> MxDocument::ActiveView() const {
 void MxDocument::UpdateContents() {
     m_context->faults.Enter("IMxDocument::UpdateContents");
     ++m_context->record.contentsUpdates;
+    if (m_context->hooks.contentsChanged) m_context->hooks.contentsChanged();
 }
 
 }  // namespace velorin::memory

@@ -95,6 +95,11 @@ struct HostHooks {
     std::function<void(std::string_view)> statusChanged;  // pane 0 text set
     std::function<void()> screenChanged;                  // pixels changed (draw or redraw)
     std::function<void()> progressChanged;                // progress bar shown, moved or hidden
+    // The view was marked for redrawing: the application's message pump is to
+    // call MapView::ProcessPendingRedraw at its next turn.
+    std::function<void()> redrawRequested;
+    // IMxDocument::UpdateContents: the contents list is to be refreshed.
+    std::function<void()> contentsChanged;
 };
 
 // Shared by every object of one reference host.

@@ -61,6 +61,11 @@ struct ViewCore {
         if (context && context->hooks.screenChanged) context->hooks.screenChanged();
     }
 
+    void MarkDirty() {
+        dirty = true;
+        if (context && context->hooks.redrawRequested) context->hooks.redrawRequested();
+    }
+
     ViewTransform Transform() {
         EnsureExtent();
         const int w = canvas->Width();
@@ -248,7 +253,7 @@ class ScreenDisplayImpl final : public host::IScreenDisplay {
     // not change that.
     void Invalidate(const std::shared_ptr<host::IEnvelope>&, bool, std::int16_t) override {
         Enter("IScreenDisplay::Invalidate");
-        m_core->dirty = true;
+        m_core->MarkDirty();
     }
 
   private:
@@ -312,7 +317,7 @@ MapView& MapView::operator=(MapView&&) noexcept = default;
 
 void MapView::SetMap(std::weak_ptr<host::IMap> map) {
     m_core->map = std::move(map);
-    m_core->dirty = true;
+    m_core->MarkDirty();
 }
 
 std::shared_ptr<host::IEnvelope> MapView::Extent() const {
@@ -341,19 +346,19 @@ void MapView::SetExtent(const std::shared_ptr<host::IEnvelope>& extent) {
     m_core->EnsureExtent();
     if (const char* problem = m_core->TryFit(x0, y0, x1, y1)) InvalidArgument(problem);
     if (m_core->context) m_core->context->record.extents.push_back(ExtentRecord{x0, y0, x1, y1});
-    m_core->dirty = true;
+    m_core->MarkDirty();
 }
 
 void MapView::ZoomToFullExtent() {
     m_core->ZoomToFullExtent();
-    m_core->dirty = true;
+    m_core->MarkDirty();
 }
 
 std::shared_ptr<host::IScreenDisplay> MapView::ScreenDisplay() const { return m_display; }
 
 void MapView::Refresh() { m_core->Redraw(); }
 
-void MapView::Invalidate() { m_core->dirty = true; }
+void MapView::Invalidate() { m_core->MarkDirty(); }
 
 bool MapView::RedrawPending() const { return m_core->dirty; }
 
