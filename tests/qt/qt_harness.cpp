@@ -4,9 +4,11 @@
 #include <QGroupBox>
 #include <QImage>
 #include <QLabel>
+#include <QLineEdit>
 #include <QPushButton>
 #include <QStyle>
 #include <QStyleOptionButton>
+#include <QStyleOptionFrame>
 #include <cstdlib>
 
 namespace velorin::qt::testing {
@@ -20,6 +22,8 @@ void SetCaption(QWidget& widget, const QString& caption) {
         button->setText(caption);
     } else if (auto* frame = qobject_cast<QGroupBox*>(&widget)) {
         frame->setTitle(caption);
+    } else if (auto* edit = qobject_cast<QLineEdit*>(&widget)) {
+        edit->setText(caption);
     }
 }
 
@@ -72,6 +76,9 @@ QString CaptionOf(const QWidget& widget) {
     if (const auto* frame = qobject_cast<const QGroupBox*>(&widget)) {
         return frame->title();
     }
+    if (const auto* edit = qobject_cast<const QLineEdit*>(&widget)) {
+        return edit->text();
+    }
     return {};
 }
 
@@ -97,6 +104,13 @@ int CaptionInk(QWidget& widget) {
             textWidth + 2 * button->style()->pixelMetric(QStyle::PM_ButtonMargin, &option, button);
     } else if (qobject_cast<QGroupBox*>(&widget) != nullptr) {
         needed = widget.minimumSizeHint().width();
+    } else if (auto* edit = qobject_cast<QLineEdit*>(&widget)) {
+        // The frame and the text margins on both sides.
+        QStyleOptionFrame option;
+        option.initFrom(edit);
+        const int frame = edit->style()->pixelMetric(QStyle::PM_DefaultFrameWidth, &option, edit);
+        const QMargins margins = edit->textMargins();
+        needed = textWidth + 2 * frame + margins.left() + margins.right() + 4;
     }
     if (needed <= widget.width()) {
         return ::testing::AssertionSuccess();

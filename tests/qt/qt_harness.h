@@ -56,10 +56,10 @@ class Watchdog {
 int DifferingPixels(const QImage& a, const QImage& b);
 
 // The ink of a widget's own caption (a label's text, a button's or check box's
-// text, a frame's title): the pixels that change when the caption is removed
-// from the widget. Zero when nothing is drawn, as with no usable font, which Qt
-// does not report. The widget is painted on its own, clipped to its rectangle, so
-// ink outside the control is not counted.
+// text, a frame's title, a one-line text box's text): the pixels that change when the caption is
+// removed from the widget. Zero when nothing is drawn, as with no usable font, which Qt does not
+// report. The widget is painted on its own, clipped to its rectangle, so ink outside the control is
+// not counted.
 int CaptionInk(QWidget& widget);
 
 // Whether the caption fits inside the widget, by the width the widget's style
