@@ -529,7 +529,7 @@ void SaveMapDocument(const MapDocument& document, const std::filesystem::path& f
     root["tables"] = writer.Tables(map.StandaloneTables(), "tables");
     std::string text;
     try {
-        text = root.dump(2) + "\n";
+        text = Print(root);
     } catch (const Json::type_error&) {
         // Names and values from data sets in other encodings: refused rather than
         // saved in a form that would no longer match the data when read back.

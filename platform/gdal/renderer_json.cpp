@@ -1,5 +1,6 @@
 #include "platform/gdal/renderer_json.h"
 
+#include <algorithm>
 #include <array>
 #include <cmath>
 #include <limits>
@@ -434,6 +435,55 @@ Json WriteRenderer(const DocumentFaults& faults,
     out["defaultLabel"] = unique->DefaultLabel();
     out["colorScheme"] = unique->ColorScheme();
     return out;
+}
+
+namespace {
+
+void PrintTo(const Json& value, int depth, std::string& out) {
+    const auto indent = [&](int level) { out.append(static_cast<std::size_t>(level) * 2, ' '); };
+    if (value.is_object() && !value.empty()) {
+        out += "{\n";
+        std::size_t k = 0;
+        for (const auto& item : value.items()) {
+            indent(depth + 1);
+            out += Json(item.key()).dump() + ": ";
+            PrintTo(item.value(), depth + 1, out);
+            out += ++k < value.size() ? ",\n" : "\n";
+        }
+        indent(depth);
+        out += "}";
+        return;
+    }
+    const bool flat = std::all_of(value.begin(), value.end(),
+                                  [](const Json& element) { return element.is_primitive(); });
+    if (value.is_array() && !value.empty() && !flat) {
+        out += "[\n";
+        for (std::size_t k = 0; k < value.size(); ++k) {
+            indent(depth + 1);
+            PrintTo(value[k], depth + 1, out);
+            out += k + 1 < value.size() ? ",\n" : "\n";
+        }
+        indent(depth);
+        out += "]";
+        return;
+    }
+    if (value.is_array()) {
+        out += "[";
+        for (std::size_t k = 0; k < value.size(); ++k) {
+            out += (k ? ", " : "") + value[k].dump();
+        }
+        out += "]";
+        return;
+    }
+    out += value.dump();
+}
+
+}  // namespace
+
+std::string Print(const Json& value) {
+    std::string out;
+    PrintTo(value, 0, out);
+    return out + "\n";
 }
 
 std::vector<std::string> RendererFields(const std::shared_ptr<host::IFeatureRenderer>& renderer) {

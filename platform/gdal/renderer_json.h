@@ -70,6 +70,11 @@ Json WriteRenderer(const DocumentFaults& faults,
                    const std::shared_ptr<host::IFeatureRenderer>& renderer,
                    const std::string& place, const std::string& layer);
 
+// The document's text: two-space indentation, with arrays of plain values (colours,
+// selections) on one line so that a document stays short and easy to read. Raises
+// Json::type_error for text that is not valid UTF-8.
+std::string Print(const Json& value);
+
 // The key fields a unique value renderer names (empty for other renderers), for
 // checking them against the layer's fields.
 std::vector<std::string> RendererFields(const std::shared_ptr<host::IFeatureRenderer>& renderer);
