@@ -22,7 +22,7 @@ QApplication& Application() {
             qputenv("QT_QPA_PLATFORM", QByteArray("offscreen"));
         }
         auto made = std::make_unique<QApplication>(argc, argv);
-        velorin::qt::PrepareApplication(*made);
+        velorin::qt::PrepareApplication();
         return made;
     }();
     return *application;

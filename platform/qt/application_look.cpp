@@ -43,9 +43,9 @@ QString WindowIconFile(int size) {
     return QStringLiteral(":/velorin/window_icon_%1.png").arg(size);
 }
 
-void PrepareApplication(QApplication& application) {
+void PrepareApplication() {
     QApplication::setFont(DialogFont());
-    application.setWindowIcon(WindowIcon());
+    QApplication::setWindowIcon(WindowIcon());
 }
 
 }  // namespace velorin::qt

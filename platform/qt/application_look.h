@@ -2,7 +2,6 @@
 
 #include <cstdint>
 
-class QApplication;
 class QFont;
 class QIcon;
 class QString;
@@ -33,9 +32,9 @@ QIcon WindowIcon();
 // The resource path of the icon's picture of one size (16, 24, 32, 48 or 64).
 QString WindowIconFile(int size);
 
-// Gives the application the dialog font and the window icon. The application's
-// main and the tests call it once, right after constructing the QApplication and
-// before building any window.
-void PrepareApplication(QApplication& application);
+// Gives the running QApplication the dialog font and the window icon. The
+// application's main and the tests call it once, right after constructing the
+// QApplication and before building any window.
+void PrepareApplication();
 
 }  // namespace velorin::qt

@@ -26,7 +26,7 @@ QString ToQt(std::string_view text) {
 
 std::string FromQt(const QString& text) {
     const QByteArray bytes = text.toUtf8();
-    return std::string(bytes.constData(), static_cast<std::size_t>(bytes.size()));
+    return {bytes.constData(), static_cast<std::size_t>(bytes.size())};
 }
 
 }  // namespace

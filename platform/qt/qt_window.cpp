@@ -15,6 +15,7 @@
 #include <QScreen>
 #include <QSignalBlocker>
 #include <algorithm>
+#include <array>
 #include <limits>
 #include <string>
 
@@ -30,7 +31,7 @@ namespace velorin::qt {
 
 namespace {
 
-constexpr ui::ControlChange kEveryChange[] = {
+constexpr std::array kEveryChange = {
     ui::ControlChange::Caption,   ui::ControlChange::Text,      ui::ControlChange::Enabled,
     ui::ControlChange::Visible,   ui::ControlChange::Geometry,  ui::ControlChange::ToolTip,
     ui::ControlChange::Items,     ui::ControlChange::ListIndex, ui::ControlChange::Value,
@@ -46,7 +47,7 @@ QString ToQt(std::string_view text) {
 
 std::string FromQt(const QString& text) {
     const QByteArray bytes = text.toUtf8();
-    return std::string(bytes.constData(), static_cast<std::size_t>(bytes.size()));
+    return {bytes.constData(), static_cast<std::size_t>(bytes.size())};
 }
 
 // A model text box keeps its line breaks as carriage-return line-feed pairs; a
@@ -84,7 +85,7 @@ QRect PixelRect(const ui::Control& control) {
     const int y0 = TwipsToPixels(top);
     const int x1 = TwipsToPixels(left + control.Width());
     const int y1 = TwipsToPixels(top + control.Height());
-    return QRect(x0, y0, x1 - x0, y1 - y0);
+    return {x0, y0, x1 - x0, y1 - y0};
 }
 
 bool TakesFocus(ui::ControlKind kind) {

@@ -14,6 +14,6 @@ int main(int argc, char** argv) {
     }
     ::testing::InitGoogleTest(&argc, argv);
     QApplication application(argc, argv);
-    velorin::qt::PrepareApplication(application);
+    velorin::qt::PrepareApplication();
     return RUN_ALL_TESTS();
 }
