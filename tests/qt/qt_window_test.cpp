@@ -245,6 +245,10 @@ TEST_F(QtWindowTest, TypingSetsTheTextAndStopsAtTheMaximumLength) {
     window.TextBox("txtTime").SetMaxLength(0);
     QTest::keyClicks(edit, "56789");
     EXPECT_EQ(window.TextBox("txtTime").Text(), "12.3456789");
+
+    // Whatever changes the text in the person's hands reaches the model.
+    edit->undo();
+    EXPECT_EQ(window.TextBox("txtTime").Text(), edit->text().toStdString());
 }
 
 TEST_F(QtWindowTest, AMultiLineBoxShowsLineBreaksScrollsAndWritesLineBreaksBack) {
