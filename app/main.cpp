@@ -1,0 +1,79 @@
+// velorin-map: the map window, or a tool run with no display (see --help).
+#include <QApplication>
+#include <QByteArray>
+#include <QString>
+#include <QtGlobal>
+#include <exception>
+#include <iostream>
+#include <string_view>
+#include <vector>
+
+#include "app/command_line.h"
+#include "app/headless_run.h"
+#include "host/error.h"
+#include "platform/qt/application_look.h"
+
+namespace {
+
+QtMessageHandler g_defaultHandler = nullptr;
+
+// A machine with no session (a fresh server, CI) has no runtime folder, and Qt
+// says so on every start; a batch run's output is for its own lines.
+void QuietMessages(QtMsgType type, const QMessageLogContext& context, const QString& message) {
+    if (type != QtCriticalMsg && type != QtFatalMsg && message.startsWith("QStandardPaths:")) {
+        return;
+    }
+    if (g_defaultHandler != nullptr) g_defaultHandler(type, context, message);
+}
+
+bool HasDisplay() {
+    return !qEnvironmentVariableIsEmpty("DISPLAY") ||
+           !qEnvironmentVariableIsEmpty("WAYLAND_DISPLAY");
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    using namespace velorin::app;
+    std::vector<std::string_view> words(argv + 1, argv + argc);
+    const ParseResult parsed = ParseCommandLine(words);
+    if (!parsed.commandLine) {
+        std::cerr << "velorin-map: " << parsed.error << "\n";
+        return kExitUsage;
+    }
+    const CommandLine& line = *parsed.commandLine;
+    if (line.mode == Mode::Help) {
+        std::cout << UsageText();
+        return kExitFinished;
+    }
+    if (line.mode == Mode::Version) {
+        std::cout << "velorin-map 1.0\n";
+        return kExitFinished;
+    }
+
+    // The batch modes need no display at all; the window needs one, and with none
+    // it would wait for a person who can never see it.
+    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) {
+        if (line.mode != Mode::Window) {
+            qputenv("QT_QPA_PLATFORM", QByteArray("offscreen"));
+            g_defaultHandler = qInstallMessageHandler(QuietMessages);
+        } else if (!HasDisplay()) {
+            std::cerr << "velorin-map: there is no display to open the window on; run a tool "
+                         "with --headless (see --help)\n";
+            return kExitFailed;
+        }
+    }
+
+    try {
+        QApplication application(argc, argv);
+        velorin::qt::PrepareApplication();
+        if (line.mode == Mode::Headless) return RunHeadless(line.headless, std::cout, std::cerr);
+        std::cerr << "velorin-map: this mode is not ready yet\n";
+        return kExitFailed;
+    } catch (const velorin::Error& error) {
+        std::cerr << "velorin-map: " << error.Description() << "\n";
+    } catch (const std::exception& error) {
+        std::cerr << "velorin-map: internal error: " << error.what() << "\n";
+    }
+    return kExitFailed;
+}

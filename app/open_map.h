@@ -1,0 +1,20 @@
+#pragma once
+
+#include <filesystem>
+
+#include "platform/gdal/map_document.h"
+
+namespace velorin::app {
+
+// Opens what the person named: a map document, or any vector data set as a map
+// of its own, drawn on a QImage screen of width x height pixels. A ".json" file
+// that is not a map document is read as a data set (GeoJSON); when it is neither,
+// the map document's complaint is the one raised, as that is what a ".json" most
+// likely meant. Raises velorin::Error naming the file; nothing half-opened stays.
+gdal::MapDocument OpenMap(const std::filesystem::path& file, int width, int height);
+
+// True when the file declares itself a map document (its format key appears near
+// the start); false for anything else, an unreadable file included.
+bool LooksLikeMapDocument(const std::filesystem::path& file);
+
+}  // namespace velorin::app
