@@ -354,6 +354,18 @@ TEST_F(ZoomFlashDialogTest, SecondOpeningOffersTheAcceptedValues) {
     User().CheckFinished();
 }
 
+TEST_F(ZoomFlashDialogTest, RememberedLayerCountsOnlyWhileTheMapHasItsExactName) {
+    User().AnswerNext(ui::MsgResult::Ok);  // Streams has no key field: source only
+    Accept([](scripted::Scene& scene) { scene.Pick("cboLyr1", "Streams"); });
+    // Renamed in letter case only: the remembered name no longer counts, so the
+    // data-model names decide again.
+    m_run.Host().FeatureLayerNamed("Streams")->SetName("STREAMS");
+    Scene()
+        .Do([](ui::Window& window) { EXPECT_EQ(window.ComboBox("cboLyr1").Text(), "Watershed"); })
+        .Press("cmdCancel");
+    Open();
+}
+
 TEST_F(ZoomFlashDialogTest, RememberedRelatedEnvelopeOnlyUnchecksFullEnvelope) {
     Accept([](scripted::Scene& scene) { scene.Check("chkFull", 0); });
     Scene()
