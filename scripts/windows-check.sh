@@ -12,7 +12,7 @@ set -uo pipefail
 repo=$(cd "$(dirname "$0")/.." && pwd)
 build=${VELORIN_MINGW_BUILD_DIR:-$repo/build/mingw}
 build_type=${VELORIN_MINGW_BUILD_TYPE:-Release}
-step_timeout=300
+step_timeout=120
 
 passed=0
 failed=0
@@ -113,16 +113,22 @@ else
     fail "fresh Wine prefix"
     finish
 fi
-# Windows without a display: the null graphics driver.
+# Windows without a display: the null graphics driver. No debugger on a crash:
+# the crashing program ends at once (and is counted) instead of waiting.
 run wine reg add 'HKCU\Software\Wine\Drivers' /v Graphics /d null /f >/dev/null 2>&1
+run wine reg add 'HKLM\Software\Microsoft\Windows NT\CurrentVersion\AeDebug' \
+    /v Debugger /d '' /f >/dev/null 2>&1
 
 # Runs a test program and adds its cases to the totals. A program that dies
-# before its closing line counts its finished cases and one failure.
+# before its closing line counts its finished cases and one failure; one that
+# dies after it, one failure.
 run_program() {
     local program=$1
     shift
-    local output
-    output=$(run wine "$tests/$program.exe" "$@" "$dll_win" 2>&1 | tr -d '\r')
+    local output status
+    output=$(run wine "$tests/$program.exe" "$@" "$dll_win" 2>&1)
+    status=$?
+    output=${output//$'\r'/}
     # Only the stage's own closing line may read "N passed, M failed".
     echo "$output" | grep -Ev '^\[ RUN  \]|^[0-9]+ passed, [0-9]+ failed$'
     local summary
@@ -130,9 +136,13 @@ run_program() {
     if [[ -n $summary ]]; then
         passed=$((passed + $(cut -d' ' -f1 <<<"$summary")))
         failed=$((failed + $(cut -d' ' -f3 <<<"$summary")))
+        # A crash after the last case (while the process ends) still fails.
+        if [[ $status -ne 0 && $(cut -d' ' -f3 <<<"$summary") -eq 0 ]]; then
+            fail "${program}${*:+ $*} exited with code $status"
+        fi
     else
         passed=$((passed + $(grep -c '^\[  OK  \]' <<<"$output")))
-        fail "$program $* ended without its summary"
+        fail "${program}${*:+ $*} ended without its summary"
     fi
 }
 

@@ -134,11 +134,10 @@ void RegisterClass(const ServerDescriptor& server, const ClassDescriptor& cls,
 
 }  // namespace
 
-BOOL InprocServer::OnDllMain(HINSTANCE module, DWORD reason) const noexcept {
-    if (reason == DLL_PROCESS_ATTACH) {
-        // No per-thread state: thread notifications would only cost time.
-        DisableThreadLibraryCalls(module);
-    }
+BOOL InprocServer::OnDllMain(HINSTANCE /*module*/, DWORD /*reason*/) const noexcept {
+    // Nothing to set up or tear down. Thread notifications stay on
+    // (no DisableThreadLibraryCalls): the runtime destroys the shared dialogs'
+    // per-thread holders through them.
     return TRUE;
 }
 
@@ -151,6 +150,9 @@ HRESULT InprocServer::GetClassObject(REFCLSID classId, REFIID iid, void** object
     *object = nullptr;
     for (const ClassDescriptor& cls : m_descriptor.classes) {
         if (cls.classId == classId) {
+            // Objects lead to per-thread state that the runtime cleans up at
+            // thread exit from inside this module: it must stay mapped.
+            PinThisModule();
             return Guarded([&] {
                 auto* factory = new ClassFactory(cls);
                 const HRESULT hr = factory->QueryInterface(iid, object);

@@ -21,7 +21,9 @@ class InprocServer {
     HRESULT CanUnloadNow() const noexcept;
 
     // A new class factory for one of the descriptor's classes;
-    // CLASS_E_CLASSNOTAVAILABLE for any other class identifier.
+    // CLASS_E_CLASSNOTAVAILABLE for any other class identifier. From the first
+    // factory on, the module stays mapped until the process ends (see
+    // PinThisModule); DllCanUnloadNow still reports honestly.
     HRESULT GetClassObject(REFCLSID classId, REFIID iid, void** object) const noexcept;
 
     // Registers the embedded type library and, for each class, its CLSID key

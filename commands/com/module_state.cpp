@@ -35,6 +35,12 @@ HMODULE ThisModule() noexcept {
     return module;
 }
 
+void PinThisModule() noexcept {
+    HMODULE module = nullptr;
+    GetModuleHandleExW(GET_MODULE_HANDLE_EX_FLAG_FROM_ADDRESS | GET_MODULE_HANDLE_EX_FLAG_PIN,
+                       reinterpret_cast<LPCWSTR>(&PinThisModule), &module);
+}
+
 std::wstring ThisModulePath() {
     // Paths may exceed MAX_PATH; grow until the name fits.
     std::wstring path(MAX_PATH, L'\0');

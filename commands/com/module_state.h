@@ -21,6 +21,14 @@ bool ServerInUse() noexcept;
 // The module this code is linked into (Velorin.dll, or a test program that
 // links the support statically).
 HMODULE ThisModule() noexcept;
+// Keeps this module mapped until the process ends, whatever FreeLibrary calls
+// follow. The C++ runtime holds the module while a thread that touched the
+// shared dialogs' per-thread holders lives, and releases it from inside that
+// thread's exit notification, still running in the module: when that release
+// is the last one, the module is unmapped under its own code and the thread
+// crashes on exit. Pinned, it never is. Idempotent.
+void PinThisModule() noexcept;
+
 // Its full path. Raises velorin::Error with the system's HRESULT when it
 // cannot be read.
 std::wstring ThisModulePath();

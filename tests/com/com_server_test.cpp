@@ -749,4 +749,71 @@ VELORIN_CASE(Strings, Utf8AndUtf16RoundTripAndMalformedInputIsReplaced) {
     CHECK_EQ(SysStringLen(withNul.Get()), 3U);
 }
 
+// --- Unloading for real -------------------------------------------------------
+
+struct UnloadRun {
+    std::wstring path;
+    HRESULT classObject = E_FAIL;
+    HRESULT click = S_OK;
+    HRESULT canUnloadNow = E_FAIL;
+    bool freed = false;
+    bool stillMapped = false;
+};
+
+// On a thread of its own: loads a private copy of the library, makes, clicks
+// and releases a command of each class, frees the copy, and ends. The thread's
+// exit still runs the library's per-thread cleanup (the shared dialogs'
+// holders), so the library must not have been unmapped under it.
+DWORD WINAPI UseAndUnload(void* parameter) {
+    auto& run = *static_cast<UnloadRun*>(parameter);
+    HMODULE module = LoadLibraryW(run.path.c_str());
+    if (module == nullptr) {
+        return 1;
+    }
+    const auto getClassObject = reinterpret_cast<Exports::GetClassObject>(
+        reinterpret_cast<void*>(GetProcAddress(module, MAKEINTRESOURCEA(2))));
+    const auto canUnloadNow = reinterpret_cast<Exports::CanUnloadNow>(
+        reinterpret_cast<void*>(GetProcAddress(module, MAKEINTRESOURCEA(1))));
+    auto application = std::make_shared<velorin::comtest::FakeApplication>();
+    velorin::comtest::Hook hook(application);
+    for (const ExpectedClass& cls : kClasses) {
+        ComPtr<IClassFactory> factory;
+        run.classObject =
+            getClassObject(GuidFrom(cls.classId), IID_IClassFactory, factory.ReceiveVoid());
+        if (FAILED(run.classObject)) {
+            break;
+        }
+        ComPtr<ICommand> command;
+        factory->CreateInstance(nullptr, IID_ICommand, command.ReceiveVoid());
+        if (command) {
+            command->OnCreate(&hook);
+            run.click = command->OnClick();
+        }
+    }
+    run.canUnloadNow = canUnloadNow();
+    run.freed = FreeLibrary(module) != FALSE;
+    run.stillMapped = GetModuleHandleW(run.path.c_str()) != nullptr;
+    return 0;
+}
+
+VELORIN_CASE(Unloading, AThreadThatUsedTheLibraryEndsCleanlyAfterItIsUnloaded) {
+    std::vector<wchar_t> folder(MAX_PATH + 1);
+    REQUIRE(GetTempPathW(static_cast<DWORD>(folder.size()), folder.data()) > 0);
+    UnloadRun run;
+    run.path = std::wstring(folder.data()) + L"VelorinUnloadCopy.dll";
+    REQUIRE(CopyFileW(velorin::comtest::DllPath().c_str(), run.path.c_str(), FALSE));
+    HANDLE thread = CreateThread(nullptr, 0, &UseAndUnload, &run, 0, nullptr);
+    REQUIRE(thread != nullptr);
+    CHECK_EQ(WaitForSingleObject(thread, 60000), WAIT_OBJECT_0);
+    DWORD exitCode = STILL_ACTIVE;
+    GetExitCodeThread(thread, &exitCode);
+    CloseHandle(thread);
+    CHECK_EQ(exitCode, 0UL);
+    CHECK_HR(run.classObject, S_OK);
+    CHECK(FAILED(run.click));  // no toolkit yet; see OnClick above
+    CHECK_HR(run.canUnloadNow, S_OK);
+    CHECK(run.freed);
+    CHECK(run.stillMapped);
+}
+
 }  // namespace
