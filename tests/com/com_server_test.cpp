@@ -174,6 +174,11 @@ VELORIN_CASE(Factory, RefusesAnyOtherClass) {
     }
     CHECK_HR(Library().getClassObject(GuidFrom(kClasses[0].classId), IID_IClassFactory, nullptr),
              E_POINTER);
+    // A known class asked for something a factory is not.
+    void* object = reinterpret_cast<void*>(0x1);
+    CHECK_HR(Library().getClassObject(GuidFrom(kClasses[0].classId), IID_ICommand, &object),
+             E_NOINTERFACE);
+    CHECK(object == nullptr);
     CHECK_HR(Library().canUnloadNow(), S_OK);
 }
 
