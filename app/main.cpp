@@ -10,8 +10,12 @@
 
 #include "app/command_line.h"
 #include "app/headless_run.h"
+#include "app/main_window.h"
+#include "app/screenshots.h"
 #include "host/error.h"
 #include "platform/qt/application_look.h"
+#include "platform/qt/qt_toolkit.h"
+#include "ui/current_toolkit.h"
 
 namespace {
 
@@ -68,8 +72,17 @@ int main(int argc, char** argv) {
         QApplication application(argc, argv);
         velorin::qt::PrepareApplication();
         if (line.mode == Mode::Headless) return RunHeadless(line.headless, std::cout, std::cerr);
-        std::cerr << "velorin-map: this mode is not ready yet\n";
-        return kExitFailed;
+        if (line.mode == Mode::Screenshots) {
+            return MakeScreenshots(line.screenshots, std::cout, std::cerr);
+        }
+        velorin::qt::QtToolkit toolkit;
+        const velorin::ui::ToolkitScope scope(toolkit);
+        MainWindow window([&toolkit] { return toolkit.TakeEscPress(); });
+        window.show();
+        // A document that cannot be opened is reported in a box; the window stays
+        // open on its empty map.
+        if (line.document) window.Open(*line.document);
+        return QApplication::exec();
     } catch (const velorin::Error& error) {
         std::cerr << "velorin-map: " << error.Description() << "\n";
     } catch (const std::exception& error) {

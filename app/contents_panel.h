@@ -1,0 +1,50 @@
+#pragma once
+
+#include <QTreeWidget>
+#include <functional>
+#include <memory>
+#include <vector>
+
+#include "host/map.h"
+#include "platform/memory/layers.h"
+#include "platform/memory/map.h"
+
+namespace velorin::app {
+
+// The table of contents: the map's layers top first (group layers with their
+// members), each with a check box for its visibility and its legend beneath
+// (swatches with labels), then the standalone tables. The current layer, the
+// one a click or a box on the map selects in, is the layer of the current row
+// (a legend row stands for its layer).
+class ContentsPanel final : public QTreeWidget {
+  public:
+    explicit ContentsPanel(QWidget* parent = nullptr);
+
+    // Builds the list again from the map (null: empty), keeping the current
+    // layer when the map still has it, else making the top feature layer current.
+    void Rebuild(const memory::Map* map);
+
+    // The layers' captions (with their selection counts) and boxes again, legends
+    // as they were.
+    void RefreshCaptions();
+
+    // The layer of the current row; null when there is none.
+    std::shared_ptr<host::ILayer> CurrentLayer() const;
+    // The same, when it is a feature layer of this host.
+    std::shared_ptr<memory::FeatureLayer> CurrentFeatureLayer() const;
+    // Makes the layer's row current; false when the list does not show it.
+    bool SetCurrentLayer(const std::shared_ptr<host::ILayer>& layer);
+
+    // The person ticked or cleared a layer's box.
+    std::function<void(const std::shared_ptr<host::ILayer>& layer, bool visible)> onVisibility;
+
+  private:
+    QTreeWidgetItem* AddLayer(const std::shared_ptr<host::ILayer>& layer, QTreeWidgetItem* parent);
+    QTreeWidgetItem* ItemOf(const std::shared_ptr<host::ILayer>& layer);
+    std::shared_ptr<host::ILayer> LayerOf(const QTreeWidgetItem* item) const;
+
+    // The layers behind the rows; a row keeps its layer's index in this list.
+    std::vector<std::shared_ptr<host::ILayer>> m_layers;
+};
+
+}  // namespace velorin::app

@@ -1,0 +1,145 @@
+#include "app/feature_pick.h"
+
+#include <algorithm>
+#include <cmath>
+
+#include "host/codes.h"
+
+namespace velorin::app {
+
+namespace {
+
+using memory::Path;
+using memory::XY;
+
+bool Inside(const XY& p, const MapBox& box) {
+    return p.x >= box.xMin && p.x <= box.xMax && p.y >= box.yMin && p.y <= box.yMax;
+}
+
+// Liang-Barsky: whether any part of the segment lies in the box.
+bool SegmentMeetsBox(const XY& a, const XY& b, const MapBox& box) {
+    const double dx = b.x - a.x;
+    const double dy = b.y - a.y;
+    double t0 = 0.0;
+    double t1 = 1.0;
+    const auto clip = [&](double p, double q) {
+        if (p == 0.0) return q >= 0.0;
+        const double t = q / p;
+        if (p < 0.0) {
+            if (t > t1) return false;
+            t0 = std::max(t0, t);
+        } else {
+            if (t < t0) return false;
+            t1 = std::min(t1, t);
+        }
+        return true;
+    };
+    return clip(-dx, a.x - box.xMin) && clip(dx, box.xMax - a.x) && clip(-dy, a.y - box.yMin) &&
+           clip(dy, box.yMax - a.y);
+}
+
+bool PathMeetsBox(const Path& path, const MapBox& box, bool closed) {
+    if (path.size() == 1) return Inside(path.front(), box);
+    for (std::size_t i = 1; i < path.size(); ++i) {
+        if (SegmentMeetsBox(path[i - 1], path[i], box)) return true;
+    }
+    return closed && path.size() > 2 && SegmentMeetsBox(path.back(), path.front(), box);
+}
+
+// Even-odd over every ring, as the host fills polygons: a point in a hole is
+// outside.
+bool InsidePolygon(const std::vector<Path>& rings, const XY& p) {
+    bool inside = false;
+    for (const Path& ring : rings) {
+        const std::size_t n = ring.size();
+        for (std::size_t i = 0, j = n - 1; n > 2 && i < n; j = i++) {
+            const XY& a = ring[i];
+            const XY& b = ring[j];
+            if ((a.y > p.y) != (b.y > p.y) && p.x < (b.x - a.x) * (p.y - a.y) / (b.y - a.y) + a.x) {
+                inside = !inside;
+            }
+        }
+    }
+    return inside;
+}
+
+MapBox Around(const XY& p, double tolerance) {
+    return {p.x - tolerance, p.y - tolerance, p.x + tolerance, p.y + tolerance};
+}
+
+// Visits every feature the layer shows: its definition query applies.
+template <class Visit>
+void EachFeature(const memory::FeatureLayer& layer, const Visit& visit) {
+    if (!layer.Data()) return;
+    const auto cursor = layer.Search(nullptr, false);
+    while (const auto feature = cursor->NextFeature()) {
+        if (const auto shape = feature->Shape()) visit(feature->OID(), shape);
+    }
+}
+
+}  // namespace
+
+bool ShapeMeetsBox(const host::IGeometry& shape, const MapBox& box) {
+    if (const auto* point = dynamic_cast<const memory::PointGeometry*>(&shape)) {
+        return Inside(point->Coords(), box);
+    }
+    const auto* parts = dynamic_cast<const memory::MultiPartGeometry*>(&shape);
+    if (parts == nullptr) return false;
+    switch (parts->GeometryType()) {
+        case host::esriGeometryMultipoint:
+            return std::any_of(parts->Parts().begin(), parts->Parts().end(), [&](const Path& path) {
+                return std::any_of(path.begin(), path.end(),
+                                   [&](const XY& p) { return Inside(p, box); });
+            });
+        case host::esriGeometryPolyline:
+            return std::any_of(parts->Parts().begin(), parts->Parts().end(),
+                               [&](const Path& path) { return PathMeetsBox(path, box, false); });
+        case host::esriGeometryPolygon:
+            return std::any_of(parts->Parts().begin(), parts->Parts().end(),
+                               [&](const Path& ring) { return PathMeetsBox(ring, box, true); }) ||
+                   InsidePolygon(parts->Parts(),
+                                 XY{(box.xMin + box.xMax) / 2, (box.yMin + box.yMax) / 2});
+        default:
+            return false;
+    }
+}
+
+bool ShapeMeetsClick(const host::IGeometry& shape, memory::XY point, double tolerance) {
+    const MapBox box = Around(point, tolerance);
+    const auto* parts = dynamic_cast<const memory::MultiPartGeometry*>(&shape);
+    if (parts != nullptr && parts->GeometryType() == host::esriGeometryPolygon) {
+        return InsidePolygon(parts->Parts(), point) ||
+               std::any_of(parts->Parts().begin(), parts->Parts().end(),
+                           [&](const Path& ring) { return PathMeetsBox(ring, box, true); });
+    }
+    return ShapeMeetsBox(shape, box);
+}
+
+std::vector<std::int32_t> FeaturesInBox(const memory::FeatureLayer& layer, const MapBox& box) {
+    std::vector<std::int32_t> oids;
+    EachFeature(layer, [&](std::int32_t oid, const std::shared_ptr<host::IGeometry>& shape) {
+        if (ShapeMeetsBox(*shape, box)) oids.push_back(oid);
+    });
+    return oids;
+}
+
+std::vector<std::int32_t> FeaturesAtClick(const memory::FeatureLayer& layer, memory::XY point,
+                                          double tolerance) {
+    std::vector<std::int32_t> oids;
+    EachFeature(layer, [&](std::int32_t oid, const std::shared_ptr<host::IGeometry>& shape) {
+        if (ShapeMeetsClick(*shape, point, tolerance)) oids.push_back(oid);
+    });
+    return oids;
+}
+
+std::vector<std::shared_ptr<host::IGeometry>> SelectedShapes(memory::FeatureLayer& layer) {
+    std::vector<std::shared_ptr<host::IGeometry>> shapes;
+    const memory::SelectionSet& selection = layer.Selection();
+    if (selection.Oids().empty()) return shapes;
+    EachFeature(layer, [&](std::int32_t oid, const std::shared_ptr<host::IGeometry>& shape) {
+        if (selection.Oids().count(oid) != 0) shapes.push_back(shape);
+    });
+    return shapes;
+}
+
+}  // namespace velorin::app

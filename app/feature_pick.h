@@ -1,0 +1,42 @@
+#pragma once
+
+#include <cstdint>
+#include <memory>
+#include <vector>
+
+#include "host/geometry.h"
+#include "platform/memory/geometry.h"
+#include "platform/memory/layers.h"
+
+// Which features a click or a dragged box on the map meets. Map units
+// throughout. Only the features the layer shows count (its definition query
+// applies), whatever its visibility; features without a shape are never met.
+namespace velorin::app {
+
+struct MapBox {
+    double xMin = 0.0;
+    double yMin = 0.0;
+    double xMax = 0.0;
+    double yMax = 0.0;
+};
+
+// Whether the shape meets the box: a point inside it (edges included), a line or
+// a ring crossing it, or a polygon around it. Envelopes, bags and shapes of
+// other hosts never meet anything.
+bool ShapeMeetsBox(const host::IGeometry& shape, const MapBox& box);
+
+// A click: the box of half-width tolerance around the point, except that a
+// polygon is met only when the point is inside it (or within tolerance of its
+// outline), not when it merely lies in its envelope.
+bool ShapeMeetsClick(const host::IGeometry& shape, memory::XY point, double tolerance);
+
+// Object ids of the layer's features that the box (or the click) meets, in the
+// layer's search order. A layer without a feature class meets nothing.
+std::vector<std::int32_t> FeaturesInBox(const memory::FeatureLayer& layer, const MapBox& box);
+std::vector<std::int32_t> FeaturesAtClick(const memory::FeatureLayer& layer, memory::XY point,
+                                          double tolerance);
+
+// The shapes of the layer's selected features that the layer shows.
+std::vector<std::shared_ptr<host::IGeometry>> SelectedShapes(memory::FeatureLayer& layer);
+
+}  // namespace velorin::app

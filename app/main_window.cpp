@@ -1,0 +1,442 @@
+#include "app/main_window.h"
+
+#include <QAction>
+#include <QActionGroup>
+#include <QCloseEvent>
+#include <QDockWidget>
+#include <QFileDialog>
+#include <QKeySequence>
+#include <QLabel>
+#include <QMenuBar>
+#include <QMessageBox>
+#include <QProgressBar>
+#include <QStatusBar>
+#include <QToolBar>
+#include <array>
+#include <charconv>
+
+#include "app/contents_panel.h"
+#include "app/map_widget.h"
+#include "app/open_map.h"
+#include "commands/cls_copy_legend.h"
+#include "commands/cls_zoom_flash.h"
+#include "platform/memory/qt/qimage_canvas.h"
+#include "platform/memory/status_bar.h"
+#include "ui/current_toolkit.h"
+
+namespace velorin::app {
+
+namespace {
+
+QString ToQt(const std::string& text) { return QString::fromStdString(text); }
+
+std::string Fixed2(double value) {
+    std::array<char, 64> digits{};
+    const auto result = std::to_chars(digits.data(), digits.data() + digits.size(), value,
+                                      std::chars_format::fixed, 2);
+    return result.ec == std::errc() ? std::string(digits.data(), result.ptr) : std::string("?");
+}
+
+std::unique_ptr<gdal::MapDocument> EmptyDocument(int width, int height) {
+    auto host = memory::HostBuilder()
+                    .Title("Untitled")
+                    .Build(memory::MakeQImageCanvas(std::max(width, 1), std::max(height, 1)));
+    return std::make_unique<gdal::MapDocument>(gdal::MapDocument{std::move(host), {}, {}});
+}
+
+// Every feature layer of the map, group members included, top first.
+void EachFeatureLayer(const std::vector<std::shared_ptr<host::ILayer>>& layers,
+                      const std::function<void(memory::FeatureLayer&)>& visit) {
+    for (const auto& layer : layers) {
+        if (const auto features = std::dynamic_pointer_cast<memory::FeatureLayer>(layer)) {
+            visit(*features);
+        } else if (const auto group = std::dynamic_pointer_cast<memory::GroupLayer>(layer)) {
+            EachFeatureLayer(group->Layers(), visit);
+        }
+    }
+}
+
+const QString kFileFilters = QStringLiteral(
+    "Maps and data sets (*.json *.gpkg *.shp *.geojson *.fgb *.gml *.kml *.sqlite);;"
+    "Map documents (*.json);;All files (*)");
+
+}  // namespace
+
+MainWindow::MainWindow(std::function<bool()> takeEscPress, QWidget* parent)
+    : QMainWindow(parent), m_takeEscPress(std::move(takeEscPress)) {
+    m_map = new MapWidget(this);
+    setCentralWidget(m_map);
+
+    m_contents = new ContentsPanel(this);
+    auto* dock = new QDockWidget(QStringLiteral("Layers"), this);
+    dock->setObjectName(QStringLiteral("contents"));
+    dock->setFeatures(QDockWidget::DockWidgetMovable | QDockWidget::DockWidgetFloatable);
+    dock->setWidget(m_contents);
+    addDockWidget(Qt::LeftDockWidgetArea, dock);
+
+    m_pane0 = new QLabel(this);
+    m_pane0->setMinimumWidth(200);
+    statusBar()->addWidget(m_pane0, 1);
+    m_progress = new QProgressBar(this);
+    m_progress->setMaximumWidth(320);
+    m_progress->setMinimumWidth(220);
+    m_progress->hide();
+    statusBar()->addPermanentWidget(m_progress);
+    m_pointer = new QLabel(this);
+    m_pointer->setMinimumWidth(190);
+    statusBar()->addPermanentWidget(m_pointer);
+
+    m_map->onClick = [this](memory::XY point, double tolerance, bool add) {
+        AtEdge([&] { SelectAt(point, tolerance, add); });
+    };
+    m_map->onBox = [this](const MapBox& box, bool add) { AtEdge([&] { SelectIn(box, add); }); };
+    m_map->onPointer = [this](memory::XY point) {
+        m_pointer->setText(ToQt(Fixed2(point.x) + "  " + Fixed2(point.y)));
+    };
+    m_map->onRefused = [this](const std::string& why) {
+        statusBar()->showMessage(ToQt(why), 4000);
+    };
+    m_contents->onVisibility = [this](const std::shared_ptr<host::ILayer>& layer, bool visible) {
+        AtEdge([&] {
+            layer->SetVisible(visible);
+            Host().View().Refresh();
+            ShowSelection();
+            SetModified(true);
+        });
+    };
+
+    BuildActions();
+    Attach(EmptyDocument(800, 600));
+    resize(1100, 720);
+}
+
+MainWindow::~MainWindow() { Detach(); }
+
+void MainWindow::BuildActions() {
+    QMenu* fileMenu = menuBar()->addMenu(QStringLiteral("&File"));
+    QAction* open = fileMenu->addAction(QStringLiteral("&Open..."));
+    open->setShortcut(QKeySequence::Open);
+    open->setStatusTip(QStringLiteral("Open a map document or a data set"));
+    connect(open, &QAction::triggered, this, [this] { OpenFromMenu(); });
+    QAction* save = fileMenu->addAction(QStringLiteral("&Save"));
+    save->setShortcut(QKeySequence::Save);
+    save->setStatusTip(QStringLiteral("Save the map document"));
+    connect(save, &QAction::triggered, this, [this] { AtEdge([this] { Save(); }); });
+    QAction* saveAs = fileMenu->addAction(QStringLiteral("Save &As..."));
+    saveAs->setShortcut(QKeySequence::SaveAs);
+    saveAs->setStatusTip(QStringLiteral("Save the map document under a new name"));
+    connect(saveAs, &QAction::triggered, this, [this] {
+        const QString file =
+            QFileDialog::getSaveFileName(this, QStringLiteral("Save Map Document As"), QString(),
+                                         QStringLiteral("Map documents (*.json)"));
+        if (file.isEmpty()) return;
+        std::filesystem::path path = file.toStdString();
+        if (path.extension().empty()) path += ".json";
+        AtEdge([&] { SaveAs(path); });
+    });
+    fileMenu->addSeparator();
+    QAction* quit = fileMenu->addAction(QStringLiteral("&Quit"));
+    quit->setShortcut(QKeySequence::Quit);
+    connect(quit, &QAction::triggered, this, &QWidget::close);
+
+    auto* tools = addToolBar(QStringLiteral("Tools"));
+    tools->setObjectName(QStringLiteral("tools"));
+    auto* modes = new QActionGroup(this);
+    QAction* pan = tools->addAction(QStringLiteral("Pan"));
+    pan->setCheckable(true);
+    pan->setStatusTip(QStringLiteral("Drag the map to move it; the wheel zooms"));
+    pan->setActionGroup(modes);
+    connect(pan, &QAction::triggered, this, [this] { m_map->SetTool(MapWidget::Tool::Pan); });
+    QAction* select = tools->addAction(QStringLiteral("Select Features"));
+    select->setCheckable(true);
+    select->setChecked(true);
+    select->setStatusTip(
+        QStringLiteral("Click or drag a box to select features of the current layer (Ctrl adds)"));
+    select->setActionGroup(modes);
+    connect(select, &QAction::triggered, this, [this] { m_map->SetTool(MapWidget::Tool::Select); });
+    QAction* full = tools->addAction(QStringLiteral("Full Extent"));
+    full->setStatusTip(QStringLiteral("Show every feature of the map"));
+    connect(full, &QAction::triggered, this, [this] {
+        Host().View().ZoomToFullExtent();
+        Host().View().ProcessPendingRedraw();
+        m_map->update();
+    });
+    QAction* clear = tools->addAction(QStringLiteral("Clear Selection"));
+    clear->setStatusTip(QStringLiteral("Select no features in any layer"));
+    connect(clear, &QAction::triggered, this, [this] { ClearSelection(); });
+
+    QMenu* view = menuBar()->addMenu(QStringLiteral("&View"));
+    view->addAction(full);
+    QAction* zoomIn = view->addAction(QStringLiteral("Zoom &In"));
+    zoomIn->setShortcut(QKeySequence::ZoomIn);
+    connect(zoomIn, &QAction::triggered, this,
+            [this] { m_map->ZoomAbout(QPointF(m_map->width() / 2.0, m_map->height() / 2.0), 2); });
+    QAction* zoomOut = view->addAction(QStringLiteral("Zoom &Out"));
+    zoomOut->setShortcut(QKeySequence::ZoomOut);
+    connect(zoomOut, &QAction::triggered, this, [this] {
+        m_map->ZoomAbout(QPointF(m_map->width() / 2.0, m_map->height() / 2.0), 0.5);
+    });
+    QMenu* selection = menuBar()->addMenu(QStringLiteral("&Selection"));
+    selection->addAction(select);
+    selection->addAction(clear);
+
+    // The commands of category Velorin. Their captions, tooltips and messages are
+    // read from the command objects each time a document brings new ones.
+    QMenu* velorin = menuBar()->addMenu(QStringLiteral("Velorin"));
+    auto* bar = addToolBar(QStringLiteral("Velorin"));
+    bar->setObjectName(QStringLiteral("velorin"));
+    for (std::size_t i = 0; i < 2; ++i) {
+        auto* action = new QAction(this);
+        connect(action, &QAction::triggered, this, [this, i] { AtEdge([&] { ClickCommand(i); }); });
+        velorin->addAction(action);
+        bar->addAction(action);
+        m_commandActions.push_back(action);
+    }
+}
+
+void MainWindow::Attach(std::unique_ptr<gdal::MapDocument> document) {
+    Detach();
+    m_document = std::move(document);
+    memory::HostHooks& hooks = Host().Context().hooks;
+    hooks.takeEscPress = m_takeEscPress;
+    hooks.screenChanged = [this] { m_map->ShowScreenNow(); };
+    hooks.statusChanged = [this](std::string_view text) {
+        m_pane0->setText(QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size())));
+        if (m_pane0->isVisible()) m_pane0->repaint();
+    };
+    hooks.progressChanged = [this] { ShowProgress(); };
+    hooks.contentsChanged = [this] {
+        m_contents->Rebuild(&Host().FocusMap());
+        SetModified(true);
+    };
+    // Pending redraws are the message pump's: posted, they are drawn at the next
+    // turn of the event loop, or at the next DoEvents of a run.
+    hooks.redrawRequested = [this] {
+        if (m_redrawPosted) return;
+        m_redrawPosted = true;
+        QMetaObject::invokeMethod(
+            this,
+            [this] {
+                m_redrawPosted = false;
+                if (m_document) Host().View().ProcessPendingRedraw();
+            },
+            Qt::QueuedConnection);
+    };
+
+    m_map->SetView(&Host().View());
+    Host().View().ProcessPendingRedraw();
+
+    m_commands.push_back(std::make_unique<commands::clsZoomFlash>());
+    m_commands.push_back(std::make_unique<commands::clsCopyLegend>());
+    for (std::size_t i = 0; i < m_commands.size(); ++i) {
+        commands::Command& command = *m_commands[i];
+        command.OnCreate(Host().Application());
+        QAction* action = m_commandActions.at(i);
+        action->setText(ToQt(command.Caption()));
+        action->setToolTip(ToQt(command.Tooltip()));
+        action->setStatusTip(ToQt(command.Message()));
+        action->setObjectName(ToQt(command.Name()));
+        action->setEnabled(command.Enabled());
+        action->setCheckable(command.Checked());
+    }
+
+    m_contents->Rebuild(&Host().FocusMap());
+    ShowSelection();
+    m_pane0->clear();
+    m_progress->hide();
+    SetModified(false);
+    UpdateTitle();
+}
+
+void MainWindow::Detach() {
+    // The commands go first: dropping them unloads their dialogs, which let go of
+    // the application; then the host stops calling into this window.
+    m_commands.clear();
+    if (!m_document) return;
+    memory::HostHooks& hooks = Host().Context().hooks;
+    hooks = memory::HostHooks{};
+    m_map->SetView(nullptr);
+    m_document.reset();
+}
+
+bool MainWindow::Open(const std::filesystem::path& file) {
+    std::unique_ptr<gdal::MapDocument> document;
+    try {
+        document = std::make_unique<gdal::MapDocument>(
+            OpenMap(file, std::max(m_map->width(), 1), std::max(m_map->height(), 1)));
+    } catch (const velorin::Error& error) {
+        ui::CurrentToolkit().MsgBox(error.Description(), ui::MsgButtons::OkOnly,
+                                    ui::MsgIcon::Critical);
+        return false;
+    }
+    Attach(std::move(document));
+    return true;
+}
+
+bool MainWindow::Save() {
+    if (Document().path.empty()) {
+        const QString file =
+            QFileDialog::getSaveFileName(this, QStringLiteral("Save Map Document"), QString(),
+                                         QStringLiteral("Map documents (*.json)"));
+        if (file.isEmpty()) return false;
+        std::filesystem::path path = file.toStdString();
+        if (path.extension().empty()) path += ".json";
+        return SaveAs(path);
+    }
+    return SaveAs(Document().path);
+}
+
+bool MainWindow::SaveAs(const std::filesystem::path& file) {
+    try {
+        gdal::SaveMapDocument(Document(), file);
+    } catch (const velorin::Error& error) {
+        ui::CurrentToolkit().MsgBox(error.Description(), ui::MsgButtons::OkOnly,
+                                    ui::MsgIcon::Critical);
+        return false;
+    }
+    Document().path = file;
+    SetModified(false);
+    UpdateTitle();
+    statusBar()->showMessage(QStringLiteral("Saved ") + ToQt(file.generic_string()), 4000);
+    return true;
+}
+
+void MainWindow::ClickCommand(std::size_t index) {
+    m_commands.at(index)->OnClick();
+    AfterRun();
+}
+
+void MainWindow::AfterRun() {
+    if (!m_document) return;
+    Host().View().ProcessPendingRedraw();
+    m_contents->RefreshCaptions();
+    ShowSelection();
+    m_map->update();
+}
+
+std::size_t MainWindow::Select(const std::vector<std::int32_t>& oids, bool add) {
+    const auto layer = m_contents->CurrentFeatureLayer();
+    if (!layer) return 0;
+    if (!add) layer->ClearSelection();
+    if (!oids.empty()) layer->Select(oids);
+    m_contents->RefreshCaptions();
+    ShowSelection();
+    const std::size_t count = layer->Selection().Oids().size();
+    statusBar()->showMessage(
+        QStringLiteral("%1 selected in %2").arg(count).arg(ToQt(layer->Name())), 4000);
+    return oids.size();
+}
+
+std::size_t MainWindow::SelectAt(memory::XY point, double tolerance, bool add) {
+    const auto layer = m_contents->CurrentFeatureLayer();
+    if (!layer) {
+        statusBar()->showMessage(
+            QStringLiteral("Pick a feature layer in the Layers list to select in it"), 4000);
+        return 0;
+    }
+    return Select(FeaturesAtClick(*layer, point, tolerance), add);
+}
+
+std::size_t MainWindow::SelectIn(const MapBox& box, bool add) {
+    const auto layer = m_contents->CurrentFeatureLayer();
+    if (!layer) {
+        statusBar()->showMessage(
+            QStringLiteral("Pick a feature layer in the Layers list to select in it"), 4000);
+        return 0;
+    }
+    return Select(FeaturesInBox(*layer, box), add);
+}
+
+void MainWindow::ClearSelection() {
+    if (!m_document) return;
+    Host().ClearSelection();
+    m_contents->RefreshCaptions();
+    ShowSelection();
+}
+
+void MainWindow::SelectionChanged() {
+    m_contents->RefreshCaptions();
+    ShowSelection();
+}
+
+void MainWindow::ShowSelection() {
+    std::vector<std::shared_ptr<host::IGeometry>> shapes;
+    EachFeatureLayer(Host().FocusMap().Layers(), [&](memory::FeatureLayer& layer) {
+        if (!layer.Visible()) return;
+        for (auto& shape : SelectedShapes(layer)) shapes.push_back(std::move(shape));
+    });
+    m_map->SetHighlight(std::move(shapes));
+}
+
+void MainWindow::ShowProgress() {
+    const memory::StepProgressor& bar = *Host().StatusBar().Progressor();
+    if (!bar.Shown()) {
+        m_progress->hide();
+        return;
+    }
+    const int low = bar.MinRange();
+    const int high = bar.MaxRange();
+    m_progress->setRange(std::min(low, high), std::max(low, high));
+    m_progress->setValue(bar.Position());
+    const std::string message = bar.Message();
+    m_progress->setFormat(message.empty() ? QStringLiteral("%p%") : ToQt(message));
+    m_progress->setTextVisible(true);
+    m_progress->show();
+}
+
+void MainWindow::SetModified(bool modified) {
+    m_modified = modified;
+    setWindowModified(modified);
+}
+
+void MainWindow::UpdateTitle() {
+    const std::filesystem::path& path = Document().path;
+    const QString name = path.empty() ? QStringLiteral("Untitled") : ToQt(path.filename().string());
+    setWindowTitle(name + QStringLiteral("[*] - Velorin"));
+}
+
+bool MainWindow::ConfirmDiscard() {
+    if (!m_modified) return true;
+    const QMessageBox::StandardButton answer = QMessageBox::question(
+        this, QStringLiteral("Velorin"),
+        QStringLiteral("The map has changes that are not saved. Save them first?"),
+        QMessageBox::Save | QMessageBox::Discard | QMessageBox::Cancel, QMessageBox::Save);
+    if (answer == QMessageBox::Save) return Save();
+    return answer == QMessageBox::Discard;
+}
+
+void MainWindow::OpenFromMenu() {
+    AtEdge([this] {
+        if (!ConfirmDiscard()) return;
+        const QString file =
+            QFileDialog::getOpenFileName(this, QStringLiteral("Open"), QString(), kFileFilters);
+        if (!file.isEmpty()) Open(file.toStdString());
+    });
+}
+
+void MainWindow::closeEvent(QCloseEvent* event) {
+    bool close = true;
+    AtEdge([&] { close = ConfirmDiscard(); });
+    if (close) {
+        event->accept();
+    } else {
+        event->ignore();
+    }
+}
+
+void MainWindow::AtEdge(const std::function<void()>& action) noexcept {
+    try {
+        try {
+            action();
+        } catch (const velorin::Error& error) {
+            ui::CurrentToolkit().ReportError(error);
+        } catch (const std::exception& error) {
+            ui::CurrentToolkit().ReportError(
+                velorin::Error(51, std::string("Internal error: ") + error.what()));
+        }
+    } catch (...) {
+        // No toolkit to show it on: nothing more can be said from an event handler.
+    }
+}
+
+}  // namespace velorin::app

@@ -1,0 +1,108 @@
+#pragma once
+
+#include <QMainWindow>
+#include <filesystem>
+#include <functional>
+#include <memory>
+#include <vector>
+
+#include "app/feature_pick.h"
+#include "commands/command.h"
+#include "platform/gdal/map_document.h"
+
+class QAction;
+class QLabel;
+class QProgressBar;
+
+namespace velorin::app {
+
+class ContentsPanel;
+class MapWidget;
+
+// The map host's window around the reference host: the map, the table of
+// contents, the "Velorin" toolbar and menu with both commands, the status bar
+// with its message pane and progress bar, and open and save of map documents.
+//
+// Every open document is a host of its own (its own application object), so the
+// command objects live as long as their document: they are made, and given the
+// application once with OnCreate, when a document opens, and destroyed (which
+// drops their dialogs) when it closes. The window starts with an empty untitled
+// map.
+//
+// The running thread's toolkit (ui::CurrentToolkit) shows the window's own
+// boxes; takeEscPress is what the host's cancel trackers ask (the toolkit's Esc
+// count). Both must outlive the window.
+class MainWindow final : public QMainWindow {
+  public:
+    explicit MainWindow(std::function<bool()> takeEscPress, QWidget* parent = nullptr);
+    ~MainWindow() override;
+    MainWindow(const MainWindow&) = delete;
+    MainWindow& operator=(const MainWindow&) = delete;
+    MainWindow(MainWindow&&) = delete;
+    MainWindow& operator=(MainWindow&&) = delete;
+
+    // Opens a map document or a data set in place of the open map. A file that
+    // cannot be opened is reported in a box and changes nothing. Does not ask
+    // about unsaved changes (the menu's Open does).
+    bool Open(const std::filesystem::path& file);
+    // Saves to the document's own file (Save As when it has none) or to file,
+    // which then becomes the document's. A failure is reported in a box and
+    // leaves any earlier file whole.
+    bool Save();
+    bool SaveAs(const std::filesystem::path& file);
+
+    // Clicks the command, as its button does but without the window's event edge:
+    // what is not a velorin::Error passes to the caller.
+    void ClickCommand(std::size_t index);
+    std::size_t CommandCount() const { return m_commands.size(); }
+    const commands::Command& CommandAt(std::size_t index) const { return *m_commands.at(index); }
+    QAction* CommandAction(std::size_t index) const { return m_commandActions.at(index); }
+
+    gdal::MapDocument& Document() const { return *m_document; }
+    memory::ReferenceHost& Host() const { return m_document->host; }
+    MapWidget& Map() const { return *m_map; }
+    ContentsPanel& Contents() const { return *m_contents; }
+    bool Modified() const { return m_modified; }
+
+    // Selecting on the current layer of the contents list, as a click or a box on
+    // the map does; add keeps what was selected. Returns how many were found.
+    std::size_t SelectAt(memory::XY point, double tolerance, bool add);
+    std::size_t SelectIn(const MapBox& box, bool add);
+    void ClearSelection();
+    // After selections changed behind the window's back (a batch driver's, or the
+    // host's own): the contents list's counts and the map's outlines again.
+    void SelectionChanged();
+
+  protected:
+    void closeEvent(QCloseEvent* event) override;
+
+  private:
+    void BuildActions();
+    void Attach(std::unique_ptr<gdal::MapDocument> document);
+    void Detach();
+    void AfterRun();
+    void ShowSelection();
+    void ShowProgress();
+    void SetModified(bool modified);
+    void UpdateTitle();
+    bool ConfirmDiscard();
+    void OpenFromMenu();
+    std::size_t Select(const std::vector<std::int32_t>& oids, bool add);
+    // The window's event edge: runs what a person's action set off, showing any
+    // failure in a box so the window keeps running.
+    void AtEdge(const std::function<void()>& action) noexcept;
+
+    std::function<bool()> m_takeEscPress;
+    std::unique_ptr<gdal::MapDocument> m_document;
+    std::vector<std::unique_ptr<commands::Command>> m_commands;
+    std::vector<QAction*> m_commandActions;
+    MapWidget* m_map = nullptr;
+    ContentsPanel* m_contents = nullptr;
+    QLabel* m_pane0 = nullptr;
+    QLabel* m_pointer = nullptr;
+    QProgressBar* m_progress = nullptr;
+    bool m_modified = false;
+    bool m_redrawPosted = false;
+};
+
+}  // namespace velorin::app

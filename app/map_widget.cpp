@@ -1,0 +1,228 @@
+#include "app/map_widget.h"
+
+#include <QMouseEvent>
+#include <QPainter>
+#include <QPainterPath>
+#include <QWheelEvent>
+#include <cmath>
+
+#include "host/codes.h"
+#include "host/error.h"
+#include "platform/memory/qt/qimage_canvas.h"
+
+namespace velorin::app {
+
+namespace {
+
+// A press and release closer than this (pixels, either way) is a click.
+constexpr int kClickSlack = 3;
+// How near a click must come to a point or a line, in pixels.
+constexpr double kClickTolerancePx = 4.0;
+// One notch of the wheel.
+constexpr double kWheelStep = 1.25;
+
+const QColor kHighlight(0, 230, 255);
+
+}  // namespace
+
+MapWidget::MapWidget(QWidget* parent) : QWidget(parent) {
+    setMouseTracking(true);
+    setMinimumSize(120, 90);
+    // The raster covers the whole widget; nothing beneath needs painting first.
+    setAttribute(Qt::WA_OpaquePaintEvent);
+    setFocusPolicy(Qt::ClickFocus);
+}
+
+void MapWidget::SetView(memory::MapView* view) {
+    m_view = view;
+    m_drag = Drag::None;
+    m_highlight.clear();
+    if (m_view != nullptr && width() > 0 && height() > 0 &&
+        (m_view->Width() != width() || m_view->Height() != height())) {
+        m_resizing = true;
+        m_view->Resize(width(), height());
+        m_resizing = false;
+    }
+    update();
+}
+
+void MapWidget::SetHighlight(std::vector<std::shared_ptr<host::IGeometry>> shapes) {
+    m_highlight = std::move(shapes);
+    update();
+}
+
+void MapWidget::ShowScreenNow() {
+    // Inside a resize Qt paints anyway once it is done; an immediate repaint
+    // there would paint a half-laid-out window.
+    if (m_resizing || !isVisible()) {
+        update();
+        return;
+    }
+    repaint();
+}
+
+memory::XY MapWidget::ToMap(QPointF pixel) const {
+    return m_view->ToMap(memory::PixelXY{pixel.x(), pixel.y()});
+}
+
+void MapWidget::Navigate(const std::function<void()>& change) {
+    if (m_view == nullptr) return;
+    try {
+        change();
+    } catch (const velorin::Error& error) {
+        // An event handler is the edge: the view is unchanged, and the person
+        // hears why.
+        if (onRefused) onRefused(error.Description());
+        return;
+    }
+    m_view->ProcessPendingRedraw();
+    update();
+    if (onExtentChanged) onExtentChanged();
+}
+
+void MapWidget::ZoomAbout(QPointF pixel, double factor) {
+    Navigate([&] {
+        const memory::XY anchor = ToMap(pixel);
+        const double scale = m_view->Scale() / factor;
+        const double left = anchor.x - pixel.x() * scale;
+        const double top = anchor.y + pixel.y() * scale;
+        m_view->SetExtent(memory::MakeEnvelope(left, top - m_view->Height() * scale,
+                                               left + m_view->Width() * scale, top));
+    });
+}
+
+void MapWidget::PanBy(QPoint offset) {
+    Navigate([&] {
+        const auto extent = m_view->Extent();
+        const double dx = -offset.x() * m_view->Scale();
+        const double dy = offset.y() * m_view->Scale();
+        m_view->SetExtent(memory::MakeEnvelope(extent->XMin() + dx, extent->YMin() + dy,
+                                               extent->XMax() + dx, extent->YMax() + dy));
+    });
+}
+
+void MapWidget::paintEvent(QPaintEvent*) {
+    QPainter painter(this);
+    const QColor background(memory::MapView::Background.red, memory::MapView::Background.green,
+                            memory::MapView::Background.blue);
+    const auto* canvas =
+        m_view != nullptr ? dynamic_cast<const memory::QImageCanvas*>(&m_view->Screen()) : nullptr;
+    if (canvas == nullptr) {
+        painter.fillRect(rect(), background);
+        return;
+    }
+    const QPoint shift = m_drag == Drag::Pan ? m_dragNow - m_dragStart : QPoint();
+    if (!shift.isNull() || canvas->Image().size() != size()) painter.fillRect(rect(), background);
+    painter.drawImage(shift, canvas->Image());
+
+    painter.translate(shift);
+    painter.setRenderHint(QPainter::Antialiasing);
+    painter.setPen(QPen(kHighlight, 2));
+    painter.setBrush(Qt::NoBrush);
+    const auto pixel = [this](const memory::XY& p) {
+        const memory::PixelXY px = m_view->ToPixel(p);
+        return QPointF(px.x, px.y);
+    };
+    for (const auto& shape : m_highlight) {
+        if (const auto* point = dynamic_cast<const memory::PointGeometry*>(shape.get())) {
+            painter.drawEllipse(pixel(point->Coords()), 6, 6);
+            continue;
+        }
+        const auto* parts = dynamic_cast<const memory::MultiPartGeometry*>(shape.get());
+        if (parts == nullptr) continue;
+        const std::int32_t type = parts->GeometryType();
+        for (const memory::Path& path : parts->Parts()) {
+            QPolygonF line;
+            for (const memory::XY& p : path) {
+                if (type == host::esriGeometryMultipoint) {
+                    painter.drawEllipse(pixel(p), 6, 6);
+                } else {
+                    line << pixel(p);
+                }
+            }
+            if (type == host::esriGeometryPolygon) {
+                painter.drawPolygon(line);
+            } else if (type == host::esriGeometryPolyline) {
+                painter.drawPolyline(line);
+            }
+        }
+    }
+    painter.resetTransform();
+
+    if (m_drag == Drag::Box) {
+        painter.setRenderHint(QPainter::Antialiasing, false);
+        painter.setPen(QPen(QColor(20, 20, 20), 1, Qt::DashLine));
+        painter.setBrush(QColor(0, 230, 255, 40));
+        painter.drawRect(QRect(m_dragStart, m_dragNow).normalized());
+    }
+}
+
+void MapWidget::resizeEvent(QResizeEvent* event) {
+    QWidget::resizeEvent(event);
+    if (m_view == nullptr || width() < 1 || height() < 1) return;
+    m_resizing = true;
+    try {
+        m_view->Resize(width(), height());
+    } catch (const velorin::Error& error) {
+        if (onRefused) onRefused(error.Description());
+    }
+    m_resizing = false;
+}
+
+void MapWidget::wheelEvent(QWheelEvent* event) {
+    const double notches = event->angleDelta().y() / 120.0;
+    if (notches == 0.0) return;
+    ZoomAbout(event->position(), std::pow(kWheelStep, notches));
+    event->accept();
+}
+
+void MapWidget::mousePressEvent(QMouseEvent* event) {
+    if (m_view == nullptr || m_drag != Drag::None) return;
+    const bool panButton = event->button() == Qt::MiddleButton ||
+                           (event->button() == Qt::LeftButton && m_tool == Tool::Pan);
+    if (panButton) {
+        m_drag = Drag::Pan;
+    } else if (event->button() == Qt::LeftButton) {
+        m_drag = Drag::Box;
+        m_dragAdds = (event->modifiers() & (Qt::ControlModifier | Qt::ShiftModifier)) != 0;
+    } else {
+        return;
+    }
+    m_dragStart = m_dragNow = event->position().toPoint();
+}
+
+void MapWidget::mouseMoveEvent(QMouseEvent* event) {
+    if (m_view == nullptr) return;
+    if (onPointer) onPointer(ToMap(event->position()));
+    if (m_drag == Drag::None) return;
+    m_dragNow = event->position().toPoint();
+    update();
+}
+
+void MapWidget::mouseReleaseEvent(QMouseEvent* event) {
+    if (m_view == nullptr || m_drag == Drag::None) return;
+    const Drag drag = m_drag;
+    m_drag = Drag::None;
+    m_dragNow = event->position().toPoint();
+    const QPoint moved = m_dragNow - m_dragStart;
+    const bool click = std::abs(moved.x()) <= kClickSlack && std::abs(moved.y()) <= kClickSlack;
+    if (drag == Drag::Pan) {
+        if (!moved.isNull()) PanBy(moved);
+        update();
+        return;
+    }
+    update();
+    if (click) {
+        if (onClick) onClick(ToMap(m_dragStart), kClickTolerancePx * m_view->Scale(), m_dragAdds);
+        return;
+    }
+    const memory::XY a = ToMap(m_dragStart);
+    const memory::XY b = ToMap(m_dragNow);
+    if (onBox) {
+        onBox(
+            MapBox{std::min(a.x, b.x), std::min(a.y, b.y), std::max(a.x, b.x), std::max(a.y, b.y)},
+            m_dragAdds);
+    }
+}
+
+}  // namespace velorin::app

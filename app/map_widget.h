@@ -1,0 +1,77 @@
+#pragma once
+
+#include <QPoint>
+#include <QWidget>
+#include <functional>
+#include <memory>
+#include <vector>
+
+#include "app/feature_pick.h"
+#include "host/geometry.h"
+#include "platform/memory/view.h"
+
+namespace velorin::app {
+
+// The map on the screen: the reference host's screen raster as it is, with the
+// selected features outlined on top. The view is resized with the widget; the
+// wheel zooms about the pointer and a drag pans (the Pan tool, or the middle
+// button with any tool); with the Select tool a click or a dragged box asks for
+// a selection. Zooms and pans go through the view's extent, as the host's own
+// navigation does.
+class MapWidget final : public QWidget {
+  public:
+    enum class Tool { Pan, Select };
+
+    explicit MapWidget(QWidget* parent = nullptr);
+
+    // The view shown (borrowed; null for none). It is resized to the widget.
+    void SetView(memory::MapView* view);
+    memory::MapView* View() const { return m_view; }
+    void SetTool(Tool tool) { m_tool = tool; }
+    Tool CurrentTool() const { return m_tool; }
+    // Shapes outlined over the map, in map units.
+    void SetHighlight(std::vector<std::shared_ptr<host::IGeometry>> shapes);
+
+    // Paints what the screen shows now, not at the next turn of the event loop:
+    // a flash is drawn and undrawn while the thread sleeps and processes nothing.
+    void ShowScreenNow();
+
+    // Zooms by a factor about a pixel of the widget (factor 2: twice as close).
+    // Raises velorin::Error when the view cannot show the result.
+    void ZoomAbout(QPointF pixel, double factor);
+    // Moves the map by whole pixels, as a drag does.
+    void PanBy(QPoint offset);
+
+    // What a person asked for; add: with Ctrl or Shift held.
+    std::function<void(memory::XY point, double tolerance, bool add)> onClick;
+    std::function<void(const MapBox& box, bool add)> onBox;
+    std::function<void()> onExtentChanged;
+    std::function<void(memory::XY point)> onPointer;
+    // A zoom or pan the view refused (too far in or out).
+    std::function<void(const std::string& why)> onRefused;
+
+  protected:
+    void paintEvent(QPaintEvent* event) override;
+    void resizeEvent(QResizeEvent* event) override;
+    void wheelEvent(QWheelEvent* event) override;
+    void mousePressEvent(QMouseEvent* event) override;
+    void mouseMoveEvent(QMouseEvent* event) override;
+    void mouseReleaseEvent(QMouseEvent* event) override;
+
+  private:
+    enum class Drag { None, Pan, Box };
+
+    memory::XY ToMap(QPointF pixel) const;
+    void Navigate(const std::function<void()>& change);
+
+    memory::MapView* m_view = nullptr;
+    Tool m_tool = Tool::Select;
+    Drag m_drag = Drag::None;
+    QPoint m_dragStart;
+    QPoint m_dragNow;
+    bool m_dragAdds = false;
+    bool m_resizing = false;
+    std::vector<std::shared_ptr<host::IGeometry>> m_highlight;
+};
+
+}  // namespace velorin::app
