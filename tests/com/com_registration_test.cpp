@@ -23,7 +23,7 @@ using velorin::comtest::ReadClassesString;
 
 constexpr const wchar_t* kLibraryId = L"{EA153FCF-EE31-4678-9A5A-6DA13C7BDC7E}";
 
-// What the host's installation writes for its ICommand (its library
+// What the host's installation writes for its ICommand (its own
 // command library, version 1.0, marshalled by the automation marshaller).
 constexpr const wchar_t* kHostCommandKey = L"Interface\\{36B06538-4437-11D1-B970-080009EE4E51}";
 constexpr const wchar_t* kHostLibraryId = L"{4ECCA6E2-B16B-4ACA-BD17-E74CAE4C150A}";
