@@ -35,6 +35,7 @@ using memory::HostContext;
 // The format's name and the newest version this program reads and writes.
 constexpr const char* FormatKey = "velorinMapDocument";
 constexpr std::int32_t FormatVersion = 1;
+constexpr int MaxGroupDepth = 64;
 
 std::filesystem::path AbsoluteNormal(const std::filesystem::path& path) {
     return std::filesystem::absolute(path).lexically_normal();
@@ -79,11 +80,17 @@ class DocumentLoader {
     DataSources& Sources() { return m_sources; }
 
     std::vector<std::shared_ptr<host::ILayer>> ReadLayers(const Json& list,
-                                                          const std::string& place) {
+                                                          const std::string& place, int depth = 0) {
         m_faults.Array(list, place);
+        // Groups are read recursively: a bound keeps a hostile document from
+        // exhausting the stack.
+        if (depth > MaxGroupDepth) {
+            m_faults.Fail(place,
+                          "groups nest deeper than " + std::to_string(MaxGroupDepth) + " levels");
+        }
         std::vector<std::shared_ptr<host::ILayer>> layers;
         for (std::size_t i = 0; i < list.size(); ++i) {
-            layers.push_back(ReadLayer(list[i], PlaceOf(place, i)));
+            layers.push_back(ReadLayer(list[i], PlaceOf(place, i), depth));
         }
         return layers;
     }
@@ -122,7 +129,8 @@ class DocumentLoader {
         }
     }
 
-    std::shared_ptr<host::ILayer> ReadLayer(const Json& entry, const std::string& place) {
+    std::shared_ptr<host::ILayer> ReadLayer(const Json& entry, const std::string& place,
+                                            int depth) {
         if (!entry.is_object()) m_faults.Fail(place, "expected a layer object");
         const std::string kindPlace = PlaceOf(place, "kind");
         const std::string kind = m_faults.Text(m_faults.Member(entry, place, "kind"), kindPlace);
@@ -135,7 +143,7 @@ class DocumentLoader {
                 group->SetVisible(m_faults.Flag(*visible, PlaceOf(place, "visible")));
             }
             if (const Json* members = DocumentFaults::Find(entry, "layers")) {
-                for (auto& layer : ReadLayers(*members, PlaceOf(place, "layers"))) {
+                for (auto& layer : ReadLayers(*members, PlaceOf(place, "layers"), depth + 1)) {
                     group->Add(std::move(layer));
                 }
             }
@@ -257,6 +265,10 @@ std::string ReadWholeFile(const std::filesystem::path& file, const std::string& 
     }
     if (std::filesystem::is_directory(file, error)) {
         throw Error(host::E_HOST_FAIL, display + ": is a folder, not a map document");
+    }
+    // A pipe or a device could block the read for ever.
+    if (!std::filesystem::is_regular_file(file, error)) {
+        throw Error(host::E_HOST_FAIL, display + ": is not a regular file");
     }
     std::ifstream in(file, std::ios::binary);
     std::string text{std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};

@@ -304,8 +304,14 @@ DataSetReader::DataSetReader(std::filesystem::path file, std::string display)
     : m_file(std::move(file)), m_display(std::move(display)) {
     RegisterGdalDrivers();
     std::error_code error;
-    if (!std::filesystem::exists(m_file, error)) {
+    const auto status = std::filesystem::status(m_file, error);
+    if (!std::filesystem::exists(status)) {
         throw Error(host::E_HOST_FAIL, m_display + ": no such file");
+    }
+    // A folder may be a data set (of Shapefiles); a pipe or a device could block
+    // the read for ever.
+    if (!std::filesystem::is_regular_file(status) && !std::filesystem::is_directory(status)) {
+        throw Error(host::E_HOST_FAIL, m_display + ": is not a regular file");
     }
     GdalErrorScope errors;
     const std::string path = m_file.string();

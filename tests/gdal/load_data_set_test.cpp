@@ -1,5 +1,6 @@
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
+#include <sys/stat.h>
 
 #include <cmath>
 #include <cstdint>
@@ -372,6 +373,8 @@ INSTANTIATE_TEST_SUITE_P(
                     "layer \"Parcels\": feature FID 2: a GEOMETRYCOLLECTION cannot be shown "
                     "(points, lines and polygons only)"},
         RefusalCase{"Missing", "absent.gpkg", [](const auto&) {}, "no such file"},
+        RefusalCase{"Pipe", "pipe.gpkg", [](const auto& file) { ::mkfifo(file.c_str(), 0600); },
+                    "is not a regular file"},
         RefusalCase{"NotADataSet", "notes.txt",
                     [](const auto& file) { testing::WriteText(file, "just words\n"); },
                     "cannot be opened as a vector data set: "}),

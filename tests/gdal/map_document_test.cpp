@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 #include <signal.h>
 #include <sys/resource.h>
+#include <sys/stat.h>
 
 #include <functional>
 #include <string>
@@ -381,6 +382,14 @@ std::string Layer(const std::string& more, const std::string& layer = "Catchment
            path + R"(", "layer": ")" + layer + R"("})" + more + "}]}";
 }
 
+// Groups inside groups, levels deep, with an empty group at the bottom.
+std::string NestedGroups(int levels) {
+    std::string text = R"({"velorinMapDocument": 1, "layers": [)";
+    for (int i = 0; i < levels; ++i) text += R"({"kind": "group", "name": "G", "layers": [)";
+    for (int i = 0; i < levels; ++i) text += "]}";
+    return text + "]}";
+}
+
 std::string WithSymbol(const std::string& symbol) {
     return Layer(R"(, "renderer": {"type": "simple", "symbol": )" + symbol + "}");
 }
@@ -456,6 +465,7 @@ INSTANTIATE_TEST_SUITE_P(
                     R"("layers": [{"kind": "feature", "name": "J", "source": {"path": )"
                     R"("data.gpkg", "layer": "Nope"}}]}]})",
                     "layers[0].layers[0].source.layer: the data set \"data.gpkg\" has no layer"},
+        BadDocument{"GroupsNestTooDeep", NestedGroups(100), "layers[0].layers[0].layers[0]"},
         BadDocument{"TableWithAnUnknownLayer",
                     R"({"velorinMapDocument": 1, "layers": [], "tables": [{"name": "T", )"
                     R"("source": {"path": "data.gpkg", "layer": "Nope"}}]})",
@@ -474,7 +484,18 @@ TEST_F(MapDocumentTest, LoadsTheSmallestDocumentWithTheHostsDefaults) {
     EXPECT_EQ(document.host.Document().Title(), "small.json");
 }
 
-TEST_F(MapDocumentTest, MissingOrFolderDocumentsAreReportedAsSuch) {
+TEST_F(MapDocumentTest, GroupsNestAsDeepAsAPersonWouldNest) {
+    const auto file = m_folder / "groups.json";
+    WriteText(file, NestedGroups(20));
+    const auto document = LoadMapDocument(file);
+    EXPECT_EQ(document.host.FocusMap().Layers().size(), 1U);
+}
+
+TEST_F(MapDocumentTest, DocumentsThatAreNoFilesAreRefusedWithoutBlocking) {
+    const auto fifo = m_folder / "pipe.json";
+    ASSERT_EQ(::mkfifo(fifo.c_str(), 0600), 0);
+    EXPECT_EQ(DescriptionOf([&] { LoadMapDocument(fifo); }),
+              fifo.generic_string() + ": is not a regular file");
     EXPECT_EQ(DescriptionOf([&] { LoadMapDocument(m_folder / "none.json"); }),
               (m_folder / "none.json").generic_string() + ": no such file");
     EXPECT_EQ(DescriptionOf([&] { LoadMapDocument(m_folder.Path()); }),
