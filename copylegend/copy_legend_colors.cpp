@@ -5,9 +5,9 @@
 #include <cstdint>
 #include <string>
 #include <string_view>
-#include <unordered_set>
 
 #include "copylegend/symbol_copy.h"
+#include "copylegend/value_index.h"
 #include "forms/mod_utils_forms.h"
 #include "host/host.h"
 #include "ui/current_toolkit.h"
@@ -15,19 +15,6 @@
 namespace velorin::copylegend {
 
 namespace {
-
-// The keys already in the new renderer. The renderer is the engine's own until
-// it is installed, so this set holds exactly its values: asking the set is the
-// same exact, case-sensitive comparison as walking the renderer's values, at
-// O(1) per feature instead of O(values).
-class ValueIndex {
-  public:
-    bool Contains(const std::string& text) const { return m_texts.contains(text); }
-    void Add(std::string text) { m_texts.insert(std::move(text)); }
-
-  private:
-    std::unordered_set<std::string> m_texts;
-};
 
 // "Processing feature " + i + " of " + N + "...Hit Esc to Cancel", with both
 // numbers in plain decimal digits: the tail is made once per run.
@@ -157,18 +144,23 @@ bool CopyLegendColors(const std::string& sourceLayer, const std::string& sourceF
         }
         // Asked before the key is looked at, so a feature drawn with a symbol that
         // is not simple stops the run even when its key is null or already known.
-        const auto color = IndependentCopy(GetSimpleSymbolColor(sourceRenderer, feature));
+        // The copy that keeps the new symbols apart from the Source legend is made
+        // only for a new value: a copy for a known key would be thrown away
+        // unseen, and copying costs as much as the rest of the step.
+        const auto color = GetSimpleSymbolColor(sourceRenderer, feature);
 
         const host::FieldValue key = feature->Value(sourceFieldIndex);
         if (!key.IsNull()) {
-            std::string text = host::ToText(key);
+            // The renderer is ours until it is installed, so the index holds
+            // exactly its values: the same exact comparison as walking them.
             // The first Source feature met with a given text decides its colour.
-            if (!known.Contains(text)) {
-                const auto symbol = MakeValueSymbol(relatedShapeType, color, *factory);
+            const std::string text = host::ToText(key);
+            if (known.Insert(text)) {
+                const auto symbol =
+                    MakeValueSymbol(relatedShapeType, IndependentCopy(color), *factory);
                 renderer->AddValue(text, relatedField, symbol);
                 renderer->SetLabel(text, text);
                 renderer->SetSymbol(text, symbol);
-                known.Add(std::move(text));
             }
         }
 
