@@ -53,7 +53,8 @@ std::int32_t RowStore::Add(const std::vector<host::FieldValue>& attributes,
         } else if (i == m_fields->ShapeIndex()) {
             // A stand-in for the shape, so that Shape IS [NOT] NULL can be evaluated
             // on the values alone; rows never hand it out (see RowObject::Value).
-            record.values.emplace_back(record.shape ? host::FieldValue(true) : host::FieldValue());
+            record.values.emplace_back();
+            if (record.shape) record.values.back() = host::FieldValue(true);
         } else {
             record.values.push_back(StoredValue(attributes[next++], m_fields->At(i)));
         }
