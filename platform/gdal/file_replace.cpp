@@ -75,8 +75,16 @@ void ReplaceFile(const std::filesystem::path& file, std::string_view text,
     int descriptor = -1;
     std::filesystem::path temporary;
     for (int attempt = 0; descriptor < 0; ++attempt) {
-        temporary = folder / ("." + target.filename().string() + "." + std::to_string(::getpid()) +
-                              "." + std::to_string(counter++) + ".tmp");
+        // Appended piece by piece: GCC 12 warns falsely (-Wrestrict) about
+        // "literal" + std::string at -O3.
+        std::string name(1, '.');
+        name += target.filename().string();
+        name += '.';
+        name += std::to_string(::getpid());
+        name += '.';
+        name += std::to_string(counter++);
+        name += ".tmp";
+        temporary = folder / name;
         descriptor = ::open(temporary.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
         if (descriptor < 0 && (errno != EEXIST || attempt > 100)) failErrno(errno);
     }

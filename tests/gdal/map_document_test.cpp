@@ -49,7 +49,8 @@ void WriteData(const std::filesystem::path& file) {
                            "POLYGON ((" + x0 + " 0," + x1 + " 0," + x1 + " 10," + x0 + " 0))",
                            [&](OGRFeature& f) {
                                f.SetField("NerroID", 12 + k);
-                               f.SetField("Name", ("C" + std::to_string(k)).c_str());
+                               const char* names[] = {"C0", "C1", "C2"};
+                               f.SetField("Name", names[k]);
                            });
     }
     auto& junctions = writer.Layer("Junction", wkbPoint, {{"NerroID", OFTInteger}});
