@@ -1,0 +1,19 @@
+#include <gtest/gtest.h>
+
+#include <QApplication>
+#include <QByteArray>
+
+#include "platform/qt/application_look.h"
+
+// gtest_discover_tests runs this binary at build time, where there may be no
+// display: the offscreen platform needs none. A platform chosen from outside is
+// kept.
+int main(int argc, char** argv) {
+    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) {
+        qputenv("QT_QPA_PLATFORM", QByteArray("offscreen"));
+    }
+    ::testing::InitGoogleTest(&argc, argv);
+    QApplication application(argc, argv);
+    velorin::qt::PrepareApplication();
+    return RUN_ALL_TESTS();
+}
