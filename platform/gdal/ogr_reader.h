@@ -70,7 +70,7 @@ class DataSetReader {
     // The data set's layers in its own order.
     std::vector<std::string> LayerNames() const;
     bool HasLayer(const std::string& name) const;
-    LayerData Read(const std::string& layer, LayerRole role,
+    LayerData Read(const std::string& name, LayerRole role,
                    const std::shared_ptr<memory::HostContext>& context) const;
 
   private:

@@ -395,21 +395,22 @@ void WriteDocument(const std::filesystem::path& dataSet, const std::filesystem::
     gdal::MapDocument document = gdal::LoadDataSet(dataSet);
     const auto& context = document.host.SharedContext();
     auto color = [&](int r, int g, int b) { return memory::MakeRgbColor(context, r, g, b); };
-    auto line = [&](std::shared_ptr<memory::RgbColor> rgb, double width) {
+    auto line = [&](const std::shared_ptr<memory::RgbColor>& rgb, double width) {
         auto symbol = std::make_shared<memory::SimpleLineSymbol>(context);
         symbol->SetColor(rgb);
         symbol->SetWidth(width);
         return symbol;
     };
-    auto fill = [&](std::shared_ptr<memory::RgbColor> rgb, std::int32_t style,
-                    std::shared_ptr<memory::SimpleLineSymbol> outline) {
+    auto fill = [&](const std::shared_ptr<memory::RgbColor>& rgb, std::int32_t style,
+                    const std::shared_ptr<memory::SimpleLineSymbol>& outline) {
         auto symbol = std::make_shared<memory::SimpleFillSymbol>(context);
         symbol->SetColor(rgb);
         symbol->SetStyle(style);
         symbol->SetOutline(outline);
         return symbol;
     };
-    auto marker = [&](std::shared_ptr<memory::RgbColor> rgb, std::int32_t style, double size) {
+    auto marker = [&](const std::shared_ptr<memory::RgbColor>& rgb, std::int32_t style,
+                      double size) {
         auto symbol = std::make_shared<memory::SimpleMarkerSymbol>(context);
         symbol->SetColor(rgb);
         symbol->SetStyle(style);
@@ -471,7 +472,7 @@ SampleFiles WriteHydrologySample(const std::filesystem::path& folder) {
         throw Error(host::E_HOST_FAIL,
                     folder.generic_string() + ": cannot be created: " + error.message());
     }
-    const SampleFiles files{folder / "hydrology.gpkg", folder / "hydrology.json"};
+    SampleFiles files{folder / "hydrology.gpkg", folder / "hydrology.json"};
     {
         // A fixed time stamp in the GeoPackage's table of contents, so that runs
         // write the same bytes.
