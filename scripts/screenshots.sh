@@ -1,0 +1,13 @@
+#!/usr/bin/env bash
+# Remakes the pictures in docs/ that the README shows: both dialogs, the help
+# window, the map window during a flash and the junctions after Copy Legend
+# Colors, drawn offscreen by velorin-map on the bundled sample.
+set -euo pipefail
+cd "$(dirname "$0")/.."
+
+bash scripts/setup.sh
+cmake --preset release >/dev/null
+cmake --build --preset release --target velorin-map velorin-make-sample
+
+build/release/tools/make_sample/velorin-make-sample out/sample
+build/release/app/velorin-map --screenshots docs out/sample/hydrology.json
