@@ -83,11 +83,13 @@ constexpr std::int16_t kMethodFull = 1;
 constexpr std::int16_t kMethodRelated = 2;
 constexpr std::int16_t kMethodBoth = 3;
 
-// Defaults shown when nothing usable is remembered.
-constexpr std::string_view kDefaultSourceFlashTime = "1.5";
-constexpr std::string_view kDefaultRelatedFlashTime = "2.5";
-constexpr std::string_view kDefaultZoomFactor = "1.7";
-constexpr std::string_view kDefaultZoomWidth = "300";
+// Defaults shown when nothing usable is remembered. They are numbers, written
+// in the user's locale like remembered values, so that an untouched dialog
+// reads back its own defaults on a desktop with a decimal comma.
+constexpr double kDefaultSourceFlashTime = 1.5;
+constexpr double kDefaultRelatedFlashTime = 2.5;
+constexpr double kDefaultZoomFactor = 1.7;
+constexpr double kDefaultZoomWidth = 300;
 
 // Data-model names, in order of preference for each list.
 const char* const kSourceLayerNames[] = {"Catchment", "Watershed", "Waterbody", "MonitoringPoint",
@@ -478,10 +480,10 @@ void frmZoomFlash::FillInputs() {
     FillRelatedFields(true);
 
     ui::Toolkit& toolkit = ui::CurrentToolkit();
-    txtSrcFlashTime().SetText(m_sourceFlashTime != 0 ? toolkit.FormatNumber(m_sourceFlashTime)
-                                                     : std::string(kDefaultSourceFlashTime));
-    txtRelFlashTime().SetText(m_relatedFlashTime != 0 ? toolkit.FormatNumber(m_relatedFlashTime)
-                                                      : std::string(kDefaultRelatedFlashTime));
+    txtSrcFlashTime().SetText(
+        toolkit.FormatNumber(m_sourceFlashTime != 0 ? m_sourceFlashTime : kDefaultSourceFlashTime));
+    txtRelFlashTime().SetText(toolkit.FormatNumber(
+        m_relatedFlashTime != 0 ? m_relatedFlashTime : kDefaultRelatedFlashTime));
 
     chkFull().SetValue(1);
     chkRelated().SetValue(1);
@@ -495,10 +497,9 @@ void frmZoomFlash::FillInputs() {
         EnableZoomWidth(false);
     }
 
-    txtZoomWidth().SetText(m_zoomWidth > 0 ? toolkit.FormatNumber(m_zoomWidth)
-                                           : std::string(kDefaultZoomWidth));
-    txtZoomFactor().SetText(m_zoomFactor > 0 ? toolkit.FormatNumber(m_zoomFactor)
-                                             : std::string(kDefaultZoomFactor));
+    txtZoomWidth().SetText(toolkit.FormatNumber(m_zoomWidth > 0 ? m_zoomWidth : kDefaultZoomWidth));
+    txtZoomFactor().SetText(
+        toolkit.FormatNumber(m_zoomFactor > 0 ? m_zoomFactor : kDefaultZoomFactor));
 }
 
 void frmZoomFlash::FillSourceFields(bool useStored) {

@@ -5,6 +5,7 @@
 #include <QDialog>
 #include <QImage>
 #include <QLineEdit>
+#include <QLocale>
 #include <QPlainTextEdit>
 #include <QPushButton>
 #include <QTest>
@@ -176,6 +177,34 @@ TEST(RealZoomFlashDialog, TheCloseBoxLeavesUserCancelTrue) {
     ui::CurrentToolkit().ShowModal(dialog.Window());
     EXPECT_TRUE(dialog.UserCancel());
     EXPECT_FALSE(dialog.Window().Loaded());
+}
+
+// On a desktop with a decimal comma the untouched dialog shows its defaults in
+// that form and accepts them as they stand.
+TEST(RealZoomFlashDialog, ItsDefaultsReadBackUnderADecimalComma) {
+    const QLocale before;
+    QLocale::setDefault(QLocale(QLocale::German, QLocale::Germany));
+    QtToolkit toolkit;
+    const ui::ToolkitScope scope(toolkit);
+    const Watchdog watchdog;
+    const memory::ReferenceHost host = Hydrology();
+    forms::frmZoomFlash dialog;
+    dialog.SetApplication(host.Application());
+    dialog.FillInputs();
+    EXPECT_EQ(dialog.Window().TextBox("txtSrcFlashTime").Text(), "1,5");
+    EXPECT_EQ(dialog.Window().TextBox("txtZoomFactor").Text(), "1,7");
+    WhenLoopRuns([] {
+        if (QDialog* shown = FindShown<QDialog>("frmZoomFlash")) {
+            QTest::mouseClick(Child<QPushButton>(shown, "cmdOK"), Qt::LeftButton);
+        }
+    });
+    ui::CurrentToolkit().ShowModal(dialog.Window());
+    QLocale::setDefault(before);
+    EXPECT_FALSE(dialog.UserCancel());
+    EXPECT_DOUBLE_EQ(dialog.SourceFlashTime(), 1.5);
+    EXPECT_DOUBLE_EQ(dialog.RelatedFlashTime(), 2.5);
+    EXPECT_DOUBLE_EQ(dialog.ZoomFactor(), 1.7);
+    EXPECT_DOUBLE_EQ(dialog.ZoomWidth(), 300);
 }
 
 }  // namespace
