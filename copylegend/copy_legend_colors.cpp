@@ -36,7 +36,7 @@ class ProgressText {
     static std::string Decimal(std::int32_t value) {
         std::array<char, 16> digits{};
         const auto result = std::to_chars(digits.data(), digits.data() + digits.size(), value);
-        return std::string(digits.data(), result.ptr);
+        return {digits.data(), result.ptr};
     }
 
     std::string m_tail;
