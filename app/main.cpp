@@ -21,10 +21,13 @@ namespace {
 
 QtMessageHandler g_defaultHandler = nullptr;
 
-// A machine with no session (a fresh server, CI) has no runtime folder, and Qt
-// says so on every start; a batch run's output is for its own lines.
+// A machine with no session (a fresh server, CI) has no runtime folder, and the
+// offscreen platform cannot do everything a window system does; Qt says so on
+// every start. A batch run's output is for its own lines.
 void QuietMessages(QtMsgType type, const QMessageLogContext& context, const QString& message) {
-    if (type != QtCriticalMsg && type != QtFatalMsg && message.startsWith("QStandardPaths:")) {
+    const bool chatter = message.startsWith(QStringLiteral("QStandardPaths:")) ||
+                         message.startsWith(QStringLiteral("This plugin does not support"));
+    if (type != QtCriticalMsg && type != QtFatalMsg && chatter) {
         return;
     }
     if (g_defaultHandler != nullptr) g_defaultHandler(type, context, message);

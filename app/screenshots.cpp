@@ -53,7 +53,8 @@ class Pictures {
 
     void Save(const QPixmap& picture, const char* name) {
         const std::filesystem::path file = m_dir / name;
-        if (!picture.save(QString::fromStdString(file.string()), "PNG")) {
+        // Quality 0: the smallest file PNG can make of it; the pictures are committed.
+        if (!picture.save(QString::fromStdString(file.string()), "PNG", 0)) {
             if (m_failure.empty()) m_failure = file.generic_string() + ": cannot be written";
             return;
         }
@@ -93,7 +94,11 @@ int MakeScreenshots(const ScreenshotOptions& options, std::ostream& out, std::os
     window.show();
     QApplication::processEvents();
     if (!window.Open(options.document)) {
-        err << "velorin-map: " << options.document.generic_string() << ": cannot be opened"
+        // The window told the (scripted) person why; say it here too.
+        const auto boxes = user.MessageBoxes();
+        err << "velorin-map: "
+            << (boxes.empty() ? options.document.generic_string() + ": cannot be opened"
+                              : boxes.back().text)
             << std::endl;
         return kExitFailed;
     }
