@@ -38,7 +38,7 @@ ContentsPanel::ContentsPanel(QWidget* parent) : QTreeWidget(parent) {
     setSelectionMode(QAbstractItemView::SingleSelection);
     connect(this, &QTreeWidget::itemChanged, this, [this](QTreeWidgetItem* item, int) {
         const auto layer = LayerOf(item);
-        if (!layer || !(item->flags() & Qt::ItemIsUserCheckable)) return;
+        if (!layer || !item->flags().testFlag(Qt::ItemIsUserCheckable)) return;
         // A caption changed too (RefreshCaptions); only a new tick is the person's.
         const bool visible = item->checkState(0) == Qt::Checked;
         if (visible != layer->Visible() && onVisibility) onVisibility(layer, visible);
@@ -56,7 +56,7 @@ std::shared_ptr<host::ILayer> ContentsPanel::LayerOf(const QTreeWidgetItem* item
 QTreeWidgetItem* ContentsPanel::ItemOf(const std::shared_ptr<host::ILayer>& layer) {
     for (QTreeWidgetItemIterator it(this); *it != nullptr; ++it) {
         // Legend rows carry their layer too; the layer's own row has a check box.
-        if (LayerOf(*it) == layer && ((*it)->flags() & Qt::ItemIsUserCheckable)) return *it;
+        if (LayerOf(*it) == layer && (*it)->flags().testFlag(Qt::ItemIsUserCheckable)) return *it;
     }
     return nullptr;
 }
@@ -112,7 +112,7 @@ void ContentsPanel::RefreshCaptions() {
     const QSignalBlocker blocker(this);
     for (QTreeWidgetItemIterator it(this); *it != nullptr; ++it) {
         const auto layer = LayerOf(*it);
-        if (layer && ((*it)->flags() & Qt::ItemIsUserCheckable)) {
+        if (layer && (*it)->flags().testFlag(Qt::ItemIsUserCheckable)) {
             (*it)->setText(0, LayerCaption(layer));
             (*it)->setCheckState(0, layer->Visible() ? Qt::Checked : Qt::Unchecked);
         }

@@ -137,7 +137,7 @@ std::vector<std::shared_ptr<host::IGeometry>> SelectedShapes(memory::FeatureLaye
     const memory::SelectionSet& selection = layer.Selection();
     if (selection.Oids().empty()) return shapes;
     EachFeature(layer, [&](std::int32_t oid, const std::shared_ptr<host::IGeometry>& shape) {
-        if (selection.Oids().count(oid) != 0) shapes.push_back(shape);
+        if (selection.Oids().contains(oid)) shapes.push_back(shape);
     });
     return shapes;
 }

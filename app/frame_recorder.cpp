@@ -34,7 +34,7 @@ std::string CsvField(std::string_view text) {
 
 std::string FrameRecorder::FileName(int number) {
     std::array<char, 16> digits{};
-    const auto end = std::to_chars(digits.data(), digits.data() + digits.size(), number).ptr;
+    auto* const end = std::to_chars(digits.data(), digits.data() + digits.size(), number).ptr;
     std::string padded(digits.data(), end);
     if (padded.size() < 4) padded.insert(0, 4 - padded.size(), '0');
     return "frame-" + padded + ".png";
@@ -79,7 +79,7 @@ void FrameRecorder::Write(const QImage& image, std::string_view event, std::stri
     }
     m_count = number;
     std::array<char, 16> digits{};
-    const auto end = std::to_chars(digits.data(), digits.data() + digits.size(), number).ptr;
+    auto* const end = std::to_chars(digits.data(), digits.data() + digits.size(), number).ptr;
     m_list << std::string_view(digits.data(), static_cast<std::size_t>(end - digits.data())) << ','
            << name << ',' << CsvField(event) << ',' << CsvField(status) << '\n';
     m_list.flush();

@@ -101,7 +101,7 @@ void MapWidget::PanBy(QPoint offset) {
     });
 }
 
-void MapWidget::paintEvent(QPaintEvent*) {
+void MapWidget::paintEvent(QPaintEvent* /*event*/) {
     QPainter painter(this);
     const QColor background(memory::MapView::Background.red, memory::MapView::Background.green,
                             memory::MapView::Background.blue);

@@ -24,8 +24,10 @@ void PlanZoomFlashControls(scripted::Scene& scene, const DialogChoices& choices)
     if (choices.relatedFlashTime) scene.Type("txtRelFlashTime", *choices.relatedFlashTime);
     if (choices.methods) {
         const ZoomMethods methods = *choices.methods;
-        scene.Check("chkFull", methods == ZoomMethods::Full || methods == ZoomMethods::Both);
-        scene.Check("chkRelated", methods == ZoomMethods::Related || methods == ZoomMethods::Both);
+        const bool full = methods == ZoomMethods::Full || methods == ZoomMethods::Both;
+        const bool related = methods == ZoomMethods::Related || methods == ZoomMethods::Both;
+        scene.Check("chkFull", full ? 1 : 0);
+        scene.Check("chkRelated", related ? 1 : 0);
     }
     if (choices.zoomFactor) scene.Type("txtZoomFactor", *choices.zoomFactor);
     if (choices.zoomWidth) scene.Type("txtZoomWidth", *choices.zoomWidth);
