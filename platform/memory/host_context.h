@@ -2,9 +2,9 @@
 
 #include <cstdint>
 #include <functional>
-#include <map>
 #include <string>
 #include <string_view>
+#include <unordered_map>
 #include <vector>
 
 namespace velorin::memory {
@@ -49,7 +49,15 @@ class FaultInjector {
         std::string description;
     };
     std::vector<Rule> m_rules;
-    std::map<std::string, int, std::less<>> m_counts;
+    // Every host call passes through here, so the count is a hash lookup by the
+    // member's name, not a walk of an ordered tree.
+    struct NameHash {
+        using is_transparent = void;
+        std::size_t operator()(std::string_view name) const noexcept {
+            return std::hash<std::string_view>{}(name);
+        }
+    };
+    std::unordered_map<std::string, int, NameHash, std::equal_to<>> m_counts;
     int m_total = 0;
     int m_quiet = 0;
 };
