@@ -7,7 +7,7 @@ namespace velorin::commands {
 // "Copy Legend Colors": gives the Related layer a unique value legend in the
 // colours the Source layer's legend draws the matching Source features with.
 class clsCopyLegend final : public Command {
-public:
+  public:
     clsCopyLegend() = default;
     clsCopyLegend(const clsCopyLegend&) = delete;
     clsCopyLegend& operator=(const clsCopyLegend&) = delete;
@@ -22,7 +22,7 @@ public:
         return "Copy Legend Colors from Source Features to Related Features";
     }
 
-protected:
+  protected:
     void Run() override;
 };
 

@@ -7,7 +7,7 @@ namespace velorin::commands {
 // "Zoom and Flash": visits Source features one by one, zooms to each and its
 // Related features, and flashes their shapes.
 class clsZoomFlash final : public Command {
-public:
+  public:
     clsZoomFlash() = default;
     clsZoomFlash(const clsZoomFlash&) = delete;
     clsZoomFlash& operator=(const clsZoomFlash&) = delete;
@@ -23,7 +23,7 @@ public:
         return "Zoom to features and flash their geometries, then flash related features";
     }
 
-protected:
+  protected:
     void Run() override;
 };
 

@@ -13,7 +13,7 @@ namespace velorin::commands {
 // click. A click is one complete, modal run of the tool; nothing below the trap
 // catches errors, so every unexpected failure of a run ends here as one box.
 class Command {
-public:
+  public:
     Command() = default;
     Command(const Command&) = delete;
     Command& operator=(const Command&) = delete;
@@ -46,11 +46,11 @@ public:
 
     const std::shared_ptr<host::IApplication>& Application() const { return m_application; }
 
-protected:
+  protected:
     // The tool run; may raise velorin::Error.
     virtual void Run() = 0;
 
-private:
+  private:
     std::shared_ptr<host::IApplication> m_application;
 };
 
