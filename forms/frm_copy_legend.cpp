@@ -194,14 +194,9 @@ void frmCopyLegend::SetApplication(std::shared_ptr<host::IApplication> applicati
     m_application = std::move(application);
 }
 
-std::shared_ptr<host::IMap> frmCopyLegend::FocusMap() const {
-    const auto application = host::Require<host::IApplication>(m_application, "IApplication");
-    return host::Require<host::IMxDocument>(application->Document(), "IMxDocument")->FocusMap();
-}
-
 void frmCopyLegend::FillInputs() {
     m_userCancel = true;
-    const auto map = FocusMap();
+    const auto map = FocusMapOf(m_application);
 
     FillLayerList(map, cboLyr1(), kLayerKinds, ListedFeatureTypes(), std::nullopt, std::nullopt,
                   LayerPreferences(m_sourceLayer, map, {"NerroJunction"}), false);
@@ -216,7 +211,7 @@ void frmCopyLegend::FillInputs() {
 }
 
 void frmCopyLegend::FillSourceFields(bool useStored) {
-    const auto map = FocusMap();
+    const auto map = FocusMapOf(m_application);
     cboFld1().Clear();
 
     NameList preferences;
@@ -234,7 +229,7 @@ void frmCopyLegend::FillSourceFields(bool useStored) {
 }
 
 void frmCopyLegend::FillRelatedFields(bool useStored) {
-    const auto map = FocusMap();
+    const auto map = FocusMapOf(m_application);
     cboFld2().Clear();
 
     NameList preferences;

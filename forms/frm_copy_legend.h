@@ -58,7 +58,6 @@ class frmCopyLegend {
     ui::CommandButton& cmdHelp() { return m_window.Button("cmdHelp"); }
 
   private:
-    std::shared_ptr<host::IMap> FocusMap() const;
     void FillSourceFields(bool useStored);
     void FillRelatedFields(bool useStored);
     void OnOk();

@@ -440,11 +440,6 @@ void frmZoomFlash::SetApplication(std::shared_ptr<host::IApplication> applicatio
     m_application = std::move(application);
 }
 
-std::shared_ptr<host::IMap> frmZoomFlash::FetchFocusMap() const {
-    const auto application = host::Require<host::IApplication>(m_application, "IApplication");
-    return host::Require<host::IMxDocument>(application->Document(), "IMxDocument")->FocusMap();
-}
-
 void frmZoomFlash::OnLoad() {
     for (std::size_t i = 0; i < std::size(kTabOrder); ++i) {
         m_window.Control(kTabOrder[i]).SetTabIndex(static_cast<int>(i));
@@ -464,7 +459,7 @@ void frmZoomFlash::EnableZoomWidth(bool enabled) {
 
 void frmZoomFlash::FillInputs() {
     m_userCancel = true;
-    const std::shared_ptr<host::IMap> map = FetchFocusMap();
+    const std::shared_ptr<host::IMap> map = FocusMapOf(m_application);
 
     NameList sourceLayers;
     if (!m_sourceLayer.empty() && FindFeatureLayer(m_sourceLayer, map)) {
@@ -503,7 +498,7 @@ void frmZoomFlash::FillInputs() {
 }
 
 void frmZoomFlash::FillSourceFields(bool useStored) {
-    const std::shared_ptr<host::IMap> map = FetchFocusMap();
+    const std::shared_ptr<host::IMap> map = FocusMapOf(m_application);
     cboFld1().Clear();
 
     NameList preferences;
@@ -520,7 +515,7 @@ void frmZoomFlash::FillSourceFields(bool useStored) {
 }
 
 void frmZoomFlash::FillRelatedLayers() {
-    const std::shared_ptr<host::IMap> map = FetchFocusMap();
+    const std::shared_ptr<host::IMap> map = FocusMapOf(m_application);
     NameList preferences;
     if (!m_relatedLayer.empty() &&
         (IsNone(m_relatedLayer) || FindFeatureLayer(m_relatedLayer, map))) {
@@ -532,7 +527,7 @@ void frmZoomFlash::FillRelatedLayers() {
 }
 
 void frmZoomFlash::FillRelatedFields(bool useStored) {
-    const std::shared_ptr<host::IMap> map = FetchFocusMap();
+    const std::shared_ptr<host::IMap> map = FocusMapOf(m_application);
     cboFld2().Clear();
 
     NameList preferences;

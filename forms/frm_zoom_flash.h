@@ -76,7 +76,6 @@ class frmZoomFlash {
     ui::CheckBox& chkFull() { return m_window.CheckBox("chkFull"); }
     ui::CheckBox& chkRelated() { return m_window.CheckBox("chkRelated"); }
 
-    std::shared_ptr<host::IMap> FetchFocusMap() const;
     void FillSourceFields(bool useStored);
     void FillRelatedLayers();
     void FillRelatedFields(bool useStored);

@@ -106,6 +106,11 @@ void FillFieldList(const std::shared_ptr<host::IFields>& fields, ui::ComboBox& l
     Preselect(list, preferences);
 }
 
+std::shared_ptr<host::IMap> FocusMapOf(const std::shared_ptr<host::IApplication>& application) {
+    const auto app = host::Require<host::IApplication>(application, "IApplication");
+    return host::Require<host::IMxDocument>(app->Document(), "IMxDocument")->FocusMap();
+}
+
 std::shared_ptr<host::IFeatureLayer> FindFeatureLayer(const std::string& layerName,
                                                       const std::shared_ptr<host::IMap>& map) {
     if (!map) return {};

@@ -7,6 +7,7 @@
 #include <string_view>
 #include <vector>
 
+#include "host/application.h"
 #include "host/map.h"
 #include "ui/combo_box.h"
 
@@ -61,6 +62,11 @@ void FillLayerList(const std::shared_ptr<host::IMap>& map, ui::ComboBox& list,
 void FillFieldList(const std::shared_ptr<host::IFields>& fields, ui::ComboBox& list,
                    const TypeList& fieldTypes, const std::optional<NameList>& excludeNames,
                    const std::optional<NameList>& preferences, bool addNone);
+
+// The focus map of the application's document, fetched afresh on every call
+// (empty when the document has none). An absent application, or a document that
+// is not a map document, raises the host's error.
+std::shared_ptr<host::IMap> FocusMapOf(const std::shared_ptr<host::IApplication>& application);
 
 // The first top-level feature layer whose name equals `layerName` exactly
 // (case-sensitive, nothing trimmed), or empty. Layers inside group layers and

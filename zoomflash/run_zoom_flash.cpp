@@ -107,7 +107,7 @@ void RunZoomFlash(const std::shared_ptr<host::IApplication>& application,
                   double zoomWidth, bool& interrupted) {
     interrupted = false;
     const auto app = host::Require<host::IApplication>(application, "IApplication");
-    const std::shared_ptr<host::IMap> map = FocusMapOf(*app);
+    const std::shared_ptr<host::IMap> map = forms::FocusMapOf(app);
 
     // The layer lookups need the map. Without one nothing can be found, so the
     // missing map is what the user hears, rather than every layer name.

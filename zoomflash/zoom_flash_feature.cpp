@@ -70,10 +70,6 @@ void ZoomTo(host::IActiveView& view, const std::shared_ptr<host::IEnvelope>& ext
 
 }  // namespace
 
-std::shared_ptr<host::IMap> FocusMapOf(const host::IApplication& application) {
-    return host::Require<host::IMxDocument>(application.Document(), "IMxDocument")->FocusMap();
-}
-
 void ZoomFlashFeature(const std::shared_ptr<host::IFeature>& feature,
                       const std::shared_ptr<host::IApplication>& application, bool& interrupted,
                       const std::string& sourceField, const std::string& relatedLayer,
@@ -82,7 +78,7 @@ void ZoomFlashFeature(const std::shared_ptr<host::IFeature>& feature,
                       double zoomWidth) {
     const auto app = host::Require<host::IApplication>(application, "IApplication");
     const auto sourceFeature = host::Require<host::IFeature>(feature, "IFeature");
-    const std::shared_ptr<host::IMap> map = FocusMapOf(*app);
+    const std::shared_ptr<host::IMap> map = forms::FocusMapOf(app);
     interrupted = true;
 
     const bool searchRelated = !sourceField.empty();

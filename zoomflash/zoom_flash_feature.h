@@ -36,8 +36,4 @@ void ZoomFlashFeature(const std::shared_ptr<host::IFeature>& feature,
                       std::int16_t relatedFlashTime, std::int32_t zoomMethod, double zoomFactor,
                       double zoomWidth);
 
-// The focus map of the application's document (empty when the document has
-// none); raises when there is no document.
-std::shared_ptr<host::IMap> FocusMapOf(const host::IApplication& application);
-
 }  // namespace velorin::zoomflash
