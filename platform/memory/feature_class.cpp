@@ -34,8 +34,8 @@ std::shared_ptr<Fields> MakeFields(const std::shared_ptr<HostContext>& context,
     if (withShape) {
         fields.push_back(std::make_shared<Field>(context, "Shape", host::esriFieldTypeGeometry));
     }
-    for (const FieldSpec& spec : declared) {
-        fields.push_back(std::make_shared<Field>(context, spec.name, spec.type, spec.alias));
+    for (const FieldSpec& field : declared) {
+        fields.push_back(std::make_shared<Field>(context, field.name, field.type, field.alias));
     }
     return std::make_shared<Fields>(context, std::move(fields));
 }
