@@ -23,7 +23,9 @@ std::int32_t StepProgressor::Clamp(std::int64_t value) const {
 
 void StepProgressor::Record(const char* event) {
     if (!m_context) return;
-    m_context->record.progress.push_back(ProgressRecord{event, m_position, m_message});
+    if (m_context->recordProgress) {
+        m_context->record.progress.push_back(ProgressRecord{event, m_position, m_message});
+    }
     if (m_context->hooks.progressChanged) m_context->hooks.progressChanged();
 }
 
