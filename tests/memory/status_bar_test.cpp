@@ -69,6 +69,20 @@ TEST_F(StatusBarTest, ProgressBarIsOneObjectThatRecordsItsStates) {
     EXPECT_EQ(changes, 11);
 }
 
+TEST_F(StatusBarTest, WithoutTheProgressRecordTheBarStillMovesAndAnnounces) {
+    m_context->recordProgress = false;
+    int changes = 0;
+    m_context->hooks.progressChanged = [&] { ++changes; };
+    auto bar = m_bar.ProgressBar();
+    bar->SetMaxRange(2);
+    bar->SetMessage("Processing feature 1 of 2...Hit Esc to Cancel");
+    bar->Step();
+    EXPECT_EQ(bar->Position(), 1);
+    EXPECT_EQ(bar->Message(), "Processing feature 1 of 2...Hit Esc to Cancel");
+    EXPECT_EQ(changes, 3);
+    EXPECT_TRUE(m_context->record.progress.empty());
+}
+
 TEST_F(StatusBarTest, PositionStaysWithinTheRange) {
     auto bar = m_bar.ProgressBar();
     bar->SetMaxRange(2);
