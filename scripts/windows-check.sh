@@ -2,8 +2,12 @@
 # The Windows stage: cross-builds Velorin.dll and its test programs with MinGW
 # (i686), then, in a fresh Wine prefix with no display, runs the server tests,
 # registers the library with regsvr32, reads the registry back, unregisters it
-# (twice), and reads it back again. Ends with the line "N passed, M failed" and
-# exits non-zero on any failure. Needs the packages of scripts/setup.sh.
+# (twice), and reads it back again; then the Windows user interface: the Win32
+# toolkit on the real dialogs, the reference host's GDI canvas, and clicks
+# through ICommand by a host embedding the reference host, with a person
+# driving the dialogs and message boxes by window messages. Ends with the line
+# "N passed, M failed" and exits non-zero on any failure. Needs the packages of
+# scripts/setup.sh.
 #
 #   VELORIN_MINGW_BUILD_DIR  build folder (default: build/mingw)
 #   VELORIN_MINGW_BUILD_TYPE Release (default, as shipped) or Debug
@@ -50,8 +54,11 @@ else
 fi
 
 # The DLL, its test programs, and every extension library the tree has so far:
-# the extension must build with the MinGW compiler too.
-targets=(Velorin com_server_test com_registration_test)
+# the extension must build with the MinGW compiler too. VelorinSharedRuntime is
+# the same server on MinGW's shared runtime, for the click test's injected
+# faults (see commands/com/CMakeLists.txt); it is never shipped.
+targets=(Velorin VelorinSharedRuntime com_server_test com_registration_test win32_toolkit_test
+    gdi_canvas_test win32_click_test)
 known=$(ninja -C "$build" -t targets all 2>/dev/null | cut -d: -f1)
 for layer in velorin_ui velorin_host velorin_forms velorin_zoomflash velorin_copylegend \
     velorin_commands; do
@@ -66,7 +73,7 @@ else
 fi
 
 dll="$build/commands/com/Velorin.dll"
-tests="$build/tests/com"
+shared_dll="$build/tests/win32/VelorinSharedRuntime.dll"
 objdump=$(i686-w64-mingw32-objdump -p "$dll")
 
 # Exports by fixed ordinal, and no MinGW runtime DLL that a host would lack.
@@ -102,6 +109,7 @@ trap cleanup EXIT
 
 winpath() { printf 'Z:%s' "${1//\//\\}"; }
 dll_win=$(winpath "$dll")
+shared_dll_win=$(winpath "$shared_dll")
 
 # Runs one step with a time limit, so that nothing can hang the stage.
 run() { timeout --kill-after=10 "$step_timeout" "$@"; }
@@ -118,15 +126,19 @@ fi
 run wine reg add 'HKCU\Software\Wine\Drivers' /v Graphics /d null /f >/dev/null 2>&1
 run wine reg add 'HKLM\Software\Microsoft\Windows NT\CurrentVersion\AeDebug' \
     /v Debugger /d '' /f >/dev/null 2>&1
+# The desktop process started by wineboot had no driver; only a new wineserver
+# session starts one with the null driver, or every window fails to be made.
+run wineserver -w
 
-# Runs a test program and adds its cases to the totals. A program that dies
-# before its closing line counts its finished cases and one failure; one that
-# dies after it, one failure.
+# Runs a test program (its path under the build folder, without .exe) with its
+# arguments and adds its cases to the totals. A program that dies before its
+# closing line counts its finished cases and one failure; one that dies after
+# it, one failure.
 run_program() {
     local program=$1
     shift
     local output status
-    output=$(run wine "$tests/$program.exe" "$@" "$dll_win" 2>&1)
+    output=$(run wine "$build/$program.exe" "$@" 2>&1)
     status=$?
     output=${output//$'\r'/}
     # Only the stage's own closing line may read "N passed, M failed".
@@ -156,18 +168,26 @@ regsvr32() {
     fi
 }
 
-run_program com_server_test
-run_program com_registration_test --group=HostInstalled
+run_program tests/com/com_server_test "$dll_win"
+run_program tests/com/com_registration_test --group=HostInstalled "$dll_win"
 regsvr32 "regsvr32 registers"
 regsvr32 "regsvr32 registers again over an existing registration"
-run_program com_registration_test --group=Registered
+run_program tests/com/com_registration_test --group=Registered "$dll_win"
 regsvr32 "regsvr32 /u unregisters" /u
-run_program com_registration_test --group=Unregistered
+run_program tests/com/com_registration_test --group=Unregistered "$dll_win"
 regsvr32 "regsvr32 /u a second time is harmless" /u
-run_program com_registration_test --group=Unregistered
+run_program tests/com/com_registration_test --group=Unregistered "$dll_win"
 regsvr32 "regsvr32 registers for the take-over case"
-run_program com_registration_test --group=TakeOver
+run_program tests/com/com_registration_test --group=TakeOver "$dll_win"
 regsvr32 "regsvr32 /u with a ProgID taken over" /u
-run_program com_registration_test --group=TakenOverKept
+run_program tests/com/com_registration_test --group=TakenOverKept "$dll_win"
+
+# The Windows user interface.
+run_program tests/win32/win32_toolkit_test
+run_program tests/win32/gdi_canvas_test
+# Clicks through the shipped library, then through its shared-runtime twin,
+# which alone can catch a fault the embedded host throws.
+run_program tests/win32/win32_click_test --group=Click "$dll_win"
+run_program tests/win32/win32_click_test "$shared_dll_win"
 
 finish

@@ -9,6 +9,8 @@
 #include "commands/com/hresult_guard.h"
 #include "commands/com/module_state.h"
 #include "host/error.h"
+#include "platform/win32/win32_toolkit.h"
+#include "ui/current_toolkit.h"
 
 namespace velorin::com {
 namespace {
@@ -153,6 +155,12 @@ HRESULT STDMETHODCALLTYPE ComCommand::OnCreate(IDispatch* hook) {
 
 HRESULT STDMETHODCALLTYPE ComCommand::OnClick() {
     return Guarded([&] {
+        // The run's dialogs, boxes, pumping and Esc go through the Win32 toolkit
+        // for as long as the click lasts. A click nested in another (the host
+        // pumping messages under a run) brings its own and puts the outer one
+        // back; nothing of the toolkit outlives the click.
+        win32::Win32Toolkit toolkit;
+        const ui::ToolkitScope scope(toolkit);
         m_command->OnClick();
         return S_OK;
     });

@@ -47,8 +47,10 @@ class ComCommand final : public ICommand, public IDispatch, public ISupportError
     // hook without one gives DISP_E_TYPEMISMATCH, shows nothing and keeps the
     // application stored before.
     HRESULT STDMETHODCALLTYPE OnCreate(IDispatch* hook) override;
-    // Runs the tool inside the portable command's trap, which shows the run's
-    // errors itself; only what escapes the trap becomes a failure HRESULT.
+    // Runs the tool inside the portable command's trap, with the Win32 toolkit
+    // installed on the calling thread for the click: the trap shows the run's
+    // errors itself as one message box and the click answers S_OK; only what
+    // escapes the trap becomes a failure HRESULT.
     HRESULT STDMETHODCALLTYPE OnClick() override;
 
     // IDispatch, described by the default interface in the embedded type library.

@@ -60,7 +60,12 @@ std::string Describe(const T& value) {
         }
         return "L\"" + narrow + "\"";
     } else if constexpr (std::is_convertible_v<T, std::string_view>) {
-        return "\"" + std::string(std::string_view(value)) + "\"";
+        // Appended piece by piece: GCC 12 at -O3 reports "literal" + std::string
+        // as an overlapping copy (a false -Wrestrict).
+        std::string quoted(1, '"');
+        quoted += std::string_view(value);
+        quoted += '"';
+        return quoted;
     } else {
         return "(value)";
     }

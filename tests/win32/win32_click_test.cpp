@@ -1,0 +1,293 @@
+// One click, end to end, on Windows: a host embeds the reference host with a
+// small map drawn on a GDI canvas, hands it to a command of the library under
+// test (its path is the program's argument) as the hook, and clicks through
+// ICommand; a person drives the real dialog and message boxes by window
+// messages. The host wires the reference host as a Windows map window would:
+// its cancel trackers ask the thread's queue for Esc presses, and a requested
+// redraw is a message its window handles when the run pumps.
+//
+// Groups: Click runs against either build of the library. Fault makes a host
+// call throw velorin::Error, which must reach the command's trap inside the
+// library: it needs VelorinSharedRuntime.dll, whose C++ runtime this program
+// shares (see commands/com/CMakeLists.txt).
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "commands/com/com_prelude.h"
+#include "commands/com/velorin.h"
+#include "forms/frm_zoom_flash.h"
+#include "host/codes.h"
+#include "platform/memory/gdi/gdi_canvas.h"
+#include "platform/memory/reference_host.h"
+#include "platform/win32/win32_toolkit.h"
+#include "platform/win32/win32_window.h"
+#include "tests/com/check.h"
+#include "tests/com/com_test_support.h"
+#include "tests/win32/person.h"
+
+namespace {
+
+using velorin::comtest::ComPtr;
+using velorin::host::esriFieldTypeInteger;
+using velorin::host::esriFieldTypeString;
+using velorin::host::esriGeometryPoint;
+using velorin::host::esriGeometryPolygon;
+using velorin::memory::HostBuilder;
+using velorin::memory::MakePoint;
+using velorin::memory::MakePolygon;
+using velorin::memory::Path;
+using velorin::memory::ReferenceHost;
+using velorin::win32::ControlId;
+using velorin::win32test::Describe;
+using velorin::win32test::Person;
+
+constexpr const wchar_t* kZoomFlashClass = L"{4C741D44-A258-44E0-86A5-B8C846DC420F}";
+constexpr UINT kRedrawMessage = WM_APP + 1;
+
+Path Square(double x, double y, double side) {
+    return {{x, y}, {x + side, y}, {x + side, y + side}, {x, y + side}};
+}
+
+// Two catchments, each with one junction carrying its id; the data-model names
+// make the dialog preselect everything.
+ReferenceHost TwoCatchments() {
+    return HostBuilder()
+        .FeatureLayer("NerroJunction", esriGeometryPoint)
+        .Field("JunctionID", esriFieldTypeInteger)
+        .Field("NerroID", esriFieldTypeInteger)
+        .Feature({100, 1}, MakePoint(5, 5))
+        .Feature({200, 2}, MakePoint(25, 5))
+        .FeatureLayer("Catchment", esriGeometryPolygon)
+        .Field("NerroID", esriFieldTypeInteger)
+        .Field("Name", esriFieldTypeString)
+        .Feature({1, "Upper"}, MakePolygon({Square(0, 0, 10)}))
+        .Feature({2, "Lower"}, MakePolygon({Square(20, 0, 10)}))
+        .Build(velorin::memory::MakeGdiCanvas(200, 150));
+}
+
+LRESULT CALLBACK MapWindowProcedure(HWND window, UINT message, WPARAM wparam, LPARAM lparam) {
+    if (message == kRedrawMessage) {
+        auto* host = reinterpret_cast<ReferenceHost*>(GetWindowLongPtrW(window, GWLP_USERDATA));
+        if (host != nullptr) host->View().ProcessPendingRedraw();
+        return 0;
+    }
+    return DefWindowProcW(window, message, wparam, lparam);
+}
+
+// The host application around the reference host: a hidden map window and the
+// wiring, for the thread it is made on.
+class TestHost {
+  public:
+    TestHost() : m_host(TwoCatchments()) {
+        WNDCLASSW windowClass{};
+        windowClass.lpfnWndProc = &MapWindowProcedure;
+        windowClass.hInstance = GetModuleHandleW(nullptr);
+        windowClass.lpszClassName = L"VelorinTestMapWindow";
+        RegisterClassW(&windowClass);  // a second host finds it registered
+        m_window = CreateWindowExW(0, L"VelorinTestMapWindow", L"Map", WS_OVERLAPPEDWINDOW, 0, 0,
+                                   200, 150, nullptr, nullptr, GetModuleHandleW(nullptr), nullptr);
+        SetWindowLongPtrW(m_window, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(&m_host));
+        velorin::memory::HostHooks& hooks = m_host.Context().hooks;
+        hooks.takeEscPress = [this] { return m_toolkit.TakeEscPress(); };
+        hooks.redrawRequested = [this] { PostMessageW(m_window, kRedrawMessage, 0, 0); };
+        m_hook = std::make_unique<velorin::comtest::Hook>(m_host.Application());
+    }
+    ~TestHost() {
+        m_host.Context().hooks = {};
+        DestroyWindow(m_window);
+    }
+    TestHost(const TestHost&) = delete;
+    TestHost(TestHost&&) = delete;
+    TestHost& operator=(const TestHost&) = delete;
+    TestHost& operator=(TestHost&&) = delete;
+
+    ReferenceHost& Host() { return m_host; }
+    IDispatch* Hook() { return m_hook.get(); }
+
+  private:
+    ReferenceHost m_host;
+    // The host's own use of the toolkit: Esc for its cancel trackers.
+    velorin::win32::Win32Toolkit m_toolkit;
+    HWND m_window = nullptr;
+    std::unique_ptr<velorin::comtest::Hook> m_hook;
+};
+
+struct Library {
+    using GetClassObject = HRESULT(STDAPICALLTYPE*)(REFCLSID, REFIID, void**);
+    HMODULE module = nullptr;
+    GetClassObject getClassObject = nullptr;
+};
+
+const Library& LibraryUnderTest() {
+    static const Library library = [] {
+        Library loaded;
+        loaded.module = LoadLibraryW(velorin::comtest::DllPath().c_str());
+        if (loaded.module != nullptr) {
+            loaded.getClassObject = reinterpret_cast<Library::GetClassObject>(
+                reinterpret_cast<void*>(GetProcAddress(loaded.module, "DllGetClassObject")));
+        }
+        return loaded;
+    }();
+    return library;
+}
+
+ComPtr<ICommand> NewZoomFlash() {
+    ComPtr<ICommand> command;
+    ComPtr<IClassFactory> factory;
+    if (LibraryUnderTest().getClassObject == nullptr) return command;
+    CHECK_HR(LibraryUnderTest().getClassObject(velorin::comtest::GuidFrom(kZoomFlashClass),
+                                               IID_IClassFactory, factory.ReceiveVoid()),
+             S_OK);
+    if (factory) {
+        CHECK_HR(factory->CreateInstance(nullptr, IID_ICommand, command.ReceiveVoid()), S_OK);
+    }
+    return command;
+}
+
+int Id(std::string_view control) {
+    return ControlId(velorin::forms::frmZoomFlash::Layout(), control);
+}
+
+// Clicks the command while a person plays `script`; the person's failures
+// become the case's. Returns the click's HRESULT.
+HRESULT ClickWith(ICommand& command, Person::Script script) {
+    Person person(GetCurrentThreadId(), std::move(script));
+    const HRESULT hr = command.OnClick();
+    person.Finish();
+    for (const std::string& failure : person.Failures()) {
+        velorin::check::Fail(__FILE__, __LINE__, "person: " + failure);
+    }
+    return hr;
+}
+
+void ExpectBox(Person& person, std::wstring_view text) {
+    HWND box = person.WaitForWindow(L"Velorin");
+    if (person.BoxText(box) != text) {
+        person.Fail("box \"" + Describe(person.BoxText(box)) + "\", expected \"" + Describe(text) +
+                    "\"");
+    }
+    person.Answer(box, IDOK);
+}
+
+// The dialog as the run shows it, with short flash times typed and OK pressed.
+void AcceptWithShortFlashes(Person& person) {
+    HWND dialog = person.WaitForWindow(L"Zoom and Flash");
+    person.Type(dialog, Id("txtSrcFlashTime"), L"0.01");
+    person.Type(dialog, Id("txtRelFlashTime"), L"0.01");
+    person.Click(dialog, Id("cmdOK"));
+    person.WaitUntilGone(dialog);
+}
+
+VELORIN_CASE(Click, APersonRunsZoomAndFlashThroughTheRealDialog) {
+    velorin::comtest::Apartment apartment;
+    TestHost host;
+    ComPtr<ICommand> command = NewZoomFlash();
+    REQUIRE(command);
+    CHECK_HR(command->OnCreate(host.Hook()), S_OK);
+
+    const HRESULT hr = ClickWith(*command.Get(), [](Person& person) {
+        HWND dialog = person.WaitForWindow(L"Zoom and Flash");
+        // Preselected from the map's data-model names.
+        const struct {
+            std::string_view control;
+            std::wstring_view text;
+        } preselected[] = {{"cboLyr1", L"Catchment"},
+                           {"cboFld1", L"NerroID"},
+                           {"cboLyr2", L"NerroJunction"},
+                           {"cboFld2", L"NerroID"}};
+        for (const auto& p : preselected) {
+            if (person.TextOf(person.Item(dialog, Id(p.control))) != p.text) {
+                person.Fail(std::string(p.control) + " shows \"" +
+                            Describe(person.TextOf(person.Item(dialog, Id(p.control)))) + "\"");
+            }
+        }
+        person.Pick(dialog, Id("cboLyr2"), L"NerroJunction");
+        person.Type(dialog, Id("txtSrcFlashTime"), L"soon");
+        person.Click(dialog, Id("cmdOK"));
+        // The dialog checks the entry and stays open.
+        ExpectBox(person, L"Please input a number for Source feature flash time");
+        person.Type(dialog, Id("txtSrcFlashTime"), L"0.01");
+        person.Type(dialog, Id("txtRelFlashTime"), L"0.02");
+        person.Click(dialog, Id("cmdOK"));
+        person.WaitUntilGone(dialog);
+        ExpectBox(person, L"Finished with Zoom and Flash Operation");
+    });
+    CHECK_HR(hr, S_OK);
+
+    // The engine ran on the map: zooms, and every flash drawn with the not-XOR
+    // pen, on and off.
+    const velorin::memory::HostRecord& record = host.Host().Record();
+    CHECK(!record.extents.empty());
+    REQUIRE(!record.draws.empty());
+    CHECK_EQ(record.draws.size() % 2, std::size_t{0});
+    for (const auto& draw : record.draws) {
+        CHECK_EQ(draw.rop2, velorin::host::esriROPNotXOrPen);
+    }
+    // Every flash gave back the pixels under it: the screen is the map as a
+    // fresh redraw of the final extent draws it.
+    host.Host().View().ProcessPendingRedraw();
+    const std::vector<std::uint32_t> afterRun = host.Host().View().Screen().Pixels();
+    host.Host().View().Refresh();
+    CHECK(afterRun == host.Host().View().Screen().Pixels());
+}
+
+VELORIN_CASE(Fault, AHostFaultIsOneErrorBoxAndTheNextClickWorks) {
+    velorin::comtest::Apartment apartment;
+    TestHost host;
+    ComPtr<ICommand> command = NewZoomFlash();
+    REQUIRE(command);
+    CHECK_HR(command->OnCreate(host.Hook()), S_OK);
+    host.Host().FailAt("IDisplay::StartDrawing", 1, velorin::host::E_HOST_FAIL,
+                       "The display is not ready");
+
+    HRESULT hr = ClickWith(*command.Get(), [](Person& person) {
+        AcceptWithShortFlashes(person);
+        ExpectBox(person, L"Error -2147467259: The display is not ready");
+    });
+    CHECK_HR(hr, S_OK);
+    const std::size_t drawsAfterFault = host.Host().Record().draws.size();
+
+    hr = ClickWith(*command.Get(), [](Person& person) {
+        HWND dialog = person.WaitForWindow(L"Zoom and Flash");
+        // The values accepted before the fault are offered again.
+        if (person.TextOf(person.Item(dialog, Id("txtSrcFlashTime"))) != L"0.01") {
+            person.Fail("the accepted flash time was not kept");
+        }
+        person.Click(dialog, Id("cmdOK"));
+        person.WaitUntilGone(dialog);
+        ExpectBox(person, L"Finished with Zoom and Flash Operation");
+    });
+    CHECK_HR(hr, S_OK);
+    CHECK(host.Host().Record().draws.size() > drawsAfterFault);
+}
+
+VELORIN_CASE(Click, AnEscPressDuringTheRunPausesItOnce) {
+    velorin::comtest::Apartment apartment;
+    TestHost host;
+    ComPtr<ICommand> command = NewZoomFlash();
+    REQUIRE(command);
+    CHECK_HR(command->OnCreate(host.Hook()), S_OK);
+    const DWORD uiThread = GetCurrentThreadId();
+    const HRESULT hr = ClickWith(*command.Get(), [uiThread](Person& person) {
+        HWND dialog = person.WaitForWindow(L"Zoom and Flash");
+        person.Type(dialog, Id("txtSrcFlashTime"), L"0.01");
+        person.Type(dialog, Id("txtRelFlashTime"), L"0.01");
+        person.Click(dialog, Id("cmdOK"));
+        // Queued behind the click: the dialog ends first, and the press waits
+        // for the run's first cancel check.
+        PostThreadMessageW(uiThread, WM_KEYDOWN, VK_ESCAPE, 1);
+        person.WaitUntilGone(dialog);
+        HWND pause = person.WaitForWindow(L"Paused");
+        if (person.BoxText(pause) != L"Paused at Catchment OID = 1.  Click OK to continue.") {
+            person.Fail("pause box \"" + Describe(person.BoxText(pause)) + "\"");
+        }
+        person.Answer(pause, IDCANCEL);
+        // One press, one pause: the run ends and says so.
+        ExpectBox(person, L"Finished with Zoom and Flash Operation");
+    });
+    CHECK_HR(hr, S_OK);
+    CHECK(host.Host().Record().draws.empty());
+}
+
+}  // namespace
