@@ -10,6 +10,7 @@
 #include "commands/com/bstr.h"
 #include "commands/com/hresult_guard.h"
 #include "host/error.h"
+#include "platform/win32/resource_ids.h"
 #include "tests/com/check.h"
 #include "tests/com/com_test_support.h"
 
@@ -642,6 +643,32 @@ VELORIN_CASE(TypeLibrary, ICommandHasTheHostsTwelveSlotsAndStaysOutOfAutomation)
         }
         command->ReleaseFuncDesc(function);
     }
+}
+
+VELORIN_CASE(Resources, TheWindowIconIsTheLibrarysOwnInEverySize) {
+    // The toolkit's windows take their icon from the library itself: a host has
+    // no file of ours to find it in.
+    RequireLibrary();
+    HMODULE module = Library().module;
+    HRSRC group = FindResourceA(module, MAKEINTRESOURCEA(VELORIN_IDI_WINDOW),
+                                RT_GROUP_ICON);  // RT_GROUP_ICON, wide
+    REQUIRE(group != nullptr);
+    const auto* directory = static_cast<const BYTE*>(LockResource(LoadResource(module, group)));
+    REQUIRE(directory != nullptr);
+    // The group's directory: three words (reserved, type 1, count), then one
+    // 14-byte entry per picture, starting with its width.
+    constexpr std::size_t kHeader = 6;
+    constexpr std::size_t kEntry = 14;
+    const WORD count = static_cast<WORD>(directory[4] | (directory[5] << 8));
+    std::vector<int> widths;
+    for (std::size_t i = 0; i < count; ++i) {
+        widths.push_back(directory[kHeader + i * kEntry]);
+    }
+    CHECK(widths == (std::vector<int>{16, 24, 32, 48, 64}));
+    HANDLE icon = LoadImageW(module, MAKEINTRESOURCEW(VELORIN_IDI_WINDOW), IMAGE_ICON, 32, 32,
+                             LR_DEFAULTCOLOR);
+    CHECK(icon != nullptr);
+    DestroyIcon(static_cast<HICON>(icon));
 }
 
 VELORIN_CASE(VersionResource, FixedInfoTranslationAndStrings) {
