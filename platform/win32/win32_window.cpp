@@ -28,6 +28,9 @@ constexpr std::array kEveryChange = {
 };
 
 constexpr int kTwipsPerInch = 1440;
+// What the layouts were drawn for, and what Windows reports to a program that
+// has not declared itself aware of other screen densities.
+constexpr int kStandardDotsPerInch = 96;
 // Far beyond any screen, and safe from overflow when edges are added up.
 constexpr std::int64_t kLargestPixel = std::int64_t{1} << 24;
 // The standard dialog font, as a dialog template names it.
@@ -214,7 +217,7 @@ int ScreenDotsPerInch() {
     if (screen != nullptr) {
         ReleaseDC(nullptr, screen);
     }
-    return dots > 0 ? dots : kTwipsPerInch / 15;
+    return dots > 0 ? dots : kStandardDotsPerInch;
 }
 
 Win32Window::Win32Window(ui::Window& window, Win32Toolkit& toolkit, HWND owner)
