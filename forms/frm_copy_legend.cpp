@@ -140,17 +140,6 @@ constexpr std::string_view kHelpParagraphs[] = {
 
 const NameList kLayerKinds{std::string(kKindFeatureLayer)};
 
-// A remembered field leads the preferences only while the remembered layer still
-// exists with a field of that name; the selected layer need not be that layer.
-bool StoredFieldStillExists(const std::string& layerName, const std::string& fieldName,
-                            const std::shared_ptr<host::IMap>& map) {
-    if (layerName.empty() || fieldName.empty()) return false;
-    const auto layer = FindFeatureLayer(layerName, map);
-    if (!layer) return false;
-    const auto featureClass = layer->FeatureClass();
-    return featureClass && featureClass->FindField(fieldName) != -1;
-}
-
 // The remembered layer leads the preferences only while it still names a feature
 // layer of the map.
 NameList LayerPreferences(const std::string& storedLayer, const std::shared_ptr<host::IMap>& map,
@@ -214,8 +203,11 @@ void frmCopyLegend::FillSourceFields(bool useStored) {
     const auto map = FocusMapOf(m_application);
     cboFld1().Clear();
 
+    // A remembered field leads the preferences only while the remembered layer
+    // still exists with a field of that name; the selected layer need not be it.
     NameList preferences;
-    if (useStored && StoredFieldStillExists(m_sourceLayer, m_sourceField, map)) {
+    if (useStored && !m_sourceLayer.empty() && !m_sourceField.empty() &&
+        LayerHasField(m_sourceLayer, m_sourceField, map)) {
         preferences.push_back(m_sourceField);
     }
     preferences.emplace_back("NerroID");
@@ -233,7 +225,8 @@ void frmCopyLegend::FillRelatedFields(bool useStored) {
     cboFld2().Clear();
 
     NameList preferences;
-    if (useStored && StoredFieldStillExists(m_relatedLayer, m_relatedField, map)) {
+    if (useStored && !m_relatedLayer.empty() && !m_relatedField.empty() &&
+        LayerHasField(m_relatedLayer, m_relatedField, map)) {
         preferences.push_back(m_relatedField);
     }
     preferences.emplace_back("JunctionID");

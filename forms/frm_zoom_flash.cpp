@@ -340,18 +340,6 @@ void AppendNames(NameList& names, const char* const (&fixed)[N]) {
 
 bool IsNone(std::string_view entry) { return entry == kNoneEntry; }
 
-// True when `layerName` names a feature layer of the map whose class has a field
-// of that name.
-bool LayerHasField(const std::string& layerName, const std::string& fieldName,
-                   const std::shared_ptr<host::IMap>& map) {
-    const std::shared_ptr<host::IFeatureLayer> layer = FindFeatureLayer(layerName, map);
-    if (!layer) return false;
-    const std::shared_ptr<host::IFeatureClass> featureClass = layer->FeatureClass();
-    if (!featureClass) return false;
-    return host::Require<host::IFields>(featureClass->Fields(), "IFields")->FindField(fieldName) !=
-           -1;
-}
-
 // Fills a key-field list from the layer named by the chosen layer entry, or makes
 // "<None>" its only entry when there is no such layer or it has no class.
 void FillKeyFields(ui::ComboBox& list, const std::string& layerName,

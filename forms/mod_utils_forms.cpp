@@ -111,6 +111,16 @@ std::shared_ptr<host::IMap> FocusMapOf(const std::shared_ptr<host::IApplication>
     return host::Require<host::IMxDocument>(app->Document(), "IMxDocument")->FocusMap();
 }
 
+bool LayerHasField(const std::string& layerName, const std::string& fieldName,
+                   const std::shared_ptr<host::IMap>& map) {
+    const std::shared_ptr<host::IFeatureLayer> layer = FindFeatureLayer(layerName, map);
+    if (!layer) return false;
+    const std::shared_ptr<host::IFeatureClass> featureClass = layer->FeatureClass();
+    if (!featureClass) return false;
+    return host::Require<host::IFields>(featureClass->Fields(), "IFields")->FindField(fieldName) !=
+           -1;
+}
+
 std::shared_ptr<host::IFeatureLayer> FindFeatureLayer(const std::string& layerName,
                                                       const std::shared_ptr<host::IMap>& map) {
     if (!map) return {};

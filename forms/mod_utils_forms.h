@@ -68,6 +68,12 @@ void FillFieldList(const std::shared_ptr<host::IFields>& fields, ui::ComboBox& l
 // is not a map document, raises the host's error.
 std::shared_ptr<host::IMap> FocusMapOf(const std::shared_ptr<host::IApplication>& application);
 
+// True when `layerName` names a feature layer of the map (as FindFeatureLayer
+// finds it) whose feature class has a field called `fieldName`: whether a
+// remembered key field still applies.
+bool LayerHasField(const std::string& layerName, const std::string& fieldName,
+                   const std::shared_ptr<host::IMap>& map);
+
 // The first top-level feature layer whose name equals `layerName` exactly
 // (case-sensitive, nothing trimmed), or empty. Layers inside group layers and
 // layers of other kinds are passed over. Without a map there is nothing to find:
