@@ -6,20 +6,32 @@
 // its cancel trackers ask the thread's queue for Esc presses, and a requested
 // redraw is a message its window handles when the run pumps.
 //
+// Zoom and Flash and Copy Legend Colors are clicked; each through its class
+// factory, as a host creates a command it has found registered.
+//
 // Groups: Click runs against either build of the library. Fault makes a host
 // call throw velorin::Error, which must reach the command's trap inside the
 // library: it needs VelorinSharedRuntime.dll, whose C++ runtime this program
 // shares (see commands/com/CMakeLists.txt).
+#include <cstdint>
 #include <memory>
+#include <optional>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "commands/com/com_prelude.h"
 #include "commands/com/velorin.h"
+#include "forms/frm_copy_legend.h"
 #include "forms/frm_zoom_flash.h"
 #include "host/codes.h"
+#include "host/map.h"
+#include "host/renderers.h"
+#include "host/symbols.h"
 #include "platform/memory/gdi/gdi_canvas.h"
 #include "platform/memory/reference_host.h"
+#include "platform/memory/renderers.h"
+#include "platform/memory/symbols.h"
 #include "platform/win32/win32_toolkit.h"
 #include "platform/win32/win32_window.h"
 #include "tests/com/check.h"
@@ -43,6 +55,7 @@ using velorin::win32test::Describe;
 using velorin::win32test::Person;
 
 constexpr const wchar_t* kZoomFlashClass = L"{4C741D44-A258-44E0-86A5-B8C846DC420F}";
+constexpr const wchar_t* kCopyLegendClass = L"{F2DBBC08-0F07-4721-A48C-E704CA994A3C}";
 constexpr UINT kRedrawMessage = WM_APP + 1;
 
 Path Square(double x, double y, double side) {
@@ -66,6 +79,48 @@ ReferenceHost TwoCatchments() {
         .Build(velorin::memory::MakeGdiCanvas(200, 150));
 }
 
+struct Rgb {
+    std::int32_t red = 0;
+    std::int32_t green = 0;
+    std::int32_t blue = 0;
+    bool operator==(const Rgb&) const = default;
+};
+
+constexpr Rgb kJunctionRed{200, 30, 30};
+constexpr Rgb kJunctionGreen{30, 160, 60};
+
+std::shared_ptr<velorin::memory::SimpleMarkerSymbol> Marker(
+    const std::shared_ptr<velorin::memory::HostContext>& context, Rgb color) {
+    auto marker = std::make_shared<velorin::memory::SimpleMarkerSymbol>(context);
+    marker->SetColor(velorin::memory::MakeRgbColor(context, color.red, color.green, color.blue));
+    return marker;
+}
+
+// Junctions 1 and 2 drawn red and green by a legend on their kind, not on the
+// key, so the copy must go through each junction's symbol; catchments keyed by
+// the junction's id as text, one of them with no junction at all.
+ReferenceHost ColouredJunctions() {
+    HostBuilder builder;
+    const auto& context = builder.Context();
+    auto legend = std::make_shared<velorin::memory::UniqueValueRenderer>(context);
+    legend->SetFieldCount(1);
+    legend->SetField(0, "Kind");
+    legend->AddValue("r", "Kind", Marker(context, kJunctionRed));
+    legend->AddValue("g", "Kind", Marker(context, kJunctionGreen));
+    builder.FeatureLayer("NerroJunction", esriGeometryPoint)
+        .Field("NerroID", esriFieldTypeInteger)
+        .Field("Kind", esriFieldTypeString)
+        .Feature({1, "r"}, MakePoint(5, 25))
+        .Feature({2, "g"}, MakePoint(25, 25))
+        .Renderer(legend)
+        .FeatureLayer("Catchment", esriGeometryPolygon)
+        .Field("JunctionID", esriFieldTypeString)
+        .Feature({"1"}, MakePolygon({Square(0, 0, 10)}))
+        .Feature({"2"}, MakePolygon({Square(20, 0, 10)}))
+        .Feature({"7"}, MakePolygon({Square(40, 0, 10)}));
+    return builder.Build(velorin::memory::MakeGdiCanvas(200, 150));
+}
+
 LRESULT CALLBACK MapWindowProcedure(HWND window, UINT message, WPARAM wparam, LPARAM lparam) {
     if (message == kRedrawMessage) {
         auto* host = reinterpret_cast<ReferenceHost*>(GetWindowLongPtrW(window, GWLP_USERDATA));
@@ -79,7 +134,7 @@ LRESULT CALLBACK MapWindowProcedure(HWND window, UINT message, WPARAM wparam, LP
 // wiring, for the thread it is made on.
 class TestHost {
   public:
-    TestHost() : m_host(TwoCatchments()) {
+    explicit TestHost(ReferenceHost host = TwoCatchments()) : m_host(std::move(host)) {
         WNDCLASSW windowClass{};
         windowClass.lpfnWndProc = &MapWindowProcedure;
         windowClass.hInstance = GetModuleHandleW(nullptr);
@@ -132,11 +187,11 @@ const Library& LibraryUnderTest() {
     return library;
 }
 
-ComPtr<ICommand> NewZoomFlash() {
+ComPtr<ICommand> NewCommand(const wchar_t* classId) {
     ComPtr<ICommand> command;
     ComPtr<IClassFactory> factory;
     if (LibraryUnderTest().getClassObject == nullptr) return command;
-    CHECK_HR(LibraryUnderTest().getClassObject(velorin::comtest::GuidFrom(kZoomFlashClass),
+    CHECK_HR(LibraryUnderTest().getClassObject(velorin::comtest::GuidFrom(classId),
                                                IID_IClassFactory, factory.ReceiveVoid()),
              S_OK);
     if (factory) {
@@ -147,6 +202,10 @@ ComPtr<ICommand> NewZoomFlash() {
 
 int Id(std::string_view control) {
     return ControlId(velorin::forms::frmZoomFlash::Layout(), control);
+}
+
+int LegendId(std::string_view control) {
+    return ControlId(velorin::forms::frmCopyLegend::Layout(), control);
 }
 
 // Clicks the command while a person plays `script`; the person's failures
@@ -182,7 +241,7 @@ void AcceptWithShortFlashes(Person& person) {
 VELORIN_CASE(Click, APersonRunsZoomAndFlashThroughTheRealDialog) {
     velorin::comtest::Apartment apartment;
     TestHost host;
-    ComPtr<ICommand> command = NewZoomFlash();
+    ComPtr<ICommand> command = NewCommand(kZoomFlashClass);
     REQUIRE(command);
     CHECK_HR(command->OnCreate(host.Hook()), S_OK);
 
@@ -235,7 +294,7 @@ VELORIN_CASE(Click, APersonRunsZoomAndFlashThroughTheRealDialog) {
 VELORIN_CASE(Fault, AHostFaultIsOneErrorBoxAndTheNextClickWorks) {
     velorin::comtest::Apartment apartment;
     TestHost host;
-    ComPtr<ICommand> command = NewZoomFlash();
+    ComPtr<ICommand> command = NewCommand(kZoomFlashClass);
     REQUIRE(command);
     CHECK_HR(command->OnCreate(host.Hook()), S_OK);
     host.Host().FailAt("IDisplay::StartDrawing", 1, velorin::host::E_HOST_FAIL,
@@ -265,7 +324,7 @@ VELORIN_CASE(Fault, AHostFaultIsOneErrorBoxAndTheNextClickWorks) {
 VELORIN_CASE(Click, AnEscPressDuringTheRunPausesItOnce) {
     velorin::comtest::Apartment apartment;
     TestHost host;
-    ComPtr<ICommand> command = NewZoomFlash();
+    ComPtr<ICommand> command = NewCommand(kZoomFlashClass);
     REQUIRE(command);
     CHECK_HR(command->OnCreate(host.Hook()), S_OK);
     const DWORD uiThread = GetCurrentThreadId();
@@ -288,6 +347,87 @@ VELORIN_CASE(Click, AnEscPressDuringTheRunPausesItOnce) {
     });
     CHECK_HR(hr, S_OK);
     CHECK(host.Host().Record().draws.empty());
+}
+
+std::shared_ptr<velorin::host::IFeatureRenderer> RendererOf(const ReferenceHost& host,
+                                                            const std::string& layer) {
+    const std::shared_ptr<velorin::host::IGeoFeatureLayer> geoLayer = host.FeatureLayerNamed(layer);
+    return geoLayer->Renderer();
+}
+
+// The colour a unique value renderer draws `value` with, when its symbol is a
+// fill of RGB colour.
+std::optional<Rgb> FillColorOf(const velorin::host::IUniqueValueRenderer& renderer,
+                               const std::string& value) {
+    const auto fill = std::dynamic_pointer_cast<velorin::host::IFillSymbol>(renderer.Symbol(value));
+    if (!fill) return std::nullopt;
+    const auto rgb = std::dynamic_pointer_cast<velorin::host::IRgbColor>(fill->Color());
+    if (!rgb) return std::nullopt;
+    return Rgb{rgb->Red(), rgb->Green(), rgb->Blue()};
+}
+
+VELORIN_CASE(Click, APersonCopiesTheJunctionColoursToTheCatchments) {
+    velorin::comtest::Apartment apartment;
+    TestHost host(ColouredJunctions());
+    ComPtr<ICommand> command = NewCommand(kCopyLegendClass);
+    REQUIRE(command);
+    CHECK_HR(command->OnCreate(host.Hook()), S_OK);
+
+    const HRESULT hr = ClickWith(*command.Get(), [](Person& person) {
+        HWND dialog = person.WaitForWindow(L"Copy Legend Colors");
+        const struct {
+            std::string_view control;
+            std::wstring_view text;
+        } preselected[] = {{"cboLyr1", L"NerroJunction"}, {"cboLyr2", L"Catchment"}};
+        for (const auto& p : preselected) {
+            if (person.TextOf(person.Item(dialog, LegendId(p.control))) != p.text) {
+                person.Fail(std::string(p.control) + " shows \"" +
+                            Describe(person.TextOf(person.Item(dialog, LegendId(p.control)))) +
+                            "\"");
+            }
+        }
+        person.Pick(dialog, LegendId("cboFld1"), L"NerroID");
+        person.Pick(dialog, LegendId("cboFld2"), L"JunctionID");
+        person.Click(dialog, LegendId("cmdOK"));
+        person.WaitUntilGone(dialog);
+        ExpectBox(person, L"Finished Copying Legend Colors");
+    });
+    CHECK_HR(hr, S_OK);
+
+    // A legend of the catchments on their key, in the colours of the junctions
+    // with the same key; the junctions' own legend is left as it was.
+    const auto legend = std::dynamic_pointer_cast<velorin::host::IUniqueValueRenderer>(
+        RendererOf(host.Host(), "Catchment"));
+    REQUIRE(legend);
+    CHECK_EQ(legend->FieldCount(), 1);
+    CHECK_EQ(legend->Field(0), std::string("JunctionID"));
+    CHECK_EQ(legend->ValueCount(), 2);
+    CHECK(FillColorOf(*legend, "1") == kJunctionRed);
+    CHECK(FillColorOf(*legend, "2") == kJunctionGreen);
+    const auto source = std::dynamic_pointer_cast<velorin::host::IUniqueValueRenderer>(
+        RendererOf(host.Host(), "NerroJunction"));
+    REQUIRE(source);
+    CHECK_EQ(source->Field(0), std::string("Kind"));
+}
+
+VELORIN_CASE(Click, CancelInTheCopyLegendDialogChangesNothingAndSaysNothing) {
+    velorin::comtest::Apartment apartment;
+    TestHost host(ColouredJunctions());
+    const std::shared_ptr<velorin::host::IFeatureRenderer> before =
+        RendererOf(host.Host(), "Catchment");
+    ComPtr<ICommand> command = NewCommand(kCopyLegendClass);
+    REQUIRE(command);
+    CHECK_HR(command->OnCreate(host.Hook()), S_OK);
+
+    // Any box after the dialog would be found by the person's watch and fail
+    // the case as unexpected.
+    const HRESULT hr = ClickWith(*command.Get(), [](Person& person) {
+        HWND dialog = person.WaitForWindow(L"Copy Legend Colors");
+        person.Click(dialog, LegendId("cmdCancel"));
+        person.WaitUntilGone(dialog);
+    });
+    CHECK_HR(hr, S_OK);
+    CHECK(RendererOf(host.Host(), "Catchment") == before);
 }
 
 }  // namespace
