@@ -67,6 +67,12 @@ memory::ReferenceHost Assemble(const std::shared_ptr<HostContext>& context, std:
     return memory::ReferenceHost(context, std::move(application));
 }
 
+// Records where the data of one read layer came from.
+void AddSource(DataSources& sources, const LayerData& data, const DataSource& origin) {
+    if (data.featureClass) sources.Add(data.featureClass, origin);
+    if (data.table) sources.Add(data.table, origin);
+}
+
 // ---- loading a document ------------------------------------------------------------
 
 class DocumentLoader {
@@ -111,7 +117,7 @@ class DocumentLoader {
             if (const Json* selection = DocumentFaults::Find(entry, "selection")) {
                 const std::string selectionPlace = PlaceOf(tablePlace, "selection");
                 auto oids = ReadOids(*selection, selectionPlace);
-                At(selectionPlace, [&] { table->Select(oids); });
+                m_faults.At(selectionPlace, [&] { table->Select(oids); });
             }
             tables.push_back(std::move(table));
         }
@@ -119,16 +125,6 @@ class DocumentLoader {
     }
 
   private:
-    // A host call made while loading: its failure is reported at place.
-    template <class Call>
-    void At(const std::string& place, Call&& call) const {
-        try {
-            std::forward<Call>(call)();
-        } catch (const Error& error) {
-            m_faults.Fail(place, error.Description());
-        }
-    }
-
     std::shared_ptr<host::ILayer> ReadLayer(const Json& entry, const std::string& place,
                                             int depth) {
         if (!entry.is_object()) m_faults.Fail(place, "expected a layer object");
@@ -189,17 +185,17 @@ class DocumentLoader {
         if (const Json* query = DocumentFaults::Find(entry, "definitionQuery")) {
             const std::string queryPlace = PlaceOf(place, "definitionQuery");
             const std::string text = m_faults.Text(*query, queryPlace);
-            At(queryPlace, [&] { layer->SetDefinitionExpression(text); });
+            m_faults.At(queryPlace, [&] { layer->SetDefinitionExpression(text); });
         }
         if (const Json* display = DocumentFaults::Find(entry, "displayField")) {
             const std::string displayPlace = PlaceOf(place, "displayField");
             const std::string text = m_faults.Text(*display, displayPlace);
-            At(displayPlace, [&] { layer->SetDisplayField(text); });
+            m_faults.At(displayPlace, [&] { layer->SetDisplayField(text); });
         }
         if (const Json* selection = DocumentFaults::Find(entry, "selection")) {
             const std::string selectionPlace = PlaceOf(place, "selection");
             auto oids = ReadOids(*selection, selectionPlace);
-            At(selectionPlace, [&] { layer->Select(oids); });
+            m_faults.At(selectionPlace, [&] { layer->Select(oids); });
         }
         return layer;
     }
@@ -230,7 +226,8 @@ class DocumentLoader {
             (m_folder / std::filesystem::path(written)).lexically_normal();
         auto& reader = m_readers[file.string()];
         if (!reader) {
-            At(pathPlace, [&] { reader = std::make_unique<DataSetReader>(file, written); });
+            m_faults.At(pathPlace,
+                        [&] { reader = std::make_unique<DataSetReader>(file, written); });
         }
         if (!reader->HasLayer(layerName)) {
             m_faults.Fail(layerPlace,
@@ -240,10 +237,8 @@ class DocumentLoader {
         auto found = m_data.find(key);
         if (found == m_data.end()) {
             LayerData data;
-            At(place, [&] { data = reader->Read(layerName, role, m_context); });
-            const DataSource origin{file, layerName};
-            if (data.featureClass) m_sources.Add(data.featureClass, origin);
-            if (data.table) m_sources.Add(data.table, origin);
+            m_faults.At(place, [&] { data = reader->Read(layerName, role, m_context); });
+            AddSource(m_sources, data, DataSource{file, layerName});
             found = m_data.emplace(key, std::move(data)).first;
         }
         return found->second;
@@ -260,14 +255,15 @@ class DocumentLoader {
 
 std::string ReadWholeFile(const std::filesystem::path& file, const std::string& display) {
     std::error_code error;
-    if (!std::filesystem::exists(file, error)) {
+    const auto status = std::filesystem::status(file, error);
+    if (!std::filesystem::exists(status)) {
         throw Error(host::E_HOST_FAIL, display + ": no such file");
     }
-    if (std::filesystem::is_directory(file, error)) {
+    if (std::filesystem::is_directory(status)) {
         throw Error(host::E_HOST_FAIL, display + ": is a folder, not a map document");
     }
     // A pipe or a device could block the read for ever.
-    if (!std::filesystem::is_regular_file(file, error)) {
+    if (!std::filesystem::is_regular_file(status)) {
         throw Error(host::E_HOST_FAIL, display + ": is not a regular file");
     }
     std::ifstream in(file, std::ios::binary);
@@ -410,9 +406,7 @@ MapDocument LoadDataSet(const std::filesystem::path& file, std::unique_ptr<memor
     std::vector<Read> read;
     for (const auto& name : reader.LayerNames()) {
         read.push_back(Read{name, reader.Read(name, LayerRole::Auto, context)});
-        const DataSource origin{reader.File(), name};
-        if (read.back().data.featureClass) sources.Add(read.back().data.featureClass, origin);
-        if (read.back().data.table) sources.Add(read.back().data.table, origin);
+        AddSource(sources, read.back().data, DataSource{reader.File(), name});
     }
 
     // Points over lines over polygons, so that nothing hides smaller features.
@@ -512,12 +506,10 @@ MapDocument LoadMapDocument(const std::filesystem::path& file,
                          view.ZoomToFullExtent();
                          return;
                      }
-                     try {
+                     faults.At("map.extent", [&] {
                          view.SetExtent(memory::MakeEnvelope((*extent)[0], (*extent)[1],
                                                              (*extent)[2], (*extent)[3], context));
-                     } catch (const Error& error) {
-                         faults.Fail("map.extent", error.Description());
-                     }
+                     });
                  });
     return MapDocument{std::move(host), file, std::move(loader.Sources())};
 }

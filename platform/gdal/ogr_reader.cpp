@@ -204,6 +204,15 @@ struct PendingRow {
     std::unique_ptr<OGRGeometry> geometry;
 };
 
+// Raises a plain message (the caller names the layer and feature) for a
+// coordinate that is not finite.
+memory::XY FiniteXY(double x, double y) {
+    if (!std::isfinite(x) || !std::isfinite(y)) {
+        throw Error(host::E_HOST_FAIL, "a coordinate is not a finite number");
+    }
+    return {x, y};
+}
+
 // Turns OGR geometries into host shapes of one shape type.
 class ShapeMaker {
   public:
@@ -237,11 +246,7 @@ class ShapeMaker {
         memory::Path path;
         path.reserve(static_cast<std::size_t>(curve.getNumPoints()));
         for (int i = 0; i < curve.getNumPoints(); ++i) {
-            const memory::XY xy{curve.getX(i), curve.getY(i)};
-            if (!std::isfinite(xy.x) || !std::isfinite(xy.y)) {
-                throw Error(host::E_HOST_FAIL, "a coordinate is not a finite number");
-            }
-            path.push_back(xy);
+            path.push_back(FiniteXY(curve.getX(i), curve.getY(i)));
         }
         if (ring && path.size() > 1 && path.front() == path.back()) path.pop_back();
         parts.push_back(std::move(path));
@@ -253,10 +258,7 @@ class ShapeMaker {
         switch (wkbFlatten(geometry.getGeometryType())) {
             case wkbPoint: {
                 const auto& point = *geometry.toPoint();
-                if (!std::isfinite(point.getX()) || !std::isfinite(point.getY())) {
-                    throw Error(host::E_HOST_FAIL, "a coordinate is not a finite number");
-                }
-                parts.push_back({{point.getX(), point.getY()}});
+                parts.push_back({FiniteXY(point.getX(), point.getY())});
                 return;
             }
             case wkbLineString:

@@ -64,16 +64,6 @@ std::string_view StyleText(std::int32_t code, const std::array<StyleName, N>& st
     return {};
 }
 
-// A host call made while reading a document: its failure is reported at place.
-template <class Call>
-void At(const DocumentFaults& faults, const std::string& place, Call&& call) {
-    try {
-        std::forward<Call>(call)();
-    } catch (const Error& error) {
-        faults.Fail(place, error.Description());
-    }
-}
-
 std::shared_ptr<memory::RgbColor> ReadColor(const DocumentFaults& faults, const Json& value,
                                             const std::string& place,
                                             const std::shared_ptr<memory::HostContext>& context) {
@@ -112,7 +102,7 @@ void ReadRasterOp(const DocumentFaults& faults, const Json& symbol, const std::s
     if (const Json* op = DocumentFaults::Find(symbol, "rasterOp")) {
         const std::string opPlace = PlaceOf(place, "rasterOp");
         const std::int32_t code = faults.Whole(*op, opPlace, 1, 16);
-        At(faults, opPlace, [&] { target.SetROP2(code); });
+        faults.At(opPlace, [&] { target.SetROP2(code); });
     }
 }
 
@@ -298,8 +288,8 @@ std::shared_ptr<host::IFeatureRenderer> ReadRenderer(
 
     const std::string fieldsPlace = PlaceOf(place, "fields");
     const Json& fields = faults.Array(faults.Member(value, place, "fields"), fieldsPlace);
-    At(faults, fieldsPlace,
-       [&] { renderer->SetFieldCount(static_cast<std::int32_t>(fields.size())); });
+    faults.At(fieldsPlace,
+              [&] { renderer->SetFieldCount(static_cast<std::int32_t>(fields.size())); });
     for (std::size_t i = 0; i < fields.size(); ++i) {
         const std::string fieldPlace = PlaceOf(fieldsPlace, i);
         faults.Object(fields[i], fieldPlace, {"name", "isString"});
@@ -328,8 +318,8 @@ std::shared_ptr<host::IFeatureRenderer> ReadRenderer(
             if (const Json* s = DocumentFaults::Find(entry, "symbol")) {
                 symbol = ReadSymbol(faults, *s, PlaceOf(entryPlace, "symbol"), context);
             }
-            At(faults, PlaceOf(entryPlace, "value"),
-               [&] { renderer->AddValue(text, heading, symbol); });
+            faults.At(PlaceOf(entryPlace, "value"),
+                      [&] { renderer->AddValue(text, heading, symbol); });
             if (const Json* label = DocumentFaults::Find(entry, "label")) {
                 renderer->SetLabel(text, faults.Text(*label, PlaceOf(entryPlace, "label")));
             }

@@ -6,7 +6,9 @@
 #include <nlohmann/json.hpp>
 #include <string>
 #include <string_view>
+#include <utility>
 
+#include "host/error.h"
 #include "host/renderers.h"
 #include "host/symbols.h"
 #include "platform/memory/host_context.h"
@@ -47,6 +49,17 @@ class DocumentFaults {
     double Number(const Json& value, const std::string& place) const;
     std::int32_t Whole(const Json& value, const std::string& place, std::int64_t lowest,
                        std::int64_t highest) const;
+
+    // Runs a host call made while reading the document; the velorin::Error it
+    // raises is reported at place instead.
+    template <class Call>
+    void At(const std::string& place, Call&& call) const {
+        try {
+            std::forward<Call>(call)();
+        } catch (const Error& error) {
+            Fail(place, error.Description());
+        }
+    }
 
   private:
     std::string m_document;
