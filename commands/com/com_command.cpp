@@ -11,11 +11,10 @@
 #include "host/error.h"
 #include "platform/win32/win32_toolkit.h"
 #include "ui/current_toolkit.h"
+#include "ui/runtime_error.h"
 
 namespace velorin::com {
 namespace {
-
-constexpr std::int32_t kTypeMismatch = 13;
 
 VARIANT_BOOL ToVariantBool(bool value) { return value ? VARIANT_TRUE : VARIANT_FALSE; }
 
@@ -146,7 +145,7 @@ HRESULT STDMETHODCALLTYPE ComCommand::OnCreate(IDispatch* hook) {
         if (!application) {
             // Checked here rather than left to the portable object, so that a
             // hook without an application can never clear the stored one.
-            throw velorin::Error(kTypeMismatch, "Type mismatch");
+            ui::RaiseTypeMismatch();
         }
         m_command->OnCreate(application);
         return S_OK;

@@ -7,13 +7,12 @@
 
 #include "commands/com/bstr.h"
 #include "host/error.h"
+#include "ui/runtime_error.h"
 
 namespace velorin::com {
 namespace {
 
-constexpr std::int32_t kOverflow = 6;
 constexpr std::int32_t kOutOfMemory = 7;
-constexpr std::int32_t kTypeMismatch = 13;
 constexpr std::int32_t kLargestControlCode = 0xFFFF;
 
 // Leaves `description` as the thread's error info. Best effort: a caller still
@@ -45,9 +44,9 @@ HRESULT HresultFromErrorNumber(std::int32_t number) noexcept {
         return static_cast<HRESULT>(number);
     }
     switch (number) {
-        case kTypeMismatch:
+        case ui::kErrTypeMismatch:
             return DISP_E_TYPEMISMATCH;
-        case kOverflow:
+        case ui::kErrOverflow:
             return DISP_E_OVERFLOW;
         case kOutOfMemory:
             return E_OUTOFMEMORY;

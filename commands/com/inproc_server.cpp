@@ -110,8 +110,7 @@ void RegisterTypeLibrary(const std::wstring& modulePath) {
     ITypeLib* library = nullptr;
     // Loaded without registration and registered with the module's own path:
     // REGKIND_REGISTER may record a device path (\\?\...) instead.
-    RaiseIfFailed(LoadTypeLibEx(modulePath.c_str(), REGKIND_NONE, &library),
-                  "Cannot load the library's type library");
+    RaiseIfFailed(LoadOwnTypeLibrary(&library), "Cannot load the library's type library");
     // The SDK declares the path non-const; RegisterTypeLib only reads it.
     const HRESULT hr = RegisterTypeLib(library, const_cast<LPOLESTR>(modulePath.c_str()), nullptr);
     library->Release();
