@@ -11,10 +11,6 @@ namespace velorin::memory {
 
 namespace {
 
-void Announce(const std::shared_ptr<HostContext>& context, const char* member) {
-    if (context) context->faults.Enter(member);
-}
-
 [[noreturn]] void InvalidArgument(const std::string& what) {
     throw Error(host::E_HOST_INVALIDARG, what);
 }

@@ -2,6 +2,8 @@
 
 #include <cstdint>
 #include <functional>
+#include <memory>
+#include <optional>
 #include <string>
 #include <string_view>
 #include <unordered_map>
@@ -120,6 +122,23 @@ struct HostContext {
     // features turns it off rather than time the recording. The progress bar's
     // own state and the progressChanged hook are kept either way.
     bool recordProgress = true;
+};
+
+// Objects may be made without a host (a null context); they count nothing.
+inline void Announce(const std::shared_ptr<HostContext>& context, std::string_view member) {
+    if (context) context->faults.Enter(member);
+}
+
+// A FaultInjector::QuietScope over the context's injector, or nothing for a null
+// context.
+class QuietHost {
+  public:
+    explicit QuietHost(const std::shared_ptr<HostContext>& context) {
+        if (context) m_scope.emplace(context->faults);
+    }
+
+  private:
+    std::optional<FaultInjector::QuietScope> m_scope;
 };
 
 }  // namespace velorin::memory

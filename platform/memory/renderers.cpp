@@ -1,7 +1,6 @@
 #include "platform/memory/renderers.h"
 
 #include <array>
-#include <optional>
 
 #include "host/codes.h"
 #include "host/error.h"
@@ -11,10 +10,6 @@
 namespace velorin::memory {
 
 namespace {
-
-void Announce(const std::shared_ptr<HostContext>& context, const char* member) {
-    if (context) context->faults.Enter(member);
-}
 
 [[noreturn]] void NoSuchValue(const std::string& value) {
     throw Error(host::E_HOST_INVALIDARG, "The value '" + value + "' is not in the renderer");
@@ -70,8 +65,7 @@ std::shared_ptr<host::ISymbol> UniqueValueRenderer::SymbolByFeature(
 
     std::string key;
     {
-        std::optional<FaultInjector::QuietScope> quiet;
-        if (m_context) quiet.emplace(m_context->faults);
+        const QuietHost quiet(m_context);
         const auto fields = feature->Fields();
         if (!fields) return Fallback();
         for (std::size_t i = 0; i < m_fields.size(); ++i) {
@@ -250,8 +244,7 @@ std::shared_ptr<SimpleRenderer> MakeDefaultRenderer(std::shared_ptr<HostContext>
     constexpr auto n = static_cast<std::int32_t>(Palette.size());
     const Color c = Palette[static_cast<std::size_t>(((colorIndex % n) + n) % n)];
     // Setting up a layer is the host's own work, not a call to count.
-    std::optional<FaultInjector::QuietScope> quiet;
-    if (context) quiet.emplace(context->faults);
+    const QuietHost quiet(context);
     auto color = MakeRgbColor(context, c.red, c.green, c.blue);
 
     std::shared_ptr<host::ISymbol> symbol;

@@ -12,9 +12,7 @@ namespace velorin::memory {
 StepProgressor::StepProgressor(std::shared_ptr<HostContext> context)
     : m_context(std::move(context)) {}
 
-void StepProgressor::Enter(const char* member) const {
-    if (m_context) m_context->faults.Enter(member);
-}
+void StepProgressor::Enter(const char* member) const { Announce(m_context, member); }
 
 std::int32_t StepProgressor::Clamp(std::int64_t value) const {
     if (m_min > m_max) return m_min;
@@ -106,12 +104,12 @@ std::size_t StatusBar::CheckPane(std::int32_t pane) const {
 }
 
 std::string StatusBar::Message(std::int32_t pane) const {
-    if (m_context) m_context->faults.Enter("IStatusBar::Message");
+    Announce(m_context, "IStatusBar::Message");
     return m_panes[CheckPane(pane)];
 }
 
 void StatusBar::SetMessage(std::int32_t pane, const std::string& text) {
-    if (m_context) m_context->faults.Enter("IStatusBar::Message");
+    Announce(m_context, "IStatusBar::Message");
     m_panes[CheckPane(pane)] = text;
     if (pane != 0 || !m_context) return;
     m_context->record.statusTexts.push_back(text);
@@ -119,7 +117,7 @@ void StatusBar::SetMessage(std::int32_t pane, const std::string& text) {
 }
 
 std::shared_ptr<host::IStepProgressor> StatusBar::ProgressBar() const {
-    if (m_context) m_context->faults.Enter("IStatusBar::ProgressBar");
+    Announce(m_context, "IStatusBar::ProgressBar");
     return m_progressor;
 }
 

@@ -10,10 +10,6 @@ namespace velorin::memory {
 
 namespace {
 
-void Announce(const std::shared_ptr<HostContext>& context, const char* member) {
-    if (context) context->faults.Enter(member);
-}
-
 std::int32_t CheckComponent(std::int32_t value, const char* name) {
     if (value < 0 || value > 255) {
         throw Error(host::E_HOST_INVALIDARG,

@@ -28,17 +28,6 @@ void CheckWindow(int width, int height) {
     }
 }
 
-// Holds the context's fault injector quiet while the host does its own work.
-class Quiet {
-  public:
-    explicit Quiet(const std::shared_ptr<HostContext>& context) {
-        if (context) m_scope.emplace(context->faults);
-    }
-
-  private:
-    std::optional<FaultInjector::QuietScope> m_scope;
-};
-
 }  // namespace
 
 // What the view and its screen display share. The display may outlive the view
@@ -106,7 +95,7 @@ struct ViewCore {
     }
 
     void ZoomToFullExtent() {
-        const Quiet quiet(context);
+        const QuietHost quiet(context);
         EnvelopeGeometry full;
         if (auto shown = map.lock()) {
             const std::int32_t count = shown->LayerCount();
@@ -141,7 +130,7 @@ struct ViewCore {
 
     void Redraw() {
         {
-            const Quiet quiet(context);
+            const QuietHost quiet(context);
             const ViewTransform view = Transform();
             canvas->SetRasterOp(RasterOp::CopyPen);
             canvas->Clear(MapView::Background);
@@ -227,7 +216,7 @@ class ScreenDisplayImpl final : public host::IScreenDisplay {
     void SetSymbol(const std::shared_ptr<host::ISymbol>& symbol) override {
         Enter("IDisplay::SetSymbol");
         if (!symbol) throw Error(host::E_HOST_POINTER, "SetSymbol needs a symbol");
-        const Quiet quiet(m_core->context);
+        const QuietHost quiet(m_core->context);
         ReadSymbol(symbol);  // refuses a kind that cannot draw, before it is set
         m_core->symbol = symbol;
     }
@@ -257,9 +246,7 @@ class ScreenDisplayImpl final : public host::IScreenDisplay {
     }
 
   private:
-    void Enter(const char* member) const {
-        if (m_core->context) m_core->context->faults.Enter(member);
-    }
+    void Enter(const char* member) const { Announce(m_core->context, member); }
 
     void Draw(const char* operation, const std::shared_ptr<host::IGeometry>& shape,
               std::initializer_list<std::int32_t> accepted) {
@@ -270,7 +257,7 @@ class ScreenDisplayImpl final : public host::IScreenDisplay {
         if (!m_core->symbol) {
             throw Error(host::E_HOST_FAIL, std::string(operation) + " needs a symbol: SetSymbol");
         }
-        const Quiet quiet(m_core->context);
+        const QuietHost quiet(m_core->context);
         const std::int32_t type = shape->GeometryType();
         if (std::find(accepted.begin(), accepted.end(), type) == accepted.end()) {
             InvalidArgument(std::string(operation) + " cannot draw a geometry of type " +
@@ -331,7 +318,7 @@ void MapView::SetExtent(const std::shared_ptr<host::IEnvelope>& extent) {
     if (!extent) throw Error(host::E_HOST_POINTER, "The extent needs an envelope");
     double x0 = 0, y0 = 0, x1 = 0, y1 = 0;
     {
-        const Quiet quiet(m_core->context);
+        const QuietHost quiet(m_core->context);
         if (extent->IsEmpty()) InvalidArgument("An empty envelope cannot be shown");
         x0 = extent->XMin();
         y0 = extent->YMin();
