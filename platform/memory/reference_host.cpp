@@ -26,6 +26,10 @@ std::shared_ptr<host::ILayer> FindLayer(const std::vector<std::shared_ptr<host::
     return nullptr;
 }
 
+bool IsFeatureLayer(const std::shared_ptr<host::ILayer>& layer) {
+    return std::dynamic_pointer_cast<memory::FeatureLayer>(layer) != nullptr;
+}
+
 }  // namespace
 
 // ---- ReferenceHost -----------------------------------------------------------------
@@ -54,9 +58,7 @@ std::shared_ptr<host::ILayer> ReferenceHost::LayerNamed(const std::string& name)
 
 std::shared_ptr<FeatureLayer> ReferenceHost::FeatureLayerNamed(const std::string& name) const {
     FaultInjector::QuietScope quiet(m_context->faults);
-    auto layer = FindLayer(FocusMap().Layers(), name, [](const auto& candidate) {
-        return std::dynamic_pointer_cast<memory::FeatureLayer>(candidate) != nullptr;
-    });
+    auto layer = FindLayer(FocusMap().Layers(), name, IsFeatureLayer);
     if (!layer) Missing("No feature layer named " + name);
     return std::dynamic_pointer_cast<memory::FeatureLayer>(layer);
 }
@@ -71,9 +73,7 @@ std::shared_ptr<StandaloneTable> ReferenceHost::TableNamed(const std::string& na
 
 void ReferenceHost::Select(const std::string& name, const std::vector<std::int32_t>& oids) const {
     FaultInjector::QuietScope quiet(m_context->faults);
-    auto layer = FindLayer(FocusMap().Layers(), name, [](const auto& candidate) {
-        return std::dynamic_pointer_cast<memory::FeatureLayer>(candidate) != nullptr;
-    });
+    auto layer = FindLayer(FocusMap().Layers(), name, IsFeatureLayer);
     if (layer) {
         std::dynamic_pointer_cast<memory::FeatureLayer>(layer)->Selection().Replace(oids);
         return;
