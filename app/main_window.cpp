@@ -56,6 +56,17 @@ void EachFeatureLayer(const std::vector<std::shared_ptr<host::ILayer>>& layers,
     }
 }
 
+// The file a person names in the save dialog, ".json" added when it has no
+// extension; empty when they cancel.
+std::filesystem::path AskSavePath(QWidget* parent, const QString& title) {
+    const QString file = QFileDialog::getSaveFileName(parent, title, QString(),
+                                                      QStringLiteral("Map documents (*.json)"));
+    if (file.isEmpty()) return {};
+    std::filesystem::path path = file.toStdString();
+    if (path.extension().empty()) path += ".json";
+    return path;
+}
+
 const QString kFileFilters = QStringLiteral(
     "Maps and data sets (*.json *.gpkg *.shp *.geojson *.fgb *.gml *.kml *.sqlite);;"
     "Map documents (*.json);;All files (*)");
@@ -126,13 +137,9 @@ void MainWindow::BuildActions() {
     saveAs->setShortcut(QKeySequence::SaveAs);
     saveAs->setStatusTip(QStringLiteral("Save the map document under a new name"));
     connect(saveAs, &QAction::triggered, this, [this] {
-        const QString file =
-            QFileDialog::getSaveFileName(this, QStringLiteral("Save Map Document As"), QString(),
-                                         QStringLiteral("Map documents (*.json)"));
-        if (file.isEmpty()) return;
-        std::filesystem::path path = file.toStdString();
-        if (path.extension().empty()) path += ".json";
-        AtEdge([&] { SaveAs(path); });
+        const std::filesystem::path path =
+            AskSavePath(this, QStringLiteral("Save Map Document As"));
+        if (!path.empty()) AtEdge([&] { SaveAs(path); });
     });
     fileMenu->addSeparator();
     QAction* quit = fileMenu->addAction(QStringLiteral("&Quit"));
@@ -275,13 +282,8 @@ bool MainWindow::Open(const std::filesystem::path& file) {
 
 bool MainWindow::Save() {
     if (Document().path.empty()) {
-        const QString file =
-            QFileDialog::getSaveFileName(this, QStringLiteral("Save Map Document"), QString(),
-                                         QStringLiteral("Map documents (*.json)"));
-        if (file.isEmpty()) return false;
-        std::filesystem::path path = file.toStdString();
-        if (path.extension().empty()) path += ".json";
-        return SaveAs(path);
+        const std::filesystem::path path = AskSavePath(this, QStringLiteral("Save Map Document"));
+        return !path.empty() && SaveAs(path);
     }
     return SaveAs(Document().path);
 }
@@ -314,16 +316,14 @@ void MainWindow::AfterRun() {
     m_map->update();
 }
 
-std::size_t MainWindow::Select(const std::vector<std::int32_t>& oids, bool add) {
-    const auto layer = m_contents->CurrentFeatureLayer();
-    if (!layer) return 0;
-    if (!add) layer->ClearSelection();
-    if (!oids.empty()) layer->Select(oids);
-    m_contents->RefreshCaptions();
-    ShowSelection();
-    const std::size_t count = layer->Selection().Oids().size();
-    statusBar()->showMessage(
-        QStringLiteral("%1 selected in %2").arg(count).arg(ToQt(layer->Name())), 4000);
+std::size_t MainWindow::Select(memory::FeatureLayer& layer, const std::vector<std::int32_t>& oids,
+                               bool add) {
+    if (!add) layer.ClearSelection();
+    if (!oids.empty()) layer.Select(oids);
+    SelectionChanged();
+    const std::size_t count = layer.Selection().Oids().size();
+    statusBar()->showMessage(QStringLiteral("%1 selected in %2").arg(count).arg(ToQt(layer.Name())),
+                             4000);
     return oids.size();
 }
 
@@ -334,7 +334,7 @@ std::size_t MainWindow::SelectAt(memory::XY point, double tolerance, bool add) {
             QStringLiteral("Pick a feature layer in the Layers list to select in it"), 4000);
         return 0;
     }
-    return Select(FeaturesAtClick(*layer, point, tolerance), add);
+    return Select(*layer, FeaturesAtClick(*layer, point, tolerance), add);
 }
 
 std::size_t MainWindow::SelectIn(const MapBox& box, bool add) {
@@ -344,14 +344,13 @@ std::size_t MainWindow::SelectIn(const MapBox& box, bool add) {
             QStringLiteral("Pick a feature layer in the Layers list to select in it"), 4000);
         return 0;
     }
-    return Select(FeaturesInBox(*layer, box), add);
+    return Select(*layer, FeaturesInBox(*layer, box), add);
 }
 
 void MainWindow::ClearSelection() {
     if (!m_document) return;
     Host().ClearSelection();
-    m_contents->RefreshCaptions();
-    ShowSelection();
+    SelectionChanged();
 }
 
 void MainWindow::SelectionChanged() {

@@ -87,7 +87,8 @@ class MainWindow final : public QMainWindow {
     void UpdateTitle();
     bool ConfirmDiscard();
     void OpenFromMenu();
-    std::size_t Select(const std::vector<std::int32_t>& oids, bool add);
+    std::size_t Select(memory::FeatureLayer& layer, const std::vector<std::int32_t>& oids,
+                       bool add);
     // The window's event edge: runs what a person's action set off, showing any
     // failure in a box so the window keeps running.
     void AtEdge(const std::function<void()>& action) noexcept;
