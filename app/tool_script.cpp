@@ -2,6 +2,7 @@
 
 #include <algorithm>
 
+#include "copylegend/run_copy_legend.h"
 #include "ui/check_box.h"
 #include "ui/command_button.h"
 #include "zoomflash/messages.h"
@@ -9,8 +10,6 @@
 namespace velorin::app {
 
 namespace {
-
-constexpr std::string_view kCopyLegendFinished = "Finished Copying Legend Colors";
 
 void PlanZoomFlashControls(scripted::Scene& scene, const DialogChoices& choices) {
     // Top to bottom, as a person works down the dialog: a layer's pick refills
@@ -43,7 +42,7 @@ void PlanCopyLegendControls(scripted::Scene& scene, const DialogChoices& choices
 }  // namespace
 
 std::string_view CompletionText(Tool tool) {
-    return tool == Tool::ZoomFlash ? zoomflash::text::kFinished : kCopyLegendFinished;
+    return tool == Tool::ZoomFlash ? zoomflash::text::kFinished : copylegend::kFinishedText;
 }
 
 std::string_view ToolTitle(Tool tool) {

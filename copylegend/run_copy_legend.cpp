@@ -22,7 +22,7 @@ void RunCopyLegend(const std::shared_ptr<host::IApplication>& application) {
                          parameters.RelatedField, application);
     // A refusal has shown its own box and an Esc is silent: only a completed run
     // is announced.
-    if (!notCompleted) ui::CurrentToolkit().MsgBox("Finished Copying Legend Colors");
+    if (!notCompleted) ui::CurrentToolkit().MsgBox(kFinishedText);
 }
 
 }  // namespace velorin::copylegend

@@ -1,10 +1,14 @@
 #pragma once
 
 #include <memory>
+#include <string_view>
 
 #include "host/application.h"
 
 namespace velorin::copylegend {
+
+// The box that tells a completed run; a batch driver recognises completion by it.
+inline constexpr std::string_view kFinishedText = "Finished Copying Legend Colors";
 
 // One click of Copy Legend Colors: the shared dialog is filled from the focus map
 // and shown modally; after an accepted OK the engine runs with the four names,
