@@ -3,7 +3,6 @@
 #include <array>
 #include <charconv>
 #include <cmath>
-#include <cstdio>
 #include <type_traits>
 
 namespace velorin::host {
@@ -46,6 +45,18 @@ std::int64_t DaysFromCivil(int y, int m, int d) {
     return era * 146097 + static_cast<std::int64_t>(doe) - 719468;
 }
 
+// Decimal digits padded with zeros to `width` characters, a minus sign counting
+// as one of them (-5 at width 4 is "-005"), as dates are written.
+std::string ZeroPadded(int value, int width) {
+    std::string digits = IntegerText(value < 0 ? -static_cast<std::int64_t>(value)
+                                               : static_cast<std::int64_t>(value));
+    const int wanted = value < 0 ? width - 1 : width;
+    if (static_cast<int>(digits.size()) < wanted) {
+        digits.insert(0, static_cast<std::size_t>(wanted) - digits.size(), '0');
+    }
+    return value < 0 ? '-' + digits : digits;
+}
+
 // Days between 1899-12-30 and 1970-01-01.
 constexpr std::int64_t kEpochShift = 25569;
 
@@ -63,16 +74,13 @@ std::string DateText(Date date) {
     }
     int y = 0, m = 0, d = 0;
     CivilFromDays(dayNumber - kEpochShift, y, m, d);
-    std::array<char, 48> buf{};
-    int n = 0;
-    if (secOfDay == 0) {
-        n = std::snprintf(buf.data(), buf.size(), "%04d-%02d-%02d", y, m, d);
-    } else {
-        n = std::snprintf(buf.data(), buf.size(), "%04d-%02d-%02d %02d:%02d:%02d", y, m, d,
-                          static_cast<int>(secOfDay / 3600), static_cast<int>(secOfDay / 60 % 60),
-                          static_cast<int>(secOfDay % 60));
+    std::string text = ZeroPadded(y, 4) + '-' + ZeroPadded(m, 2) + '-' + ZeroPadded(d, 2);
+    if (secOfDay != 0) {
+        text += ' ' + ZeroPadded(static_cast<int>(secOfDay / 3600), 2) + ':' +
+                ZeroPadded(static_cast<int>(secOfDay / 60 % 60), 2) + ':' +
+                ZeroPadded(static_cast<int>(secOfDay % 60), 2);
     }
-    return std::string(buf.data(), static_cast<std::size_t>(n > 0 ? n : 0));
+    return text;
 }
 
 }  // namespace

@@ -34,7 +34,9 @@ INSTANTIATE_TEST_SUITE_P(
         TextCase{FieldValue{"x' OR 'a'='a"}, "x' OR 'a'='a"}, TextCase{FieldValue{true}, "True"},
         TextCase{FieldValue{MakeDate(2003, 1, 29)}, "2003-01-29"},
         TextCase{FieldValue{MakeDate(1899, 12, 30, 6, 30, 5)}, "1899-12-30 06:30:05"},
-        TextCase{FieldValue{MakeDate(1850, 2, 28, 23, 59, 59)}, "1850-02-28 23:59:59"}));
+        TextCase{FieldValue{MakeDate(1850, 2, 28, 23, 59, 59)}, "1850-02-28 23:59:59"},
+        TextCase{FieldValue{MakeDate(12345, 6, 7)}, "12345-06-07"},
+        TextCase{FieldValue{MakeDate(-5, 3, 1, 0, 0, 9)}, "-005-03-01 00:00:09"}));
 
 TEST(FieldValue, NumbersAreRecognisedAndReadAsDoubles) {
     EXPECT_TRUE(FieldValue{std::int16_t{3}}.IsNumber());
