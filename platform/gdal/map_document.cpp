@@ -1,7 +1,11 @@
 #include "platform/gdal/map_document.h"
 
+#include <unistd.h>
+
 #include <algorithm>
 #include <array>
+#include <cerrno>
+#include <cstring>
 #include <fstream>
 #include <functional>
 #include <iterator>
@@ -79,7 +83,9 @@ class DocumentLoader {
   public:
     DocumentLoader(const std::filesystem::path& file, std::shared_ptr<HostContext> context)
         : m_faults(DisplayName(file)),
-          m_folder(AbsoluteNormal(file).parent_path()),
+          // A document reached through a symbolic link is the file the link names:
+          // its data paths are relative to that file's folder.
+          m_folder(AbsoluteNormal(LinkTarget(file)).parent_path()),
           m_context(std::move(context)) {}
 
     const DocumentFaults& Faults() const { return m_faults; }
@@ -272,96 +278,280 @@ std::string ReadWholeFile(const std::filesystem::path& file, const std::string& 
     return text;
 }
 
-// ---- saving a document -------------------------------------------------------------
-
-class DocumentWriter {
+// Follows a JSON text event by event, keeping nothing but where it is: to name the
+// place where a parse stopped, and to find out whether a file is a map document
+// without reading a large one into memory.
+class JsonPlaces final : public nlohmann::json_sax<Json> {
   public:
-    DocumentWriter(const std::filesystem::path& file, const DataSources& sources)
-        : m_faults(DisplayName(file)),
-          m_folder(AbsoluteNormal(file).parent_path()),
-          m_sources(sources) {}
+    enum class Stop { AtError, AtFormatKey };
+    explicit JsonPlaces(Stop stop) : m_stop(stop) {}
 
-    Json Layers(const std::vector<std::shared_ptr<host::ILayer>>& layers,
-                const std::string& place) const {
-        Json list = Json::array();
-        for (std::size_t i = 0; i < layers.size(); ++i) {
-            list.push_back(Layer(layers[i], PlaceOf(place, i)));
+    bool null() override { return Value(); }
+    bool boolean(bool /*value*/) override { return Value(); }
+    bool number_integer(Json::number_integer_t /*value*/) override { return Value(); }
+    bool number_unsigned(Json::number_unsigned_t /*value*/) override { return Value(); }
+    bool number_float(Json::number_float_t /*value*/, const Json::string_t& /*text*/) override {
+        return Value();
+    }
+    bool string(Json::string_t& /*value*/) override { return Value(); }
+    bool binary(Json::binary_t& /*value*/) override { return Value(); }
+    bool start_object(std::size_t /*size*/) override {
+        Value();
+        m_levels.push_back(Level{.object = true});
+        return true;
+    }
+    bool key(Json::string_t& name) override {
+        if (m_stop == Stop::AtFormatKey && m_levels.size() == 1 && name == FormatKey) {
+            m_formatKey = true;
+            return false;
         }
-        return list;
+        m_levels.back().key = name;
+        return true;
+    }
+    bool end_object() override {
+        m_levels.pop_back();
+        return true;
+    }
+    bool start_array(std::size_t /*size*/) override {
+        Value();
+        m_levels.push_back(Level{});
+        return true;
+    }
+    bool end_array() override {
+        m_levels.pop_back();
+        return true;
+    }
+    bool parse_error(std::size_t /*position*/, const std::string& /*token*/,
+                     const Json::exception& /*error*/) override {
+        return false;
     }
 
-    Json Tables(const std::vector<std::shared_ptr<memory::StandaloneTable>>& tables,
-                const std::string& place) const {
-        Json list = Json::array();
+    // Where the parse stopped at a value: "map.extent.xMin", "layers[0].selection[1]".
+    std::string Place() const {
+        std::string place;
+        for (std::size_t i = 0; i < m_levels.size(); ++i) {
+            const Level& level = m_levels[i];
+            if (level.object) {
+                place = PlaceOf(place, level.key);
+            } else {
+                // The value the parse stopped at was never counted.
+                const bool innermost = i + 1 == m_levels.size();
+                place = PlaceOf(place, innermost ? level.count : level.count - 1);
+            }
+        }
+        return place;
+    }
+    // Whether the text's top level has the format's member (Stop::AtFormatKey).
+    bool FormatKeyFound() const { return m_formatKey; }
+
+  private:
+    struct Level {
+        bool object = false;
+        std::size_t count = 0;  // elements begun (arrays)
+        std::string key{};      // the member being read (objects)
+    };
+
+    bool Value() {
+        if (!m_levels.empty() && !m_levels.back().object) ++m_levels.back().count;
+        return true;
+    }
+
+    Stop m_stop;
+    std::vector<Level> m_levels;
+    bool m_formatKey = false;
+};
+
+// ---- saving a document -------------------------------------------------------------
+
+// "<file>: cannot be saved: <reason>", as ReplaceFile says it.
+[[noreturn]] void Unsaved(const std::string& display, const std::string& reason) {
+    throw Error(host::E_HOST_FAIL, display + ": cannot be saved: " + reason);
+}
+
+// Whether file (regular) holds a map document; reads only as far as the format's
+// member, and never more than a parse of the text.
+bool IsMapDocument(const std::filesystem::path& file, const std::string& display) {
+    std::ifstream in(file, std::ios::binary);
+    if (!in.is_open()) Unsaved(display, "it cannot be read to see whether it is a map document");
+    JsonPlaces places(JsonPlaces::Stop::AtFormatKey);
+    Json::sax_parse(in, &places);
+    return places.FormatKeyFound();
+}
+
+// Writes a map's JSON as it goes: a layer's renderer is written value by value, so a
+// legend of any size costs no copy. Faults are reported at the place in the
+// document, naming the layer.
+class DocumentWriter {
+  public:
+    // written: the file the text goes to, after any symbolic link.
+    DocumentWriter(const std::string& display, const std::filesystem::path& file,
+                   const std::filesystem::path& written, const DataSources& sources)
+        : m_faults(display),
+          m_folder(AbsoluteNormal(written).parent_path()),
+          m_physical(written != file),
+          m_sources(sources) {}
+
+    void Write(const memory::Map& map, JsonWriter& out) const {
+        const auto extent = map.View().Extent();
+        try {
+            out.BeginObject();
+            out.Key(FormatKey);
+            out.Integer(FormatVersion);
+            out.Key("map");
+            out.BeginObject();
+            out.Key("name");
+            out.String(map.Name());
+            out.Key("extent");
+            out.BeginObject();
+            const std::array<std::pair<const char*, double>, 4> corners{{{"xMin", extent->XMin()},
+                                                                         {"yMin", extent->YMin()},
+                                                                         {"xMax", extent->XMax()},
+                                                                         {"yMax", extent->YMax()}}};
+            for (const auto& [key, value] : corners) {
+                out.Key(key);
+                out.Number(value);
+            }
+            out.EndObject();
+            out.EndObject();
+            out.Key("layers");
+            Layers(map.Layers(), "layers", out);
+            out.Key("tables");
+            Tables(map.StandaloneTables(), "tables", out);
+            out.EndObject();
+        } catch (const JsonWriter::InvalidText& text) {
+            NotUtf8(text, "");
+        }
+        out.Finish();
+    }
+
+  private:
+    void Layers(const std::vector<std::shared_ptr<host::ILayer>>& layers, const std::string& place,
+                JsonWriter& out) const {
+        out.BeginArray();
+        for (std::size_t i = 0; i < layers.size(); ++i) {
+            Layer(layers[i], PlaceOf(place, i), out);
+        }
+        out.EndArray();
+    }
+
+    void Tables(const std::vector<std::shared_ptr<memory::StandaloneTable>>& tables,
+                const std::string& place, JsonWriter& out) const {
+        out.BeginArray();
         for (std::size_t i = 0; i < tables.size(); ++i) {
             const auto& table = *tables[i];
             const std::string tablePlace = PlaceOf(place, i);
             const DataSource* source = table.Data() ? m_sources.Find(*table.Data()) : nullptr;
             if (!source) {
                 m_faults.Fail(PlaceOf(tablePlace, "source"),
-                              "table \"" + table.Name() +
+                              "table \"" + ShownText(table.Name()) +
                                   "\" was not read from a data set, so it cannot be saved");
             }
-            Json entry = Json::object();
-            entry["name"] = table.Name();
-            entry["source"] = Source(*source);
-            entry["selection"] = Oids(tables[i]->Selection().Oids());
-            list.push_back(std::move(entry));
+            try {
+                out.BeginObject();
+                out.Key("name");
+                out.String(table.Name());
+                out.Key("source");
+                Source(*source, out);
+                out.Key("selection");
+                Oids(tables[i]->Selection().Oids(), out);
+                out.EndObject();
+            } catch (const JsonWriter::InvalidText& text) {
+                NotUtf8(text, "table \"" + ShownText(table.Name()) + "\": ");
+            }
         }
-        return list;
+        out.EndArray();
     }
 
-    const DocumentFaults& Faults() const { return m_faults; }
-
-  private:
-    Json Layer(const std::shared_ptr<host::ILayer>& layer, const std::string& place) const {
-        Json entry = Json::object();
-        if (const auto group = std::dynamic_pointer_cast<memory::GroupLayer>(layer)) {
-            entry["kind"] = "group";
-            entry["name"] = group->Name();
-            entry["visible"] = group->Visible();
-            entry["layers"] = Layers(group->Layers(), PlaceOf(place, "layers"));
-            return entry;
-        }
-        const auto feature = std::dynamic_pointer_cast<memory::FeatureLayer>(layer);
+    void Layer(const std::shared_ptr<host::ILayer>& layer, const std::string& place,
+               JsonWriter& out) const {
         const std::string name = layer->Name();
-        if (!feature) {
-            const char* kind =
-                host::Supports<host::IRasterLayer>(layer) ? "a raster layer" : "a layer of a kind";
-            m_faults.Fail(place,
-                          "layer \"" + name + "\" is " + kind + " that a map document cannot hold");
+        try {
+            if (const auto group = std::dynamic_pointer_cast<memory::GroupLayer>(layer)) {
+                out.BeginObject();
+                out.Key("kind");
+                out.String("group");
+                out.Key("name");
+                out.String(name);
+                out.Key("visible");
+                out.Bool(group->Visible());
+                out.Key("layers");
+                Layers(group->Layers(), PlaceOf(place, "layers"), out);
+                out.EndObject();
+                return;
+            }
+            const auto feature = std::dynamic_pointer_cast<memory::FeatureLayer>(layer);
+            if (!feature) {
+                const char* kind = host::Supports<host::IRasterLayer>(layer) ? "a raster layer"
+                                                                             : "a layer of a kind";
+                m_faults.Fail(place, "layer \"" + ShownText(name) + "\" is " + kind +
+                                         " that a map document cannot hold");
+            }
+            const DataSource* source = feature->Data() ? m_sources.Find(*feature->Data()) : nullptr;
+            if (!source) {
+                m_faults.Fail(PlaceOf(place, "source"),
+                              "layer \"" + ShownText(name) +
+                                  "\" was not read from a data set, so it cannot be saved");
+            }
+            out.BeginObject();
+            out.Key("kind");
+            out.String("feature");
+            out.Key("name");
+            out.String(name);
+            out.Key("source");
+            Source(*source, out);
+            out.Key("visible");
+            out.Bool(feature->Visible());
+            out.Key("definitionQuery");
+            out.String(feature->DefinitionExpression());
+            out.Key("displayField");
+            out.String(feature->DisplayField());
+            out.Key("renderer");
+            WriteRenderer(out, m_faults, feature->Renderer(), PlaceOf(place, "renderer"),
+                          ShownText(name));
+            out.Key("rendererPropertyPage");
+            out.String(feature->RendererPropertyPageClassID());
+            out.Key("selection");
+            Oids(feature->Selection().Oids(), out);
+            out.EndObject();
+        } catch (const JsonWriter::InvalidText& text) {
+            NotUtf8(text, "layer \"" + ShownText(name) + "\": ");
         }
-        const DataSource* source = feature->Data() ? m_sources.Find(*feature->Data()) : nullptr;
-        if (!source) {
-            m_faults.Fail(
-                PlaceOf(place, "source"),
-                "layer \"" + name + "\" was not read from a data set, so it cannot be saved");
-        }
-        entry["kind"] = "feature";
-        entry["name"] = name;
-        entry["source"] = Source(*source);
-        entry["visible"] = feature->Visible();
-        entry["definitionQuery"] = feature->DefinitionExpression();
-        entry["displayField"] = feature->DisplayField();
-        entry["renderer"] =
-            WriteRenderer(m_faults, feature->Renderer(), PlaceOf(place, "renderer"), name);
-        entry["rendererPropertyPage"] = feature->RendererPropertyPageClassID();
-        entry["selection"] = Oids(feature->Selection().Oids());
-        return entry;
     }
 
-    Json Source(const DataSource& source) const {
-        std::filesystem::path path = source.file.lexically_relative(m_folder);
-        if (path.empty()) path = source.file;
-        return Json{{"path", path.generic_string()}, {"layer", source.layer}};
+    void Source(const DataSource& source, JsonWriter& out) const {
+        std::filesystem::path file = source.file;
+        if (m_physical) {
+            // The folder is the link's target, without symbolic links: so must the
+            // data set's path be for the two to meet.
+            std::error_code error;
+            auto real = std::filesystem::weakly_canonical(file, error);
+            if (!error) file = std::move(real);
+        }
+        std::filesystem::path path = file.lexically_relative(m_folder);
+        if (path.empty()) path = file;
+        out.BeginObject();
+        out.Key("path");
+        out.String(path.generic_string());
+        out.Key("layer");
+        out.String(source.layer);
+        out.EndObject();
     }
 
-    static Json Oids(const std::set<std::int32_t>& oids) {
-        return Json(std::vector<std::int32_t>(oids.begin(), oids.end()));
+    static void Oids(const std::set<std::int32_t>& oids, JsonWriter& out) {
+        out.BeginArray();
+        for (const std::int32_t oid : oids) out.Integer(oid);
+        out.EndArray();
+    }
+
+    // Text from data sets in another encoding is refused rather than saved in a form
+    // that would no longer match the data when read back.
+    [[noreturn]] void NotUtf8(const JsonWriter::InvalidText& text, const std::string& owner) const {
+        m_faults.Fail(text.place, owner + "the text \"" + text.shown + "\" is not valid UTF-8");
     }
 
     DocumentFaults m_faults;
     std::filesystem::path m_folder;
+    bool m_physical;
     const DataSources& m_sources;
 };
 
@@ -383,6 +573,16 @@ const DataSource* DataSources::Find(const memory::FeatureClass& featureClass) co
 
 const DataSource* DataSources::Find(const memory::Table& table) const {
     return FindAddress(&table);
+}
+
+const DataSource* DataSources::Reading(const std::filesystem::path& file) const {
+    for (const auto& entry : m_entries) {
+        std::error_code error;
+        if (std::filesystem::equivalent(entry.source.file, file, error) && !error) {
+            return &entry.source;
+        }
+    }
+    return nullptr;
 }
 
 const DataSource* DataSources::FindAddress(const void* data) const {
@@ -453,11 +653,20 @@ MapDocument LoadMapDocument(const std::filesystem::path& file,
     Json root;
     try {
         root = Json::parse(text);
-    } catch (const Json::parse_error& error) {
+    } catch (const Json::exception& error) {
         // The library's message begins with its own tag ("[json.exception...] ").
         std::string what = error.what();
         if (const auto end = what.find("] "); end != std::string::npos) what.erase(0, end + 2);
-        throw Error(host::E_HOST_FAIL, display + ": malformed JSON: " + what);
+        if (dynamic_cast<const Json::parse_error*>(&error) != nullptr) {
+            throw Error(host::E_HOST_FAIL, display + ": malformed JSON: " + what);
+        }
+        // A number beyond the range of a double (1e400), the one other way a parse
+        // fails: named at its place, which only a second reading finds.
+        JsonPlaces places(JsonPlaces::Stop::AtError);
+        Json::sax_parse(text, &places);
+        const std::string place = places.Place();
+        throw Error(host::E_HOST_FAIL, display + ": " + (place.empty() ? "" : place + ": ") +
+                                           (error.id == 406 ? "number out of range" : what));
     }
 
     auto context = std::make_shared<HostContext>();
@@ -514,32 +723,49 @@ MapDocument LoadMapDocument(const std::filesystem::path& file,
     return MapDocument{std::move(host), file, std::move(loader.Sources())};
 }
 
+void CheckSaveTarget(const MapDocument& document, const std::filesystem::path& file) {
+    const std::string display = DisplayName(file);
+    const std::filesystem::path target = LinkTarget(file);
+    if (target.filename().empty()) Unsaved(display, "the path names no file");
+    std::filesystem::path folder = target.parent_path();
+    if (folder.empty()) folder = ".";
+    std::error_code error;
+    const auto folderStatus = std::filesystem::status(folder, error);
+    if (!std::filesystem::exists(folderStatus)) {
+        Unsaved(display, "the folder " + DisplayName(folder) + " does not exist");
+    }
+    if (!std::filesystem::is_directory(folderStatus)) {
+        Unsaved(display, DisplayName(folder) + " is not a folder");
+    }
+    if (::access(folder.c_str(), W_OK | X_OK) != 0) {
+        Unsaved(display, "the folder " + DisplayName(folder) +
+                             " cannot be written: " + std::strerror(errno));
+    }
+
+    const auto status = std::filesystem::status(target, error);
+    if (!std::filesystem::exists(status)) return;
+    if (const DataSource* source = document.sources.Reading(target)) {
+        Unsaved(display, "it is a data set this map reads (its layer \"" + source->layer +
+                             "\"); a map document is saved beside its data, never over it");
+    }
+    if (std::filesystem::is_directory(status)) Unsaved(display, "it is a folder");
+    if (!std::filesystem::is_regular_file(status)) Unsaved(display, "it is not a regular file");
+    if (!IsMapDocument(target, display)) {
+        Unsaved(display, "it is not a map document, and a map document replaces only another");
+    }
+}
+
 void SaveMapDocument(const MapDocument& document, const std::filesystem::path& file) {
+    CheckSaveTarget(document, file);
     const memory::ReferenceHost& host = document.host;
     // Reading the host to save it is not the extension calling.
     memory::FaultInjector::QuietScope quiet(host.Context().faults);
-    const DocumentWriter writer(file, document.sources);
-    const auto& map = host.FocusMap();
-
-    Json root = Json::object();
-    root[FormatKey] = FormatVersion;
-    const auto extent = map.View().Extent();
-    root["map"] = Json{{"name", map.Name()},
-                       {"extent", Json{{"xMin", extent->XMin()},
-                                       {"yMin", extent->YMin()},
-                                       {"xMax", extent->XMax()},
-                                       {"yMax", extent->YMax()}}}};
-    root["layers"] = writer.Layers(map.Layers(), "layers");
-    root["tables"] = writer.Tables(map.StandaloneTables(), "tables");
-    std::string text;
-    try {
-        text = Print(root);
-    } catch (const Json::type_error&) {
-        // Names and values from data sets in other encodings: refused rather than
-        // saved in a form that would no longer match the data when read back.
-        writer.Faults().Fail("", "a name or value is not valid UTF-8 text");
-    }
-    ReplaceFile(file, text, writer.Faults().Document());
+    const std::string display = DisplayName(file);
+    const DocumentWriter writer(display, file, LinkTarget(file), document.sources);
+    ReplaceFile(file, display, [&](const TextSink& sink) {
+        JsonWriter out(sink);
+        writer.Write(host.FocusMap(), out);
+    });
 }
 
 }  // namespace velorin::gdal

@@ -35,6 +35,8 @@ class DataSources {
     // Null when the object was not read from a data set.
     const DataSource* Find(const memory::FeatureClass& featureClass) const;
     const DataSource* Find(const memory::Table& table) const;
+    // The source read from file (the same file however it is named), null when none.
+    const DataSource* Reading(const std::filesystem::path& file) const;
 
   private:
     struct Entry {
@@ -72,16 +74,24 @@ MapDocument LoadDataSet(const std::filesystem::path& file,
                         std::unique_ptr<memory::Canvas> canvas = {});
 
 // Reads a map document (docs/map-document.md). Data set paths in it are relative
-// to the document's folder. canvas empty: a NullCanvas of 800 x 600 pixels.
+// to the document's folder (for a symbolic link, the folder of the file it names).
+// canvas empty: a NullCanvas of 800 x 600 pixels.
 MapDocument LoadMapDocument(const std::filesystem::path& file,
                             std::unique_ptr<memory::Canvas> canvas = {});
 
-// Writes the document's map to file, with data set paths relative to file's folder.
-// The text goes to a temporary file beside file, which then replaces file in one
-// rename: a save that fails for any reason (a layer or symbol the format cannot
-// hold, a full disk, a folder that cannot be written) raises and leaves any
-// earlier file whole. Does not change document.path: "save as" sets it after a
+// Writes the document's map to file as it goes, with data set paths relative to the
+// folder of the file written (a symbolic link is followed). The text goes to a
+// temporary file beside it, which then replaces it in one rename: a save that fails
+// for any reason (a layer, symbol or text the format cannot hold, a full disk, a
+// folder that cannot be written, a file CheckSaveTarget refuses) raises and leaves
+// any earlier file whole. Does not change document.path: "save as" sets it after a
 // successful save.
 void SaveMapDocument(const MapDocument& document, const std::filesystem::path& file);
+
+// Raises, as SaveMapDocument would before writing anything, when file cannot take
+// the document: its folder is missing, not a folder or not writable; or it is
+// a data set the document reads, a folder, or any other existing file that is not a
+// map document. Changes nothing.
+void CheckSaveTarget(const MapDocument& document, const std::filesystem::path& file);
 
 }  // namespace velorin::gdal

@@ -42,6 +42,15 @@ constexpr std::array<StyleName, 8> FillStyles{{{host::esriSFSSolid, "solid"},
                                                {host::esriSFSCross, "cross"},
                                                {host::esriSFSDiagonalCross, "diagonalCross"}}};
 
+// A value as a message quotes it: plain values as written, others by their kind, as
+// a value nested deep enough could not even be printed.
+std::string Described(const Json& value) {
+    if (value.is_array()) return "an array";
+    if (value.is_object()) return "an object";
+    if (value.is_string()) return "\"" + ShownText(value.get_ref<const std::string&>(), 60) + "\"";
+    return value.dump();
+}
+
 template <std::size_t N>
 std::int32_t StyleCode(const DocumentFaults& faults, const Json& value, const std::string& place,
                        const std::array<StyleName, N>& styles) {
@@ -76,7 +85,7 @@ std::shared_ptr<memory::RgbColor> ReadColor(const DocumentFaults& faults, const 
             value[i].get<std::int64_t>() > 255) {
             faults.Fail(
                 PlaceOf(place, i),
-                "a colour component is a whole number from 0 to 255, not " + value[i].dump());
+                "a colour component is a whole number from 0 to 255, not " + Described(value[i]));
         }
         parts[i] = static_cast<std::int32_t>(value[i].get<std::int64_t>());
     }
@@ -180,12 +189,12 @@ std::string DocumentFaults::Text(const Json& value, const std::string& place) co
 }
 
 bool DocumentFaults::Flag(const Json& value, const std::string& place) const {
-    if (!value.is_boolean()) Fail(place, "expected true or false, not " + value.dump());
+    if (!value.is_boolean()) Fail(place, "expected true or false, not " + Described(value));
     return value.get<bool>();
 }
 
 double DocumentFaults::Number(const Json& value, const std::string& place) const {
-    if (!value.is_number()) Fail(place, "expected a number, not " + value.dump());
+    if (!value.is_number()) Fail(place, "expected a number, not " + Described(value));
     const double number = value.get<double>();
     if (!std::isfinite(number)) Fail(place, "expected a finite number");
     return number;
@@ -199,7 +208,7 @@ std::int32_t DocumentFaults::Whole(const Json& value, const std::string& place, 
          value.get<std::uint64_t>() > static_cast<std::uint64_t>(highest)) ||
         value.get<std::int64_t>() < lowest || value.get<std::int64_t>() > highest) {
         Fail(place, "expected a whole number from " + std::to_string(lowest) + " to " +
-                        std::to_string(highest) + ", not " + value.dump());
+                        std::to_string(highest) + ", not " + Described(value));
     }
     return static_cast<std::int32_t>(value.get<std::int64_t>());
 }
@@ -384,96 +393,70 @@ Json WriteSymbol(const DocumentFaults& faults, const std::shared_ptr<host::ISymb
     return out;
 }
 
-Json WriteRenderer(const DocumentFaults& faults,
+void WriteRenderer(JsonWriter& out, const DocumentFaults& faults,
                    const std::shared_ptr<host::IFeatureRenderer>& renderer,
                    const std::string& place, const std::string& layer) {
-    Json out = Json::object();
     if (const auto simple = host::As<host::ISimpleRenderer>(renderer)) {
-        out["type"] = "simple";
-        out["symbol"] = WriteSymbol(faults, simple->Symbol(), PlaceOf(place, "symbol"), layer);
-        out["label"] = simple->Label();
-        return out;
+        const Json symbol = WriteSymbol(faults, simple->Symbol(), PlaceOf(place, "symbol"), layer);
+        out.BeginObject();
+        out.Key("type");
+        out.String("simple");
+        out.Key("symbol");
+        out.Value(symbol);
+        out.Key("label");
+        out.String(simple->Label());
+        out.EndObject();
+        return;
     }
     const auto unique = host::As<host::IUniqueValueRenderer>(renderer);
     if (!unique) {
         faults.Fail(place,
                     "layer \"" + layer + "\": only simple and unique value renderers can be saved");
     }
-    out["type"] = "uniqueValue";
-    Json fields = Json::array();
+    out.BeginObject();
+    out.Key("type");
+    out.String("uniqueValue");
+    out.Key("fields");
+    out.BeginArray();
     for (std::int32_t i = 0; i < unique->FieldCount(); ++i) {
-        fields.push_back(Json{{"name", unique->Field(i)}, {"isString", unique->FieldType(i)}});
+        out.BeginObject();
+        out.Key("name");
+        out.String(unique->Field(i));
+        out.Key("isString");
+        out.Bool(unique->FieldType(i));
+        out.EndObject();
     }
-    out["fields"] = std::move(fields);
-    Json values = Json::array();
+    out.EndArray();
+    // Value by value: a legend may hold a value for every feature of a large layer.
+    out.Key("values");
+    out.BeginArray();
     const std::string valuesPlace = PlaceOf(place, "values");
     for (std::int32_t i = 0; i < unique->ValueCount(); ++i) {
         const std::string value = unique->Value(i);
-        Json entry = Json::object();
-        entry["value"] = value;
-        entry["heading"] = unique->Heading(value);
-        entry["label"] = unique->Label(value);
-        entry["symbol"] = WriteSymbol(
+        const Json symbol = WriteSymbol(
             faults, unique->Symbol(value),
             PlaceOf(PlaceOf(valuesPlace, static_cast<std::size_t>(i)), "symbol"), layer);
-        values.push_back(std::move(entry));
+        out.BeginObject();
+        out.Key("value");
+        out.String(value);
+        out.Key("heading");
+        out.String(unique->Heading(value));
+        out.Key("label");
+        out.String(unique->Label(value));
+        out.Key("symbol");
+        out.Value(symbol);
+        out.EndObject();
     }
-    out["values"] = std::move(values);
-    out["defaultSymbol"] =
-        WriteSymbol(faults, unique->DefaultSymbol(), PlaceOf(place, "defaultSymbol"), layer);
-    out["useDefaultSymbol"] = unique->UseDefaultSymbol();
-    out["defaultLabel"] = unique->DefaultLabel();
-    out["colorScheme"] = unique->ColorScheme();
-    return out;
-}
-
-namespace {
-
-void PrintTo(const Json& value, int depth, std::string& out) {
-    const auto indent = [&](int level) { out.append(static_cast<std::size_t>(level) * 2, ' '); };
-    if (value.is_object() && !value.empty()) {
-        out += "{\n";
-        std::size_t k = 0;
-        for (const auto& item : value.items()) {
-            indent(depth + 1);
-            out += Json(item.key()).dump() + ": ";
-            PrintTo(item.value(), depth + 1, out);
-            out += ++k < value.size() ? ",\n" : "\n";
-        }
-        indent(depth);
-        out += "}";
-        return;
-    }
-    const bool flat = std::all_of(value.begin(), value.end(),
-                                  [](const Json& element) { return element.is_primitive(); });
-    if (value.is_array() && !value.empty() && !flat) {
-        out += "[\n";
-        for (std::size_t k = 0; k < value.size(); ++k) {
-            indent(depth + 1);
-            PrintTo(value[k], depth + 1, out);
-            out += k + 1 < value.size() ? ",\n" : "\n";
-        }
-        indent(depth);
-        out += "]";
-        return;
-    }
-    if (value.is_array()) {
-        out += "[";
-        for (std::size_t k = 0; k < value.size(); ++k) {
-            out += (k ? ", " : "") + value[k].dump();
-        }
-        out += "]";
-        return;
-    }
-    out += value.dump();
-}
-
-}  // namespace
-
-std::string Print(const Json& value) {
-    std::string out;
-    PrintTo(value, 0, out);
-    return out + "\n";
+    out.EndArray();
+    out.Key("defaultSymbol");
+    out.Value(WriteSymbol(faults, unique->DefaultSymbol(), PlaceOf(place, "defaultSymbol"), layer));
+    out.Key("useDefaultSymbol");
+    out.Bool(unique->UseDefaultSymbol());
+    out.Key("defaultLabel");
+    out.String(unique->DefaultLabel());
+    out.Key("colorScheme");
+    out.String(unique->ColorScheme());
+    out.EndObject();
 }
 
 std::vector<std::string> RendererFields(const std::shared_ptr<host::IFeatureRenderer>& renderer) {

@@ -11,6 +11,7 @@
 #include "host/error.h"
 #include "host/renderers.h"
 #include "host/symbols.h"
+#include "platform/gdal/json_writer.h"
 #include "platform/memory/host_context.h"
 
 // The map document's renderers and symbols in JSON, both ways (the format is
@@ -79,14 +80,12 @@ std::shared_ptr<host::IFeatureRenderer> ReadRenderer(
 // through faults, naming place and the layer.
 Json WriteSymbol(const DocumentFaults& faults, const std::shared_ptr<host::ISymbol>& symbol,
                  const std::string& place, const std::string& layer);
-Json WriteRenderer(const DocumentFaults& faults,
+// Writes a renderer's JSON to out as it goes. A renderer or symbol the format
+// cannot hold raises through faults, naming place and the layer, with part of the
+// renderer written already; text that is not UTF-8 raises JsonWriter::InvalidText.
+void WriteRenderer(JsonWriter& out, const DocumentFaults& faults,
                    const std::shared_ptr<host::IFeatureRenderer>& renderer,
                    const std::string& place, const std::string& layer);
-
-// The document's text: two-space indentation, with arrays of plain values (colours,
-// selections) on one line so that a document stays short and easy to read. Raises
-// Json::type_error for text that is not valid UTF-8.
-std::string Print(const Json& value);
 
 // The key fields a unique value renderer names (empty for other renderers), for
 // checking them against the layer's fields.

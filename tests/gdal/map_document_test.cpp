@@ -4,7 +4,10 @@
 #include <gtest/gtest.h>
 #include <sys/resource.h>
 #include <sys/stat.h>
+#include <unistd.h>
 
+#include <array>
+#include <cctype>
 #include <csignal>
 #include <functional>
 #include <string>
@@ -354,7 +357,25 @@ INSTANTIATE_TEST_SUITE_P(
                             std::make_shared<memory::FeatureLayer>(context, "Sketch", own));
                     },
                     "layers[2].source: layer \"Sketch\" was not read from a data set, so it "
-                    "cannot be saved"}),
+                    "cannot be saved"},
+        SaveRefusal{"ValueNotUtf8",
+                    [](MapDocument& document) {
+                        auto unique = std::make_shared<memory::UniqueValueRenderer>(
+                            document.host.SharedContext());
+                        unique->SetFieldCount(1);
+                        unique->SetField(0, "Name");
+                        unique->AddValue("C1", "", Fill(document.host, 1, 1, 1));
+                        unique->AddValue("Caf\xE9", "", Fill(document.host, 2, 2, 2));
+                        document.host.FeatureLayerNamed("Catchment")->SetRenderer(unique);
+                    },
+                    "layers[1].renderer.values[1].value: layer \"Catchment\": the text "
+                    "\"Caf\\xE9\" is not valid UTF-8"},
+        SaveRefusal{"LayerNameNotUtf8",
+                    [](MapDocument& document) {
+                        document.host.FeatureLayerNamed("Junction")->SetName("Jun\xFF\xFEtion");
+                    },
+                    "layers[0].name: layer \"Jun\\xFF\\xFEtion\": the text "
+                    "\"Jun\\xFF\\xFEtion\" is not valid UTF-8"}),
     [](const auto& test) { return std::string(test.param.label); });
 
 // A document that cannot be loaded, and what the error says after "<file>: ".
@@ -467,6 +488,19 @@ INSTANTIATE_TEST_SUITE_P(
                     R"("data.gpkg", "layer": "Nope"}}]}]})",
                     "layers[0].layers[0].source.layer: the data set \"data.gpkg\" has no layer"},
         BadDocument{"GroupsNestTooDeep", NestedGroups(100), "layers[0].layers[0].layers[0]"},
+        BadDocument{"NumberBeyondTheDoubleRange",
+                    R"({"velorinMapDocument": 1, "map": {"extent": {"xMin": 1e400, "yMin": 0,)"
+                    R"( "xMax": 1, "yMax": 1}}, "layers": []})",
+                    "map.extent.xMin: number out of range"},
+        BadDocument{"NegativeNumberBeyondTheRangeInASymbol",
+                    WithSymbol(R"({"type": "simpleMarker", "size": -1e400})"),
+                    "layers[0].renderer.symbol.size: number out of range"},
+        BadDocument{"WholeNumberBeyondTheRangeInAList",
+                    Layer(R"(, "selection": [1, 1)" + std::string(400, '0') + "])"),
+                    "layers[0].selection[1]: number out of range"},
+        BadDocument{"ValueNestedDeeperThanAStack",
+                    Layer(R"(, "visible": )" + std::string(200000, '[') + std::string(200000, ']')),
+                    "layers[0].visible: expected true or false, not an array"},
         BadDocument{"TableWithAnUnknownLayer",
                     R"({"velorinMapDocument": 1, "layers": [], "tables": [{"name": "T", )"
                     R"("source": {"path": "data.gpkg", "layer": "Nope"}}]})",
@@ -501,6 +535,87 @@ TEST_F(MapDocumentTest, DocumentsThatAreNoFilesAreRefusedWithoutBlocking) {
               (m_folder / "none.json").generic_string() + ": no such file");
     EXPECT_EQ(DescriptionOf([&] { LoadMapDocument(m_folder.Path()); }),
               m_folder.Path().generic_string() + ": is a folder, not a map document");
+}
+
+// Files a document must never replace: its own data, and anything that is not a
+// map document. Each is refused naming the reason, and nothing changes.
+struct ProtectedFile {
+    const char* label;
+    const char* name;     // the file saved to, in the test folder
+    const char* content;  // written there first (nullptr: made by the test)
+    std::string reason;   // after "<name>: cannot be saved: "
+};
+
+class MapDocumentProtectedFile : public MapDocumentTest,
+                                 public ::testing::WithParamInterface<ProtectedFile> {};
+
+TEST_P(MapDocumentProtectedFile, IsRefusedAndLeftAsItWas) {
+    const auto document = LoadDataSet(m_folder / "data.gpkg");
+    const auto file = m_folder / GetParam().name;
+    if (GetParam().content) WriteText(file, GetParam().content);
+    if (std::string(GetParam().label) == "LinkToADataSet") {
+        std::filesystem::create_symlink("data.gpkg", file);
+    }
+    const std::string before = ReadText(file);
+    const auto names = m_folder.Names();
+    EXPECT_THAT(DescriptionOf([&] { SaveMapDocument(document, file); }),
+                StartsWith(file.generic_string() + ": cannot be saved: " + GetParam().reason));
+    EXPECT_EQ(ReadText(file), before);
+    EXPECT_EQ(m_folder.Names(), names);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Cases, MapDocumentProtectedFile,
+    ::testing::Values(ProtectedFile{"ADataSetOfTheMap", "data.gpkg", nullptr,
+                                    "it is a data set this map reads (its layer \"Catchment\")"},
+                      ProtectedFile{"LinkToADataSet", "link.gpkg", nullptr,
+                                    "it is a data set this map reads (its layer \"Catchment\")"},
+                      ProtectedFile{"AnotherFile", "notes.txt", "mine\n",
+                                    "it is not a map document"},
+                      ProtectedFile{"OtherJson", "places.geojson",
+                                    R"({"type": "FeatureCollection", "features": []})",
+                                    "it is not a map document"},
+                      ProtectedFile{"AnEmptyFile", "empty.json", "", "it is not a map document"}),
+    [](const auto& test) { return std::string(test.param.label); });
+
+TEST_F(MapDocumentTest, SavingThroughALinkWritesPathsFromTheFileWritten) {
+    const auto document = LoadDataSet(m_folder / "data.gpkg");
+    std::filesystem::create_directories(m_folder / "maps" / "real");
+    const auto real = m_folder / "maps" / "real" / "doc.json";
+    const auto link = m_folder / "link.json";
+    std::filesystem::create_symlink("maps/real/doc.json", link);
+    SaveMapDocument(document, link);
+
+    EXPECT_TRUE(std::filesystem::is_symlink(link));
+    EXPECT_THAT(ReadText(real), ::testing::HasSubstr(R"("path": "../../data.gpkg")"));
+    EXPECT_EQ(LoadMapDocument(real).host.FocusMap().Layers().size(), 2U);
+    EXPECT_EQ(LoadMapDocument(link).host.FocusMap().Layers().size(), 2U);
+}
+
+// The name a save in this process gives its temporary file, with another
+// process id: as a save killed before its rename leaves it.
+std::string TemporaryName(const std::string& file, long pid) {
+    std::array<char, 256> host{};
+    ::gethostname(host.data(), host.size() - 1);
+    std::string tag;
+    for (const char* c = host.data(); *c != '\0'; ++c)
+        tag += std::isalnum(static_cast<unsigned char>(*c)) != 0 || *c == '-' ? *c : '_';
+    return "." + file + ".velorin-save." + tag + "." + std::to_string(pid) + ".0.tmp";
+}
+
+TEST_F(MapDocumentTest, ASaveRemovesWhatKilledSavesLeftInItsFolder) {
+    const auto document = LoadDataSet(m_folder / "data.gpkg");
+    // Process ids above the system's limit belong to no process; the parent of
+    // this test runs.
+    const std::string dead = TemporaryName("doc.json", 2147483646);
+    const std::string deadOther = TemporaryName("other.json", 2147483645);
+    const std::string running = TemporaryName("doc.json", ::getppid());
+    for (const auto& name : {dead, deadOther, running, std::string(".doc.json.1.2.tmp")}) {
+        WriteText(m_folder / name, "{half a document");
+    }
+    SaveMapDocument(document, m_folder / "doc.json");
+    EXPECT_EQ(m_folder.Names(),
+              (std::vector<std::string>{".doc.json.1.2.tmp", running, "data.gpkg", "doc.json"}));
 }
 
 }  // namespace
