@@ -85,6 +85,14 @@ LayerSelection ParseSelection(std::string_view value) {
     return selection;
 }
 
+LayerField ParseLayerField(std::string_view value) {
+    const std::size_t equals = value.rfind('=');
+    if (equals == std::string_view::npos || equals == 0 || equals + 1 == value.size()) {
+        Refuse("option --categorize wants LAYER=FIELD, not \"" + std::string(value) + "\"");
+    }
+    return LayerField{std::string(value.substr(0, equals)), std::string(value.substr(equals + 1))};
+}
+
 BoxAnswer ParseAnswer(std::string_view value) {
     const std::size_t equals = value.rfind('=');
     const std::string answer =
@@ -160,6 +168,10 @@ const std::vector<Option>& Options() {
         {"--select", true, Scope::Headless,
          [](State& s, std::string_view, std::string_view v) {
              s.line.headless.selections.push_back(ParseSelection(v));
+         }},
+        {"--categorize", true, Scope::Headless,
+         [](State& s, std::string_view, std::string_view v) {
+             s.line.headless.categorize.push_back(ParseLayerField(v));
          }},
         {"--source-layer", true, Scope::Headless,
          [](State& s, std::string_view o, std::string_view v) {
@@ -347,6 +359,9 @@ otherwise.
 Choosing the document's contents:
   --select LAYER=OID,OID,...  select these features of LAYER before the run
                               (repeatable); Zoom and Flash visits a selection
+  --categorize LAYER=FIELD    give LAYER a unique value legend on FIELD, each
+                              value in a colour of its own (repeatable), so
+                              Copy Legend Colors can run on any data set
 Dialog controls (unset ones keep what the dialog preselects):
   --source-layer NAME         Source layer list
   --source-field NAME         Source key field list ("<None>" for none)

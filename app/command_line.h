@@ -47,6 +47,12 @@ struct LayerSelection {
     std::vector<std::int32_t> oids;
 };
 
+// --categorize LAYER=FIELD: a unique value legend on the field before the run.
+struct LayerField {
+    std::string layer;
+    std::string field;
+};
+
 // --answer TEXT=ok|cancel: every box whose text contains TEXT gets this answer.
 struct BoxAnswer {
     std::string textPart;
@@ -70,6 +76,7 @@ struct HeadlessOptions {
     Tool tool = Tool::ZoomFlash;
     DialogChoices dialog;
     std::vector<LayerSelection> selections;
+    std::vector<LayerField> categorize;
     std::vector<BoxAnswer> answers;
     EscPlan esc;
     std::optional<std::filesystem::path> framesDir;

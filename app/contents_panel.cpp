@@ -1,9 +1,13 @@
 #include "app/contents_panel.h"
 
+#include <QDropEvent>
+#include <QFont>
 #include <QHeaderView>
+#include <QPalette>
 #include <QPixmap>
 #include <QSignalBlocker>
 #include <QString>
+#include <algorithm>
 
 #include "app/legend.h"
 #include "host/object.h"
@@ -27,6 +31,11 @@ QString LayerCaption(const std::shared_ptr<host::ILayer>& layer) {
     return caption;
 }
 
+bool IsFeatureLayerWithData(const std::shared_ptr<host::ILayer>& layer) {
+    const auto features = std::dynamic_pointer_cast<memory::FeatureLayer>(layer);
+    return features && features->Data();
+}
+
 }  // namespace
 
 ContentsPanel::ContentsPanel(QWidget* parent) : QTreeWidget(parent) {
@@ -36,6 +45,25 @@ ContentsPanel::ContentsPanel(QWidget* parent) : QTreeWidget(parent) {
     setRootIsDecorated(true);
     setUniformRowHeights(false);
     setSelectionMode(QAbstractItemView::SingleSelection);
+    setContextMenuPolicy(Qt::CustomContextMenu);
+    // Rows are dragged to reorder layers; the drop is the window's to carry out,
+    // and the list is then built again from the map.
+    setDragEnabled(true);
+    setAcceptDrops(true);
+    setDragDropMode(QAbstractItemView::InternalMove);
+    setDropIndicatorShown(true);
+    connect(this, &QWidget::customContextMenuRequested, this, [this](const QPoint& pixel) {
+        const auto layer = LayerAt(pixel);
+        if (!layer) return;
+        SetCurrentLayer(layer);
+        std::unique_ptr<QMenu> menu(MenuFor(layer));
+        menu->exec(viewport()->mapToGlobal(pixel));
+    });
+    connect(this, &QTreeWidget::itemDoubleClicked, this, [this](QTreeWidgetItem* item, int) {
+        const auto layer = LayerOf(item);
+        if (IsFeatureLayerWithData(layer) && onProperties) onProperties(layer);
+    });
+    connect(this, &QTreeWidget::currentItemChanged, this, [this] { MarkCurrent(); });
     connect(this, &QTreeWidget::itemChanged, this, [this](QTreeWidgetItem* item, int) {
         const auto layer = LayerOf(item);
         if (!layer || !item->flags().testFlag(Qt::ItemIsUserCheckable)) return;
@@ -70,6 +98,9 @@ QTreeWidgetItem* ContentsPanel::AddLayer(const std::shared_ptr<host::ILayer>& la
     item->setData(0, kLayerRole, index);
     item->setFlags(Qt::ItemIsEnabled | Qt::ItemIsSelectable | Qt::ItemIsUserCheckable);
     item->setCheckState(0, layer->Visible() ? Qt::Checked : Qt::Unchecked);
+    item->setFlags(item->flags() | Qt::ItemIsDragEnabled);
+    if (!layer->Visible())
+        item->setForeground(0, palette().brush(QPalette::Disabled, QPalette::Text));
 
     if (const auto group = host::As<host::ICompositeLayer>(layer)) {
         const std::int32_t count = group->Count();
@@ -82,6 +113,8 @@ QTreeWidgetItem* ContentsPanel::AddLayer(const std::shared_ptr<host::ILayer>& la
                 0, QPixmap::fromImage(SymbolSwatch(entry.symbol, kSwatchWidth, kSwatchHeight)));
             row->setData(0, kLayerRole, index);
             row->setFlags(Qt::ItemIsEnabled | Qt::ItemIsSelectable);
+            // A hidden layer's legend is drawn disabled: its swatches too.
+            if (!layer->Visible()) row->setDisabled(true);
         }
     }
     item->setExpanded(true);
@@ -92,7 +125,9 @@ void ContentsPanel::Rebuild(const memory::Map* map) {
     const std::shared_ptr<host::ILayer> current = CurrentLayer();
     const QSignalBlocker blocker(this);
     clear();
+    m_marked = nullptr;
     m_layers.clear();
+    m_map = map;
     if (map == nullptr) return;
     for (const auto& layer : map->Layers()) AddLayer(layer, nullptr);
     for (const auto& table : map->StandaloneTables()) {
@@ -115,8 +150,95 @@ void ContentsPanel::RefreshCaptions() {
         if (layer && (*it)->flags().testFlag(Qt::ItemIsUserCheckable)) {
             (*it)->setText(0, LayerCaption(layer));
             (*it)->setCheckState(0, layer->Visible() ? Qt::Checked : Qt::Unchecked);
+            (*it)->setForeground(
+                0, palette().brush(layer->Visible() ? QPalette::Active : QPalette::Disabled,
+                                   QPalette::Text));
+        } else if (layer) {
+            (*it)->setDisabled(!layer->Visible());
         }
     }
+}
+
+void ContentsPanel::MarkCurrent() {
+    QTreeWidgetItem* row = ItemOf(CurrentLayer());
+    if (row == m_marked) return;
+    const QSignalBlocker blocker(this);
+    if (m_marked != nullptr) {
+        QFont font = m_marked->font(0);
+        font.setBold(false);
+        m_marked->setFont(0, font);
+    }
+    m_marked = row;
+    if (m_marked != nullptr) {
+        QFont font = m_marked->font(0);
+        font.setBold(true);
+        m_marked->setFont(0, font);
+    }
+}
+
+std::shared_ptr<host::ILayer> ContentsPanel::LayerAt(QPoint pixel) const {
+    return LayerOf(itemAt(pixel));
+}
+
+QMenu* ContentsPanel::MenuFor(const std::shared_ptr<host::ILayer>& layer) {
+    auto* menu = new QMenu(this);
+    const auto features = std::dynamic_pointer_cast<memory::FeatureLayer>(layer);
+    const bool hasData = features && features->Data();
+    const auto add = [&](const QString& text, const LayerAction& action, bool enabled) {
+        QAction* item = menu->addAction(text);
+        item->setEnabled(enabled && static_cast<bool>(action));
+        connect(item, &QAction::triggered, this, [action, layer] { action(layer); });
+        return item;
+    };
+    add(QStringLiteral("&Zoom to Layer"), onZoomToLayer,
+        hasData || host::Supports<host::ICompositeLayer>(layer));
+    add(QStringLiteral("Zoom to &Selection"), onZoomToSelection,
+        hasData && !features->Selection().Oids().empty());
+    add(QStringLiteral("Open Attribute &Table"), onOpenTable, hasData);
+    menu->addSeparator();
+    add(QStringLiteral("&Remove"), onRemove,
+        m_map != nullptr && std::find(m_map->Layers().begin(), m_map->Layers().end(), layer) !=
+                                m_map->Layers().end());
+    menu->addSeparator();
+    add(QStringLiteral("&Properties..."), onProperties, hasData);
+    return menu;
+}
+
+int ContentsPanel::DropIndex(const std::shared_ptr<host::ILayer>& layer, QPoint pixel) const {
+    if (m_map == nullptr) return -1;
+    const auto& layers = m_map->Layers();
+    const auto from = std::find(layers.begin(), layers.end(), layer);
+    if (from == layers.end()) return -1;
+    QTreeWidgetItem* target = itemAt(pixel);
+    while (target != nullptr && target->parent() != nullptr) target = target->parent();
+    int to = static_cast<int>(layers.size()) - 1;
+    if (target != nullptr) {
+        const auto over = LayerOf(target);
+        const auto at = std::find(layers.begin(), layers.end(), over);
+        // A standalone table's row: below every layer.
+        if (at != layers.end()) to = static_cast<int>(at - layers.begin());
+    }
+    return to == static_cast<int>(from - layers.begin()) ? -1 : to;
+}
+
+void ContentsPanel::dragMoveEvent(QDragMoveEvent* event) {
+    QTreeWidget::dragMoveEvent(event);
+    // Only whole top-level layers move, and only among themselves.
+    if (event->source() != this || !m_map ||
+        std::find(m_map->Layers().begin(), m_map->Layers().end(), CurrentLayer()) ==
+            m_map->Layers().end()) {
+        event->ignore();
+    }
+}
+
+void ContentsPanel::dropEvent(QDropEvent* event) {
+    // The tree must not move rows itself: the map is reordered and the list built
+    // again from it.
+    const auto layer = CurrentLayer();
+    const int index = event->source() == this ? DropIndex(layer, event->position().toPoint()) : -1;
+    event->setDropAction(Qt::IgnoreAction);
+    event->accept();
+    if (index >= 0 && onMove) onMove(layer, index);
 }
 
 std::shared_ptr<host::ILayer> ContentsPanel::CurrentLayer() const { return LayerOf(currentItem()); }
@@ -129,6 +251,7 @@ bool ContentsPanel::SetCurrentLayer(const std::shared_ptr<host::ILayer>& layer) 
     QTreeWidgetItem* item = ItemOf(layer);
     if (item == nullptr) return false;
     setCurrentItem(item);
+    MarkCurrent();
     return true;
 }
 

@@ -1,5 +1,7 @@
 #pragma once
 
+#include <QMenu>
+#include <QPoint>
 #include <QTreeWidget>
 #include <functional>
 #include <memory>
@@ -15,7 +17,13 @@ namespace velorin::app {
 // members), each with a check box for its visibility and its legend beneath
 // (swatches with labels), then the standalone tables. The current layer, the
 // one a click or a box on the map selects in, is the layer of the current row
-// (a legend row stands for its layer).
+// (a legend row stands for its layer); its caption is bold, so it stays marked
+// when its legend is folded away. A hidden layer's rows are greyed.
+//
+// A layer's context menu (right button) offers Zoom to Layer, Zoom to Selection,
+// Open Attribute Table, Properties... and Remove, each handed to the window;
+// double-clicking a layer asks for its Properties. Top-level layers are
+// reordered by dragging their rows.
 class ContentsPanel final : public QTreeWidget {
   public:
     explicit ContentsPanel(QWidget* parent = nullptr);
@@ -35,16 +43,41 @@ class ContentsPanel final : public QTreeWidget {
     // Makes the layer's row current; false when the list does not show it.
     bool SetCurrentLayer(const std::shared_ptr<host::ILayer>& layer);
 
+    // The layer row under a pixel of the list's viewport (a legend row gives its
+    // layer); null where there is none.
+    std::shared_ptr<host::ILayer> LayerAt(QPoint pixel) const;
+    // The context menu of the layer, as the right button shows it (the caller
+    // owns it).
+    QMenu* MenuFor(const std::shared_ptr<host::ILayer>& layer);
+    // Where a top-level layer dropped at a pixel of the viewport ends: the index
+    // among the map's top-level layers, or -1 when it does not move.
+    int DropIndex(const std::shared_ptr<host::ILayer>& layer, QPoint pixel) const;
+
     // The person ticked or cleared a layer's box.
     std::function<void(const std::shared_ptr<host::ILayer>& layer, bool visible)> onVisibility;
+    using LayerAction = std::function<void(const std::shared_ptr<host::ILayer>& layer)>;
+    LayerAction onZoomToLayer;
+    LayerAction onZoomToSelection;
+    LayerAction onOpenTable;
+    LayerAction onProperties;
+    LayerAction onRemove;
+    // A top-level layer dragged to index among the top-level layers.
+    std::function<void(const std::shared_ptr<host::ILayer>& layer, int index)> onMove;
+
+  protected:
+    void dragMoveEvent(QDragMoveEvent* event) override;
+    void dropEvent(QDropEvent* event) override;
 
   private:
+    void MarkCurrent();
     QTreeWidgetItem* AddLayer(const std::shared_ptr<host::ILayer>& layer, QTreeWidgetItem* parent);
     QTreeWidgetItem* ItemOf(const std::shared_ptr<host::ILayer>& layer);
     std::shared_ptr<host::ILayer> LayerOf(const QTreeWidgetItem* item) const;
 
     // The layers behind the rows; a row keeps its layer's index in this list.
     std::vector<std::shared_ptr<host::ILayer>> m_layers;
+    const memory::Map* m_map = nullptr;
+    QTreeWidgetItem* m_marked = nullptr;
 };
 
 }  // namespace velorin::app

@@ -132,6 +132,56 @@ std::vector<std::int32_t> FeaturesAtClick(const memory::FeatureLayer& layer, mem
     return oids;
 }
 
+std::optional<MapBox> LayerBox(memory::FeatureLayer& layer, bool selectedOnly) {
+    std::optional<MapBox> joined;
+    const memory::SelectionSet& selection = layer.Selection();
+    if (selectedOnly && selection.Oids().empty()) return joined;
+    const memory::QuietHost quiet(layer.Data() ? layer.Data()->Store()->Context() : nullptr);
+    EachFeature(layer, [&](std::int32_t oid, const std::shared_ptr<host::IGeometry>& shape) {
+        if (selectedOnly && !selection.Oids().contains(oid)) return;
+        const auto box = shape->Envelope();
+        if (!box || box->IsEmpty()) return;
+        const MapBox one{box->XMin(), box->YMin(), box->XMax(), box->YMax()};
+        if (!joined) {
+            joined = one;
+            return;
+        }
+        joined->xMin = std::min(joined->xMin, one.xMin);
+        joined->yMin = std::min(joined->yMin, one.yMin);
+        joined->xMax = std::max(joined->xMax, one.xMax);
+        joined->yMax = std::max(joined->yMax, one.yMax);
+    });
+    return joined;
+}
+
+std::optional<MapBox> JoinedBox(const std::vector<std::shared_ptr<host::ILayer>>& layers) {
+    std::optional<MapBox> joined;
+    const auto join = [&](const std::optional<MapBox>& one) {
+        if (!one) return;
+        if (!joined) {
+            joined = one;
+            return;
+        }
+        joined->xMin = std::min(joined->xMin, one->xMin);
+        joined->yMin = std::min(joined->yMin, one->yMin);
+        joined->xMax = std::max(joined->xMax, one->xMax);
+        joined->yMax = std::max(joined->yMax, one->yMax);
+    };
+    for (const auto& layer : layers) {
+        if (const auto features = std::dynamic_pointer_cast<memory::FeatureLayer>(layer)) {
+            join(LayerBox(*features));
+        } else if (const auto group = std::dynamic_pointer_cast<memory::GroupLayer>(layer)) {
+            join(JoinedBox(group->Layers()));
+        }
+    }
+    return joined;
+}
+
+MapBox WithMargin(const MapBox& box, double fraction) {
+    const double margin = std::max(box.xMax - box.xMin, box.yMax - box.yMin) * fraction;
+    return {box.xMin - margin, box.yMin - margin, box.xMax + margin, box.yMax + margin};
+}
+
 std::vector<std::shared_ptr<host::IGeometry>> SelectedShapes(memory::FeatureLayer& layer) {
     std::vector<std::shared_ptr<host::IGeometry>> shapes;
     const memory::SelectionSet& selection = layer.Selection();

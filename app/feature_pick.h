@@ -2,6 +2,7 @@
 
 #include <cstdint>
 #include <memory>
+#include <optional>
 #include <vector>
 
 #include "host/geometry.h"
@@ -35,6 +36,15 @@ bool ShapeMeetsClick(const host::IGeometry& shape, memory::XY point, double tole
 std::vector<std::int32_t> FeaturesInBox(const memory::FeatureLayer& layer, const MapBox& box);
 std::vector<std::int32_t> FeaturesAtClick(const memory::FeatureLayer& layer, memory::XY point,
                                           double tolerance);
+
+// The box around the shapes of the features the layer shows (selectedOnly: of
+// its selected ones); empty when there is no such shape.
+std::optional<MapBox> LayerBox(memory::FeatureLayer& layer, bool selectedOnly = false);
+// The boxes of every feature layer of the list, group members too, joined.
+std::optional<MapBox> JoinedBox(const std::vector<std::shared_ptr<host::ILayer>>& layers);
+// The box grown on every side by fraction of its larger side, so that nothing
+// shown in it touches the window's border (a point keeps a box of no size).
+MapBox WithMargin(const MapBox& box, double fraction);
 
 // The shapes of the layer's selected features that the layer shows.
 std::vector<std::shared_ptr<host::IGeometry>> SelectedShapes(memory::FeatureLayer& layer);

@@ -7,6 +7,7 @@
 
 #include "app/frame_recorder.h"
 #include "app/open_map.h"
+#include "app/symbology.h"
 #include "app/tool_script.h"
 #include "commands/cls_copy_legend.h"
 #include "commands/cls_zoom_flash.h"
@@ -141,6 +142,16 @@ int RunHeadless(const HeadlessOptions& options, std::ostream& out, std::ostream&
         } catch (const velorin::Error& error) {
             err << "velorin-map: --select " << selection.layer << ": " << error.Description()
                 << std::endl;
+            return kExitUsage;
+        }
+    }
+
+    for (const LayerField& legend : options.categorize) {
+        try {
+            Categorize(host, legend.layer, legend.field);
+        } catch (const velorin::Error& error) {
+            err << "velorin-map: --categorize " << legend.layer << "=" << legend.field << ": "
+                << error.Description() << std::endl;
             return kExitUsage;
         }
     }

@@ -12,15 +12,21 @@
 #include <QProgressBar>
 #include <QStatusBar>
 #include <QToolBar>
+#include <algorithm>
 #include <array>
 #include <charconv>
+#include <optional>
 
+#include "app/attribute_table.h"
 #include "app/contents_panel.h"
+#include "app/identify_panel.h"
 #include "app/map_widget.h"
 #include "app/open_map.h"
+#include "app/symbology_dialog.h"
 #include "commands/cls_copy_legend.h"
 #include "commands/cls_zoom_flash.h"
 #include "platform/memory/qt/qimage_canvas.h"
+#include "platform/memory/renderers.h"
 #include "platform/memory/status_bar.h"
 #include "ui/current_toolkit.h"
 
@@ -85,6 +91,13 @@ MainWindow::MainWindow(std::function<bool()> takeEscPress, QWidget* parent)
     dock->setWidget(m_contents);
     addDockWidget(Qt::LeftDockWidgetArea, dock);
 
+    m_identify = new IdentifyPanel(this);
+    m_identifyDock = new QDockWidget(QStringLiteral("Identify"), this);
+    m_identifyDock->setObjectName(QStringLiteral("identifyDock"));
+    m_identifyDock->setWidget(m_identify);
+    addDockWidget(Qt::RightDockWidgetArea, m_identifyDock);
+    m_identifyDock->hide();
+
     m_pane0 = new QLabel(this);
     m_pane0->setMinimumWidth(200);
     statusBar()->addWidget(m_pane0, 1);
@@ -101,6 +114,9 @@ MainWindow::MainWindow(std::function<bool()> takeEscPress, QWidget* parent)
         AtEdge([&] { SelectAt(point, tolerance, add); });
     };
     m_map->onBox = [this](const MapBox& box, bool add) { AtEdge([&] { SelectIn(box, add); }); };
+    m_map->onIdentify = [this](memory::XY point, double tolerance) {
+        AtEdge([&] { IdentifyAt(point, tolerance); });
+    };
     m_map->onPointer = [this](memory::XY point) {
         m_pointer->setText(ToQt(Fixed2(point.x) + "  " + Fixed2(point.y)));
     };
@@ -111,9 +127,36 @@ MainWindow::MainWindow(std::function<bool()> takeEscPress, QWidget* parent)
         AtEdge([&] {
             layer->SetVisible(visible);
             Host().View().Refresh();
+            m_contents->RefreshCaptions();
             ShowSelection();
             SetModified(true);
         });
+    };
+    m_contents->onZoomToLayer = [this](const std::shared_ptr<host::ILayer>& layer) {
+        AtEdge([&] { ZoomToLayer(layer); });
+    };
+    m_contents->onZoomToSelection = [this](const std::shared_ptr<host::ILayer>& layer) {
+        AtEdge([&] { ZoomToSelection(layer); });
+    };
+    m_contents->onProperties = [this](const std::shared_ptr<host::ILayer>& layer) {
+        AtEdge([&] {
+            if (const auto features = std::dynamic_pointer_cast<memory::FeatureLayer>(layer)) {
+                ShowProperties(features);
+            }
+        });
+    };
+    m_contents->onOpenTable = [this](const std::shared_ptr<host::ILayer>& layer) {
+        AtEdge([&] {
+            if (const auto features = std::dynamic_pointer_cast<memory::FeatureLayer>(layer)) {
+                OpenAttributeTable(features);
+            }
+        });
+    };
+    m_contents->onRemove = [this](const std::shared_ptr<host::ILayer>& layer) {
+        AtEdge([&] { RemoveLayer(layer); });
+    };
+    m_contents->onMove = [this](const std::shared_ptr<host::ILayer>& layer, int index) {
+        AtEdge([&] { MoveLayer(layer, index); });
     };
 
     BuildActions();
@@ -129,6 +172,10 @@ void MainWindow::BuildActions() {
     open->setShortcut(QKeySequence::Open);
     open->setStatusTip(QStringLiteral("Open a map document or a data set"));
     connect(open, &QAction::triggered, this, [this] { OpenFromMenu(); });
+    QAction* addLayer = fileMenu->addAction(QStringLiteral("Add &Layer..."));
+    addLayer->setShortcut(QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_A));
+    addLayer->setStatusTip(QStringLiteral("Add the layers of a data set to the map"));
+    connect(addLayer, &QAction::triggered, this, [this] { AddLayersFromMenu(); });
     QAction* save = fileMenu->addAction(QStringLiteral("&Save"));
     save->setShortcut(QKeySequence::Save);
     save->setStatusTip(QStringLiteral("Save the map document"));
@@ -161,13 +208,17 @@ void MainWindow::BuildActions() {
         QStringLiteral("Click or drag a box to select features of the current layer (Ctrl adds)"));
     select->setActionGroup(modes);
     connect(select, &QAction::triggered, this, [this] { m_map->SetTool(MapWidget::Tool::Select); });
+    QAction* identify = tools->addAction(QStringLiteral("Identify"));
+    identify->setObjectName(QStringLiteral("identifyTool"));
+    identify->setCheckable(true);
+    identify->setStatusTip(
+        QStringLiteral("Click a feature to list its fields and values, in every visible layer"));
+    identify->setActionGroup(modes);
+    connect(identify, &QAction::triggered, this,
+            [this] { m_map->SetTool(MapWidget::Tool::Identify); });
     QAction* full = tools->addAction(QStringLiteral("Full Extent"));
     full->setStatusTip(QStringLiteral("Show every feature of the map"));
-    connect(full, &QAction::triggered, this, [this] {
-        Host().View().ZoomToFullExtent();
-        Host().View().ProcessPendingRedraw();
-        m_map->update();
-    });
+    connect(full, &QAction::triggered, this, [this] { AtEdge([this] { FullExtent(); }); });
     QAction* clear = tools->addAction(QStringLiteral("Clear Selection"));
     clear->setStatusTip(QStringLiteral("Select no features in any layer"));
     connect(clear, &QAction::triggered, this, [this] { ClearSelection(); });
@@ -256,6 +307,16 @@ void MainWindow::Attach(std::unique_ptr<gdal::MapDocument> document) {
 }
 
 void MainWindow::Detach() {
+    // Windows of the document's layers go with it.
+    for (const auto& dialog : m_symbology) {
+        if (dialog) dialog->close();
+    }
+    m_symbology.clear();
+    for (const auto& table : m_tables) {
+        if (table) table->close();
+    }
+    m_tables.clear();
+    m_identify->clear();
     // The commands go first: dropping them unloads their dialogs, which let go of
     // the application; then the host stops calling into this window.
     m_commands.clear();
@@ -277,6 +338,53 @@ bool MainWindow::Open(const std::filesystem::path& file) {
         return false;
     }
     Attach(std::move(document));
+    return true;
+}
+
+bool MainWindow::AddLayers(const std::filesystem::path& file) {
+    std::optional<gdal::MapDocument> added;
+    try {
+        added.emplace(gdal::LoadDataSet(file));
+    } catch (const velorin::Error& error) {
+        ui::CurrentToolkit().MsgBox(error.Description(), ui::MsgButtons::OkOnly,
+                                    ui::MsgIcon::Critical);
+        return false;
+    }
+    memory::Map& map = Host().FocusMap();
+    std::int32_t featureLayers = 0;
+    EachFeatureLayer(map.Layers(), [&](memory::FeatureLayer&) { ++featureLayers; });
+    const auto layers = added->host.FocusMap().Layers();
+    for (std::size_t i = 0; i < layers.size(); ++i) {
+        const auto& layer = layers[i];
+        if (const auto features = std::dynamic_pointer_cast<memory::FeatureLayer>(layer)) {
+            if (features->Data()) {
+                if (const gdal::DataSource* source = added->sources.Find(*features->Data())) {
+                    Document().sources.Add(features->Data(), *source);
+                }
+                // The data set's own palette starts again at its first colour; the
+                // map's next colours keep the new layers apart from the old.
+                features->SetRenderer(memory::MakeDefaultRenderer(
+                    Host().SharedContext(), features->Data()->ShapeType(), featureLayers++));
+            }
+        }
+        map.InsertLayer(static_cast<std::int32_t>(i), layer);
+    }
+    for (const auto& table : added->host.FocusMap().StandaloneTables()) {
+        if (table->Data()) {
+            if (const gdal::DataSource* source = added->sources.Find(*table->Data())) {
+                Document().sources.Add(table->Data(), *source);
+            }
+        }
+        map.AddStandaloneTable(table);
+    }
+    Host().View().Refresh();
+    m_contents->Rebuild(&map);
+    if (!layers.empty()) m_contents->SetCurrentLayer(layers.front());
+    ShowSelection();
+    SetModified(true);
+    statusBar()->showMessage(
+        QStringLiteral("Added %1 from %2").arg(layers.size()).arg(ToQt(file.filename().string())),
+        4000);
     return true;
 }
 
@@ -327,23 +435,33 @@ std::size_t MainWindow::Select(memory::FeatureLayer& layer, const std::vector<st
     return oids.size();
 }
 
-std::size_t MainWindow::SelectAt(memory::XY point, double tolerance, bool add) {
+std::shared_ptr<memory::FeatureLayer> MainWindow::SelectableLayer() {
     const auto layer = m_contents->CurrentFeatureLayer();
     if (!layer) {
         statusBar()->showMessage(
             QStringLiteral("Pick a feature layer in the Layers list to select in it"), 4000);
-        return 0;
+        return nullptr;
     }
+    // What cannot be seen cannot be picked: a click would select features the
+    // person never saw.
+    if (!layer->Visible()) {
+        statusBar()->showMessage(QStringLiteral("The layer %1 is hidden: show it to select in it")
+                                     .arg(ToQt(layer->Name())),
+                                 4000);
+        return nullptr;
+    }
+    return layer;
+}
+
+std::size_t MainWindow::SelectAt(memory::XY point, double tolerance, bool add) {
+    const auto layer = SelectableLayer();
+    if (!layer) return 0;
     return Select(*layer, FeaturesAtClick(*layer, point, tolerance), add);
 }
 
 std::size_t MainWindow::SelectIn(const MapBox& box, bool add) {
-    const auto layer = m_contents->CurrentFeatureLayer();
-    if (!layer) {
-        statusBar()->showMessage(
-            QStringLiteral("Pick a feature layer in the Layers list to select in it"), 4000);
-        return 0;
-    }
+    const auto layer = SelectableLayer();
+    if (!layer) return 0;
     return Select(*layer, FeaturesInBox(*layer, box), add);
 }
 
@@ -356,6 +474,166 @@ void MainWindow::ClearSelection() {
 void MainWindow::SelectionChanged() {
     m_contents->RefreshCaptions();
     ShowSelection();
+    for (const auto& table : m_tables) {
+        if (table) table->ShowLayerSelection();
+    }
+}
+
+void MainWindow::ZoomToBox(const MapBox& box) {
+    // A twentieth of the larger side all round: points at the edge are drawn
+    // whole, and polygons do not touch the border.
+    const MapBox shown = WithMargin(box, 0.05);
+    Host().View().SetExtent(memory::MakeEnvelope(shown.xMin, shown.yMin, shown.xMax, shown.yMax));
+    Host().View().ProcessPendingRedraw();
+    m_map->update();
+    if (m_map->onExtentChanged) m_map->onExtentChanged();
+}
+
+void MainWindow::FullExtent() {
+    if (const auto box = JoinedBox(Host().FocusMap().Layers())) {
+        ZoomToBox(*box);
+    } else {
+        Host().View().ZoomToFullExtent();
+        Host().View().ProcessPendingRedraw();
+        m_map->update();
+    }
+}
+
+void MainWindow::ZoomToLayer(const std::shared_ptr<host::ILayer>& layer) {
+    std::optional<MapBox> box;
+    if (const auto features = std::dynamic_pointer_cast<memory::FeatureLayer>(layer)) {
+        box = LayerBox(*features);
+    } else if (const auto group = std::dynamic_pointer_cast<memory::GroupLayer>(layer)) {
+        box = JoinedBox(group->Layers());
+    }
+    if (!box) {
+        statusBar()->showMessage(QStringLiteral("The layer has no features to zoom to"), 4000);
+        return;
+    }
+    ZoomToBox(*box);
+}
+
+void MainWindow::ZoomToSelection(const std::shared_ptr<host::ILayer>& layer) {
+    const auto features = std::dynamic_pointer_cast<memory::FeatureLayer>(layer);
+    const std::optional<MapBox> box = features ? LayerBox(*features, true) : std::nullopt;
+    if (!box) {
+        statusBar()->showMessage(QStringLiteral("The layer has no selected features to zoom to"),
+                                 4000);
+        return;
+    }
+    ZoomToBox(*box);
+}
+
+SymbologyDialog* MainWindow::ShowProperties(const std::shared_ptr<memory::FeatureLayer>& layer) {
+    std::erase_if(m_symbology, [](const QPointer<SymbologyDialog>& d) { return d.isNull(); });
+    for (const auto& open : m_symbology) {
+        if (open->Layer() == layer) {
+            open->raise();
+            open->activateWindow();
+            return open;
+        }
+    }
+    auto* dialog = new SymbologyDialog(Host(), layer, this);
+    dialog->setAttribute(Qt::WA_DeleteOnClose);
+    dialog->onApplied = [this] { LegendChanged(); };
+    m_symbology.emplace_back(dialog);
+    dialog->show();
+    return dialog;
+}
+
+void MainWindow::LegendChanged() {
+    Host().View().Refresh();
+    m_contents->Rebuild(&Host().FocusMap());
+    ShowSelection();
+    m_map->update();
+    SetModified(true);
+}
+
+void MainWindow::CloseLayerWindows(const std::shared_ptr<host::ILayer>& layer) {
+    for (const auto& dialog : m_symbology) {
+        if (dialog && dialog->Layer() == layer) dialog->close();
+    }
+    for (const auto& table : m_tables) {
+        if (table && table->Layer() == layer) table->close();
+    }
+}
+
+AttributeTable* MainWindow::OpenAttributeTable(const std::shared_ptr<memory::FeatureLayer>& layer) {
+    std::erase_if(m_tables, [](const QPointer<AttributeTable>& t) { return t.isNull(); });
+    for (const auto& open : m_tables) {
+        if (open->Layer() == layer) {
+            open->raise();
+            open->activateWindow();
+            return open;
+        }
+    }
+    auto* table = new AttributeTable(layer, this);
+    table->setAttribute(Qt::WA_DeleteOnClose);
+    table->onSelectionChanged = [this] { SelectionChanged(); };
+    table->onZoomToSelection = [this, layer] { AtEdge([&] { ZoomToSelection(layer); }); };
+    m_tables.emplace_back(table);
+    table->show();
+    return table;
+}
+
+std::size_t MainWindow::IdentifyAt(memory::XY point, double tolerance) {
+    std::vector<IdentifiedFeature> found;
+    std::vector<std::shared_ptr<host::IGeometry>> shapes;
+    const std::function<void(const std::vector<std::shared_ptr<host::ILayer>>&)> visit =
+        [&](const std::vector<std::shared_ptr<host::ILayer>>& layers) {
+            for (const auto& layer : layers) {
+                if (!layer->Visible()) continue;
+                if (const auto group = std::dynamic_pointer_cast<memory::GroupLayer>(layer)) {
+                    visit(group->Layers());
+                    continue;
+                }
+                const auto features = std::dynamic_pointer_cast<memory::FeatureLayer>(layer);
+                if (!features || !features->Data()) continue;
+                const memory::RowStore& store = *features->Data()->Store();
+                const memory::Fields& fields = *store.FieldSet();
+                for (const std::int32_t oid : FeaturesAtClick(*features, point, tolerance)) {
+                    const memory::RowRecord& row = store.At(*store.PositionOf(oid));
+                    IdentifiedFeature feature{features->Name(), oid, {}};
+                    for (std::int32_t i = 0; i < fields.Count(); ++i) {
+                        feature.fields.emplace_back(fields.At(i).NameText(),
+                                                    CellText(fields, row, i).toStdString());
+                    }
+                    found.push_back(std::move(feature));
+                    if (row.shape) shapes.push_back(row.shape);
+                }
+            }
+        };
+    visit(Host().FocusMap().Layers());
+    m_identify->Show(found);
+    m_identifyDock->show();
+    m_map->Flash(std::move(shapes));
+    statusBar()->showMessage(QStringLiteral("%1 features identified").arg(found.size()), 4000);
+    return found.size();
+}
+
+void MainWindow::RemoveLayer(const std::shared_ptr<host::ILayer>& layer) {
+    memory::Map& map = Host().FocusMap();
+    const auto& layers = map.Layers();
+    const auto at = std::find(layers.begin(), layers.end(), layer);
+    if (at == layers.end()) return;
+    CloseLayerWindows(layer);
+    map.RemoveLayer(static_cast<std::int32_t>(at - layers.begin()));
+    Host().View().Refresh();
+    m_contents->Rebuild(&map);
+    ShowSelection();
+    SetModified(true);
+}
+
+void MainWindow::MoveLayer(const std::shared_ptr<host::ILayer>& layer, int index) {
+    memory::Map& map = Host().FocusMap();
+    const auto& layers = map.Layers();
+    const auto at = std::find(layers.begin(), layers.end(), layer);
+    if (at == layers.end() || index < 0 || index >= static_cast<int>(layers.size())) return;
+    map.MoveLayer(static_cast<std::int32_t>(at - layers.begin()), index);
+    Host().View().Refresh();
+    m_contents->Rebuild(&map);
+    m_contents->SetCurrentLayer(layer);
+    SetModified(true);
 }
 
 void MainWindow::ShowSelection() {
@@ -410,6 +688,16 @@ void MainWindow::OpenFromMenu() {
         const QString file =
             QFileDialog::getOpenFileName(this, QStringLiteral("Open"), QString(), kFileFilters);
         if (!file.isEmpty()) Open(file.toStdString());
+    });
+}
+
+void MainWindow::AddLayersFromMenu() {
+    AtEdge([this] {
+        const QString file = QFileDialog::getOpenFileName(
+            this, QStringLiteral("Add Layer"), QString(),
+            QStringLiteral("Data sets (*.gpkg *.shp *.geojson *.json *.fgb *.gml *.kml *.sqlite);;"
+                           "All files (*)"));
+        if (!file.isEmpty()) AddLayers(file.toStdString());
     });
 }
 

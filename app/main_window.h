@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QMainWindow>
+#include <QPointer>
 #include <filesystem>
 #include <functional>
 #include <memory>
@@ -11,13 +12,17 @@
 #include "platform/gdal/map_document.h"
 
 class QAction;
+class QDockWidget;
 class QLabel;
 class QProgressBar;
 
 namespace velorin::app {
 
+class AttributeTable;
 class ContentsPanel;
+class IdentifyPanel;
 class MapWidget;
+class SymbologyDialog;
 
 // The map host's window around the reference host: the map, the table of
 // contents, the "Velorin" toolbar and menu with both commands, the status bar
@@ -45,6 +50,9 @@ class MainWindow final : public QMainWindow {
     // cannot be opened is reported in a box and changes nothing. Does not ask
     // about unsaved changes (the menu's Open does).
     bool Open(const std::filesystem::path& file);
+    // Adds the layers and tables of a data set to the open map, on top of its
+    // layers; a file that cannot be read is reported in a box and changes nothing.
+    bool AddLayers(const std::filesystem::path& file);
     // Saves to the document's own file (Save As when it has none) or to file,
     // which then becomes the document's. A failure is reported in a box and
     // leaves any earlier file whole.
@@ -73,6 +81,29 @@ class MainWindow final : public QMainWindow {
     // host's own): the contents list's counts and the map's outlines again.
     void SelectionChanged();
 
+    // The layer context menu's actions. The zooms leave a margin around what
+    // they show; a layer (or selection) without shapes changes nothing.
+    void ZoomToLayer(const std::shared_ptr<host::ILayer>& layer);
+    void ZoomToSelection(const std::shared_ptr<host::ILayer>& layer);
+    void FullExtent();
+    // Opens the layer's symbology dialog (not modal: it is returned shown, and
+    // the window keeps working under it). One per layer: asking again raises the
+    // open one.
+    SymbologyDialog* ShowProperties(const std::shared_ptr<memory::FeatureLayer>& layer);
+    // A top-level layer out of the map, or to index among the top-level layers.
+    void RemoveLayer(const std::shared_ptr<host::ILayer>& layer);
+    void MoveLayer(const std::shared_ptr<host::ILayer>& layer, int index);
+    // After a layer's legend changed in the window: the map, the contents.
+    void LegendChanged();
+    // The layer's attribute table window, shown (one per layer, as Properties).
+    AttributeTable* OpenAttributeTable(const std::shared_ptr<memory::FeatureLayer>& layer);
+
+    // The Identify tool's click: the features under the point in every visible
+    // layer, top layer first, listed in the Identify panel (shown if hidden) and
+    // flashed once on the map. Returns how many were found.
+    std::size_t IdentifyAt(memory::XY point, double tolerance);
+    IdentifyPanel& Identified() const { return *m_identify; }
+
   protected:
     void closeEvent(QCloseEvent* event) override;
 
@@ -87,6 +118,12 @@ class MainWindow final : public QMainWindow {
     void UpdateTitle();
     bool ConfirmDiscard();
     void OpenFromMenu();
+    void AddLayersFromMenu();
+    void ZoomToBox(const MapBox& box);
+    void CloseLayerWindows(const std::shared_ptr<host::ILayer>& layer);
+    // The current layer when it is a visible feature layer; else null, and the
+    // status bar says why.
+    std::shared_ptr<memory::FeatureLayer> SelectableLayer();
     std::size_t Select(memory::FeatureLayer& layer, const std::vector<std::int32_t>& oids,
                        bool add);
     // The window's event edge: runs what a person's action set off, showing any
@@ -102,6 +139,10 @@ class MainWindow final : public QMainWindow {
     QLabel* m_pane0 = nullptr;
     QLabel* m_pointer = nullptr;
     QProgressBar* m_progress = nullptr;
+    std::vector<QPointer<SymbologyDialog>> m_symbology;
+    std::vector<QPointer<AttributeTable>> m_tables;
+    IdentifyPanel* m_identify = nullptr;
+    QDockWidget* m_identifyDock = nullptr;
     bool m_modified = false;
     bool m_redrawPosted = false;
 };

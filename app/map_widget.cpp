@@ -3,6 +3,7 @@
 #include <QMouseEvent>
 #include <QPainter>
 #include <QPainterPath>
+#include <QTimer>
 #include <QWheelEvent>
 #include <cmath>
 
@@ -21,7 +22,17 @@ constexpr double kClickTolerancePx = 4.0;
 // One notch of the wheel.
 constexpr double kWheelStep = 1.25;
 
-const QColor kHighlight(0, 230, 255);
+// One selection colour for every layer, so a selection reads the same on any
+// legend: a thick outline over a dark halo (it shows on light and dark fills
+// alike) and a translucent fill.
+const QColor kSelection(255, 225, 0);
+const QColor kSelectionFill(255, 225, 0, 90);
+const QColor kSelectionHalo(40, 40, 40, 170);
+constexpr double kSelectionWidth = 3.0;
+// An identified feature's flash.
+const QColor kFlash(255, 0, 200);
+const QColor kFlashFill(255, 0, 200, 120);
+constexpr int kFlashMs = 450;
 
 }  // namespace
 
@@ -37,6 +48,7 @@ void MapWidget::SetView(memory::MapView* view) {
     m_view = view;
     m_drag = Drag::None;
     m_highlight.clear();
+    m_flash.clear();
     if (m_view != nullptr && width() > 0 && height() > 0 &&
         (m_view->Width() != width() || m_view->Height() != height())) {
         m_resizing = true;
@@ -117,36 +129,9 @@ void MapWidget::paintEvent(QPaintEvent* /*event*/) {
 
     painter.translate(shift);
     painter.setRenderHint(QPainter::Antialiasing);
-    painter.setPen(QPen(kHighlight, 2));
-    painter.setBrush(Qt::NoBrush);
-    const auto pixel = [this](const memory::XY& p) {
-        const memory::PixelXY px = m_view->ToPixel(p);
-        return QPointF(px.x, px.y);
-    };
-    for (const auto& shape : m_highlight) {
-        if (const auto* point = dynamic_cast<const memory::PointGeometry*>(shape.get())) {
-            painter.drawEllipse(pixel(point->Coords()), 6, 6);
-            continue;
-        }
-        const auto* parts = dynamic_cast<const memory::MultiPartGeometry*>(shape.get());
-        if (parts == nullptr) continue;
-        const std::int32_t type = parts->GeometryType();
-        for (const memory::Path& path : parts->Parts()) {
-            QPolygonF line;
-            for (const memory::XY& p : path) {
-                if (type == host::esriGeometryMultipoint) {
-                    painter.drawEllipse(pixel(p), 6, 6);
-                } else {
-                    line << pixel(p);
-                }
-            }
-            if (type == host::esriGeometryPolygon) {
-                painter.drawPolygon(line);
-            } else if (type == host::esriGeometryPolyline) {
-                painter.drawPolyline(line);
-            }
-        }
-    }
+    PaintShapes(painter, m_highlight, kSelectionHalo, Qt::transparent, kSelectionWidth + 2);
+    PaintShapes(painter, m_highlight, kSelection, kSelectionFill, kSelectionWidth);
+    PaintShapes(painter, m_flash, kFlash, kFlashFill, kSelectionWidth + 1);
     painter.resetTransform();
 
     if (m_drag == Drag::Box) {
@@ -155,6 +140,72 @@ void MapWidget::paintEvent(QPaintEvent* /*event*/) {
         painter.setBrush(QColor(0, 230, 255, 40));
         painter.drawRect(QRect(m_dragStart, m_dragNow).normalized());
     }
+}
+
+void MapWidget::PaintShapes(QPainter& painter,
+                            const std::vector<std::shared_ptr<host::IGeometry>>& shapes,
+                            const QColor& line, const QColor& fill, double width) const {
+    painter.setPen(QPen(line, width, Qt::SolidLine, Qt::RoundCap, Qt::RoundJoin));
+    const auto pixel = [this](const memory::XY& p) {
+        const memory::PixelXY px = m_view->ToPixel(p);
+        return QPointF(px.x, px.y);
+    };
+    // Points get a ring a little larger than a marker, filled like a polygon.
+    constexpr double kRing = 7.0;
+    for (const auto& shape : shapes) {
+        if (const auto* point = dynamic_cast<const memory::PointGeometry*>(shape.get())) {
+            painter.setBrush(fill);
+            painter.drawEllipse(pixel(point->Coords()), kRing, kRing);
+            continue;
+        }
+        const auto* parts = dynamic_cast<const memory::MultiPartGeometry*>(shape.get());
+        if (parts == nullptr) continue;
+        const std::int32_t type = parts->GeometryType();
+        if (type == host::esriGeometryPolygon) {
+            // Every ring in one path, so holes stay open as the map fills them.
+            QPainterPath path;
+            path.setFillRule(Qt::OddEvenFill);
+            for (const memory::Path& ring : parts->Parts()) {
+                QPolygonF outline;
+                for (const memory::XY& p : ring) outline << pixel(p);
+                path.addPolygon(outline);
+                path.closeSubpath();
+            }
+            painter.setBrush(fill);
+            painter.drawPath(path);
+            continue;
+        }
+        for (const memory::Path& part : parts->Parts()) {
+            if (type == host::esriGeometryMultipoint) {
+                painter.setBrush(fill);
+                for (const memory::XY& p : part) painter.drawEllipse(pixel(p), kRing, kRing);
+            } else if (type == host::esriGeometryPolyline) {
+                QPolygonF vertices;
+                for (const memory::XY& p : part) vertices << pixel(p);
+                painter.setBrush(Qt::NoBrush);
+                painter.drawPolyline(vertices);
+            }
+        }
+    }
+}
+
+void MapWidget::Flash(std::vector<std::shared_ptr<host::IGeometry>> shapes) {
+    if (shapes.empty()) return;
+    m_flash = std::move(shapes);
+    ++m_flashCount;
+    ShowScreenNow();
+    const int flash = m_flashCount;
+    QTimer::singleShot(kFlashMs, this, [this, flash] {
+        // A later flash keeps the screen for its own time.
+        if (flash != m_flashCount) return;
+        m_flash.clear();
+        update();
+    });
+}
+
+void MapWidget::leaveEvent(QEvent* event) {
+    QWidget::leaveEvent(event);
+    if (onPointerLeft) onPointerLeft();
 }
 
 void MapWidget::resizeEvent(QResizeEvent* event) {
@@ -212,6 +263,11 @@ void MapWidget::mouseReleaseEvent(QMouseEvent* event) {
         return;
     }
     update();
+    if (m_tool == Tool::Identify) {
+        if (click && onIdentify)
+            onIdentify(ToMap(m_dragStart), kClickTolerancePx * m_view->Scale());
+        return;
+    }
     if (click) {
         if (onClick) onClick(ToMap(m_dragStart), kClickTolerancePx * m_view->Scale(), m_dragAdds);
         return;

@@ -1,5 +1,7 @@
 #pragma once
 
+#include <QColor>
+#include <QPainter>
 #include <QPoint>
 #include <QWidget>
 #include <functional>
@@ -20,7 +22,7 @@ namespace velorin::app {
 // navigation does.
 class MapWidget final : public QWidget {
   public:
-    enum class Tool { Pan, Select };
+    enum class Tool { Pan, Select, Identify };
 
     explicit MapWidget(QWidget* parent = nullptr);
 
@@ -29,8 +31,15 @@ class MapWidget final : public QWidget {
     memory::MapView* View() const { return m_view; }
     void SetTool(Tool tool) { m_tool = tool; }
     Tool CurrentTool() const { return m_tool; }
-    // Shapes outlined over the map, in map units.
+    // The selected shapes, drawn over the map in the selection colour whatever
+    // the layer's own symbols (a thick outline and a translucent fill), in map
+    // units.
     void SetHighlight(std::vector<std::shared_ptr<host::IGeometry>> shapes);
+    // Shows the shapes once, briefly, over the map (an identified feature).
+    void Flash(std::vector<std::shared_ptr<host::IGeometry>> shapes);
+    // Flashes shown so far, and whether one is on the screen now.
+    int FlashCount() const { return m_flashCount; }
+    bool Flashing() const { return !m_flash.empty(); }
 
     // Paints what the screen shows now, not at the next turn of the event loop:
     // a flash is drawn and undrawn while the thread sleeps and processes nothing.
@@ -47,6 +56,10 @@ class MapWidget final : public QWidget {
     std::function<void(const MapBox& box, bool add)> onBox;
     std::function<void()> onExtentChanged;
     std::function<void(memory::XY point)> onPointer;
+    // The pointer left the map.
+    std::function<void()> onPointerLeft;
+    // A click with the Identify tool.
+    std::function<void(memory::XY point, double tolerance)> onIdentify;
     // A zoom or pan the view refused (too far in or out).
     std::function<void(const std::string& why)> onRefused;
 
@@ -57,12 +70,15 @@ class MapWidget final : public QWidget {
     void mousePressEvent(QMouseEvent* event) override;
     void mouseMoveEvent(QMouseEvent* event) override;
     void mouseReleaseEvent(QMouseEvent* event) override;
+    void leaveEvent(QEvent* event) override;
 
   private:
     enum class Drag { None, Pan, Box };
 
     memory::XY ToMap(QPointF pixel) const;
     void Navigate(const std::function<void()>& change);
+    void PaintShapes(QPainter& painter, const std::vector<std::shared_ptr<host::IGeometry>>& shapes,
+                     const QColor& line, const QColor& fill, double width) const;
 
     memory::MapView* m_view = nullptr;
     Tool m_tool = Tool::Select;
@@ -72,6 +88,8 @@ class MapWidget final : public QWidget {
     bool m_dragAdds = false;
     bool m_resizing = false;
     std::vector<std::shared_ptr<host::IGeometry>> m_highlight;
+    std::vector<std::shared_ptr<host::IGeometry>> m_flash;
+    int m_flashCount = 0;
 };
 
 }  // namespace velorin::app

@@ -4,12 +4,22 @@
 
 #include <QAction>
 #include <QApplication>
+#include <QComboBox>
+#include <QDialogButtonBox>
 #include <QEvent>
+#include <QMenu>
+#include <QPushButton>
+#include <QTableView>
 #include <QTreeWidgetItem>
 
+#include "app/attribute_table.h"
 #include "app/contents_panel.h"
+#include "app/identify_panel.h"
 #include "app/map_widget.h"
+#include "app/symbology_dialog.h"
 #include "app/tool_script.h"
+#include "platform/memory/qt/qimage_canvas.h"
+#include "platform/memory/renderers.h"
 #include "platform/memory/symbols.h"
 #include "platform/scripted/scripted_user.h"
 #include "tests/app/sample_folder.h"
@@ -67,6 +77,32 @@ class MapWindow : public testing::SampleTest {
             run.dialog.methods = ZoomMethods::Full;
         }
         return run;
+    }
+
+    // The map's pixel under a point of the map.
+    QColor PixelAt(double x, double y) {
+        memory::MapView& view = Window().Host().View();
+        view.ProcessPendingRedraw();
+        const auto& image = dynamic_cast<const memory::QImageCanvas&>(view.Screen()).Image();
+        const memory::PixelXY pixel = view.ToPixel({x, y});
+        return image.pixelColor(static_cast<int>(pixel.x), static_cast<int>(pixel.y));
+    }
+    // The menu item of a layer's context menu, found by its text without '&'.
+    QAction* MenuItem(QMenu& menu, const QString& text) {
+        for (QAction* action : menu.actions()) {
+            if (action->text().remove('&') == text) return action;
+        }
+        return nullptr;
+    }
+    // A person making a unique value legend on the field in the layer's dialog.
+    void MakeUniqueValues(const char* layerName, const char* field) {
+        const auto layer = Window().Host().FeatureLayerNamed(layerName);
+        SymbologyDialog* dialog = Window().ShowProperties(layer);
+        ASSERT_NE(dialog, nullptr);
+        dialog->KindList().setCurrentIndex(static_cast<int>(SymbologyDialog::Kind::UniqueValues));
+        dialog->FieldList().setCurrentIndex(dialog->FieldList().findText(field));
+        dialog->Buttons().button(QDialogButtonBox::Ok)->click();
+        QApplication::processEvents();
     }
 
     scripted::ScriptedUser m_user;
@@ -235,6 +271,238 @@ TEST_F(MapWindow, TheViewFollowsTheMapWidgetsSize) {
     QApplication::processEvents();
     EXPECT_EQ(Window().Host().View().Width(), Window().Map().width());
     EXPECT_EQ(Window().Host().View().Height(), Window().Map().height());
+}
+
+TEST_F(MapWindow, AUniqueValueLegendMadeInTheDialogGivesCopyLegendItsColours) {
+    const auto catchment = Window().Host().FeatureLayerNamed("Catchment");
+    SymbologyDialog* dialog = Window().ShowProperties(catchment);
+    ASSERT_NE(dialog, nullptr);
+    EXPECT_EQ(Window().ShowProperties(catchment), dialog);
+    // First a single symbol, so the legend below is the dialog's own work.
+    dialog->KindList().setCurrentIndex(static_cast<int>(SymbologyDialog::Kind::SingleSymbol));
+    dialog->SetColor(QColor(10, 120, 200));
+    ASSERT_EQ(dialog->PreviewList().topLevelItemCount(), 1);
+    dialog->Buttons().button(QDialogButtonBox::Apply)->click();
+    EXPECT_TRUE(host::As<host::ISimpleRenderer>(catchment->Renderer()));
+    EXPECT_EQ(LayerRow("Catchment")->childCount(), 1);
+
+    dialog->KindList().setCurrentIndex(static_cast<int>(SymbologyDialog::Kind::UniqueValues));
+    dialog->FieldList().setCurrentIndex(dialog->FieldList().findText("NerroID"));
+    // Previewed, not yet applied: twenty values and the other values' row.
+    ASSERT_EQ(dialog->PreviewList().topLevelItemCount(), 21);
+    EXPECT_EQ(dialog->PreviewList().topLevelItem(20)->text(0), "<all other values>");
+    EXPECT_TRUE(host::As<host::ISimpleRenderer>(catchment->Renderer()));
+    dialog->Buttons().button(QDialogButtonBox::Ok)->click();
+    QApplication::processEvents();
+    const auto unique = host::As<host::IUniqueValueRenderer>(catchment->Renderer());
+    ASSERT_TRUE(unique);
+    EXPECT_EQ(unique->ValueCount(), 20);
+    EXPECT_EQ(LayerRow("Catchment")->childCount(), 21);
+    EXPECT_TRUE(Window().Modified());
+
+    // The catchments are drawn in the new colours...
+    const auto firstCatchment = catchment->Data()->Search(nullptr, false)->NextFeature();
+    const auto centre =
+        std::dynamic_pointer_cast<memory::MultiPartGeometry>(firstCatchment->Shape())->Centroid();
+    const auto colorOf = [&](const std::string& value) {
+        const memory::Rgb rgb = memory::Rgb::FromHost(
+            host::As<host::ISimpleFillSymbol>(unique->Symbol(value))->Color()->RGB());
+        return QColor(rgb.red, rgb.green, rgb.blue);
+    };
+    const std::string firstKey =
+        host::ToText(firstCatchment->Value(catchment->FindField("NerroID")));
+    EXPECT_EQ(PixelAt(centre->X(), centre->Y()), colorOf(firstKey));
+
+    // ... and Copy Legend Colors gives each junction its catchment's colour.
+    Window().Host().LayerNamed("MonitoringPoint")->SetVisible(false);
+    DialogReport report;
+    PlanRun(m_user, Run(Tool::CopyLegend), report);
+    Window().ClickCommand(1);
+    ASSERT_EQ(JudgeRun(Tool::CopyLegend, report, m_user.MessageBoxes()).exitStatus, kExitFinished);
+    const auto junctions = Window().Host().FeatureLayerNamed("NerroJunction");
+    const std::int32_t key = junctions->FindField("NerroID");
+    const auto cursor = junctions->Data()->Search(nullptr, false);
+    int checked = 0;
+    while (const auto junction = cursor->NextFeature()) {
+        const auto point = host::As<host::IPoint>(junction->Shape());
+        EXPECT_EQ(PixelAt(point->X(), point->Y()), colorOf(host::ToText(junction->Value(key))))
+            << "junction " << junction->OID();
+        ++checked;
+    }
+    EXPECT_EQ(checked, 20);
+}
+
+TEST_F(MapWindow, SavingAndReopeningKeepsALegendMadeInTheDialog) {
+    MakeUniqueValues("Waterbody", "Name");
+    const auto made = host::As<host::IUniqueValueRenderer>(
+        Window().Host().FeatureLayerNamed("Waterbody")->Renderer());
+    ASSERT_TRUE(made);
+    const std::filesystem::path saved = Scratch() / "legend.json";
+    ASSERT_TRUE(Window().SaveAs(saved));
+    ASSERT_TRUE(Window().Open(saved));
+    const auto reopened = host::As<host::IUniqueValueRenderer>(
+        Window().Host().FeatureLayerNamed("Waterbody")->Renderer());
+    ASSERT_TRUE(reopened);
+    ASSERT_EQ(reopened->ValueCount(), made->ValueCount());
+    for (std::int32_t i = 0; i < made->ValueCount(); ++i) {
+        const std::string value = made->Value(i);
+        EXPECT_EQ(reopened->Value(i), value);
+        EXPECT_EQ(host::As<host::IFillSymbol>(reopened->Symbol(value))->Color()->RGB(),
+                  host::As<host::IFillSymbol>(made->Symbol(value))->Color()->RGB());
+    }
+}
+
+TEST_F(MapWindow, AHiddenLayerIsGreyedAndNothingInItCanBeSelected) {
+    const auto catchment = Window().Host().FeatureLayerNamed("Catchment");
+    ASSERT_TRUE(Window().Contents().SetCurrentLayer(catchment));
+    LayerRow("Catchment")->setCheckState(0, Qt::Unchecked);
+    EXPECT_FALSE(catchment->Visible());
+    EXPECT_TRUE(LayerRow("Catchment")->child(0)->isDisabled());
+    const auto shape = std::dynamic_pointer_cast<memory::MultiPartGeometry>(
+        catchment->Data()->Search(nullptr, false)->NextFeature()->Shape());
+    const auto centre = shape->Centroid();
+    EXPECT_EQ(Window().SelectAt({centre->X(), centre->Y()}, 1.0, false), 0u);
+    EXPECT_EQ(Window().SelectIn(MapBox{-1e9, -1e9, 1e9, 1e9}, false), 0u);
+    EXPECT_TRUE(catchment->Selection().Oids().empty());
+    LayerRow("Catchment")->setCheckState(0, Qt::Checked);
+    EXPECT_FALSE(LayerRow("Catchment")->child(0)->isDisabled());
+    EXPECT_EQ(Window().SelectAt({centre->X(), centre->Y()}, 1.0, false), 1u);
+}
+
+TEST_F(MapWindow, TheLayerMenuZoomsRemovesAndLayersAreReorderedAndAdded) {
+    ContentsPanel& contents = Window().Contents();
+    const auto junctions = Window().Host().LayerNamed("NerroJunction");
+    std::unique_ptr<QMenu> menu(contents.MenuFor(junctions));
+    // Nothing selected yet: no selection to zoom to.
+    ASSERT_NE(MenuItem(*menu, "Zoom to Selection"), nullptr);
+    EXPECT_FALSE(MenuItem(*menu, "Zoom to Selection")->isEnabled());
+    const double fullScale = Window().Host().View().Scale();
+    Window().Host().Select("NerroJunction", {3});
+    menu.reset(contents.MenuFor(junctions));
+    MenuItem(*menu, "Zoom to Selection")->trigger();
+    // One point: centred on it at the same scale.
+    const auto& store = *Window().Host().FeatureLayerNamed("NerroJunction")->Data()->Store();
+    const auto point = host::As<host::IPoint>(store.At(*store.PositionOf(3)).shape);
+    const auto extent = Window().Host().View().Extent();
+    EXPECT_NEAR((extent->XMin() + extent->XMax()) / 2, point->X(), fullScale);
+    EXPECT_NEAR((extent->YMin() + extent->YMax()) / 2, point->Y(), fullScale);
+    EXPECT_NEAR(Window().Host().View().Scale(), fullScale, fullScale * 1e-9);
+
+    // Zoom to Layer leaves a margin: every junction well inside the window.
+    menu.reset(contents.MenuFor(junctions));
+    MenuItem(*menu, "Zoom to Layer")->trigger();
+    memory::MapView& view = Window().Host().View();
+    const auto cursor =
+        Window().Host().FeatureLayerNamed("NerroJunction")->Data()->Search(nullptr, false);
+    while (const auto junction = cursor->NextFeature()) {
+        const auto p = host::As<host::IPoint>(junction->Shape());
+        const memory::PixelXY pixel = view.ToPixel({p->X(), p->Y()});
+        EXPECT_GT(pixel.x, 8);
+        EXPECT_GT(pixel.y, 8);
+        EXPECT_LT(pixel.x, view.Width() - 8);
+        EXPECT_LT(pixel.y, view.Height() - 8);
+    }
+
+    // Dragged from the second row onto the fourth's: it ends there.
+    contents.SetCurrentLayer(junctions);
+    Window().MoveLayer(junctions, 3);
+    EXPECT_EQ(Window().Host().FocusMap().Layers()[3], junctions);
+    EXPECT_TRUE(contents.topLevelItem(3)->text(0).startsWith("NerroJunction"));
+
+    menu.reset(contents.MenuFor(junctions));
+    MenuItem(*menu, "Remove")->trigger();
+    EXPECT_EQ(Window().Host().FocusMap().LayerCount(), 4);
+    EXPECT_THROW(Window().Host().LayerNamed("NerroJunction"), velorin::Error);
+
+    // The sample's data set added on top: its five layers, saved with the map.
+    const std::filesystem::path dataSet = Document().parent_path() / "hydrology.gpkg";
+    ASSERT_TRUE(Window().AddLayers(dataSet));
+    EXPECT_EQ(Window().Host().FocusMap().LayerCount(), 9);
+    const std::filesystem::path saved = Scratch() / "added.json";
+    ASSERT_TRUE(Window().SaveAs(saved));
+    ASSERT_TRUE(Window().Open(saved));
+    EXPECT_EQ(Window().Host().FocusMap().LayerCount(), 9);
+}
+
+TEST_F(MapWindow, IdentifyListsEveryVisibleLayersFeaturesTopFirstAndFlashesThem) {
+    const auto catchment = Window().Host().FeatureLayerNamed("Catchment");
+    const auto& store = *catchment->Data()->Store();
+    const auto shape = std::dynamic_pointer_cast<memory::MultiPartGeometry>(store.At(6).shape);
+    const auto centre = shape->Centroid();
+    Window().findChild<QAction*>("identifyTool")->trigger();
+    ASSERT_EQ(Window().Map().CurrentTool(), MapWidget::Tool::Identify);
+    const int flashes = Window().Map().FlashCount();
+
+    const std::size_t found = Window().IdentifyAt({centre->X(), centre->Y()}, 0.5);
+    // The catchment, the lake in it and the watershed around it, top layer first
+    // (the points above are not under the pointer).
+    EXPECT_EQ(found, 3u);
+    IdentifyPanel& panel = Window().Identified();
+    EXPECT_TRUE(panel.isVisible());
+    ASSERT_EQ(panel.topLevelItemCount(), 3);
+    EXPECT_EQ(panel.topLevelItem(0)->text(0), "Watershed");
+    EXPECT_EQ(panel.topLevelItem(1)->text(0), "Waterbody");
+    EXPECT_EQ(panel.topLevelItem(2)->text(0), "Catchment");
+    const auto field = [&](const char* name) {
+        return host::ToText(
+            store.At(6).values[static_cast<std::size_t>(catchment->FindField(name))]);
+    };
+    EXPECT_EQ(panel.ValueOf(2, "NerroID").toStdString(), field("NerroID"));
+    EXPECT_EQ(panel.ValueOf(2, "Name").toStdString(), field("Name"));
+    EXPECT_EQ(panel.ValueOf(2, "AreaKm2").toStdString(), field("AreaKm2"));
+    EXPECT_EQ(Window().Map().FlashCount(), flashes + 1);
+    EXPECT_TRUE(Window().Map().Flashing());
+
+    // A hidden layer is not asked.
+    Window().Host().LayerNamed("Watershed")->SetVisible(false);
+    EXPECT_EQ(Window().IdentifyAt({centre->X(), centre->Y()}, 0.5), 2u);
+    EXPECT_EQ(panel.topLevelItem(0)->text(0), "Waterbody");
+}
+
+TEST_F(MapWindow, RowsSelectedInTheAttributeTableAreTheMapsSelectionAndBack) {
+    const auto catchment = Window().Host().FeatureLayerNamed("Catchment");
+    ContentsPanel& contents = Window().Contents();
+    std::unique_ptr<QMenu> menu(contents.MenuFor(catchment));
+    MenuItem(*menu, "Open Attribute Table")->trigger();
+    // The menu's table, opened once: asking again raises it.
+    AttributeTable* table = Window().OpenAttributeTable(catchment);
+    ASSERT_NE(table, nullptr);
+    EXPECT_EQ(Window().findChildren<QWidget*>("attributeTable").size(), 1);
+    AttributeTableModel& model = table->Model();
+    const auto nameColumnOf = [](const std::shared_ptr<memory::FeatureLayer>& layer) {
+        return layer->FindField("Name");
+    };
+    ASSERT_EQ(model.rowCount(), 20);
+    EXPECT_EQ(model.headerData(nameColumnOf(catchment), Qt::Horizontal).toString(), "Name");
+
+    // Sorted by name, descending: the last name first.
+    const int nameColumn = nameColumnOf(catchment);
+    table->View().sortByColumn(nameColumn, Qt::DescendingOrder);
+    EXPECT_EQ(model.data(model.index(0, nameColumn)).toString(), "Catchment 1020");
+
+    // Two rows selected by a person: the map's selection, counted in the contents.
+    QItemSelection rows;
+    rows.select(model.index(0, 0), model.index(1, model.columnCount() - 1));
+    table->View().selectionModel()->select(rows, QItemSelectionModel::ClearAndSelect);
+    const std::set<std::int32_t> chosen{model.OidAt(0), model.OidAt(1)};
+    EXPECT_EQ(catchment->Selection().Oids(), chosen);
+    EXPECT_TRUE(LayerRow("Catchment")->text(0).contains("(2 selected)"));
+    table->findChild<QPushButton*>("zoomToSelected")->click();
+    const auto extent = Window().Host().View().Extent();
+    for (const std::int32_t oid : chosen) {
+        const auto& store = *catchment->Data()->Store();
+        const auto box = store.At(*store.PositionOf(oid)).shape->Envelope();
+        EXPECT_GE(box->XMin(), extent->XMin());
+        EXPECT_LE(box->XMax(), extent->XMax());
+    }
+
+    // A selection made on the map: the table's rows follow.
+    ASSERT_TRUE(contents.SetCurrentLayer(catchment));
+    Window().Host().Select("Catchment", {5});
+    Window().SelectionChanged();
+    const QModelIndexList selected = table->View().selectionModel()->selectedRows();
+    ASSERT_EQ(selected.size(), 1);
+    EXPECT_EQ(model.OidAt(selected.front().row()), 5);
 }
 
 }  // namespace

@@ -1,0 +1,85 @@
+#pragma once
+
+#include <QAbstractTableModel>
+#include <QWidget>
+#include <cstdint>
+#include <functional>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "platform/memory/layers.h"
+
+class QLabel;
+class QTableView;
+
+namespace velorin::app {
+
+// A cell as the window shows it: a value's text (the system's one conversion),
+// "<Null>" for null, the shape's kind for the geometry field.
+QString CellText(const memory::Fields& fields, const memory::RowRecord& row, std::int32_t field);
+
+// The features a layer shows (its definition query applies), one row each, one
+// column per field, read-only. Rows are not copied out of the layer: a cell's
+// text is made when the view asks for it, which it does only for the rows on
+// the screen, so a layer of a million features opens at once. Sorting orders
+// row numbers, not rows.
+class AttributeTableModel final : public QAbstractTableModel {
+  public:
+    explicit AttributeTableModel(std::shared_ptr<memory::FeatureLayer> layer,
+                                 QObject* parent = nullptr);
+
+    int rowCount(const QModelIndex& parent = QModelIndex()) const override;
+    int columnCount(const QModelIndex& parent = QModelIndex()) const override;
+    QVariant data(const QModelIndex& index, int role = Qt::DisplayRole) const override;
+    QVariant headerData(int section, Qt::Orientation orientation,
+                        int role = Qt::DisplayRole) const override;
+    // Nulls first ascending; equal values keep their object-id order.
+    void sort(int column, Qt::SortOrder order = Qt::AscendingOrder) override;
+
+    std::int32_t OidAt(int row) const;
+    // The row showing the feature, or -1 when the table does not show it.
+    int RowOf(std::int32_t oid) const;
+
+  private:
+    const memory::RowStore& Store() const { return *m_layer->Data()->Store(); }
+
+    std::shared_ptr<memory::FeatureLayer> m_layer;
+    // Positions in the layer's store, in the order shown.
+    std::vector<std::uint32_t> m_rows;
+    // Row of each store position (-1: not shown), made when first asked.
+    mutable std::vector<std::int32_t> m_rowOf;
+};
+
+// A layer's attribute table window: the table, sortable by a click on a column,
+// its selection the layer's selection both ways, and a button zooming to the
+// selected rows.
+class AttributeTable final : public QWidget {
+  public:
+    AttributeTable(std::shared_ptr<memory::FeatureLayer> layer, QWidget* parent = nullptr);
+
+    const std::shared_ptr<memory::FeatureLayer>& Layer() const { return m_layer; }
+    AttributeTableModel& Model() const { return *m_model; }
+    QTableView& View() const { return *m_view; }
+
+    // Selects the rows of the layer's selected features (after the map's
+    // selection changed).
+    void ShowLayerSelection();
+
+    // The person selected rows: the layer's selection was made the same.
+    std::function<void()> onSelectionChanged;
+    // Zoom to the selected features, asked for by the button.
+    std::function<void()> onZoomToSelection;
+
+  private:
+    void TakeRowSelection();
+    void ShowCount();
+
+    std::shared_ptr<memory::FeatureLayer> m_layer;
+    AttributeTableModel* m_model = nullptr;
+    QTableView* m_view = nullptr;
+    QLabel* m_count = nullptr;
+    bool m_syncing = false;
+};
+
+}  // namespace velorin::app
