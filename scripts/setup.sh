@@ -15,6 +15,10 @@ packages=(
     # and windres, and 32-bit Wine to run what it builds.
     g++-mingw-w64-i686-win32 mingw-w64-tools
     wine wine32:i386
+    # The QGIS plugin: QGIS's headers and libraries (they bring Qt 5), the
+    # application and its data providers for the end-to-end test, and a virtual
+    # X server to run it on.
+    libqgis-dev qgis qgis-providers xvfb xauth
 )
 
 missing=()

@@ -10,6 +10,8 @@
 #include "host/error.h"
 #include "ui/toolkit.h"
 
+class QWidget;
+
 namespace velorin::qt {
 
 class InputGate;
@@ -69,6 +71,11 @@ class QtToolkit final : public ui::Toolkit {
     // event loop, which cannot carry them.
     void RunAtEdge(const std::function<void()>& action) noexcept;
 
+    // The window our dialogs sit over (a host application's main window, which
+    // must outlive every show), or null for top-level dialogs.
+    void SetDialogParent(QWidget* parent) { m_dialogParent = parent; }
+    QWidget* DialogParent() const { return m_dialogParent; }
+
   protected:
     void RunModal(ui::Window& window) override;
     ui::MsgResult ShowMessageBox(const ui::MessageBoxRequest& request) override;
@@ -80,6 +87,7 @@ class QtToolkit final : public ui::Toolkit {
 
     std::unique_ptr<InputGate> m_gate;
     std::function<void()> m_beforeSleep;
+    QWidget* m_dialogParent = nullptr;
 };
 
 // The number of the internal error RunAtEdge shows for an exception that is not a

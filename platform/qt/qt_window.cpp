@@ -20,6 +20,7 @@
 #include <string>
 
 #include "platform/qt/application_look.h"
+#include "platform/qt/qt_compat.h"
 #include "platform/qt/qt_toolkit.h"
 #include "ui/check_box.h"
 #include "ui/combo_box.h"
@@ -144,7 +145,8 @@ void SyncComboItems(QComboBox& combo, const ui::ComboBox& list) {
 // the model instead, which ends the show when the model says so.
 class QtWindow::ModelDialog final : public QDialog {
   public:
-    ModelDialog(QtWindow& owner, Qt::WindowFlags flags) : QDialog(nullptr, flags), m_owner(owner) {}
+    ModelDialog(QtWindow& owner, QWidget* parent, Qt::WindowFlags flags)
+        : QDialog(parent, flags), m_owner(owner) {}
     ~ModelDialog() override = default;
     ModelDialog(const ModelDialog&) = delete;
     ModelDialog(ModelDialog&&) = delete;
@@ -190,7 +192,7 @@ QtWindow::QtWindow(ui::Window& window, QtToolkit& toolkit) : m_window(window), m
     if (!window.Resizable()) {
         flags |= Qt::MSWindowsFixedSizeDialogHint;
     }
-    m_dialog = std::make_unique<ModelDialog>(*this, flags);
+    m_dialog = std::make_unique<ModelDialog>(*this, toolkit.DialogParent(), flags);
     m_dialog->setObjectName(ToQt(window.Name()));
     m_dialog->setFont(DialogFont());
     m_dialog->setWindowIcon(WindowIcon());
@@ -303,7 +305,7 @@ void QtWindow::Connect(ui::Control& control, QWidget* widget) {
             auto& list = static_cast<ui::ComboBox&>(control);
             // activated, not currentIndexChanged: only a person's pick, and every
             // pick, also of the entry already current.
-            QObject::connect(static_cast<QComboBox*>(widget), &QComboBox::activated, widget,
+            QObject::connect(static_cast<QComboBox*>(widget), kComboActivated, widget,
                              [&toolkit, &list](int index) {
                                  toolkit.RunAtEdge([&list, index] { list.SetListIndex(index); });
                              });
