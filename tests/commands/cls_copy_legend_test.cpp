@@ -13,6 +13,8 @@
 #include "platform/memory/reference_host.h"
 #include "tests/copylegend/legend_helpers.h"
 #include "tests/support/host_and_user.h"
+#include "tests/support/shapes.h"
+#include "tests/support/user_records.h"
 
 namespace velorin::commands {
 namespace {
@@ -28,10 +30,7 @@ using testing::BoxTexts;
 using testing::HostAndUser;
 using testing::kGreen;
 using testing::kRed;
-
-std::shared_ptr<host::IGeometry> Square(double x, double y) {
-    return MakePolygon({{{x, y}, {x + 10, y}, {x + 10, y + 10}, {x, y + 10}}});
-}
+using testing::Square;
 
 // Junctions 1 and 2 drawn red and green by a legend on "Kind"; junction 3 drawn
 // with `third` (a simple blue marker unless a test needs another). Catchments
@@ -53,12 +52,12 @@ memory::ReferenceHost Junctions(std::shared_ptr<host::ISymbol> third = {}) {
                                    {"x", third}}))
         .FeatureLayer("Catchment", esriGeometryPolygon)
         .Field("JunctionID", esriFieldTypeString)
-        .Feature({"1"}, Square(0, 0))
-        .Feature({"2"}, Square(20, 0))
-        .Feature({"7"}, Square(40, 0))
+        .Feature({"1"}, MakePolygon({Square(0, 0, 10)}))
+        .Feature({"2"}, MakePolygon({Square(20, 0, 10)}))
+        .Feature({"7"}, MakePolygon({Square(40, 0, 10)}))
         .FeatureLayer("Watershed", esriGeometryPolygon)
         .Field("JunctionID", esriFieldTypeInteger)
-        .Feature({1}, Square(0, 40));
+        .Feature({1}, MakePolygon({Square(0, 40, 10)}));
     return builder.Build(memory::MakeQImageCanvas(240, 160));
 }
 

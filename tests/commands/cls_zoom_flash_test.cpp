@@ -12,52 +12,15 @@
 #include "platform/memory/qt/qimage_canvas.h"
 #include "platform/memory/reference_host.h"
 #include "tests/support/host_and_user.h"
+#include "tests/support/two_catchments.h"
+#include "tests/support/user_records.h"
 
 namespace velorin::commands {
 namespace {
 
-using host::esriFieldTypeInteger;
-using host::esriFieldTypeString;
-using host::esriGeometryPoint;
-using host::esriGeometryPolygon;
-using memory::HostBuilder;
-using memory::MakePoint;
-using memory::MakePolygon;
-using memory::Path;
+using testing::BoxTexts;
 using testing::HostAndUser;
-
-Path Square(double x, double y, double side) {
-    return {{x, y}, {x + side, y}, {x + side, y + side}, {x, y + side}};
-}
-
-// Two catchments, each with one junction carrying its id; the data-model names
-// make the dialog preselect everything.
-memory::ReferenceHost TwoCatchments() {
-    return HostBuilder()
-        .FeatureLayer("NerroJunction", esriGeometryPoint)
-        .Field("JunctionID", esriFieldTypeInteger)
-        .Field("NerroID", esriFieldTypeInteger)
-        .Feature({100, 1}, MakePoint(5, 5))
-        .Feature({200, 2}, MakePoint(25, 5))
-        .FeatureLayer("Catchment", esriGeometryPolygon)
-        .Field("NerroID", esriFieldTypeInteger)
-        .Field("Name", esriFieldTypeString)
-        .Feature({1, "Upper"}, MakePolygon({Square(0, 0, 10)}))
-        .Feature({2, "Lower"}, MakePolygon({Square(20, 0, 10)}))
-        .Build(memory::MakeQImageCanvas(200, 150));
-}
-
-std::vector<std::string> BoxTexts(const scripted::ScriptedUser& user) {
-    std::vector<std::string> texts;
-    for (const auto& box : user.MessageBoxes()) texts.push_back(box.text);
-    return texts;
-}
-
-std::vector<std::int32_t> SleptMilliseconds(const scripted::ScriptedUser& user) {
-    std::vector<std::int32_t> slept;
-    for (const auto& sleep : user.Sleeps()) slept.push_back(sleep.milliseconds);
-    return slept;
-}
+using testing::SleptMilliseconds;
 
 class ZoomFlashCommand : public ::testing::Test {
   protected:
@@ -71,7 +34,7 @@ class ZoomFlashCommand : public ::testing::Test {
     scripted::ScriptedUser& User() { return m_run.User(); }
     memory::ReferenceHost& Host() { return m_run.Host(); }
 
-    HostAndUser m_run{TwoCatchments()};
+    HostAndUser m_run{testing::TwoCatchments().Build(memory::MakeQImageCanvas(200, 150))};
     std::unique_ptr<clsZoomFlash> m_command = std::make_unique<clsZoomFlash>();
 };
 

@@ -12,6 +12,7 @@
 #include "platform/memory/status_bar.h"
 #include "tests/copylegend/legend_helpers.h"
 #include "tests/support/host_and_user.h"
+#include "tests/support/user_records.h"
 
 namespace velorin::copylegend {
 namespace {

@@ -10,7 +10,6 @@
 #include "platform/memory/reference_host.h"
 #include "platform/memory/renderers.h"
 #include "platform/memory/symbols.h"
-#include "platform/scripted/scripted_user.h"
 
 // The colours, symbols and legends the Copy Legend Colors tests state their
 // Source layers with.
@@ -60,12 +59,6 @@ inline std::shared_ptr<memory::UniqueValueRenderer> Legend(
     renderer->SetField(0, field);
     for (const auto& [value, symbol] : values) renderer->AddValue(value, field, symbol);
     return renderer;
-}
-
-inline std::vector<std::string> BoxTexts(const scripted::ScriptedUser& user) {
-    std::vector<std::string> texts;
-    for (const auto& box : user.MessageBoxes()) texts.push_back(box.text);
-    return texts;
 }
 
 }  // namespace velorin::testing

@@ -9,6 +9,7 @@
 #include "host/host.h"
 #include "platform/memory/reference_host.h"
 #include "tests/support/host_and_user.h"
+#include "tests/support/user_records.h"
 #include "ui/current_toolkit.h"
 
 namespace velorin::forms {
@@ -76,11 +77,7 @@ class CopyLegendForm : public ::testing::Test {
         Open();
     }
 
-    std::vector<std::string> BoxTexts() {
-        std::vector<std::string> texts;
-        for (const auto& box : User().MessageBoxes()) texts.push_back(box.text);
-        return texts;
-    }
+    std::vector<std::string> BoxTexts() { return velorin::testing::BoxTexts(User()); }
 
     std::optional<testing::HostAndUser> m_run;
     frmCopyLegend m_dialog;

@@ -9,6 +9,7 @@
 #include "host/host.h"
 #include "platform/memory/reference_host.h"
 #include "tests/support/host_and_user.h"
+#include "tests/support/user_records.h"
 
 namespace velorin::forms {
 namespace {
@@ -61,11 +62,7 @@ class ZoomFlashDialogTest : public ::testing::Test {
         ASSERT_FALSE(m_dialog.UserCancel());
     }
 
-    std::vector<std::string> BoxTexts() {
-        std::vector<std::string> texts;
-        for (const auto& box : User().MessageBoxes()) texts.push_back(box.text);
-        return texts;
-    }
+    std::vector<std::string> BoxTexts() { return velorin::testing::BoxTexts(User()); }
 
     velorin::testing::HostAndUser m_run;
     frmZoomFlash m_dialog;

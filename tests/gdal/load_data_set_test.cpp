@@ -13,12 +13,14 @@
 #include "platform/gdal/map_document.h"
 #include "platform/memory/geometry.h"
 #include "tests/gdal/ogr_fixture.h"
+#include "tests/support/errors.h"
 
 namespace velorin::gdal {
 namespace {
 
 using testing::OgrWriter;
 using testing::TempFolder;
+using velorin::testing::DescriptionOf;
 
 // The (name, type) of every field of the layer's class, in order.
 std::vector<std::pair<std::string, std::int32_t>> FieldsOf(const memory::FeatureLayer& layer) {
@@ -43,17 +45,6 @@ std::vector<memory::Path> PartsOf(const memory::RowRecord& row) {
         return {{point->Coords()}};
     }
     return std::dynamic_pointer_cast<memory::MultiPartGeometry>(row.shape)->Parts();
-}
-
-std::string DescriptionOf(const std::function<void()>& call) {
-    try {
-        call();
-    } catch (const Error& error) {
-        EXPECT_EQ(error.Number(), host::E_HOST_FAIL);
-        return error.Description();
-    }
-    ADD_FAILURE() << "no error was raised";
-    return {};
 }
 
 TEST(LoadDataSet, GeoPackageFieldTypesValuesAndNullsReadBack) {

@@ -18,6 +18,7 @@
 #include "platform/memory/renderers.h"
 #include "platform/memory/symbols.h"
 #include "tests/gdal/ogr_fixture.h"
+#include "tests/support/errors.h"
 
 namespace velorin::gdal {
 namespace {
@@ -27,17 +28,7 @@ using testing::ReadText;
 using ::testing::StartsWith;
 using testing::TempFolder;
 using testing::WriteText;
-
-std::string DescriptionOf(const std::function<void()>& call) {
-    try {
-        call();
-    } catch (const Error& error) {
-        EXPECT_EQ(error.Number(), host::E_HOST_FAIL);
-        return error.Description();
-    }
-    ADD_FAILURE() << "no error was raised";
-    return {};
-}
+using velorin::testing::DescriptionOf;
 
 // data.gpkg: "Catchment" polygons (NerroID, Name), "Junction" points (NerroID) and
 // the table "Owners" (Owner).

@@ -10,6 +10,7 @@
 #include "platform/memory/reference_host.h"
 #include "platform/memory/renderers.h"
 #include "tests/memory/data_fixture.h"
+#include "tests/support/shapes.h"
 
 namespace velorin::memory {
 namespace {
@@ -19,8 +20,7 @@ using host::esriFieldTypeString;
 using host::esriGeometryPoint;
 using host::esriGeometryPolygon;
 using testing::OidsOf;
-
-Path Square(double x, double y) { return {{x, y}, {x + 1, y}, {x + 1, y + 1}, {x, y + 1}}; }
+using velorin::testing::Square;
 
 // The map as the extension sees it: through the application it is given.
 std::shared_ptr<host::IMap> FocusMapOf(const ReferenceHost& host) {
@@ -44,9 +44,9 @@ TEST(HostBuilder, StatesLayersGroupsTablesSelectionAndDefinitionInAFewLines) {
                     .FeatureLayer("Catchment", esriGeometryPolygon)
                     .Field("NerroID", esriFieldTypeInteger)
                     .Field("Name", esriFieldTypeString)
-                    .Feature({12, "A"}, MakePolygon({Square(0, 0)}))
-                    .Feature({5, Null}, MakePolygon({Square(2, 0)}))
-                    .Feature({13, "C"}, MakePolygon({Square(4, 0)}))
+                    .Feature({12, "A"}, MakePolygon({Square(0, 0, 1)}))
+                    .Feature({5, Null}, MakePolygon({Square(2, 0, 1)}))
+                    .Feature({13, "C"}, MakePolygon({Square(4, 0, 1)}))
                     .Select({1, 2, 3})
                     .Definition("NerroID > 10")
                     .GroupLayer("Hydro")

@@ -8,17 +8,13 @@
 
 #include "host/codes.h"
 #include "host/error.h"
+#include "tests/support/shapes.h"
 
 namespace velorin::memory {
 namespace {
 
-struct Box4 {
-    double xMin, yMin, xMax, yMax;
-};
-
-Box4 Read(const std::shared_ptr<host::IEnvelope>& e) {
-    return {e->XMin(), e->YMin(), e->XMax(), e->YMax()};
-}
+using velorin::testing::BoundsOf;
+using velorin::testing::Box4;
 
 TEST(EnvelopeGeometryTest, ExpandByRatioGrowsAboutTheCentre) {
     auto box = MakeEnvelope(10, 20, 30, 60);
@@ -81,7 +77,7 @@ TEST(GeometryBagTest, EnvelopeCoversEveryMemberAndIgnoresEmptyOnes) {
     bag->AddGeometry(MakePoint(5, 5));
     bag->AddGeometry(MakePolyline({{{-1, 2}, {3, 9}}}));
     bag->AddGeometry(MakePolygon({}));
-    const Box4 box = Read(bag->Envelope());
+    const Box4 box = BoundsOf(bag->Envelope());
     EXPECT_DOUBLE_EQ(box.xMin, -1);
     EXPECT_DOUBLE_EQ(box.yMin, 2);
     EXPECT_DOUBLE_EQ(box.xMax, 5);

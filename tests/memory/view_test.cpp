@@ -10,17 +10,13 @@
 #include "host/error.h"
 #include "platform/memory/qt/qimage_canvas.h"
 #include "platform/memory/reference_host.h"
+#include "tests/support/shapes.h"
 
 namespace velorin::memory {
 namespace {
 
-struct Box4 {
-    double xMin, yMin, xMax, yMax;
-};
-
-Box4 Read(const std::shared_ptr<host::IEnvelope>& e) {
-    return {e->XMin(), e->YMin(), e->XMax(), e->YMax()};
-}
+using velorin::testing::BoundsOf;
+using velorin::testing::Box4;
 
 // ---- fitting the requested extent ------------------------------------------------------
 
@@ -37,7 +33,7 @@ TEST_P(ExtentFitting, KeepsTheRequestVisibleCentredAndTight) {
     auto context = std::make_shared<HostContext>();
     MapView view(context, std::make_unique<QImageCanvas>(c.width, c.height));
     view.SetExtent(MakeEnvelope(c.request.xMin, c.request.yMin, c.request.xMax, c.request.yMax));
-    const Box4 shown = Read(view.Extent());
+    const Box4 shown = BoundsOf(view.Extent());
 
     // All four corners of the request are on screen.
     // Rounding in map units, and what it comes to in pixels.
@@ -100,7 +96,7 @@ TEST_F(MapViewTest, WindowIs800By600WithoutACanvas) {
 TEST_F(MapViewTest, PointRequestKeepsTheScaleAndCentresOnIt) {
     m_view.SetExtent(MakeEnvelope(0, 0, 1600, 1200));
     m_view.SetExtent(MakeEnvelope(5000, -7000, 5000, -7000));
-    const Box4 shown = Read(m_view.Extent());
+    const Box4 shown = BoundsOf(m_view.Extent());
     EXPECT_DOUBLE_EQ(shown.xMin, 5000 - 800);
     EXPECT_DOUBLE_EQ(shown.xMax, 5000 + 800);
     EXPECT_DOUBLE_EQ(shown.yMin, -7000 - 600);
@@ -110,14 +106,14 @@ TEST_F(MapViewTest, PointRequestKeepsTheScaleAndCentresOnIt) {
 TEST_F(MapViewTest, RequestWithOneSideOfNoSizeIsFittedByTheOther) {
     // A point's envelope given a width: as the Related Envelope zoom makes it.
     m_view.SetExtent(MakeEnvelope(100, 50, 300, 50));
-    const Box4 shown = Read(m_view.Extent());
+    const Box4 shown = BoundsOf(m_view.Extent());
     EXPECT_DOUBLE_EQ(shown.xMax - shown.xMin, 200);
     EXPECT_DOUBLE_EQ(shown.yMax - shown.yMin, 150);
     EXPECT_DOUBLE_EQ((shown.yMin + shown.yMax) / 2, 50);
 }
 
 TEST_F(MapViewTest, BadRequestsRaiseAndChangeNothing) {
-    const Box4 before = Read(m_view.Extent());
+    const Box4 before = BoundsOf(m_view.Extent());
     const double nan = std::numeric_limits<double>::quiet_NaN();
     const double inf = std::numeric_limits<double>::infinity();
     m_context->record.Clear();
@@ -169,7 +165,7 @@ TEST_F(MapViewTest, BadRequestsRaiseAndChangeNothing) {
             EXPECT_EQ(error.Number(), host::E_HOST_INVALIDARG);
             EXPECT_FALSE(error.Description().empty());
         }
-        const Box4 after = Read(m_view.Extent());
+        const Box4 after = BoundsOf(m_view.Extent());
         EXPECT_EQ(after.xMin, before.xMin);
         EXPECT_EQ(after.yMax, before.yMax);
     }
@@ -178,7 +174,7 @@ TEST_F(MapViewTest, BadRequestsRaiseAndChangeNothing) {
 
     // Corners given the wrong way round are read as the box they span.
     m_view.SetExtent(std::make_shared<RawEnvelope>(80, 60, 0, 0));
-    const Box4 swapped = Read(m_view.Extent());
+    const Box4 swapped = BoundsOf(m_view.Extent());
     EXPECT_DOUBLE_EQ(swapped.xMin, 0);
     EXPECT_DOUBLE_EQ(swapped.xMax, 80);
     EXPECT_DOUBLE_EQ(swapped.yMin, 0);
@@ -206,7 +202,7 @@ TEST_F(MapViewTest, ZoomFactorZeroAndRepeatedDoublingNeverFail) {
         }
     }
     EXPECT_GT(accepted, 100);
-    const Box4 shown = Read(m_view.Extent());
+    const Box4 shown = BoundsOf(m_view.Extent());
     EXPECT_TRUE(std::isfinite(shown.xMin) && std::isfinite(shown.xMax));
 }
 
@@ -223,7 +219,7 @@ TEST_F(MapViewTest, PixelAndMapCoordinatesRoundTrip) {
 TEST_F(MapViewTest, ResizeKeepsCentreAndScale) {
     m_view.SetExtent(MakeEnvelope(0, 0, 1600, 1200));
     m_view.Resize(400, 300);
-    const Box4 shown = Read(m_view.Extent());
+    const Box4 shown = BoundsOf(m_view.Extent());
     EXPECT_DOUBLE_EQ(shown.xMin, 400);
     EXPECT_DOUBLE_EQ(shown.xMax, 1200);
     EXPECT_EQ(m_view.Width(), 400);
@@ -244,7 +240,7 @@ TEST(MapViewStart, ShowsTheFullExtentOfTheMapUntilAnExtentIsPut) {
     auto extent = host.View().Extent();
     // Reading the map for it is not a call of the extension.
     EXPECT_EQ(host.Context().faults.CallCount(""), callsBefore);
-    const Box4 shown = Read(extent);
+    const Box4 shown = BoundsOf(extent);
     EXPECT_DOUBLE_EQ(shown.xMin, -30);
     EXPECT_DOUBLE_EQ(shown.xMax, 20);
     EXPECT_DOUBLE_EQ((shown.yMin + shown.yMax) / 2, 10);
@@ -252,7 +248,7 @@ TEST(MapViewStart, ShowsTheFullExtentOfTheMapUntilAnExtentIsPut) {
 
 TEST(MapViewStart, AnEmptyMapShowsOneMapUnitPerPixel) {
     auto host = HostBuilder().Window(640, 480).Build();
-    const Box4 shown = Read(host.View().Extent());
+    const Box4 shown = BoundsOf(host.View().Extent());
     EXPECT_DOUBLE_EQ(shown.xMin, 0);
     EXPECT_DOUBLE_EQ(shown.xMax, 640);
     EXPECT_DOUBLE_EQ(shown.yMax, 480);

@@ -36,6 +36,8 @@
 #include "platform/win32/win32_window.h"
 #include "tests/com/check.h"
 #include "tests/com/com_test_support.h"
+#include "tests/support/shapes.h"
+#include "tests/support/two_catchments.h"
 #include "tests/win32/person.h"
 
 namespace {
@@ -48,8 +50,8 @@ using velorin::host::esriGeometryPolygon;
 using velorin::memory::HostBuilder;
 using velorin::memory::MakePoint;
 using velorin::memory::MakePolygon;
-using velorin::memory::Path;
 using velorin::memory::ReferenceHost;
+using velorin::testing::Square;
 using velorin::win32::ControlId;
 using velorin::win32test::Describe;
 using velorin::win32test::Person;
@@ -58,25 +60,8 @@ constexpr const wchar_t* kZoomFlashClass = L"{4C741D44-A258-44E0-86A5-B8C846DC42
 constexpr const wchar_t* kCopyLegendClass = L"{F2DBBC08-0F07-4721-A48C-E704CA994A3C}";
 constexpr UINT kRedrawMessage = WM_APP + 1;
 
-Path Square(double x, double y, double side) {
-    return {{x, y}, {x + side, y}, {x + side, y + side}, {x, y + side}};
-}
-
-// Two catchments, each with one junction carrying its id; the data-model names
-// make the dialog preselect everything.
 ReferenceHost TwoCatchments() {
-    return HostBuilder()
-        .FeatureLayer("NerroJunction", esriGeometryPoint)
-        .Field("JunctionID", esriFieldTypeInteger)
-        .Field("NerroID", esriFieldTypeInteger)
-        .Feature({100, 1}, MakePoint(5, 5))
-        .Feature({200, 2}, MakePoint(25, 5))
-        .FeatureLayer("Catchment", esriGeometryPolygon)
-        .Field("NerroID", esriFieldTypeInteger)
-        .Field("Name", esriFieldTypeString)
-        .Feature({1, "Upper"}, MakePolygon({Square(0, 0, 10)}))
-        .Feature({2, "Lower"}, MakePolygon({Square(20, 0, 10)}))
-        .Build(velorin::memory::MakeGdiCanvas(200, 150));
+    return velorin::testing::TwoCatchments().Build(velorin::memory::MakeGdiCanvas(200, 150));
 }
 
 struct Rgb {

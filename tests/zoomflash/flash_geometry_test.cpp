@@ -12,8 +12,8 @@ using host::esriFieldTypeInteger;
 using host::esriGeometryPoint;
 using host::esriGeometryPolygon;
 using memory::HostBuilder;
-using testing::Square;
 using testing::ZoomFlashTest;
+using velorin::testing::Square;
 
 struct FlashCase {
     const char* name;

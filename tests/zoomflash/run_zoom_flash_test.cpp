@@ -18,7 +18,7 @@ using host::esriGeometryPolygon;
 using memory::HostBuilder;
 using memory::MakePoint;
 using memory::MakePolygon;
-using testing::Square;
+using velorin::testing::Square;
 
 const std::string kPause1 = "Paused at Catchment OID = 1.  Click OK to continue.";
 

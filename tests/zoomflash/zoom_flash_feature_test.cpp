@@ -16,7 +16,7 @@ using memory::HostBuilder;
 using memory::MakePoint;
 using memory::MakePolygon;
 using memory::Null;
-using testing::Square;
+using velorin::testing::Square;
 
 constexpr std::int16_t kSourceMs = 100;
 constexpr std::int16_t kRelatedMs = 200;

@@ -11,12 +11,10 @@
 #include "platform/memory/qt/qimage_canvas.h"
 #include "platform/memory/reference_host.h"
 #include "tests/support/host_and_user.h"
+#include "tests/support/shapes.h"
+#include "tests/support/user_records.h"
 
 namespace velorin::zoomflash::testing {
-
-inline memory::Path Square(double x, double y, double side) {
-    return {{x, y}, {x + side, y}, {x + side, y + side}, {x, y + side}};
-}
 
 // A host on a real pixel screen, with a scripted user, for the engine's parts.
 // Every flash is watched: when the second drawing of a shape is done, the screen
@@ -51,15 +49,9 @@ class ZoomFlashTest : public ::testing::Test {
         return Layer(layer)->Search(filter, false)->NextFeature();
     }
 
-    std::vector<std::string> BoxTexts() const {
-        std::vector<std::string> texts;
-        for (const auto& box : m_run->User().MessageBoxes()) texts.push_back(box.text);
-        return texts;
-    }
+    std::vector<std::string> BoxTexts() const { return velorin::testing::BoxTexts(m_run->User()); }
     std::vector<std::int32_t> Slept() const {
-        std::vector<std::int32_t> slept;
-        for (const auto& sleep : m_run->User().Sleeps()) slept.push_back(sleep.milliseconds);
-        return slept;
+        return velorin::testing::SleptMilliseconds(m_run->User());
     }
     const std::vector<memory::ExtentRecord>& Extents() { return Host().Record().extents; }
     int FlashesChecked() const { return m_flashesChecked; }
