@@ -378,15 +378,19 @@ The person at the keyboard:
                               (repeatable; the first that fits wins)
   --esc-before-check N        press Esc just before the N-th cancel check
   --esc-during-sleep N        press Esc during the N-th flash wait
-  --esc-at-status TEXT        press Esc when the status bar shows TEXT
-                              (all three repeatable)
+  --esc-at-status TEXT        press Esc the first time the status bar shows a
+                              text containing TEXT (a TEXT that never shows is
+                              reported at the end; all three repeatable)
 Output:
   --frames DIR                write a PNG frame of the map at the start, after
                               every zoom or redraw and during every flash, and
                               DIR/frames.csv listing them with the status text
                               (earlier frame-*.png files in DIR are replaced)
   --save PATH                 save the map document to PATH when the tool
-                              finished (a failed save leaves PATH as it was)
+                              finished (a failed save leaves PATH as it was);
+                              PATH is checked before the run: its folder must
+                              be writable, and it may only replace a map
+                              document, never a data set or another file
   --size WIDTHxHEIGHT         map window in pixels (default 800x600)
 Flash waits do not really wait: the scripted user's clock is virtual.
 

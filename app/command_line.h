@@ -62,7 +62,7 @@ struct BoxAnswer {
 struct EscPlan {
     std::vector<int> beforeCancelCheck;  // counting from 1
     std::vector<int> duringSleep;        // counting from 1
-    std::vector<std::string> atStatus;   // exact status texts
+    std::vector<std::string> atStatus;   // parts of status texts
 };
 
 // Map window size in pixels for the headless modes.

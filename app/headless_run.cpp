@@ -1,5 +1,6 @@
 #include "app/headless_run.h"
 
+#include <algorithm>
 #include <memory>
 #include <optional>
 #include <ostream>
@@ -11,6 +12,8 @@
 #include "app/tool_script.h"
 #include "commands/cls_copy_legend.h"
 #include "commands/cls_zoom_flash.h"
+#include "platform/memory/layers.h"
+#include "platform/memory/map.h"
 #include "platform/memory/qt/qimage_canvas.h"
 #include "platform/scripted/scripted_user.h"
 #include "ui/current_toolkit.h"
@@ -30,14 +33,15 @@ const QImage* ScreenImage(const memory::ReferenceHost& host) {
 // per-thread slot) cannot reach a user that is gone.
 class BatchWiring {
   public:
-    BatchWiring(memory::ReferenceHost& host, scripted::ScriptedUser& user, FrameRecorder* frames,
-                std::ostream& out)
-        : m_host(host), m_user(user), m_frames(frames), m_out(out) {
+    BatchWiring(memory::ReferenceHost& host, scripted::ScriptedUser& user, StatusEscapes& escapes,
+                FrameRecorder* frames, std::ostream& out)
+        : m_host(host), m_user(user), m_escapes(escapes), m_frames(frames), m_out(out) {
         memory::HostHooks& hooks = m_host.Context().hooks;
         hooks.takeEscPress = [this] { return m_user.TakeEscPress(); };
         hooks.statusChanged = [this](std::string_view text) {
             m_status = std::string(text);
             m_user.NoteStatusText(text);
+            for (int presses = m_escapes.Note(text); presses > 0; --presses) m_user.PressEsc();
         };
         hooks.screenChanged = [this] { ScreenChanged(); };
         m_user.OnEvent([this](const scripted::Event& event) { Heard(event); });
@@ -98,6 +102,7 @@ class BatchWiring {
 
     memory::ReferenceHost& m_host;
     scripted::ScriptedUser& m_user;
+    StatusEscapes& m_escapes;
     FrameRecorder* m_frames;
     std::ostream& m_out;
     std::string m_status;
@@ -124,6 +129,45 @@ std::optional<std::string> Click(Tool tool, const memory::ReferenceHost& host) {
     return std::nullopt;
 }
 
+// The names --select takes: feature layers, inside groups too.
+void SelectableLayers(const std::vector<std::shared_ptr<host::ILayer>>& layers,
+                      std::vector<std::string>& names) {
+    for (const auto& layer : layers) {
+        if (const auto group = std::dynamic_pointer_cast<memory::GroupLayer>(layer)) {
+            SelectableLayers(group->Layers(), names);
+        } else if (std::dynamic_pointer_cast<memory::FeatureLayer>(layer)) {
+            names.push_back(layer->Name());
+        }
+    }
+}
+
+std::string Listed(const std::vector<std::string>& names) {
+    if (names.empty()) return "none";
+    std::string list;
+    for (const std::string& name : names) list += (list.empty() ? "\"" : ", \"") + name + "\"";
+    return list;
+}
+
+// Why --select cannot take name, naming what it can take; nothing when the map has a
+// feature layer or standalone table of that name (the host's own message, which
+// speaks only of tables, would mislead when the name is a layer's with another
+// case).
+std::optional<std::string> NoSuchLayer(const memory::ReferenceHost& host, const std::string& name) {
+    const memory::FaultInjector::QuietScope quiet(host.Context().faults);
+    std::vector<std::string> layers;
+    SelectableLayers(host.FocusMap().Layers(), layers);
+    std::vector<std::string> tables;
+    for (const auto& table : host.FocusMap().StandaloneTables()) tables.push_back(table->Name());
+    const auto has = [&name](const std::vector<std::string>& names) {
+        return std::find(names.begin(), names.end(), name) != names.end();
+    };
+    if (has(layers) || has(tables)) return std::nullopt;
+    std::string message =
+        "the map has no layer named \"" + name + "\"; its layers: " + Listed(layers);
+    if (!tables.empty()) message += "; its tables: " + Listed(tables);
+    return message;
+}
+
 }  // namespace
 
 int RunHeadless(const HeadlessOptions& options, std::ostream& out, std::ostream& err) {
@@ -137,6 +181,10 @@ int RunHeadless(const HeadlessOptions& options, std::ostream& out, std::ostream&
     memory::ReferenceHost& host = document->host;
 
     for (const LayerSelection& selection : options.selections) {
+        if (const auto missing = NoSuchLayer(host, selection.layer)) {
+            err << "velorin-map: --select " << selection.layer << ": " << *missing << std::endl;
+            return kExitUsage;
+        }
         try {
             host.Select(selection.layer, selection.oids);
         } catch (const velorin::Error& error) {
@@ -156,6 +204,17 @@ int RunHeadless(const HeadlessOptions& options, std::ostream& out, std::ostream&
         }
     }
 
+    // Checked before the run, so that a run of hours does not end in a save that
+    // cannot be made (and before the frames replace earlier ones).
+    if (options.savePath) {
+        try {
+            gdal::CheckSaveTarget(*document, *options.savePath);
+        } catch (const velorin::Error& error) {
+            err << "velorin-map: " << error.Description() << std::endl;
+            return kExitFailed;
+        }
+    }
+
     std::optional<FrameRecorder> frames;
     if (options.framesDir) {
         frames.emplace(*options.framesDir);
@@ -169,10 +228,11 @@ int RunHeadless(const HeadlessOptions& options, std::ostream& out, std::ostream&
     const ui::ToolkitScope scope(user);
     DialogReport dialog;
     PlanRun(user, options, dialog);
+    StatusEscapes escapes(options.esc.atStatus);
 
     std::optional<std::string> scriptFault;
     {
-        BatchWiring wiring(host, user, frames ? &*frames : nullptr, out);
+        BatchWiring wiring(host, user, escapes, frames ? &*frames : nullptr, out);
         out << "velorin-map: " << ToolTitle(options.tool) << " on "
             << options.document.generic_string() << std::endl;
         wiring.Start();
@@ -181,6 +241,11 @@ int RunHeadless(const HeadlessOptions& options, std::ostream& out, std::ostream&
     if (scriptFault) {
         err << "velorin-map: the dialog cannot be set as asked: " << *scriptFault << std::endl;
         return kExitUsage;
+    }
+
+    for (const std::string& key : escapes.Unmatched()) {
+        err << "velorin-map: --esc-at-status \"" << key
+            << "\": no status text contained it, so Esc was not pressed for it" << std::endl;
     }
 
     const RunOutcome outcome = JudgeRun(options.tool, dialog, user.MessageBoxes());

@@ -78,7 +78,29 @@ void PlanRun(scripted::ScriptedUser& user, const HeadlessOptions& options, Dialo
 
     for (const int n : options.esc.beforeCancelCheck) user.EscBeforeCancelCheck(n);
     for (const int n : options.esc.duringSleep) user.EscDuringSleep(n);
-    for (const std::string& text : options.esc.atStatus) user.EscWhenStatus(text);
+}
+
+StatusEscapes::StatusEscapes(const std::vector<std::string>& keys) {
+    for (const std::string& key : keys) m_keys.push_back(Key{.text = key});
+}
+
+int StatusEscapes::Note(std::string_view status) {
+    int presses = 0;
+    for (Key& key : m_keys) {
+        if (!key.matched && status.find(key.text) != std::string_view::npos) {
+            key.matched = true;
+            ++presses;
+        }
+    }
+    return presses;
+}
+
+std::vector<std::string> StatusEscapes::Unmatched() const {
+    std::vector<std::string> keys;
+    for (const Key& key : m_keys) {
+        if (!key.matched) keys.push_back(key.text);
+    }
+    return keys;
 }
 
 bool IsErrorBox(const scripted::MessageBoxRecord& box) {

@@ -2,6 +2,7 @@
 
 #include <functional>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "app/command_line.h"
@@ -30,10 +31,31 @@ struct DialogSteps {
 // set from the choices in the order a person works down the dialog, layers
 // before their fields and check boxes before the boxes they enable, then OK, and
 // Cancel when the dialog refuses), the answers to message boxes (the options'
-// rules first, then OK to anything else), and the Esc presses. report must
-// outlive the run.
+// rules first, then OK to anything else), and the Esc presses before cancel
+// checks and during flash waits. Presses at status texts are StatusEscapes': only
+// the caller watches the status bar. report must outlive the run.
 void PlanRun(scripted::ScriptedUser& user, const HeadlessOptions& options, DialogReport& report,
              const DialogSteps& steps = {});
+
+// The Esc presses at status texts (--esc-at-status): one press the first time the
+// status bar shows a text containing the key, as --answer matches part of a box's
+// text.
+class StatusEscapes {
+  public:
+    explicit StatusEscapes(const std::vector<std::string>& keys);
+
+    // The presses the status text now shown calls for.
+    int Note(std::string_view status);
+    // The keys no status text has contained, in the order given.
+    std::vector<std::string> Unmatched() const;
+
+  private:
+    struct Key {
+        std::string text;
+        bool matched = false;
+    };
+    std::vector<Key> m_keys;
+};
 
 // How a batch run ended.
 struct RunOutcome {

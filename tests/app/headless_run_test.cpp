@@ -271,5 +271,59 @@ TEST_F(HeadlessRun, EarlierFramesAreReplacedAndOtherFilesKept) {
     EXPECT_TRUE(std::filesystem::exists(Frames() / "notes.txt"));
 }
 
+TEST_F(HeadlessRun, ASelectionOfALayerTheMapDoesNotHaveListsItsLayers) {
+    const Ran run =
+        Run({"--headless", Document().string(), "--tool", "zoomflash", "--select", "catchment=1"});
+    EXPECT_EQ(run.status, kExitUsage);
+    EXPECT_NE(run.err.find("--select catchment: the map has no layer named \"catchment\"; its "
+                           "layers: "),
+              std::string::npos)
+        << run.err;
+    EXPECT_NE(run.err.find("\"Catchment\""), std::string::npos) << run.err;
+}
+
+TEST_F(HeadlessRun, EscAtStatusMatchesPartOfTheTextAndReportsKeysThatNeverMatched) {
+    std::vector<std::string> words = ZoomFlashWords();
+    words.insert(words.end(), {"--esc-at-status", "OID = 8 ", "--esc-at-status", "OID = 99 "});
+    const Ran run = Run(words);
+    EXPECT_EQ(run.status, kExitFinished) << run.out << run.err;
+    EXPECT_NE(run.out.find("Paused at Catchment OID = 8."), std::string::npos) << run.out;
+    EXPECT_EQ(run.out.find("Paused at Catchment OID = 7."), std::string::npos) << run.out;
+    EXPECT_NE(run.err.find("--esc-at-status \"OID = 99 \": no status text contained it"),
+              std::string::npos)
+        << run.err;
+    EXPECT_EQ(run.err.find("OID = 8 "), std::string::npos) << run.err;
+}
+
+TEST_F(HeadlessRun, TheSavePathIsCheckedBeforeTheRun) {
+    std::ofstream(Scratch() / "notes.txt") << "mine";
+    const struct {
+        std::filesystem::path path;
+        std::string reason;
+    } cases[] = {
+        {Scratch() / "gone" / "out.json", "does not exist"},
+        {Document().parent_path() / "hydrology.gpkg", "it is a data set this map reads"},
+        {Scratch() / "notes.txt", "it is not a map document"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.path.string());
+        const bool existed = std::filesystem::exists(c.path);
+        const auto size = existed ? std::filesystem::file_size(c.path) : 0;
+        std::vector<std::string> words = CopyLegendWords();
+        words.insert(words.end(), {"--save", c.path.string()});
+        const Ran run = Run(words);
+        EXPECT_EQ(run.status, kExitFailed) << run.out << run.err;
+        EXPECT_NE(run.err.find(c.path.generic_string() + ": cannot be saved: "), std::string::npos)
+            << run.err;
+        EXPECT_NE(run.err.find(c.reason), std::string::npos) << run.err;
+        // The tool never ran.
+        EXPECT_EQ(run.out.find("Copy Legend Colors on"), std::string::npos) << run.out;
+        EXPECT_EQ(std::filesystem::exists(c.path), existed);
+        if (existed) {
+            EXPECT_EQ(std::filesystem::file_size(c.path), size);
+        }
+    }
+}
+
 }  // namespace
 }  // namespace velorin::app
