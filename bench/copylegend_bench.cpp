@@ -133,8 +133,11 @@ void RunEngine(benchmark::State& state, bool visible) {
     scripted::ScriptedUser user;
     const ui::ToolkitScope scope(user);
     for (auto _ : state) {
-        const bool notCompleted = CopyLegendColors("NerroJunction", "NerroID", "Catchment",
-                                                   "JunctionID", host.Application());
+        const bool notCompleted =
+            CopyLegendColors(host.Application(), {.sourceLayer = "NerroJunction",
+                                                  .sourceField = "NerroID",
+                                                  .relatedLayer = "Catchment",
+                                                  .relatedField = "JunctionID"});
         if (notCompleted) state.SkipWithError("the run did not complete");
         state.PauseTiming();
         // The host's record of every progress step is for tests, not for the walk.

@@ -50,11 +50,15 @@ bool RunOnce(memory::ReferenceHost& host) {
     scripted::ScriptedUser user;
     const ui::ToolkitScope scope(user);
     host.Record().Clear();
-    std::shared_ptr<host::ISet> sourceSet;
-    bool interrupted = true;
-    RunZoomFlash(host.Application(), "Catchment", "NerroID", "NerroJunction", "NerroID", sourceSet,
-                 0, 0, kZoomFullEnvelope, 1.5, 10.0, interrupted);
-    return !interrupted && host.Record().draws.size() == 4U * kSourceFeatures;
+    const ZoomFlashParameters parameters{.sourceLayer = "Catchment",
+                                         .sourceField = "NerroID",
+                                         .relatedLayer = "NerroJunction",
+                                         .relatedField = "NerroID",
+                                         .zoomMethod = kZoomFullEnvelope,
+                                         .zoomFactor = 1.5,
+                                         .zoomWidth = 10.0};
+    return !RunZoomFlash(host.Application(), parameters).interrupted &&
+           host.Record().draws.size() == 4U * kSourceFeatures;
 }
 
 void BM_RunOverTenThousandSources(benchmark::State& state) {

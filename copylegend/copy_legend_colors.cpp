@@ -3,6 +3,7 @@
 #include <array>
 #include <charconv>
 #include <cstdint>
+#include <optional>
 #include <string>
 #include <string_view>
 
@@ -44,112 +45,124 @@ class ProgressText {
 };
 
 // A validation failure: one OK-only box, no icon, default title.
-bool Refuse(const std::string& text) {
-    ui::CurrentToolkit().MsgBox(text);
-    return true;
-}
+void Refuse(const std::string& text) { ui::CurrentToolkit().MsgBox(text); }
 
 std::shared_ptr<host::IColor> IndependentCopy(const std::shared_ptr<host::IColor>& color) {
     return host::Require<host::IColor>(host::Require<host::IClone>(color, "IClone")->Clone(),
                                        "IColor");
 }
 
-}  // namespace
+// The layers and fields a run works with, once validation has found them all.
+struct RunLayers {
+    std::shared_ptr<host::IFeatureLayer> source;
+    std::shared_ptr<host::IFeatureClass> sourceClass;
+    std::int32_t sourceFieldIndex = -1;
+    std::shared_ptr<host::IFeatureRenderer> sourceRenderer;
+    std::shared_ptr<host::IFeatureLayer> related;
+    std::int32_t relatedFieldType = 0;
+    std::int32_t relatedShapeType = 0;
+};
 
-bool CopyLegendColors(const std::string& sourceLayer, const std::string& sourceField,
-                      const std::string& relatedLayer, const std::string& relatedField,
-                      const std::shared_ptr<host::IApplication>& application) {
-    bool notCompleted = true;
-
-    const auto app = host::Require<host::IApplication>(application, "IApplication");
-    const auto document = host::Require<host::IMxDocument>(app->Document(), "IMxDocument");
-    const auto map = document->FocusMap();
-
-    if (sourceField.empty() || sourceLayer.empty() || relatedLayer.empty() ||
-        relatedField.empty()) {
-        return Refuse("You must specify both feature layers and key fields");
+// Finds the layers and key fields and checks the Source legend; after a refusal
+// (its box shown) gives nothing.
+std::optional<RunLayers> FindRunLayers(const CopyLegendParameters& p,
+                                       const std::shared_ptr<host::IMap>& map) {
+    if (p.sourceField.empty() || p.sourceLayer.empty() || p.relatedLayer.empty() ||
+        p.relatedField.empty()) {
+        Refuse("You must specify both feature layers and key fields");
+        return std::nullopt;
     }
-
-    const auto source = forms::FindFeatureLayer(sourceLayer, map);
-    if (!source) return Refuse("Could not find " + sourceLayer);
-    const auto sourceClass = source->FeatureClass();
-    if (!sourceClass) return Refuse("Feature class missing for " + sourceLayer);
-    const std::int32_t sourceFieldIndex = sourceClass->FindField(sourceField);
-    if (sourceFieldIndex == -1) {
-        return Refuse("Could not find " + sourceField + " field in " + sourceLayer);
+    RunLayers layers;
+    const auto refused = [](const std::string& text) {
+        Refuse(text);
+        return std::nullopt;
+    };
+    layers.source = forms::FindFeatureLayer(p.sourceLayer, map);
+    if (!layers.source) return refused("Could not find " + p.sourceLayer);
+    layers.sourceClass = layers.source->FeatureClass();
+    if (!layers.sourceClass) return refused("Feature class missing for " + p.sourceLayer);
+    layers.sourceFieldIndex = layers.sourceClass->FindField(p.sourceField);
+    if (layers.sourceFieldIndex == -1) {
+        return refused("Could not find " + p.sourceField + " field in " + p.sourceLayer);
     }
-    const auto sourceRenderer =
-        host::Require<host::IGeoFeatureLayer>(source, "IGeoFeatureLayer")->Renderer();
+    layers.sourceRenderer =
+        host::Require<host::IGeoFeatureLayer>(layers.source, "IGeoFeatureLayer")->Renderer();
 
-    const auto related = forms::FindFeatureLayer(relatedLayer, map);
-    if (!related) return Refuse("Could not find " + relatedLayer);
-    const auto relatedClass = related->FeatureClass();
-    if (!relatedClass) return Refuse("Feature class missing for " + relatedLayer);
-    const std::int32_t relatedFieldIndex = relatedClass->FindField(relatedField);
+    layers.related = forms::FindFeatureLayer(p.relatedLayer, map);
+    if (!layers.related) return refused("Could not find " + p.relatedLayer);
+    const auto relatedClass = layers.related->FeatureClass();
+    if (!relatedClass) return refused("Feature class missing for " + p.relatedLayer);
+    const std::int32_t relatedFieldIndex = relatedClass->FindField(p.relatedField);
     if (relatedFieldIndex == -1) {
-        return Refuse("Could not find " + relatedField + " field in " + relatedLayer);
+        return refused("Could not find " + p.relatedField + " field in " + p.relatedLayer);
     }
     const auto relatedFields = host::Require<host::IFields>(relatedClass->Fields(), "IFields");
-    const std::int32_t relatedFieldType =
+    layers.relatedFieldType =
         host::Require<host::IField>(relatedFields->Field(relatedFieldIndex), "IField")->Type();
-    const std::int32_t relatedShapeType = relatedClass->ShapeType();
+    layers.relatedShapeType = relatedClass->ShapeType();
 
-    if (!host::Supports<host::IUniqueValueRenderer>(sourceRenderer)) {
-        return Refuse(sourceLayer + " must be rendered with a Unique Value Renderer");
+    if (!host::Supports<host::IUniqueValueRenderer>(layers.sourceRenderer)) {
+        return refused(p.sourceLayer + " must be rendered with a Unique Value Renderer");
     }
+    return layers;
+}
 
-    const auto factory =
-        host::Require<host::IObjectFactory>(app->ObjectFactory(), "IObjectFactory");
+// The Related layer's new renderer, still without values: keyed on the Related
+// key field, with the default symbol of its shape type. Refuses (box shown,
+// nothing returned) a shape type that has no default symbol.
+std::shared_ptr<host::IUniqueValueRenderer> NewRelatedRenderer(const CopyLegendParameters& p,
+                                                               const RunLayers& layers,
+                                                               host::IObjectFactory& factory) {
     const auto renderer = host::Require<host::IUniqueValueRenderer>(
-        factory->NewUniqueValueRenderer(), "IUniqueValueRenderer");
+        factory.NewUniqueValueRenderer(), "IUniqueValueRenderer");
     renderer->SetFieldCount(1);
-    renderer->SetField(0, relatedField);
-    renderer->SetFieldType(0, relatedFieldType == host::esriFieldTypeString);
+    renderer->SetField(0, p.relatedField);
+    renderer->SetFieldType(0, layers.relatedFieldType == host::esriFieldTypeString);
 
-    if (relatedShapeType != host::esriGeometryPoint &&
-        relatedShapeType != host::esriGeometryPolygon &&
-        relatedShapeType != host::esriGeometryPolyline) {
-        return Refuse(relatedLayer +
-                      " feature class must have point, polygon, or polyline geometry type");
+    const std::int32_t shapeType = layers.relatedShapeType;
+    if (shapeType != host::esriGeometryPoint && shapeType != host::esriGeometryPolygon &&
+        shapeType != host::esriGeometryPolyline) {
+        Refuse(p.relatedLayer +
+               " feature class must have point, polygon, or polyline geometry type");
+        return nullptr;
     }
-    renderer->SetDefaultSymbol(MakeDefaultSymbol(relatedShapeType, *factory));
+    renderer->SetDefaultSymbol(MakeDefaultSymbol(shapeType, factory));
     renderer->SetUseDefaultSymbol(true);
+    return renderer;
+}
 
+// Walks the Source features, adding one value per new key text in the colour of
+// the feature that first carries it, with the progress bar shown and stepped.
+// Returns false when an Esc ended the walk.
+bool AddSourceValues(const CopyLegendParameters& p, const RunLayers& layers,
+                     host::IUniqueValueRenderer& renderer, host::IObjectFactory& factory,
+                     host::IStepProgressor& progress, host::ITrackCancel& tracker) {
     // The layer's own search (its definition query applies) with non-recycling
     // rows, while N counts the whole class: with a definition query the counter
     // ends below N and the run still completes.
-    const auto cursor =
-        host::Require<host::IFeatureCursor>(source->Search(nullptr, false), "IFeatureCursor");
+    const auto cursor = host::Require<host::IFeatureCursor>(layers.source->Search(nullptr, false),
+                                                            "IFeatureCursor");
     auto feature = cursor->NextFeature();
-    const std::int32_t total = sourceClass->FeatureCount(nullptr);
-    const auto tracker =
-        host::Require<host::ITrackCancel>(factory->NewCancelTracker(), "ITrackCancel");
-    const auto statusBar = host::Require<host::IStatusBar>(app->StatusBar(), "IStatusBar");
-    const auto progress =
-        host::Require<host::IStepProgressor>(statusBar->ProgressBar(), "IStepProgressor");
-    progress->SetMinRange(0);
-    progress->SetMaxRange(total);
-    progress->SetPosition(0);
-    progress->SetStepValue(1);
-    progress->Show();
+    const std::int32_t total = layers.sourceClass->FeatureCount(nullptr);
+    progress.SetMinRange(0);
+    progress.SetMaxRange(total);
+    progress.SetPosition(0);
+    progress.SetStepValue(1);
+    progress.Show();
 
     ValueIndex known;
     ProgressText progressText(total);
     std::int32_t counter = 0;
-    bool cancelled = false;
     while (feature) {
-        if (!tracker->Continue()) {
-            cancelled = true;
-            break;
-        }
+        if (!tracker.Continue()) return false;
         // Asked before the key is looked at, so a feature drawn with a symbol that
         // is not simple stops the run even when its key is null or already known.
         // The copy that keeps the new symbols apart from the Source legend is made
         // only for a new value: a copy for a known key would be thrown away
         // unseen, and copying costs as much as the rest of the step.
-        const auto color = GetSimpleSymbolColor(sourceRenderer, feature);
+        const auto color = GetSimpleSymbolColor(layers.sourceRenderer, feature);
 
-        const host::FieldValue key = feature->Value(sourceFieldIndex);
+        const host::FieldValue key = feature->Value(layers.sourceFieldIndex);
         if (!key.IsNull()) {
             // The renderer is ours until it is installed, so the index holds
             // exactly its values: the same exact comparison as walking them.
@@ -157,36 +170,64 @@ bool CopyLegendColors(const std::string& sourceLayer, const std::string& sourceF
             const std::string text = host::ToText(key);
             if (known.Insert(text)) {
                 const auto symbol =
-                    MakeValueSymbol(relatedShapeType, IndependentCopy(color), *factory);
-                renderer->AddValue(text, relatedField, symbol);
-                renderer->SetLabel(text, text);
-                renderer->SetSymbol(text, symbol);
+                    MakeValueSymbol(layers.relatedShapeType, IndependentCopy(color), factory);
+                renderer.AddValue(text, p.relatedField, symbol);
+                renderer.SetLabel(text, text);
+                renderer.SetSymbol(text, symbol);
             }
         }
 
         feature = cursor->NextFeature();
         // Written after the feature is done, so the text names the last one finished.
         ++counter;
-        progress->SetMessage(progressText.For(counter));
-        progress->Step();
+        progress.SetMessage(progressText.For(counter));
+        progress.Step();
     }
+    return true;
+}
 
-    if (!cancelled) {
-        renderer->SetColorScheme("Custom");
-        const auto relatedGeo = host::Require<host::IGeoFeatureLayer>(related, "IGeoFeatureLayer");
-        relatedGeo->SetRenderer(
-            host::Require<host::IFeatureRenderer>(renderer, "IFeatureRenderer"));
-        relatedGeo->SetDisplayField(relatedField);
-        const auto page = host::Require<host::IRendererPropertyPage>(
-            factory->NewUniqueValuePropertyPage(), "IRendererPropertyPage");
-        relatedGeo->SetRendererPropertyPageClassID(page->ClassID());
-        notCompleted = false;
-    }
+// Gives the Related layer the finished renderer, its display field and the
+// unique value property page.
+void InstallRenderer(const CopyLegendParameters& p, const RunLayers& layers,
+                     const std::shared_ptr<host::IUniqueValueRenderer>& renderer,
+                     host::IObjectFactory& factory) {
+    renderer->SetColorScheme("Custom");
+    const auto relatedGeo =
+        host::Require<host::IGeoFeatureLayer>(layers.related, "IGeoFeatureLayer");
+    relatedGeo->SetRenderer(host::Require<host::IFeatureRenderer>(renderer, "IFeatureRenderer"));
+    relatedGeo->SetDisplayField(p.relatedField);
+    const auto page = host::Require<host::IRendererPropertyPage>(
+        factory.NewUniqueValuePropertyPage(), "IRendererPropertyPage");
+    relatedGeo->SetRendererPropertyPageClassID(page->ClassID());
+}
+
+}  // namespace
+
+bool CopyLegendColors(const std::shared_ptr<host::IApplication>& application,
+                      const CopyLegendParameters& parameters) {
+    const auto app = host::Require<host::IApplication>(application, "IApplication");
+    const auto document = host::Require<host::IMxDocument>(app->Document(), "IMxDocument");
+    const std::optional<RunLayers> layers = FindRunLayers(parameters, document->FocusMap());
+    if (!layers) return true;
+
+    const auto factory =
+        host::Require<host::IObjectFactory>(app->ObjectFactory(), "IObjectFactory");
+    const auto renderer = NewRelatedRenderer(parameters, *layers, *factory);
+    if (!renderer) return true;
+
+    const auto tracker =
+        host::Require<host::ITrackCancel>(factory->NewCancelTracker(), "ITrackCancel");
+    const auto statusBar = host::Require<host::IStatusBar>(app->StatusBar(), "IStatusBar");
+    const auto progress =
+        host::Require<host::IStepProgressor>(statusBar->ProgressBar(), "IStepProgressor");
+    const bool completed =
+        AddSourceValues(parameters, *layers, *renderer, *factory, *progress, *tracker);
+    if (completed) InstallRenderer(parameters, *layers, renderer, *factory);
 
     progress->Hide();
     host::Require<host::IActiveView>(document->ActiveView(), "IActiveView")->Refresh();
     document->UpdateContents();
-    return notCompleted;
+    return !completed;
 }
 
 }  // namespace velorin::copylegend

@@ -1,13 +1,13 @@
 #pragma once
 
 #include <memory>
-#include <string>
 
+#include "copylegend/copy_legend_parameters.h"
 #include "host/application.h"
 
 namespace velorin::copylegend {
 
-// Gives the Related layer a new unique value renderer keyed on relatedField,
+// Gives the Related layer a new unique value renderer keyed on the Related field,
 // holding one value per distinct Source key text, each drawn with a simple
 // symbol in the colour the Source layer's renderer draws the first Source
 // feature carrying that text with; unmatched Related features get a default
@@ -23,8 +23,7 @@ namespace velorin::copylegend {
 // and for any failing host call; the run then stops where it stood, with the
 // Related layer's renderer untouched and the progress bar as it was.
 // The application must not be empty.
-bool CopyLegendColors(const std::string& sourceLayer, const std::string& sourceField,
-                      const std::string& relatedLayer, const std::string& relatedField,
-                      const std::shared_ptr<host::IApplication>& application);
+bool CopyLegendColors(const std::shared_ptr<host::IApplication>& application,
+                      const CopyLegendParameters& parameters);
 
 }  // namespace velorin::copylegend

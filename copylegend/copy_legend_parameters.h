@@ -10,10 +10,10 @@ namespace velorin::copylegend {
 // field lookup. The dialog guarantees four non-empty names and two different
 // layers; the engine checks again for emptiness and relies on nothing else.
 struct CopyLegendParameters {
-    std::string SourceLayer;
-    std::string SourceField;
-    std::string RelatedLayer;
-    std::string RelatedField;
+    std::string sourceLayer;
+    std::string sourceField;
+    std::string relatedLayer;
+    std::string relatedField;
 };
 
 }  // namespace velorin::copylegend

@@ -15,11 +15,11 @@ void RunCopyLegend(const std::shared_ptr<host::IApplication>& application) {
     ui::CurrentToolkit().ShowModal(dialog.Window());
     if (dialog.UserCancel()) return;
 
-    const CopyLegendParameters parameters{dialog.SourceLayer(), dialog.SourceField(),
-                                          dialog.RelatedLayer(), dialog.RelatedField()};
-    const bool notCompleted =
-        CopyLegendColors(parameters.SourceLayer, parameters.SourceField, parameters.RelatedLayer,
-                         parameters.RelatedField, application);
+    const CopyLegendParameters parameters{.sourceLayer = dialog.SourceLayer(),
+                                          .sourceField = dialog.SourceField(),
+                                          .relatedLayer = dialog.RelatedLayer(),
+                                          .relatedField = dialog.RelatedField()};
+    const bool notCompleted = CopyLegendColors(application, parameters);
     // A refusal has shown its own box and an Esc is silent: only a completed run
     // is announced.
     if (!notCompleted) ui::CurrentToolkit().MsgBox(kFinishedText);

@@ -1,7 +1,6 @@
 #include "forms/frm_copy_legend.h"
 
 #include <cstdint>
-#include <optional>
 #include <string_view>
 #include <utility>
 
@@ -130,6 +129,14 @@ constexpr ui::WindowLayout kCopyLegendLayout{.name = "frmCopyLegend",
                                              .clientHeight = 2850,
                                              .controls = kCopyLegendControls};
 
+// The dialog's own texts, shown exactly as written (double spaces and typos
+// included).
+namespace text {
+constexpr std::string_view kNotAllSpecified = "Please specify all layers and key fields";
+constexpr std::string_view kSameLayer =
+    "Source feature layer cannot be the same as Related feature layer";
+
+constexpr std::string_view kHelpCaption = "Help:  Copy Legend Colors";
 constexpr std::string_view kHelpParagraphs[] = {
     "This tool copies the legend colors from Source features to the legend colors of related "
     "features.  Each source feature and its related features will thus be rendered using the "
@@ -137,8 +144,12 @@ constexpr std::string_view kHelpParagraphs[] = {
     "Source features' legend.",
     "Last Updated - 29 Jan 2003",
 };
+}  // namespace text
 
-const NameList kLayerKinds{std::string(kKindFeatureLayer)};
+// The order in which Tab visits the inputs, set when the window loads.
+constexpr std::string_view kTabOrder[] = {
+    "cboLyr1", "cboFld1", "cboLyr2", "cboFld2", "cmdOK", "cmdCancel", "cmdHelp",
+};
 
 // The remembered layer leads the preferences only while it still names a feature
 // layer of the map.
@@ -156,51 +167,28 @@ NameList LayerPreferences(const std::string& storedLayer, const std::shared_ptr<
 
 const ui::WindowLayout& frmCopyLegend::Layout() { return kCopyLegendLayout; }
 
-frmCopyLegend::frmCopyLegend() : m_window(kCopyLegendLayout) {
-    m_window.OnLoad([this] {
-        cboLyr1().SetTabIndex(0);
-        cboFld1().SetTabIndex(1);
-        cboLyr2().SetTabIndex(2);
-        cboFld2().SetTabIndex(3);
-        cmdOK().SetTabIndex(4);
-        cmdCancel().SetTabIndex(5);
-        cmdHelp().SetTabIndex(6);
-        m_userCancel = true;
-    });
-    m_window.OnUnload([this] { m_application.reset(); });
+frmCopyLegend::frmCopyLegend() : ParameterDialog(kCopyLegendLayout, kTabOrder) {
     cboLyr1().OnClick([this] { FillSourceFields(false); });
     cboLyr2().OnClick([this] { FillRelatedFields(false); });
-    cmdOK().OnClick([this] { OnOk(); });
-    cmdCancel().OnClick([this] { OnCancel(); });
-    cmdHelp().OnClick([this] { OnHelp(); });
-}
-
-frmCopyLegend::~frmCopyLegend() {
-    if (m_window.Loaded()) m_window.Unload();
-}
-
-void frmCopyLegend::SetApplication(std::shared_ptr<host::IApplication> application) {
-    m_application = std::move(application);
 }
 
 void frmCopyLegend::FillInputs() {
-    m_userCancel = true;
-    const auto map = FocusMapOf(m_application);
+    BeginOpening();
+    const auto map = FocusMapOf(Application());
 
-    FillLayerList(map, cboLyr1(), kLayerKinds, ListedFeatureTypes(), std::nullopt, std::nullopt,
-                  LayerPreferences(m_sourceLayer, map, {"NerroJunction"}), false);
+    FillLayerList(map, cboLyr1(), ListedFeatureLayers(),
+                  {.preferences = LayerPreferences(m_sourceLayer, map, {"NerroJunction"})});
     FillSourceFields(true);
 
-    FillLayerList(map, cboLyr2(), kLayerKinds, ListedFeatureTypes(), std::nullopt, std::nullopt,
-                  LayerPreferences(
-                      m_relatedLayer, map,
-                      {"Catchment", "Watershed", "Waterbody", "MonitoringPoint", "NerroJunction"}),
-                  false);
+    FillLayerList(map, cboLyr2(), ListedFeatureLayers(),
+                  {.preferences = LayerPreferences(m_relatedLayer, map,
+                                                   {"Catchment", "Watershed", "Waterbody",
+                                                    "MonitoringPoint", "NerroJunction"})});
     FillRelatedFields(true);
 }
 
 void frmCopyLegend::FillSourceFields(bool useStored) {
-    const auto map = FocusMapOf(m_application);
+    const auto map = FocusMapOf(Application());
     cboFld1().Clear();
 
     // A remembered field leads the preferences only while the remembered layer
@@ -216,12 +204,12 @@ void frmCopyLegend::FillSourceFields(bool useStored) {
     const auto layer = FindFeatureLayer(cboLyr1().Text(), map);
     const auto featureClass = layer ? layer->FeatureClass() : nullptr;
     if (!featureClass) return;
-    FillFieldList(featureClass->Fields(), cboFld1(), SourceKeyFieldTypes(), std::nullopt,
-                  preferences, false);
+    FillFieldList(featureClass->Fields(), cboFld1(), SourceKeyFieldTypes(),
+                  {.preferences = preferences});
 }
 
 void frmCopyLegend::FillRelatedFields(bool useStored) {
-    const auto map = FocusMapOf(m_application);
+    const auto map = FocusMapOf(Application());
     cboFld2().Clear();
 
     NameList preferences;
@@ -237,8 +225,8 @@ void frmCopyLegend::FillRelatedFields(bool useStored) {
     const auto layer = FindFeatureLayer(cboLyr2().Text(), map);
     const auto featureClass = layer ? layer->FeatureClass() : nullptr;
     if (!featureClass) return;
-    FillFieldList(featureClass->Fields(), cboFld2(), RelatedKeyFieldTypes(), std::nullopt,
-                  preferences, false);
+    FillFieldList(featureClass->Fields(), cboFld2(), RelatedKeyFieldTypes(),
+                  {.preferences = preferences});
 }
 
 void frmCopyLegend::OnOk() {
@@ -248,29 +236,22 @@ void frmCopyLegend::OnOk() {
     std::string relatedField = cboFld2().Text();
     if (sourceLayer.empty() || relatedLayer.empty() || sourceField.empty() ||
         relatedField.empty()) {
-        ui::CurrentToolkit().MsgBox("Please specify all layers and key fields");
+        ui::CurrentToolkit().MsgBox(text::kNotAllSpecified);
         return;
     }
     if (sourceLayer == relatedLayer) {
-        ui::CurrentToolkit().MsgBox(
-            "Source feature layer cannot be the same as Related feature layer");
+        ui::CurrentToolkit().MsgBox(text::kSameLayer);
         return;
     }
     m_sourceLayer = std::move(sourceLayer);
     m_sourceField = std::move(sourceField);
     m_relatedLayer = std::move(relatedLayer);
     m_relatedField = std::move(relatedField);
-    m_userCancel = false;
-    m_window.Hide();
-}
-
-void frmCopyLegend::OnCancel() {
-    m_userCancel = true;
-    m_window.Hide();
+    Accept();
 }
 
 void frmCopyLegend::OnHelp() {
-    ShowHelpWindow("Help:  Copy Legend Colors", JoinHelpParagraphs(kHelpParagraphs));
+    ShowHelpWindow(text::kHelpCaption, JoinHelpParagraphs(text::kHelpParagraphs));
 }
 
 frmCopyLegend& CopyLegendDialog() { return SharedDialog<frmCopyLegend>(); }

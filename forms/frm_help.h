@@ -12,10 +12,10 @@ namespace velorin::forms {
 // The help window: a text chosen by the caller and an OK button that closes it.
 // The layout is fixed (twips); the window holds no logic beyond closing.
 //
-// Choices of ours: the text stays editable (nothing reads it back, and a person
-// may want to select and copy a passage); OK is both the default and the cancel
-// button, so Enter and Esc close the window as OK does; the close box closes it
-// the same way (the window unloads).
+// The text stays editable (nothing reads it back, and a person may want to
+// select and copy a passage). OK is both the default and the cancel button, so
+// Enter and Esc close the window as OK does; the close box closes it the same
+// way (the window unloads).
 class frmHelp {
   public:
     static const ui::WindowLayout& Layout();

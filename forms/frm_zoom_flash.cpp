@@ -349,8 +349,8 @@ void FillKeyFields(ui::ComboBox& list, const std::string& layerName,
         const std::shared_ptr<host::IFeatureLayer> layer = FindFeatureLayer(layerName, map);
         if (layer) {
             if (const std::shared_ptr<host::IFeatureClass> featureClass = layer->FeatureClass()) {
-                FillFieldList(featureClass->Fields(), list, fieldTypes, std::nullopt, preferences,
-                              true);
+                FillFieldList(featureClass->Fields(), list, fieldTypes,
+                              {.preferences = preferences, .noneEntry = NoneEntry::First});
                 return;
             }
         }
@@ -408,46 +408,26 @@ bool ZoomValueAccepted(const ui::TextBox& box, std::string_view notNumber,
 
 const ui::WindowLayout& frmZoomFlash::Layout() { return kLayout; }
 
-frmZoomFlash::frmZoomFlash() : m_window(kLayout) {
-    m_window.OnLoad([this] { OnLoad(); });
-    m_window.OnUnload([this] { m_application.reset(); });
+frmZoomFlash::frmZoomFlash() : ParameterDialog(kLayout, kTabOrder) {
     cboLyr1().OnClick([this] { FillSourceFields(false); });
     cboLyr2().OnClick([this] { FillRelatedFields(false); });
     chkFull().OnClick([this] { EnableZoomFactor(chkFull().Value() == 1); });
     chkRelated().OnClick([this] { EnableZoomWidth(chkRelated().Value() == 1); });
-    m_window.Button("cmdOK").OnClick([this] { OnOk(); });
-    m_window.Button("cmdCancel").OnClick([this] { OnCancel(); });
-    m_window.Button("cmdHelp").OnClick([this] { OnHelp(); });
-}
-
-frmZoomFlash::~frmZoomFlash() {
-    if (m_window.Loaded()) m_window.Unload();
-}
-
-void frmZoomFlash::SetApplication(std::shared_ptr<host::IApplication> application) {
-    m_application = std::move(application);
-}
-
-void frmZoomFlash::OnLoad() {
-    for (std::size_t i = 0; i < std::size(kTabOrder); ++i) {
-        m_window.Control(kTabOrder[i]).SetTabIndex(static_cast<int>(i));
-    }
-    m_userCancel = true;
 }
 
 void frmZoomFlash::EnableZoomFactor(bool enabled) {
-    m_window.Label("lblZoomFactor").SetEnabled(enabled);
+    Window().Label("lblZoomFactor").SetEnabled(enabled);
     txtZoomFactor().SetEnabled(enabled);
 }
 
 void frmZoomFlash::EnableZoomWidth(bool enabled) {
-    m_window.Label("lblZoomWidth").SetEnabled(enabled);
+    Window().Label("lblZoomWidth").SetEnabled(enabled);
     txtZoomWidth().SetEnabled(enabled);
 }
 
 void frmZoomFlash::FillInputs() {
-    m_userCancel = true;
-    const std::shared_ptr<host::IMap> map = FocusMapOf(m_application);
+    BeginOpening();
+    const std::shared_ptr<host::IMap> map = FocusMapOf(Application());
 
     NameList sourceLayers;
     if (!m_sourceLayer.empty() && FindFeatureLayer(m_sourceLayer, map)) {
@@ -456,8 +436,7 @@ void frmZoomFlash::FillInputs() {
     AppendNames(sourceLayers, kSourceLayerNames);
     // Its selection fires cboLyr1's click, which fills cboFld1 from the fixed
     // names; the call after it fills it again with the remembered field first.
-    FillLayerList(map, cboLyr1(), {std::string(kKindFeatureLayer)}, ListedFeatureTypes(),
-                  std::nullopt, std::nullopt, sourceLayers, false);
+    FillLayerList(map, cboLyr1(), ListedFeatureLayers(), {.preferences = sourceLayers});
     FillSourceFields(true);
     FillRelatedLayers();
     FillRelatedFields(true);
@@ -486,7 +465,7 @@ void frmZoomFlash::FillInputs() {
 }
 
 void frmZoomFlash::FillSourceFields(bool useStored) {
-    const std::shared_ptr<host::IMap> map = FocusMapOf(m_application);
+    const std::shared_ptr<host::IMap> map = FocusMapOf(Application());
     cboFld1().Clear();
 
     NameList preferences;
@@ -503,19 +482,19 @@ void frmZoomFlash::FillSourceFields(bool useStored) {
 }
 
 void frmZoomFlash::FillRelatedLayers() {
-    const std::shared_ptr<host::IMap> map = FocusMapOf(m_application);
+    const std::shared_ptr<host::IMap> map = FocusMapOf(Application());
     NameList preferences;
     if (!m_relatedLayer.empty() &&
         (IsNone(m_relatedLayer) || FindFeatureLayer(m_relatedLayer, map))) {
         preferences.push_back(m_relatedLayer);
     }
     AppendNames(preferences, kRelatedLayerNames);
-    FillLayerList(map, cboLyr2(), {std::string(kKindFeatureLayer)}, ListedFeatureTypes(),
-                  std::nullopt, std::nullopt, preferences, true);
+    FillLayerList(map, cboLyr2(), ListedFeatureLayers(),
+                  {.preferences = preferences, .noneEntry = NoneEntry::First});
 }
 
 void frmZoomFlash::FillRelatedFields(bool useStored) {
-    const std::shared_ptr<host::IMap> map = FocusMapOf(m_application);
+    const std::shared_ptr<host::IMap> map = FocusMapOf(Application());
     cboFld2().Clear();
 
     NameList preferences;
@@ -596,13 +575,7 @@ void frmZoomFlash::OnOk() {
     storeNumber(txtZoomWidth(), m_zoomWidth);
     m_zoomMethod = method;
     m_searchRelated = searchRelated;
-    m_userCancel = false;
-    m_window.Hide();
-}
-
-void frmZoomFlash::OnCancel() {
-    m_userCancel = true;
-    m_window.Hide();
+    Accept();
 }
 
 void frmZoomFlash::OnHelp() {

@@ -37,6 +37,12 @@ void OfferFeatureLayer(const host::IFeatureLayer& layer, ui::ComboBox& list,
     }
 }
 
+// "<None>" first when asked for, then the preselection.
+void FinishList(ui::ComboBox& list, const ListChoices& choices) {
+    if (choices.noneEntry == NoneEntry::First) list.AddItem(std::string(kNoneEntry), 0);
+    Preselect(list, choices.preferences);
+}
+
 }  // namespace
 
 std::vector<std::int32_t> ListedFeatureTypes() {
@@ -54,20 +60,25 @@ std::vector<std::int32_t> RelatedKeyFieldTypes() {
             host::esriFieldTypeSmallInteger, host::esriFieldTypeSingle};
 }
 
+LayerFilter ListedFeatureLayers() {
+    return {.layerKinds = {std::string(kKindFeatureLayer)},
+            .featureTypes = ListedFeatureTypes(),
+            .shapeTypes = std::nullopt};
+}
+
 void FillLayerList(const std::shared_ptr<host::IMap>& map, ui::ComboBox& list,
-                   const NameList& layerKinds, const TypeList& featureTypes,
-                   const std::optional<TypeList>& shapeTypes,
-                   const std::optional<NameList>& excludeNames,
-                   const std::optional<NameList>& preferences, bool addNone) {
+                   const LayerFilter& filter, const ListChoices& choices) {
+    const std::optional<NameList>& excludeNames = choices.excludeNames;
     const auto theMap = host::Require<host::IMap>(map, "IMap");
     const std::int32_t layerCount = theMap->LayerCount();
     list.Clear();
     for (std::int32_t i = 0; i < layerCount; ++i) {
         const std::shared_ptr<host::ILayer> layer = theMap->Layer(i);
-        for (const std::string& kind : layerKinds) {
+        for (const std::string& kind : filter.layerKinds) {
             if (kind == kKindFeatureLayer) {
                 if (const auto featureLayer = host::As<host::IFeatureLayer>(layer)) {
-                    OfferFeatureLayer(*featureLayer, list, featureTypes, shapeTypes, excludeNames);
+                    OfferFeatureLayer(*featureLayer, list, filter.featureTypes, filter.shapeTypes,
+                                      excludeNames);
                 }
             } else if (kind == kKindRasterLayer) {
                 if (const auto rasterLayer = host::As<host::IRasterLayer>(layer)) {
@@ -76,7 +87,7 @@ void FillLayerList(const std::shared_ptr<host::IMap>& map, ui::ComboBox& list,
             }
         }
     }
-    for (const std::string& kind : layerKinds) {
+    for (const std::string& kind : filter.layerKinds) {
         if (kind != kKindTable) continue;
         const auto tables =
             host::Require<host::IStandaloneTableCollection>(map, "IStandaloneTableCollection");
@@ -86,24 +97,21 @@ void FillLayerList(const std::shared_ptr<host::IMap>& map, ui::ComboBox& list,
             if (table && table->Table()) Offer(list, table->Name(), excludeNames);
         }
     }
-    if (addNone) list.AddItem(std::string(kNoneEntry), 0);
-    Preselect(list, preferences);
+    FinishList(list, choices);
 }
 
 void FillFieldList(const std::shared_ptr<host::IFields>& fields, ui::ComboBox& list,
-                   const TypeList& fieldTypes, const std::optional<NameList>& excludeNames,
-                   const std::optional<NameList>& preferences, bool addNone) {
+                   const TypeList& fieldTypes, const ListChoices& choices) {
     const auto theFields = host::Require<host::IFields>(fields, "IFields");
     list.Clear();
     const std::int32_t fieldCount = theFields->FieldCount();
     for (std::int32_t d = 0; d < fieldCount; ++d) {
         const std::shared_ptr<host::IField> field = theFields->Field(d);
         for (const std::int32_t fieldType : fieldTypes) {
-            if (field->Type() == fieldType) Offer(list, field->Name(), excludeNames);
+            if (field->Type() == fieldType) Offer(list, field->Name(), choices.excludeNames);
         }
     }
-    if (addNone) list.AddItem(std::string(kNoneEntry), 0);
-    Preselect(list, preferences);
+    FinishList(list, choices);
 }
 
 std::shared_ptr<host::IMap> FocusMapOf(const std::shared_ptr<host::IApplication>& application) {

@@ -41,27 +41,43 @@ std::vector<std::int32_t> RelatedKeyFieldTypes();
 using NameList = std::vector<std::string>;
 using TypeList = std::vector<std::int32_t>;
 
+// Whether a list offers "<None>", as its first entry, besides the names.
+enum class NoneEntry { Omit, First };
+
+// What a list leaves out and which entry it makes current. Absent optionals
+// mean: nothing excluded, no preference (the first entry is made current).
+struct ListChoices {
+    std::optional<NameList> excludeNames = std::nullopt;
+    std::optional<NameList> preferences = std::nullopt;  // see Preselect
+    NoneEntry noneEntry = NoneEntry::Omit;
+};
+
+// Which layers a layer list offers.
+struct LayerFilter {
+    NameList layerKinds;                 // kKindFeatureLayer, kKindRasterLayer, kKindTable
+    TypeList featureTypes;               // of feature layers
+    std::optional<TypeList> shapeTypes;  // of simple feature layers; absent: any shape
+};
+
+// The feature layers of ListedFeatureTypes, whatever their shape: what every
+// layer list of the dialogs offers.
+LayerFilter ListedFeatureLayers();
+
 // Fills `list` (its old entries removed) with the names of the map's top-level
 // layers of the requested kinds, then, for the keyword "Table", the map's
-// standalone tables; "<None>" first when addNone. A layer is offered once per
-// keyword, feature type and shape type it matches, so repeated values in the
-// argument lists repeat the name. Absent optionals mean: no shape filter, nothing
-// excluded, no preference (the first entry is made current).
+// standalone tables. A layer is offered once per keyword, feature type and shape
+// type it matches, so repeated values in the filter's lists repeat the name.
 //
 // "Table" needs the map to be a standalone-table collection; otherwise the host's
 // "no such interface" error is raised.
 void FillLayerList(const std::shared_ptr<host::IMap>& map, ui::ComboBox& list,
-                   const NameList& layerKinds, const TypeList& featureTypes,
-                   const std::optional<TypeList>& shapeTypes,
-                   const std::optional<NameList>& excludeNames,
-                   const std::optional<NameList>& preferences, bool addNone);
+                   const LayerFilter& filter, const ListChoices& choices = {});
 
 // Fills `list` with the names (not aliases) of the fields whose type is one of
 // `fieldTypes`, in field order; otherwise as FillLayerList. An absent field
 // collection raises the host's "object variable not set" error.
 void FillFieldList(const std::shared_ptr<host::IFields>& fields, ui::ComboBox& list,
-                   const TypeList& fieldTypes, const std::optional<NameList>& excludeNames,
-                   const std::optional<NameList>& preferences, bool addNone);
+                   const TypeList& fieldTypes, const ListChoices& choices = {});
 
 // The focus map of the application's document, fetched afresh on every call
 // (empty when the document has none). An absent application, or a document that

@@ -1,5 +1,8 @@
 #include "zoomflash/run_zoom_flash.h"
 
+#include <string>
+#include <utility>
+
 #include "forms/mod_utils_forms.h"
 #include "ui/current_toolkit.h"
 #include "zoomflash/messages.h"
@@ -36,38 +39,35 @@ std::shared_ptr<host::IFeatureLayer> FindRunLayer(const std::string& name,
 }
 
 // Validation after the layers are found; true when the run may go on.
-bool ParametersValid(const std::string& sourceField, const std::string& relatedLayer,
-                     const std::string& relatedField, const std::shared_ptr<host::ISet>& sourceSet,
-                     std::int16_t sourceFlashTime, std::int16_t relatedFlashTime,
-                     std::int32_t zoomMethod, double zoomFactor, double zoomWidth) {
+bool ParametersValid(const ZoomFlashParameters& p, const std::shared_ptr<host::ISet>& sourceSet) {
     // With a Source key field the other checks are not made: the dialog has
     // checked what the run will use. A negative flash time that still comes this
     // way is kept from the wait by FlashGeometry.
-    if (!sourceField.empty()) {
-        if (relatedLayer.empty() || relatedField.empty()) {
+    if (!p.sourceField.empty()) {
+        if (p.relatedLayer.empty() || p.relatedField.empty()) {
             Critical(text::kRelatedInfoRequired);
             return false;
         }
         return true;
     }
-    if (sourceFlashTime < 0) {
+    if (p.sourceFlashTime < 0) {
         Critical(text::kSourceTimeNegative);
         return false;
     }
-    if (relatedFlashTime < 0) {
+    if (p.relatedFlashTime < 0) {
         Critical(text::kRelatedTimeNegative);
         return false;
     }
-    if (zoomMethod != kZoomFullEnvelope && zoomMethod != kZoomRelatedEnvelope &&
-        zoomMethod != kZoomBoth) {
+    if (p.zoomMethod != kZoomFullEnvelope && p.zoomMethod != kZoomRelatedEnvelope &&
+        p.zoomMethod != kZoomBoth) {
         ui::CurrentToolkit().MsgBox(text::kInvalidMethod);
         return false;
     }
-    if (zoomFactor < 0) {
+    if (p.zoomFactor < 0) {
         Critical(text::kZoomFactorNegative);
         return false;
     }
-    if (zoomWidth < 0) {
+    if (p.zoomWidth < 0) {
         Critical(text::kZoomWidthNegative);
         return false;
     }
@@ -99,13 +99,10 @@ bool PauseAnswersOk(const std::string& pauseText) {
 
 }  // namespace
 
-void RunZoomFlash(const std::shared_ptr<host::IApplication>& application,
-                  const std::string& sourceLayer, const std::string& sourceField,
-                  const std::string& relatedLayer, const std::string& relatedField,
-                  std::shared_ptr<host::ISet>& sourceSet, std::int16_t sourceFlashTime,
-                  std::int16_t relatedFlashTime, std::int32_t zoomMethod, double zoomFactor,
-                  double zoomWidth, bool& interrupted) {
-    interrupted = false;
+ZoomFlashOutcome RunZoomFlash(const std::shared_ptr<host::IApplication>& application,
+                              const ZoomFlashParameters& parameters,
+                              std::shared_ptr<host::ISet> sourceSet) {
+    ZoomFlashOutcome outcome{.interrupted = false, .sourceSet = std::move(sourceSet)};
     const auto app = host::Require<host::IApplication>(application, "IApplication");
     const std::shared_ptr<host::IMap> map = forms::FocusMapOf(app);
 
@@ -113,47 +110,47 @@ void RunZoomFlash(const std::shared_ptr<host::IApplication>& application,
     // missing map is what the user hears, rather than every layer name.
     if (!map) {
         Critical(text::kMapNotFound);
-        return;
+        return outcome;
     }
-    const std::shared_ptr<host::IFeatureLayer> layer = FindRunLayer(sourceLayer, map);
-    if (!layer) return;
-    if (!sourceField.empty() && !FindRunLayer(relatedLayer, map)) return;
-    if (!ParametersValid(sourceField, relatedLayer, relatedField, sourceSet, sourceFlashTime,
-                         relatedFlashTime, zoomMethod, zoomFactor, zoomWidth)) {
-        return;
+    const std::shared_ptr<host::IFeatureLayer> layer = FindRunLayer(parameters.sourceLayer, map);
+    if (!layer) return outcome;
+    if (!parameters.sourceField.empty() && !FindRunLayer(parameters.relatedLayer, map)) {
+        return outcome;
     }
+    if (!ParametersValid(parameters, outcome.sourceSet)) return outcome;
 
     host::IObjectFactory& factory =
         *host::Require<host::IObjectFactory>(app->ObjectFactory(), "IObjectFactory");
     const std::shared_ptr<host::ITrackCancel> tracker = factory.NewCancelTracker();
-    if (!sourceSet) sourceSet = CollectSourceFeatures(layer, factory);
+    if (!outcome.sourceSet) outcome.sourceSet = CollectSourceFeatures(layer, factory);
 
-    sourceSet->Reset();
-    for (std::shared_ptr<host::IUnknown> element = sourceSet->Next(); element;
-         element = sourceSet->Next()) {
+    host::ISet& features = *outcome.sourceSet;
+    features.Reset();
+    for (std::shared_ptr<host::IUnknown> element = features.Next(); element;
+         element = features.Next()) {
         const auto feature = host::Require<host::IFeature>(element, "IFeature");
-        const std::string pauseText = std::string(text::kPausedAt) + sourceLayer +
+        const std::string pauseText = std::string(text::kPausedAt) + parameters.sourceLayer +
                                       std::string(text::kOidIs) + std::to_string(feature->OID()) +
                                       std::string(text::kClickOk);
 
         // Check A: Cancel ends the run with `interrupted` as it stands.
-        if (!tracker->Continue() && !PauseAnswersOk(pauseText)) return;
+        if (!tracker->Continue() && !PauseAnswersOk(pauseText)) return outcome;
 
-        ZoomFlashFeature(feature, app, interrupted, sourceField, relatedLayer, relatedField,
-                         sourceFlashTime, relatedFlashTime, zoomMethod, zoomFactor, zoomWidth);
+        outcome.interrupted = ZoomFlashFeature(feature, app, parameters);
 
         // Check B. The tracker is asked even when the feature is already known
         // unfinished, so an Esc pressed during it is taken here and gives one
         // pause, not a second one before the next feature.
         const bool goOn = tracker->Continue();
-        if ((interrupted || !goOn) && !PauseAnswersOk(pauseText)) {
-            interrupted = true;
-            return;
+        if ((outcome.interrupted || !goOn) && !PauseAnswersOk(pauseText)) {
+            outcome.interrupted = true;
+            return outcome;
         }
     }
 
     host::Require<host::IStatusBar>(app->StatusBar(), "IStatusBar")->SetMessage(0, "");
-    interrupted = false;
+    outcome.interrupted = false;
+    return outcome;
 }
 
 }  // namespace velorin::zoomflash

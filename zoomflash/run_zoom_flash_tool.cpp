@@ -38,14 +38,9 @@ void RunZoomFlashTool(const std::shared_ptr<host::IApplication>& application) {
     toolkit.ShowModal(dialog.Window());
     if (dialog.UserCancel()) return;
 
-    const ZoomFlashParameters parameters = ReadParameters(dialog);
-    std::shared_ptr<host::ISet> sourceSet;
-    bool interrupted = false;
-    RunZoomFlash(application, parameters.sourceLayer, parameters.sourceField,
-                 parameters.relatedLayer, parameters.relatedField, sourceSet,
-                 parameters.sourceFlashTime, parameters.relatedFlashTime, parameters.zoomMethod,
-                 parameters.zoomFactor, parameters.zoomWidth, interrupted);
-    if (!interrupted) toolkit.MsgBox(text::kFinished);
+    if (!RunZoomFlash(application, ReadParameters(dialog)).interrupted) {
+        toolkit.MsgBox(text::kFinished);
+    }
 }
 
 }  // namespace velorin::zoomflash

@@ -1,6 +1,8 @@
 #include "zoomflash/zoom_flash_feature.h"
 
 #include <optional>
+#include <string>
+#include <utility>
 
 #include "forms/mod_utils_forms.h"
 #include "ui/current_toolkit.h"
@@ -68,24 +70,125 @@ void ZoomTo(host::IActiveView& view, const std::shared_ptr<host::IEnvelope>& ext
     ui::CurrentToolkit().DoEvents();
 }
 
+// The non-empty shapes of the Related features whose key equals the Source
+// feature's key; a null key relates to nothing.
+void CollectRelatedShapes(const host::IFeature& sourceFeature, const RelatedSearch& search,
+                          const ZoomFlashParameters& p, host::IObjectFactory& factory,
+                          host::IGeometryCollection& relatedBag) {
+    const host::FieldValue key = sourceFeature.Value(search.sourceFieldIndex);
+    if (key.IsNull()) return;
+    const std::shared_ptr<host::IQueryFilter> filter = factory.NewQueryFilter();
+    filter->SetWhereClause(
+        RelatedWhereClause(p.relatedField, search.relatedFieldType, host::ToText(key)));
+    const std::shared_ptr<host::IFeatureCursor> cursor = search.layer->Search(filter, false);
+    while (const std::shared_ptr<host::IFeature> related = cursor->NextFeature()) {
+        const std::shared_ptr<host::IGeometry> shape = related->Shape();
+        if (HasShape(shape)) relatedBag.AddGeometry(shape);
+    }
+}
+
+// One Source feature's zooms and flashes once its shapes are gathered. Each step
+// returns false when an Esc was seen, leaving the feature unfinished.
+class FeatureZoom {
+  public:
+    FeatureZoom(const ZoomFlashParameters& parameters, const std::shared_ptr<host::IMap>& map,
+                host::IObjectFactory& factory, std::shared_ptr<host::ITrackCancel> tracker,
+                host::IStatusBar& statusBar, std::string statusText)
+        : m_parameters(parameters),
+          m_map(map),
+          m_factory(factory),
+          m_view(*host::Require<host::IActiveView>(map, "IActiveView")),
+          m_statusBar(statusBar),
+          m_statusText(std::move(statusText)),
+          m_tracker(std::move(tracker)) {}
+
+    bool Begin() {
+        if (!m_tracker->Continue()) return false;
+        m_statusBar.SetMessage(0, m_statusText);
+        return true;
+    }
+
+    // Full Envelope: one zoom to the envelope of every shape expanded by the
+    // zoom factor, then the Source flash and each Related flash.
+    bool ZoomFullEnvelope(const std::shared_ptr<host::IGeometry>& sourceShape,
+                          const std::shared_ptr<host::IGeometryCollection>& combinedBag,
+                          host::IGeometryCollection& relatedBag) {
+        const std::shared_ptr<host::IEnvelope> bagEnvelope =
+            host::Require<host::IGeometry>(combinedBag, "IGeometry")->Envelope();
+        std::shared_ptr<host::IEnvelope> extent = bagEnvelope;
+        // A point or a horizontal or vertical segment has no area to fit: keep the
+        // view's size and centre it on the shapes instead.
+        if (bagEnvelope->Width() == 0 || bagEnvelope->Height() == 0) {
+            extent = m_view.Extent();
+            extent->CenterAt(host::Require<host::IArea>(bagEnvelope, "IArea")->Centroid());
+        }
+        extent->Expand(m_parameters.zoomFactor, m_parameters.zoomFactor, true);
+        ZoomTo(m_view, extent);
+        m_statusBar.SetMessage(0, m_statusText);
+
+        if (!m_tracker->Continue()) return false;
+        if (sourceShape) Flash(sourceShape, m_parameters.sourceFlashTime);
+        if (!m_tracker->Continue()) return false;
+        const std::int32_t relatedCount = relatedBag.GeometryCount();
+        for (std::int32_t i = 0; i < relatedCount; ++i) {
+            if (!m_tracker->Continue()) return false;
+            Flash(relatedBag.Geometry(i), m_parameters.relatedFlashTime);
+        }
+        return true;
+    }
+
+    // Related Envelope: for each Related shape a view of the zoom width centred
+    // on it, then the Source flash and that Related shape's flash.
+    bool ZoomEachRelated(const std::shared_ptr<host::IGeometry>& sourceShape,
+                         host::IGeometryCollection& relatedBag) {
+        const std::int32_t relatedCount = relatedBag.GeometryCount();
+        for (std::int32_t i = 0; i < relatedCount; ++i) {
+            if (!m_tracker->Continue()) return false;
+            const std::shared_ptr<host::IGeometry> relatedShape = relatedBag.Geometry(i);
+            const std::shared_ptr<host::IEnvelope> extent = relatedShape->Envelope();
+            const std::shared_ptr<host::IPoint> centre =
+                host::Require<host::IArea>(extent, "IArea")->Centroid();
+            extent->SetWidth(m_parameters.zoomWidth);
+            extent->SetDepth(m_parameters.zoomWidth);
+            extent->CenterAt(centre);
+            ZoomTo(m_view, extent);
+            m_statusBar.SetMessage(0, m_statusText);
+            if (sourceShape) Flash(sourceShape, m_parameters.sourceFlashTime);
+            if (!m_tracker->Continue()) return false;
+            Flash(relatedShape, m_parameters.relatedFlashTime);
+        }
+        return true;
+    }
+
+  private:
+    void Flash(const std::shared_ptr<host::IGeometry>& shape, std::int16_t time) {
+        FlashGeometry(shape, m_map, time, m_factory);
+    }
+
+    const ZoomFlashParameters& m_parameters;
+    const std::shared_ptr<host::IMap>& m_map;
+    host::IObjectFactory& m_factory;
+    host::IActiveView& m_view;
+    host::IStatusBar& m_statusBar;
+    std::string m_statusText;
+    std::shared_ptr<host::ITrackCancel> m_tracker;
+};
+
 }  // namespace
 
-void ZoomFlashFeature(const std::shared_ptr<host::IFeature>& feature,
-                      const std::shared_ptr<host::IApplication>& application, bool& interrupted,
-                      const std::string& sourceField, const std::string& relatedLayer,
-                      const std::string& relatedField, std::int16_t sourceFlashTime,
-                      std::int16_t relatedFlashTime, std::int32_t zoomMethod, double zoomFactor,
-                      double zoomWidth) {
+bool ZoomFlashFeature(const std::shared_ptr<host::IFeature>& feature,
+                      const std::shared_ptr<host::IApplication>& application,
+                      const ZoomFlashParameters& parameters) {
     const auto app = host::Require<host::IApplication>(application, "IApplication");
     const auto sourceFeature = host::Require<host::IFeature>(feature, "IFeature");
     const std::shared_ptr<host::IMap> map = forms::FocusMapOf(app);
-    interrupted = true;
 
-    const bool searchRelated = !sourceField.empty();
+    const bool searchRelated = !parameters.sourceField.empty();
     std::optional<RelatedSearch> search;
     if (searchRelated) {
-        search = ResolveRelatedSearch(*sourceFeature, map, sourceField, relatedLayer, relatedField);
-        if (!search) return;
+        search = ResolveRelatedSearch(*sourceFeature, map, parameters.sourceField,
+                                      parameters.relatedLayer, parameters.relatedField);
+        if (!search) return true;
     }
 
     host::IObjectFactory& factory =
@@ -97,20 +200,8 @@ void ZoomFlashFeature(const std::shared_ptr<host::IFeature>& feature,
     std::shared_ptr<host::IGeometry> sourceShape = sourceFeature->Shape();
     if (!HasShape(sourceShape)) sourceShape.reset();
     if (sourceShape) sourceBag->AddGeometry(sourceShape);
-
     if (searchRelated) {
-        const host::FieldValue key = sourceFeature->Value(search->sourceFieldIndex);
-        if (!key.IsNull()) {
-            const std::shared_ptr<host::IQueryFilter> filter = factory.NewQueryFilter();
-            filter->SetWhereClause(
-                RelatedWhereClause(relatedField, search->relatedFieldType, host::ToText(key)));
-            const std::shared_ptr<host::IFeatureCursor> cursor =
-                search->layer->Search(filter, false);
-            while (const std::shared_ptr<host::IFeature> related = cursor->NextFeature()) {
-                const std::shared_ptr<host::IGeometry> shape = related->Shape();
-                if (HasShape(shape)) relatedBag->AddGeometry(shape);
-            }
-        }
+        CollectRelatedShapes(*sourceFeature, *search, parameters, factory, *relatedBag);
     }
 
     std::shared_ptr<host::IGeometryCollection> combinedBag = sourceBag;
@@ -119,69 +210,23 @@ void ZoomFlashFeature(const std::shared_ptr<host::IFeature>& feature,
         combinedBag->AddGeometries(sourceBag);
         combinedBag->AddGeometries(relatedBag);
     }
-    if (combinedBag->GeometryCount() == 0) {
-        interrupted = false;
-        return;
-    }
+    if (combinedBag->GeometryCount() == 0) return false;
 
-    const std::string statusText = std::string(text::kZoomingTo) +
-                                   std::to_string(sourceFeature->OID()) +
-                                   std::string(text::kHitEsc);
     const auto statusBar = host::Require<host::IStatusBar>(app->StatusBar(), "IStatusBar");
-    const auto view = host::Require<host::IActiveView>(map, "IActiveView");
-    const auto flash = [&](const std::shared_ptr<host::IGeometry>& shape, std::int16_t time) {
-        FlashGeometry(shape, map, time, factory);
-    };
-
-    if (!tracker->Continue()) return;
-    statusBar->SetMessage(0, statusText);
-
-    if (zoomMethod == kZoomFullEnvelope || zoomMethod == kZoomBoth) {
-        const std::shared_ptr<host::IEnvelope> bagEnvelope =
-            host::Require<host::IGeometry>(combinedBag, "IGeometry")->Envelope();
-        std::shared_ptr<host::IEnvelope> extent = bagEnvelope;
-        // A point or a horizontal or vertical segment has no area to fit: keep the
-        // view's size and centre it on the shapes instead.
-        if (bagEnvelope->Width() == 0 || bagEnvelope->Height() == 0) {
-            extent = view->Extent();
-            extent->CenterAt(host::Require<host::IArea>(bagEnvelope, "IArea")->Centroid());
-        }
-        extent->Expand(zoomFactor, zoomFactor, true);
-        ZoomTo(*view, extent);
-        statusBar->SetMessage(0, statusText);
-
-        if (!tracker->Continue()) return;
-        if (sourceShape) flash(sourceShape, sourceFlashTime);
-        if (!tracker->Continue()) return;
-        if (searchRelated) {
-            const std::int32_t relatedCount = relatedBag->GeometryCount();
-            for (std::int32_t i = 0; i < relatedCount; ++i) {
-                if (!tracker->Continue()) return;
-                flash(relatedBag->Geometry(i), relatedFlashTime);
-            }
-        }
+    FeatureZoom zoom(parameters, map, factory, tracker, *statusBar,
+                     std::string(text::kZoomingTo) + std::to_string(sourceFeature->OID()) +
+                         std::string(text::kHitEsc));
+    if (!zoom.Begin()) return true;
+    const std::int32_t method = parameters.zoomMethod;
+    if ((method == kZoomFullEnvelope || method == kZoomBoth) &&
+        !zoom.ZoomFullEnvelope(sourceShape, combinedBag, *relatedBag)) {
+        return true;
     }
-
-    if ((zoomMethod == kZoomRelatedEnvelope || zoomMethod == kZoomBoth) && searchRelated) {
-        const std::int32_t relatedCount = relatedBag->GeometryCount();
-        for (std::int32_t i = 0; i < relatedCount; ++i) {
-            if (!tracker->Continue()) return;
-            const std::shared_ptr<host::IGeometry> relatedShape = relatedBag->Geometry(i);
-            const std::shared_ptr<host::IEnvelope> extent = relatedShape->Envelope();
-            const std::shared_ptr<host::IPoint> centre =
-                host::Require<host::IArea>(extent, "IArea")->Centroid();
-            extent->SetWidth(zoomWidth);
-            extent->SetDepth(zoomWidth);
-            extent->CenterAt(centre);
-            ZoomTo(*view, extent);
-            statusBar->SetMessage(0, statusText);
-            if (sourceShape) flash(sourceShape, sourceFlashTime);
-            if (!tracker->Continue()) return;
-            flash(relatedShape, relatedFlashTime);
-        }
+    if ((method == kZoomRelatedEnvelope || method == kZoomBoth) && searchRelated &&
+        !zoom.ZoomEachRelated(sourceShape, *relatedBag)) {
+        return true;
     }
-
-    interrupted = false;
+    return false;
 }
 
 }  // namespace velorin::zoomflash

@@ -7,7 +7,8 @@ namespace velorin::zoomflash {
 
 // The Zoom and Flash parameters as the engine receives them: the names the
 // dialog accepted and the flash times in whole milliseconds. Without a related
-// search the three related names are empty and the Related time is 0.
+// search the three related names are empty and the Related time is 0. Layer
+// names are matched exactly against the focus map's top-level feature layers.
 struct ZoomFlashParameters {
     std::string sourceLayer;
     std::string sourceField;

@@ -201,57 +201,14 @@ class Parser {
             if (IsBlank(c)) {
                 ++i;
             } else if (c == '\'' || c == '"') {
-                // Quoted text or name; the quote character doubled stands for itself.
-                std::string value;
-                ++i;
-                bool closed = false;
-                while (i < n) {
-                    if (m_clause[i] == c) {
-                        if (i + 1 < n && m_clause[i + 1] == c) {
-                            value += c;
-                            i += 2;
-                            continue;
-                        }
-                        ++i;
-                        closed = true;
-                        break;
-                    }
-                    value += m_clause[i++];
-                }
-                if (!closed) {
-                    Fail(std::string(c == '\'' ? "text" : "quoted field name") +
-                         " starting at position " + std::to_string(position) + " is not closed");
-                }
-                if (c == '"' && value.empty()) {
-                    Fail("empty field name at position " + std::to_string(position));
-                }
-                m_tokens.push_back({c == '\'' ? TokenKind::Text : TokenKind::QuotedName,
-                                    std::move(value), position});
+                m_tokens.push_back(TakeQuoted(i));
             } else if (IsNameStart(c)) {
                 const std::size_t start = i;
                 while (i < n && IsNameChar(m_clause[i])) ++i;
                 m_tokens.push_back(
                     {TokenKind::Name, std::string(m_clause.substr(start, i - start)), position});
             } else if (IsDigit(c) || (c == '.' && i + 1 < n && IsDigit(m_clause[i + 1]))) {
-                const std::size_t start = i;
-                while (i < n && IsDigit(m_clause[i])) ++i;
-                if (i < n && m_clause[i] == '.') {
-                    ++i;
-                    while (i < n && IsDigit(m_clause[i])) ++i;
-                }
-                if (i < n && (m_clause[i] == 'e' || m_clause[i] == 'E')) {
-                    std::size_t j = i + 1;
-                    if (j < n && (m_clause[j] == '+' || m_clause[j] == '-')) ++j;
-                    if (j < n && IsDigit(m_clause[j])) {
-                        i = j;
-                        while (i < n && IsDigit(m_clause[i])) ++i;
-                    }
-                }
-                if (i < n && (IsNameChar(m_clause[i]) || m_clause[i] == '.')) {
-                    Fail("malformed number at position " + std::to_string(position));
-                }
-                m_tokens.push_back(
-                    {TokenKind::Number, std::string(m_clause.substr(start, i - start)), position});
+                m_tokens.push_back(TakeNumber(i));
             } else if (c == '(' || c == ')') {
                 m_tokens.push_back(
                     {c == '(' ? TokenKind::Open : TokenKind::Close, std::string(1, c), position});
@@ -260,20 +217,85 @@ class Parser {
                 m_tokens.push_back({TokenKind::Minus, "-", position});
                 ++i;
             } else if (c == '=' || c == '<' || c == '>') {
-                std::string op(1, c);
-                if (c == '<' && i + 1 < n && (m_clause[i + 1] == '>' || m_clause[i + 1] == '=')) {
-                    op += m_clause[i + 1];
-                } else if (c == '>' && i + 1 < n && m_clause[i + 1] == '=') {
-                    op += '=';
-                }
-                i += op.size();
-                m_tokens.push_back({TokenKind::Operator, std::move(op), position});
+                m_tokens.push_back(TakeOperator(i));
             } else {
                 Fail("unexpected character '" + std::string(1, c) + "' at position " +
                      std::to_string(position));
             }
         }
         m_tokens.push_back({TokenKind::End, {}, n + 1});
+    }
+
+    // Quoted text or a quoted name starting at `i`; the quote character doubled
+    // stands for itself. Leaves `i` after the closing quote.
+    Token TakeQuoted(std::size_t& i) const {
+        const std::size_t n = m_clause.size();
+        const char quote = m_clause[i];
+        const std::size_t position = i + 1;
+        std::string value;
+        ++i;
+        bool closed = false;
+        while (i < n) {
+            if (m_clause[i] == quote) {
+                if (i + 1 < n && m_clause[i + 1] == quote) {
+                    value += quote;
+                    i += 2;
+                    continue;
+                }
+                ++i;
+                closed = true;
+                break;
+            }
+            value += m_clause[i++];
+        }
+        if (!closed) {
+            Fail(std::string(quote == '\'' ? "text" : "quoted field name") +
+                 " starting at position " + std::to_string(position) + " is not closed");
+        }
+        if (quote == '"' && value.empty()) {
+            Fail("empty field name at position " + std::to_string(position));
+        }
+        return {quote == '\'' ? TokenKind::Text : TokenKind::QuotedName, std::move(value),
+                position};
+    }
+
+    // Digits with an optional fraction and exponent starting at `i`; a number
+    // running straight into a name or a second point is malformed.
+    Token TakeNumber(std::size_t& i) const {
+        const std::size_t n = m_clause.size();
+        const std::size_t start = i;
+        while (i < n && IsDigit(m_clause[i])) ++i;
+        if (i < n && m_clause[i] == '.') {
+            ++i;
+            while (i < n && IsDigit(m_clause[i])) ++i;
+        }
+        if (i < n && (m_clause[i] == 'e' || m_clause[i] == 'E')) {
+            std::size_t j = i + 1;
+            if (j < n && (m_clause[j] == '+' || m_clause[j] == '-')) ++j;
+            if (j < n && IsDigit(m_clause[j])) {
+                i = j;
+                while (i < n && IsDigit(m_clause[i])) ++i;
+            }
+        }
+        if (i < n && (IsNameChar(m_clause[i]) || m_clause[i] == '.')) {
+            Fail("malformed number at position " + std::to_string(start + 1));
+        }
+        return {TokenKind::Number, std::string(m_clause.substr(start, i - start)), start + 1};
+    }
+
+    // =, <>, <, <=, > or >= starting at `i`.
+    Token TakeOperator(std::size_t& i) const {
+        const std::size_t n = m_clause.size();
+        const char c = m_clause[i];
+        const std::size_t position = i + 1;
+        std::string op(1, c);
+        if (c == '<' && i + 1 < n && (m_clause[i + 1] == '>' || m_clause[i + 1] == '=')) {
+            op += m_clause[i + 1];
+        } else if (c == '>' && i + 1 < n && m_clause[i + 1] == '=') {
+            op += '=';
+        }
+        i += op.size();
+        return {TokenKind::Operator, std::move(op), position};
     }
 
     const Token& Peek() const { return m_tokens[m_next]; }

@@ -104,8 +104,10 @@ class CopyLegendEngine : public ::testing::Test {
              const std::string& sourceField = "NerroID",
              const std::string& relatedLayer = "Catchment",
              const std::string& relatedField = "JunctionID") {
-        return CopyLegendColors(sourceLayer, sourceField, relatedLayer, relatedField,
-                                m_run->Application());
+        return CopyLegendColors(m_run->Application(), {.sourceLayer = sourceLayer,
+                                                       .sourceField = sourceField,
+                                                       .relatedLayer = relatedLayer,
+                                                       .relatedField = relatedField});
     }
 
     std::shared_ptr<host::IUniqueValueRenderer> NewLegend(const std::string& layer = "Catchment") {

@@ -32,9 +32,11 @@ class PickLists : public ::testing::Test {
 
     void FillLayers(const memory::ReferenceHost& host, const NameList& kinds,
                     const std::optional<TypeList>& shapeTypes = std::nullopt,
-                    const std::optional<NameList>& exclude = std::nullopt, bool addNone = false) {
-        FillLayerList(MapOf(host), List(), kinds, ListedFeatureTypes(), shapeTypes, exclude,
-                      std::nullopt, addNone);
+                    const ListChoices& choices = {}) {
+        FillLayerList(
+            MapOf(host), List(),
+            {.layerKinds = kinds, .featureTypes = ListedFeatureTypes(), .shapeTypes = shapeTypes},
+            choices);
     }
 
     ui::Window m_window{testing::kListLayout};
@@ -72,8 +74,8 @@ TEST_F(PickLists, FeatureLayerListLeavesOutGroupsSpecialClassesAndMissingData) {
 
 TEST_F(PickLists, KindsComeInMapOrderWithTablesLastAndUnknownKindsIgnored) {
     const auto host = MixedMap();
-    FillLayers(host, {"Table", "RasterLayer", "featurelayer", "Group"}, std::nullopt, std::nullopt,
-               true);
+    FillLayers(host, {"Table", "RasterLayer", "featurelayer", "Group"}, std::nullopt,
+               {.noneEntry = NoneEntry::First});
     EXPECT_EQ(List().Items(), (Names{"<None>", "Wells", "Owners"}));
     EXPECT_EQ(List().Text(), "<None>");
 }
@@ -87,7 +89,7 @@ TEST_F(PickLists, ShapeTypesFilterOnlySimpleFeatureClasses) {
 
 TEST_F(PickLists, ExcludedNamesAreDroppedExactly) {
     const auto host = MixedMap();
-    FillLayers(host, {"FeatureLayer"}, std::nullopt, NameList{"Roads", "VALVES"});
+    FillLayers(host, {"FeatureLayer"}, std::nullopt, {.excludeNames = NameList{"Roads", "VALVES"}});
     EXPECT_EQ(List().Items(), (Names{"roads", "Wells", "Valves"}));
 }
 
@@ -97,7 +99,7 @@ TEST_F(PickLists, EmptyMapGivesAnEmptyListOrNoneAlone) {
     EXPECT_EQ(List().ListCount(), 0);
     EXPECT_EQ(List().ListIndex(), -1);
 
-    FillLayers(host, {"FeatureLayer"}, std::nullopt, std::nullopt, true);
+    FillLayers(host, {"FeatureLayer"}, std::nullopt, {.noneEntry = NoneEntry::First});
     EXPECT_EQ(List().Items(), (Names{"<None>"}));
     EXPECT_EQ(List().ListIndex(), 0);
 }
@@ -144,24 +146,25 @@ class FieldLists : public PickLists {
 
 TEST_F(FieldLists, OffersNamesOfTheRequestedTypesInFieldOrder) {
     const auto host = Gauges();
-    FillFieldList(GaugeFields(host), List(), SourceKeyFieldTypes(), std::nullopt,
-                  NameList{"JunctionID", "NextDownID", "NerroID", "FeatureID"}, true);
+    FillFieldList(GaugeFields(host), List(), SourceKeyFieldTypes(),
+                  {.preferences = NameList{"JunctionID", "NextDownID", "NerroID", "FeatureID"},
+                   .noneEntry = NoneEntry::First});
     EXPECT_EQ(List().Items(), (Names{"<None>", "OBJECTID", "NerroID", "Level", "NextDownID"}));
     EXPECT_EQ(List().Text(), "NextDownID");
 
-    FillFieldList(GaugeFields(host), List(), RelatedKeyFieldTypes(), std::nullopt,
-                  NameList{"NerroID", "JunctionID", "NextDownID", "FeatureID"}, true);
+    FillFieldList(GaugeFields(host), List(), RelatedKeyFieldTypes(),
+                  {.preferences = NameList{"NerroID", "JunctionID", "NextDownID", "FeatureID"},
+                   .noneEntry = NoneEntry::First});
     EXPECT_EQ(List().Items(), (Names{"<None>", "NerroID", "Level", "NextDownID"}));
     EXPECT_EQ(List().Text(), "NerroID");
 }
 
 TEST_F(FieldLists, NoFieldOfTheTypesGivesEmptyOrNoneAlone) {
     const auto host = Gauges();
-    FillFieldList(GaugeFields(host), List(), {host::esriFieldTypeBlob}, std::nullopt, std::nullopt,
-                  false);
+    FillFieldList(GaugeFields(host), List(), {host::esriFieldTypeBlob});
     EXPECT_EQ(List().ListCount(), 0);
-    FillFieldList(GaugeFields(host), List(), {host::esriFieldTypeBlob}, std::nullopt,
-                  NameList{"<None>"}, true);
+    FillFieldList(GaugeFields(host), List(), {host::esriFieldTypeBlob},
+                  {.preferences = NameList{"<None>"}, .noneEntry = NoneEntry::First});
     EXPECT_EQ(List().Items(), (Names{"<None>"}));
     EXPECT_EQ(List().ListIndex(), 0);
 }
@@ -169,7 +172,7 @@ TEST_F(FieldLists, NoFieldOfTheTypesGivesEmptyOrNoneAlone) {
 TEST_F(FieldLists, MissingFieldCollectionRaisesAndLeavesTheListAlone) {
     List().AddItem("kept");
     EXPECT_THROW(
-        FillFieldList(nullptr, List(), SourceKeyFieldTypes(), std::nullopt, std::nullopt, true),
+        FillFieldList(nullptr, List(), SourceKeyFieldTypes(), {.noneEntry = NoneEntry::First}),
         Error);
     EXPECT_EQ(List().Items(), (Names{"kept"}));
 }

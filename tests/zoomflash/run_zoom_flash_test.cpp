@@ -68,11 +68,9 @@ class ZoomFlashEngine : public testing::ZoomFlashTest {
 
     // Runs the engine; returns `interrupted`.
     bool Run(const ZoomFlashParameters& p) {
-        bool interrupted = true;
-        RunZoomFlash(Application(), p.sourceLayer, p.sourceField, p.relatedLayer, p.relatedField,
-                     m_sourceSet, p.sourceFlashTime, p.relatedFlashTime, p.zoomMethod, p.zoomFactor,
-                     p.zoomWidth, interrupted);
-        return interrupted;
+        const ZoomFlashOutcome outcome = RunZoomFlash(Application(), p, m_sourceSet);
+        m_sourceSet = outcome.sourceSet;
+        return outcome.interrupted;
     }
 
     // The object ids of the features that got a status text, in order.

@@ -28,10 +28,16 @@ class ZoomFlashFeatureTest : public testing::ZoomFlashTest {
                std::int32_t method, double factor = 1.0, double width = 6.0,
                const std::string& relatedLayer = "Lakes",
                const std::string& relatedField = "NerroID") {
-        bool interrupted = false;
-        ZoomFlashFeature(FeatureOf(layer, oid), Application(), interrupted, sourceField,
-                         relatedLayer, relatedField, kSourceMs, kRelatedMs, method, factor, width);
-        return interrupted;
+        const ZoomFlashParameters parameters{.sourceLayer = layer,
+                                             .sourceField = sourceField,
+                                             .relatedLayer = relatedLayer,
+                                             .relatedField = relatedField,
+                                             .sourceFlashTime = kSourceMs,
+                                             .relatedFlashTime = kRelatedMs,
+                                             .zoomMethod = method,
+                                             .zoomFactor = factor,
+                                             .zoomWidth = width};
+        return ZoomFlashFeature(FeatureOf(layer, oid), Application(), parameters);
     }
 };
 
