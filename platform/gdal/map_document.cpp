@@ -278,34 +278,57 @@ std::string ReadWholeFile(const std::filesystem::path& file, const std::string& 
     return text;
 }
 
-// Follows a JSON text event by event, keeping nothing but where it is: to name the
-// place where a parse stopped, and to find out whether a file is a map document
-// without reading a large one into memory.
-class JsonPlaces final : public nlohmann::json_sax<Json> {
-  public:
-    enum class Stop { AtError, AtFormatKey };
-    explicit JsonPlaces(Stop stop) : m_stop(stop) {}
+// The most members an object of a map document may have: more than any has.
+constexpr std::size_t MaxMembers = 64;
 
-    bool null() override { return Value(); }
-    bool boolean(bool /*value*/) override { return Value(); }
-    bool number_integer(Json::number_integer_t /*value*/) override { return Value(); }
-    bool number_unsigned(Json::number_unsigned_t /*value*/) override { return Value(); }
-    bool number_float(Json::number_float_t /*value*/, const Json::string_t& /*text*/) override {
-        return Value();
+// Builds a document's JSON event by event, as the library's own parser does, but
+// knowing where it is: a parse that fails is reported at its place ("map.extent.xMin:
+// number out of range", which the library's message cannot say), and an object of
+// more members than a map document's objects have is refused as it comes, before the
+// member lookups (one by one, in the order written) cost quadratic time.
+class DocumentParser final : public nlohmann::json_sax<Json> {
+  public:
+    explicit DocumentParser(std::string display) : m_display(std::move(display)) {}
+
+    // The document's JSON; raises the error a failed parse is.
+    Json Parse(const std::string& text) {
+        if (Json::sax_parse(text, this)) return std::move(m_root);
+        const std::string place = Place();
+        const std::string at = place.empty() ? "" : place + ": ";
+        if (m_crowded) {
+            throw Error(host::E_HOST_FAIL, m_display + ": " + at + "an object has more than " +
+                                               std::to_string(MaxMembers) + " members");
+        }
+        if (m_outOfRange) {
+            throw Error(host::E_HOST_FAIL, m_display + ": " + at + "number out of range");
+        }
+        throw Error(host::E_HOST_FAIL, m_display + ": malformed JSON: " + m_failure);
     }
-    bool string(Json::string_t& /*value*/) override { return Value(); }
-    bool binary(Json::binary_t& /*value*/) override { return Value(); }
+
+    bool null() override { return Put(nullptr); }
+    bool boolean(bool value) override { return Put(value); }
+    bool number_integer(Json::number_integer_t value) override { return Put(value); }
+    bool number_unsigned(Json::number_unsigned_t value) override { return Put(value); }
+    bool number_float(Json::number_float_t value, const Json::string_t& /*text*/) override {
+        return Put(value);
+    }
+    bool string(Json::string_t& value) override { return Put(std::move(value)); }
+    // JSON text holds no binary values; only other formats do.
+    bool binary(Json::binary_t& /*value*/) override { return Put(nullptr); }
     bool start_object(std::size_t /*size*/) override {
-        Value();
-        m_levels.push_back(Level{.object = true});
+        Json* object = Slot();
+        *object = Json::object();
+        m_levels.push_back(Level{.value = object, .object = true});
         return true;
     }
     bool key(Json::string_t& name) override {
-        if (m_stop == Stop::AtFormatKey && m_levels.size() == 1 && name == FormatKey) {
-            m_formatKey = true;
+        Level& level = m_levels.back();
+        if (++level.count > MaxMembers) {
+            m_crowded = true;
             return false;
         }
-        m_levels.back().key = name;
+        level.member = &(*level.value)[name];
+        level.key = std::move(name);
         return true;
     }
     bool end_object() override {
@@ -313,8 +336,9 @@ class JsonPlaces final : public nlohmann::json_sax<Json> {
         return true;
     }
     bool start_array(std::size_t /*size*/) override {
-        Value();
-        m_levels.push_back(Level{});
+        Json* array = Slot();
+        *array = Json::array();
+        m_levels.push_back(Level{.value = array});
         return true;
     }
     bool end_array() override {
@@ -322,43 +346,114 @@ class JsonPlaces final : public nlohmann::json_sax<Json> {
         return true;
     }
     bool parse_error(std::size_t /*position*/, const std::string& /*token*/,
-                     const Json::exception& /*error*/) override {
+                     const Json::exception& error) override {
+        // Everything but a parse error proper is a number beyond the range of a
+        // double (1e400).
+        m_outOfRange = dynamic_cast<const Json::parse_error*>(&error) == nullptr;
+        // The library's message begins with its own tag ("[json.exception...] ").
+        m_failure = error.what();
+        if (const auto end = m_failure.find("] "); end != std::string::npos) {
+            m_failure.erase(0, end + 2);
+        }
         return false;
     }
 
-    // Where the parse stopped at a value: "map.extent.xMin", "layers[0].selection[1]".
+  private:
+    struct Level {
+        Json* value = nullptr;  // the object or array being read
+        bool object = false;
+        std::size_t count = 0;   // members or elements begun
+        std::string key{};       // the member being read (objects)
+        Json* member = nullptr;  // its value (objects)
+    };
+
+    // Where the next value goes. The pointers on the stack stay valid: a container
+    // gets no other member or element while one of its values is being read.
+    Json* Slot() {
+        if (m_levels.empty()) return &m_root;
+        Level& level = m_levels.back();
+        if (level.object) return level.member;
+        ++level.count;
+        level.value->push_back(nullptr);
+        return &level.value->back();
+    }
+
+    template <class Value>
+    bool Put(Value&& value) {
+        *Slot() = Json(std::forward<Value>(value));
+        return true;
+    }
+
+    // Where the parse stopped: "map.extent.xMin", "layers[0].selection[1]"; for an
+    // object of too many members, the object.
     std::string Place() const {
         std::string place;
         for (std::size_t i = 0; i < m_levels.size(); ++i) {
             const Level& level = m_levels[i];
+            const bool innermost = i + 1 == m_levels.size();
             if (level.object) {
-                place = PlaceOf(place, level.key);
+                if (!(innermost && m_crowded)) place = PlaceOf(place, level.key);
             } else {
-                // The value the parse stopped at was never counted.
-                const bool innermost = i + 1 == m_levels.size();
+                // The value the parse stopped at was never begun.
                 place = PlaceOf(place, innermost ? level.count : level.count - 1);
             }
         }
         return place;
     }
-    // Whether the text's top level has the format's member (Stop::AtFormatKey).
-    bool FormatKeyFound() const { return m_formatKey; }
 
-  private:
-    struct Level {
-        bool object = false;
-        std::size_t count = 0;  // elements begun (arrays)
-        std::string key{};      // the member being read (objects)
-    };
+    std::string m_display;
+    Json m_root;
+    std::vector<Level> m_levels;
+    bool m_crowded = false;
+    bool m_outOfRange = false;
+    std::string m_failure;
+};
 
-    bool Value() {
-        if (!m_levels.empty() && !m_levels.back().object) ++m_levels.back().count;
+// Reads a JSON text as far as the format's member at its top level, keeping nothing:
+// to tell a map document from any other file without reading a large one into
+// memory.
+class FormatKeyFinder final : public nlohmann::json_sax<Json> {
+  public:
+    bool null() override { return true; }
+    bool boolean(bool /*value*/) override { return true; }
+    bool number_integer(Json::number_integer_t /*value*/) override { return true; }
+    bool number_unsigned(Json::number_unsigned_t /*value*/) override { return true; }
+    bool number_float(Json::number_float_t /*value*/, const Json::string_t& /*text*/) override {
         return true;
     }
+    bool string(Json::string_t& /*value*/) override { return true; }
+    bool binary(Json::binary_t& /*value*/) override { return true; }
+    bool start_object(std::size_t /*size*/) override {
+        ++m_depth;
+        return true;
+    }
+    bool key(Json::string_t& name) override {
+        // Keys at depth 1 are the members of a top-level object.
+        m_found = m_depth == 1 && name == FormatKey;
+        return !m_found;
+    }
+    bool end_object() override {
+        --m_depth;
+        return true;
+    }
+    bool start_array(std::size_t /*size*/) override {
+        ++m_depth;
+        return true;
+    }
+    bool end_array() override {
+        --m_depth;
+        return true;
+    }
+    bool parse_error(std::size_t /*position*/, const std::string& /*token*/,
+                     const Json::exception& /*error*/) override {
+        return false;
+    }
 
-    Stop m_stop;
-    std::vector<Level> m_levels;
-    bool m_formatKey = false;
+    bool Found() const { return m_found; }
+
+  private:
+    int m_depth = 0;
+    bool m_found = false;
 };
 
 // ---- saving a document -------------------------------------------------------------
@@ -373,9 +468,9 @@ class JsonPlaces final : public nlohmann::json_sax<Json> {
 bool IsMapDocument(const std::filesystem::path& file, const std::string& display) {
     std::ifstream in(file, std::ios::binary);
     if (!in.is_open()) Unsaved(display, "it cannot be read to see whether it is a map document");
-    JsonPlaces places(JsonPlaces::Stop::AtFormatKey);
-    Json::sax_parse(in, &places);
-    return places.FormatKeyFound();
+    FormatKeyFinder finder;
+    Json::sax_parse(in, &finder);
+    return finder.Found();
 }
 
 // Writes a map's JSON as it goes: a layer's renderer is written value by value, so a
@@ -650,24 +745,7 @@ MapDocument LoadMapDocument(const std::filesystem::path& file,
                             std::unique_ptr<memory::Canvas> canvas) {
     const std::string display = DisplayName(file);
     const std::string text = ReadWholeFile(file, display);
-    Json root;
-    try {
-        root = Json::parse(text);
-    } catch (const Json::exception& error) {
-        // The library's message begins with its own tag ("[json.exception...] ").
-        std::string what = error.what();
-        if (const auto end = what.find("] "); end != std::string::npos) what.erase(0, end + 2);
-        if (dynamic_cast<const Json::parse_error*>(&error) != nullptr) {
-            throw Error(host::E_HOST_FAIL, display + ": malformed JSON: " + what);
-        }
-        // A number beyond the range of a double (1e400), the one other way a parse
-        // fails: named at its place, which only a second reading finds.
-        JsonPlaces places(JsonPlaces::Stop::AtError);
-        Json::sax_parse(text, &places);
-        const std::string place = places.Place();
-        throw Error(host::E_HOST_FAIL, display + ": " + (place.empty() ? "" : place + ": ") +
-                                           (error.id == 406 ? "number out of range" : what));
-    }
+    const Json root = DocumentParser(display).Parse(text);
 
     auto context = std::make_shared<HostContext>();
     DocumentLoader loader(file, context);

@@ -403,6 +403,14 @@ std::string NestedGroups(int levels) {
     return text + "]}";
 }
 
+// A map object of n members, each its own: a misspelt member is refused only
+// once the object is read.
+std::string ManyMembers(int n) {
+    std::string text = R"({"velorinMapDocument": 1, "layers": [], "map": {)";
+    for (int i = 0; i < n; ++i) text += (i ? ", \"k" : "\"k") + std::to_string(i) + "\": 0";
+    return text + "}}";
+}
+
 std::string WithSymbol(const std::string& symbol) {
     return Layer(R"(, "renderer": {"type": "simple", "symbol": )" + symbol + "}");
 }
@@ -492,6 +500,8 @@ INSTANTIATE_TEST_SUITE_P(
         BadDocument{"ValueNestedDeeperThanAStack",
                     Layer(R"(, "visible": )" + std::string(200000, '[') + std::string(200000, ']')),
                     "layers[0].visible: expected true or false, not an array"},
+        BadDocument{"ObjectOfTooManyMembers", ManyMembers(100000),
+                    "map: an object has more than 64 members"},
         BadDocument{"TableWithAnUnknownLayer",
                     R"({"velorinMapDocument": 1, "layers": [], "tables": [{"name": "T", )"
                     R"("source": {"path": "data.gpkg", "layer": "Nope"}}]})",
