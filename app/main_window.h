@@ -126,8 +126,9 @@ class MainWindow final : public QMainWindow {
     std::shared_ptr<memory::FeatureLayer> SelectableLayer();
     std::size_t Select(memory::FeatureLayer& layer, const std::vector<std::int32_t>& oids,
                        bool add);
-    // The window's event edge: runs what a person's action set off, showing any
-    // failure in a box so the window keeps running.
+    // The window's event edge: the toolkit's (Toolkit::RunAtEdge), so a menu
+    // command fails as a dialog's button does, in a box, and the window keeps
+    // running.
     void AtEdge(const std::function<void()>& action) noexcept;
 
     std::function<bool()> m_takeEscPress;

@@ -4,6 +4,7 @@
 #include <charconv>
 #include <cmath>
 #include <limits>
+#include <new>
 
 namespace velorin::ui {
 
@@ -44,10 +45,14 @@ std::string_view RuntimeErrorDescription(std::int32_t number) {
             return "Invalid procedure call or argument";
         case kErrOverflow:
             return "Overflow";
+        case kErrOutOfMemory:
+            return "Out of memory";
         case kErrDivisionByZero:
             return "Division by zero";
         case kErrTypeMismatch:
             return "Type mismatch";
+        case kErrInternal:
+            return "Internal error";
         case kErrInvalidUseOfNull:
             return "Invalid use of Null";
         case kErrInvalidPropertyValue:
@@ -95,6 +100,24 @@ std::string ErrorMessageText(const velorin::Error& error) {
     text += ": ";
     text += error.Description();
     return text;
+}
+
+velorin::Error ErrorOfException(const std::exception_ptr& caught) {
+    try {
+        std::rethrow_exception(caught);
+    } catch (const velorin::Error& error) {
+        return error;
+    } catch (const std::bad_alloc&) {
+        return velorin::Error(kErrOutOfMemory,
+                              std::string(RuntimeErrorDescription(kErrOutOfMemory)));
+    } catch (const std::exception& error) {
+        std::string description(RuntimeErrorDescription(kErrInternal));
+        description += ": ";
+        description += error.what();
+        return velorin::Error(kErrInternal, std::move(description));
+    } catch (...) {
+        return velorin::Error(kErrInternal, std::string(RuntimeErrorDescription(kErrInternal)));
+    }
 }
 
 }  // namespace velorin::ui

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <cstdint>
+#include <exception>
 #include <string>
 #include <string_view>
 
@@ -13,8 +14,10 @@ namespace velorin::ui {
 
 inline constexpr std::int32_t kErrInvalidProcedureCall = 5;
 inline constexpr std::int32_t kErrOverflow = 6;
+inline constexpr std::int32_t kErrOutOfMemory = 7;
 inline constexpr std::int32_t kErrDivisionByZero = 11;
 inline constexpr std::int32_t kErrTypeMismatch = 13;
+inline constexpr std::int32_t kErrInternal = 51;
 inline constexpr std::int32_t kErrInvalidUseOfNull = 94;
 inline constexpr std::int32_t kErrInvalidPropertyValue = 380;
 inline constexpr std::int32_t kErrInvalidPropertyArrayIndex = 381;
@@ -47,5 +50,13 @@ std::int32_t ToInt32Checked(double value);
 // "Error " + number + ": " + description, the one text every edge shows for an
 // error it catches (a command's trap, a toolkit's event slot).
 std::string ErrorMessageText(const velorin::Error& error);
+
+// The error an edge shows for an exception it caught (Toolkit::RunAtEdge):
+//   velorin::Error         itself;
+//   std::bad_alloc         out of memory (7), "Out of memory";
+//   other std::exception   internal error (51), "Internal error: <what()>";
+//   anything else          internal error (51), "Internal error".
+// `caught` must not be null.
+velorin::Error ErrorOfException(const std::exception_ptr& caught);
 
 }  // namespace velorin::ui

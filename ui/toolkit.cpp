@@ -1,5 +1,7 @@
 #include "ui/toolkit.h"
 
+#include <exception>
+
 #include "ui/runtime_error.h"
 #include "ui/window.h"
 
@@ -39,6 +41,26 @@ MsgResult Toolkit::MsgBox(std::string_view text, MsgButtons buttons, MsgIcon ico
 }
 
 void Toolkit::ReportError(const velorin::Error& error) { MsgBox(ErrorMessageText(error)); }
+
+void Toolkit::RunAtEdge(const std::function<void()>& action) {
+    std::exception_ptr caught;
+    try {
+        action();
+        return;
+    } catch (const EdgeExempt&) {
+        throw;
+    } catch (...) {
+        caught = std::current_exception();
+    }
+    try {
+        ReportError(ErrorOfException(caught));
+    } catch (const EdgeExempt&) {
+        throw;
+    } catch (...) {
+        // The box itself failed: nobody can be told, and the caller must still
+        // get control back.
+    }
+}
 
 void Toolkit::Sleep(std::int32_t milliseconds) { SleepFor(milliseconds < 0 ? 0 : milliseconds); }
 

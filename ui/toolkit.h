@@ -1,6 +1,7 @@
 #pragma once
 
 #include <cstdint>
+#include <functional>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -17,6 +18,22 @@ inline constexpr std::string_view kLibraryName = "Velorin";
 enum class MsgButtons { OkOnly, OkCancel };
 enum class MsgIcon { None, Critical };
 enum class MsgResult { Ok, Cancel };
+
+// The mark of an error that no edge catches: a script playing the person says
+// the program did what the script did not foresee (a window with no scene, a box
+// with no answer). That must end the test or the batch run with its message, not
+// become one more box. Nothing but such a script raises one.
+class EdgeExempt {
+  public:
+    virtual ~EdgeExempt() = default;
+
+  protected:
+    EdgeExempt() = default;
+    EdgeExempt(const EdgeExempt&) = default;
+    EdgeExempt(EdgeExempt&&) = default;
+    EdgeExempt& operator=(const EdgeExempt&) = default;
+    EdgeExempt& operator=(EdgeExempt&&) = default;
+};
 
 // One message box as a toolkit receives it: the title is already filled in.
 struct MessageBoxRequest {
@@ -53,6 +70,17 @@ class Toolkit {
     // Shows "Error <number>: <description>" (OK, no icon, default title): what an
     // edge does with an error it catches.
     void ReportError(const velorin::Error& error);
+
+    // The error edge. Every place where a toolkit runs what a person did (a
+    // widget's signal, a window procedure, a scene's step, a menu command of the
+    // map window) runs it through here, so that one rule holds everywhere:
+    // nothing the action raises leaves the edge. A velorin::Error, out of memory,
+    // any other exception and anything else thrown are shown with ReportError as
+    // ErrorOfException (runtime_error.h) describes, and the edge returns; the
+    // window stays open and usable. Should showing the box fail as well (memory
+    // gone), the edge still returns, silently: there is nothing left to tell the
+    // person with. Only an EdgeExempt passes through, from the action or the box.
+    void RunAtEdge(const std::function<void()>& action);
 
     // Processes pending window messages (repaints, key presses), then returns.
     virtual void DoEvents() = 0;

@@ -8,7 +8,6 @@
 #include <QString>
 #include <chrono>
 #include <cmath>
-#include <exception>
 #include <thread>
 
 #include "platform/qt/application_look.h"
@@ -75,18 +74,6 @@ std::string QtToolkit::FormatNumber(double value) {
     QLocale locale;
     locale.setNumberOptions(locale.numberOptions() | QLocale::OmitGroupSeparator);
     return FromQt(locale.toString(value, 'g', 15));
-}
-
-void QtToolkit::RunAtEdge(const std::function<void()>& action) noexcept {
-    try {
-        action();
-    } catch (const velorin::Error& error) {
-        ReportError(error);
-    } catch (const std::exception& error) {
-        ReportError(velorin::Error(kErrInternal, std::string("Internal error: ") + error.what()));
-    } catch (...) {
-        ReportError(velorin::Error(kErrInternal, "Internal error"));
-    }
 }
 
 void QtToolkit::RunModal(ui::Window& window) {

@@ -7,7 +7,6 @@
 #include <string>
 #include <string_view>
 
-#include "host/error.h"
 #include "ui/toolkit.h"
 
 class QWidget;
@@ -35,6 +34,9 @@ class InputGate;
 // pressed while no run pumps (an idle main window, a dialog or box of ours, which
 // run loops of their own) is nobody's cancel request and is not counted, so a
 // stale press never pauses the next run.
+//
+// Every slot that runs a person's action goes through the error edge
+// (Toolkit::RunAtEdge): nothing unwinds through Qt's event loop.
 class QtToolkit final : public ui::Toolkit {
   public:
     // Raises object required (424) when there is no QApplication.
@@ -64,13 +66,6 @@ class QtToolkit final : public ui::Toolkit {
     // Errors of the hook pass to the sleeper's caller.
     void OnBeforeSleep(std::function<void()> hook) { m_beforeSleep = std::move(hook); }
 
-    // The toolkit's event edge: runs what a person's action set off in a model
-    // (a handler from a Qt slot), showing any velorin::Error it raises with
-    // ReportError so that the application keeps running. Other exceptions are
-    // shown the same way as an internal error (51) rather than let through Qt's
-    // event loop, which cannot carry them.
-    void RunAtEdge(const std::function<void()>& action) noexcept;
-
     // The window our dialogs sit over (a host application's main window, which
     // must outlive every show), or null for top-level dialogs.
     void SetDialogParent(QWidget* parent) { m_dialogParent = parent; }
@@ -89,9 +84,5 @@ class QtToolkit final : public ui::Toolkit {
     std::function<void()> m_beforeSleep;
     QWidget* m_dialogParent = nullptr;
 };
-
-// The number of the internal error RunAtEdge shows for an exception that is not a
-// velorin::Error.
-inline constexpr std::int32_t kErrInternal = 51;
 
 }  // namespace velorin::qt

@@ -101,20 +101,13 @@ bool Scene::Matches(const ui::Window& window) const {
     return m_window == window.Name() || m_window == window.Caption();
 }
 
-void Scene::Play(ui::Window& window,
-                 const std::function<void(const velorin::Error&)>& onError) const {
+void Scene::Play(ui::Window& window, ui::Toolkit& toolkit) const {
     for (std::size_t i = 0; i < m_actions.size(); ++i) {
         if (!window.Loaded() || !window.Visible()) {
             Fail(window, "closed before the scene's action " + Number(static_cast<int>(i) + 1) +
                              " (" + Describe(m_actions[i]) + ") could run");
         }
-        // The toolkit's event edge: an error raised by the form's handlers is
-        // reported in a box and the window stays up, as a real toolkit does.
-        try {
-            Run(m_actions[i], window);
-        } catch (const velorin::Error& error) {
-            onError(error);
-        }
+        toolkit.RunAtEdge([&] { Run(m_actions[i], window); });
     }
 }
 

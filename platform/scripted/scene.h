@@ -5,7 +5,7 @@
 #include <string_view>
 #include <vector>
 
-#include "host/error.h"
+#include "ui/toolkit.h"
 #include "ui/window.h"
 
 namespace velorin::scripted {
@@ -40,9 +40,11 @@ class Scene {
     const std::string& WindowKey() const { return m_window; }
     bool Matches(const ui::Window& window) const;
 
-    // Plays the actions on `window`. `onError` receives each velorin::Error an
-    // action's handlers raise (the toolkit's event edge); ScriptErrors pass through.
-    void Play(ui::Window& window, const std::function<void(const velorin::Error&)>& onError) const;
+    // Plays the actions on `window`, each through the toolkit's error edge
+    // (Toolkit::RunAtEdge), as a real toolkit runs a person's action: whatever a
+    // form's handlers raise is shown in a box and the next action follows.
+    // ScriptErrors pass through.
+    void Play(ui::Window& window, ui::Toolkit& toolkit) const;
 
   private:
     enum class ActionKind { Pick, PickIndex, Type, Check, Press, PressEnter, Close, Do };

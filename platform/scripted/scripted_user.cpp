@@ -265,7 +265,7 @@ void ScriptedUser::RunModal(ui::Window& window) {
         throw ScriptError("no scene for window " + WindowTitle(window) + ", shown modally");
     }
     next->played = true;
-    next->scene.Play(window, [this](const velorin::Error& error) { ReportError(error); });
+    next->scene.Play(window, *this);
     if (window.Loaded() && window.Visible()) {
         window.Hide();
         throw ScriptError("window left open: " + WindowTitle(window));

@@ -1,6 +1,5 @@
 #include "platform/win32/win32_toolkit.h"
 
-#include <exception>
 #include <string>
 
 #include "platform/win32/locale_numbers.h"
@@ -32,25 +31,6 @@ std::string Win32Toolkit::FormatNumber(double value) {
 bool Win32Toolkit::TakeEscPress() {
     PumpPendingMessages();
     return TakeQueuedEscPress();
-}
-
-void Win32Toolkit::RunAtEdge(const std::function<void()>& action) noexcept {
-    try {
-        try {
-            action();
-        } catch (const velorin::Error& error) {
-            ReportError(error);
-        } catch (const std::exception& error) {
-            ReportError(
-                velorin::Error(kErrInternal, std::string("Internal error: ") + error.what()));
-        } catch (...) {
-            ReportError(velorin::Error(kErrInternal, "Internal error"));
-        }
-    } catch (...) {
-        // Showing the error failed too (no memory for its text): there is
-        // nothing left to tell the person with, and the window procedure that
-        // called us must still return normally.
-    }
 }
 
 HWND Win32Toolkit::ActiveDialog() const noexcept {

@@ -30,6 +30,9 @@ namespace velorin::win32 {
 // takes one queued Esc press.
 //
 // Numbers: the user's regional settings (locale_numbers.h), read at each call.
+//
+// Every window procedure runs through the error edge (Toolkit::RunAtEdge), so
+// nothing unwinds through the system's window code.
 class Win32Toolkit final : public ui::Toolkit {
   public:
     Win32Toolkit();
@@ -44,13 +47,6 @@ class Win32Toolkit final : public ui::Toolkit {
     std::string FormatNumber(double value) override;
     bool TakeEscPress() override;
 
-    // The toolkit's event edge: runs what a person's action set off in a model
-    // (a handler called from a window procedure), showing any velorin::Error it
-    // raises with ReportError, so the dialog stays open and nothing unwinds
-    // through the system's window code. Other exceptions are shown as an internal
-    // error (51).
-    void RunAtEdge(const std::function<void()>& action) noexcept;
-
     // The innermost dialog of ours being shown modally, or null.
     HWND ActiveDialog() const noexcept;
 
@@ -62,9 +58,5 @@ class Win32Toolkit final : public ui::Toolkit {
   private:
     std::vector<HWND> m_shownDialogs;  // innermost last
 };
-
-// The number of the internal error RunAtEdge shows for an exception that is not
-// a velorin::Error.
-inline constexpr std::int32_t kErrInternal = 51;
 
 }  // namespace velorin::win32

@@ -482,25 +482,5 @@ TEST_F(QtNumbersTest, WhatItFormatsItParsesBack) {
     }
 }
 
-TEST(QtToolkit, RunAtEdgeShowsAnyErrorInABoxAndReturns) {
-    QtToolkit toolkit;
-    Watchdog watchdog;
-    std::vector<std::string> texts;
-    const auto answer = [&texts] {
-        WhenLoopRuns([&texts] {
-            if (QMessageBox* box = FindShown<QMessageBox>()) {
-                texts.push_back(box->text().toStdString());
-                box->button(QMessageBox::Ok)->click();
-            }
-        });
-    };
-    answer();
-    toolkit.RunAtEdge([] { throw velorin::Error(-2147467259, "Unspecified error"); });
-    answer();
-    toolkit.RunAtEdge([] { throw std::out_of_range("vector"); });
-    EXPECT_EQ(texts, (std::vector<std::string>{"Error -2147467259: Unspecified error",
-                                               "Error 51: Internal error: vector"}));
-}
-
 }  // namespace
 }  // namespace velorin::qt

@@ -20,6 +20,7 @@
 #include "platform/win32/wide_text.h"
 #include "platform/win32/win32_window.h"
 #include "tests/com/check.h"
+#include "tests/ui/edge_cases.h"
 #include "tests/win32/person.h"
 #include "ui/current_toolkit.h"
 #include "ui/runtime_error.h"
@@ -29,6 +30,7 @@ namespace {
 
 using velorin::ui::Window;
 using velorin::ui::WindowLayout;
+using velorin::ui::testing::kEdgeCases;
 using velorin::win32::ControlId;
 using velorin::win32::Win32Toolkit;
 using velorin::win32::Win32Window;
@@ -429,30 +431,36 @@ VELORIN_CASE(Modal, TheCloseBoxUnloadsTheWindow) {
     CHECK_EQ(window.TextBox("txtZoomFactor").Text(), std::string("1.7"));
 }
 
-VELORIN_CASE(Modal, AHandlersErrorIsShownOnceAndTheDialogStaysOpen) {
+// The error edge's table, as every toolkit plays it (tests/ui/edge_cases.h).
+VELORIN_CASE(Modal, WhatAHandlerRaisesIsShownOnceAndTheDialogStaysOpen) {
     UiThread ui;
     const WindowLayout& layout = velorin::forms::frmZoomFlash::Layout();
     Window window(layout);
-    window.Button("cmdHelp").OnClick([] { velorin::ui::RaiseRuntimeError(5); });
+    std::size_t presses = 0;
+    window.Button("cmdHelp").OnClick([&presses] { kEdgeCases.at(presses++).raise(); });
     window.Button("cmdCancel").OnClick([&window] { window.Hide(); });
     ShowWith(window, [&layout](Person& person) {
         HWND dialog = person.WaitForWindow(L"Zoom and Flash");
-        person.Click(dialog, ControlId(layout, "cmdHelp"));
-        HWND box = person.WaitForWindow(L"Velorin");
-        if (person.BoxText(box) != L"Error 5: Invalid procedure call or argument") {
-            person.Fail("box text " + velorin::win32test::Describe(person.BoxText(box)));
-        }
-        // Owned by the dialog, which waits disabled under it.
-        if (GetWindow(box, GW_OWNER) != dialog || IsWindowEnabled(dialog)) {
-            person.Fail("the box is not modal to the dialog");
-        }
-        person.Answer(box, IDOK);
-        if (!IsWindowVisible(dialog) || !IsWindowEnabled(dialog)) {
-            person.Fail("the dialog did not stay open");
+        for (const velorin::ui::testing::EdgeCase& row : kEdgeCases) {
+            person.Click(dialog, ControlId(layout, "cmdHelp"));
+            HWND box = person.WaitForWindow(L"Velorin");
+            if (person.BoxText(box) != velorin::win32::Widen(row.box)) {
+                person.Fail(std::string(row.raised) + ": box text " +
+                            velorin::win32test::Describe(person.BoxText(box)));
+            }
+            // Owned by the dialog, which waits disabled under it.
+            if (GetWindow(box, GW_OWNER) != dialog || IsWindowEnabled(dialog)) {
+                person.Fail("the box is not modal to the dialog");
+            }
+            person.Answer(box, IDOK);
+            if (!IsWindowVisible(dialog) || !IsWindowEnabled(dialog)) {
+                person.Fail(std::string(row.raised) + ": the dialog did not stay open");
+            }
         }
         person.Click(dialog, ControlId(layout, "cmdCancel"));
         person.WaitUntilGone(dialog);
     });
+    CHECK_EQ(presses, kEdgeCases.size());
     CHECK(!window.Visible());
     window.Unload();
 }
