@@ -195,6 +195,15 @@ QtWindow::QtWindow(ui::Window& window, QtToolkit& toolkit) : m_window(window), m
     m_dialog = std::make_unique<ModelDialog>(*this, toolkit.DialogParent(), flags);
     m_dialog->setObjectName(ToQt(window.Name()));
     m_dialog->setFont(DialogFont());
+    // A host's style sheet, on the application or on the window we sit over
+    // (QGIS sets every widget's font by one on its main window), overrides a
+    // widget's font; the dialog's own sheet gives the family and size back, the
+    // stretch stays the font's.
+    if (m_dialog->parentWidget() != nullptr || !qApp->styleSheet().isEmpty()) {
+        m_dialog->setStyleSheet(QStringLiteral("* { font-family: \"%1\"; font-size: %2px; }")
+                                    .arg(DialogFont().family())
+                                    .arg(DialogFont().pixelSize()));
+    }
     m_dialog->setWindowIcon(WindowIcon());
     m_dialog->setWindowModality(Qt::ApplicationModal);
     const QSize client(TwipsToPixels(window.ClientWidth()), TwipsToPixels(window.ClientHeight()));

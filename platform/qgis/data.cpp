@@ -1,0 +1,451 @@
+#include <qgscoordinatetransformcontext.h>
+#include <qgsexception.h>
+#include <qgsexpression.h>
+#include <qgsexpressioncontextutils.h>
+#include <qgsgeometry.h>
+#include <qgsvectordataprovider.h>
+
+#include <QDateTime>
+#include <QEventLoop>
+#include <QTimer>
+#include <algorithm>
+#include <limits>
+
+#include "platform/memory/fields.h"
+#include "platform/memory/geometry.h"
+#include "platform/memory/query_filter.h"
+#include "platform/qgis/qgis_objects.h"
+
+namespace velorin::qgis {
+
+// ---- the session --------------------------------------------------------------------------
+
+QgsMapCanvas& Session::Canvas() const {
+    if (canvas.isNull()) throw Error(host::E_HOST_POINTER, "The map canvas is gone");
+    return *canvas;
+}
+
+QgsProject& Session::Project() const {
+    if (project.isNull()) throw Error(host::E_HOST_POINTER, "The project is gone");
+    return *project;
+}
+
+QgsCoordinateReferenceSystem Session::MapCrs() const {
+    return Canvas().mapSettings().destinationCrs();
+}
+
+void Session::RequestRedraw() {
+    Canvas().refresh();
+    redrawPending = true;
+}
+
+void Session::WaitForRedraw() {
+    QgsMapCanvas& map = Canvas();
+    // A frozen canvas, or one told not to render, never finishes a redraw.
+    if (map.isFrozen() || !map.renderFlag()) redrawPending = false;
+    if (!redrawPending && !map.isDrawing()) return;
+    QEventLoop loop;
+    QObject::connect(&map, &QgsMapCanvas::mapCanvasRefreshed, &loop, &QEventLoop::quit);
+    QTimer::singleShot(5000, &loop, &QEventLoop::quit);
+    // The person's input waits: nothing they do may start another command here.
+    loop.exec(QEventLoop::ExcludeUserInputEvents);
+    redrawPending = false;
+}
+
+// ---- fields -------------------------------------------------------------------------------
+
+namespace {
+
+std::int32_t HostFieldType(const QgsField& field) {
+    switch (field.type()) {
+        case QVariant::Int:
+        case QVariant::UInt:
+            return host::esriFieldTypeInteger;
+        case QVariant::LongLong:
+        case QVariant::ULongLong:
+            return host::esriFieldTypeBigInteger;
+        case QVariant::Bool:
+            return host::esriFieldTypeSmallInteger;
+        case QVariant::Double:
+            return host::esriFieldTypeDouble;
+        case QVariant::Date:
+        case QVariant::DateTime:
+            return host::esriFieldTypeDate;
+        case QVariant::ByteArray:
+            return host::esriFieldTypeBlob;
+        default:
+            return host::esriFieldTypeString;
+    }
+}
+
+host::FieldValue HostValue(const QVariant& value, std::int32_t type) {
+    if (!value.isValid() || value.isNull()) return {};
+    switch (type) {
+        case host::esriFieldTypeSmallInteger:
+            return static_cast<std::int16_t>(value.toInt());
+        case host::esriFieldTypeInteger:
+            return static_cast<std::int32_t>(value.toLongLong());
+        case host::esriFieldTypeBigInteger:
+            return static_cast<std::int64_t>(value.toLongLong());
+        case host::esriFieldTypeDouble:
+            return value.toDouble();
+        case host::esriFieldTypeDate: {
+            const QDateTime when = value.type() == QVariant::Date
+                                       ? QDateTime(value.toDate(), QTime(0, 0))
+                                       : value.toDateTime();
+            const QDate day = when.date();
+            const QTime time = when.time();
+            return host::MakeDate(day.year(), day.month(), day.day(), time.hour(), time.minute(),
+                                  time.second());
+        }
+        case host::esriFieldTypeOID:
+            return host::ObjectId{static_cast<std::int32_t>(value.toLongLong())};
+        case host::esriFieldTypeBlob:
+            return {};
+        default:
+            return FromQt(value.toString());
+    }
+}
+
+// The first of the names that no attribute of the layer has.
+std::string FreeName(const QgsFields& fields, std::initializer_list<const char*> names) {
+    for (const char* name : names) {
+        if (fields.lookupField(QString::fromLatin1(name)) < 0) return name;
+    }
+    return std::string(*names.begin()) + "_";
+}
+
+}  // namespace
+
+std::int32_t ShapeTypeOf(const QgsVectorLayer& layer) {
+    switch (layer.geometryType()) {
+        case QgsWkbTypes::PointGeometry:
+            return QgsWkbTypes::isMultiType(layer.wkbType()) ? host::esriGeometryMultipoint
+                                                             : host::esriGeometryPoint;
+        case QgsWkbTypes::LineGeometry:
+            return host::esriGeometryPolyline;
+        case QgsWkbTypes::PolygonGeometry:
+            return host::esriGeometryPolygon;
+        default:
+            return host::esriGeometryNull;
+    }
+}
+
+LayerSchema MakeSchema(const std::shared_ptr<Session>& session, const QgsVectorLayer& layer) {
+    const QgsFields attributes = layer.fields();
+    // A file's own feature id column (the OGR provider shows it as an attribute)
+    // is the object id; other layers get one named after their feature ids.
+    int oidAttribute = -1;
+    const QgsAttributeList keys = layer.primaryKeyAttributes();
+    if (layer.providerType() == QLatin1String("ogr") && keys.size() == 1) oidAttribute = keys[0];
+
+    LayerSchema schema;
+    std::vector<std::shared_ptr<memory::Field>> fields;
+    const auto add = [&](std::string name, std::int32_t type, FieldSource source,
+                         std::string alias = {}) {
+        fields.push_back(std::make_shared<memory::Field>(session->context, std::move(name), type,
+                                                         std::move(alias)));
+        schema.sources.push_back(source);
+        schema.types.push_back(type);
+    };
+    const std::string oidName = oidAttribute >= 0
+                                    ? FromQt(attributes.at(oidAttribute).name())
+                                    : FreeName(attributes, {"FID", "OBJECTID", "OID"});
+    add(oidName, host::esriFieldTypeOID, {FieldSource::Kind::Oid, oidAttribute});
+    if (layer.isSpatial()) {
+        add(FreeName(attributes, {"Shape", "Geometry"}), host::esriFieldTypeGeometry,
+            {FieldSource::Kind::Shape, -1});
+    }
+    for (int i = 0; i < attributes.count(); ++i) {
+        if (i == oidAttribute) continue;
+        const QgsField& field = attributes.at(i);
+        add(FromQt(field.name()), HostFieldType(field), {FieldSource::Kind::Attribute, i},
+            FromQt(field.alias()));
+    }
+    schema.fields = std::make_shared<memory::Fields>(session->context, std::move(fields));
+    return schema;
+}
+
+// ---- rows ---------------------------------------------------------------------------------
+
+namespace {
+
+class Feature final : public host::IFeature {
+  public:
+    Feature(std::shared_ptr<const LayerData> data, QgsFeature feature)
+        : m_data(std::move(data)), m_feature(std::move(feature)) {}
+
+    std::shared_ptr<host::IFields> Fields() const override {
+        m_data->SessionRef()->Enter("IRowBuffer::Fields");
+        return m_data->Schema().fields;
+    }
+
+    host::FieldValue Value(std::int32_t index) const override {
+        m_data->SessionRef()->Enter("IRowBuffer::Value");
+        const LayerSchema& schema = m_data->Schema();
+        if (index < 0 || static_cast<std::size_t>(index) >= schema.sources.size()) {
+            throw Error(host::E_HOST_INVALIDARG,
+                        "There is no field at index " + std::to_string(index));
+        }
+        const FieldSource& source = schema.sources[static_cast<std::size_t>(index)];
+        switch (source.kind) {
+            case FieldSource::Kind::Oid:
+                return host::ObjectId{static_cast<std::int32_t>(m_feature.id())};
+            case FieldSource::Kind::Shape:
+                return {};
+            case FieldSource::Kind::Attribute:
+                break;
+        }
+        return HostValue(m_feature.attribute(source.attribute),
+                         schema.types[static_cast<std::size_t>(index)]);
+    }
+
+    bool HasOID() const override {
+        m_data->SessionRef()->Enter("IRow::HasOID");
+        return true;
+    }
+
+    std::int32_t OID() const override {
+        m_data->SessionRef()->Enter("IRow::OID");
+        return static_cast<std::int32_t>(m_feature.id());
+    }
+
+    std::shared_ptr<host::IGeometry> Shape() const override {
+        m_data->SessionRef()->Enter("IFeature::Shape");
+        if (!m_shapeRead) {
+            m_shape = m_data->MapShape(m_feature.geometry());
+            m_shapeRead = true;
+        }
+        return m_shape;
+    }
+
+  private:
+    std::shared_ptr<const LayerData> m_data;
+    QgsFeature m_feature;
+    mutable std::shared_ptr<host::IGeometry> m_shape;
+    mutable bool m_shapeRead = false;
+};
+
+std::vector<memory::XY> ToPath(const QgsPolylineXY& line) {
+    std::vector<memory::XY> path;
+    path.reserve(static_cast<std::size_t>(line.size()));
+    for (const QgsPointXY& p : line) path.push_back({p.x(), p.y()});
+    return path;
+}
+
+}  // namespace
+
+// ---- layer data ---------------------------------------------------------------------------
+
+LayerData::LayerData(std::shared_ptr<Session> session, QgsVectorLayer& layer)
+    : m_session(std::move(session)), m_layer(&layer), m_schema(MakeSchema(m_session, layer)) {}
+
+QgsVectorLayer& LayerData::Layer() const {
+    if (m_layer.isNull()) throw Error(host::E_HOST_POINTER, "The layer was removed from the map");
+    return *m_layer;
+}
+
+std::unique_ptr<QgsExpression> LayerData::Expression(const std::string& whereClause) const {
+    const QString clause = ToQt(whereClause).trimmed();
+    if (clause.isEmpty()) return nullptr;
+    QgsVectorLayer& layer = Layer();
+    const auto refuse = [&](const QString& why) {
+        return Error(host::E_HOST_INVALID_SQL, "The where clause \"" + whereClause +
+                                                   "\" cannot be evaluated on " +
+                                                   FromQt(layer.name()) + ": " + FromQt(why));
+    };
+    auto expression = std::make_unique<QgsExpression>(clause);
+    if (expression->hasParserError()) throw refuse(expression->parserErrorString());
+    for (const QString& column : expression->referencedColumns()) {
+        if (column != QgsFeatureRequest::ALL_ATTRIBUTES && layer.fields().lookupField(column) < 0) {
+            throw refuse(QStringLiteral("there is no field %1").arg(column));
+        }
+    }
+    QgsExpressionContext context(QgsExpressionContextUtils::globalProjectLayerScopes(&layer));
+    if (!expression->prepare(&context)) throw refuse(expression->evalErrorString());
+    return expression;
+}
+
+QgsFeatureRequest LayerData::Request(const std::string& whereClause) const {
+    QgsFeatureRequest request;
+    if (const auto expression = Expression(whereClause)) {
+        request.setFilterExpression(expression->expression());
+        request.setExpressionContext(
+            QgsExpressionContext(QgsExpressionContextUtils::globalProjectLayerScopes(&Layer())));
+    }
+    return request;
+}
+
+std::shared_ptr<host::IFeature> LayerData::MakeFeature(const QgsFeature& feature) const {
+    return std::make_shared<Feature>(shared_from_this(), feature);
+}
+
+std::shared_ptr<host::IGeometry> LayerData::MapShape(const QgsGeometry& geometry) const {
+    if (geometry.isNull() || geometry.isEmpty()) return {};
+    QgsGeometry shape = geometry;
+    const QgsCoordinateReferenceSystem from = Layer().crs();
+    const QgsCoordinateReferenceSystem to = m_session->MapCrs();
+    if (from.isValid() && to.isValid() && from != to) {
+        try {
+            const QgsCoordinateTransform transform(from, to,
+                                                   m_session->Project().transformContext());
+            if (shape.transform(transform) != Qgis::GeometryOperationResult::Success) {
+                throw Error(host::E_HOST_FAIL, "The shape could not be put in map coordinates");
+            }
+        } catch (const QgsCsException& error) {
+            throw Error(host::E_HOST_FAIL,
+                        "The shape could not be put in map coordinates: " + FromQt(error.what()));
+        }
+    }
+    if (shape.requiresConversionToStraightSegments()) shape.convertToStraightSegment();
+    const auto& context = m_session->context;
+    switch (shape.type()) {
+        case QgsWkbTypes::PointGeometry:
+            if (shape.isMultipart()) {
+                std::vector<memory::XY> points;
+                for (const QgsPointXY& p : shape.asMultiPoint()) points.push_back({p.x(), p.y()});
+                return memory::MakeMultipoint(std::move(points), context);
+            } else {
+                const QgsPointXY p = shape.asPoint();
+                return memory::MakePoint(p.x(), p.y(), context);
+            }
+        case QgsWkbTypes::LineGeometry: {
+            std::vector<memory::Path> paths;
+            const QgsMultiPolylineXY lines = shape.isMultipart()
+                                                 ? shape.asMultiPolyline()
+                                                 : QgsMultiPolylineXY{shape.asPolyline()};
+            for (const QgsPolylineXY& line : lines) paths.push_back(ToPath(line));
+            return memory::MakePolyline(std::move(paths), context);
+        }
+        case QgsWkbTypes::PolygonGeometry: {
+            std::vector<memory::Path> rings;
+            const QgsMultiPolygonXY polygons =
+                shape.isMultipart() ? shape.asMultiPolygon() : QgsMultiPolygonXY{shape.asPolygon()};
+            for (const QgsPolygonXY& polygon : polygons) {
+                for (const QgsPolylineXY& ring : polygon) rings.push_back(ToPath(ring));
+            }
+            return memory::MakePolygon(std::move(rings), context);
+        }
+        default:
+            return {};
+    }
+}
+
+// ---- cursors ------------------------------------------------------------------------------
+
+FeatureCursor::FeatureCursor(std::shared_ptr<const LayerData> data, QgsFeatureIterator iterator)
+    : m_data(std::move(data)), m_iterator(std::move(iterator)) {}
+
+FeatureCursor::FeatureCursor(std::shared_ptr<const LayerData> data,
+                             std::vector<QgsFeature> features)
+    : m_data(std::move(data)), m_features(std::move(features)), m_fromList(true) {}
+
+std::shared_ptr<host::IFeature> FeatureCursor::NextFeature() {
+    m_data->SessionRef()->Enter("IFeatureCursor::NextFeature");
+    if (m_fromList) {
+        if (m_next >= m_features.size()) return {};
+        return m_data->MakeFeature(m_features[m_next++]);
+    }
+    QgsFeature feature;
+    if (!m_iterator.nextFeature(feature)) return {};
+    return m_data->MakeFeature(feature);
+}
+
+std::shared_ptr<host::IRow> FeatureCursor::NextRow() {
+    m_data->SessionRef()->Enter("ICursor::NextRow");
+    const memory::QuietHost quiet(m_data->SessionRef()->context);
+    return NextFeature();
+}
+
+std::int32_t CountFeatures(const LayerData& data,
+                           const std::shared_ptr<host::IQueryFilter>& filter) {
+    const std::string clause = memory::ClauseOf(filter);
+    QgsVectorLayer& layer = data.Layer();
+    if (ToQt(clause).trimmed().isEmpty()) {
+        const long long known = layer.featureCount();
+        if (known >= 0) return static_cast<std::int32_t>(std::min<long long>(known, INT32_MAX));
+    }
+    QgsFeatureRequest request = data.Request(clause);
+    request.setFlags(QgsFeatureRequest::NoGeometry);
+    QgsFeatureIterator features = layer.getFeatures(request);
+    std::int32_t count = 0;
+    QgsFeature feature;
+    while (features.nextFeature(feature) && count < INT32_MAX) ++count;
+    return count;
+}
+
+// ---- feature class ------------------------------------------------------------------------
+
+FeatureClass::FeatureClass(std::shared_ptr<const LayerData> data) : m_data(std::move(data)) {}
+
+std::shared_ptr<host::IFields> FeatureClass::Fields() const {
+    m_data->SessionRef()->Enter("IClass::Fields");
+    return m_data->Schema().fields;
+}
+
+std::int32_t FeatureClass::FindField(const std::string& name) const {
+    m_data->SessionRef()->Enter("IClass::FindField");
+    const memory::QuietHost quiet(m_data->SessionRef()->context);
+    return m_data->Schema().fields->FindField(name);
+}
+
+std::int32_t FeatureClass::ShapeType() const {
+    m_data->SessionRef()->Enter("IFeatureClass::ShapeType");
+    return ShapeTypeOf(m_data->Layer());
+}
+
+std::int32_t FeatureClass::FeatureType() const {
+    m_data->SessionRef()->Enter("IFeatureClass::FeatureType");
+    return host::esriFTSimple;
+}
+
+std::int32_t FeatureClass::FeatureCount(const std::shared_ptr<host::IQueryFilter>& filter) const {
+    m_data->SessionRef()->Enter("IFeatureClass::FeatureCount");
+    return CountFeatures(*m_data, filter);
+}
+
+std::shared_ptr<host::IFeatureCursor> FeatureClass::Search(
+    const std::shared_ptr<host::IQueryFilter>& filter, bool /*recycling*/) const {
+    m_data->SessionRef()->Enter("IFeatureClass::Search");
+    return std::make_shared<FeatureCursor>(
+        m_data, m_data->Layer().getFeatures(m_data->Request(memory::ClauseOf(filter))));
+}
+
+// ---- selection ----------------------------------------------------------------------------
+
+SelectionSet::SelectionSet(std::shared_ptr<const LayerData> data) : m_data(std::move(data)) {}
+
+std::vector<QgsFeature> SelectionSet::Selected(const std::string& whereClause) const {
+    QgsVectorLayer& layer = m_data->Layer();
+    const QgsFeatureIds ids = layer.selectedFeatureIds();
+    std::vector<QgsFeature> selected;
+    if (ids.isEmpty()) return selected;
+    const std::unique_ptr<QgsExpression> expression = m_data->Expression(whereClause);
+    QgsExpressionContext context(QgsExpressionContextUtils::globalProjectLayerScopes(&layer));
+    // Fetched by id through the layer, so its subset string still applies.
+    QgsFeatureIterator features = layer.getFeatures(QgsFeatureRequest().setFilterFids(ids));
+    QgsFeature feature;
+    while (features.nextFeature(feature)) {
+        if (expression) {
+            context.setFeature(feature);
+            if (!expression->evaluate(&context).toBool()) continue;
+        }
+        selected.push_back(feature);
+    }
+    std::sort(selected.begin(), selected.end(),
+              [](const QgsFeature& a, const QgsFeature& b) { return a.id() < b.id(); });
+    return selected;
+}
+
+std::int32_t SelectionSet::Count() const {
+    m_data->SessionRef()->Enter("ISelectionSet::Count");
+    return static_cast<std::int32_t>(Selected({}).size());
+}
+
+std::shared_ptr<host::ICursor> SelectionSet::Search(
+    const std::shared_ptr<host::IQueryFilter>& filter, bool /*recycling*/) const {
+    m_data->SessionRef()->Enter("ISelectionSet::Search");
+    return std::make_shared<FeatureCursor>(m_data, Selected(memory::ClauseOf(filter)));
+}
+
+}  // namespace velorin::qgis

@@ -1,0 +1,455 @@
+#include <qgslayertree.h>
+#include <qgsmapcanvasitem.h>
+
+#include <QPainter>
+#include <QPainterPath>
+#include <algorithm>
+#include <optional>
+
+#include "platform/memory/geometry.h"
+#include "platform/memory/shape_painter.h"
+#include "platform/qgis/qgis_objects.h"
+
+namespace velorin::qgis {
+
+namespace {
+
+[[noreturn]] void InvalidArgument(const std::string& why) {
+    throw Error(host::E_HOST_INVALIDARG, why);
+}
+
+QColor ToQColor(memory::Rgb color) { return QColor(color.red, color.green, color.blue); }
+
+Qt::PenStyle PenStyle(memory::LineStyle style) {
+    switch (style) {
+        case memory::LineStyle::Dash:
+            return Qt::DashLine;
+        case memory::LineStyle::Dot:
+            return Qt::DotLine;
+        case memory::LineStyle::DashDot:
+            return Qt::DashDotLine;
+        case memory::LineStyle::DashDotDot:
+            return Qt::DashDotDotLine;
+        case memory::LineStyle::Null:
+            return Qt::NoPen;
+        case memory::LineStyle::Solid:
+            break;
+    }
+    return Qt::SolidLine;
+}
+
+Qt::BrushStyle BrushStyle(memory::FillStyle style) {
+    switch (style) {
+        case memory::FillStyle::Hollow:
+            return Qt::NoBrush;
+        case memory::FillStyle::Horizontal:
+            return Qt::HorPattern;
+        case memory::FillStyle::Vertical:
+            return Qt::VerPattern;
+        case memory::FillStyle::ForwardDiagonal:
+            return Qt::BDiagPattern;
+        case memory::FillStyle::BackwardDiagonal:
+            return Qt::FDiagPattern;
+        case memory::FillStyle::Cross:
+            return Qt::CrossPattern;
+        case memory::FillStyle::DiagonalCross:
+            return Qt::DiagCrossPattern;
+        case memory::FillStyle::Solid:
+            break;
+    }
+    return Qt::SolidPattern;
+}
+
+// The raster operations QPainter can do; empty for the others.
+std::optional<QPainter::CompositionMode> CompositionOf(std::int32_t rop2) {
+    switch (rop2) {
+        case host::esriROPNotXOrPen:
+            return QPainter::RasterOp_NotSourceXorDestination;
+        case host::esriROPXOrPen:
+            return QPainter::RasterOp_SourceXorDestination;
+        case host::esriROPNot:
+            return QPainter::RasterOp_NotDestination;
+        case host::esriROPCopyPen:
+            return QPainter::CompositionMode_Source;
+        default:
+            return std::nullopt;
+    }
+}
+
+// One shape drawn on the screen: its parts in map coordinates and the look of
+// the symbol it was drawn with.
+struct DrawnShape {
+    std::int32_t type = host::esriGeometryNull;
+    std::vector<std::vector<QgsPointXY>> parts;
+    memory::SymbolLook look;
+};
+
+// The screen of a flash: an item over the whole canvas that draws its shapes
+// with the inverting raster operation (not-XOR of source and destination, the
+// host's esriROPNotXOrPen) over the map. A shape drawn twice gives every pixel
+// back (each drawing XORs a pixel with a constant), without antialiasing, which
+// would blend edges instead. Removing the item shows the map exactly as it was.
+class FlashItem final : public QgsMapCanvasItem {
+  public:
+    explicit FlashItem(QgsMapCanvas* canvas) : QgsMapCanvasItem(canvas) {
+        setZValue(1e9);
+        setRect(canvas->extent());
+    }
+
+    void Add(DrawnShape shape) { m_shapes.push_back(std::move(shape)); }
+
+    void paint(QPainter* painter) override {
+        painter->setRenderHint(QPainter::Antialiasing, false);
+        const double pixelsPerPoint = mMapCanvas->mapSettings().outputDpi() / 72.0;
+        for (const DrawnShape& shape : m_shapes) {
+            painter->setCompositionMode(*CompositionOf(shape.look.rop2));
+            Paint(*painter, shape, pixelsPerPoint);
+        }
+    }
+
+  private:
+    QPointF Pixel(const QgsPointXY& point) const { return toCanvasCoordinates(point) - pos(); }
+
+    void Paint(QPainter& painter, const DrawnShape& shape, double pixelsPerPoint) const {
+        const memory::SymbolLook& look = shape.look;
+        const QColor color = ToQColor(look.color);
+        switch (look.kind) {
+            case memory::SymbolKind::Marker: {
+                const double size = std::max(1.0, look.size * pixelsPerPoint);
+                painter.setPen(Qt::NoPen);
+                painter.setBrush(color);
+                for (const auto& part : shape.parts) {
+                    for (const QgsPointXY& point : part) {
+                        PaintMarker(painter, Pixel(point), size, look.marker, color);
+                    }
+                }
+                break;
+            }
+            case memory::SymbolKind::Line: {
+                QPen pen(color, std::max(1.0, look.size * pixelsPerPoint), PenStyle(look.line),
+                         Qt::FlatCap, Qt::MiterJoin);
+                painter.setPen(pen);
+                painter.setBrush(Qt::NoBrush);
+                for (const auto& part : shape.parts) {
+                    QPolygonF line;
+                    for (const QgsPointXY& point : part) line << Pixel(point);
+                    painter.drawPolyline(line);
+                }
+                break;
+            }
+            case memory::SymbolKind::Fill: {
+                QPainterPath area;
+                area.setFillRule(Qt::OddEvenFill);
+                for (const auto& part : shape.parts) {
+                    QPolygonF ring;
+                    for (const QgsPointXY& point : part) ring << Pixel(point);
+                    area.addPolygon(ring);
+                    area.closeSubpath();
+                }
+                painter.setPen(Qt::NoPen);
+                painter.setBrush(QBrush(color, BrushStyle(look.fill)));
+                painter.drawPath(area);
+                if (look.outline) {
+                    painter.setPen(QPen(ToQColor(look.outline->color),
+                                        std::max(1.0, look.outline->widthPx),
+                                        PenStyle(look.outline->style), Qt::FlatCap, Qt::MiterJoin));
+                    painter.setBrush(Qt::NoBrush);
+                    painter.drawPath(area);
+                }
+                break;
+            }
+        }
+    }
+
+    static void PaintMarker(QPainter& painter, QPointF centre, double size,
+                            memory::MarkerShape shape, const QColor& color) {
+        const double half = size / 2.0;
+        const QRectF box(centre.x() - half, centre.y() - half, size, size);
+        switch (shape) {
+            case memory::MarkerShape::Square:
+            case memory::MarkerShape::Picture:
+                painter.drawRect(box);
+                break;
+            case memory::MarkerShape::Diamond:
+                painter.drawPolygon(QPolygonF(QVector<QPointF>{
+                    QPointF(centre.x(), box.top()), QPointF(box.right(), centre.y()),
+                    QPointF(centre.x(), box.bottom()), QPointF(box.left(), centre.y())}));
+                break;
+            case memory::MarkerShape::Cross:
+            case memory::MarkerShape::X: {
+                // One path, so the arms' shared pixels are drawn once.
+                QPainterPath arms;
+                if (shape == memory::MarkerShape::Cross) {
+                    arms.addRect(QRectF(box.left(), centre.y() - 1, size, 2));
+                    arms.addRect(QRectF(centre.x() - 1, box.top(), 2, size));
+                } else {
+                    QPainterPathStroker stroker;
+                    stroker.setWidth(2);
+                    QPainterPath lines;
+                    lines.moveTo(box.topLeft());
+                    lines.lineTo(box.bottomRight());
+                    lines.moveTo(box.topRight());
+                    lines.lineTo(box.bottomLeft());
+                    arms = stroker.createStroke(lines);
+                }
+                painter.fillPath(arms.simplified(), color);
+                break;
+            }
+            case memory::MarkerShape::Circle:
+                painter.drawEllipse(box);
+                break;
+        }
+    }
+
+    std::vector<DrawnShape> m_shapes;
+};
+
+// The parts of a host geometry in map coordinates; a bag adds its members'.
+void ReadParts(const host::IGeometry& shape, std::vector<std::vector<QgsPointXY>>& parts) {
+    if (const auto* bag = dynamic_cast<const host::IGeometryCollection*>(&shape)) {
+        for (std::int32_t i = 0; i < bag->GeometryCount(); ++i) {
+            if (const auto member = bag->Geometry(i)) ReadParts(*member, parts);
+        }
+    } else if (const auto* point = dynamic_cast<const host::IPoint*>(&shape)) {
+        parts.push_back({QgsPointXY(point->X(), point->Y())});
+    } else if (const auto* envelope = dynamic_cast<const host::IEnvelope*>(&shape)) {
+        if (envelope->IsEmpty()) return;
+        parts.push_back({QgsPointXY(envelope->XMin(), envelope->YMin()),
+                         QgsPointXY(envelope->XMax(), envelope->YMin()),
+                         QgsPointXY(envelope->XMax(), envelope->YMax()),
+                         QgsPointXY(envelope->XMin(), envelope->YMax())});
+    } else if (const auto* multi = dynamic_cast<const memory::MultiPartGeometry*>(&shape)) {
+        for (const memory::Path& path : multi->Parts()) {
+            std::vector<QgsPointXY> part;
+            for (const memory::XY& p : path) part.emplace_back(p.x, p.y);
+            parts.push_back(std::move(part));
+        }
+    } else {
+        InvalidArgument("The screen was given a geometry QGIS cannot read");
+    }
+}
+
+class ScreenDisplay final : public host::IScreenDisplay {
+  public:
+    explicit ScreenDisplay(std::weak_ptr<Session> session) : m_session(std::move(session)) {}
+    ~ScreenDisplay() override { RemoveItem(); }
+    ScreenDisplay(const ScreenDisplay&) = delete;
+    ScreenDisplay& operator=(const ScreenDisplay&) = delete;
+    ScreenDisplay(ScreenDisplay&&) = delete;
+    ScreenDisplay& operator=(ScreenDisplay&&) = delete;
+
+    // Starting again while drawing starts afresh, so a run that failed between
+    // StartDrawing and FinishDrawing leaves no flash behind.
+    void StartDrawing(std::intptr_t hDC, std::int16_t cacheId) override {
+        Session& session = Lock();
+        session.Enter("IDisplay::StartDrawing");
+        if (hDC != 0) InvalidArgument("QGIS draws only on its own map canvas (hDC 0)");
+        if (cacheId != host::esriNoScreenCache) {
+            InvalidArgument("QGIS draws only on the visible screen (cache id -1), not on cache " +
+                            std::to_string(cacheId));
+        }
+        RemoveItem();
+        // A zoom asked for just before must be drawn first, or the flash would
+        // land on the old view.
+        session.WaitForRedraw();
+        m_canvas = &session.Canvas();
+        m_item = new FlashItem(m_canvas);
+        if (session.context) ++session.context->record.startDrawings;
+    }
+
+    void FinishDrawing() override {
+        Session& session = Lock();
+        session.Enter("IDisplay::FinishDrawing");
+        if (m_item == nullptr) throw Error(host::E_HOST_FAIL, "FinishDrawing without StartDrawing");
+        RemoveItem();
+        if (session.context) ++session.context->record.finishDrawings;
+    }
+
+    void SetSymbol(const std::shared_ptr<host::ISymbol>& symbol) override {
+        Session& session = Lock();
+        session.Enter("IDisplay::SetSymbol");
+        if (!symbol) throw Error(host::E_HOST_POINTER, "SetSymbol needs a symbol");
+        const memory::QuietHost quiet(session.context);
+        memory::ReadSymbol(symbol);  // refuses a kind that cannot draw, before it is set
+        m_symbol = symbol;
+    }
+
+    void DrawPoint(const std::shared_ptr<host::IGeometry>& point) override {
+        Lock().Enter("IDisplay::DrawPoint");
+        Draw("DrawPoint", point, {host::esriGeometryPoint}, memory::SymbolKind::Marker);
+    }
+    void DrawMultipoint(const std::shared_ptr<host::IGeometry>& multipoint) override {
+        Lock().Enter("IDisplay::DrawMultipoint");
+        Draw("DrawMultipoint", multipoint, {host::esriGeometryMultipoint},
+             memory::SymbolKind::Marker);
+    }
+    void DrawPolyline(const std::shared_ptr<host::IGeometry>& polyline) override {
+        Lock().Enter("IDisplay::DrawPolyline");
+        Draw("DrawPolyline", polyline, {host::esriGeometryPolyline}, memory::SymbolKind::Line);
+    }
+    void DrawPolygon(const std::shared_ptr<host::IGeometry>& polygon) override {
+        Lock().Enter("IDisplay::DrawPolygon");
+        Draw("DrawPolygon", polygon, {host::esriGeometryPolygon, host::esriGeometryEnvelope},
+             memory::SymbolKind::Fill);
+    }
+
+    // QGIS redraws the whole canvas whatever the rectangle.
+    void Invalidate(const std::shared_ptr<host::IEnvelope>&, bool, std::int16_t) override {
+        Session& session = Lock();
+        session.Enter("IScreenDisplay::Invalidate");
+        session.RequestRedraw();
+    }
+
+  private:
+    Session& Lock() const {
+        const auto session = m_session.lock();
+        if (!session) throw Error(host::E_HOST_POINTER, "The map is gone");
+        return *session;
+    }
+
+    void Draw(const char* operation, const std::shared_ptr<host::IGeometry>& shape,
+              std::initializer_list<std::int32_t> accepted, memory::SymbolKind kind) {
+        Session& session = Lock();
+        if (m_item == nullptr) {
+            throw Error(host::E_HOST_FAIL, std::string(operation) + " needs StartDrawing first");
+        }
+        if (!shape) throw Error(host::E_HOST_POINTER, std::string(operation) + " needs a geometry");
+        if (!m_symbol) {
+            throw Error(host::E_HOST_FAIL, std::string(operation) + " needs a symbol: SetSymbol");
+        }
+        const memory::QuietHost quiet(session.context);
+        DrawnShape drawn;
+        drawn.type = shape->GeometryType();
+        if (std::find(accepted.begin(), accepted.end(), drawn.type) == accepted.end()) {
+            InvalidArgument(std::string(operation) + " cannot draw a geometry of type " +
+                            std::to_string(drawn.type));
+        }
+        drawn.look = memory::ReadSymbol(m_symbol);
+        if (drawn.look.kind != kind) {
+            InvalidArgument(std::string(operation) + " cannot draw with a " + drawn.look.kindName +
+                            " symbol");
+        }
+        if (!CompositionOf(drawn.look.rop2)) {
+            InvalidArgument(std::string(operation) +
+                            ": QGIS's screen cannot draw with raster "
+                            "operation " +
+                            std::to_string(drawn.look.rop2));
+        }
+        ReadParts(*shape, drawn.parts);
+        if (session.context) {
+            session.context->record.draws.push_back(memory::DrawRecord{
+                operation, drawn.type, drawn.look.kindName, drawn.look.rgb, drawn.look.rop2,
+                drawn.look.kind == memory::SymbolKind::Fill ? 0.0 : drawn.look.size});
+        }
+        m_item->Add(std::move(drawn));
+        // Shown at once: the thread sleeps next, and nothing paints while it does.
+        m_item->update();
+        m_canvas->viewport()->repaint();
+    }
+
+    void RemoveItem() {
+        if (m_item == nullptr) return;
+        // The canvas's scene deletes its items with it: only a live canvas still
+        // holds ours.
+        if (!m_canvas.isNull()) {
+            delete m_item;
+            m_canvas->viewport()->repaint();
+        }
+        m_item = nullptr;
+    }
+
+    std::weak_ptr<Session> m_session;
+    std::shared_ptr<host::ISymbol> m_symbol;
+    QPointer<QgsMapCanvas> m_canvas;
+    FlashItem* m_item = nullptr;
+};
+
+class Map final : public host::IMap,
+                  public host::IActiveView,
+                  public host::IStandaloneTableCollection {
+  public:
+    explicit Map(std::shared_ptr<Session> session) : m_session(std::move(session)) {}
+
+    std::string Name() const override {
+        m_session->Enter("IMap::Name");
+        return "Layers";
+    }
+    std::int32_t LayerCount() const override {
+        m_session->Enter("IMap::LayerCount");
+        return static_cast<std::int32_t>(TopLevel().size());
+    }
+    std::shared_ptr<host::ILayer> Layer(std::int32_t index) const override {
+        m_session->Enter("IMap::Layer");
+        const auto nodes = TopLevel();
+        if (index < 0 || static_cast<std::size_t>(index) >= nodes.size()) {
+            InvalidArgument("The map has no layer at index " + std::to_string(index));
+        }
+        return MakeLayer(m_session, *nodes[static_cast<std::size_t>(index)]);
+    }
+
+    std::shared_ptr<host::IEnvelope> Extent() const override {
+        m_session->Enter("IActiveView::Extent");
+        const QgsRectangle extent = m_session->Canvas().extent();
+        return memory::MakeEnvelope(extent.xMinimum(), extent.yMinimum(), extent.xMaximum(),
+                                    extent.yMaximum(), m_session->context);
+    }
+    void SetExtent(const std::shared_ptr<host::IEnvelope>& extent) override {
+        m_session->Enter("IActiveView::Extent");
+        if (!extent) throw Error(host::E_HOST_POINTER, "The extent needs an envelope");
+        const memory::QuietHost quiet(m_session->context);
+        if (extent->IsEmpty()) InvalidArgument("The extent cannot be an empty envelope");
+        const QgsRectangle wanted(extent->XMin(), extent->YMin(), extent->XMax(), extent->YMax());
+        if (m_session->context) {
+            m_session->context->record.extents.push_back(
+                {wanted.xMinimum(), wanted.yMinimum(), wanted.xMaximum(), wanted.yMaximum()});
+        }
+        m_session->Canvas().setExtent(wanted);
+        m_session->RequestRedraw();
+    }
+    std::shared_ptr<host::IScreenDisplay> ScreenDisplay() const override {
+        m_session->Enter("IActiveView::ScreenDisplay");
+        if (!m_session->display) {
+            m_session->display = std::make_shared<qgis::ScreenDisplay>(m_session);
+        }
+        return m_session->display;
+    }
+    void Refresh() override {
+        m_session->Enter("IActiveView::Refresh");
+        if (m_session->context) ++m_session->context->record.redraws;
+        m_session->RequestRedraw();
+    }
+
+    std::int32_t StandaloneTableCount() const override {
+        m_session->Enter("IStandaloneTableCollection::StandaloneTableCount");
+        return static_cast<std::int32_t>(TablesOf(m_session->Project()).size());
+    }
+    std::shared_ptr<host::IStandaloneTable> StandaloneTable(std::int32_t index) const override {
+        m_session->Enter("IStandaloneTableCollection::StandaloneTable");
+        const auto tables = TablesOf(m_session->Project());
+        if (index < 0 || static_cast<std::size_t>(index) >= tables.size()) {
+            InvalidArgument("The map has no table at index " + std::to_string(index));
+        }
+        return MakeTable(m_session, *tables[static_cast<std::size_t>(index)]);
+    }
+
+  private:
+    std::vector<QgsLayerTreeNode*> TopLevel() const {
+        std::vector<QgsLayerTreeNode*> nodes;
+        if (QgsLayerTree* root = m_session->Project().layerTreeRoot()) {
+            for (QgsLayerTreeNode* child : root->children()) {
+                if (IsMapLayerNode(*child)) nodes.push_back(child);
+            }
+        }
+        return nodes;
+    }
+
+    std::shared_ptr<Session> m_session;
+};
+
+}  // namespace
+
+std::shared_ptr<host::IMap> MakeMap(const std::shared_ptr<Session>& session) {
+    return std::make_shared<Map>(session);
+}
+
+}  // namespace velorin::qgis

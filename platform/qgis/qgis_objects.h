@@ -1,0 +1,197 @@
+#pragma once
+
+#include <qgscoordinatetransform.h>
+#include <qgsfeature.h>
+#include <qgsfeatureiterator.h>
+#include <qgsfeaturerequest.h>
+#include <qgsmapcanvas.h>
+#include <qgsproject.h>
+#include <qgsrenderer.h>
+#include <qgsvectorlayer.h>
+
+#include <QPointer>
+#include <QString>
+#include <cstdint>
+#include <functional>
+#include <memory>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "host/host.h"
+#include "platform/memory/host_context.h"
+#include "platform/qgis/qgis_host.h"
+
+// The adapter's objects, shared by its sources. Every member a command can call
+// announces itself to the context's fault injector first, as the reference
+// host's do, so an injected fault reaches the extension from QGIS as well.
+namespace velorin::qgis {
+
+inline QString ToQt(std::string_view text) {
+    return QString::fromUtf8(text.data(), static_cast<int>(text.size()));
+}
+inline std::string FromQt(const QString& text) { return text.toUtf8().toStdString(); }
+
+// What every object of one adapter shares.
+struct Session {
+    std::shared_ptr<memory::HostContext> context;
+    QPointer<QgsProject> project;
+    QPointer<QgsMapCanvas> canvas;
+    std::function<void(QgsMapLayer&)> legendChanged;
+    // A redraw was asked for and the canvas may not have drawn it yet: drawing
+    // on the screen waits for it, so a flash lands on the new view.
+    bool redrawPending = false;
+    // The one screen display of the canvas, made on first use.
+    std::shared_ptr<host::IScreenDisplay> display;
+
+    void Enter(const char* member) const { Announce(context, member); }
+    QgsMapCanvas& Canvas() const;
+    QgsProject& Project() const;
+    // The map's coordinate system: the canvas's destination CRS.
+    QgsCoordinateReferenceSystem MapCrs() const;
+    // Asks the canvas to redraw; a later screen drawing waits for it.
+    void RequestRedraw();
+    // Returns once the canvas has drawn what was asked (or after a few seconds).
+    void WaitForRedraw();
+};
+
+// ---- data ---------------------------------------------------------------------------------
+
+// Where each host field comes from: the object id (the feature id), the shape,
+// or a QGIS attribute.
+struct FieldSource {
+    enum class Kind { Oid, Shape, Attribute } kind = Kind::Attribute;
+    int attribute = -1;
+};
+
+// The host's view of one vector layer's columns, made once per layer object.
+struct LayerSchema {
+    std::shared_ptr<host::IFields> fields;
+    std::vector<FieldSource> sources;  // parallel to fields
+    std::vector<std::int32_t> types;   // esriFieldType of each field
+};
+
+LayerSchema MakeSchema(const std::shared_ptr<Session>& session, const QgsVectorLayer& layer);
+
+// The esri shape type of a layer (esriGeometryNull for tables and unknown kinds).
+std::int32_t ShapeTypeOf(const QgsVectorLayer& layer);
+
+// A vector layer as the data objects see it: the layer (weakly held), its schema
+// and the transform of its shapes into map coordinates.
+class LayerData : public std::enable_shared_from_this<LayerData> {
+  public:
+    LayerData(std::shared_ptr<Session> session, QgsVectorLayer& layer);
+
+    QgsVectorLayer& Layer() const;  // raises E_HOST_POINTER once the layer is gone
+    const std::shared_ptr<Session>& SessionRef() const { return m_session; }
+    const LayerSchema& Schema() const { return m_schema; }
+
+    // The request for the layer's features (its subset string applies, as QGIS
+    // applies it in the data provider) narrowed by a where clause. Raises
+    // E_HOST_INVALID_SQL, quoting the clause, for one QGIS cannot evaluate here.
+    QgsFeatureRequest Request(const std::string& whereClause) const;
+    // The where clause as a prepared expression; null for an empty clause.
+    std::unique_ptr<QgsExpression> Expression(const std::string& whereClause) const;
+    // A host feature (row) over a QGIS feature, shape in map coordinates.
+    std::shared_ptr<host::IFeature> MakeFeature(const QgsFeature& feature) const;
+    // The shape of a QGIS geometry in map coordinates; empty for none.
+    std::shared_ptr<host::IGeometry> MapShape(const QgsGeometry& geometry) const;
+
+  private:
+    std::shared_ptr<Session> m_session;
+    QPointer<QgsVectorLayer> m_layer;
+    LayerSchema m_schema;
+};
+
+// Features of one request, one at a time, as rows and as features.
+class FeatureCursor final : public host::ICursor, public host::IFeatureCursor {
+  public:
+    FeatureCursor(std::shared_ptr<const LayerData> data, QgsFeatureIterator iterator);
+    // Over features already fetched (a selection in object-id order).
+    FeatureCursor(std::shared_ptr<const LayerData> data, std::vector<QgsFeature> features);
+
+    std::shared_ptr<host::IRow> NextRow() override;
+    std::shared_ptr<host::IFeature> NextFeature() override;
+
+  private:
+    std::shared_ptr<const LayerData> m_data;
+    QgsFeatureIterator m_iterator;
+    std::vector<QgsFeature> m_features;
+    std::size_t m_next = 0;
+    bool m_fromList = false;
+};
+
+// The feature class behind a vector layer.
+class FeatureClass final : public host::IFeatureClass {
+  public:
+    explicit FeatureClass(std::shared_ptr<const LayerData> data);
+
+    std::shared_ptr<host::IFields> Fields() const override;
+    std::int32_t FindField(const std::string& name) const override;
+    std::int32_t ShapeType() const override;
+    std::int32_t FeatureType() const override;
+    std::int32_t FeatureCount(const std::shared_ptr<host::IQueryFilter>& filter) const override;
+    std::shared_ptr<host::IFeatureCursor> Search(const std::shared_ptr<host::IQueryFilter>& filter,
+                                                 bool recycling) const override;
+
+  private:
+    std::shared_ptr<const LayerData> m_data;
+};
+
+// The layer's selected features that its subset string lets through.
+class SelectionSet final : public host::ISelectionSet {
+  public:
+    explicit SelectionSet(std::shared_ptr<const LayerData> data);
+
+    std::int32_t Count() const override;
+    std::shared_ptr<host::ICursor> Search(const std::shared_ptr<host::IQueryFilter>& filter,
+                                          bool recycling) const override;
+
+  private:
+    std::vector<QgsFeature> Selected(const std::string& whereClause) const;
+
+    std::shared_ptr<const LayerData> m_data;
+};
+
+// Features of a layer matching a filter, counted.
+std::int32_t CountFeatures(const LayerData& data,
+                           const std::shared_ptr<host::IQueryFilter>& filter);
+
+// ---- symbols and renderers ---------------------------------------------------------------
+
+// A QGIS symbol as a host symbol: a single-layer simple marker, line or fill
+// symbol becomes the matching simple symbol; anything else a symbol that is no
+// simple one (it answers ISymbol only).
+std::shared_ptr<host::ISymbol> ToHostSymbol(const std::shared_ptr<Session>& session,
+                                            const QgsSymbol* symbol);
+// A host simple symbol as a QGIS single-layer simple symbol. Raises
+// E_HOST_INVALIDARG for any other symbol.
+std::unique_ptr<QgsSymbol> ToQgisSymbol(const std::shared_ptr<host::ISymbol>& symbol);
+
+// The layer's renderer as a host renderer (a copy: changing it changes nothing
+// until it is set on the layer again).
+std::shared_ptr<host::IFeatureRenderer> ToHostRenderer(const std::shared_ptr<const LayerData>& data,
+                                                       const QgsFeatureRenderer* renderer);
+// A host renderer as a QGIS one for the layer. Raises E_HOST_INVALIDARG for a
+// renderer QGIS cannot show.
+std::unique_ptr<QgsFeatureRenderer> ToQgisRenderer(
+    const std::shared_ptr<host::IFeatureRenderer>& renderer);
+
+// ---- layers -------------------------------------------------------------------------------
+
+// The host layer for a node of the layer tree; empty for a node that is no
+// layer (or a table, which the map lists apart).
+std::shared_ptr<host::ILayer> MakeLayer(const std::shared_ptr<Session>& session,
+                                        QgsLayerTreeNode& node);
+// Vector layers without geometry, in the tree's order.
+std::vector<QgsVectorLayer*> TablesOf(const QgsProject& project);
+std::shared_ptr<host::IStandaloneTable> MakeTable(const std::shared_ptr<Session>& session,
+                                                  QgsVectorLayer& layer);
+// Whether the tree node is listed among the map's layers.
+bool IsMapLayerNode(QgsLayerTreeNode& node);
+
+// ---- the map -----------------------------------------------------------------------------
+
+std::shared_ptr<host::IMap> MakeMap(const std::shared_ptr<Session>& session);
+
+}  // namespace velorin::qgis

@@ -1,0 +1,363 @@
+#include "platform/memory/symbols.h"
+
+#include <qgscategorizedsymbolrenderer.h>
+#include <qgsexpressioncontextutils.h>
+#include <qgsfillsymbol.h>
+#include <qgsfillsymbollayer.h>
+#include <qgslinesymbol.h>
+#include <qgslinesymbollayer.h>
+#include <qgsmarkersymbol.h>
+#include <qgsmarkersymbollayer.h>
+#include <qgsrendercontext.h>
+#include <qgssinglesymbolrenderer.h>
+
+#include <QColor>
+#include <optional>
+#include <set>
+
+#include "platform/memory/renderers.h"
+#include "platform/qgis/qgis_objects.h"
+
+// The host's simple symbols are the reference host's value objects; QGIS's own
+// symbols are made from them when a renderer is installed and read into them
+// when a renderer is read. Sizes are points on the host's side and are kept in
+// points on QGIS's side, so a symbol read back is the symbol written.
+namespace velorin::qgis {
+
+namespace {
+
+constexpr double kPointsPerMillimetre = 72.0 / 25.4;
+
+double ToPoints(double size, QgsUnitTypes::RenderUnit unit) {
+    switch (unit) {
+        case QgsUnitTypes::RenderMillimeters:
+            return size * kPointsPerMillimetre;
+        case QgsUnitTypes::RenderPixels:
+            return size * 72.0 / 96.0;
+        case QgsUnitTypes::RenderInches:
+            return size * 72.0;
+        default:
+            return size;
+    }
+}
+
+// A symbol QGIS draws that is not one of the host's simple symbols (several
+// layers, a picture, a pattern, ...): it answers ISymbol and nothing more, and
+// keeps a copy of QGIS's symbol, so a renderer read and set again keeps it.
+class OtherSymbol final : public host::ISymbol {
+  public:
+    OtherSymbol(std::shared_ptr<memory::HostContext> context, const QgsSymbol& symbol)
+        : m_context(std::move(context)), m_symbol(symbol.clone()) {}
+
+    std::unique_ptr<QgsSymbol> Copy() const {
+        return std::unique_ptr<QgsSymbol>(m_symbol->clone());
+    }
+
+    std::int32_t ROP2() const override {
+        memory::Announce(m_context, "ISymbol::ROP2");
+        return m_rop2;
+    }
+    void SetROP2(std::int32_t rop2) override {
+        memory::Announce(m_context, "ISymbol::ROP2");
+        m_rop2 = rop2;
+    }
+
+  private:
+    std::shared_ptr<memory::HostContext> m_context;
+    std::unique_ptr<QgsSymbol> m_symbol;
+    std::int32_t m_rop2 = host::esriROPCopyPen;
+};
+
+std::shared_ptr<memory::RgbColor> HostColor(const std::shared_ptr<memory::HostContext>& context,
+                                            const QColor& color) {
+    return memory::MakeRgbColor(context, color.red(), color.green(), color.blue());
+}
+
+QColor QgisColor(const std::shared_ptr<host::IColor>& color) {
+    if (!color) return QColor(0, 0, 0);
+    const std::int32_t bgr = color->RGB();
+    return QColor(bgr & 0xFF, (bgr >> 8) & 0xFF, (bgr >> 16) & 0xFF);
+}
+
+struct MarkerStyle {
+    std::int32_t host;
+    QgsSimpleMarkerSymbolLayerBase::Shape qgis;
+};
+constexpr MarkerStyle kMarkerStyles[] = {
+    {host::esriSMSCircle, QgsSimpleMarkerSymbolLayerBase::Circle},
+    {host::esriSMSSquare, QgsSimpleMarkerSymbolLayerBase::Square},
+    {host::esriSMSCross, QgsSimpleMarkerSymbolLayerBase::Cross},
+    {host::esriSMSX, QgsSimpleMarkerSymbolLayerBase::Cross2},
+    {host::esriSMSDiamond, QgsSimpleMarkerSymbolLayerBase::Diamond},
+};
+
+struct LineStyle {
+    std::int32_t host;
+    Qt::PenStyle qgis;
+};
+constexpr LineStyle kLineStyles[] = {
+    {host::esriSLSSolid, Qt::SolidLine},
+    {host::esriSLSDash, Qt::DashLine},
+    {host::esriSLSDot, Qt::DotLine},
+    {host::esriSLSDashDot, Qt::DashDotLine},
+    {host::esriSLSDashDotDot, Qt::DashDotDotLine},
+    {host::esriSLSNull, Qt::NoPen},
+    {host::esriSLSInsideFrame, Qt::SolidLine},
+};
+
+struct FillStyle {
+    std::int32_t host;
+    Qt::BrushStyle qgis;
+};
+constexpr FillStyle kFillStyles[] = {
+    {host::esriSFSSolid, Qt::SolidPattern},
+    {host::esriSFSHollow, Qt::NoBrush},
+    {host::esriSFSHorizontal, Qt::HorPattern},
+    {host::esriSFSVertical, Qt::VerPattern},
+    {host::esriSFSForwardDiagonal, Qt::BDiagPattern},
+    {host::esriSFSBackwardDiagonal, Qt::FDiagPattern},
+    {host::esriSFSCross, Qt::CrossPattern},
+    {host::esriSFSDiagonalCross, Qt::DiagCrossPattern},
+};
+
+template <class Table, class Q>
+std::optional<std::int32_t> HostStyle(const Table& table, Q qgis) {
+    for (const auto& row : table) {
+        if (row.qgis == qgis) return row.host;
+    }
+    return std::nullopt;
+}
+
+template <class Table>
+auto QgisStyle(const Table& table, std::int32_t host) {
+    for (const auto& row : table) {
+        if (row.host == host) return row.qgis;
+    }
+    return table[0].qgis;
+}
+
+std::shared_ptr<memory::SimpleLineSymbol> HostLine(
+    const std::shared_ptr<memory::HostContext>& context, const QColor& color, double width,
+    QgsUnitTypes::RenderUnit unit, Qt::PenStyle style) {
+    const auto styleCode = HostStyle(kLineStyles, style);
+    auto line = std::make_shared<memory::SimpleLineSymbol>(context);
+    line->SetColor(HostColor(context, color));
+    line->SetWidth(ToPoints(width, unit));
+    line->SetStyle(styleCode.value_or(host::esriSLSSolid));
+    return line;
+}
+
+}  // namespace
+
+std::shared_ptr<host::ISymbol> ToHostSymbol(const std::shared_ptr<Session>& session,
+                                            const QgsSymbol* symbol) {
+    if (symbol == nullptr) return {};
+    const auto& context = session->context;
+    const memory::QuietHost quiet(context);
+    if (symbol->symbolLayerCount() == 1) {
+        const QgsSymbolLayer* layer = symbol->symbolLayer(0);
+        if (const auto* marker = dynamic_cast<const QgsSimpleMarkerSymbolLayer*>(layer)) {
+            if (const auto style = HostStyle(kMarkerStyles, marker->shape())) {
+                auto host = std::make_shared<memory::SimpleMarkerSymbol>(context);
+                host->SetColor(HostColor(context, marker->color()));
+                host->SetSize(ToPoints(marker->size(), marker->sizeUnit()));
+                host->SetStyle(*style);
+                return host;
+            }
+        } else if (const auto* line = dynamic_cast<const QgsSimpleLineSymbolLayer*>(layer)) {
+            if (HostStyle(kLineStyles, line->penStyle())) {
+                return HostLine(context, line->color(), line->width(), line->widthUnit(),
+                                line->penStyle());
+            }
+        } else if (const auto* fill = dynamic_cast<const QgsSimpleFillSymbolLayer*>(layer)) {
+            if (const auto style = HostStyle(kFillStyles, fill->brushStyle())) {
+                auto host = std::make_shared<memory::SimpleFillSymbol>(context);
+                host->SetColor(HostColor(context, fill->color()));
+                host->SetStyle(*style);
+                host->SetOutline(fill->strokeStyle() == Qt::NoPen
+                                     ? nullptr
+                                     : HostLine(context, fill->strokeColor(), fill->strokeWidth(),
+                                                fill->strokeWidthUnit(), fill->strokeStyle()));
+                return host;
+            }
+        }
+    }
+    return std::make_shared<OtherSymbol>(context, *symbol);
+}
+
+std::unique_ptr<QgsSymbol> ToQgisSymbol(const std::shared_ptr<host::ISymbol>& symbol) {
+    if (const auto marker = host::As<host::ISimpleMarkerSymbol>(symbol)) {
+        auto layer = std::make_unique<QgsSimpleMarkerSymbolLayer>(
+            QgisStyle(kMarkerStyles, marker->Style()), marker->Size());
+        layer->setSizeUnit(QgsUnitTypes::RenderPoints);
+        layer->setColor(QgisColor(marker->Color()));
+        // The host's simple markers are one colour, edge included.
+        layer->setStrokeColor(QgisColor(marker->Color()));
+        return std::make_unique<QgsMarkerSymbol>(QgsSymbolLayerList{layer.release()});
+    }
+    if (const auto line = host::As<host::ISimpleLineSymbol>(symbol)) {
+        auto layer = std::make_unique<QgsSimpleLineSymbolLayer>(
+            QgisColor(line->Color()), line->Width(), QgisStyle(kLineStyles, line->Style()));
+        layer->setWidthUnit(QgsUnitTypes::RenderPoints);
+        return std::make_unique<QgsLineSymbol>(QgsSymbolLayerList{layer.release()});
+    }
+    if (const auto fill = host::As<host::ISimpleFillSymbol>(symbol)) {
+        const auto outline = host::As<host::ISimpleLineSymbol>(fill->Outline());
+        auto layer = std::make_unique<QgsSimpleFillSymbolLayer>(
+            QgisColor(fill->Color()), QgisStyle(kFillStyles, fill->Style()),
+            outline ? QgisColor(outline->Color()) : QColor(0, 0, 0),
+            outline ? QgisStyle(kLineStyles, outline->Style()) : Qt::NoPen,
+            outline ? outline->Width() : 0.0);
+        layer->setStrokeWidthUnit(QgsUnitTypes::RenderPoints);
+        return std::make_unique<QgsFillSymbol>(QgsSymbolLayerList{layer.release()});
+    }
+    if (const auto other = host::As<OtherSymbol>(symbol)) return other->Copy();
+    throw Error(host::E_HOST_INVALIDARG,
+                "QGIS can draw only simple marker, line and fill symbols of this host");
+}
+
+// ---- renderers ----------------------------------------------------------------------------
+
+namespace {
+
+// A renderer of another kind (graduated, rule-based, ...): asks QGIS for the
+// symbol of each feature.
+class OtherRenderer final : public host::IFeatureRenderer {
+  public:
+    OtherRenderer(std::shared_ptr<const LayerData> data,
+                  std::unique_ptr<QgsFeatureRenderer> renderer)
+        : m_data(std::move(data)), m_renderer(std::move(renderer)) {}
+
+    std::shared_ptr<host::ISymbol> SymbolByFeature(
+        const std::shared_ptr<host::IFeature>& feature) override {
+        const auto& session = m_data->SessionRef();
+        session->Enter("IFeatureRenderer::SymbolByFeature");
+        if (!feature) throw Error(host::E_HOST_POINTER, "SymbolByFeature needs a feature");
+        const QgsVectorLayer& layer = m_data->Layer();
+        QgsFeature qgisFeature(layer.fields(), static_cast<QgsFeatureId>(feature->OID()));
+        {
+            const memory::QuietHost quiet(session->context);
+            QgsFeature stored;
+            if (layer.getFeatures(QgsFeatureRequest(qgisFeature.id())).nextFeature(stored)) {
+                qgisFeature = stored;
+            }
+        }
+        QgsRenderContext context;
+        context.expressionContext().appendScopes(
+            QgsExpressionContextUtils::globalProjectLayerScopes(&layer));
+        m_renderer->startRender(context, layer.fields());
+        context.expressionContext().setFeature(qgisFeature);
+        QgsSymbol* symbol = m_renderer->symbolForFeature(qgisFeature, context);
+        auto result = ToHostSymbol(session, symbol);
+        m_renderer->stopRender(context);
+        return result;
+    }
+
+  private:
+    std::shared_ptr<const LayerData> m_data;
+    std::unique_ptr<QgsFeatureRenderer> m_renderer;
+};
+
+// A category's value as the host's renderer writes it: numbers in the host's
+// text form, so they match the text form of the features' values.
+std::string ValueText(const QVariant& value) {
+    switch (value.type()) {
+        case QVariant::Int:
+        case QVariant::LongLong:
+            return host::ToText(static_cast<std::int64_t>(value.toLongLong()));
+        case QVariant::Double:
+            return host::ToText(value.toDouble());
+        default:
+            return FromQt(value.toString());
+    }
+}
+
+// The QGIS category value for a host value text: typed like the key field, so
+// QGIS's own legend sorts and edits it as a number where it is one.
+QVariant CategoryValue(const std::string& text, bool isString) {
+    const QString value = ToQt(text);
+    if (isString) return value;
+    bool ok = false;
+    if (const qlonglong whole = value.toLongLong(&ok); ok) return whole;
+    if (const double real = value.toDouble(&ok); ok) return real;
+    return value;
+}
+
+}  // namespace
+
+std::shared_ptr<host::IFeatureRenderer> ToHostRenderer(const std::shared_ptr<const LayerData>& data,
+                                                       const QgsFeatureRenderer* renderer) {
+    if (renderer == nullptr) return {};
+    const auto& session = data->SessionRef();
+    const memory::QuietHost quiet(session->context);
+    if (const auto* single = dynamic_cast<const QgsSingleSymbolRenderer*>(renderer)) {
+        return std::make_shared<memory::SimpleRenderer>(session->context,
+                                                        ToHostSymbol(session, single->symbol()));
+    }
+    if (const auto* categorized = dynamic_cast<const QgsCategorizedSymbolRenderer*>(renderer)) {
+        auto unique = std::make_shared<memory::UniqueValueRenderer>(session->context);
+        const QString field = categorized->classAttribute();
+        const int index = data->Layer().fields().lookupField(field);
+        unique->SetFieldCount(1);
+        unique->SetField(0, FromQt(field));
+        unique->SetFieldType(
+            0, index >= 0 && data->Layer().fields().at(index).type() == QVariant::String);
+        // QGIS draws what matches no category with the category of the empty
+        // value: the host's "all other values".
+        unique->SetUseDefaultSymbol(false);
+        std::set<std::string> added;
+        for (const QgsRendererCategory& category : categorized->categories()) {
+            const QVariant value = category.value();
+            if (!category.renderState()) continue;
+            auto symbol = ToHostSymbol(session, category.symbol());
+            if (value.isNull() || value.toString().isEmpty()) {
+                unique->SetDefaultSymbol(symbol);
+                unique->SetDefaultLabel(FromQt(category.label()));
+                unique->SetUseDefaultSymbol(true);
+                continue;
+            }
+            const QVariantList values =
+                value.type() == QVariant::List ? value.toList() : QVariantList{value};
+            for (const QVariant& one : values) {
+                const std::string text = ValueText(one);
+                if (text.empty() || !added.insert(text).second) continue;
+                unique->AddValue(text, FromQt(field), symbol);
+                unique->SetLabel(text, FromQt(category.label()));
+            }
+        }
+        return unique;
+    }
+    return std::make_shared<OtherRenderer>(data,
+                                           std::unique_ptr<QgsFeatureRenderer>(renderer->clone()));
+}
+
+std::unique_ptr<QgsFeatureRenderer> ToQgisRenderer(
+    const std::shared_ptr<host::IFeatureRenderer>& renderer) {
+    if (const auto unique = host::As<host::IUniqueValueRenderer>(renderer)) {
+        if (unique->FieldCount() != 1) {
+            throw Error(host::E_HOST_INVALIDARG,
+                        "QGIS categorizes by one field; the renderer has " +
+                            std::to_string(unique->FieldCount()));
+        }
+        const bool isString = unique->FieldType(0);
+        QgsCategoryList categories;
+        for (std::int32_t i = 0; i < unique->ValueCount(); ++i) {
+            const std::string value = unique->Value(i);
+            categories.append(QgsRendererCategory(CategoryValue(value, isString),
+                                                  ToQgisSymbol(unique->Symbol(value)).release(),
+                                                  ToQt(unique->Label(value))));
+        }
+        if (unique->UseDefaultSymbol() && unique->DefaultSymbol()) {
+            categories.append(QgsRendererCategory(QString(),
+                                                  ToQgisSymbol(unique->DefaultSymbol()).release(),
+                                                  ToQt(unique->DefaultLabel())));
+        }
+        return std::make_unique<QgsCategorizedSymbolRenderer>(ToQt(unique->Field(0)), categories);
+    }
+    if (const auto simple = host::As<host::ISimpleRenderer>(renderer)) {
+        return std::make_unique<QgsSingleSymbolRenderer>(ToQgisSymbol(simple->Symbol()).release());
+    }
+    throw Error(host::E_HOST_INVALIDARG, "QGIS cannot draw with this kind of renderer");
+}
+
+}  // namespace velorin::qgis

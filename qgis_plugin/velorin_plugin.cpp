@@ -1,0 +1,187 @@
+#include "qgis_plugin/velorin_plugin.h"
+
+#include <qgis.h>
+#include <qgisinterface.h>
+#include <qgslayertreeview.h>
+#include <qgsmapcanvas.h>
+#include <qgsproject.h>
+#include <qgsstatusbar.h>
+
+#include <QAction>
+#include <QProgressBar>
+#include <QToolBar>
+
+#include "commands/cls_copy_legend.h"
+#include "commands/cls_zoom_flash.h"
+#include "platform/memory/status_bar.h"
+#include "platform/qgis/qgis_host.h"
+#include "platform/qt/application_look.h"
+#include "qgis_plugin/fault_seam.h"
+#include "ui/current_toolkit.h"
+
+namespace velorin::qgisplugin {
+
+namespace {
+
+const QString kName = QStringLiteral("Velorin");
+const QString kDescription =
+    QStringLiteral("Zoom and Flash, and Copy Legend Colors, for related layers");
+const QString kCategory = QStringLiteral("Plugins");
+const QString kVersion = QStringLiteral("1.0");
+const QString kIcon = QStringLiteral(":/velorin/window_icon_32.png");
+
+QString ToQt(const std::string& text) { return QString::fromStdString(text); }
+
+}  // namespace
+
+VelorinPlugin::VelorinPlugin(QgisInterface* iface)
+    : QgisPlugin(kName, kDescription, kCategory, kVersion, QgisPlugin::UI),
+      m_iface(iface),
+      m_context(std::make_shared<memory::HostContext>()) {
+    // QGIS keeps no record of a run: neither do we.
+    m_context->recordProgress = false;
+}
+
+VelorinPlugin::~VelorinPlugin() { unload(); }
+
+void VelorinPlugin::initGui() {
+    if (!m_commands.empty()) return;
+    m_toolkit = std::make_unique<qt::QtToolkit>();
+    m_toolkit->SetDialogParent(m_iface->mainWindow());
+
+    qgis::QgisHostSetup setup;
+    setup.project = QgsProject::instance();
+    setup.canvas = m_iface->mapCanvas();
+    setup.legendChanged = [this](QgsMapLayer& layer) {
+        if (QgsLayerTreeView* view = m_iface->layerTreeView()) {
+            view->refreshLayerSymbology(layer.id());
+        }
+    };
+    m_application = qgis::MakeApplication(std::move(setup), m_context);
+    {
+        const memory::QuietHost quiet(m_context);
+        m_statusBar = std::dynamic_pointer_cast<memory::StatusBar>(m_application->StatusBar());
+    }
+
+    memory::HostHooks& hooks = m_context->hooks;
+    hooks.takeEscPress = [this] { return m_toolkit->TakeEscPress(); };
+    hooks.statusChanged = [this](std::string_view text) {
+        ShowStatus(QString::fromUtf8(text.data(), static_cast<int>(text.size())));
+    };
+    hooks.progressChanged = [this] { ShowProgress(); };
+    hooks.contentsChanged = [this] { RefreshLegends(); };
+
+    m_progress = new QProgressBar();
+    m_progress->setObjectName(QStringLiteral("velorinProgress"));
+    m_progress->setMaximumWidth(200);
+    m_progress->hide();
+    m_iface->statusBarIface()->addPermanentWidget(m_progress, 0, QgsStatusBar::AnchorRight);
+
+    m_toolBar = m_iface->addToolBar(kName);
+    m_toolBar->setObjectName(QStringLiteral("velorin"));
+    m_toolBar->setToolButtonStyle(Qt::ToolButtonTextOnly);
+
+    // The captions, tooltips and status texts are the command objects' own.
+    m_commands.push_back(std::make_unique<commands::clsZoomFlash>());
+    m_commands.push_back(std::make_unique<commands::clsCopyLegend>());
+    for (std::size_t i = 0; i < m_commands.size(); ++i) {
+        commands::Command& command = *m_commands[i];
+        command.OnCreate(m_application);
+        auto* action =
+            new QAction(qt::WindowIcon(), ToQt(command.Caption()), m_iface->mainWindow());
+        action->setObjectName(ToQt(command.Name()));
+        action->setToolTip(ToQt(command.Tooltip()));
+        action->setStatusTip(ToQt(command.Message()));
+        action->setWhatsThis(ToQt(command.Message()));
+        action->setEnabled(command.Enabled());
+        action->setCheckable(command.Checked());
+        connect(action, &QAction::triggered, this, [this, i] { Click(i); });
+        m_toolBar->addAction(action);
+        m_iface->addPluginToMenu(kName, action);
+        m_actions.push_back(action);
+    }
+    m_faultSeam = new FaultSeam(m_context->faults, m_iface->mainWindow());
+}
+
+void VelorinPlugin::unload() {
+    for (QAction* action : m_actions) {
+        m_iface->removePluginMenu(kName, action);
+        delete action;
+    }
+    m_actions.clear();
+    {
+        // Dropping the commands unloads their dialogs, which may ask the toolkit.
+        std::optional<ui::ToolkitScope> scope;
+        if (m_toolkit) scope.emplace(*m_toolkit);
+        m_commands.clear();
+    }
+    delete m_toolBar;
+    m_toolBar = nullptr;
+    if (m_progress != nullptr) {
+        m_iface->statusBarIface()->removeWidget(m_progress);
+        delete m_progress;
+        m_progress = nullptr;
+    }
+    delete m_faultSeam;
+    m_faultSeam = nullptr;
+    m_context->hooks = memory::HostHooks{};
+    m_statusBar.reset();
+    m_application.reset();
+    m_toolkit.reset();
+}
+
+void VelorinPlugin::Click(std::size_t index) {
+    if (index >= m_commands.size() || !m_toolkit) return;
+    const ui::ToolkitScope scope(*m_toolkit);
+    // OnClick is the command's trap for every host and dialog failure; the edge
+    // keeps anything else out of QGIS's event loop.
+    m_toolkit->RunAtEdge([&] { m_commands[index]->OnClick(); });
+}
+
+void VelorinPlugin::ShowStatus(const QString& text) {
+    QgsStatusBar* bar = m_iface->statusBarIface();
+    if (text.isEmpty()) {
+        bar->clearMessage();
+    } else {
+        bar->showMessage(text);
+    }
+    // A run blocks the event loop: the text must be drawn now to be seen.
+    bar->repaint();
+}
+
+void VelorinPlugin::ShowProgress() {
+    if (!m_statusBar || m_progress == nullptr) return;
+    const memory::QuietHost quiet(m_context);
+    const auto& progressor = m_statusBar->Progressor();
+    m_progress->setRange(progressor->MinRange(),
+                         std::max(progressor->MinRange(), progressor->MaxRange()));
+    m_progress->setValue(progressor->Position());
+    m_progress->setFormat(ToQt(progressor->Message()));
+    m_progress->setTextVisible(!progressor->Message().empty());
+    m_progress->setVisible(progressor->Shown());
+    if (m_progress->isVisible()) m_progress->repaint();
+}
+
+void VelorinPlugin::RefreshLegends() {
+    QgsLayerTreeView* view = m_iface->layerTreeView();
+    if (view == nullptr) return;
+    for (QgsMapLayer* layer : QgsProject::instance()->mapLayers()) {
+        view->refreshLayerSymbology(layer->id());
+    }
+}
+
+}  // namespace velorin::qgisplugin
+
+// The entry points QGIS resolves in a C++ plugin: name, description, category,
+// version and icon for its plugin list; type, classFactory and unload when it
+// loads the plugin.
+QGISEXTERN QgisPlugin* classFactory(QgisInterface* iface) {
+    return new velorin::qgisplugin::VelorinPlugin(iface);
+}
+QGISEXTERN const QString* name() { return &velorin::qgisplugin::kName; }
+QGISEXTERN const QString* description() { return &velorin::qgisplugin::kDescription; }
+QGISEXTERN const QString* category() { return &velorin::qgisplugin::kCategory; }
+QGISEXTERN const QString* version() { return &velorin::qgisplugin::kVersion; }
+QGISEXTERN const QString* icon() { return &velorin::qgisplugin::kIcon; }
+QGISEXTERN int type() { return QgisPlugin::UI; }
+QGISEXTERN void unload(QgisPlugin* plugin) { delete plugin; }

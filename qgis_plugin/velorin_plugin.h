@@ -1,0 +1,67 @@
+#pragma once
+
+#include <qgisplugin.h>
+
+#include <QObject>
+#include <QString>
+#include <memory>
+#include <vector>
+
+#include "commands/command.h"
+#include "host/application.h"
+#include "platform/memory/host_context.h"
+#include "platform/qt/qt_toolkit.h"
+
+class QAction;
+class QgisInterface;
+class QProgressBar;
+class QToolBar;
+
+namespace velorin::memory {
+class StatusBar;
+}
+
+namespace velorin::qgisplugin {
+
+// Velorin inside QGIS: both command objects on a "Velorin" toolbar and in a
+// Velorin menu under Plugins, running on the host adapter over QGIS's project
+// and map canvas and on the Qt toolkit (QGIS's Qt 5), its dialogs over QGIS's
+// main window. The status bar's message pane and a progress bar in QGIS's
+// status bar show a run's progress; Esc pressed in QGIS's window reaches the
+// runs' cancel trackers. Every click runs inside its command's own trap.
+class VelorinPlugin final : public QObject, public QgisPlugin {
+  public:
+    explicit VelorinPlugin(QgisInterface* iface);
+    ~VelorinPlugin() override;
+    VelorinPlugin(const VelorinPlugin&) = delete;
+    VelorinPlugin& operator=(const VelorinPlugin&) = delete;
+    VelorinPlugin(VelorinPlugin&&) = delete;
+    VelorinPlugin& operator=(VelorinPlugin&&) = delete;
+
+    void initGui() override;
+    // Removes every action, the menu, the toolbar and the progress bar; the
+    // command objects go with them (and with them their dialogs).
+    void unload() override;
+
+    // The host calls' fault injector, for the end-to-end test.
+    memory::FaultInjector& Faults() { return m_context->faults; }
+
+  private:
+    void Click(std::size_t index);
+    void ShowStatus(const QString& text);
+    void ShowProgress();
+    void RefreshLegends();
+
+    QgisInterface* m_iface;
+    std::shared_ptr<memory::HostContext> m_context;
+    std::unique_ptr<qt::QtToolkit> m_toolkit;
+    std::shared_ptr<host::IApplication> m_application;
+    std::shared_ptr<memory::StatusBar> m_statusBar;
+    std::vector<std::unique_ptr<commands::Command>> m_commands;
+    std::vector<QAction*> m_actions;
+    QToolBar* m_toolBar = nullptr;
+    QProgressBar* m_progress = nullptr;
+    QObject* m_faultSeam = nullptr;
+};
+
+}  // namespace velorin::qgisplugin

@@ -1,0 +1,308 @@
+#include "platform/qgis/qgis_host.h"
+
+#include <gtest/gtest.h>
+#include <qgscategorizedsymbolrenderer.h>
+#include <qgsfillsymbol.h>
+#include <qgsfillsymbollayer.h>
+#include <qgslayertree.h>
+#include <qgsmapcanvas.h>
+#include <qgsproject.h>
+#include <qgsvectorlayer.h>
+
+#include <QImage>
+#include <QPixmap>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "copylegend/symbol_copy.h"
+#include "host/host.h"
+#include "platform/qt/qt_toolkit.h"
+#include "ui/current_toolkit.h"
+#include "zoomflash/flash_geometry.h"
+
+namespace velorin::qgis {
+namespace {
+
+struct Row {
+    int key;
+    QString name;
+    QString wkt;
+};
+
+class QgisHostTest : public testing::Test {
+  protected:
+    void SetUp() override {
+        m_canvas.setAttribute(Qt::WA_DontShowOnScreen);
+        m_canvas.resize(400, 300);
+        m_canvas.show();
+        m_canvas.setDestinationCrs(QgsCoordinateReferenceSystem(QStringLiteral("EPSG:3857")));
+        QgisHostSetup setup;
+        setup.project = &m_project;
+        setup.canvas = &m_canvas;
+        setup.legendChanged = [this](QgsMapLayer&) { ++m_legendRefreshes; };
+        m_application = MakeApplication(std::move(setup), m_context);
+    }
+
+    // A memory layer of the rows (key integer, name text), added to the project
+    // at the top of the tree or into the group.
+    QgsVectorLayer* AddLayer(const QString& name, const QString& kind, const std::vector<Row>& rows,
+                             const QString& crs = QStringLiteral("EPSG:3857"),
+                             QgsLayerTreeGroup* group = nullptr) {
+        auto* layer = new QgsVectorLayer(
+            kind + QStringLiteral("?crs=%1&field=key:integer&field=name:string").arg(crs), name,
+            QStringLiteral("memory"));
+        QgsFeatureList features;
+        for (const Row& row : rows) {
+            QgsFeature feature(layer->fields());
+            feature.setAttributes(QgsAttributes(QVector<QVariant>{row.key, row.name}));
+            feature.setGeometry(QgsGeometry::fromWkt(row.wkt));
+            features << feature;
+        }
+        layer->dataProvider()->addFeatures(features);
+        layer->updateExtents();
+        m_project.addMapLayer(layer, group == nullptr);
+        if (group != nullptr) group->addLayer(layer);
+        return layer;
+    }
+
+    std::shared_ptr<host::IMap> Map() const {
+        return host::As<host::IMxDocument>(m_application->Document())->FocusMap();
+    }
+    std::shared_ptr<host::IFeatureLayer> Layer(std::int32_t index) const {
+        return host::As<host::IFeatureLayer>(Map()->Layer(index));
+    }
+    host::IObjectFactory& Factory() const { return *m_application->ObjectFactory(); }
+    std::shared_ptr<host::IQueryFilter> Where(const std::string& clause) const {
+        auto filter = Factory().NewQueryFilter();
+        filter->SetWhereClause(clause);
+        return filter;
+    }
+    static std::vector<std::int32_t> Oids(const std::shared_ptr<host::ICursor>& cursor) {
+        std::vector<std::int32_t> oids;
+        while (const auto row = cursor->NextRow()) oids.push_back(row->OID());
+        return oids;
+    }
+    QImage Screen() {
+        m_canvas.waitWhileRendering();
+        return m_canvas.viewport()->grab().toImage();
+    }
+    void Draw() {
+        m_canvas.refresh();
+        m_canvas.waitWhileRendering();
+        Screen();
+    }
+
+    QgsProject m_project;
+    QgsMapCanvas m_canvas;
+    std::shared_ptr<memory::HostContext> m_context = std::make_shared<memory::HostContext>();
+    std::shared_ptr<host::IApplication> m_application;
+    int m_legendRefreshes = 0;
+};
+
+const std::vector<Row> kFourPoints = {{1, "Ash", "Point (100 100)"},
+                                      {2, "O'Brien", "Point (200 200)"},
+                                      {3, "Birch", "Point (300 300)"},
+                                      {4, "Cedar", "Point (400 400)"}};
+
+TEST_F(QgisHostTest, SelectionCountsAndVisitsOnlyWhatTheSubsetStringLetsThrough) {
+    QgsVectorLayer* layer = AddLayer("pts", "Point", kFourPoints);
+    // QGIS drops the selection when the subset string changes: select after.
+    ASSERT_TRUE(layer->setSubsetString(QStringLiteral("key <> 2")));
+    layer->selectByIds(QgsFeatureIds{1, 2, 3});
+
+    const auto selection = host::As<host::IFeatureSelection>(Layer(0))->SelectionSet();
+    EXPECT_EQ(selection->Count(), 2);
+    EXPECT_EQ(Oids(selection->Search(nullptr, false)), (std::vector<std::int32_t>{1, 3}));
+    EXPECT_EQ(Oids(selection->Search(Where("name = 'Birch'"), false)),
+              (std::vector<std::int32_t>{3}));
+    EXPECT_EQ(host::As<host::IFeatureLayerDefinition>(Layer(0))->DefinitionExpression(),
+              "key <> 2");
+}
+
+TEST_F(QgisHostTest, WhereClausesFindByTextAndNumberWithQuotedTextsAndFieldNames) {
+    AddLayer("pts", "Point", kFourPoints);
+    struct Case {
+        std::string clause;
+        std::vector<std::int32_t> oids;
+    };
+    const std::vector<Case> cases = {{"name = 'O''Brien'", {2}},
+                                     {"\"name\" = 'O''Brien'", {2}},
+                                     {"key = 3", {3}},
+                                     {"\"key\" = 3", {3}},
+                                     {"KEY = 4", {4}},
+                                     {"name = 'x'' OR ''a''=''a'", {}},
+                                     {"key = 1 OR key = 4", {1, 4}}};
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.clause);
+        std::vector<std::int32_t> found;
+        const auto cursor = Layer(0)->Search(Where(c.clause), false);
+        while (const auto feature = cursor->NextFeature()) found.push_back(feature->OID());
+        EXPECT_EQ(found, c.oids);
+        EXPECT_EQ(host::As<host::ITable>(Layer(0))->RowCount(Where(c.clause)),
+                  static_cast<std::int32_t>(c.oids.size()));
+    }
+    for (const std::string bad : {"name = ", "nosuchfield = 1"}) {
+        try {
+            Layer(0)->Search(Where(bad), false);
+            ADD_FAILURE() << bad << " was accepted";
+        } catch (const Error& error) {
+            EXPECT_EQ(error.Number(), host::E_HOST_INVALID_SQL);
+            EXPECT_NE(error.Description().find(bad), std::string::npos) << error.Description();
+        }
+    }
+}
+
+TEST_F(QgisHostTest, LayersFollowTheTreeWithGroupsAsCompositeLayers) {
+    QgsLayerTreeGroup* group = m_project.layerTreeRoot()->addGroup(QStringLiteral("Hydro"));
+    AddLayer("inner", "Point", kFourPoints, QStringLiteral("EPSG:3857"), group);
+    AddLayer("top", "Point", kFourPoints);
+    m_project.addMapLayer(new QgsVectorLayer(QStringLiteral("None?field=a:integer"),
+                                             QStringLiteral("table"), QStringLiteral("memory")));
+
+    // QGIS puts a new layer at the top of the tree.
+    const auto map = Map();
+    ASSERT_EQ(map->LayerCount(), 2);
+    EXPECT_EQ(map->Layer(0)->Name(), "top");
+    const auto hydro = host::As<host::ICompositeLayer>(map->Layer(1));
+    ASSERT_TRUE(hydro);
+    EXPECT_EQ(map->Layer(1)->Name(), "Hydro");
+    ASSERT_EQ(hydro->Count(), 1);
+    EXPECT_EQ(hydro->Layer(0)->Name(), "inner");
+    EXPECT_TRUE(host::Supports<host::IFeatureLayer>(hydro->Layer(0)));
+    const auto tables = host::As<host::IStandaloneTableCollection>(map);
+    ASSERT_EQ(tables->StandaloneTableCount(), 1);
+    EXPECT_EQ(tables->StandaloneTable(0)->Name(), "table");
+
+    const auto fields = Layer(0)->FeatureClass()->Fields();
+    ASSERT_EQ(fields->FieldCount(), 4);
+    EXPECT_EQ(fields->Field(0)->Type(), host::esriFieldTypeOID);
+    EXPECT_EQ(fields->Field(1)->Type(), host::esriFieldTypeGeometry);
+    EXPECT_EQ(fields->Field(2)->Type(), host::esriFieldTypeInteger);
+    EXPECT_EQ(fields->Field(3)->Type(), host::esriFieldTypeString);
+    EXPECT_EQ(fields->FindField("NAME"), 3);
+}
+
+TEST_F(QgisHostTest, AFeatureInAnotherCrsIsZoomedToWhereTheMapDrawsIt) {
+    // 10 E, 50 N is about (1113195, 6446276) in web mercator.
+    AddLayer("geo", "Point", {{1, "A", "Point (10 50)"}}, QStringLiteral("EPSG:4326"));
+    const auto shape = Layer(0)->Search(nullptr, false)->NextFeature()->Shape();
+    const auto point = host::As<host::IPoint>(shape);
+    ASSERT_TRUE(point);
+    EXPECT_NEAR(point->X(), 1113194.9, 1.0);
+    EXPECT_NEAR(point->Y(), 6446275.8, 1.0);
+
+    auto extent = shape->Envelope();
+    extent->Expand(1000, 1000, false);
+    const auto view = host::As<host::IActiveView>(Map());
+    view->SetExtent(extent);
+    const auto shown = view->Extent();
+    EXPECT_LT(shown->XMin(), point->X());
+    EXPECT_GT(shown->XMax(), point->X());
+    EXPECT_LT(shown->YMin(), point->Y());
+    EXPECT_GT(shown->YMax(), point->Y());
+    EXPECT_LT(shown->Width(), 5000);
+}
+
+TEST_F(QgisHostTest, AFlashInvertsTheShapeAndLeavesEveryPixelAsItWas) {
+    AddLayer("areas", "Polygon", {{1, "A", "Polygon ((0 0, 100 0, 100 100, 0 100, 0 0))"}});
+    m_canvas.setLayers(m_project.mapLayers().values());
+    m_canvas.setExtent(QgsRectangle(-50, -50, 150, 150));
+    Draw();
+    const QImage before = Screen();
+
+    const auto shape = Layer(0)->Search(nullptr, false)->NextFeature()->Shape();
+    const auto display = host::As<host::IActiveView>(Map())->ScreenDisplay();
+    auto fill = Factory().NewSimpleFillSymbol();
+    auto color = Factory().NewRgbColor();
+    color->SetBlue(175);
+    fill->SetColor(color);
+    const auto symbol = host::As<host::ISymbol>(fill);
+    symbol->SetROP2(host::esriROPNotXOrPen);
+    display->StartDrawing(0, host::esriNoScreenCache);
+    display->SetSymbol(symbol);
+    display->DrawPolygon(shape);
+    const QImage flashed = m_canvas.viewport()->grab().toImage();
+    display->DrawPolygon(shape);
+    const QImage drawnTwice = m_canvas.viewport()->grab().toImage();
+    display->FinishDrawing();
+    EXPECT_NE(flashed, before);
+    const QPoint centre =
+        m_canvas.mapSettings().mapToPixel().transform(50, 50).toQPointF().toPoint();
+    const QRgb under = before.pixel(centre) & 0xFFFFFFu;
+    EXPECT_EQ(flashed.pixel(centre) & 0xFFFFFFu, ~(under ^ 0x0000AFu) & 0xFFFFFFu)
+        << "not the not-XOR of the flash colour and the map";
+    EXPECT_EQ(drawnTwice, before);
+    EXPECT_EQ(m_canvas.viewport()->grab().toImage(), before);
+
+    // The extension's own flash, through the toolkit's sleep.
+    qt::QtToolkit toolkit;
+    const ui::ToolkitScope scope(toolkit);
+    zoomflash::FlashGeometry(shape, Map(), 0, Factory());
+    EXPECT_EQ(Screen(), before);
+}
+
+TEST_F(QgisHostTest, ACategorizedRendererIsReadAsUniqueValuesAndWrittenBack) {
+    QgsVectorLayer* source = AddLayer("areas", "Polygon",
+                                      {{1, "A", "Polygon ((0 0, 1 0, 1 1, 0 0))"},
+                                       {2, "B", "Polygon ((2 0, 3 0, 3 1, 2 0))"},
+                                       {7, "C", "Polygon ((4 0, 5 0, 5 1, 4 0))"}});
+    const auto fillOf = [](const QColor& color) {
+        return new QgsFillSymbol(QgsSymbolLayerList{new QgsSimpleFillSymbolLayer(color)});
+    };
+    auto* twoLayers = fillOf(Qt::green);
+    twoLayers->appendSymbolLayer(new QgsSimpleFillSymbolLayer(Qt::black));
+    source->setRenderer(new QgsCategorizedSymbolRenderer(
+        QStringLiteral("key"),
+        {QgsRendererCategory(1, fillOf(QColor(255, 0, 0)), QStringLiteral("one")),
+         QgsRendererCategory(2, twoLayers, QStringLiteral("two")),
+         QgsRendererCategory(QString(), fillOf(QColor(90, 90, 90)), QStringLiteral("others"))}));
+    AddLayer("copy", "Polygon", {{1, "A", "Polygon ((0 0, 1 0, 1 1, 0 0))"}});
+
+    const auto geo = host::As<host::IGeoFeatureLayer>(Layer(1));
+    const auto unique = host::As<host::IUniqueValueRenderer>(geo->Renderer());
+    ASSERT_TRUE(unique);
+    EXPECT_EQ(unique->Field(0), "key");
+    EXPECT_FALSE(unique->FieldType(0));
+    ASSERT_EQ(unique->ValueCount(), 2);
+    EXPECT_EQ(unique->Value(0), "1");
+    EXPECT_EQ(unique->Label("1"), "one");
+    EXPECT_EQ(unique->Heading("1"), "key");
+    EXPECT_TRUE(unique->UseDefaultSymbol());
+    EXPECT_EQ(unique->DefaultLabel(), "others");
+
+    // The feature drawn by category: red for 1, the other values' grey for 7, and
+    // the two-layer symbol of 2 is no simple symbol.
+    std::vector<std::shared_ptr<host::IFeature>> features;
+    const auto cursor = Layer(1)->Search(nullptr, false);
+    while (auto feature = cursor->NextFeature()) features.push_back(feature);
+    ASSERT_EQ(features.size(), 3u);
+    EXPECT_EQ(copylegend::GetSimpleSymbolColor(geo->Renderer(), features[0])->RGB(), 0x0000FF);
+    EXPECT_EQ(copylegend::GetSimpleSymbolColor(geo->Renderer(), features[2])->RGB(), 0x5A5A5A);
+    try {
+        copylegend::GetSimpleSymbolColor(geo->Renderer(), features[1]);
+        ADD_FAILURE() << "a two-layer symbol passed as a simple one";
+    } catch (const Error& error) {
+        EXPECT_EQ(error.Number(), copylegend::kErrSymbolNotSimple);
+    }
+
+    // Written back on another layer: the same categories, the default last as
+    // QGIS's category of all other values, and the Layers panel told.
+    const auto target = host::As<host::IGeoFeatureLayer>(Layer(0));
+    target->SetRenderer(geo->Renderer());
+    EXPECT_EQ(m_legendRefreshes, 1);
+    const auto* copy = qobject_cast<QgsVectorLayer*>(m_project.mapLayersByName("copy").front());
+    const auto* written = dynamic_cast<const QgsCategorizedSymbolRenderer*>(copy->renderer());
+    ASSERT_NE(written, nullptr);
+    ASSERT_EQ(written->categories().size(), 3);
+    EXPECT_EQ(written->categories()[0].value().toString(), "1");
+    EXPECT_EQ(written->categories()[0].symbol()->color(), QColor(255, 0, 0));
+    EXPECT_TRUE(written->categories()[2].value().toString().isEmpty());
+    EXPECT_EQ(written->categories()[2].label(), "others");
+    const auto readBack = host::As<host::IUniqueValueRenderer>(target->Renderer());
+    ASSERT_TRUE(readBack);
+    EXPECT_EQ(host::As<host::ISimpleFillSymbol>(readBack->Symbol("1"))->Color()->RGB(), 0x0000FF);
+}
+
+}  // namespace
+}  // namespace velorin::qgis
