@@ -135,12 +135,17 @@ def zoom_and_flash():
         if not dialog.findChild(QCheckBox, "chkFull").isChecked():
             QTest.mouseClick(dialog.findChild(QCheckBox, "chkFull"), Qt.LeftButton)
         screenshot("qgis-zoom-flash.png")
+        # Esc on QGIS's map while the run flashes: the run pauses, OK goes on.
+        QTimer.singleShot(400, lambda: QTest.keyClick(iface.mapCanvas(), Qt.Key_Escape))
         press(dialog, "cmdOK")
 
     when_dialog("frmZoomFlash", fill)
     del boxes[:]
     action("Velorin_ZoomFlash").trigger()
-    check("Zoom and Flash completes", boxes == ["Finished with Zoom and Flash Operation"], boxes)
+    check("Esc in QGIS's window pauses the run", boxes[:1] and boxes[0].startswith("Paused at "),
+          boxes)
+    check("Zoom and Flash completes", boxes[-1:] == ["Finished with Zoom and Flash Operation"],
+          boxes)
     for fid in chosen:
         feature = catchments.getFeature(fid)
         wanted = feature.geometry().boundingBox()
