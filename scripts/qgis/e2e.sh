@@ -20,6 +20,9 @@ chmod 700 "$work/runtime"
 work=$(cd "$work" && pwd)
 "$build/tools/make_sample/velorin-make-sample" "$work/sample" >/dev/null
 export XDG_RUNTIME_DIR="$work/runtime" LANG=C.UTF-8 LC_ALL=C.UTF-8
+# The desktop application runs on the virtual X server only: the offscreen
+# platform the other tests set is no place for it.
+unset QT_QPA_PLATFORM
 /usr/bin/python3 "$here/make_project.py" "$work/sample/hydrology.json" >/dev/null 2>"$work/project.log"
 
 # A profile of its own: the plugin's folder among QGIS's plugin paths, and the
