@@ -14,6 +14,9 @@
 // give back every pixel as it was.
 namespace velorin::memory {
 
+// The largest width and height of a screen in pixels, for every canvas and the view.
+inline constexpr int kMaxScreenSide = 16384;
+
 struct Rgb {
     std::uint8_t red = 0;
     std::uint8_t green = 0;

@@ -7,6 +7,7 @@
 
 #include "host/codes.h"
 #include "host/error.h"
+#include "platform/memory/canvas.h"
 #include "platform/memory/null_canvas.h"
 #include "platform/memory/shape_painter.h"
 
@@ -14,17 +15,15 @@ namespace velorin::memory {
 
 namespace {
 
-constexpr int MaxSide = 16384;
-
 [[noreturn]] void InvalidArgument(const std::string& what) {
     throw Error(host::E_HOST_INVALIDARG, what);
 }
 
 void CheckWindow(int width, int height) {
-    if (width < 1 || height < 1 || width > MaxSide || height > MaxSide) {
+    if (width < 1 || height < 1 || width > kMaxScreenSide || height > kMaxScreenSide) {
         InvalidArgument("A map window of " + std::to_string(width) + " x " +
                         std::to_string(height) + " pixels is not possible (1 to " +
-                        std::to_string(MaxSide) + " on each side)");
+                        std::to_string(kMaxScreenSide) + " on each side)");
     }
 }
 

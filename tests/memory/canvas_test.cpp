@@ -164,7 +164,7 @@ TEST_F(QImageCanvasTest, MarkersHaveTheirSizeInPixels) {
 
 TEST_F(QImageCanvasTest, ResizeChecksTheSize) {
     EXPECT_THROW(m_canvas.Resize(0, 10), Error);
-    EXPECT_THROW(m_canvas.Resize(10, QImageCanvas::MaxSide + 1), Error);
+    EXPECT_THROW(m_canvas.Resize(10, kMaxScreenSide + 1), Error);
     EXPECT_EQ(m_canvas.Width(), 64);
     m_canvas.Resize(10, 20);
     EXPECT_EQ(m_canvas.Width(), 10);

@@ -15,6 +15,7 @@ namespace {
 
 using velorin::memory::FillStyle;
 using velorin::memory::GdiCanvas;
+using velorin::memory::kMaxScreenSide;
 using velorin::memory::LineStyle;
 using velorin::memory::MarkerShape;
 using velorin::memory::PixelPath;
@@ -221,7 +222,7 @@ VELORIN_CASE(GdiCanvas, BadSizesAndCoordinatesChangeNothing) {
                      {kInk, FillStyle::Solid});
     CHECK(canvas.Pixel(32, 24) == kInk);
 
-    for (const auto& size : {std::pair{0, 10}, std::pair{10, GdiCanvas::MaxSide + 1}}) {
+    for (const auto& size : {std::pair{0, 10}, std::pair{10, kMaxScreenSide + 1}}) {
         bool raised = false;
         try {
             canvas.Resize(size.first, size.second);

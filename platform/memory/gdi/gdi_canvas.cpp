@@ -23,11 +23,11 @@ namespace {
 constexpr double kFarthest = 4194304.0;
 
 void CheckSize(int width, int height) {
-    if (width < 1 || height < 1 || width > GdiCanvas::MaxSide || height > GdiCanvas::MaxSide) {
-        throw Error(host::E_HOST_INVALIDARG,
-                    "A screen of " + std::to_string(width) + " x " + std::to_string(height) +
-                        " pixels is not possible (1 to " + std::to_string(GdiCanvas::MaxSide) +
-                        " on each side)");
+    if (width < 1 || height < 1 || width > kMaxScreenSide || height > kMaxScreenSide) {
+        throw Error(host::E_HOST_INVALIDARG, "A screen of " + std::to_string(width) + " x " +
+                                                 std::to_string(height) +
+                                                 " pixels is not possible (1 to " +
+                                                 std::to_string(kMaxScreenSide) + " on each side)");
     }
 }
 
@@ -180,7 +180,7 @@ bool AddRing(HDC dc, const PixelPath& ring) {
 }
 
 double PenWidth(double width) {
-    return std::isfinite(width) ? std::clamp(width, 1.0, 4.0 * GdiCanvas::MaxSide) : 1.0;
+    return std::isfinite(width) ? std::clamp(width, 1.0, 4.0 * kMaxScreenSide) : 1.0;
 }
 
 // Turns the path into the area a solid pen of `width` pixels covers along it.
@@ -334,7 +334,7 @@ void GdiCanvas::FillRings(const std::vector<PixelPath>& rings, const FillBrush& 
 
 void GdiCanvas::DrawMarker(PixelXY centre, MarkerShape shape, double sizePx, Rgb color) {
     if (m_op == RasterOp::Nop || !Finite(centre) || !std::isfinite(sizePx) || sizePx <= 0) return;
-    const double size = std::clamp(sizePx, 1.0, 4.0 * MaxSide);
+    const double size = std::clamp(sizePx, 1.0, 4.0 * kMaxScreenSide);
     const double r = size / 2;
     const double cx = centre.x;
     const double cy = centre.y;

@@ -25,17 +25,15 @@ namespace velorin::memory {
 // header can be seen together with the host object model.
 class GdiCanvas final : public Canvas {
   public:
-    // Raises velorin::Error unless 1 <= width, height <= MaxSide, or when the
+    // Raises velorin::Error unless 1 <= width, height <= kMaxScreenSide, or when the
     // system cannot make the bitmap (a 32-bit process runs out of room long
-    // before MaxSide squared).
+    // before kMaxScreenSide squared).
     GdiCanvas(int width, int height);
     ~GdiCanvas() override;
     GdiCanvas(const GdiCanvas&) = delete;
     GdiCanvas(GdiCanvas&&) = delete;
     GdiCanvas& operator=(const GdiCanvas&) = delete;
     GdiCanvas& operator=(GdiCanvas&&) = delete;
-
-    static constexpr int MaxSide = 16384;
 
     int Width() const override;
     int Height() const override;

@@ -17,12 +17,11 @@ namespace {
 constexpr double HatchSpacingPx = 8.0;
 
 void CheckSize(int width, int height) {
-    if (width < 1 || height < 1 || width > QImageCanvas::MaxSide ||
-        height > QImageCanvas::MaxSide) {
-        throw Error(host::E_HOST_INVALIDARG,
-                    "A screen of " + std::to_string(width) + " x " + std::to_string(height) +
-                        " pixels is not possible (1 to " + std::to_string(QImageCanvas::MaxSide) +
-                        " on each side)");
+    if (width < 1 || height < 1 || width > kMaxScreenSide || height > kMaxScreenSide) {
+        throw Error(host::E_HOST_INVALIDARG, "A screen of " + std::to_string(width) + " x " +
+                                                 std::to_string(height) +
+                                                 " pixels is not possible (1 to " +
+                                                 std::to_string(kMaxScreenSide) + " on each side)");
     }
 }
 
@@ -168,7 +167,8 @@ void QImageCanvas::StrokePaths(const std::vector<PixelPath>& paths, const LinePe
         for (std::size_t i = 1; i < path.size(); ++i) centreLines.lineTo(path[i].x, path[i].y);
     }
     if (centreLines.isEmpty()) return;
-    const double width = std::isfinite(pen.widthPx) ? std::min(pen.widthPx, 4.0 * MaxSide) : 1.0;
+    const double width =
+        std::isfinite(pen.widthPx) ? std::min(pen.widthPx, 4.0 * kMaxScreenSide) : 1.0;
     QPainter painter(&m_image);
     painter.setRenderHint(QPainter::Antialiasing, false);
     painter.setCompositionMode(ToComposition(m_op));
@@ -206,7 +206,7 @@ void QImageCanvas::FillRings(const std::vector<PixelPath>& rings, const FillBrus
 
 void QImageCanvas::DrawMarker(PixelXY centre, MarkerShape shape, double sizePx, Rgb color) {
     if (m_op == RasterOp::Nop || !Finite(centre) || !std::isfinite(sizePx) || sizePx <= 0) return;
-    const double size = std::clamp(sizePx, 1.0, 4.0 * MaxSide);
+    const double size = std::clamp(sizePx, 1.0, 4.0 * kMaxScreenSide);
     const double r = size / 2;
     const double cx = centre.x;
     const double cy = centre.y;

@@ -13,10 +13,8 @@ namespace velorin::memory {
 // no QGuiApplication (it never draws text).
 class QImageCanvas final : public Canvas {
   public:
-    // Raises velorin::Error unless 1 <= width, height <= MaxSide.
+    // Raises velorin::Error unless 1 <= width, height <= kMaxScreenSide.
     QImageCanvas(int width, int height);
-
-    static constexpr int MaxSide = 16384;
 
     // The pixels as an image, for the map widget and PNG frames.
     const QImage& Image() const { return m_image; }
