@@ -140,100 +140,100 @@ void SetOnce(std::optional<T>& slot, std::string_view option, T value) {
     slot = std::move(value);
 }
 
+// Every option takes exactly one value, the next word.
 struct Option {
     std::string_view name;
-    bool takesValue;
     Scope scope;
     std::function<void(State&, std::string_view option, std::string_view value)> apply;
 };
 
 const std::vector<Option>& Options() {
     static const std::vector<Option> options = {
-        {"--headless", true, Scope::Any,
+        {"--headless", Scope::Any,
          [](State& s, std::string_view o, std::string_view v) {
              if (s.headless) Refuse("option --headless is given twice");
              s.headless = true;
              s.line.headless.document = NonEmpty(o, v);
          }},
-        {"--screenshots", true, Scope::Any,
+        {"--screenshots", Scope::Any,
          [](State& s, std::string_view o, std::string_view v) {
              if (s.screenshots) Refuse("option --screenshots is given twice");
              s.screenshots = true;
              s.line.screenshots.dir = NonEmpty(o, v);
          }},
-        {"--tool", true, Scope::Headless,
+        {"--tool", Scope::Headless,
          [](State& s, std::string_view o, std::string_view v) {
              SetOnce(s.tool, o, ParseTool(v));
          }},
-        {"--select", true, Scope::Headless,
+        {"--select", Scope::Headless,
          [](State& s, std::string_view, std::string_view v) {
              s.line.headless.selections.push_back(ParseSelection(v));
          }},
-        {"--categorize", true, Scope::Headless,
+        {"--categorize", Scope::Headless,
          [](State& s, std::string_view, std::string_view v) {
              s.line.headless.categorize.push_back(ParseLayerField(v));
          }},
-        {"--source-layer", true, Scope::Headless,
+        {"--source-layer", Scope::Headless,
          [](State& s, std::string_view o, std::string_view v) {
              SetOnce(s.line.headless.dialog.sourceLayer, o, std::string(v));
          }},
-        {"--source-field", true, Scope::Headless,
+        {"--source-field", Scope::Headless,
          [](State& s, std::string_view o, std::string_view v) {
              SetOnce(s.line.headless.dialog.sourceField, o, std::string(v));
          }},
-        {"--related-layer", true, Scope::Headless,
+        {"--related-layer", Scope::Headless,
          [](State& s, std::string_view o, std::string_view v) {
              SetOnce(s.line.headless.dialog.relatedLayer, o, std::string(v));
          }},
-        {"--related-field", true, Scope::Headless,
+        {"--related-field", Scope::Headless,
          [](State& s, std::string_view o, std::string_view v) {
              SetOnce(s.line.headless.dialog.relatedField, o, std::string(v));
          }},
-        {"--source-time", true, Scope::ZoomFlash,
+        {"--source-time", Scope::ZoomFlash,
          [](State& s, std::string_view o, std::string_view v) {
              SetOnce(s.line.headless.dialog.sourceFlashTime, o, std::string(v));
          }},
-        {"--related-time", true, Scope::ZoomFlash,
+        {"--related-time", Scope::ZoomFlash,
          [](State& s, std::string_view o, std::string_view v) {
              SetOnce(s.line.headless.dialog.relatedFlashTime, o, std::string(v));
          }},
-        {"--method", true, Scope::ZoomFlash,
+        {"--method", Scope::ZoomFlash,
          [](State& s, std::string_view o, std::string_view v) {
              SetOnce(s.line.headless.dialog.methods, o, ParseMethods(v));
          }},
-        {"--zoom-factor", true, Scope::ZoomFlash,
+        {"--zoom-factor", Scope::ZoomFlash,
          [](State& s, std::string_view o, std::string_view v) {
              SetOnce(s.line.headless.dialog.zoomFactor, o, std::string(v));
          }},
-        {"--zoom-width", true, Scope::ZoomFlash,
+        {"--zoom-width", Scope::ZoomFlash,
          [](State& s, std::string_view o, std::string_view v) {
              SetOnce(s.line.headless.dialog.zoomWidth, o, std::string(v));
          }},
-        {"--answer", true, Scope::Headless,
+        {"--answer", Scope::Headless,
          [](State& s, std::string_view, std::string_view v) {
              s.line.headless.answers.push_back(ParseAnswer(v));
          }},
-        {"--esc-before-check", true, Scope::Headless,
+        {"--esc-before-check", Scope::Headless,
          [](State& s, std::string_view o, std::string_view v) {
              s.line.headless.esc.beforeCancelCheck.push_back(Count(o, v));
          }},
-        {"--esc-during-sleep", true, Scope::Headless,
+        {"--esc-during-sleep", Scope::Headless,
          [](State& s, std::string_view o, std::string_view v) {
              s.line.headless.esc.duringSleep.push_back(Count(o, v));
          }},
-        {"--esc-at-status", true, Scope::Headless,
+        {"--esc-at-status", Scope::Headless,
          [](State& s, std::string_view o, std::string_view v) {
              s.line.headless.esc.atStatus.push_back(NonEmpty(o, v));
          }},
-        {"--frames", true, Scope::Headless,
+        {"--frames", Scope::Headless,
          [](State& s, std::string_view o, std::string_view v) {
              SetOnce(s.line.headless.framesDir, o, std::filesystem::path(NonEmpty(o, v)));
          }},
-        {"--save", true, Scope::Headless,
+        {"--save", Scope::Headless,
          [](State& s, std::string_view o, std::string_view v) {
              SetOnce(s.line.headless.savePath, o, std::filesystem::path(NonEmpty(o, v)));
          }},
-        {"--size", true, Scope::Headless,
+        {"--size", Scope::Headless,
          [](State& s, std::string_view, std::string_view v) {
              s.line.headless.size = ParseSize(v);
          }},
