@@ -14,6 +14,7 @@
 #include <QPushButton>
 #include <QScreen>
 #include <QSignalBlocker>
+#include <QWindow>
 #include <algorithm>
 #include <array>
 #include <limits>
@@ -145,8 +146,7 @@ void SyncComboItems(QComboBox& combo, const ui::ComboBox& list) {
 // the model instead, which ends the show when the model says so.
 class QtWindow::ModelDialog final : public QDialog {
   public:
-    ModelDialog(QtWindow& owner, QWidget* parent, Qt::WindowFlags flags)
-        : QDialog(parent, flags), m_owner(owner) {}
+    ModelDialog(QtWindow& owner, Qt::WindowFlags flags) : QDialog(nullptr, flags), m_owner(owner) {}
     ~ModelDialog() override = default;
     ModelDialog(const ModelDialog&) = delete;
     ModelDialog(ModelDialog&&) = delete;
@@ -192,17 +192,18 @@ QtWindow::QtWindow(ui::Window& window, QtToolkit& toolkit) : m_window(window), m
     if (!window.Resizable()) {
         flags |= Qt::MSWindowsFixedSizeDialogHint;
     }
-    m_dialog = std::make_unique<ModelDialog>(*this, toolkit.DialogParent(), flags);
+    m_dialog = std::make_unique<ModelDialog>(*this, flags);
     m_dialog->setObjectName(ToQt(window.Name()));
     m_dialog->setFont(DialogFont());
-    // A host's style sheet, on the application or on the window we sit over
-    // (QGIS sets every widget's font by one on its main window), overrides a
-    // widget's font; the dialog's own sheet gives the family and size back, the
-    // stretch stays the font's.
-    if (m_dialog->parentWidget() != nullptr || !qApp->styleSheet().isEmpty()) {
-        m_dialog->setStyleSheet(QStringLiteral("* { font-family: \"%1\"; font-size: %2px; }")
-                                    .arg(DialogFont().family())
-                                    .arg(DialogFont().pixelSize()));
+    // Over a host's main window as the window system sees it, not as its child
+    // widget: a host's style sheet on its window (QGIS sets every widget's font
+    // by one) would override the dialog font, which a sheet cannot narrow.
+    if (QWidget* host = toolkit.DialogParent(); host != nullptr) {
+        m_dialog->winId();
+        QWindow* over = host->window()->windowHandle();
+        if (over != nullptr && m_dialog->windowHandle() != nullptr) {
+            m_dialog->windowHandle()->setTransientParent(over);
+        }
     }
     m_dialog->setWindowIcon(WindowIcon());
     m_dialog->setWindowModality(Qt::ApplicationModal);
