@@ -104,7 +104,8 @@ void VelorinPlugin::initGui() {
 }
 
 void VelorinPlugin::unload() {
-    for (QAction* action : m_actions) {
+    for (const QPointer<QAction>& action : m_actions) {
+        if (action.isNull()) continue;
         m_iface->removePluginMenu(kName, action);
         delete action;
     }
@@ -116,14 +117,11 @@ void VelorinPlugin::unload() {
         m_commands.clear();
     }
     delete m_toolBar;
-    m_toolBar = nullptr;
-    if (m_progress != nullptr) {
+    if (!m_progress.isNull()) {
         m_iface->statusBarIface()->removeWidget(m_progress);
         delete m_progress;
-        m_progress = nullptr;
     }
     delete m_faultSeam;
-    m_faultSeam = nullptr;
     m_context->hooks = memory::HostHooks{};
     m_statusBar.reset();
     m_application.reset();
@@ -150,7 +148,7 @@ void VelorinPlugin::ShowStatus(const QString& text) {
 }
 
 void VelorinPlugin::ShowProgress() {
-    if (!m_statusBar || m_progress == nullptr) return;
+    if (!m_statusBar || m_progress.isNull()) return;
     const memory::QuietHost quiet(m_context);
     const auto& progressor = m_statusBar->Progressor();
     m_progress->setRange(progressor->MinRange(),

@@ -2,8 +2,12 @@
 
 #include <qgisplugin.h>
 
+#include <QAction>
 #include <QObject>
+#include <QPointer>
+#include <QProgressBar>
 #include <QString>
+#include <QToolBar>
 #include <memory>
 #include <vector>
 
@@ -12,10 +16,7 @@
 #include "platform/memory/host_context.h"
 #include "platform/qt/qt_toolkit.h"
 
-class QAction;
 class QgisInterface;
-class QProgressBar;
-class QToolBar;
 
 namespace velorin::memory {
 class StatusBar;
@@ -58,10 +59,11 @@ class VelorinPlugin final : public QObject, public QgisPlugin {
     std::shared_ptr<host::IApplication> m_application;
     std::shared_ptr<memory::StatusBar> m_statusBar;
     std::vector<std::unique_ptr<commands::Command>> m_commands;
-    std::vector<QAction*> m_actions;
-    QToolBar* m_toolBar = nullptr;
-    QProgressBar* m_progress = nullptr;
-    QObject* m_faultSeam = nullptr;
+    // Held weakly: QGIS's main window owns them too, and may be gone first.
+    std::vector<QPointer<QAction>> m_actions;
+    QPointer<QToolBar> m_toolBar;
+    QPointer<QProgressBar> m_progress;
+    QPointer<QObject> m_faultSeam;
 };
 
 }  // namespace velorin::qgisplugin
