@@ -250,7 +250,9 @@ void frmCopyLegend::OnOk() {
     Accept();
 }
 
-void frmCopyLegend::OnHelp() {
+void frmCopyLegend::OnHelp() { ShowCopyLegendHelp(); }
+
+void ShowCopyLegendHelp() {
     ShowHelpWindow(text::kHelpCaption, JoinHelpParagraphs(text::kHelpParagraphs));
 }
 

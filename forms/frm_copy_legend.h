@@ -44,4 +44,8 @@ class frmCopyLegend final : public ParameterDialog {
     std::string m_relatedField;
 };
 
+// The help window of Copy Legend Colors, as its dialog's Help button shows it
+// (for a host's Help menu).
+void ShowCopyLegendHelp();
+
 }  // namespace velorin::forms

@@ -578,7 +578,9 @@ void frmZoomFlash::OnOk() {
     Accept();
 }
 
-void frmZoomFlash::OnHelp() {
+void frmZoomFlash::OnHelp() { ShowZoomFlashHelp(); }
+
+void ShowZoomFlashHelp() {
     ShowHelpWindow(text::kHelpCaption, JoinHelpParagraphs(text::kHelpParagraphs));
 }
 

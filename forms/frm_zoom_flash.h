@@ -69,4 +69,8 @@ class frmZoomFlash final : public ParameterDialog {
     bool m_searchRelated = false;
 };
 
+// The help window of Zoom and Flash, as its dialog's Help button shows it (for a
+// host's Help menu).
+void ShowZoomFlashHelp();
+
 }  // namespace velorin::forms
