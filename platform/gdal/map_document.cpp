@@ -81,12 +81,14 @@ void AddSource(DataSources& sources, const LayerData& data, const DataSource& or
 
 class DocumentLoader {
   public:
-    DocumentLoader(const std::filesystem::path& file, std::shared_ptr<HostContext> context)
+    DocumentLoader(const std::filesystem::path& file, std::shared_ptr<HostContext> context,
+                   LocateDataFile locate)
         : m_faults(DisplayName(file)),
           // A document reached through a symbolic link is the file the link names:
           // its data paths are relative to that file's folder.
           m_folder(AbsoluteNormal(LinkTarget(file)).parent_path()),
-          m_context(std::move(context)) {}
+          m_context(std::move(context)),
+          m_locate(std::move(locate)) {}
 
     const DocumentFaults& Faults() const { return m_faults; }
     DataSources& Sources() { return m_sources; }
@@ -229,7 +231,7 @@ class DocumentLoader {
             m_faults.Text(m_faults.Member(source, place, "layer"), layerPlace);
 
         const std::filesystem::path file =
-            (m_folder / std::filesystem::path(written)).lexically_normal();
+            Located((m_folder / std::filesystem::path(written)).lexically_normal());
         auto& reader = m_readers[file.string()];
         if (!reader) {
             m_faults.At(pathPlace,
@@ -250,9 +252,23 @@ class DocumentLoader {
         return found->second;
     }
 
+    // The file itself, or the one the person named in place of a missing one.
+    std::filesystem::path Located(const std::filesystem::path& file) {
+        std::error_code error;
+        if (!m_locate || std::filesystem::exists(file, error)) return file;
+        auto [found, added] = m_located.try_emplace(file.string());
+        if (added) {
+            const std::filesystem::path named = m_locate(file);
+            found->second = named.empty() ? file : AbsoluteNormal(named);
+        }
+        return found->second;
+    }
+
     DocumentFaults m_faults;
     std::filesystem::path m_folder;
     std::shared_ptr<HostContext> m_context;
+    LocateDataFile m_locate;
+    std::map<std::string, std::filesystem::path> m_located;
     DataSources m_sources;
     std::map<std::string, std::unique_ptr<DataSetReader>> m_readers;
     std::map<std::tuple<std::string, std::string, LayerRole>, LayerData> m_data;
@@ -742,13 +758,13 @@ MapDocument LoadDataSet(const std::filesystem::path& file, std::unique_ptr<memor
 }
 
 MapDocument LoadMapDocument(const std::filesystem::path& file,
-                            std::unique_ptr<memory::Canvas> canvas) {
+                            std::unique_ptr<memory::Canvas> canvas, const LocateDataFile& locate) {
     const std::string display = DisplayName(file);
     const std::string text = ReadWholeFile(file, display);
     const Json root = DocumentParser(display).Parse(text);
 
     auto context = std::make_shared<HostContext>();
-    DocumentLoader loader(file, context);
+    DocumentLoader loader(file, context, locate);
     const DocumentFaults& faults = loader.Faults();
     faults.Object(root, "", {FormatKey, "map", "layers", "tables"});
     const Json* version = DocumentFaults::Find(root, FormatKey);

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <filesystem>
+#include <functional>
 #include <memory>
 #include <string>
 #include <vector>
@@ -73,11 +74,17 @@ struct MapDocument {
 MapDocument LoadDataSet(const std::filesystem::path& file,
                         std::unique_ptr<memory::Canvas> canvas = {});
 
+// Asked, once per file, for a data file that the document names and that does
+// not exist: the file to read in its place (the document's source then names
+// it), or an empty path to give up, failing the load as without the question.
+using LocateDataFile = std::function<std::filesystem::path(const std::filesystem::path& missing)>;
+
 // Reads a map document (docs/map-document.md). Data set paths in it are relative
 // to the document's folder (for a symbolic link, the folder of the file it names).
 // canvas empty: a NullCanvas of 800 x 600 pixels.
 MapDocument LoadMapDocument(const std::filesystem::path& file,
-                            std::unique_ptr<memory::Canvas> canvas = {});
+                            std::unique_ptr<memory::Canvas> canvas = {},
+                            const LocateDataFile& locate = {});
 
 // Writes the document's map to file as it goes, with data set paths relative to the
 // folder of the file written (a symbolic link is followed). The text goes to a
