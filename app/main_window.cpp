@@ -7,14 +7,18 @@
 #include <QFileDialog>
 #include <QKeySequence>
 #include <QLabel>
+#include <QLocale>
 #include <QMenuBar>
 #include <QMessageBox>
 #include <QProgressBar>
+#include <QSettings>
 #include <QStatusBar>
+#include <QStyle>
 #include <QToolBar>
 #include <algorithm>
 #include <array>
 #include <charconv>
+#include <cmath>
 #include <optional>
 
 #include "app/attribute_table.h"
@@ -25,14 +29,33 @@
 #include "app/symbology_dialog.h"
 #include "commands/cls_copy_legend.h"
 #include "commands/cls_zoom_flash.h"
+#include "forms/frm_copy_legend.h"
+#include "forms/frm_zoom_flash.h"
 #include "platform/memory/qt/qimage_canvas.h"
 #include "platform/memory/renderers.h"
 #include "platform/memory/status_bar.h"
 #include "ui/current_toolkit.h"
 
+// Resources of a static library are registered by an initialiser the linker may
+// drop; naming it here keeps it. Q_INIT_RESOURCE must be used outside any
+// namespace.
+static void InitialiseMapResources() { Q_INIT_RESOURCE(velorin_map); }
+
 namespace velorin::app {
 
 namespace {
+
+QIcon ToolIcon(const char* name) {
+    QIcon icon;
+    for (const int size : {24, 48}) {
+        icon.addFile(QStringLiteral(":/velorin-map/%1_%2.png").arg(QLatin1String(name)).arg(size),
+                     QSize(size, size));
+    }
+    return icon;
+}
+
+// The settings of the person's program, where the recent files are kept.
+QSettings Settings() { return QSettings(QStringLiteral("Velorin"), QStringLiteral("velorin-map")); }
 
 QString ToQt(const std::string& text) { return QString::fromStdString(text); }
 
@@ -62,10 +85,11 @@ void EachFeatureLayer(const std::vector<std::shared_ptr<host::ILayer>>& layers,
     }
 }
 
-// The file a person names in the save dialog, ".json" added when it has no
-// extension; empty when they cancel.
-std::filesystem::path AskSavePath(QWidget* parent, const QString& title) {
-    const QString file = QFileDialog::getSaveFileName(parent, title, QString(),
+// The file a person names in the save dialog, which proposes proposed; ".json"
+// added when it has no extension; empty when they cancel.
+std::filesystem::path AskSavePath(QWidget* parent, const QString& title,
+                                  const std::filesystem::path& proposed) {
+    const QString file = QFileDialog::getSaveFileName(parent, title, ToQt(proposed.string()),
                                                       QStringLiteral("Map documents (*.json)"));
     if (file.isEmpty()) return {};
     std::filesystem::path path = file.toStdString();
@@ -81,6 +105,10 @@ const QString kFileFilters = QStringLiteral(
 
 MainWindow::MainWindow(std::function<bool()> takeEscPress, QWidget* parent)
     : QMainWindow(parent), m_takeEscPress(std::move(takeEscPress)) {
+    InitialiseMapResources();
+    pickFile = [this](const QString& title, const QString& folder, const QString& filter) {
+        return QFileDialog::getOpenFileName(this, title, folder, filter);
+    };
     m_map = new MapWidget(this);
     setCentralWidget(m_map);
 
@@ -106,6 +134,10 @@ MainWindow::MainWindow(std::function<bool()> takeEscPress, QWidget* parent)
     m_progress->setMinimumWidth(220);
     m_progress->hide();
     statusBar()->addPermanentWidget(m_progress);
+    m_scale = new QLabel(this);
+    m_scale->setMinimumWidth(110);
+    m_scale->setToolTip(QStringLiteral("Map scale, map units taken as metres"));
+    statusBar()->addPermanentWidget(m_scale);
     m_pointer = new QLabel(this);
     m_pointer->setMinimumWidth(190);
     statusBar()->addPermanentWidget(m_pointer);
@@ -120,6 +152,8 @@ MainWindow::MainWindow(std::function<bool()> takeEscPress, QWidget* parent)
     m_map->onPointer = [this](memory::XY point) {
         m_pointer->setText(ToQt(Fixed2(point.x) + "  " + Fixed2(point.y)));
     };
+    m_map->onPointerLeft = [this] { m_pointer->clear(); };
+    m_map->onExtentChanged = [this] { ShowScale(); };
     m_map->onRefused = [this](const std::string& why) {
         statusBar()->showMessage(ToQt(why), 4000);
     };
@@ -169,13 +203,17 @@ MainWindow::~MainWindow() { Detach(); }
 void MainWindow::BuildActions() {
     QMenu* fileMenu = menuBar()->addMenu(QStringLiteral("&File"));
     QAction* open = fileMenu->addAction(QStringLiteral("&Open..."));
+    open->setIcon(style()->standardIcon(QStyle::SP_DialogOpenButton));
     open->setShortcut(QKeySequence::Open);
     open->setStatusTip(QStringLiteral("Open a map document or a data set"));
     connect(open, &QAction::triggered, this, [this] { OpenFromMenu(); });
     QAction* addLayer = fileMenu->addAction(QStringLiteral("Add &Layer..."));
     addLayer->setShortcut(QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_A));
     addLayer->setStatusTip(QStringLiteral("Add the layers of a data set to the map"));
+    addLayer->setIcon(ToolIcon("add_layer"));
     connect(addLayer, &QAction::triggered, this, [this] { AddLayersFromMenu(); });
+    m_recentMenu = fileMenu->addMenu(QStringLiteral("Recent &Files"));
+    connect(m_recentMenu, &QMenu::aboutToShow, this, [this] { FillRecentMenu(); });
     QAction* save = fileMenu->addAction(QStringLiteral("&Save"));
     save->setShortcut(QKeySequence::Save);
     save->setStatusTip(QStringLiteral("Save the map document"));
@@ -185,7 +223,7 @@ void MainWindow::BuildActions() {
     saveAs->setStatusTip(QStringLiteral("Save the map document under a new name"));
     connect(saveAs, &QAction::triggered, this, [this] {
         const std::filesystem::path path =
-            AskSavePath(this, QStringLiteral("Save Map Document As"));
+            AskSavePath(this, QStringLiteral("Save Map Document As"), ProposedSavePath());
         if (!path.empty()) AtEdge([&] { SaveAs(path); });
     });
     fileMenu->addSeparator();
@@ -196,19 +234,23 @@ void MainWindow::BuildActions() {
     auto* tools = addToolBar(QStringLiteral("Tools"));
     tools->setObjectName(QStringLiteral("tools"));
     auto* modes = new QActionGroup(this);
-    QAction* pan = tools->addAction(QStringLiteral("Pan"));
+    tools->setIconSize(QSize(24, 24));
+    QAction* pan = tools->addAction(ToolIcon("pan"), QStringLiteral("&Pan"));
+    pan->setShortcut(QKeySequence(Qt::Key_P));
     pan->setCheckable(true);
     pan->setStatusTip(QStringLiteral("Drag the map to move it; the wheel zooms"));
     pan->setActionGroup(modes);
     connect(pan, &QAction::triggered, this, [this] { m_map->SetTool(MapWidget::Tool::Pan); });
-    QAction* select = tools->addAction(QStringLiteral("Select Features"));
+    QAction* select = tools->addAction(ToolIcon("select"), QStringLiteral("&Select Features"));
+    select->setShortcut(QKeySequence(Qt::Key_S));
     select->setCheckable(true);
     select->setChecked(true);
     select->setStatusTip(
         QStringLiteral("Click or drag a box to select features of the current layer (Ctrl adds)"));
     select->setActionGroup(modes);
     connect(select, &QAction::triggered, this, [this] { m_map->SetTool(MapWidget::Tool::Select); });
-    QAction* identify = tools->addAction(QStringLiteral("Identify"));
+    QAction* identify = tools->addAction(ToolIcon("identify"), QStringLiteral("&Identify"));
+    identify->setShortcut(QKeySequence(Qt::Key_I));
     identify->setObjectName(QStringLiteral("identifyTool"));
     identify->setCheckable(true);
     identify->setStatusTip(
@@ -216,40 +258,72 @@ void MainWindow::BuildActions() {
     identify->setActionGroup(modes);
     connect(identify, &QAction::triggered, this,
             [this] { m_map->SetTool(MapWidget::Tool::Identify); });
-    QAction* full = tools->addAction(QStringLiteral("Full Extent"));
+    QAction* full = tools->addAction(ToolIcon("full_extent"), QStringLiteral("&Full Extent"));
+    full->setShortcut(QKeySequence(Qt::Key_Home));
     full->setStatusTip(QStringLiteral("Show every feature of the map"));
     connect(full, &QAction::triggered, this, [this] { AtEdge([this] { FullExtent(); }); });
-    QAction* clear = tools->addAction(QStringLiteral("Clear Selection"));
+    QAction* clear =
+        tools->addAction(ToolIcon("clear_selection"), QStringLiteral("&Clear Selection"));
+    clear->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_D));
     clear->setStatusTip(QStringLiteral("Select no features in any layer"));
     connect(clear, &QAction::triggered, this, [this] { ClearSelection(); });
 
     QMenu* view = menuBar()->addMenu(QStringLiteral("&View"));
     view->addAction(full);
-    QAction* zoomIn = view->addAction(QStringLiteral("Zoom &In"));
+    QAction* zoomIn = view->addAction(ToolIcon("zoom_in"), QStringLiteral("Zoom &In"));
     zoomIn->setShortcut(QKeySequence::ZoomIn);
     connect(zoomIn, &QAction::triggered, this,
             [this] { m_map->ZoomAbout(QPointF(m_map->width() / 2.0, m_map->height() / 2.0), 2); });
-    QAction* zoomOut = view->addAction(QStringLiteral("Zoom &Out"));
+    QAction* zoomOut = view->addAction(ToolIcon("zoom_out"), QStringLiteral("Zoom &Out"));
     zoomOut->setShortcut(QKeySequence::ZoomOut);
     connect(zoomOut, &QAction::triggered, this, [this] {
         m_map->ZoomAbout(QPointF(m_map->width() / 2.0, m_map->height() / 2.0), 0.5);
     });
+    view->addSeparator();
+    view->addAction(pan);
+    view->addAction(identify);
+    view->addSeparator();
+    QAction* identifyPanel = m_identifyDock->toggleViewAction();
+    identifyPanel->setText(QStringLiteral("Identify &Results"));
+    view->addAction(identifyPanel);
+    tools->addAction(zoomIn);
+    tools->addAction(zoomOut);
     QMenu* selection = menuBar()->addMenu(QStringLiteral("&Selection"));
     selection->addAction(select);
     selection->addAction(clear);
 
     // The commands of category Velorin. Their captions, tooltips and messages are
     // read from the command objects each time a document brings new ones.
-    QMenu* velorin = menuBar()->addMenu(QStringLiteral("Velorin"));
+    QMenu* velorin = menuBar()->addMenu(QStringLiteral("V&elorin"));
     auto* bar = addToolBar(QStringLiteral("Velorin"));
     bar->setObjectName(QStringLiteral("velorin"));
     for (std::size_t i = 0; i < 2; ++i) {
-        auto* action = new QAction(this);
+        auto* action =
+            new QAction(ToolIcon(i == 0 ? "zoom_flash" : "copy_legend"), QString(), this);
         connect(action, &QAction::triggered, this, [this, i] { AtEdge([&] { ClickCommand(i); }); });
         velorin->addAction(action);
         bar->addAction(action);
         m_commandActions.push_back(action);
     }
+    m_commandActions.at(0)->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_F));
+    m_commandActions.at(1)->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_L));
+
+    QMenu* help = menuBar()->addMenu(QStringLiteral("&Help"));
+    QAction* zoomFlashHelp = help->addAction(QStringLiteral("&Zoom and Flash Help"));
+    connect(zoomFlashHelp, &QAction::triggered, this,
+            [this] { AtEdge([] { forms::ShowZoomFlashHelp(); }); });
+    QAction* copyLegendHelp = help->addAction(QStringLiteral("&Copy Legend Colors Help"));
+    connect(copyLegendHelp, &QAction::triggered, this,
+            [this] { AtEdge([] { forms::ShowCopyLegendHelp(); }); });
+    help->addSeparator();
+    QAction* about = help->addAction(QStringLiteral("&About Velorin"));
+    connect(about, &QAction::triggered, this, [this] {
+        QMessageBox::about(
+            this, QStringLiteral("About Velorin"),
+            QStringLiteral("<b>velorin-map 1.0</b><p>The map window of Velorin: two map tools, "
+                           "Zoom and Flash and Copy Legend Colors, on a reference map host that "
+                           "reads GIS data through GDAL and draws with Qt.</p>"));
+    });
 }
 
 void MainWindow::Attach(std::unique_ptr<gdal::MapDocument> document) {
@@ -257,7 +331,10 @@ void MainWindow::Attach(std::unique_ptr<gdal::MapDocument> document) {
     m_document = std::move(document);
     memory::HostHooks& hooks = Host().Context().hooks;
     hooks.takeEscPress = m_takeEscPress;
-    hooks.screenChanged = [this] { m_map->ShowScreenNow(); };
+    hooks.screenChanged = [this] {
+        m_map->ShowScreenNow();
+        ShowScale();
+    };
     hooks.statusChanged = [this](std::string_view text) {
         m_pane0->setText(QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size())));
         if (m_pane0->isVisible()) m_pane0->repaint();
@@ -304,6 +381,7 @@ void MainWindow::Attach(std::unique_ptr<gdal::MapDocument> document) {
     m_progress->hide();
     SetModified(false);
     UpdateTitle();
+    ShowScale();
 }
 
 void MainWindow::Detach() {
@@ -329,16 +407,112 @@ void MainWindow::Detach() {
 
 bool MainWindow::Open(const std::filesystem::path& file) {
     std::unique_ptr<gdal::MapDocument> document;
+    m_located = false;
     try {
-        document = std::make_unique<gdal::MapDocument>(
-            OpenMap(file, std::max(m_map->width(), 1), std::max(m_map->height(), 1)));
+        document = std::make_unique<gdal::MapDocument>(OpenMap(
+            file, std::max(m_map->width(), 1), std::max(m_map->height(), 1),
+            [this](const std::filesystem::path& missing) { return LocateMissing(missing); }));
     } catch (const velorin::Error& error) {
         ui::CurrentToolkit().MsgBox(error.Description(), ui::MsgButtons::OkOnly,
                                     ui::MsgIcon::Critical);
         return false;
     }
+    const bool dataSet = document->path.empty();
     Attach(std::move(document));
+    // A data set opened on its own shows all of itself, with a margin.
+    if (dataSet) FullExtent();
+    // A source repointed to a located file is a change to save.
+    if (m_located) SetModified(true);
+    m_lastFolder = std::filesystem::absolute(file).parent_path();
+    Remember(file);
     return true;
+}
+
+std::filesystem::path MainWindow::LocateMissing(const std::filesystem::path& missing) {
+    const ui::MsgResult answer = ui::CurrentToolkit().MsgBox(
+        "The data file " + missing.generic_string() +
+            " named by the map document is missing. Press OK to locate it, or Cancel to give up.",
+        ui::MsgButtons::OkCancel, ui::MsgIcon::Critical);
+    if (answer != ui::MsgResult::Ok) return {};
+    const QString found = pickFile(QStringLiteral("Locate ") + ToQt(missing.filename().string()),
+                                   ToQt(missing.parent_path().string()),
+                                   QStringLiteral("Data sets (*.gpkg *.shp "
+                                                  "*.geojson *.json *.fgb "
+                                                  "*.gml *.kml *.sqlite);;"
+                                                  "All files (*)"));
+    if (found.isEmpty()) return {};
+    m_located = true;
+    return found.toStdString();
+}
+
+std::filesystem::path MainWindow::StartFolder() const {
+    if (m_document && !Document().path.empty()) return Document().path.parent_path();
+    return m_lastFolder;
+}
+
+std::filesystem::path MainWindow::ProposedSavePath() const {
+    if (!Document().path.empty()) return Document().path;
+    // A data set opened on its own: a document of its name beside it.
+    const std::string title = Host().Document().Title();
+    const std::filesystem::path name =
+        std::filesystem::path(title == "Untitled" || title.empty() ? "map" : title).stem();
+    return StartFolder() / name.string().append(".json");
+}
+
+QStringList MainWindow::RecentFiles() const {
+    return Settings().value(QStringLiteral("recentFiles")).toStringList();
+}
+
+void MainWindow::Remember(const std::filesystem::path& file) {
+    const QString path = ToQt(std::filesystem::absolute(file).lexically_normal().string());
+    QStringList files = RecentFiles();
+    files.removeAll(path);
+    files.prepend(path);
+    while (files.size() > kRecentFiles) files.removeLast();
+    Settings().setValue(QStringLiteral("recentFiles"), files);
+}
+
+void MainWindow::FillRecentMenu() {
+    m_recentMenu->clear();
+    const QStringList files = RecentFiles();
+    if (files.isEmpty()) m_recentMenu->addAction(QStringLiteral("(none)"))->setEnabled(false);
+    for (qsizetype i = 0; i < files.size(); ++i) {
+        const QString file = files[i];
+        QAction* item = m_recentMenu->addAction(QStringLiteral("&%1 %2").arg(i + 1).arg(file));
+        connect(item, &QAction::triggered, this, [this, file] {
+            AtEdge([&] {
+                if (ConfirmDiscard()) Open(file.toStdString());
+            });
+        });
+    }
+}
+
+QString MainWindow::ScaleText() const {
+    constexpr double kMetresPerPixel = 0.0254 / 96.0;
+    const double scale = Host().View().Scale() / kMetresPerPixel;
+    if (!std::isfinite(scale) || scale <= 0 || scale > 1e15) return {};
+    return QStringLiteral("1:") + QLocale(QLocale::English).toString(std::llround(scale));
+}
+
+void MainWindow::ShowScale() {
+    if (m_document) m_scale->setText(ScaleText());
+}
+
+void MainWindow::SetBusy(bool busy) {
+    m_busy = busy;
+    menuBar()->setEnabled(!busy);
+    for (QToolBar* bar : findChildren<QToolBar*>()) bar->setEnabled(!busy);
+    m_contents->setEnabled(!busy);
+    for (const auto& table : m_tables) {
+        if (table) table->setEnabled(!busy);
+    }
+    for (const auto& dialog : m_symbology) {
+        if (dialog) dialog->setEnabled(!busy);
+    }
+    // The map keeps painting (the run draws on it) but takes no clicks; the busy
+    // pointer says why.
+    m_map->SetAccepting(!busy);
+    m_map->setCursor(busy ? Qt::BusyCursor : Qt::ArrowCursor);
 }
 
 bool MainWindow::AddLayers(const std::filesystem::path& file) {
@@ -385,12 +559,14 @@ bool MainWindow::AddLayers(const std::filesystem::path& file) {
     statusBar()->showMessage(
         QStringLiteral("Added %1 from %2").arg(layers.size()).arg(ToQt(file.filename().string())),
         4000);
+    m_lastFolder = std::filesystem::absolute(file).parent_path();
     return true;
 }
 
 bool MainWindow::Save() {
     if (Document().path.empty()) {
-        const std::filesystem::path path = AskSavePath(this, QStringLiteral("Save Map Document"));
+        const std::filesystem::path path =
+            AskSavePath(this, QStringLiteral("Save Map Document"), ProposedSavePath());
         return !path.empty() && SaveAs(path);
     }
     return SaveAs(Document().path);
@@ -407,12 +583,26 @@ bool MainWindow::SaveAs(const std::filesystem::path& file) {
     Document().path = file;
     SetModified(false);
     UpdateTitle();
+    Remember(file);
     statusBar()->showMessage(QStringLiteral("Saved ") + ToQt(file.generic_string()), 4000);
     return true;
 }
 
 void MainWindow::ClickCommand(std::size_t index) {
-    m_commands.at(index)->OnClick();
+    // Whatever ends the run, the window comes back.
+    struct BusyScope {
+        MainWindow& window;
+        explicit BusyScope(MainWindow& w) : window(w) { window.SetBusy(true); }
+        ~BusyScope() { window.SetBusy(false); }
+        BusyScope(const BusyScope&) = delete;
+        BusyScope& operator=(const BusyScope&) = delete;
+        BusyScope(BusyScope&&) = delete;
+        BusyScope& operator=(BusyScope&&) = delete;
+    };
+    {
+        const BusyScope busy(*this);
+        m_commands.at(index)->OnClick();
+    }
     AfterRun();
 }
 
@@ -686,15 +876,15 @@ void MainWindow::OpenFromMenu() {
     AtEdge([this] {
         if (!ConfirmDiscard()) return;
         const QString file =
-            QFileDialog::getOpenFileName(this, QStringLiteral("Open"), QString(), kFileFilters);
+            pickFile(QStringLiteral("Open"), ToQt(StartFolder().string()), kFileFilters);
         if (!file.isEmpty()) Open(file.toStdString());
     });
 }
 
 void MainWindow::AddLayersFromMenu() {
     AtEdge([this] {
-        const QString file = QFileDialog::getOpenFileName(
-            this, QStringLiteral("Add Layer"), QString(),
+        const QString file = pickFile(
+            QStringLiteral("Add Layer"), ToQt(StartFolder().string()),
             QStringLiteral("Data sets (*.gpkg *.shp *.geojson *.json *.fgb *.gml *.kml *.sqlite);;"
                            "All files (*)"));
         if (!file.isEmpty()) AddLayers(file.toStdString());

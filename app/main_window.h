@@ -2,6 +2,7 @@
 
 #include <QMainWindow>
 #include <QPointer>
+#include <QStringList>
 #include <filesystem>
 #include <functional>
 #include <memory>
@@ -14,6 +15,7 @@
 class QAction;
 class QDockWidget;
 class QLabel;
+class QMenu;
 class QProgressBar;
 
 namespace velorin::app {
@@ -60,8 +62,10 @@ class MainWindow final : public QMainWindow {
     bool SaveAs(const std::filesystem::path& file);
 
     // Clicks the command, as its button does but without the window's event edge:
-    // what is not a velorin::Error passes to the caller.
+    // what is not a velorin::Error passes to the caller. While it runs, the
+    // window's own actions are disabled and the map shows a busy pointer.
     void ClickCommand(std::size_t index);
+    bool Busy() const { return m_busy; }
     std::size_t CommandCount() const { return m_commands.size(); }
     const commands::Command& CommandAt(std::size_t index) const { return *m_commands.at(index); }
     QAction* CommandAction(std::size_t index) const { return m_commandActions.at(index); }
@@ -104,6 +108,22 @@ class MainWindow final : public QMainWindow {
     std::size_t IdentifyAt(memory::XY point, double tolerance);
     IdentifyPanel& Identified() const { return *m_identify; }
 
+    // Where the file dialogs start: the document's folder, else the folder of
+    // the file opened or added last.
+    std::filesystem::path StartFolder() const;
+    // The recently opened and saved files, newest first (at most kRecentFiles).
+    static constexpr int kRecentFiles = 8;
+    QStringList RecentFiles() const;
+    // The map scale as the status bar shows it ("1:25,000"), taking map units
+    // as metres on a screen of 96 pixels to the inch.
+    QString ScaleText() const;
+    QLabel& PointerLabel() const { return *m_pointer; }
+
+    // The file dialogs: asked for a file to open (title, start folder, filter);
+    // an empty answer is a Cancel. Tests put a person of their own here.
+    std::function<QString(const QString& title, const QString& folder, const QString& filter)>
+        pickFile;
+
   protected:
     void closeEvent(QCloseEvent* event) override;
 
@@ -121,6 +141,12 @@ class MainWindow final : public QMainWindow {
     void AddLayersFromMenu();
     void ZoomToBox(const MapBox& box);
     void CloseLayerWindows(const std::shared_ptr<host::ILayer>& layer);
+    void SetBusy(bool busy);
+    void ShowScale();
+    void Remember(const std::filesystem::path& file);
+    void FillRecentMenu();
+    std::filesystem::path ProposedSavePath() const;
+    std::filesystem::path LocateMissing(const std::filesystem::path& missing);
     // The current layer when it is a visible feature layer; else null, and the
     // status bar says why.
     std::shared_ptr<memory::FeatureLayer> SelectableLayer();
@@ -139,6 +165,11 @@ class MainWindow final : public QMainWindow {
     ContentsPanel* m_contents = nullptr;
     QLabel* m_pane0 = nullptr;
     QLabel* m_pointer = nullptr;
+    QLabel* m_scale = nullptr;
+    QMenu* m_recentMenu = nullptr;
+    std::filesystem::path m_lastFolder;
+    bool m_busy = false;
+    bool m_located = false;
     QProgressBar* m_progress = nullptr;
     std::vector<QPointer<SymbologyDialog>> m_symbology;
     std::vector<QPointer<AttributeTable>> m_tables;

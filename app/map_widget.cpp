@@ -221,6 +221,7 @@ void MapWidget::resizeEvent(QResizeEvent* event) {
 }
 
 void MapWidget::wheelEvent(QWheelEvent* event) {
+    if (!m_accepting) return;
     const double notches = event->angleDelta().y() / 120.0;
     if (notches == 0.0) return;
     ZoomAbout(event->position(), std::pow(kWheelStep, notches));
@@ -228,7 +229,7 @@ void MapWidget::wheelEvent(QWheelEvent* event) {
 }
 
 void MapWidget::mousePressEvent(QMouseEvent* event) {
-    if (m_view == nullptr || m_drag != Drag::None) return;
+    if (m_view == nullptr || m_drag != Drag::None || !m_accepting) return;
     const bool panButton = event->button() == Qt::MiddleButton ||
                            (event->button() == Qt::LeftButton && m_tool == Tool::Pan);
     if (panButton) {

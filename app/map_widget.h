@@ -30,6 +30,11 @@ class MapWidget final : public QWidget {
     void SetView(memory::MapView* view);
     memory::MapView* View() const { return m_view; }
     void SetTool(Tool tool) { m_tool = tool; }
+    // While a tool runs the map is shown but takes no clicks, drags or wheel.
+    void SetAccepting(bool accepting) {
+        m_accepting = accepting;
+        m_drag = Drag::None;
+    }
     Tool CurrentTool() const { return m_tool; }
     // The selected shapes, drawn over the map in the selection colour whatever
     // the layer's own symbols (a thick outline and a translucent fill), in map
@@ -90,6 +95,7 @@ class MapWidget final : public QWidget {
     std::vector<std::shared_ptr<host::IGeometry>> m_highlight;
     std::vector<std::shared_ptr<host::IGeometry>> m_flash;
     int m_flashCount = 0;
+    bool m_accepting = true;
 };
 
 }  // namespace velorin::app

@@ -31,17 +31,18 @@ bool LooksLikeMapDocument(const std::filesystem::path& file) {
     return text.find("\"velorinMapDocument\"") != std::string_view::npos;
 }
 
-gdal::MapDocument OpenMap(const std::filesystem::path& file, int width, int height) {
+gdal::MapDocument OpenMap(const std::filesystem::path& file, int width, int height,
+                          const gdal::LocateDataFile& locate) {
     if (LowerExtension(file) != ".json" || LooksLikeMapDocument(file)) {
         if (LowerExtension(file) == ".json") {
-            return gdal::LoadMapDocument(file, memory::MakeQImageCanvas(width, height));
+            return gdal::LoadMapDocument(file, memory::MakeQImageCanvas(width, height), locate);
         }
         return gdal::LoadDataSet(file, memory::MakeQImageCanvas(width, height));
     }
     try {
         return gdal::LoadDataSet(file, memory::MakeQImageCanvas(width, height));
     } catch (const velorin::Error&) {
-        return gdal::LoadMapDocument(file, memory::MakeQImageCanvas(width, height));
+        return gdal::LoadMapDocument(file, memory::MakeQImageCanvas(width, height), locate);
     }
 }
 

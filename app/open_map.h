@@ -11,7 +11,9 @@ namespace velorin::app {
 // that is not a map document is read as a data set (GeoJSON); when it is neither,
 // the map document's complaint is the one raised, as that is what a ".json" most
 // likely meant. Raises velorin::Error naming the file; nothing half-opened stays.
-gdal::MapDocument OpenMap(const std::filesystem::path& file, int width, int height);
+// locate is asked for a data file a map document names that is missing.
+gdal::MapDocument OpenMap(const std::filesystem::path& file, int width, int height,
+                          const gdal::LocateDataFile& locate = {});
 
 // True when the file declares itself a map document (its format key appears near
 // the start); false for anything else, an unreadable file included.

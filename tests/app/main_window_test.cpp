@@ -7,8 +7,13 @@
 #include <QComboBox>
 #include <QDialogButtonBox>
 #include <QEvent>
+#include <QLabel>
+#include <QLocale>
 #include <QMenu>
+#include <QMenuBar>
+#include <QMouseEvent>
 #include <QPushButton>
+#include <QStandardPaths>
 #include <QTableView>
 #include <QTreeWidgetItem>
 
@@ -44,6 +49,9 @@ class MapWindow : public testing::SampleTest {
   protected:
     void SetUp() override {
         SampleTest::SetUp();
+        // Settings the window keeps (recent files) go to a test location, not the
+        // person's own.
+        QStandardPaths::setTestModeEnabled(true);
         m_window = std::make_unique<MainWindow>([this] {
             ++m_escAsked;
             return false;
@@ -503,6 +511,75 @@ TEST_F(MapWindow, RowsSelectedInTheAttributeTableAreTheMapsSelectionAndBack) {
     const QModelIndexList selected = table->View().selectionModel()->selectedRows();
     ASSERT_EQ(selected.size(), 1);
     EXPECT_EQ(model.OidAt(selected.front().row()), 5);
+}
+
+TEST_F(MapWindow, AMissingDataFileIsNamedAndLocatedThroughThePrompt) {
+    const std::filesystem::path data = Document().parent_path() / "hydrology.gpkg";
+    const std::filesystem::path moved = Scratch() / "moved" / "renamed.gpkg";
+    std::filesystem::create_directories(moved.parent_path());
+    std::filesystem::rename(data, moved);
+    QStringList asked;
+    Window().pickFile = [&](const QString& title, const QString& folder, const QString&) {
+        asked << title << folder;
+        return QString::fromStdString(moved.string());
+    };
+
+    // Given up: the box named the file and the open map stays.
+    m_user.Answer("is missing", ui::MsgResult::Cancel);
+    const std::filesystem::path before = Window().Document().path;
+    ASSERT_FALSE(Window().Open(Document()));
+    ASSERT_GE(m_user.MessageBoxes().size(), 2u);
+    EXPECT_NE(m_user.MessageBoxes().front().text.find("hydrology.gpkg"), std::string::npos);
+    EXPECT_TRUE(asked.isEmpty());
+    EXPECT_EQ(Window().Document().path, before);
+
+    // Located: every layer reads the new file, and saving names it.
+    m_user.Answer("is missing", ui::MsgResult::Ok);
+    ASSERT_TRUE(Window().Open(Document()));
+    EXPECT_EQ(asked.size(), 2);
+    EXPECT_EQ(asked.value(1).toStdString(), Document().parent_path().string());
+    EXPECT_EQ(Window().Host().FocusMap().LayerCount(), 5);
+    EXPECT_TRUE(Window().Modified());
+    ASSERT_TRUE(Window().Save());
+    asked.clear();
+    ASSERT_TRUE(Window().Open(Document()));
+    EXPECT_TRUE(asked.isEmpty());
+    EXPECT_EQ(Window().Host().FocusMap().LayerCount(), 5);
+}
+
+TEST_F(MapWindow, WhileAToolRunsTheWindowIsBusyAndAfterwardsItIsNot) {
+    bool busyDuringRun = false;
+    bool menusDuringRun = true;
+    DialogSteps steps;
+    steps.beforeOk = [&](ui::Window&) {
+        busyDuringRun = Window().Busy();
+        menusDuringRun = Window().menuBar()->isEnabled();
+    };
+    DialogReport report;
+    PlanRun(m_user, Run(Tool::CopyLegend), report, steps);
+    Window().ClickCommand(1);
+    EXPECT_TRUE(busyDuringRun);
+    EXPECT_FALSE(menusDuringRun);
+    EXPECT_FALSE(Window().Busy());
+    EXPECT_TRUE(Window().menuBar()->isEnabled());
+    EXPECT_EQ(Window().Map().cursor().shape(), Qt::ArrowCursor);
+}
+
+TEST_F(MapWindow, TheStatusBarShowsTheScaleAndForgetsThePointerThatLeft) {
+    const QString before = Window().ScaleText();
+    ASSERT_TRUE(before.startsWith("1:"));
+    const long long n = QLocale(QLocale::English).toLongLong(before.mid(2));
+    Window().Map().ZoomAbout(QPointF(50, 50), 2.0);
+    const long long zoomed = QLocale(QLocale::English).toLongLong(Window().ScaleText().mid(2));
+    EXPECT_NEAR(static_cast<double>(zoomed), n / 2.0, 1.0);
+
+    QMouseEvent move(QEvent::MouseMove, QPointF(40, 40), QPointF(40, 40), Qt::NoButton,
+                     Qt::NoButton, Qt::NoModifier);
+    QApplication::sendEvent(&Window().Map(), &move);
+    EXPECT_FALSE(Window().PointerLabel().text().isEmpty());
+    QEvent leave(QEvent::Leave);
+    QApplication::sendEvent(&Window().Map(), &leave);
+    EXPECT_TRUE(Window().PointerLabel().text().isEmpty());
 }
 
 }  // namespace
