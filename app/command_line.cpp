@@ -395,8 +395,9 @@ Output:
 Flash waits do not really wait: the scripted user's clock is virtual.
 
 --screenshots writes the pictures of docs/ into DIR: both dialogs, the help
-window, the map window during a flash, and the junctions after Copy Legend
-Colors, made on DOCUMENT (the sample's hydrology.json).
+window, the map window during a flash, the junctions after Copy Legend Colors,
+the symbology dialog, the window with the Identify panel and the attribute
+table, made on DOCUMENT (the sample's hydrology.json).
 
   -h, --help                  show this text
   --version                   show the version

@@ -4,12 +4,16 @@
 #include <QDialog>
 #include <QImage>
 #include <QPixmap>
+#include <QTableView>
+#include <QTreeWidgetItem>
 #include <optional>
 #include <ostream>
 #include <variant>
 
+#include "app/attribute_table.h"
 #include "app/contents_panel.h"
 #include "app/main_window.h"
+#include "app/symbology_dialog.h"
 #include "app/tool_script.h"
 #include "platform/qt/qt_toolkit.h"
 #include "platform/qt/qt_window.h"
@@ -141,6 +145,38 @@ int MakeScreenshots(const ScreenshotOptions& options, std::ostream& out, std::os
     window.Contents().SetCurrentLayer(window.Host().LayerNamed("NerroJunction"));
     pictures.Save(window.grab(), "copy-legend-junctions.png");
     user.OnEvent(nullptr);
+
+    // The window's own work: a unique value legend made in the symbology dialog,
+    // a catchment identified, and the catchments' attribute table.
+    const auto catchment = window.Host().FeatureLayerNamed("Catchment");
+    SymbologyDialog* symbology = window.ShowProperties(catchment);
+    symbology->SetKind(SymbologyDialog::Kind::UniqueValues);
+    symbology->SetField(QStringLiteral("NerroID"));
+    QApplication::processEvents();
+    pictures.Save(symbology->grab(), "symbology-dialog.png");
+    symbology->Apply();
+    symbology->close();
+    window.Contents().SetCurrentLayer(catchment);
+    window.Contents().collapseAll();
+    if (QTreeWidgetItem* row = window.Contents().topLevelItem(4)) row->setExpanded(true);
+    const auto& store = *catchment->Data()->Store();
+    const auto centre = std::dynamic_pointer_cast<memory::MultiPartGeometry>(
+                            store.At(*store.PositionOf(kCatchments[1])).shape)
+                            ->Centroid();
+    window.IdentifyAt({centre->X(), centre->Y()}, window.Host().View().Scale() * 4);
+    QApplication::processEvents();
+    pictures.Save(window.grab(), "map-window-identify.png");
+
+    AttributeTable* table = window.OpenAttributeTable(catchment);
+    table->resize(760, 330);
+    const int name = catchment->FindField("Name");
+    table->View().sortByColumn(name, Qt::AscendingOrder);
+    window.Host().Select("Catchment", kCatchments);
+    window.SelectionChanged();
+    table->View().scrollToTop();
+    QApplication::processEvents();
+    pictures.Save(table->grab(), "attribute-table.png");
+    table->close();
 
     const RunOutcome first = JudgeRun(Tool::ZoomFlash, zoomFlash, user.MessageBoxes());
     const RunOutcome second = JudgeRun(Tool::CopyLegend, copyLegend, user.MessageBoxes());

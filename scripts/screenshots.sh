@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # Remakes the pictures in docs/ that the README shows: both dialogs, the help
-# window, the map window during a flash and the junctions after Copy Legend
-# Colors, drawn offscreen by velorin-map on the bundled sample.
+# window, the map window during a flash, the junctions after Copy Legend Colors,
+# the symbology dialog, the window with an identified catchment and the
+# attribute table, drawn offscreen by velorin-map on the bundled sample.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
