@@ -134,6 +134,9 @@ void VelorinPlugin::Click(std::size_t index) {
     // OnClick is the command's trap for every host and dialog failure; the edge
     // keeps anything else out of QGIS's event loop.
     m_toolkit->RunAtEdge([&] { m_commands[index]->OnClick(); });
+    // The host's record of a run (texts, extents, drawings) is for tests; in
+    // QGIS nothing reads it, so it does not grow from click to click.
+    m_context->record.Clear();
 }
 
 void VelorinPlugin::ShowStatus(const QString& text) {
