@@ -25,6 +25,15 @@ std::string_view KindName(ControlKind kind) {
     return "control";
 }
 
+void RaiseKindMismatch(const Control& control, ControlKind wanted) {
+    std::string detail = control.QualifiedName();
+    detail += " is a ";
+    detail += KindName(control.Kind());
+    detail += ", not a ";
+    detail += KindName(wanted);
+    RaiseRuntimeError(kErrTypeMismatch, detail);
+}
+
 Control::Control(Window& window, const ControlLayout& layout)
     : m_window(window),
       m_name(layout.name),

@@ -135,4 +135,38 @@ class Label : public Control {
     Alignment m_alignment;
 };
 
+// Raises type mismatch (13): "<window>.<control> is a <kind>, not a <wanted>".
+[[noreturn]] void RaiseKindMismatch(const Control& control, ControlKind wanted);
+
+// The checked casts from a control to the model class of its kind (T::kKind).
+// As gives null for a control of another kind; Cast is for code that knows the
+// kind and raises RaiseKindMismatch when it is wrong.
+template <class T>
+T* As(Control& control) noexcept {
+    return control.Kind() == T::kKind ? static_cast<T*>(&control) : nullptr;
+}
+
+template <class T>
+const T* As(const Control& control) noexcept {
+    return control.Kind() == T::kKind ? static_cast<const T*>(&control) : nullptr;
+}
+
+template <class T>
+T& Cast(Control& control) {
+    T* typed = As<T>(control);
+    if (typed == nullptr) {
+        RaiseKindMismatch(control, T::kKind);
+    }
+    return *typed;
+}
+
+template <class T>
+const T& Cast(const Control& control) {
+    const T* typed = As<T>(control);
+    if (typed == nullptr) {
+        RaiseKindMismatch(control, T::kKind);
+    }
+    return *typed;
+}
+
 }  // namespace velorin::ui

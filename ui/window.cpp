@@ -206,20 +206,6 @@ void Window::PressEsc() {
     }
 }
 
-template <class T>
-T& Window::Typed(std::string_view name) {
-    ui::Control& control = Control(name);
-    if (control.Kind() != T::kKind) {
-        std::string detail = control.QualifiedName();
-        detail += " is a ";
-        detail += KindName(control.Kind());
-        detail += ", not a ";
-        detail += KindName(T::kKind);
-        RaiseRuntimeError(kErrTypeMismatch, detail);
-    }
-    return static_cast<T&>(control);
-}
-
 ui::Control& Window::Control(std::string_view name) {
     ui::Control* control = FindControl(name);
     if (control == nullptr) {
@@ -231,12 +217,14 @@ ui::Control& Window::Control(std::string_view name) {
     return *control;
 }
 
-ui::Frame& Window::Frame(std::string_view name) { return Typed<ui::Frame>(name); }
-ui::Label& Window::Label(std::string_view name) { return Typed<ui::Label>(name); }
-ui::ComboBox& Window::ComboBox(std::string_view name) { return Typed<ui::ComboBox>(name); }
-ui::TextBox& Window::TextBox(std::string_view name) { return Typed<ui::TextBox>(name); }
-ui::CheckBox& Window::CheckBox(std::string_view name) { return Typed<ui::CheckBox>(name); }
-ui::CommandButton& Window::Button(std::string_view name) { return Typed<ui::CommandButton>(name); }
+ui::Frame& Window::Frame(std::string_view name) { return Cast<ui::Frame>(Control(name)); }
+ui::Label& Window::Label(std::string_view name) { return Cast<ui::Label>(Control(name)); }
+ui::ComboBox& Window::ComboBox(std::string_view name) { return Cast<ui::ComboBox>(Control(name)); }
+ui::TextBox& Window::TextBox(std::string_view name) { return Cast<ui::TextBox>(Control(name)); }
+ui::CheckBox& Window::CheckBox(std::string_view name) { return Cast<ui::CheckBox>(Control(name)); }
+ui::CommandButton& Window::Button(std::string_view name) {
+    return Cast<ui::CommandButton>(Control(name));
+}
 
 ui::Control* Window::FindControl(std::string_view name) {
     return const_cast<ui::Control*>(std::as_const(*this).FindControl(name));
@@ -258,11 +246,9 @@ ui::CommandButton* Window::DefaultButton() { return FlaggedButton(false); }
 
 ui::CommandButton* Window::FlaggedButton(bool cancel) {
     for (const auto& control : m_controls) {
-        if (control->Kind() == ControlKind::CommandButton) {
-            auto& button = static_cast<ui::CommandButton&>(*control);
-            if (cancel ? button.Cancel() : button.Default()) {
-                return &button;
-            }
+        if (auto* button = As<ui::CommandButton>(*control);
+            button != nullptr && (cancel ? button->Cancel() : button->Default())) {
+            return button;
         }
     }
     return nullptr;

@@ -111,9 +111,6 @@ class Window {
     friend class ui::Control;
     friend class Toolkit;
 
-    template <class T>
-    T& Typed(std::string_view name);
-
     void NotifyWindow(WindowChange change);
     void NotifyControl(ui::Control& control, ControlChange change);
     void MoveInTabOrder(ui::Control& control, int index);

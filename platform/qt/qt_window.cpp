@@ -13,10 +13,8 @@
 #include <QPlainTextEdit>
 #include <QPushButton>
 #include <QScreen>
-#include <QSignalBlocker>
 #include <QWindow>
 #include <algorithm>
-#include <array>
 #include <limits>
 #include <string>
 
@@ -32,13 +30,6 @@
 namespace velorin::qt {
 
 namespace {
-
-constexpr std::array kEveryChange = {
-    ui::ControlChange::Caption,   ui::ControlChange::Text,      ui::ControlChange::Enabled,
-    ui::ControlChange::Visible,   ui::ControlChange::Geometry,  ui::ControlChange::ToolTip,
-    ui::ControlChange::Items,     ui::ControlChange::ListIndex, ui::ControlChange::Value,
-    ui::ControlChange::MaxLength, ui::ControlChange::Alignment,
-};
 
 // A QLineEdit's own limit when the model has none.
 constexpr int kNoLimit = std::numeric_limits<int>::max();
@@ -88,10 +79,6 @@ QRect PixelRect(const ui::Control& control) {
     const int x1 = TwipsToPixels(left + control.Width());
     const int y1 = TwipsToPixels(top + control.Height());
     return {x0, y0, x1 - x0, y1 - y0};
-}
-
-bool TakesFocus(ui::ControlKind kind) {
-    return kind != ui::ControlKind::Frame && kind != ui::ControlKind::Label;
 }
 
 // What a text box's QLineEdit may hold. The model's maximum applies to the next
@@ -162,12 +149,12 @@ class QtWindow::ModelDialog final : public QDialog {
             // A focused button has taken its own Enter already; this is Enter in
             // a list, a text box or a check box.
             event->accept();
-            m_owner.m_toolkit.RunAtEdge([this] { m_owner.m_window.PressEnter(); });
+            m_owner.PersonPressesEnter();
             return;
         }
         if (plain && event->key() == Qt::Key_Escape) {
             event->accept();
-            m_owner.m_toolkit.RunAtEdge([this] { m_owner.m_window.PressEsc(); });
+            m_owner.PersonPressesEsc();
             return;
         }
         QDialog::keyPressEvent(event);
@@ -176,14 +163,14 @@ class QtWindow::ModelDialog final : public QDialog {
     void closeEvent(QCloseEvent* event) override {
         // The model's unload hides the dialog; the event itself closes nothing.
         event->ignore();
-        m_owner.m_toolkit.RunAtEdge([this] { m_owner.m_window.Unload(); });
+        m_owner.PersonCloses();
     }
 
   private:
     QtWindow& m_owner;
 };
 
-QtWindow::QtWindow(ui::Window& window, QtToolkit& toolkit) : m_window(window), m_toolkit(toolkit) {
+QtWindow::QtWindow(ui::Window& window, QtToolkit& toolkit) : WindowMirror(window, toolkit) {
     Qt::WindowFlags flags = Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint |
                             Qt::WindowSystemMenuHint | Qt::WindowCloseButtonHint;
     if (window.MinMaxButtons()) {
@@ -226,11 +213,10 @@ QtWindow::QtWindow(ui::Window& window, QtToolkit& toolkit) : m_window(window), m
     for (const Mirror& mirror : m_mirrors) {
         mirror.widget->raise();
     }
-    SyncAll();
-    m_window.SetObserver(this);
+    Attach();
 }
 
-QtWindow::~QtWindow() { m_window.SetObserver(nullptr); }
+QtWindow::~QtWindow() { Detach(); }
 
 QDialog& QtWindow::Dialog() const { return *m_dialog; }
 
@@ -240,7 +226,7 @@ QWidget* QtWindow::Widget(const ui::Control& control) const {
 }
 
 QWidget* QtWindow::Widget(std::string_view name) const {
-    const ui::Control* control = m_window.FindControl(name);
+    const ui::Control* control = Model().FindControl(name);
     return control != nullptr ? Widget(*control) : nullptr;
 }
 
@@ -253,6 +239,12 @@ const QtWindow::Mirror* QtWindow::Find(const ui::Control& control) const {
     return nullptr;
 }
 
+template <class W>
+W* QtWindow::WidgetAs(const ui::Control& control) const {
+    const Mirror* mirror = Find(control);
+    return mirror != nullptr ? qobject_cast<W*>(mirror->widget) : nullptr;
+}
+
 QWidget* QtWindow::Build(ui::Control& control) {
     auto& mirror = const_cast<Mirror&>(*Find(control));
     if (mirror.widget != nullptr) {
@@ -263,236 +255,143 @@ QWidget* QtWindow::Build(ui::Control& control) {
     if (const ui::Control* container = control.Container(); container != nullptr) {
         parent = Build(*Find(*container)->control);
     }
-    QWidget* widget = nullptr;
-    switch (control.Kind()) {
-        case ui::ControlKind::Frame:
-            widget = new QGroupBox(parent);
-            break;
-        case ui::ControlKind::Label: {
-            auto* label = new QLabel(parent);
-            label->setTextFormat(Qt::PlainText);
-            widget = label;
-            break;
-        }
-        case ui::ControlKind::ComboBox:
-            widget = new QComboBox(parent);
-            break;
-        case ui::ControlKind::TextBox: {
-            const auto& box = static_cast<const ui::TextBox&>(control);
-            if (box.MultiLine()) {
-                auto* edit = new QPlainTextEdit(parent);
-                edit->setTabChangesFocus(true);
-                edit->setLineWrapMode(QPlainTextEdit::WidgetWidth);
-                edit->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
-                edit->setVerticalScrollBarPolicy(box.VerticalScrollBar() ? Qt::ScrollBarAlwaysOn
-                                                                         : Qt::ScrollBarAlwaysOff);
-                widget = edit;
-            } else {
-                widget = new QLineEdit(parent);
-            }
-            break;
-        }
-        case ui::ControlKind::CheckBox:
-            widget = new QCheckBox(parent);
-            break;
-        case ui::ControlKind::CommandButton: {
-            auto* button = new QPushButton(parent);
-            button->setDefault(static_cast<const ui::CommandButton&>(control).Default());
-            widget = button;
-            break;
-        }
-    }
-    widget->setObjectName(ToQt(control.Name()));
-    mirror.widget = widget;
-    Connect(control, widget);
-    return widget;
+    mirror.widget = MakeWidget(control, parent);
+    mirror.widget->setObjectName(ToQt(control.Name()));
+    return mirror.widget;
 }
 
-void QtWindow::Connect(ui::Control& control, QWidget* widget) {
-    QtToolkit& toolkit = m_toolkit;
-    switch (control.Kind()) {
-        case ui::ControlKind::ComboBox: {
-            auto& list = static_cast<ui::ComboBox&>(control);
-            // activated, not currentIndexChanged: only a person's pick, and every
-            // pick, also of the entry already current.
-            QObject::connect(static_cast<QComboBox*>(widget), kComboActivated, widget,
-                             [&toolkit, &list](int index) {
-                                 toolkit.RunAtEdge([&list, index] { list.SetListIndex(index); });
-                             });
-            break;
-        }
-        case ui::ControlKind::TextBox: {
-            auto& box = static_cast<ui::TextBox&>(control);
-            if (auto* edit = qobject_cast<QPlainTextEdit*>(widget); edit != nullptr) {
-                // Mirroring blocks the widget's signals, so this is a person's edit.
-                QObject::connect(edit, &QPlainTextEdit::textChanged, edit, [&toolkit, &box, edit] {
-                    toolkit.RunAtEdge(
-                        [&box, edit] { box.SetText(FromDisplayLines(edit->toPlainText())); });
-                });
-            } else {
-                QObject::connect(
-                    static_cast<QLineEdit*>(widget), &QLineEdit::textEdited, widget,
-                    [&toolkit, &box](const QString& text) {
-                        toolkit.RunAtEdge([&box, &text] { box.SetText(FromQt(text)); });
-                    });
-            }
-            break;
-        }
-        case ui::ControlKind::CheckBox: {
-            auto& check = static_cast<ui::CheckBox&>(control);
-            QObject::connect(
-                static_cast<QCheckBox*>(widget), &QCheckBox::clicked, widget,
-                [&toolkit, &check](bool checked) {
-                    toolkit.RunAtEdge([&check, checked] { check.SetValue(checked ? 1 : 0); });
-                });
-            break;
-        }
-        case ui::ControlKind::CommandButton: {
-            auto& button = static_cast<ui::CommandButton&>(control);
-            QObject::connect(
-                static_cast<QPushButton*>(widget), &QPushButton::clicked, widget,
-                [&toolkit, &button] { toolkit.RunAtEdge([&button] { button.Click(); }); });
-            break;
-        }
-        case ui::ControlKind::Frame:
-        case ui::ControlKind::Label:
-            break;
+// The widget of a control's kind, wired so that what the person does with it
+// reaches the model.
+QWidget* QtWindow::MakeWidget(ui::Control& control, QWidget* parent) {
+    if (auto* list = ui::As<ui::ComboBox>(control)) {
+        auto* combo = new QComboBox(parent);
+        // activated, not currentIndexChanged: only a person's pick, and every
+        // pick, also of the entry already current.
+        QObject::connect(combo, kComboActivated, combo,
+                         [this, list](int index) { PersonPicks(*list, index); });
+        return combo;
+    }
+    if (auto* box = ui::As<ui::TextBox>(control)) {
+        return MakeTextBox(*box, parent);
+    }
+    if (auto* button = ui::As<ui::CommandButton>(control)) {
+        auto* push = new QPushButton(parent);
+        push->setDefault(button->Default());
+        QObject::connect(push, &QPushButton::clicked, push,
+                         [this, button] { PersonClicks(*button); });
+        return push;
+    }
+    if (ui::As<ui::CheckBox>(control) != nullptr) {
+        auto* check = new QCheckBox(parent);
+        QObject::connect(check, &QCheckBox::clicked, check,
+                         [this, &control] { PersonClicks(control); });
+        return check;
+    }
+    if (ui::As<ui::Label>(control) != nullptr) {
+        auto* label = new QLabel(parent);
+        label->setTextFormat(Qt::PlainText);
+        return label;
+    }
+    return new QGroupBox(parent);
+}
+
+QWidget* QtWindow::MakeTextBox(ui::TextBox& box, QWidget* parent) {
+    if (!box.MultiLine()) {
+        auto* edit = new QLineEdit(parent);
+        QObject::connect(edit, &QLineEdit::textEdited, edit,
+                         [this, &box](const QString& text) { PersonTypes(box, FromQt(text)); });
+        return edit;
+    }
+    auto* edit = new QPlainTextEdit(parent);
+    edit->setTabChangesFocus(true);
+    edit->setLineWrapMode(QPlainTextEdit::WidgetWidth);
+    edit->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+    edit->setVerticalScrollBarPolicy(box.VerticalScrollBar() ? Qt::ScrollBarAlwaysOn
+                                                             : Qt::ScrollBarAlwaysOff);
+    // Mirroring the model changes the text too; the mirror tells those apart.
+    QObject::connect(edit, &QPlainTextEdit::textChanged, edit, [this, &box, edit] {
+        PersonTypes(box, FromDisplayLines(edit->toPlainText()));
+    });
+    return edit;
+}
+
+void QtWindow::SyncWindowCaption(const std::string& caption) {
+    m_dialog->setWindowTitle(ToQt(caption));
+}
+
+void QtWindow::SyncEnabled(ui::Control& control) { Widget(control)->setEnabled(control.Enabled()); }
+
+void QtWindow::SyncVisible(ui::Control& control) { Widget(control)->setVisible(control.Visible()); }
+
+void QtWindow::SyncGeometry(ui::Control& control) {
+    Widget(control)->setGeometry(PixelRect(control));
+}
+
+void QtWindow::SyncToolTip(ui::Control& control) {
+    Widget(control)->setToolTip(ToQt(control.ToolTip()));
+}
+
+void QtWindow::SyncCaption(ui::Control& control, const std::string& caption) {
+    QWidget* widget = Widget(control);
+    if (auto* frame = qobject_cast<QGroupBox*>(widget)) {
+        frame->setTitle(ToQt(caption));
+    } else if (auto* label = qobject_cast<QLabel*>(widget)) {
+        label->setText(ToQt(caption));
+    } else if (auto* button = qobject_cast<QAbstractButton*>(widget)) {
+        button->setText(ToQt(caption));
     }
 }
 
-void QtWindow::SyncAll() {
-    m_dialog->setWindowTitle(ToQt(m_window.Caption()));
-    for (const Mirror& mirror : m_mirrors) {
-        for (const ui::ControlChange change : kEveryChange) {
-            Sync(mirror, change);
-        }
+void QtWindow::SyncAlignment(ui::Control& control, ui::Alignment alignment) {
+    QWidget* widget = Widget(control);
+    if (auto* label = qobject_cast<QLabel*>(widget)) {
+        // Top-aligned: a layout places a label's text level with the text box
+        // beside it by the label's top.
+        label->setAlignment(HorizontalAlignment(alignment) | Qt::AlignTop);
+    } else if (auto* edit = qobject_cast<QLineEdit*>(widget)) {
+        edit->setAlignment(HorizontalAlignment(alignment) | Qt::AlignVCenter);
     }
-    SyncTabOrder();
 }
 
-void QtWindow::Sync(const Mirror& mirror, ui::ControlChange change) {
-    ui::Control& control = *mirror.control;
-    QWidget* widget = mirror.widget;
-    // Mirroring is not the person's doing: no signal of the widget may reach the
-    // model from here.
-    const QSignalBlocker blocker(widget);
-    switch (change) {
-        case ui::ControlChange::Enabled:
-            widget->setEnabled(control.Enabled());
-            return;
-        case ui::ControlChange::Visible:
-            widget->setVisible(control.Visible());
-            return;
-        case ui::ControlChange::Geometry:
-            widget->setGeometry(PixelRect(control));
-            return;
-        case ui::ControlChange::ToolTip:
-            widget->setToolTip(ToQt(control.ToolTip()));
-            return;
-        case ui::ControlChange::TabIndex:
-            SyncTabOrder();
-            return;
-        default:
-            break;
+void QtWindow::SyncItems(ui::ComboBox& list) {
+    if (auto* combo = WidgetAs<QComboBox>(list)) {
+        SyncComboItems(*combo, list);
+        combo->setCurrentIndex(list.ListIndex());
     }
-    switch (control.Kind()) {
-        case ui::ControlKind::Frame:
-            if (change == ui::ControlChange::Caption) {
-                static_cast<QGroupBox*>(widget)->setTitle(
-                    ToQt(static_cast<ui::Frame&>(control).Caption()));
-            }
-            return;
-        case ui::ControlKind::Label: {
-            auto* label = static_cast<QLabel*>(widget);
-            const auto& model = static_cast<ui::Label&>(control);
-            if (change == ui::ControlChange::Caption) {
-                label->setText(ToQt(model.Caption()));
-            } else if (change == ui::ControlChange::Alignment) {
-                // Top-aligned: a layout places a label's text level with the text
-                // box beside it by the label's top.
-                label->setAlignment(HorizontalAlignment(model.TextAlignment()) | Qt::AlignTop);
-            }
-            return;
+}
+
+void QtWindow::SyncListIndex(ui::ComboBox& list) {
+    if (auto* combo = WidgetAs<QComboBox>(list)) {
+        combo->setCurrentIndex(list.ListIndex());
+    }
+}
+
+void QtWindow::SyncText(ui::TextBox& box) {
+    if (auto* edit = WidgetAs<QLineEdit>(box)) {
+        SyncLineEditText(*edit, box);
+    } else if (auto* lines = WidgetAs<QPlainTextEdit>(box)) {
+        const QString text = ToDisplayLines(box.Text());
+        if (lines->toPlainText() != text) {
+            lines->setPlainText(text);
         }
-        case ui::ControlKind::ComboBox: {
-            auto* combo = static_cast<QComboBox*>(widget);
-            const auto& list = static_cast<ui::ComboBox&>(control);
-            if (change == ui::ControlChange::Items) {
-                SyncComboItems(*combo, list);
-                combo->setCurrentIndex(list.ListIndex());
-            } else if (change == ui::ControlChange::ListIndex) {
-                combo->setCurrentIndex(list.ListIndex());
-            }
-            return;
-        }
-        case ui::ControlKind::TextBox: {
-            const auto& box = static_cast<ui::TextBox&>(control);
-            if (auto* edit = qobject_cast<QPlainTextEdit*>(widget); edit != nullptr) {
-                if (change == ui::ControlChange::Text) {
-                    const QString lines = ToDisplayLines(box.Text());
-                    if (edit->toPlainText() != lines) {
-                        edit->setPlainText(lines);
-                    }
-                }
-                return;
-            }
-            auto* edit = static_cast<QLineEdit*>(widget);
-            if (change == ui::ControlChange::Text || change == ui::ControlChange::MaxLength) {
-                SyncLineEditText(*edit, box);
-            } else if (change == ui::ControlChange::Alignment) {
-                edit->setAlignment(HorizontalAlignment(box.TextAlignment()) | Qt::AlignVCenter);
-            }
-            return;
-        }
-        case ui::ControlKind::CheckBox: {
-            auto* check = static_cast<QCheckBox*>(widget);
-            const auto& model = static_cast<ui::CheckBox&>(control);
-            if (change == ui::ControlChange::Caption) {
-                check->setText(ToQt(model.Caption()));
-            } else if (change == ui::ControlChange::Value) {
-                check->setChecked(model.Checked());
-            }
-            return;
-        }
-        case ui::ControlKind::CommandButton:
-            if (change == ui::ControlChange::Caption) {
-                static_cast<QPushButton*>(widget)->setText(
-                    ToQt(static_cast<ui::CommandButton&>(control).Caption()));
-            }
-            return;
+    }
+}
+
+void QtWindow::SyncValue(ui::CheckBox& check) {
+    if (auto* widget = WidgetAs<QCheckBox>(check)) {
+        widget->setChecked(check.Checked());
     }
 }
 
 void QtWindow::SyncTabOrder() {
-    std::vector<const Mirror*> order;
-    for (const Mirror& mirror : m_mirrors) {
-        if (TakesFocus(mirror.control->Kind())) {
-            order.push_back(&mirror);
-        }
-    }
-    std::stable_sort(order.begin(), order.end(), [](const Mirror* a, const Mirror* b) {
-        return a->control->TabIndex() < b->control->TabIndex();
-    });
+    const std::vector<ui::Control*> order = FocusOrder();
     for (std::size_t i = 1; i < order.size(); ++i) {
-        QWidget::setTabOrder(order[i - 1]->widget, order[i]->widget);
-    }
-}
-
-void QtWindow::FocusFirst() {
-    const Mirror* first = nullptr;
-    for (const Mirror& mirror : m_mirrors) {
-        if (TakesFocus(mirror.control->Kind()) && mirror.control->Interactive() &&
-            (first == nullptr || mirror.control->TabIndex() < first->control->TabIndex())) {
-            first = &mirror;
-        }
-    }
-    if (first != nullptr) {
-        first->widget->setFocus(Qt::OtherFocusReason);
+        QWidget::setTabOrder(Widget(*order[i - 1]), Widget(*order[i]));
     }
 }
 
 void QtWindow::PlaceOnScreen() {
-    if (!m_window.CenterOnScreen()) {
+    if (!Model().CenterOnScreen()) {
         return;
     }
     const QWidget* active = QApplication::activeWindow();
@@ -510,23 +409,25 @@ void QtWindow::PlaceOnScreen() {
 }
 
 void QtWindow::RunModal() {
-    if (!m_window.Loaded() || !m_window.Visible()) {
+    if (!Model().Loaded() || !Model().Visible()) {
         return;
     }
     PlaceOnScreen();
-    FocusFirst();
+    if (ui::Control* first = FirstFocus(); first != nullptr) {
+        Widget(*first)->setFocus(Qt::OtherFocusReason);
+    }
     QEventLoop loop;
     m_loop = &loop;
     m_dialog->show();
     PlaceOnScreen();
-    while (m_window.Loaded() && m_window.Visible()) {
+    while (Model().Loaded() && Model().Visible()) {
         m_showEnded = false;
         loop.exec(QEventLoop::DialogExec);
         if (!m_showEnded) {
             // Only the application's quit ends the loop without the model: end
             // the show as a dismissed dialog ends.
             m_loop = nullptr;
-            m_window.Hide();
+            Model().Hide();
             break;
         }
     }
@@ -542,33 +443,9 @@ void QtWindow::EndShow() {
     }
 }
 
-void QtWindow::WindowChanged(ui::Window& window, ui::WindowChange change) {
-    switch (change) {
-        case ui::WindowChange::Caption:
-            m_dialog->setWindowTitle(ToQt(window.Caption()));
-            return;
-        case ui::WindowChange::Loaded:
-            SyncAll();
-            return;
-        case ui::WindowChange::Shown:
-            if (m_loop != nullptr) {
-                m_dialog->show();
-            }
-            return;
-        case ui::WindowChange::Hidden:
-            EndShow();
-            return;
-        case ui::WindowChange::Unloaded:
-            // Every control is back at its layout row, reported once.
-            SyncAll();
-            EndShow();
-            return;
-    }
-}
-
-void QtWindow::ControlChanged(ui::Control& control, ui::ControlChange change) {
-    if (const Mirror* mirror = Find(control); mirror != nullptr) {
-        Sync(*mirror, change);
+void QtWindow::ShowAgain() {
+    if (m_loop != nullptr) {
+        m_dialog->show();
     }
 }
 

@@ -2,11 +2,12 @@
 
 #include <cstddef>
 #include <memory>
+#include <string>
 #include <string_view>
 #include <vector>
 
 #include "ui/window.h"
-#include "ui/window_observer.h"
+#include "ui/window_mirror.h"
 
 class QDialog;
 class QEventLoop;
@@ -39,7 +40,7 @@ class QtToolkit;
 // The object names of the dialog and of each widget are the model's names
 // ("frmZoomFlash", "cboLyr1"). The QtWindow borrows the window and the toolkit and
 // must not outlive either; while it lives it is the window's observer.
-class QtWindow final : public ui::WindowObserver {
+class QtWindow final : public ui::WindowMirror {
   public:
     QtWindow(ui::Window& window, QtToolkit& toolkit);
     ~QtWindow() override;
@@ -60,9 +61,6 @@ class QtWindow final : public ui::WindowObserver {
     // dismissed dialog's does. Returns at once when the model is not shown.
     void RunModal();
 
-    void WindowChanged(ui::Window& window, ui::WindowChange change) override;
-    void ControlChanged(ui::Control& control, ui::ControlChange change) override;
-
   private:
     class ModelDialog;
     struct Mirror {
@@ -71,18 +69,31 @@ class QtWindow final : public ui::WindowObserver {
     };
 
     QWidget* Build(ui::Control& control);
-    void Connect(ui::Control& control, QWidget* widget);
+    QWidget* MakeWidget(ui::Control& control, QWidget* parent);
+    QWidget* MakeTextBox(ui::TextBox& box, QWidget* parent);
     const Mirror* Find(const ui::Control& control) const;
+    // The widget of `control` as the Qt class its kind is built as; null if it
+    // is not one.
+    template <class W>
+    W* WidgetAs(const ui::Control& control) const;
 
-    void SyncAll();
-    void Sync(const Mirror& mirror, ui::ControlChange change);
-    void SyncTabOrder();
-    void FocusFirst();
     void PlaceOnScreen();
-    void EndShow();
 
-    ui::Window& m_window;
-    QtToolkit& m_toolkit;
+    void SyncWindowCaption(const std::string& caption) override;
+    void ShowAgain() override;
+    void EndShow() override;
+    void SyncEnabled(ui::Control& control) override;
+    void SyncVisible(ui::Control& control) override;
+    void SyncGeometry(ui::Control& control) override;
+    void SyncToolTip(ui::Control& control) override;
+    void SyncTabOrder() override;
+    void SyncCaption(ui::Control& control, const std::string& caption) override;
+    void SyncAlignment(ui::Control& control, ui::Alignment alignment) override;
+    void SyncItems(ui::ComboBox& list) override;
+    void SyncListIndex(ui::ComboBox& list) override;
+    void SyncText(ui::TextBox& box) override;
+    void SyncValue(ui::CheckBox& check) override;
+
     std::unique_ptr<ModelDialog> m_dialog;
     std::vector<Mirror> m_mirrors;  // layout order
     // Set when the model ends the show; tells a loop that ended for the

@@ -38,7 +38,8 @@ T& Usable(ui::Window& window, std::string_view name) {
     if (control == nullptr) {
         Fail(window, "no control named " + Quoted(name));
     }
-    if (control->Kind() != T::kKind) {
+    T* typed = ui::As<T>(*control);
+    if (typed == nullptr) {
         Fail(window, std::string(name) + " is a " + std::string(ui::KindName(control->Kind())) +
                          ", not a " + std::string(ui::KindName(T::kKind)));
     }
@@ -48,7 +49,7 @@ T& Usable(ui::Window& window, std::string_view name) {
                                                 : "its frame is disabled or hidden";
         Fail(window, std::string(name) + " cannot be used: " + why);
     }
-    return static_cast<T&>(*control);
+    return *typed;
 }
 
 std::string Entries(const ui::ComboBox& list) {

@@ -20,13 +20,6 @@ namespace velorin::win32 {
 
 namespace {
 
-constexpr std::array kEveryChange = {
-    ui::ControlChange::Caption,   ui::ControlChange::Text,      ui::ControlChange::Enabled,
-    ui::ControlChange::Visible,   ui::ControlChange::Geometry,  ui::ControlChange::ToolTip,
-    ui::ControlChange::Items,     ui::ControlChange::ListIndex, ui::ControlChange::Value,
-    ui::ControlChange::MaxLength, ui::ControlChange::Alignment,
-};
-
 constexpr int kTwipsPerInch = 1440;
 // What the layouts were drawn for, and what Windows reports to a program that
 // has not declared itself aware of other screen densities.
@@ -40,10 +33,6 @@ constexpr const wchar_t* kDialogFontName = L"MS Shell Dlg";
 constexpr int kDroppedEntries = 10;
 // Tooltips wrap at this width, in pixels.
 constexpr int kToolTipWidth = 400;
-
-bool TakesFocus(ui::ControlKind kind) {
-    return kind != ui::ControlKind::Frame && kind != ui::ControlKind::Label;
-}
 
 // The frame depth of a control: 0 on the window, 1 in a frame, and so on.
 int Depth(const ui::Control& control) {
@@ -179,19 +168,6 @@ std::vector<WORD> DialogTemplate(DWORD style, const std::wstring& caption) {
     return words;
 }
 
-class Mirroring {
-  public:
-    explicit Mirroring(int& depth) : m_depth(depth) { ++m_depth; }
-    ~Mirroring() { --m_depth; }
-    Mirroring(const Mirroring&) = delete;
-    Mirroring(Mirroring&&) = delete;
-    Mirroring& operator=(const Mirroring&) = delete;
-    Mirroring& operator=(Mirroring&&) = delete;
-
-  private:
-    int& m_depth;
-};
-
 }  // namespace
 
 int ControlId(const ui::WindowLayout& layout, std::string_view name) {
@@ -221,7 +197,7 @@ int ScreenDotsPerInch() {
 }
 
 Win32Window::Win32Window(ui::Window& window, Win32Toolkit& toolkit, HWND owner)
-    : m_window(window), m_toolkit(toolkit), m_owner(owner), m_dotsPerInch(ScreenDotsPerInch()) {
+    : WindowMirror(window, toolkit), m_owner(owner), m_dotsPerInch(ScreenDotsPerInch()) {
     DWORD style = WS_POPUP | WS_CAPTION | WS_SYSMENU | DS_SETFONT | WS_CLIPCHILDREN;
     if (window.Resizable()) {
         style |= WS_THICKFRAME;
@@ -267,23 +243,23 @@ Win32Window::Win32Window(ui::Window& window, Win32Toolkit& toolkit, HWND owner)
         for (Mirror& mirror : m_mirrors) {
             Build(mirror);
         }
-        SyncAll();
+        Attach();
         if (const ui::CommandButton* button = window.DefaultButton(); button != nullptr) {
-            SendMessageW(m_dialog, DM_SETDEFID, static_cast<WPARAM>(Find(*button)->id), 0);
+            SendMessageW(m_dialog, DM_SETDEFID, static_cast<WPARAM>(Find(*button).id), 0);
         }
         PlaceOnScreen();
     } catch (...) {
         // Not a recovery: the half-built dialog goes before the error passes on.
+        Detach();
         DestroyWindow(m_dialog);
         if (m_bigIcon != nullptr) DestroyIcon(m_bigIcon);
         if (m_smallIcon != nullptr) DestroyIcon(m_smallIcon);
         throw;
     }
-    m_window.SetObserver(this);
 }
 
 Win32Window::~Win32Window() {
-    m_window.SetObserver(nullptr);
+    Detach();
     EnableOwner();
     SetWindowLongPtrW(m_dialog, DWLP_USER, 0);
     DestroyWindow(m_dialog);
@@ -305,17 +281,19 @@ HWND Win32Window::ControlHandle(const ui::Control& control) const {
 }
 
 HWND Win32Window::ControlHandle(std::string_view name) const {
-    const ui::Control* control = m_window.FindControl(name);
+    const ui::Control* control = Model().FindControl(name);
     return control != nullptr ? ControlHandle(*control) : nullptr;
 }
 
-Win32Window::Mirror* Win32Window::Find(const ui::Control& control) {
+Win32Window::Mirror& Win32Window::Find(const ui::Control& control) {
     for (Mirror& mirror : m_mirrors) {
         if (mirror.control == &control) {
-            return &mirror;
+            return mirror;
         }
     }
-    return nullptr;
+    // The mirror has a row for every control of its window, and is told only
+    // of those.
+    ui::RaiseRuntimeError(ui::kErrControlNotFound, control.QualifiedName());
 }
 
 Win32Window::Mirror* Win32Window::FindById(int id) {
@@ -345,7 +323,7 @@ void Win32Window::Build(Mirror& mirror) {
             style |= WS_TABSTOP | WS_VSCROLL | CBS_DROPDOWNLIST;
             break;
         case ui::ControlKind::TextBox: {
-            const auto& box = static_cast<const ui::TextBox&>(control);
+            const auto& box = ui::Cast<ui::TextBox>(control);
             windowClass = WC_EDITW;
             extended = WS_EX_CLIENTEDGE;
             style |= WS_TABSTOP;
@@ -367,9 +345,8 @@ void Win32Window::Build(Mirror& mirror) {
             style |= WS_TABSTOP | BS_CHECKBOX;
             break;
         case ui::ControlKind::CommandButton:
-            style |= WS_TABSTOP |
-                     (static_cast<const ui::CommandButton&>(control).Default() ? BS_DEFPUSHBUTTON
-                                                                               : BS_PUSHBUTTON);
+            style |= WS_TABSTOP | (ui::Cast<ui::CommandButton>(control).Default() ? BS_DEFPUSHBUTTON
+                                                                                  : BS_PUSHBUTTON);
             break;
     }
     mirror.handle = CreateWindowExW(extended, windowClass, L"", style, 0, 0, 0, 0, m_dialog,
@@ -381,98 +358,53 @@ void Win32Window::Build(Mirror& mirror) {
     SendMessageW(mirror.handle, WM_SETFONT, SendMessageW(m_dialog, WM_GETFONT, 0, 0), FALSE);
 }
 
-void Win32Window::SyncAll() {
-    const Mirroring mirroring(m_mirroring);
-    SetText(m_dialog, Widen(m_window.Caption()));
-    for (Mirror& mirror : m_mirrors) {
-        for (const ui::ControlChange change : kEveryChange) {
-            Sync(mirror, change);
-        }
-    }
-    SyncTabOrder();
+void Win32Window::SyncWindowCaption(const std::string& caption) {
+    SetText(m_dialog, Widen(caption));
 }
 
-void Win32Window::Sync(Mirror& mirror, ui::ControlChange change) {
-    const Mirroring mirroring(m_mirroring);
-    ui::Control& control = *mirror.control;
-    HWND handle = mirror.handle;
-    switch (change) {
-        case ui::ControlChange::Enabled:
-        case ui::ControlChange::Visible:
-            SyncState(mirror);
-            if (control.Kind() == ui::ControlKind::Frame) {
-                SyncHeld(control, change);
-            }
-            return;
-        case ui::ControlChange::Geometry:
-            SyncGeometry(mirror);
-            if (control.Kind() == ui::ControlKind::Frame) {
-                SyncHeld(control, change);
-            }
-            return;
-        case ui::ControlChange::ToolTip:
-            SyncToolTip(mirror);
-            return;
-        case ui::ControlChange::TabIndex:
-            SyncTabOrder();
-            return;
-        default:
-            break;
-    }
-    switch (control.Kind()) {
-        case ui::ControlKind::Frame:
-            if (change == ui::ControlChange::Caption) {
-                SetText(handle, Widen(static_cast<ui::Frame&>(control).Caption()));
-            }
-            return;
-        case ui::ControlKind::Label: {
-            const auto& label = static_cast<ui::Label&>(control);
-            if (change == ui::ControlChange::Caption) {
-                SetText(handle, Widen(label.Caption()));
-            } else if (change == ui::ControlChange::Alignment) {
-                SetStyleBits(handle, SS_TYPEMASK, LabelAlignment(label.TextAlignment()));
-            }
-            return;
-        }
-        case ui::ControlKind::ComboBox:
-            if (change == ui::ControlChange::Items) {
-                SyncItems(mirror);
-            } else if (change == ui::ControlChange::ListIndex) {
-                SendMessageW(handle, CB_SETCURSEL,
-                             static_cast<WPARAM>(static_cast<ui::ComboBox&>(control).ListIndex()),
-                             0);
-            }
-            return;
-        case ui::ControlKind::TextBox:
-            if (change == ui::ControlChange::Text || change == ui::ControlChange::MaxLength) {
-                SyncText(mirror);
-            } else if (change == ui::ControlChange::Alignment) {
-                SetStyleBits(handle, ES_LEFT | ES_CENTER | ES_RIGHT,
-                             EditAlignment(static_cast<ui::TextBox&>(control).TextAlignment()));
-            }
-            return;
-        case ui::ControlKind::CheckBox: {
-            const auto& check = static_cast<ui::CheckBox&>(control);
-            if (change == ui::ControlChange::Caption) {
-                SetText(handle, Widen(check.Caption()));
-            } else if (change == ui::ControlChange::Value) {
-                SendMessageW(handle, BM_SETCHECK, check.Checked() ? BST_CHECKED : BST_UNCHECKED, 0);
-            }
-            return;
-        }
-        case ui::ControlKind::CommandButton:
-            if (change == ui::ControlChange::Caption) {
-                SetText(handle, Widen(static_cast<ui::CommandButton&>(control).Caption()));
-            }
-            return;
+void Win32Window::SyncEnabled(ui::Control& control) {
+    SyncState(control);
+    if (control.Kind() == ui::ControlKind::Frame) {
+        ForHeld(control, &Win32Window::SyncState);
     }
 }
 
-void Win32Window::SyncGeometry(Mirror& mirror) {
-    const RECT rect = PixelRect(*mirror.control, m_dotsPerInch);
+void Win32Window::SyncVisible(ui::Control& control) { SyncEnabled(control); }
+
+void Win32Window::SyncGeometry(ui::Control& control) {
+    PlaceControl(control);
+    if (control.Kind() == ui::ControlKind::Frame) {
+        ForHeld(control, &Win32Window::PlaceControl);
+    }
+}
+
+void Win32Window::SyncCaption(ui::Control& control, const std::string& caption) {
+    SetText(Find(control).handle, Widen(caption));
+}
+
+void Win32Window::SyncAlignment(ui::Control& control, ui::Alignment alignment) {
+    HWND handle = Find(control).handle;
+    if (control.Kind() == ui::ControlKind::Label) {
+        SetStyleBits(handle, SS_TYPEMASK, LabelAlignment(alignment));
+    } else {
+        SetStyleBits(handle, ES_LEFT | ES_CENTER | ES_RIGHT, EditAlignment(alignment));
+    }
+}
+
+void Win32Window::SyncListIndex(ui::ComboBox& list) {
+    SendMessageW(Find(list).handle, CB_SETCURSEL, static_cast<WPARAM>(list.ListIndex()), 0);
+}
+
+void Win32Window::SyncValue(ui::CheckBox& check) {
+    SendMessageW(Find(check).handle, BM_SETCHECK, check.Checked() ? BST_CHECKED : BST_UNCHECKED, 0);
+}
+
+void Win32Window::PlaceControl(const ui::Control& control) {
+    const Mirror& mirror = Find(control);
+    const RECT rect = PixelRect(control, m_dotsPerInch);
     const int width = rect.right - rect.left;
     const int height = rect.bottom - rect.top;
-    if (mirror.control->Kind() != ui::ControlKind::ComboBox) {
+    if (control.Kind() != ui::ControlKind::ComboBox) {
         SetWindowPos(mirror.handle, nullptr, rect.left, rect.top, width, height,
                      SWP_NOZORDER | SWP_NOACTIVATE);
         return;
@@ -495,28 +427,26 @@ void Win32Window::SyncGeometry(Mirror& mirror) {
     }
 }
 
-void Win32Window::SyncState(Mirror& mirror) {
-    EnableWindow(mirror.handle, EnabledWithFrames(*mirror.control) ? TRUE : FALSE);
-    ShowWindow(mirror.handle, VisibleWithFrames(*mirror.control) ? SW_SHOWNA : SW_HIDE);
+void Win32Window::SyncState(const ui::Control& control) {
+    HWND handle = Find(control).handle;
+    EnableWindow(handle, EnabledWithFrames(control) ? TRUE : FALSE);
+    ShowWindow(handle, VisibleWithFrames(control) ? SW_SHOWNA : SW_HIDE);
 }
 
-void Win32Window::SyncHeld(const ui::Control& frame, ui::ControlChange change) {
-    for (Mirror& mirror : m_mirrors) {
+void Win32Window::ForHeld(const ui::Control& frame, void (Win32Window::*sync)(const ui::Control&)) {
+    for (const Mirror& mirror : m_mirrors) {
         if (HeldBy(*mirror.control, frame)) {
-            if (change == ui::ControlChange::Geometry) {
-                SyncGeometry(mirror);
-            } else {
-                SyncState(mirror);
-            }
+            (this->*sync)(*mirror.control);
         }
     }
 }
 
-void Win32Window::SyncToolTip(Mirror& mirror) {
+void Win32Window::SyncToolTip(ui::Control& control) {
     if (m_toolTips == nullptr) {
         return;
     }
-    std::wstring text = Widen(mirror.control->ToolTip());
+    Mirror& mirror = Find(control);
+    std::wstring text = Widen(control.ToolTip());
     TOOLINFOW tool{};
     // The size comctl32 5 knows too: a DLL gets version 6 only by a manifest.
     tool.cbSize = TTTOOLINFOW_V2_SIZE;
@@ -537,8 +467,8 @@ void Win32Window::SyncToolTip(Mirror& mirror) {
     }
 }
 
-void Win32Window::SyncItems(Mirror& mirror) {
-    const auto& list = static_cast<const ui::ComboBox&>(*mirror.control);
+void Win32Window::SyncItems(ui::ComboBox& list) {
+    Mirror& mirror = Find(list);
     const std::vector<std::string>& items = list.Items();
     std::vector<std::wstring>& shown = mirror.shownItems;
     // The model reports each entry it adds, so one more entry than shown is one
@@ -567,8 +497,8 @@ void Win32Window::SyncItems(Mirror& mirror) {
     SendMessageW(mirror.handle, CB_SETCURSEL, static_cast<WPARAM>(list.ListIndex()), 0);
 }
 
-void Win32Window::SyncText(Mirror& mirror) {
-    const auto& box = static_cast<const ui::TextBox&>(*mirror.control);
+void Win32Window::SyncText(ui::TextBox& box) {
+    const Mirror& mirror = Find(box);
     const std::wstring text = Widen(box.Text());
     // The model's maximum applies to the next text only (a longer text already
     // there stays), so the edit's limit never falls below what it shows.
@@ -611,21 +541,8 @@ void Win32Window::SyncTabOrder() {
     }
 }
 
-void Win32Window::FocusFirst() {
-    const Mirror* first = nullptr;
-    for (const Mirror& mirror : m_mirrors) {
-        if (TakesFocus(mirror.control->Kind()) && mirror.control->Interactive() &&
-            (first == nullptr || mirror.control->TabIndex() < first->control->TabIndex())) {
-            first = &mirror;
-        }
-    }
-    if (first != nullptr) {
-        SendMessageW(m_dialog, WM_NEXTDLGCTL, reinterpret_cast<WPARAM>(first->handle), TRUE);
-    }
-}
-
 void Win32Window::PlaceOnScreen() {
-    if (!m_window.CenterOnScreen()) {
+    if (!Model().CenterOnScreen()) {
         return;
     }
     // The screen of the window it is shown for, else the primary screen.
@@ -649,15 +566,17 @@ void Win32Window::PlaceOnScreen() {
 }
 
 void Win32Window::RunModal() {
-    if (!m_window.Loaded() || !m_window.Visible()) {
+    if (!Model().Loaded() || !Model().Visible()) {
         return;
     }
     m_running = true;
     DisableOwner();
     ShowWindow(m_dialog, SW_SHOW);
-    FocusFirst();
+    if (const ui::Control* first = FirstFocus(); first != nullptr) {
+        SendMessageW(m_dialog, WM_NEXTDLGCTL, reinterpret_cast<WPARAM>(Find(*first).handle), TRUE);
+    }
     MSG message{};
-    while (m_window.Loaded() && m_window.Visible()) {
+    while (Model().Loaded() && Model().Visible()) {
         const BOOL got = GetMessageW(&message, nullptr, 0, 0);
         if (got == 0 || got == -1) {
             // The host is quitting (or the queue is gone): end the show as a
@@ -665,7 +584,7 @@ void Win32Window::RunModal() {
             if (got == 0) {
                 PostQuitMessage(static_cast<int>(message.wParam));
             }
-            m_toolkit.RunAtEdge([this] { m_window.Hide(); });
+            EdgeToolkit().RunAtEdge([this] { Model().Hide(); });
             break;
         }
         if (!IsDialogMessageW(m_dialog, &message)) {
@@ -718,7 +637,7 @@ INT_PTR CALLBACK Win32Window::DialogProcedure(HWND dialog, UINT message, WPARAM 
     // Nothing may unwind through the system's window code: whatever escapes is
     // shown at the toolkit's edge.
     INT_PTR result = FALSE;
-    self->m_toolkit.RunAtEdge([&] { result = self->Handle(message, wparam, lparam); });
+    self->EdgeToolkit().RunAtEdge([&] { result = self->Handle(message, wparam, lparam); });
     return result;
 }
 
@@ -729,7 +648,7 @@ INT_PTR Win32Window::Handle(UINT message, WPARAM wparam, LPARAM /*lparam*/) {
             return TRUE;
         case WM_CLOSE:
             // The close box; the model's unload ends the show.
-            m_toolkit.RunAtEdge([this] { m_window.Unload(); });
+            PersonCloses();
             return TRUE;
         default:
             return FALSE;
@@ -737,89 +656,38 @@ INT_PTR Win32Window::Handle(UINT message, WPARAM wparam, LPARAM /*lparam*/) {
 }
 
 void Win32Window::OnCommand(int id, int code) {
-    if (m_mirroring > 0) {
-        return;
-    }
     // Esc and Enter as the dialog manager reports them when no control has the
     // id it names.
     if (id == IDCANCEL) {
-        m_toolkit.RunAtEdge([this] { m_window.PressEsc(); });
+        PersonPressesEsc();
         return;
     }
     if (id == IDOK) {
-        m_toolkit.RunAtEdge([this] { m_window.PressEnter(); });
+        PersonPressesEnter();
         return;
     }
-    Mirror* mirror = FindById(id);
+    const Mirror* mirror = FindById(id);
     if (mirror == nullptr) {
         return;
     }
     ui::Control& control = *mirror->control;
     HWND handle = mirror->handle;
-    switch (control.Kind()) {
-        case ui::ControlKind::ComboBox:
-            if (code == CBN_SELCHANGE) {
-                const auto index = static_cast<int>(SendMessageW(handle, CB_GETCURSEL, 0, 0));
-                if (index != CB_ERR) {
-                    auto& list = static_cast<ui::ComboBox&>(control);
-                    m_toolkit.RunAtEdge([&list, index] { list.SetListIndex(index); });
-                }
-            }
-            return;
-        case ui::ControlKind::TextBox:
-            if (code == EN_CHANGE) {
-                auto& box = static_cast<ui::TextBox&>(control);
-                m_toolkit.RunAtEdge([&box, handle] { box.SetText(Narrow(WindowText(handle))); });
-            }
-            return;
-        case ui::ControlKind::CheckBox:
-            if (code == BN_CLICKED && control.Interactive()) {
-                auto& check = static_cast<ui::CheckBox&>(control);
-                m_toolkit.RunAtEdge([&check] { check.SetValue(check.Checked() ? 0 : 1); });
-            }
-            return;
-        case ui::ControlKind::CommandButton:
-            if (code == BN_CLICKED && control.Interactive()) {
-                auto& button = static_cast<ui::CommandButton&>(control);
-                m_toolkit.RunAtEdge([&button] { button.Click(); });
-            }
-            return;
-        case ui::ControlKind::Frame:
-        case ui::ControlKind::Label:
-            return;
-    }
-}
-
-void Win32Window::WindowChanged(ui::Window& window, ui::WindowChange change) {
-    switch (change) {
-        case ui::WindowChange::Caption: {
-            const Mirroring mirroring(m_mirroring);
-            SetText(m_dialog, Widen(window.Caption()));
-            return;
+    if (auto* list = ui::As<ui::ComboBox>(control); list != nullptr && code == CBN_SELCHANGE) {
+        const auto index = static_cast<int>(SendMessageW(handle, CB_GETCURSEL, 0, 0));
+        if (index != CB_ERR) {
+            PersonPicks(*list, index);
         }
-        case ui::WindowChange::Loaded:
-            SyncAll();
-            return;
-        case ui::WindowChange::Shown:
-            if (m_running) {
-                DisableOwner();
-                ShowWindow(m_dialog, SW_SHOW);
-            }
-            return;
-        case ui::WindowChange::Hidden:
-            EndShow();
-            return;
-        case ui::WindowChange::Unloaded:
-            // Every control is back at its layout row, reported once.
-            SyncAll();
-            EndShow();
-            return;
+    } else if (auto* box = ui::As<ui::TextBox>(control); box != nullptr && code == EN_CHANGE) {
+        PersonTypes(*box, Narrow(WindowText(handle)));
+    } else if (code == BN_CLICKED) {
+        PersonClicks(control);
     }
 }
 
-void Win32Window::ControlChanged(ui::Control& control, ui::ControlChange change) {
-    if (Mirror* mirror = Find(control); mirror != nullptr) {
-        Sync(*mirror, change);
+void Win32Window::ShowAgain() {
+    if (m_running) {
+        DisableOwner();
+        ShowWindow(m_dialog, SW_SHOW);
     }
 }
 

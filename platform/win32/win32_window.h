@@ -9,7 +9,7 @@
 #include "platform/win32/windows_api.h"
 #include "ui/window.h"
 #include "ui/window_layout.h"
-#include "ui/window_observer.h"
+#include "ui/window_mirror.h"
 
 namespace velorin::win32 {
 
@@ -57,7 +57,7 @@ int ScreenDotsPerInch();
 //
 // Borrows the window and the toolkit and must not outlive either; while it
 // lives it is the window's observer.
-class Win32Window final : public ui::WindowObserver {
+class Win32Window final : public ui::WindowMirror {
   public:
     // `owner` (may be null) owns the dialog and is disabled while it is shown.
     // Raises velorin::Error when the dialog cannot be made.
@@ -80,9 +80,6 @@ class Win32Window final : public ui::WindowObserver {
     // at once when the model is not shown.
     void RunModal();
 
-    void WindowChanged(ui::Window& window, ui::WindowChange change) override;
-    void ControlChanged(ui::Control& control, ui::ControlChange change) override;
-
   private:
     struct Mirror {
         ui::Control* control = nullptr;
@@ -98,26 +95,34 @@ class Win32Window final : public ui::WindowObserver {
     void OnCommand(int id, int code);
 
     void Build(Mirror& mirror);
-    Mirror* Find(const ui::Control& control);
+    Mirror& Find(const ui::Control& control);
     Mirror* FindById(int id);
 
-    void SyncAll();
-    void Sync(Mirror& mirror, ui::ControlChange change);
-    void SyncGeometry(Mirror& mirror);
-    void SyncState(Mirror& mirror);
-    void SyncHeld(const ui::Control& frame, ui::ControlChange change);
-    void SyncToolTip(Mirror& mirror);
-    void SyncItems(Mirror& mirror);
-    void SyncText(Mirror& mirror);
-    void SyncTabOrder();
-    void FocusFirst();
+    void SyncWindowCaption(const std::string& caption) override;
+    void ShowAgain() override;
+    void EndShow() override;
+    void SyncEnabled(ui::Control& control) override;
+    void SyncVisible(ui::Control& control) override;
+    void SyncGeometry(ui::Control& control) override;
+    void SyncToolTip(ui::Control& control) override;
+    void SyncTabOrder() override;
+    void SyncCaption(ui::Control& control, const std::string& caption) override;
+    void SyncAlignment(ui::Control& control, ui::Alignment alignment) override;
+    void SyncItems(ui::ComboBox& list) override;
+    void SyncListIndex(ui::ComboBox& list) override;
+    void SyncText(ui::TextBox& box) override;
+    void SyncValue(ui::CheckBox& check) override;
+
+    // Enabled and shown as the control and its frames are; every control is a
+    // child of the dialog, so a frame's state reaches what it holds from here.
+    void SyncState(const ui::Control& control);
+    void PlaceControl(const ui::Control& control);
+    // Runs `sync` on every control a frame holds, at any depth.
+    void ForHeld(const ui::Control& frame, void (Win32Window::*sync)(const ui::Control&));
     void PlaceOnScreen();
     void DisableOwner();
     void EnableOwner();
-    void EndShow();
 
-    ui::Window& m_window;
-    Win32Toolkit& m_toolkit;
     HWND m_owner;
     int m_dotsPerInch;
     HWND m_dialog = nullptr;
@@ -125,9 +130,6 @@ class Win32Window final : public ui::WindowObserver {
     HICON m_bigIcon = nullptr;
     HICON m_smallIcon = nullptr;
     std::vector<Mirror> m_mirrors;  // layout order
-    // Above zero while the dialog is being changed to match the model: the
-    // notifications that causes are not the person's doing.
-    int m_mirroring = 0;
     bool m_running = false;
     bool m_ownerDisabled = false;
 };
