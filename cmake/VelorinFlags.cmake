@@ -3,7 +3,9 @@
 # so their warnings never trip -Werror.
 add_library(velorin_flags INTERFACE)
 target_compile_features(velorin_flags INTERFACE cxx_std_20)
-target_compile_options(velorin_flags INTERFACE -Wall -Wextra -Wpedantic -Wshadow=local
+# Shadowed locals: GCC names the warning one way, clang (the fuzz preset) another.
+target_compile_options(velorin_flags INTERFACE -Wall -Wextra -Wpedantic
+                       $<IF:$<CXX_COMPILER_ID:GNU>,-Wshadow=local,-Wshadow-uncaptured-local>
                        -Wnon-virtual-dtor -Wimplicit-fallthrough)
 if(VELORIN_WERROR)
     target_compile_options(velorin_flags INTERFACE -Werror)
@@ -17,4 +19,12 @@ if(VELORIN_SANITIZE)
     target_compile_options(velorin_flags INTERFACE -fsanitize=address,undefined
                            -fno-sanitize-recover=all -fno-omit-frame-pointer)
     target_link_options(velorin_flags INTERFACE -fsanitize=address,undefined)
+endif()
+# The fuzz preset: clang's coverage for libFuzzer on all of our code; the fuzz
+# programs themselves link the fuzzer's main (fuzz/CMakeLists.txt).
+if(VELORIN_FUZZ)
+    if(NOT CMAKE_CXX_COMPILER_ID STREQUAL "Clang")
+        message(FATAL_ERROR "VELORIN_FUZZ needs clang (libFuzzer); use the fuzz preset")
+    endif()
+    target_compile_options(velorin_flags INTERFACE -fsanitize=fuzzer-no-link)
 endif()

@@ -62,7 +62,8 @@ velorin_layer(app PATHS app TARGETS velorin_app velorin-map
     MAY_INCLUDE commands zoomflash copylegend forms qt scripted gdal canvas_qt memory host ui
                 error)
 
-# Tests and benchmarks reach whatever they test; each of their targets still
-# links what its sources include.
+# Tests, benchmarks and fuzz targets reach whatever they test; each of their
+# targets still links what its sources include.
 velorin_layer(tests PATHS tests TARGETS MAY_INCLUDE *)
 velorin_layer(bench PATHS bench TARGETS MAY_INCLUDE *)
+velorin_layer(fuzz PATHS fuzz TARGETS MAY_INCLUDE *)

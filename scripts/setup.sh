@@ -11,6 +11,8 @@ packages=(
     libgdal-dev nlohmann-json3-dev
     fonts-dejavu-core
     clang-format clang-tidy
+    # The fuzz preset (scripts/fuzz.sh): clang and its libFuzzer and sanitizer runtimes.
+    clang libclang-rt-14-dev
     # The Windows stage (scripts/windows-check.sh): MinGW cross compiler, widl
     # and windres, and 32-bit Wine to run what it builds.
     g++-mingw-w64-i686-win32 mingw-w64-tools
