@@ -411,7 +411,12 @@ TEST_F(MapWindow, TheLayerMenuZoomsRemovesAndLayersAreReorderedAndAdded) {
         EXPECT_LT(pixel.y, view.Height() - 8);
     }
 
-    // Dragged from the second row onto the fourth's: it ends there.
+    // Dragged from the second row onto the fourth's (or its legend): it ends
+    // there; onto its own row it stays.
+    const auto row = [&](int index) { return contents.topLevelItem(index); };
+    EXPECT_EQ(contents.DropIndex(junctions, contents.visualItemRect(row(3)).center()), 3);
+    EXPECT_EQ(contents.DropIndex(junctions, contents.visualItemRect(row(3)->child(0)).center()), 3);
+    EXPECT_EQ(contents.DropIndex(junctions, contents.visualItemRect(row(1)).center()), -1);
     contents.SetCurrentLayer(junctions);
     Window().MoveLayer(junctions, 3);
     EXPECT_EQ(Window().Host().FocusMap().Layers()[3], junctions);
