@@ -23,10 +23,12 @@ int TwipsToPixels(std::int64_t twips) {
 }
 
 QFont DialogFont() {
+    constexpr int kPixelSize = 11;
+    constexpr int kStretchPercent = 83;
     QFont font(QStringLiteral("DejaVu Sans"));
     font.setStyleHint(QFont::SansSerif);
-    font.setPixelSize(11);
-    font.setStretch(QFont::SemiCondensed);
+    font.setPixelSize(kPixelSize);
+    font.setStretch(kStretchPercent);
     return font;
 }
 

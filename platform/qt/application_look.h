@@ -21,10 +21,13 @@ inline constexpr int kTwipsPerPixel = 15;
 int TwipsToPixels(std::int64_t twips);
 
 // The font of every window and box: DejaVu Sans (or the nearest sans serif),
-// 11 pixels high, semi-condensed. Sized in pixels, never in points, so it does not
-// follow the screen's dpi; semi-condensed so that the longest captions of the
-// layouts ("Zoom Width (map units)" in 121 pixels) fit their controls, as the
-// layouts were measured for a narrow dialog font.
+// 11 pixels high, narrowed to 83% of its width. Sized in pixels, never in points,
+// so it does not follow the screen's dpi; narrowed because the layouts were
+// measured for a narrow dialog font: every caption fits its control, and where a
+// layout lets controls overlap, their captions still stand apart ("Related
+// Feature Envelope" ends 12 pixels before the right-aligned "Zoom Width (map
+// units)" begins, where the semi-condensed width, 87%, drew them over each
+// other).
 QFont DialogFont();
 
 // The window icon shared by every window of ours, from the library's resources.

@@ -15,6 +15,9 @@ namespace velorin::qt::testing {
 
 namespace {
 
+// Grey levels closer than this are the same shade to the eye.
+constexpr int kFaintShade = 40;
+
 void SetCaption(QWidget& widget, const QString& caption) {
     if (auto* label = qobject_cast<QLabel*>(&widget)) {
         label->setText(caption);
@@ -58,7 +61,7 @@ int DifferingPixels(const QImage& a, const QImage& b) {
     int differing = 0;
     for (int y = 0; y < a.height(); ++y) {
         for (int x = 0; x < a.width(); ++x) {
-            if (std::abs(qGray(a.pixel(x, y)) - qGray(b.pixel(x, y))) > 40) {
+            if (std::abs(qGray(a.pixel(x, y)) - qGray(b.pixel(x, y))) > kFaintShade) {
                 ++differing;
             }
         }
@@ -80,6 +83,26 @@ QString CaptionOf(const QWidget& widget) {
         return edit->text();
     }
     return {};
+}
+
+QRect CaptionArea(QWidget& widget) {
+    const QString caption = CaptionOf(widget);
+    const QImage with = widget.grab().toImage();
+    SetCaption(widget, QString());
+    const QImage without = widget.grab().toImage();
+    SetCaption(widget, caption);
+    QRect area;
+    if (with.size() != without.size()) {
+        return widget.rect();
+    }
+    for (int y = 0; y < with.height(); ++y) {
+        for (int x = 0; x < with.width(); ++x) {
+            if (std::abs(qGray(with.pixel(x, y)) - qGray(without.pixel(x, y))) > kFaintShade) {
+                area |= QRect(x, y, 1, 1);
+            }
+        }
+    }
+    return area;
 }
 
 int CaptionInk(QWidget& widget) {

@@ -9,6 +9,7 @@
 #include <functional>
 
 class QImage;
+class QRect;
 
 // What the Qt tests share: finding the windows a modal show or a box put up,
 // driving them from the event loop without ever hanging, and looking at the
@@ -61,6 +62,10 @@ int DifferingPixels(const QImage& a, const QImage& b);
 // report. The widget is painted on its own, clipped to its rectangle, so ink outside the control is
 // not counted.
 int CaptionInk(QWidget& widget);
+
+// The smallest rectangle holding the ink of CaptionInk, in the widget's
+// coordinates; empty when nothing is drawn.
+QRect CaptionArea(QWidget& widget);
 
 // Whether the caption fits inside the widget, by the width the widget's style
 // needs for it.

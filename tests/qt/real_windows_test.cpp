@@ -10,6 +10,7 @@
 #include <QPushButton>
 #include <QTest>
 #include <string>
+#include <vector>
 
 #include "forms/frm_copy_legend.h"
 #include "forms/frm_help.h"
@@ -69,6 +70,35 @@ TEST_P(RealWindowTest, EveryCaptionIsDrawnInsideItsControlAndTheIconIsSet) {
         EXPECT_TRUE(dialog.rect().contains(inDialog)) << control.QualifiedName();
     }
     EXPECT_GT(captions, 0);
+}
+
+// The layouts place some controls over others (a label reaching into the check
+// box beside it); at the dialog font their captions must still stand apart.
+TEST_P(RealWindowTest, NoCaptionIsDrawnOverAnother) {
+    QtToolkit toolkit;
+    ui::Window window(GetParam().layout());
+    const QtWindow view(window, toolkit);
+    struct Drawn {
+        std::string name;
+        QRect area;  // in the dialog
+    };
+    std::vector<Drawn> drawn;
+    for (std::size_t i = 0; i < window.ControlCount(); ++i) {
+        const ui::Control& control = window.ControlAt(i);
+        QWidget* widget = view.Widget(control);
+        if (!testing::CaptionOf(*widget).isEmpty()) {
+            const QRect area = testing::CaptionArea(*widget);
+            drawn.push_back({control.QualifiedName(),
+                             area.translated(widget->mapTo(&view.Dialog(), QPoint(0, 0)))});
+        }
+    }
+    for (std::size_t a = 0; a < drawn.size(); ++a) {
+        for (std::size_t b = a + 1; b < drawn.size(); ++b) {
+            EXPECT_FALSE(drawn[a].area.intersects(drawn[b].area))
+                << drawn[a].name << " and " << drawn[b].name
+                << " draw their captions over each other";
+        }
+    }
 }
 
 INSTANTIATE_TEST_SUITE_P(Tools, RealWindowTest,

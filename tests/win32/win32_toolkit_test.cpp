@@ -3,8 +3,10 @@
 // message boxes, numbers in the user's settings, and Esc for the cancel checks.
 #include "platform/win32/win32_toolkit.h"
 
+#include <algorithm>
 #include <array>
 #include <cmath>
+#include <cstdint>
 #include <functional>
 #include <optional>
 #include <string>
@@ -99,6 +101,64 @@ std::vector<std::wstring> ListEntries(HWND list) {
     return entries;
 }
 
+// The pixels a control's caption leaves, bounded, in its dialog's client area:
+// the control paints itself (WM_PRINTCLIENT) into a bitmap with its caption and
+// without it, and the rectangle holds every pixel that differs. Empty when
+// nothing is drawn.
+RECT CaptionArea(HWND dialog, HWND control) {
+    RECT client{};
+    GetClientRect(control, &client);
+    const int width = std::max<int>(client.right, 1);
+    const int height = std::max<int>(client.bottom, 1);
+    BITMAPINFO info{};
+    info.bmiHeader.biSize = sizeof info.bmiHeader;
+    info.bmiHeader.biWidth = width;
+    info.bmiHeader.biHeight = -height;  // top-down
+    info.bmiHeader.biPlanes = 1;
+    info.bmiHeader.biBitCount = 32;
+    info.bmiHeader.biCompression = BI_RGB;
+    void* bits = nullptr;
+    HDC memory = CreateCompatibleDC(nullptr);
+    HBITMAP bitmap = CreateDIBSection(memory, &info, DIB_RGB_COLORS, &bits, nullptr, 0);
+    HGDIOBJ previous = SelectObject(memory, bitmap);
+    const auto paint = [&] {
+        FillRect(memory, &client, GetSysColorBrush(COLOR_BTNFACE));
+        SendMessageW(control, WM_PRINTCLIENT, reinterpret_cast<WPARAM>(memory),
+                     PRF_CLIENT | PRF_ERASEBKGND);
+        GdiFlush();
+        const auto* pixels = static_cast<const std::uint32_t*>(bits);
+        return std::vector<std::uint32_t>(pixels,
+                                          pixels + static_cast<std::size_t>(width) * height);
+    };
+    const std::vector<std::uint32_t> with = paint();
+    const std::wstring caption = TextOf(control);
+    SetWindowTextW(control, L"");
+    const std::vector<std::uint32_t> without = paint();
+    SetWindowTextW(control, caption.c_str());
+    SelectObject(memory, previous);
+    DeleteObject(bitmap);
+    DeleteDC(memory);
+
+    RECT area{width, height, 0, 0};
+    for (int y = 0; y < height; ++y) {
+        for (int x = 0; x < width; ++x) {
+            const std::size_t at = static_cast<std::size_t>(y) * width + x;
+            if (with[at] != without[at]) {
+                area.left = std::min<LONG>(area.left, x);
+                area.top = std::min<LONG>(area.top, y);
+                area.right = std::max<LONG>(area.right, x + 1);
+                area.bottom = std::max<LONG>(area.bottom, y + 1);
+            }
+        }
+    }
+    if (area.left >= area.right) {
+        return {};
+    }
+    const RECT place = ClientRect(dialog, control);
+    OffsetRect(&area, place.left, place.top);
+    return area;
+}
+
 void CheckFailures(const Person& person) {
     for (const std::string& failure : person.Failures()) {
         velorin::check::Fail(__FILE__, __LINE__, "person: " + failure);
@@ -154,6 +214,52 @@ VELORIN_CASE(Layout, EveryControlSitsAtItsTwipsInPixelsInsideItsFrames) {
     CHECK_EQ(list.top, 48L);
     CHECK_EQ(list.right - list.left, 161L);
     CHECK_EQ(list.bottom - list.top, 21L);
+}
+
+// The layouts place some controls over others (a label reaching into the check
+// box beside it); at the dialog font their captions must still stand apart.
+VELORIN_CASE(Layout, NoCaptionIsDrawnOverAnother) {
+    UiThread ui;
+    for (const WindowLayout* layout :
+         {&velorin::forms::frmZoomFlash::Layout(), &velorin::forms::frmCopyLegend::Layout(),
+          &velorin::forms::frmHelp::Layout()}) {
+        Window window(*layout);
+        Win32Window view(window, ui.toolkit, nullptr);
+        struct Drawn {
+            std::string name;
+            RECT area;
+        };
+        std::vector<Drawn> drawn;
+        for (std::size_t row = 0; row < window.ControlCount(); ++row) {
+            const velorin::ui::Control& control = window.ControlAt(row);
+            const auto kind = control.Kind();
+            if (kind == velorin::ui::ControlKind::TextBox ||
+                kind == velorin::ui::ControlKind::ComboBox) {
+                continue;  // no caption: a text or entries
+            }
+            HWND handle =
+                GetDlgItem(view.Dialog(), velorin::win32::kFirstControlId + static_cast<int>(row));
+            if (TextOf(handle).empty()) {
+                continue;
+            }
+            const RECT area = CaptionArea(view.Dialog(), handle);
+            if (!CHECK(area.right > area.left)) {
+                velorin::check::Fail(__FILE__, __LINE__,
+                                     control.QualifiedName() + " draws no caption");
+            }
+            drawn.push_back({control.QualifiedName(), area});
+        }
+        for (std::size_t a = 0; a < drawn.size(); ++a) {
+            for (std::size_t b = a + 1; b < drawn.size(); ++b) {
+                RECT both{};
+                if (IntersectRect(&both, &drawn[a].area, &drawn[b].area)) {
+                    velorin::check::Fail(__FILE__, __LINE__,
+                                         drawn[a].name + " and " + drawn[b].name +
+                                             " draw their captions over each other");
+                }
+            }
+        }
+    }
 }
 
 VELORIN_CASE(Layout, DialogHasItsCaptionIconFixedBorderNoMinMaxBoxAndIsCentred) {
