@@ -12,7 +12,6 @@
 namespace velorin::com {
 namespace {
 
-constexpr std::int32_t kOutOfMemory = 7;
 constexpr std::int32_t kLargestControlCode = 0xFFFF;
 
 // Leaves `description` as the thread's error info. Best effort: a caller still
@@ -48,7 +47,7 @@ HRESULT HresultFromErrorNumber(std::int32_t number) noexcept {
             return DISP_E_TYPEMISMATCH;
         case ui::kErrOverflow:
             return DISP_E_OVERFLOW;
-        case kOutOfMemory:
+        case ui::kErrOutOfMemory:
             return E_OUTOFMEMORY;
         default:
             break;
