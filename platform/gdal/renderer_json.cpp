@@ -47,7 +47,14 @@ constexpr std::array<StyleName, 8> FillStyles{{{host::esriSFSSolid, "solid"},
 std::string Described(const Json& value) {
     if (value.is_array()) return "an array";
     if (value.is_object()) return "an object";
-    if (value.is_string()) return "\"" + ShownText(value.get_ref<const std::string&>(), 60) + "\"";
+    if (value.is_string()) {
+        // Appended, not concatenated: GCC 12 at -O3 takes "\"" + text + "\"" for an
+        // overlapping copy (-Wrestrict), which stops the release build.
+        std::string quoted(1, '"');
+        quoted += ShownText(value.get_ref<const std::string&>(), 60);
+        quoted += '"';
+        return quoted;
+    }
     return value.dump();
 }
 
