@@ -3,6 +3,7 @@
 #include <array>
 #include <charconv>
 #include <cmath>
+#include <string_view>
 #include <type_traits>
 
 namespace velorin::host {
@@ -16,10 +17,67 @@ std::string IntegerText(T v) {
     return std::string(buf.data(), end);
 }
 
-std::string FloatText(float v) {
-    std::array<char, 32> buf{};
+// The decimal exponents written in fixed notation, as the general format with
+// 15 significant digits decides: 1e-04 is 0.0001, 1e+14 is 100000000000000.
+constexpr int kSmallestFixedExponent = -4;
+constexpr int kLargestFixedExponent = 14;
+
+// A finite number's text from its scientific form ("d.ddde+XX", as to_chars
+// writes it): fixed notation while the exponent lies in the range above, exponent
+// form otherwise, always without trailing zeros. So every number type lays out
+// the same digits the same way: 100000 and 0.0001 in fixed notation, 1e+20 and
+// 1e-05 with an exponent. A zero of either sign is "0".
+std::string LaidOut(std::string_view scientific) {
+    const bool negative = scientific.front() == '-';
+    if (negative) scientific.remove_prefix(1);
+    const std::size_t e = scientific.find('e');
+    std::string digits;
+    for (const char c : scientific.substr(0, e)) {
+        if (c != '.') digits += c;
+    }
+    while (digits.size() > 1 && digits.back() == '0') digits.pop_back();
+    if (digits == "0") return "0";
+    int exponent = 0;
+    const std::string_view exponentText = scientific.substr(e + 1);
+    const std::size_t skip = exponentText.front() == '+' ? 1 : 0;
+    std::from_chars(exponentText.data() + skip, exponentText.data() + exponentText.size(),
+                    exponent);
+
+    std::string text = negative ? "-" : "";
+    const auto count = static_cast<int>(digits.size());
+    if (exponent > kLargestFixedExponent || exponent < kSmallestFixedExponent) {
+        text += digits.front();
+        if (count > 1) text += '.' + digits.substr(1);
+        text += exponent < 0 ? "e-" : "e+";
+        const std::string magnitude = IntegerText(exponent < 0 ? -exponent : exponent);
+        if (magnitude.size() < 2) text += '0';
+        return text + magnitude;
+    }
+    if (exponent < 0) {
+        return text + "0." + std::string(static_cast<std::size_t>(-exponent - 1), '0') + digits;
+    }
+    if (count <= exponent + 1) {
+        return text + digits + std::string(static_cast<std::size_t>(exponent + 1 - count), '0');
+    }
+    const auto point = static_cast<std::size_t>(exponent + 1);
+    return text + digits.substr(0, point) + '.' + digits.substr(point);
+}
+
+// Non-finite numbers keep to_chars's words ("inf", "-inf", "nan").
+template <class T>
+std::string NonFiniteText(T v) {
+    std::array<char, 8> buf{};
     auto [end, ec] = std::to_chars(buf.data(), buf.data() + buf.size(), v);
     return std::string(buf.data(), end);
+}
+
+// The shortest digits that read back as the very same single.
+std::string FloatText(float v) {
+    if (!std::isfinite(v)) return NonFiniteText(v);
+    std::array<char, 32> buf{};
+    auto [end, ec] =
+        std::to_chars(buf.data(), buf.data() + buf.size(), v, std::chars_format::scientific);
+    return LaidOut(std::string_view(buf.data(), static_cast<std::size_t>(end - buf.data())));
 }
 
 // Civil date from days since 1970-01-01 (Howard Hinnant's algorithm).
@@ -86,10 +144,19 @@ std::string DateText(Date date) {
 }  // namespace
 
 std::string FormatDouble(double value) {
+    if (!std::isfinite(value)) return NonFiniteText(value);
+    std::array<char, 40> buf{};
+    auto [end, ec] = std::to_chars(buf.data(), buf.data() + buf.size(), value,
+                                   std::chars_format::scientific, 14);
+    return LaidOut(std::string_view(buf.data(), static_cast<std::size_t>(end - buf.data())));
+}
+
+std::string FormatDoubleExact(double value) {
+    if (!std::isfinite(value)) return NonFiniteText(value);
     std::array<char, 40> buf{};
     auto [end, ec] =
-        std::to_chars(buf.data(), buf.data() + buf.size(), value, std::chars_format::general, 15);
-    return std::string(buf.data(), end);
+        std::to_chars(buf.data(), buf.data() + buf.size(), value, std::chars_format::scientific);
+    return LaidOut(std::string_view(buf.data(), static_cast<std::size_t>(end - buf.data())));
 }
 
 Date MakeDate(int year, int month, int day, int hour, int minute, int second) {

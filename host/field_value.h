@@ -57,9 +57,12 @@ class FieldValue {
 // renderer when it matches values, so both sides always agree:
 //   null          -> "" (empty)
 //   integers, ids -> plain decimal, a minus sign for negatives, no separators
-//   double        -> at most 15 significant digits, no trailing zeros (1.5, 300, 0.3);
-//                    exponent form for very large or small magnitudes (1e+20)
-//   single        -> the shortest text that reads back as the same single (0.1, 2.5)
+//   double        -> at most 15 significant digits, no trailing zeros (1.5, 300, 0.3)
+//   single        -> the shortest digits that read back as the same single (0.1, 2.5)
+//   both          -> laid out alike: fixed notation (100000, 0.0001) unless the
+//                    exponent is below -4 or above 14 (1e+20, 1e-05); a zero of
+//                    either sign is "0". So a number held as small integer,
+//                    integer, single or double gives one text.
 //   text          -> as it is
 //   boolean       -> "True" or "False"
 //   date          -> "YYYY-MM-DD" at midnight, else "YYYY-MM-DD HH:MM:SS" (seconds
@@ -68,6 +71,10 @@ std::string ToText(const FieldValue& value);
 
 // Formats a double with at most 15 significant digits and no trailing zeros.
 std::string FormatDouble(double value);
+// The shortest text that reads back as the very same double, laid out as
+// FormatDouble lays out its digits (0.30000000000000004, 1e+20). Not the text
+// form of values: it is for a where clause that must find this very number.
+std::string FormatDoubleExact(double value);
 
 // Days since 1899-12-30 for a civil date and time; no range check beyond the
 // calendar's arithmetic.

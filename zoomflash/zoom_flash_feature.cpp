@@ -78,8 +78,7 @@ void CollectRelatedShapes(const host::IFeature& sourceFeature, const RelatedSear
     const host::FieldValue key = sourceFeature.Value(search.sourceFieldIndex);
     if (key.IsNull()) return;
     const std::shared_ptr<host::IQueryFilter> filter = factory.NewQueryFilter();
-    filter->SetWhereClause(
-        RelatedWhereClause(p.relatedField, search.relatedFieldType, host::ToText(key)));
+    filter->SetWhereClause(RelatedWhereClause(p.relatedField, search.relatedFieldType, key));
     const std::shared_ptr<host::IFeatureCursor> cursor = search.layer->Search(filter, false);
     while (const std::shared_ptr<host::IFeature> related = cursor->NextFeature()) {
         const std::shared_ptr<host::IGeometry> shape = related->Shape();

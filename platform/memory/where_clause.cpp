@@ -49,6 +49,22 @@ using Node = WhereClause::Node;
 
 // ---- values -------------------------------------------------------------------------
 
+// The single a literal compared with a single field stands for: the nearest
+// single, as a single field stores a number, so the shortest text of a single
+// (3.4028235e+38 for the largest) finds it. A literal that rounds to no finite
+// single stays as it is and equals no stored single.
+double AsSingle(double number) {
+    constexpr double kLargest = std::numeric_limits<float>::max();
+    // Halfway between the largest single and the next step above it: from here
+    // on a number rounds away from every finite single.
+    const double beyond = kLargest + std::ldexp(1.0, std::numeric_limits<float>::max_exponent -
+                                                         std::numeric_limits<float>::digits - 1);
+    const double magnitude = std::fabs(number);
+    if (magnitude >= beyond) return number;
+    if (magnitude > kLargest) return std::copysign(kLargest, number);
+    return static_cast<double>(static_cast<float>(number));
+}
+
 std::optional<double> DateSeconds(double days) {
     if (!std::isfinite(days)) return std::nullopt;
     return std::round(days * 86400.0);
@@ -509,9 +525,8 @@ class Parser {
                     Fail("text compared with numeric field " + field.NameText());
                 }
                 node->number = right.number;
-                if (field.TypeCode() == host::esriFieldTypeSingle &&
-                    std::fabs(node->number) <= std::numeric_limits<float>::max()) {
-                    node->number = static_cast<double>(static_cast<float>(node->number));
+                if (field.TypeCode() == host::esriFieldTypeSingle) {
+                    node->number = AsSingle(node->number);
                 }
                 node->number += 0.0;  // -0 keys as 0
                 break;

@@ -26,9 +26,9 @@ namespace velorin::memory {
 //   'text'     := single quotes, '' standing for one quote
 //
 // Values compare by the kind of their field: numbers as doubles (a literal compared
-// with a single field is first rounded to single precision, so Area = 0.1 finds the
-// single 0.1), text exactly and case-sensitively (byte order for < and >), dates
-// against a text literal in the shared date form 'YYYY-MM-DD' or
+// with a single field is first rounded to the nearest single, so Area = 0.1 finds the
+// single 0.1 and Area = 3.4028235e+38 the largest single), text exactly and case-sensitively (byte
+// order for < and >), dates against a text literal in the shared date form 'YYYY-MM-DD' or
 // 'YYYY-MM-DD HH:MM:SS', to the second. A comparison must name a field on at least
 // one side. Null never satisfies a comparison: logic is three-valued as in SQL, so
 // NOT (X = 1) does not match a row where X is null either; only IS NULL finds it.

@@ -2,8 +2,12 @@
 
 #include <gtest/gtest.h>
 
+#include <charconv>
 #include <cstdint>
 #include <limits>
+#include <ostream>
+#include <string>
+#include <vector>
 
 #include "host/host.h"
 
@@ -37,6 +41,47 @@ INSTANTIATE_TEST_SUITE_P(
         TextCase{FieldValue{MakeDate(1850, 2, 28, 23, 59, 59)}, "1850-02-28 23:59:59"},
         TextCase{FieldValue{MakeDate(12345, 6, 7)}, "12345-06-07"},
         TextCase{FieldValue{MakeDate(-5, 3, 1, 0, 0, 9)}, "-005-03-01 00:00:09"}));
+
+// One number held as each numeric type that can hold it exactly.
+struct SameNumberCase {
+    std::vector<FieldValue> held;
+    const char* text;
+};
+
+void PrintTo(const SameNumberCase& c, std::ostream* os) { *os << c.text; }
+
+class SameNumber : public ::testing::TestWithParam<SameNumberCase> {};
+
+TEST_P(SameNumber, GivesOneTextWhateverTheNumericType) {
+    for (const FieldValue& value : GetParam().held) {
+        EXPECT_EQ(ToText(value), GetParam().text) << "held as variant " << value.Get().index();
+    }
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Numbers, SameNumber,
+    ::testing::Values(
+        SameNumberCase{{std::int16_t{7}, std::int32_t{7}, ObjectId{7}, 7.0F, 7.0}, "7"},
+        SameNumberCase{{std::int32_t{100000}, ObjectId{100000}, 100000.0F, 100000.0}, "100000"},
+        SameNumberCase{{std::int32_t{-3000000}, -3e6F, -3e6}, "-3000000"},
+        SameNumberCase{{std::int16_t{0}, -0.0F, -0.0}, "0"},
+        SameNumberCase{{0.0001F, 0.0001}, "0.0001"}, SameNumberCase{{1e-5F, 1e-5}, "1e-05"},
+        SameNumberCase{{0.5F, 0.5}, "0.5"}, SameNumberCase{{1e20F, 1e20}, "1e+20"},
+        SameNumberCase{{std::int32_t{123456789}, 123456789.0}, "123456789"},
+        SameNumberCase{{16777216.0F, 16777216.0}, "16777216"}));
+
+TEST(FieldValue, ExactDoubleTextReadsBackAsTheSameDouble) {
+    for (const double value : {0.1 + 0.2, 1.0000000000000002, 1.0 / 3.0, -2.5e-300, 1e20,
+                               123456789012345.67, 3.4028234663852886e38}) {
+        const std::string text = FormatDoubleExact(value);
+        double back = 0.0;
+        std::from_chars(text.data(), text.data() + text.size(), back);
+        EXPECT_EQ(back, value) << text;
+    }
+    EXPECT_EQ(FormatDoubleExact(0.1 + 0.2), "0.30000000000000004");
+    EXPECT_EQ(FormatDoubleExact(-0.0), "0");
+    EXPECT_EQ(FormatDoubleExact(300.0), "300");
+}
 
 TEST(FieldValue, NumbersAreRecognisedAndReadAsDoubles) {
     EXPECT_TRUE(FieldValue{std::int16_t{3}}.IsNumber());

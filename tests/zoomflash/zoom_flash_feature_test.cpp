@@ -2,6 +2,10 @@
 
 #include <gtest/gtest.h>
 
+#include <limits>
+#include <ostream>
+#include <vector>
+
 #include "tests/zoomflash/zoom_flash_fixture.h"
 
 namespace velorin::zoomflash {
@@ -239,6 +243,98 @@ INSTANTIATE_TEST_SUITE_P(
                       LookupCase{"RelatedField", "NerroID", "Lakes", "LakeID",
                                  "Could not find LakeID field in Lakes"}),
     [](const ::testing::TestParamInfo<LookupCase>& param) { return param.param.name; });
+
+// A Source key of one type and a Related key of another: whether the Related
+// feature holding `relatedKey` is found for the Source feature holding
+// `sourceKey`. A second Related feature, farther off, holds a near miss that
+// must never be found.
+struct KeyCase {
+    const char* name;
+    std::int32_t sourceType;
+    host::FieldValue sourceKey;
+    std::int32_t relatedType;
+    host::FieldValue relatedKey;
+    host::FieldValue nearMiss;
+    bool found;
+};
+
+void PrintTo(const KeyCase& c, std::ostream* os) { *os << c.name; }
+
+class RelatedKeys : public ZoomFlashFeatureTest, public ::testing::WithParamInterface<KeyCase> {};
+
+TEST_P(RelatedKeys, FindTheFeaturesWhoseKeyEqualsTheSourceKey) {
+    const KeyCase& c = GetParam();
+    Use(HostBuilder()
+            .FeatureLayer("Gauges", esriGeometryPoint)
+            .Field("Key", c.sourceType)
+            .Feature({c.sourceKey}, MakePoint(5, 5))
+            .FeatureLayer("Wells", esriGeometryPoint)
+            .Field("Key", c.relatedType)
+            .Feature({c.nearMiss}, MakePoint(40, 40))
+            .Feature({c.relatedKey}, MakePoint(20, 20)));
+
+    EXPECT_FALSE(Visit("Gauges", 1, "Key", kZoomFullEnvelope, 1.0, 6.0, "Wells", "Key"));
+
+    EXPECT_TRUE(BoxTexts().empty());
+    const std::vector<std::int32_t> flashes = c.found
+                                                  ? std::vector<std::int32_t>{kSourceMs, kRelatedMs}
+                                                  : std::vector<std::int32_t>{kSourceMs};
+    EXPECT_EQ(Slept(), flashes);
+    // The zoom is centred on the shapes found: the gauge and the matching well
+    // only, never the near miss farther off.
+    ASSERT_EQ(Extents().size(), 1U);
+    EXPECT_DOUBLE_EQ((Extents()[0].xMin + Extents()[0].xMax) / 2, c.found ? 12.5 : 5.0);
+}
+
+constexpr float kLargestSingle = std::numeric_limits<float>::max();
+
+INSTANTIATE_TEST_SUITE_P(
+    Types, RelatedKeys,
+    ::testing::Values(KeyCase{"SingleToText", host::esriFieldTypeSingle, 100000.0F,
+                              esriFieldTypeString, "100000", "1e+05", true},
+                      KeyCase{"LargestSingle", host::esriFieldTypeSingle, kLargestSingle,
+                              host::esriFieldTypeSingle, kLargestSingle, 3.4028e38F, true},
+                      KeyCase{"DoubleBeyond15Digits", host::esriFieldTypeDouble, 0.1 + 0.2,
+                              host::esriFieldTypeDouble, 0.1 + 0.2, 0.3, true},
+                      KeyCase{"DoubleNextAfterOne", host::esriFieldTypeDouble, 1.0000000000000002,
+                              host::esriFieldTypeDouble, 1.0000000000000002, 1.0, true},
+                      KeyCase{"DoubleNotItsRoundedNeighbour", host::esriFieldTypeDouble, 0.1 + 0.2,
+                              host::esriFieldTypeDouble, 0.3, 0.31, false},
+                      KeyCase{"SmallIntegerToInteger", host::esriFieldTypeSmallInteger,
+                              std::int16_t{7}, esriFieldTypeInteger, std::int32_t{7},
+                              std::int32_t{70}, true},
+                      KeyCase{"DateToText", host::esriFieldTypeDate, host::MakeDate(2003, 1, 29),
+                              esriFieldTypeString, "2003-01-29", "2003-01-30", true},
+                      KeyCase{"TextWithPlusToInteger", esriFieldTypeString, "+12",
+                              esriFieldTypeInteger, std::int32_t{12}, std::int32_t{-12}, true},
+                      KeyCase{"TextWithSpacesToInteger", esriFieldTypeString, " 12 ",
+                              esriFieldTypeInteger, std::int32_t{12}, std::int32_t{13}, true},
+                      KeyCase{"TextWithTrailingSpaceToDouble", esriFieldTypeString, "2 ",
+                              host::esriFieldTypeDouble, 2.0, 2.5, true}),
+    [](const ::testing::TestParamInfo<KeyCase>& param) { return param.param.name; });
+
+class RelatedKeyFieldName : public ZoomFlashFeatureTest,
+                            public ::testing::WithParamInterface<const char*> {};
+
+TEST_P(RelatedKeyFieldName, IsReadWhateverItIs) {
+    Use(HostBuilder()
+            .FeatureLayer("Gauges", esriGeometryPoint)
+            .Field("NerroID", esriFieldTypeInteger)
+            .Feature({7}, MakePoint(5, 5))
+            .FeatureLayer("Wells", esriGeometryPoint)
+            .Field(GetParam(), esriFieldTypeInteger)
+            .Feature({8}, MakePoint(40, 40))
+            .Feature({7}, MakePoint(20, 20)));
+
+    EXPECT_FALSE(Visit("Gauges", 1, "NerroID", kZoomFullEnvelope, 1.0, 6.0, "Wells", GetParam()));
+
+    EXPECT_TRUE(BoxTexts().empty());
+    EXPECT_EQ(Slept(), (std::vector<std::int32_t>{kSourceMs, kRelatedMs}));
+}
+
+INSTANTIATE_TEST_SUITE_P(Names, RelatedKeyFieldName,
+                         ::testing::Values("my key", "it's", "a-b", "1st", "AND", "NULL",
+                                           "say \"hi\"", "Key_2"));
 
 TEST_F(ZoomFlashFeatureTest, EscAtAnyCheckAbandonsTheFeatureBetweenFlashes) {
     // Checks of Full Envelope with two lakes: before the status, before the
