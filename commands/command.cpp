@@ -12,13 +12,11 @@ void Command::OnCreate(const std::shared_ptr<host::IUnknown>& hook) {
 }
 
 void Command::OnClick() {
-    try {
-        Run();
-    } catch (const Error& error) {
-        // The trap: the run is abandoned where it stood, nothing is rolled back,
-        // and the command stays usable for the next click.
-        ui::CurrentToolkit().ReportError(error);
-    }
+    // The trap is the toolkit's one error edge, so out of memory and any other
+    // exception end in the same single box as a host's error instead of leaving
+    // the click (through COM, as a bare failed HRESULT). The run is abandoned
+    // where it stood, nothing is rolled back, and the command stays usable.
+    ui::CurrentToolkit().RunAtEdge([this] { Run(); });
 }
 
 }  // namespace velorin::commands

@@ -39,9 +39,11 @@ class Command {
     // box is shown, the caller (the host) hears the failure.
     void OnCreate(const std::shared_ptr<host::IUnknown>& hook);
 
-    // Runs the tool inside the trap: any velorin::Error raised by the run, the
-    // dialog, the engine or a host call is shown as "Error " + number + ": " +
-    // description (OK only, no icon, default title), and the command stays usable.
+    // Runs the tool inside the trap: whatever the run, the dialog, the engine or a
+    // host call raises is shown as one "Error " + number + ": " + description box
+    // (OK only, no icon, default title; out of memory is error 7, any other
+    // exception that is not a velorin::Error an internal error, 51, with its
+    // text), and the command stays usable.
     void OnClick();
 
     const std::shared_ptr<host::IApplication>& Application() const { return m_application; }
