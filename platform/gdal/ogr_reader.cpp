@@ -295,6 +295,167 @@ std::string FidText(GIntBig fid) {
     return fid == OGRNullFID ? std::string("without FID") : "FID " + std::to_string(fid);
 }
 
+[[noreturn]] void Fail(const std::string& where, const std::string& what) {
+    throw Error(host::E_HOST_FAIL, where + what);
+}
+
+// How a layer is to be read, from its definition alone.
+struct LayerPlan {
+    std::vector<FieldPlan> fields;
+    bool hasGeometryField = false;
+    bool readShapes = false;
+    ShapeKind declared = ShapeKind::Unknown;
+};
+
+LayerPlan PlanLayer(OGRLayer& layer, LayerRole role, const std::string& where) {
+    OGRFeatureDefn& definition = *layer.GetLayerDefn();
+    LayerPlan plan;
+    for (int i = 0; i < definition.GetFieldCount(); ++i) {
+        plan.fields.push_back(PlanField(*definition.GetFieldDefn(i)));
+    }
+    plan.hasGeometryField = definition.GetGeomFieldCount() > 0;
+    plan.readShapes = role != LayerRole::Table && plan.hasGeometryField;
+    if (plan.readShapes) {
+        const OGRwkbGeometryType declared = definition.GetGeomFieldDefn(0)->GetType();
+        const auto declaredKind = KindOf(declared);
+        if (!declaredKind) {
+            Fail(where, std::string("its geometry type ") + OGRGeometryTypeToName(declared) +
+                            " cannot be shown (points, lines and polygons only)");
+        }
+        plan.declared = *declaredKind;
+    }
+    return plan;
+}
+
+// Every feature's values and geometry as OGR gave them, before the host's store
+// is made (its field types depend on every value).
+struct PendingLayer {
+    std::vector<PendingRow> rows;
+    ShapeKind kind = ShapeKind::Unknown;  // the declared kind merged with every feature's
+    bool fidsUsable = true;
+};
+
+// Checks the row's geometry against the kinds seen so far and linearises curves.
+void AdmitGeometry(PendingRow& row, ShapeKind& kind, const std::string& where) {
+    const auto own = KindOf(row.geometry->getGeometryType());
+    if (!own || *own == ShapeKind::Unknown) {
+        Fail(where, "feature " + FidText(row.fid) + ": a " + row.geometry->getGeometryName() +
+                        " cannot be shown (points, lines and polygons only)");
+    }
+    const auto merged = Merge(kind, *own);
+    if (!merged) {
+        Fail(where, "feature " + FidText(row.fid) + " is a " + row.geometry->getGeometryName() +
+                        " among " + KindName(kind) + "; a layer holds one kind of shape");
+    }
+    kind = *merged;
+    if (row.geometry->hasCurveGeometry()) {
+        row.geometry.reset(row.geometry->getLinearGeometry());
+        if (!row.geometry) {
+            Fail(where, "feature " + FidText(row.fid) + ": a curve cannot be linearised");
+        }
+    }
+}
+
+PendingLayer ReadPending(OGRLayer& layer, const LayerPlan& plan, const std::string& where) {
+    PendingLayer pending;
+    pending.kind = plan.declared;
+    GIntBig lastFid = 0;
+    while (OGRFeatureUniquePtr feature{layer.GetNextFeature()}) {
+        PendingRow row;
+        row.fid = feature->GetFID();
+        pending.fidsUsable = pending.fidsUsable && row.fid > lastFid &&
+                             row.fid <= std::numeric_limits<std::int32_t>::max();
+        lastFid = row.fid;
+        row.values.reserve(plan.fields.size());
+        for (std::size_t i = 0; i < plan.fields.size(); ++i) {
+            row.values.push_back(ReadValue(*feature, static_cast<int>(i), plan.fields[i].kind));
+        }
+        if (plan.readShapes) {
+            row.geometry.reset(feature->StealGeometry());
+            if (row.geometry && row.geometry->IsEmpty()) row.geometry.reset();
+        }
+        if (row.geometry) AdmitGeometry(row, pending.kind, where);
+        pending.rows.push_back(std::move(row));
+    }
+    return pending;
+}
+
+// 64-bit integers that all fit 32 bits read as plain integers: GeoPackage's
+// INTEGER columns and wide Shapefile numbers arrive as 64-bit although they
+// hold ordinary ids, and only plain integers can serve as key fields.
+void SettleIntegerTypes(std::vector<FieldPlan>& plans, const std::vector<PendingRow>& rows) {
+    for (std::size_t i = 0; i < plans.size(); ++i) {
+        if (plans[i].kind != ValueKind::Integer64) continue;
+        bool fits = true;
+        for (const auto& row : rows) {
+            if (const auto* value = std::get_if<std::int64_t>(&row.values[i].Get())) {
+                fits = fits && *value >= std::numeric_limits<std::int32_t>::min() &&
+                       *value <= std::numeric_limits<std::int32_t>::max();
+            }
+        }
+        if (fits) plans[i].type = host::esriFieldTypeInteger;
+    }
+}
+
+std::shared_ptr<memory::Fields> MakeFieldSet(OGRLayer& layer, const std::vector<FieldPlan>& plans,
+                                             bool asFeatures,
+                                             const std::shared_ptr<HostContext>& context) {
+    std::vector<std::shared_ptr<memory::Field>> fields;
+    const char* fidColumn = layer.GetFIDColumn();
+    fields.push_back(std::make_shared<memory::Field>(
+        context, FreeName(fidColumn && *fidColumn ? fidColumn : "OBJECTID", plans),
+        host::esriFieldTypeOID));
+    if (asFeatures) {
+        const char* geometryColumn = layer.GetGeometryColumn();
+        fields.push_back(std::make_shared<memory::Field>(
+            context, FreeName(geometryColumn && *geometryColumn ? geometryColumn : "Shape", plans),
+            host::esriFieldTypeGeometry));
+    }
+    for (const auto& plan : plans) {
+        fields.push_back(
+            std::make_shared<memory::Field>(context, plan.name, plan.type, plan.alias));
+    }
+    return std::make_shared<memory::Fields>(context, std::move(fields));
+}
+
+// The host's feature class (shapeType not null) or table holding the rows.
+LayerData Store(const std::string& name, const std::string& where,
+                std::shared_ptr<memory::Fields> fieldSet, std::int32_t shapeType,
+                PendingLayer& pending, const std::shared_ptr<HostContext>& context) {
+    LayerData data;
+    std::int32_t next = 0;
+    const auto oidOf = [&](const PendingRow& row) {
+        return pending.fidsUsable ? static_cast<std::int32_t>(row.fid) : next;
+    };
+    try {
+        if (shapeType != host::esriGeometryNull) {
+            data.featureClass = std::make_shared<memory::FeatureClass>(
+                context, name, shapeType, host::esriFTSimple, std::move(fieldSet));
+            const ShapeMaker maker(shapeType, context);
+            for (auto& row : pending.rows) {
+                ++next;
+                auto shape = row.geometry ? maker.Make(*row.geometry) : nullptr;
+                data.featureClass->AddFeature(row.values, std::move(shape), oidOf(row));
+            }
+        } else {
+            data.table = std::make_shared<memory::Table>(context, name, std::move(fieldSet));
+            for (auto& row : pending.rows) {
+                ++next;
+                data.table->AddRow(row.values, oidOf(row));
+            }
+        }
+    } catch (const Error& error) {
+        // The host's own message (a duplicate field name, a value that does not fit
+        // its field) gains the layer and feature it was met at.
+        const std::string feature =
+            next > 0
+                ? "feature " + FidText(pending.rows[static_cast<std::size_t>(next - 1)].fid) + ": "
+                : std::string();
+        throw Error(host::E_HOST_FAIL, where + feature + error.Description());
+    }
+    return data;
+}
+
 }  // namespace
 
 void DataSetReader::Closer::operator()(GDALDataset* dataset) const {
@@ -344,146 +505,26 @@ bool DataSetReader::HasLayer(const std::string& name) const {
 LayerData DataSetReader::Read(const std::string& name, LayerRole role,
                               const std::shared_ptr<HostContext>& context) const {
     const std::string where = m_display + ": layer \"" + name + "\": ";
-    const auto fail = [&](const std::string& what) {
-        throw Error(host::E_HOST_FAIL, where + what);
-    };
-
     GdalErrorScope errors;
     OGRLayer* layer = m_dataset->GetLayerByName(name.c_str());
     if (!layer) throw Error(host::E_HOST_FAIL, m_display + ": no layer named \"" + name + "\"");
     layer->ResetReading();
-    OGRFeatureDefn& definition = *layer->GetLayerDefn();
 
-    std::vector<FieldPlan> plans;
-    for (int i = 0; i < definition.GetFieldCount(); ++i) {
-        plans.push_back(PlanField(*definition.GetFieldDefn(i)));
+    LayerPlan plan = PlanLayer(*layer, role, where);
+    PendingLayer pending = ReadPending(*layer, plan, where);
+    if (errors.Failed()) Fail(where, "cannot be read: " + errors.Failure());
+    if (pending.rows.size() > static_cast<std::size_t>(std::numeric_limits<std::int32_t>::max())) {
+        Fail(where, "has more features than object ids can number");
     }
-
-    const bool hasGeometryField = definition.GetGeomFieldCount() > 0;
-    const bool readShapes = role != LayerRole::Table && hasGeometryField;
-    ShapeKind kind = ShapeKind::Unknown;
-    if (readShapes) {
-        const OGRwkbGeometryType declared = definition.GetGeomFieldDefn(0)->GetType();
-        const auto declaredKind = KindOf(declared);
-        if (!declaredKind) {
-            fail(std::string("its geometry type ") + OGRGeometryTypeToName(declared) +
-                 " cannot be shown (points, lines and polygons only)");
-        }
-        kind = *declaredKind;
-    }
-
-    std::vector<PendingRow> rows;
-    bool fidsUsable = true;
-    GIntBig lastFid = 0;
-    while (OGRFeatureUniquePtr feature{layer->GetNextFeature()}) {
-        PendingRow row;
-        row.fid = feature->GetFID();
-        fidsUsable =
-            fidsUsable && row.fid > lastFid && row.fid <= std::numeric_limits<std::int32_t>::max();
-        lastFid = row.fid;
-        row.values.reserve(plans.size());
-        for (std::size_t i = 0; i < plans.size(); ++i) {
-            row.values.push_back(ReadValue(*feature, static_cast<int>(i), plans[i].kind));
-        }
-        if (readShapes) {
-            row.geometry.reset(feature->StealGeometry());
-            if (row.geometry && row.geometry->IsEmpty()) row.geometry.reset();
-        }
-        if (row.geometry) {
-            const auto own = KindOf(row.geometry->getGeometryType());
-            if (!own || *own == ShapeKind::Unknown) {
-                fail("feature " + FidText(row.fid) + ": a " + row.geometry->getGeometryName() +
-                     " cannot be shown (points, lines and polygons only)");
-            }
-            const auto merged = Merge(kind, *own);
-            if (!merged) {
-                fail("feature " + FidText(row.fid) + " is a " + row.geometry->getGeometryName() +
-                     " among " + KindName(kind) + "; a layer holds one kind of shape");
-            }
-            kind = *merged;
-            if (row.geometry->hasCurveGeometry()) {
-                row.geometry.reset(row.geometry->getLinearGeometry());
-                if (!row.geometry)
-                    fail("feature " + FidText(row.fid) + ": a curve cannot be linearised");
-            }
-        }
-        rows.push_back(std::move(row));
-    }
-    if (errors.Failed()) fail("cannot be read: " + errors.Failure());
-    if (rows.size() > static_cast<std::size_t>(std::numeric_limits<std::int32_t>::max())) {
-        fail("has more features than object ids can number");
-    }
-
-    const bool asFeatures = readShapes && kind != ShapeKind::Unknown;
+    const bool asFeatures = plan.readShapes && pending.kind != ShapeKind::Unknown;
     if (role == LayerRole::FeatureClass && !asFeatures) {
-        fail(hasGeometryField ? "has no geometries to show, so its shape type is unknown"
-                              : "has no geometry; it can only be a standalone table");
+        Fail(where, plan.hasGeometryField
+                        ? "has no geometries to show, so its shape type is unknown"
+                        : "has no geometry; it can only be a standalone table");
     }
-
-    // 64-bit integers that all fit 32 bits read as plain integers: GeoPackage's
-    // INTEGER columns and wide Shapefile numbers arrive as 64-bit although they
-    // hold ordinary ids, and only plain integers can serve as key fields.
-    for (std::size_t i = 0; i < plans.size(); ++i) {
-        if (plans[i].kind != ValueKind::Integer64) continue;
-        bool fits = true;
-        for (const auto& row : rows) {
-            if (const auto* value = std::get_if<std::int64_t>(&row.values[i].Get())) {
-                fits = fits && *value >= std::numeric_limits<std::int32_t>::min() &&
-                       *value <= std::numeric_limits<std::int32_t>::max();
-            }
-        }
-        if (fits) plans[i].type = host::esriFieldTypeInteger;
-    }
-
-    std::vector<std::shared_ptr<memory::Field>> fields;
-    const char* fidColumn = layer->GetFIDColumn();
-    fields.push_back(std::make_shared<memory::Field>(
-        context, FreeName(fidColumn && *fidColumn ? fidColumn : "OBJECTID", plans),
-        host::esriFieldTypeOID));
-    if (asFeatures) {
-        const char* geometryColumn = layer->GetGeometryColumn();
-        fields.push_back(std::make_shared<memory::Field>(
-            context, FreeName(geometryColumn && *geometryColumn ? geometryColumn : "Shape", plans),
-            host::esriFieldTypeGeometry));
-    }
-    for (const auto& plan : plans) {
-        fields.push_back(
-            std::make_shared<memory::Field>(context, plan.name, plan.type, plan.alias));
-    }
-
-    LayerData data;
-    std::int32_t next = 0;
-    try {
-        auto fieldSet = std::make_shared<memory::Fields>(context, std::move(fields));
-        if (asFeatures) {
-            const std::int32_t shapeType = ShapeTypeOf(kind);
-            data.featureClass = std::make_shared<memory::FeatureClass>(
-                context, name, shapeType, host::esriFTSimple, std::move(fieldSet));
-            const ShapeMaker maker(shapeType, context);
-            for (auto& row : rows) {
-                ++next;
-                auto shape = row.geometry ? maker.Make(*row.geometry) : nullptr;
-                data.featureClass->AddFeature(
-                    row.values, std::move(shape),
-                    fidsUsable ? static_cast<std::int32_t>(row.fid) : next);
-            }
-        } else {
-            data.table = std::make_shared<memory::Table>(context, name, std::move(fieldSet));
-            for (auto& row : rows) {
-                ++next;
-                data.table->AddRow(row.values,
-                                   fidsUsable ? static_cast<std::int32_t>(row.fid) : next);
-            }
-        }
-    } catch (const Error& error) {
-        // The host's own message (a duplicate field name, a value that does not fit
-        // its field) gains the layer and feature it was met at.
-        const std::string feature =
-            next > 0 ? "feature " + FidText(rows[static_cast<std::size_t>(next - 1)].fid) + ": "
-                     : std::string();
-        throw Error(host::E_HOST_FAIL, where + feature + error.Description());
-    }
-    return data;
+    SettleIntegerTypes(plan.fields, pending.rows);
+    return Store(name, where, MakeFieldSet(*layer, plan.fields, asFeatures, context),
+                 asFeatures ? ShapeTypeOf(pending.kind) : host::esriGeometryNull, pending, context);
 }
 
 }  // namespace velorin::gdal

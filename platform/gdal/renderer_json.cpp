@@ -276,69 +276,73 @@ std::shared_ptr<host::ISymbol> ReadSymbol(const DocumentFaults& faults, const Js
                                "\" (one of simpleMarker, simpleLine, simpleFill)");
 }
 
-std::shared_ptr<host::IFeatureRenderer> ReadRenderer(
+namespace {
+
+std::shared_ptr<host::IFeatureRenderer> ReadSimpleRenderer(
     const DocumentFaults& faults, const Json& value, const std::string& place,
     const std::shared_ptr<memory::HostContext>& context) {
-    if (!value.is_object()) faults.Fail(place, "expected a renderer object");
-    const std::string typePlace = PlaceOf(place, "type");
-    const std::string type = faults.Text(faults.Member(value, place, "type"), typePlace);
-    if (type == "simple") {
-        faults.Object(value, place, {"type", "symbol", "label"});
-        auto renderer = std::make_shared<memory::SimpleRenderer>(context);
-        if (const Json* symbol = DocumentFaults::Find(value, "symbol")) {
-            renderer->SetSymbol(ReadSymbol(faults, *symbol, PlaceOf(place, "symbol"), context));
-        }
-        if (const Json* label = DocumentFaults::Find(value, "label")) {
-            renderer->SetLabel(faults.Text(*label, PlaceOf(place, "label")));
-        }
-        return renderer;
+    faults.Object(value, place, {"type", "symbol", "label"});
+    auto renderer = std::make_shared<memory::SimpleRenderer>(context);
+    if (const Json* symbol = DocumentFaults::Find(value, "symbol")) {
+        renderer->SetSymbol(ReadSymbol(faults, *symbol, PlaceOf(place, "symbol"), context));
     }
-    if (type != "uniqueValue") {
-        faults.Fail(typePlace,
-                    "unknown renderer type \"" + type + "\" (one of simple, uniqueValue)");
+    if (const Json* label = DocumentFaults::Find(value, "label")) {
+        renderer->SetLabel(faults.Text(*label, PlaceOf(place, "label")));
     }
-    faults.Object(value, place,
-                  {"type", "fields", "values", "defaultSymbol", "useDefaultSymbol", "defaultLabel",
-                   "colorScheme"});
-    auto renderer = std::make_shared<memory::UniqueValueRenderer>(context);
+    return renderer;
+}
 
+void ReadKeyFields(const DocumentFaults& faults, const Json& value, const std::string& place,
+                   memory::UniqueValueRenderer& renderer) {
     const std::string fieldsPlace = PlaceOf(place, "fields");
     const Json& fields = faults.Array(faults.Member(value, place, "fields"), fieldsPlace);
     faults.At(fieldsPlace,
-              [&] { renderer->SetFieldCount(static_cast<std::int32_t>(fields.size())); });
+              [&] { renderer.SetFieldCount(static_cast<std::int32_t>(fields.size())); });
     for (std::size_t i = 0; i < fields.size(); ++i) {
         const std::string fieldPlace = PlaceOf(fieldsPlace, i);
         faults.Object(fields[i], fieldPlace, {"name", "isString"});
         const auto index = static_cast<std::int32_t>(i);
-        renderer->SetField(index, faults.Text(faults.Member(fields[i], fieldPlace, "name"),
-                                              PlaceOf(fieldPlace, "name")));
+        renderer.SetField(index, faults.Text(faults.Member(fields[i], fieldPlace, "name"),
+                                             PlaceOf(fieldPlace, "name")));
         if (const Json* isString = DocumentFaults::Find(fields[i], "isString")) {
-            renderer->SetFieldType(index, faults.Flag(*isString, PlaceOf(fieldPlace, "isString")));
+            renderer.SetFieldType(index, faults.Flag(*isString, PlaceOf(fieldPlace, "isString")));
         }
     }
+}
 
+void ReadValueEntry(const DocumentFaults& faults, const Json& entry, const std::string& entryPlace,
+                    memory::UniqueValueRenderer& renderer,
+                    const std::shared_ptr<memory::HostContext>& context) {
+    faults.Object(entry, entryPlace, {"value", "heading", "label", "symbol"});
+    const std::string text =
+        faults.Text(faults.Member(entry, entryPlace, "value"), PlaceOf(entryPlace, "value"));
+    std::string heading;
+    if (const Json* h = DocumentFaults::Find(entry, "heading")) {
+        heading = faults.Text(*h, PlaceOf(entryPlace, "heading"));
+    }
+    std::shared_ptr<host::ISymbol> symbol;
+    if (const Json* s = DocumentFaults::Find(entry, "symbol")) {
+        symbol = ReadSymbol(faults, *s, PlaceOf(entryPlace, "symbol"), context);
+    }
+    faults.At(PlaceOf(entryPlace, "value"), [&] { renderer.AddValue(text, heading, symbol); });
+    if (const Json* label = DocumentFaults::Find(entry, "label")) {
+        renderer.SetLabel(text, faults.Text(*label, PlaceOf(entryPlace, "label")));
+    }
+}
+
+std::shared_ptr<host::IFeatureRenderer> ReadUniqueValueRenderer(
+    const DocumentFaults& faults, const Json& value, const std::string& place,
+    const std::shared_ptr<memory::HostContext>& context) {
+    faults.Object(value, place,
+                  {"type", "fields", "values", "defaultSymbol", "useDefaultSymbol", "defaultLabel",
+                   "colorScheme"});
+    auto renderer = std::make_shared<memory::UniqueValueRenderer>(context);
+    ReadKeyFields(faults, value, place, *renderer);
     if (const Json* values = DocumentFaults::Find(value, "values")) {
         const std::string valuesPlace = PlaceOf(place, "values");
         faults.Array(*values, valuesPlace);
         for (std::size_t i = 0; i < values->size(); ++i) {
-            const std::string entryPlace = PlaceOf(valuesPlace, i);
-            const Json& entry = (*values)[i];
-            faults.Object(entry, entryPlace, {"value", "heading", "label", "symbol"});
-            const std::string text = faults.Text(faults.Member(entry, entryPlace, "value"),
-                                                 PlaceOf(entryPlace, "value"));
-            std::string heading;
-            if (const Json* h = DocumentFaults::Find(entry, "heading")) {
-                heading = faults.Text(*h, PlaceOf(entryPlace, "heading"));
-            }
-            std::shared_ptr<host::ISymbol> symbol;
-            if (const Json* s = DocumentFaults::Find(entry, "symbol")) {
-                symbol = ReadSymbol(faults, *s, PlaceOf(entryPlace, "symbol"), context);
-            }
-            faults.At(PlaceOf(entryPlace, "value"),
-                      [&] { renderer->AddValue(text, heading, symbol); });
-            if (const Json* label = DocumentFaults::Find(entry, "label")) {
-                renderer->SetLabel(text, faults.Text(*label, PlaceOf(entryPlace, "label")));
-            }
+            ReadValueEntry(faults, (*values)[i], PlaceOf(valuesPlace, i), *renderer, context);
         }
     }
     if (const Json* symbol = DocumentFaults::Find(value, "defaultSymbol")) {
@@ -355,6 +359,22 @@ std::shared_ptr<host::IFeatureRenderer> ReadRenderer(
         renderer->SetColorScheme(faults.Text(*scheme, PlaceOf(place, "colorScheme")));
     }
     return renderer;
+}
+
+}  // namespace
+
+std::shared_ptr<host::IFeatureRenderer> ReadRenderer(
+    const DocumentFaults& faults, const Json& value, const std::string& place,
+    const std::shared_ptr<memory::HostContext>& context) {
+    if (!value.is_object()) faults.Fail(place, "expected a renderer object");
+    const std::string typePlace = PlaceOf(place, "type");
+    const std::string type = faults.Text(faults.Member(value, place, "type"), typePlace);
+    if (type == "simple") return ReadSimpleRenderer(faults, value, place, context);
+    if (type != "uniqueValue") {
+        faults.Fail(typePlace,
+                    "unknown renderer type \"" + type + "\" (one of simple, uniqueValue)");
+    }
+    return ReadUniqueValueRenderer(faults, value, place, context);
 }
 
 // ---- writing -----------------------------------------------------------------------
