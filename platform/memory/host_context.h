@@ -94,6 +94,7 @@ struct HostRecord {
     int startDrawings = 0;
     int finishDrawings = 0;
     int redraws = 0;          // full map redraws (Refresh, or invalidation then pumping)
+    int paints = 0;           // redraws actually drawn: only those someone looked at
     int contentsUpdates = 0;  // UpdateContents calls
     void Clear() { *this = HostRecord{}; }
 };

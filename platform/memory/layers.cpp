@@ -179,6 +179,22 @@ std::shared_ptr<host::ICursor> FeatureLayer::SearchRows(
     return MakeCursor(m_class->Store(), FindRows(store, *m_definition, filter), recycling);
 }
 
+const std::vector<char>* FeatureLayer::DefinitionMask() const {
+    const RowStore& store = Store();
+    if (!m_mask.valid || m_mask.definition != *m_definition || m_mask.rows != store.Size()) {
+        const QuietHost quiet(m_context);
+        Mask mask{true, *m_definition, store.Size(), false, {}};
+        const WhereClause clause = store.Compile(*m_definition);
+        mask.everyRow = clause.IsEmpty();
+        if (!mask.everyRow) {
+            mask.passes.assign(store.Size(), 0);
+            for (const std::size_t p : store.Find(clause)) mask.passes[p] = 1;
+        }
+        m_mask = std::move(mask);
+    }
+    return m_mask.everyRow ? nullptr : &m_mask.passes;
+}
+
 void FeatureLayer::Select(const std::vector<std::int32_t>& oids) { m_selection->Select(oids); }
 
 void FeatureLayer::ClearSelection() { m_selection->Clear(); }

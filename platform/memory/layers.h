@@ -84,6 +84,10 @@ class FeatureLayer final : public LayerBase,
     void Select(const std::vector<std::int32_t>& oids);
     void ClearSelection();
     memory::SelectionSet& Selection() { return *m_selection; }
+    // Whether each row of the class passes the definition query, by position; null
+    // when there is no query. Kept until the query changes or rows are added (the
+    // host's own read, not announced). Raises as a search does.
+    const std::vector<char>* DefinitionMask() const;
 
   protected:
     std::shared_ptr<host::IFeatureCursor> SearchFeatures(
@@ -101,6 +105,14 @@ class FeatureLayer final : public LayerBase,
     // Shared with the selection set, which may outlive the layer.
     std::shared_ptr<std::string> m_definition;
     std::shared_ptr<memory::SelectionSet> m_selection;
+    struct Mask {
+        bool valid = false;
+        std::string definition;
+        std::size_t rows = 0;
+        bool everyRow = false;
+        std::vector<char> passes;
+    };
+    mutable Mask m_mask;
 };
 
 // Layers inside a layer, top first.

@@ -1,10 +1,12 @@
 #include "platform/memory/renderers.h"
 
 #include <array>
+#include <optional>
 
 #include "host/codes.h"
 #include "host/error.h"
 #include "host/field_value.h"
+#include "platform/memory/rows.h"
 #include "platform/memory/symbols.h"
 
 namespace velorin::memory {
@@ -57,25 +59,78 @@ std::shared_ptr<host::ISymbol> UniqueValueRenderer::Fallback() const {
     return m_useDefault ? m_defaultSymbol : nullptr;
 }
 
+std::shared_ptr<host::ISymbol> UniqueValueRenderer::SymbolOfEntry(std::int32_t entry) const {
+    if (entry < 0 || static_cast<std::size_t>(entry) >= m_entries.size()) return Fallback();
+    return m_entries[static_cast<std::size_t>(entry)].symbol;
+}
+
+namespace {
+
+// The key of one row, or nothing when a key field is missing or null.
+template <class ValueOf>
+std::optional<std::string> KeyOf(const std::vector<std::int32_t>& fieldIndexes,
+                                 const ValueOf& valueOf) {
+    std::string key;
+    for (std::size_t i = 0; i < fieldIndexes.size(); ++i) {
+        if (fieldIndexes[i] < 0) return std::nullopt;
+        const host::FieldValue value = valueOf(fieldIndexes[i]);
+        if (value.IsNull()) return std::nullopt;
+        if (i > 0) key += ", ";
+        key += host::ToText(value);
+    }
+    return key;
+}
+
+}  // namespace
+
+const std::vector<std::int32_t>& UniqueValueRenderer::EntriesFor(
+    const std::shared_ptr<const RowStore>& store) const {
+    Resolution& resolved = m_resolved;
+    if (resolved.store.lock() == store && resolved.rows == store->Size() &&
+        resolved.keyVersion == m_keyVersion) {
+        return resolved.entries;
+    }
+    resolved = Resolution{store, store->Size(), m_keyVersion, {}};
+    resolved.entries.assign(store->Size(), NoEntry);
+    if (m_fields.empty()) return resolved.entries;
+    const Fields& fields = *store->FieldSet();
+    std::vector<std::int32_t> indexes;
+    for (const KeyField& field : m_fields) {
+        const std::int32_t index = fields.Find(field.name);
+        // The shape field holds no value a key can have.
+        indexes.push_back(index == fields.ShapeIndex() ? -1 : index);
+    }
+    for (std::size_t p = 0; p < store->Size(); ++p) {
+        const auto& values = store->At(p).values;
+        const auto key =
+            KeyOf(indexes, [&](std::int32_t i) { return values[static_cast<std::size_t>(i)]; });
+        if (!key) continue;
+        const auto found = m_index.find(*key);
+        if (found != m_index.end()) resolved.entries[p] = static_cast<std::int32_t>(found->second);
+    }
+    return resolved.entries;
+}
+
 std::shared_ptr<host::ISymbol> UniqueValueRenderer::SymbolByFeature(
     const std::shared_ptr<host::IFeature>& feature) {
     Enter("IFeatureRenderer::SymbolByFeature");
     if (!feature) throw Error(host::E_HOST_POINTER, "SymbolByFeature needs a feature");
     if (m_fields.empty()) return Fallback();
+    if (const auto* stored = dynamic_cast<const Feature*>(feature.get())) {
+        return SymbolOfEntry(EntriesFor(stored->Store())[stored->Position()]);
+    }
 
-    std::string key;
+    std::optional<std::string> key;
     {
         const QuietHost quiet(m_context);
         const auto fields = feature->Fields();
         if (!fields) return Fallback();
-        for (std::size_t i = 0; i < m_fields.size(); ++i) {
-            const std::int32_t index = fields->FindField(m_fields[i].name);
-            if (index < 0) return Fallback();
-            if (i > 0) key += ", ";
-            key += host::ToText(feature->Value(index));
-        }
+        std::vector<std::int32_t> indexes;
+        for (const KeyField& field : m_fields) indexes.push_back(fields->FindField(field.name));
+        key = KeyOf(indexes, [&](std::int32_t i) { return feature->Value(i); });
     }
-    const auto found = m_index.find(key);
+    if (!key) return Fallback();
+    const auto found = m_index.find(*key);
     if (found == m_index.end()) return Fallback();
     return m_entries[found->second].symbol;
 }
@@ -92,6 +147,8 @@ void UniqueValueRenderer::SetFieldCount(std::int32_t count) {
                     "A unique value renderer has 0 to 3 key fields, not " + std::to_string(count));
     }
     m_fields.resize(static_cast<std::size_t>(count));
+    ++m_version;
+    ++m_keyVersion;
 }
 
 std::size_t UniqueValueRenderer::CheckFieldIndex(std::int32_t index) const {
@@ -110,6 +167,8 @@ std::string UniqueValueRenderer::Field(std::int32_t index) const {
 void UniqueValueRenderer::SetField(std::int32_t index, const std::string& field) {
     Enter("IUniqueValueRenderer::Field");
     m_fields[CheckFieldIndex(index)].name = field;
+    ++m_version;
+    ++m_keyVersion;
 }
 bool UniqueValueRenderer::FieldType(std::int32_t index) const {
     Enter("IUniqueValueRenderer::FieldType");
@@ -127,6 +186,7 @@ std::shared_ptr<host::ISymbol> UniqueValueRenderer::DefaultSymbol() const {
 void UniqueValueRenderer::SetDefaultSymbol(const std::shared_ptr<host::ISymbol>& symbol) {
     Enter("IUniqueValueRenderer::DefaultSymbol");
     m_defaultSymbol = symbol;
+    ++m_version;
 }
 bool UniqueValueRenderer::UseDefaultSymbol() const {
     Enter("IUniqueValueRenderer::UseDefaultSymbol");
@@ -135,6 +195,7 @@ bool UniqueValueRenderer::UseDefaultSymbol() const {
 void UniqueValueRenderer::SetUseDefaultSymbol(bool use) {
     Enter("IUniqueValueRenderer::UseDefaultSymbol");
     m_useDefault = use;
+    ++m_version;
 }
 std::string UniqueValueRenderer::DefaultLabel() const {
     Enter("IUniqueValueRenderer::DefaultLabel");
@@ -169,6 +230,8 @@ void UniqueValueRenderer::AddValue(const std::string& value, const std::string& 
     }
     m_entries.push_back(Entry{value, heading, value, symbol});
     m_index.emplace(value, m_entries.size() - 1);
+    ++m_version;
+    ++m_keyVersion;
 }
 
 const UniqueValueRenderer::Entry& UniqueValueRenderer::Find(const std::string& value) const {
@@ -203,6 +266,7 @@ void UniqueValueRenderer::SetSymbol(const std::string& value,
                                     const std::shared_ptr<host::ISymbol>& symbol) {
     Enter("IUniqueValueRenderer::Symbol");
     Find(value).symbol = symbol;
+    ++m_version;
 }
 
 std::string UniqueValueRenderer::ColorScheme() const {

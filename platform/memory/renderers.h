@@ -9,6 +9,7 @@
 
 #include "host/renderers.h"
 #include "platform/memory/host_context.h"
+#include "platform/memory/row_store.h"
 
 // The reference host's feature renderers and the unique value property page.
 // Every member announces itself to the context's fault injector first; the
@@ -46,8 +47,12 @@ class SimpleRenderer final : public host::IFeatureRenderer, public host::ISimple
 // of its value in field 0 (with more fields: the texts joined by ", "), found by
 // field name through the feature's own fields; it matches a value when the texts
 // are equal exactly, looked up through a hash map. A feature that matches no
-// value, or lacks a key field, gets the default symbol when its use flag is set,
-// otherwise none.
+// value, lacks a key field, or holds a null key value (null is no value, not the
+// text "") gets the default symbol when its use flag is set, otherwise none.
+//
+// The features of the reference host's own stores are matched once per store and
+// change of key fields or values (EntriesFor), not once per feature asked: the
+// redraw and SymbolByFeature both read that.
 //
 // Host defaults: no fields, no values, no default symbol, use flag set, default
 // label "<all other values>", colour scheme "". A value's label starts as the
@@ -88,6 +93,19 @@ class UniqueValueRenderer final : public host::IFeatureRenderer, public host::IU
     std::string ColorScheme() const override;
     void SetColorScheme(const std::string& name) override;
 
+    // Not announced (the host's own reads):
+    // The value each row of the store matches, as an index into the values
+    // (NoEntry: none), kept until rows are added or the key fields or values
+    // change.
+    static constexpr std::int32_t NoEntry = -1;
+    const std::vector<std::int32_t>& EntriesFor(const std::shared_ptr<const RowStore>& store) const;
+    // The symbol of a value by index, or of NoEntry (the default symbol when it
+    // is used, else none).
+    std::shared_ptr<host::ISymbol> SymbolOfEntry(std::int32_t entry) const;
+    std::size_t EntryCount() const { return m_entries.size(); }
+    // Grows on every change of what the renderer draws with.
+    std::uint64_t Version() const { return m_version; }
+
   private:
     struct KeyField {
         std::string name;
@@ -110,6 +128,15 @@ class UniqueValueRenderer final : public host::IFeatureRenderer, public host::IU
     std::vector<KeyField> m_fields;
     std::vector<Entry> m_entries;
     std::unordered_map<std::string, std::size_t> m_index;  // value -> position in m_entries
+    std::uint64_t m_version = 0;
+    std::uint64_t m_keyVersion = 0;  // grows when what a row matches may change
+    struct Resolution {
+        std::weak_ptr<const RowStore> store;
+        std::size_t rows = 0;
+        std::uint64_t keyVersion = 0;
+        std::vector<std::int32_t> entries;
+    };
+    mutable Resolution m_resolved;
     std::shared_ptr<host::ISymbol> m_defaultSymbol;
     bool m_useDefault = true;
     std::string m_defaultLabel = "<all other values>";

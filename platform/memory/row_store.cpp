@@ -1,6 +1,7 @@
 #include "platform/memory/row_store.h"
 
 #include <algorithm>
+#include <cmath>
 #include <limits>
 #include <string>
 #include <utility>
@@ -8,6 +9,7 @@
 
 #include "host/codes.h"
 #include "host/error.h"
+#include "platform/memory/geometry.h"
 
 namespace velorin::memory {
 
@@ -61,7 +63,50 @@ std::int32_t RowStore::Add(const std::vector<host::FieldValue>& attributes,
     }
     m_rows.push_back(std::move(record));
     m_indexes.clear();
+    m_spatial.reset();
     return oid;
+}
+
+namespace {
+
+Box BoxOf(const host::IGeometry& shape) {
+    Box box;
+    const auto add = [&](const XY& p) {
+        if (!std::isfinite(p.x) || !std::isfinite(p.y)) return;
+        if (box.IsEmpty()) {
+            box = Box{p.x, p.y, p.x, p.y};
+            return;
+        }
+        box.xMin = std::min(box.xMin, p.x);
+        box.yMin = std::min(box.yMin, p.y);
+        box.xMax = std::max(box.xMax, p.x);
+        box.yMax = std::max(box.yMax, p.y);
+    };
+    if (const auto* point = dynamic_cast<const PointGeometry*>(&shape)) {
+        add(point->Coords());
+    } else if (const auto* multi = dynamic_cast<const MultiPartGeometry*>(&shape)) {
+        for (const Path& part : multi->Parts()) {
+            for (const XY& p : part) add(p);
+        }
+    } else if (const auto envelope = shape.Envelope(); envelope && !envelope->IsEmpty()) {
+        add({envelope->XMin(), envelope->YMin()});
+        add({envelope->XMax(), envelope->YMax()});
+    }
+    return box;
+}
+
+}  // namespace
+
+const SpatialIndex& RowStore::Spatial() const {
+    if (!m_spatial) {
+        const QuietHost quiet(m_context);
+        std::vector<Box> boxes(m_rows.size());
+        for (std::size_t p = 0; p < m_rows.size(); ++p) {
+            if (m_rows[p].shape) boxes[p] = BoxOf(*m_rows[p].shape);
+        }
+        m_spatial = std::make_unique<SpatialIndex>(std::move(boxes));
+    }
+    return *m_spatial;
 }
 
 std::optional<std::size_t> RowStore::PositionOf(std::int32_t oid) const {

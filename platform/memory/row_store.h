@@ -13,6 +13,7 @@
 #include "host/geometry.h"
 #include "platform/memory/fields.h"
 #include "platform/memory/host_context.h"
+#include "platform/memory/spatial_index.h"
 #include "platform/memory/where_clause.h"
 
 namespace velorin::memory {
@@ -73,6 +74,10 @@ class RowStore {
     // Number of hash indexes built so far (for tests).
     std::size_t IndexCount() const { return m_indexes.size(); }
 
+    // The envelopes of the rows' shapes, indexed: built on first use, dropped on
+    // Add. Stored shapes are the host's own and are not changed in place.
+    const SpatialIndex& Spatial() const;
+
   private:
     struct FieldIndex {
         std::unordered_map<double, std::vector<std::uint32_t>> numbers;
@@ -87,6 +92,7 @@ class RowStore {
     std::vector<RowRecord> m_rows;
     // Built lazily on the first equality search of a field; dropped on Add.
     mutable std::map<std::int32_t, FieldIndex> m_indexes;
+    mutable std::unique_ptr<SpatialIndex> m_spatial;
 };
 
 }  // namespace velorin::memory

@@ -27,6 +27,10 @@ class RowObject : public Interface {
     // Makes this object show another row: what a recycling cursor does.
     void Repoint(std::size_t position) { m_position = position; }
 
+    // Where the row is kept (not announced: for the host's own reads).
+    const std::shared_ptr<const RowStore>& Store() const { return m_store; }
+    std::size_t Position() const { return m_position; }
+
   protected:
     const RowRecord& Record() const { return m_store->At(m_position); }
     void Enter(const char* member) const { m_store->Context()->faults.Enter(member); }

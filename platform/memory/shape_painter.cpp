@@ -133,17 +133,20 @@ PixelPath ToPixels(const Path& path, const ViewTransform& view) {
     return pixels;
 }
 
+double MarkerPx(const SymbolLook& look) { return Clamp(look.size * PixelsPerPoint, MaxMarkerPx); }
+
+void PaintMarker(Canvas& canvas, const ViewTransform& view, const ClipRect& window, double sizePx,
+                 const XY& p, const SymbolLook& look) {
+    if (p.x < window.xMin || p.x > window.xMax || p.y < window.yMin || p.y > window.yMax) return;
+    canvas.DrawMarker(view.ToPixel(p), look.marker, sizePx, look.color);
+}
+
 void PaintMarkers(Canvas& canvas, const ViewTransform& view, const std::vector<Path>& parts,
                   const SymbolLook& look) {
-    const double sizePx = Clamp(look.size * PixelsPerPoint, MaxMarkerPx);
+    const double sizePx = MarkerPx(look);
     const ClipRect window = view.Window(sizePx + 2);
     for (const Path& part : parts) {
-        for (const XY& p : part) {
-            if (p.x < window.xMin || p.x > window.xMax || p.y < window.yMin || p.y > window.yMax) {
-                continue;
-            }
-            canvas.DrawMarker(view.ToPixel(p), look.marker, sizePx, look.color);
-        }
+        for (const XY& p : part) PaintMarker(canvas, view, window, sizePx, p, look);
     }
 }
 
@@ -177,6 +180,27 @@ void PaintArea(Canvas& canvas, const ViewTransform& view, const std::vector<Path
 }
 
 }  // namespace
+
+void PaintMarkerAt(Canvas& canvas, const ViewTransform& view, const XY& point,
+                   const SymbolLook& look) {
+    const double sizePx = MarkerPx(look);
+    PaintMarker(canvas, view, view.Window(sizePx + 2), sizePx, point, look);
+}
+
+double ReachPx(const SymbolLook& look) {
+    // Mitred joins reach up to twice the half width beyond a vertex; one pixel
+    // more covers rounding to the pixel grid.
+    const auto lineReach = [](double widthPx) { return std::max(widthPx, 1.0) + 1; };
+    switch (look.kind) {
+        case SymbolKind::Marker:
+            return MarkerPx(look) + 2;  // as far as PaintMarkers looks beyond the window
+        case SymbolKind::Line:
+            return lineReach(Clamp(look.size * PixelsPerPoint, MaxLinePx));
+        case SymbolKind::Fill:
+            return look.outline ? lineReach(look.outline->widthPx) : 1.0;
+    }
+    return 1.0;
+}
 
 ClipRect ViewTransform::Window(double marginPx) const {
     const double margin = marginPx * scale;

@@ -70,4 +70,12 @@ enum class PaintResult {
 PaintResult PaintShape(Canvas& canvas, const ViewTransform& view, const host::IGeometry& shape,
                        const SymbolLook& look);
 
+// One marker of a marker look at a point, as PaintShape draws each point, with
+// the canvas's raster operation as it is (the caller sets the look's).
+void PaintMarkerAt(Canvas& canvas, const ViewTransform& view, const XY& point,
+                   const SymbolLook& look);
+
+// How many pixels beyond a shape's envelope its drawing with the look can reach.
+double ReachPx(const SymbolLook& look);
+
 }  // namespace velorin::memory

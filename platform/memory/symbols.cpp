@@ -1,5 +1,6 @@
 #include "platform/memory/symbols.h"
 
+#include <atomic>
 #include <cmath>
 #include <string>
 
@@ -9,6 +10,8 @@
 namespace velorin::memory {
 
 namespace {
+
+std::atomic<std::uint64_t> g_shapeChanges{0};
 
 std::int32_t CheckComponent(std::int32_t value, const char* name) {
     if (value < 0 || value > 255) {
@@ -59,6 +62,8 @@ std::shared_ptr<host::ILineSymbol> CopyLine(const std::shared_ptr<host::ILineSym
 }
 
 }  // namespace
+
+std::uint64_t SymbolShapeChanges() { return g_shapeChanges.load(std::memory_order_relaxed); }
 
 // ---- RgbColor --------------------------------------------------------------------
 
@@ -146,6 +151,7 @@ double SimpleMarkerSymbol::Size() const {
     return m_size;
 }
 void SimpleMarkerSymbol::SetSize(double size) {
+    ++g_shapeChanges;
     Enter("IMarkerSymbol::Size");
     CheckPoints(size, "A marker size");
     m_size = size;
@@ -155,6 +161,7 @@ std::int32_t SimpleMarkerSymbol::Style() const {
     return m_style;
 }
 void SimpleMarkerSymbol::SetStyle(std::int32_t style) {
+    ++g_shapeChanges;
     Enter("ISimpleMarkerSymbol::Style");
     CheckStyle(style, host::esriSMSDiamond, "Marker");
     m_style = style;
@@ -189,6 +196,7 @@ double SimpleLineSymbol::Width() const {
     return m_width;
 }
 void SimpleLineSymbol::SetWidth(double width) {
+    ++g_shapeChanges;
     Enter("ILineSymbol::Width");
     CheckPoints(width, "A line width");
     m_width = width;
@@ -198,6 +206,7 @@ std::int32_t SimpleLineSymbol::Style() const {
     return m_style;
 }
 void SimpleLineSymbol::SetStyle(std::int32_t style) {
+    ++g_shapeChanges;
     Enter("ISimpleLineSymbol::Style");
     CheckStyle(style, host::esriSLSInsideFrame, "Line");
     m_style = style;
@@ -234,6 +243,7 @@ std::shared_ptr<host::ILineSymbol> SimpleFillSymbol::Outline() const {
     return m_outline;
 }
 void SimpleFillSymbol::SetOutline(const std::shared_ptr<host::ILineSymbol>& outline) {
+    ++g_shapeChanges;
     Enter("IFillSymbol::Outline");
     m_outline = outline;
 }
@@ -242,6 +252,7 @@ std::int32_t SimpleFillSymbol::Style() const {
     return m_style;
 }
 void SimpleFillSymbol::SetStyle(std::int32_t style) {
+    ++g_shapeChanges;
     Enter("ISimpleFillSymbol::Style");
     CheckStyle(style, host::esriSFSDiagonalCross, "Fill");
     m_style = style;
@@ -277,6 +288,7 @@ double PictureMarkerSymbol::Size() const {
     return m_size;
 }
 void PictureMarkerSymbol::SetSize(double size) {
+    ++g_shapeChanges;
     Enter("IMarkerSymbol::Size");
     CheckPoints(size, "A marker size");
     m_size = size;

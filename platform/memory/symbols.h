@@ -23,6 +23,11 @@
 // outline too, so a clone never shares them with the original.
 namespace velorin::memory {
 
+// Counts every change of a symbol's size, width, style or outline in the process,
+// so that what depends on how far symbols reach (the margin a redraw searches)
+// can be kept until one changes.
+std::uint64_t SymbolShapeChanges();
+
 class RgbColor final : public host::IRgbColor, public host::IClone {
   public:
     // Components 0..255; raises velorin::Error otherwise.

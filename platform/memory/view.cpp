@@ -8,6 +8,7 @@
 #include "host/codes.h"
 #include "host/error.h"
 #include "platform/memory/canvas.h"
+#include "platform/memory/layer_painter.h"
 #include "platform/memory/null_canvas.h"
 #include "platform/memory/shape_painter.h"
 
@@ -41,8 +42,13 @@ struct ViewCore {
     double centreY = 0.0;
     double scale = 1.0;  // map units per pixel, finite and > 0
 
-    bool dirty = false;
+    bool dirty = false;  // invalidated: the message pump is to ask for a redraw
+    // A redraw was asked for and the pixels do not show it yet: they are drawn
+    // when someone looks (Screen, or a drawing of the extension that needs the
+    // pixels under it), so redraws nobody sees cost nothing.
+    bool stale = false;
     bool drawing = false;  // between StartDrawing and FinishDrawing
+    ReachCache reaches;
     std::shared_ptr<host::ISymbol> symbol;
 
     void ScreenChanged() const {
@@ -127,7 +133,20 @@ struct ViewCore {
         }
     }
 
+    // Asks for a redraw: counted and announced now, drawn when looked at.
     void Redraw() {
+        dirty = false;
+        stale = true;
+        if (context) ++context->record.redraws;
+        ScreenChanged();
+    }
+
+    void EnsureDrawn() {
+        if (stale) Paint();
+    }
+
+    void Paint() {
+        stale = false;
         {
             const QuietHost quiet(context);
             const ViewTransform view = Transform();
@@ -140,9 +159,7 @@ struct ViewCore {
             }
             canvas->SetRasterOp(RasterOp::CopyPen);
         }
-        dirty = false;
-        if (context) ++context->record.redraws;
-        ScreenChanged();
+        if (context) ++context->record.paints;
     }
 
     void DrawLayer(const std::shared_ptr<host::ILayer>& layer, const ViewTransform& view) {
@@ -151,6 +168,10 @@ struct ViewCore {
             for (std::int32_t i = group->Count() - 1; i >= 0; --i) {
                 DrawLayer(group->Layer(i), view);
             }
+            return;
+        }
+        if (const auto* stored = dynamic_cast<const FeatureLayer*>(layer.get())) {
+            PaintStoredLayer(*canvas, view, *stored, reaches);
             return;
         }
         auto features = host::As<host::IGeoFeatureLayer>(layer);
@@ -263,6 +284,8 @@ class ScreenDisplayImpl final : public host::IScreenDisplay {
                             std::to_string(type));
         }
         const SymbolLook look = ReadSymbol(m_core->symbol);
+        // An inverting flash needs the map under it as the person will see it.
+        m_core->EnsureDrawn();
         const ViewTransform view = m_core->Transform();
         switch (PaintShape(*m_core->canvas, view, *shape, look)) {
             case PaintResult::Drawn:
@@ -374,6 +397,9 @@ XY MapView::ToMap(const PixelXY& pixel) const {
     return {view.left + pixel.x * view.scale, view.top - pixel.y * view.scale};
 }
 
-const Canvas& MapView::Screen() const { return *m_core->canvas; }
+const Canvas& MapView::Screen() const {
+    m_core->EnsureDrawn();
+    return *m_core->canvas;
+}
 
 }  // namespace velorin::memory

@@ -36,9 +36,11 @@ struct ViewCore;
 // layers from the bottom of the list (the last index) to the top (index 0), a
 // group layer's members likewise; each feature layer's features come through
 // its Search (so its definition query applies) and are drawn with the symbol its
-// renderer gives each one. A redraw counts in the host record, and every change
-// of pixels calls hooks.screenChanged. The reads a redraw makes are the host's
-// own work, not calls of the extension: the fault injector does not see them.
+// renderer gives each one. A redraw counts in the host record and calls
+// hooks.screenChanged at once, but its pixels are drawn only when someone looks:
+// Screen(), or a drawing of the extension on the screen display (a flash needs
+// the map under it). Every other change of pixels calls hooks.screenChanged too. The reads a redraw
+// makes are the host's own work, not calls of the extension: the fault injector does not see them.
 class MapView {
   public:
     static constexpr int DefaultWidth = 800;
@@ -69,7 +71,7 @@ class MapView {
     // usable (and keeps the screen alive) after the view is gone.
     std::shared_ptr<host::IScreenDisplay> ScreenDisplay() const;
 
-    // Redraws the map now.
+    // Redraws the map (drawn when next looked at, see above).
     void Refresh();
     // Marks the view for redrawing at the next ProcessPendingRedraw.
     void Invalidate();
@@ -87,6 +89,7 @@ class MapView {
     PixelXY ToPixel(const XY& map) const;
     XY ToMap(const PixelXY& pixel) const;
 
+    // The screen, with any redraw asked for drawn first.
     const Canvas& Screen() const;
 
   private:

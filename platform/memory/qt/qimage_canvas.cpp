@@ -5,6 +5,7 @@
 #include <QPainterPathStroker>
 #include <algorithm>
 #include <cmath>
+#include <functional>
 #include <string>
 
 #include "host/codes.h"
@@ -204,12 +205,11 @@ void QImageCanvas::FillRings(const std::vector<PixelPath>& rings, const FillBrus
                      ToQColor(brush.color));
 }
 
-void QImageCanvas::DrawMarker(PixelXY centre, MarkerShape shape, double sizePx, Rgb color) {
-    if (m_op == RasterOp::Nop || !Finite(centre) || !std::isfinite(sizePx) || sizePx <= 0) return;
-    const double size = std::clamp(sizePx, 1.0, 4.0 * kMaxScreenSide);
+namespace {
+
+// The area of a marker sizePx across (already clamped) centred on (cx, cy).
+QPainterPath MarkerArea(MarkerShape shape, double cx, double cy, double size) {
     const double r = size / 2;
-    const double cx = centre.x;
-    const double cy = centre.y;
     // Line markers draw with a stroke an eighth of their size, at least a pixel.
     const double stroke = std::max(1.0, size / 8);
     QPainterPath area;
@@ -258,10 +258,90 @@ void QImageCanvas::DrawMarker(PixelXY centre, MarkerShape shape, double sizePx, 
             break;
         }
     }
+    return area;
+}
+
+double MarkerSize(double sizePx) { return std::clamp(sizePx, 1.0, 4.0 * kMaxScreenSide); }
+
+}  // namespace
+
+std::size_t QImageCanvas::StampKeyHash::operator()(const StampKey& key) const noexcept {
+    std::size_t h = std::hash<double>{}(key.size);
+    h = h * 31 + static_cast<std::size_t>(key.shape);
+    h = h * 4099 + static_cast<std::size_t>(key.fx);
+    return h * 4099 + static_cast<std::size_t>(key.fy);
+}
+
+const QImageCanvas::Stamp& QImageCanvas::StampFor(const StampKey& key) {
+    auto found = m_stamps.find(key);
+    if (found != m_stamps.end()) return found->second;
+    if (m_stamps.size() >= MaxStamps) m_stamps.clear();
+    // Drawn as DrawMarker draws it, the centre's fraction of a pixel kept, into a
+    // mask with room for the stroke beyond the marker's size.
+    const int half = static_cast<int>(std::ceil(key.size)) + 2;
+    const int side = 2 * half + 1;
+    QImage mask(side, side, QImage::Format_RGB32);
+    mask.fill(Qt::black);
+    {
+        QPainter painter(&mask);
+        painter.setRenderHint(QPainter::Antialiasing, false);
+        painter.setCompositionMode(QPainter::CompositionMode_Source);
+        painter.fillPath(
+            MarkerArea(key.shape, half + key.fx / StampSteps, half + key.fy / StampSteps, key.size),
+            Qt::white);
+    }
+    Stamp stamp;
+    for (int y = 0; y < side; ++y) {
+        const auto* line = reinterpret_cast<const QRgb*>(mask.constScanLine(y));
+        for (int x = 0; x < side;) {
+            if ((line[x] & 0xFFFFFFU) == 0) {
+                ++x;
+                continue;
+            }
+            const int first = x;
+            while (x < side && (line[x] & 0xFFFFFFU) != 0) ++x;
+            stamp.push_back(Span{y - half, first - half, x - half});
+        }
+    }
+    return m_stamps.emplace(key, std::move(stamp)).first->second;
+}
+
+void QImageCanvas::DrawMarker(PixelXY centre, MarkerShape shape, double sizePx, Rgb color) {
+    if (m_op == RasterOp::Nop || !Finite(centre) || !std::isfinite(sizePx) || sizePx <= 0) return;
+    const double size = MarkerSize(sizePx);
+    // The map's markers are copied from a mask made once per shape, size and
+    // fraction of a pixel: the same pixels as filling the path, at a fraction of
+    // the cost. Other raster operations (a flash) and large markers take the path.
+    const bool stamped = m_op == RasterOp::CopyPen && size <= MaxStampPx &&
+                         std::abs(centre.x) < 1e9 && std::abs(centre.y) < 1e9;
+    if (stamped) {
+        const double left = std::floor(centre.x);
+        const double top = std::floor(centre.y);
+        auto ix = static_cast<long long>(left);
+        auto iy = static_cast<long long>(top);
+        auto fx = static_cast<int>(std::lround((centre.x - left) * StampSteps));
+        auto fy = static_cast<int>(std::lround((centre.y - top) * StampSteps));
+        if (fx == static_cast<int>(StampSteps)) fx = 0, ++ix;
+        if (fy == static_cast<int>(StampSteps)) fy = 0, ++iy;
+        const Stamp& stamp = StampFor(StampKey{shape, size, fx, fy});
+        const QRgb ink = qRgb(color.red, color.green, color.blue);
+        const long long width = m_image.width();
+        const long long height = m_image.height();
+        for (const Span& span : stamp) {
+            const long long y = iy + span.dy;
+            if (y < 0 || y >= height) continue;
+            const long long from = std::max(0LL, ix + span.from);
+            const long long to = std::min(width, ix + span.to);
+            if (from >= to) continue;
+            auto* line = reinterpret_cast<QRgb*>(m_image.scanLine(static_cast<int>(y)));
+            std::fill(line + from, line + to, ink);
+        }
+        return;
+    }
     QPainter painter(&m_image);
     painter.setRenderHint(QPainter::Antialiasing, false);
     painter.setCompositionMode(ToComposition(m_op));
-    painter.fillPath(area, ToQColor(color));
+    painter.fillPath(MarkerArea(shape, centre.x, centre.y, size), ToQColor(color));
 }
 
 Rgb QImageCanvas::Pixel(int x, int y) const {

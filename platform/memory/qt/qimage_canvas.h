@@ -2,6 +2,8 @@
 
 #include <QImage>
 #include <memory>
+#include <unordered_map>
+#include <vector>
 
 #include "platform/memory/canvas.h"
 
@@ -31,8 +33,33 @@ class QImageCanvas final : public Canvas {
     std::vector<std::uint32_t> Pixels() const override;
 
   private:
+    // A marker's pixels as runs along rows, relative to the pixel holding its
+    // centre.
+    struct Span {
+        int dy;
+        int from;
+        int to;  // exclusive
+    };
+    using Stamp = std::vector<Span>;
+    // Centres are taken to 1/64 of a pixel, the rasteriser's own precision.
+    static constexpr double StampSteps = 64.0;
+    static constexpr double MaxStampPx = 64.0;
+    static constexpr std::size_t MaxStamps = 16384;
+    struct StampKey {
+        MarkerShape shape;
+        double size;
+        int fx;
+        int fy;
+        friend bool operator==(const StampKey&, const StampKey&) = default;
+    };
+    struct StampKeyHash {
+        std::size_t operator()(const StampKey& key) const noexcept;
+    };
+    const Stamp& StampFor(const StampKey& key);
+
     QImage m_image;
     RasterOp m_op = RasterOp::CopyPen;
+    std::unordered_map<StampKey, Stamp, StampKeyHash> m_stamps;
 };
 
 // A new canvas of the given size, cleared to black.
