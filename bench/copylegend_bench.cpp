@@ -41,8 +41,6 @@ std::string Decimal(std::int32_t value) {
 memory::ReferenceHost MakeHost(std::int32_t features, std::int32_t keys, bool visible) {
     memory::HostBuilder builder;
     const auto& context = builder.Context();
-    // Only the walk is timed, not the test record of its million progress steps.
-    context->recordProgress = false;
     std::array<std::shared_ptr<host::ISymbol>, kPalette> palette;
     for (std::int32_t i = 0; i < kPalette; ++i) {
         auto marker = std::make_shared<memory::SimpleMarkerSymbol>(context);

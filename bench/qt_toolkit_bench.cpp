@@ -13,20 +13,12 @@
 // gate. Runs on the offscreen platform unless another is chosen.
 namespace {
 
-QApplication& Application() {
-    static int argc = 1;
-    static char name[] = "qt_toolkit_bench";
-    static char* argv[] = {name, nullptr};
-    static const std::unique_ptr<QApplication> application = [] {
-        if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) {
-            qputenv("QT_QPA_PLATFORM", QByteArray("offscreen"));
-        }
-        auto made = std::make_unique<QApplication>(argc, argv);
-        velorin::qt::PrepareApplication();
-        return made;
-    }();
-    return *application;
-}
+// Made by main before any benchmark runs and destroyed before main returns: a
+// QApplication left to static destruction outlives the platform plugin it
+// loaded and crashes the process at exit.
+QApplication* g_application = nullptr;
+
+QApplication& Application() { return *g_application; }
 
 // A shown map-sized window, as during a run, and nothing pending.
 void BM_TakeEscPressNothingPending(benchmark::State& state) {
@@ -58,3 +50,20 @@ void BM_DoEventsWithARepaint(benchmark::State& state) {
 BENCHMARK(BM_DoEventsWithARepaint);
 
 }  // namespace
+
+int main(int argc, char** argv) {
+    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) {
+        qputenv("QT_QPA_PLATFORM", QByteArray("offscreen"));
+    }
+    int qtArgc = 1;
+    char* qtArgv[] = {argv[0], nullptr};
+    QApplication application(qtArgc, qtArgv);
+    velorin::qt::PrepareApplication();
+    g_application = &application;
+    benchmark::Initialize(&argc, argv);
+    if (benchmark::ReportUnrecognizedArguments(argc, argv)) return 1;
+    benchmark::RunSpecifiedBenchmarks();
+    benchmark::Shutdown();
+    g_application = nullptr;
+    return 0;
+}

@@ -742,6 +742,18 @@ MapDocument LoadDataSet(const std::filesystem::path& file, std::unique_ptr<memor
                 std::make_shared<memory::StandaloneTable>(context, entry.name, entry.data.table));
         }
     }
+    if (features.empty()) {
+        // Layers without shapes would open as an empty map: say why instead.
+        std::string why;
+        for (const auto& entry : read) {
+            why += (why.empty() ? "" : "; ") + ("layer \"" + entry.name + "\" ") +
+                   (entry.data.table->Store()->Size() == 0
+                        ? "holds no features"
+                        : "has no geometries to show (every one is null or empty)");
+        }
+        throw Error(host::E_HOST_FAIL,
+                    reader.Display() + ": holds nothing the map can show: " + why);
+    }
     std::stable_sort(features.begin(), features.end(),
                      [&](const Read* a, const Read* b) { return rank(*a) < rank(*b); });
     std::vector<std::shared_ptr<host::ILayer>> layers;

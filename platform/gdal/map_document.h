@@ -61,8 +61,10 @@ struct MapDocument {
 // FlatGeobuf, ...) as a map of its own: one feature layer per layer that has
 // geometry, with the host's default simple renderer, listed points first, then
 // lines, then polygons (each group in the data set's order) so that nothing hides
-// the smaller features; layers without geometry become standalone tables. The view
-// shows the full extent. canvas empty: a NullCanvas of 800 x 600 pixels.
+// the smaller features; layers without geometry become standalone tables. A data
+// set with no layer to show (none readable, or none with a shape) is refused,
+// saying why. The view shows the full extent. canvas empty: a NullCanvas of
+// 800 x 600 pixels.
 //
 // How layers are read (see docs/map-document.md for the whole account): field
 // types map onto the host's codes; unset and null fields read as null; the FID is

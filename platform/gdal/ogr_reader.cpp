@@ -1,5 +1,6 @@
 #include "platform/gdal/ogr_reader.h"
 
+#include <cpl_string.h>
 #include <gdal_priv.h>
 #include <ogr_feature.h>
 #include <ogr_geometry.h>
@@ -107,9 +108,24 @@ struct FieldPlan {
     ValueKind kind;
 };
 
+// GDAL recodes text to UTF-8 from the encoding a data set declares (a
+// Shapefile's .cpg or code page mark); text still not UTF-8 comes from a data set
+// that declares none, and is read as Latin-1 (ISO-8859-1), which every byte is.
+std::string Utf8Text(const char* text) {
+    if (text == nullptr) return {};
+    if (CPLIsUTF8(text, -1)) return text;
+    char* recoded = CPLRecode(text, CPL_ENC_ISO8859_1, CPL_ENC_UTF8);
+    std::string result = recoded != nullptr ? recoded : "";
+    CPLFree(recoded);
+    return result;
+}
+
 FieldPlan PlanField(const OGRFieldDefn& definition) {
-    FieldPlan plan{definition.GetNameRef(), {}, host::esriFieldTypeString, ValueKind::Text};
-    if (const char* alias = definition.GetAlternativeNameRef(); alias && *alias) plan.alias = alias;
+    FieldPlan plan{
+        Utf8Text(definition.GetNameRef()), {}, host::esriFieldTypeString, ValueKind::Text};
+    if (const char* alias = definition.GetAlternativeNameRef(); alias && *alias) {
+        plan.alias = Utf8Text(alias);
+    }
     switch (definition.GetType()) {
         case OFTInteger:
             plan.kind = ValueKind::Integer;
@@ -180,7 +196,7 @@ host::FieldValue ReadValue(const OGRFeature& feature, int index, ValueKind kind)
         case ValueKind::ListText:
             break;
     }
-    return host::FieldValue(std::string(feature.GetFieldAsString(index)));
+    return host::FieldValue(Utf8Text(feature.GetFieldAsString(index)));
 }
 
 // A name for a generated field that no attribute uses.
@@ -200,6 +216,9 @@ std::string FreeName(std::string wanted, const std::vector<FieldPlan>& plans) {
 
 struct PendingRow {
     GIntBig fid = OGRNullFID;
+    // The object id as far as the rows read so far tell (the FID while every FID
+    // is usable, else the reading order from 1).
+    std::int64_t oid = 0;
     std::vector<host::FieldValue> values;
     std::unique_ptr<OGRGeometry> geometry;
 };
@@ -291,9 +310,9 @@ class ShapeMaker {
     std::shared_ptr<HostContext> m_context;
 };
 
-std::string FidText(GIntBig fid) {
-    return fid == OGRNullFID ? std::string("without FID") : "FID " + std::to_string(fid);
-}
+// Messages name a feature by the object id the map gives it, not by GDAL's FID
+// (0-based in Shapefiles and plain GeoJSON).
+std::string FeatureText(std::int64_t oid) { return "feature OID " + std::to_string(oid); }
 
 [[noreturn]] void Fail(const std::string& where, const std::string& what) {
     throw Error(host::E_HOST_FAIL, where + what);
@@ -339,19 +358,19 @@ struct PendingLayer {
 void AdmitGeometry(PendingRow& row, ShapeKind& kind, const std::string& where) {
     const auto own = KindOf(row.geometry->getGeometryType());
     if (!own || *own == ShapeKind::Unknown) {
-        Fail(where, "feature " + FidText(row.fid) + ": a " + row.geometry->getGeometryName() +
+        Fail(where, FeatureText(row.oid) + ": a " + row.geometry->getGeometryName() +
                         " cannot be shown (points, lines and polygons only)");
     }
     const auto merged = Merge(kind, *own);
     if (!merged) {
-        Fail(where, "feature " + FidText(row.fid) + " is a " + row.geometry->getGeometryName() +
-                        " among " + KindName(kind) + "; a layer holds one kind of shape");
+        Fail(where, FeatureText(row.oid) + " is a " + row.geometry->getGeometryName() + " among " +
+                        KindName(kind) + "; a layer holds one kind of shape");
     }
     kind = *merged;
     if (row.geometry->hasCurveGeometry()) {
         row.geometry.reset(row.geometry->getLinearGeometry());
         if (!row.geometry) {
-            Fail(where, "feature " + FidText(row.fid) + ": a curve cannot be linearised");
+            Fail(where, FeatureText(row.oid) + ": a curve cannot be linearised");
         }
     }
 }
@@ -366,6 +385,7 @@ PendingLayer ReadPending(OGRLayer& layer, const LayerPlan& plan, const std::stri
         pending.fidsUsable = pending.fidsUsable && row.fid > lastFid &&
                              row.fid <= std::numeric_limits<std::int32_t>::max();
         lastFid = row.fid;
+        row.oid = pending.fidsUsable ? row.fid : static_cast<std::int64_t>(pending.rows.size()) + 1;
         row.values.reserve(plan.fields.size());
         for (std::size_t i = 0; i < plan.fields.size(); ++i) {
             row.values.push_back(ReadValue(*feature, static_cast<int>(i), plan.fields[i].kind));
@@ -448,9 +468,8 @@ LayerData Store(const std::string& name, const std::string& where,
         // The host's own message (a duplicate field name, a value that does not fit
         // its field) gains the layer and feature it was met at.
         const std::string feature =
-            next > 0
-                ? "feature " + FidText(pending.rows[static_cast<std::size_t>(next - 1)].fid) + ": "
-                : std::string();
+            next > 0 ? FeatureText(oidOf(pending.rows[static_cast<std::size_t>(next - 1)])) + ": "
+                     : std::string();
         throw Error(host::E_HOST_FAIL, where + feature + error.Description());
     }
     return data;
@@ -490,9 +509,16 @@ DataSetReader::DataSetReader(std::filesystem::path file, std::string display)
 DataSetReader::~DataSetReader() = default;
 
 std::vector<std::string> DataSetReader::LayerNames() const {
+    // A folder of Shapefiles opens its layers only now, and says here which of
+    // them it could not open.
+    GdalErrorScope errors;
     std::vector<std::string> names;
     for (int i = 0; i < m_dataset->GetLayerCount(); ++i) {
         names.emplace_back(m_dataset->GetLayer(i)->GetName());
+    }
+    if (names.empty()) {
+        throw Error(host::E_HOST_FAIL, m_display + ": holds no layer that can be read: " +
+                                           errors.FailureOr("the data set is empty"));
     }
     return names;
 }

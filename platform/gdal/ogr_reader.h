@@ -35,7 +35,9 @@ struct LayerData {
 //     (32-bit subtype: single 2), string and list types 4 (lists in GDAL's text
 //     form "(2:1,2)"), date, time and date-time 5 (a time alone is a time on day
 //     0, 1899-12-30; time zones are ignored), binary 8. Unset and null both read
-//     as null. Field aliases are kept.
+//     as null. Field aliases are kept. Text is UTF-8: GDAL recodes it from the
+//     encoding the data set declares (a Shapefile's .cpg or code page mark); text
+//     from a data set that declares none and is not UTF-8 is read as Latin-1.
 //   - the object id field comes first, named as the layer's FID column, else
 //     "OBJECTID"; then the geometry field (named as the geometry column, else
 //     "Shape"); then the attributes. A generated name that an attribute already
@@ -51,7 +53,7 @@ struct LayerData {
 //     feature's: points and multipoints give multipoint, lines and multilines
 //     polyline, polygons and multipolygons polygon. Geometry collections,
 //     surfaces of triangles, mixed dimensions and non-finite coordinates are
-//     refused, naming the layer (and the feature's FID).
+//     refused, naming the layer (and the feature by the object id it would have).
 //   - only the first geometry field of a layer is read.
 class DataSetReader {
   public:
@@ -67,7 +69,8 @@ class DataSetReader {
     const std::filesystem::path& File() const { return m_file; }
     const std::string& Display() const { return m_display; }
 
-    // The data set's layers in its own order.
+    // The data set's layers in its own order; raises, saying why, when it has
+    // none that GDAL can read (a folder of Shapefiles without their .shx files).
     std::vector<std::string> LayerNames() const;
     bool HasLayer(const std::string& name) const;
     LayerData Read(const std::string& name, LayerRole role,

@@ -13,8 +13,8 @@
 namespace velorin::memory {
 
 // The progress bar. New: range 0 to 100, step 1, position 0, no message,
-// hidden. Every change is recorded in context->record.progress and reported
-// through hooks.progressChanged.
+// hidden. Every change is reported through hooks.progressChanged, and recorded
+// in context->record.progress when a test asks (context->recordProgress).
 //   Position stays within the range: Step stops at the maximum, SetPosition
 //   clamps; when the minimum is set above the maximum, positions clamp to the
 //   minimum. The step may be negative (the bar then runs backwards).

@@ -64,6 +64,7 @@ memory::ReferenceHost Junctions(std::shared_ptr<host::ISymbol> third = {}) {
 class CopyLegendCommand : public ::testing::Test {
   protected:
     explicit CopyLegendCommand(memory::ReferenceHost host = Junctions()) : m_run(std::move(host)) {
+        m_run.Host().Context().recordProgress = true;
         m_command->OnCreate(m_run.Application());
     }
     ~CopyLegendCommand() override { forms::DropCopyLegendDialog(); }

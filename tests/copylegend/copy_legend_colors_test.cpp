@@ -89,6 +89,7 @@ class CopyLegendEngine : public ::testing::Test {
     }
 
     void Build(std::unique_ptr<memory::Canvas> canvas = {}) {
+        m_builder.Context()->recordProgress = true;
         m_run.emplace(m_builder.Build(std::move(canvas)));
     }
 

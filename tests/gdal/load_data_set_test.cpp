@@ -224,6 +224,29 @@ TEST(LoadDataSet, ListsPointsOverLinesOverPolygonsAndMakesLayersWithoutGeometryT
     EXPECT_GE(extent->XMax(), 5);
 }
 
+// A Shapefile that declares no encoding (no .cpg, no code page mark) holding
+// Latin-1 text: the text reads as UTF-8, field name and value alike.
+TEST(LoadDataSet, TextOfAnUndeclaredEncodingReadsAsUtf8) {
+    TempFolder folder;
+    const auto file = folder / "wells.shp";
+    {
+        OgrWriter writer(file, "ESRI Shapefile");
+        auto& layer = writer.Layer("wells", wkbPoint, {{"Caf\xe9", OFTString}}, {"ENCODING="});
+        OgrWriter::Feature(layer, "POINT (1 2)", [](OGRFeature& f) {
+            f.SetField(0,
+                       "Cr\xe8me br\xfbl\xe9"
+                       "e");
+        });
+    }
+    std::filesystem::remove(folder / "wells.cpg");
+    const auto document = LoadDataSet(file);
+    const auto layer = document.host.FeatureLayerNamed("wells");
+    EXPECT_EQ(FieldsOf(*layer).back().first, "Caf\xc3\xa9");
+    EXPECT_EQ(layer->Data()->Store()->At(0).values.back(),
+              host::FieldValue("Cr\xc3\xa8me br\xc3\xbbl\xc3\xa9"
+                               "e"));
+}
+
 // One GeoJSON layer of the given features and the shape the host makes of it.
 struct ShapeCase {
     const char* label;
@@ -352,7 +375,7 @@ INSTANTIATE_TEST_SUITE_P(
                             {R"({"type":"Point","coordinates":[1,2]})",
                              R"({"type":"Polygon","coordinates":[[[0,0],[1,0],[1,1],[0,0]]]})"});
                     },
-                    "layer \"mix\": feature FID 2 is a POLYGON among points; a layer holds one "
+                    "layer \"mix\": feature OID 2 is a POLYGON among points; a layer holds one "
                     "kind of shape"},
         RefusalCase{"CollectionInAPolygonLayer", "bag.gpkg",
                     [](const auto& file) {
@@ -361,8 +384,36 @@ INSTANTIATE_TEST_SUITE_P(
                         OgrWriter::Feature(layer, "MULTIPOLYGON (((0 0,1 0,1 1,0 0)))");
                         OgrWriter::Feature(layer, "GEOMETRYCOLLECTION (POINT (1 1))");
                     },
-                    "layer \"Parcels\": feature FID 2: a GEOMETRYCOLLECTION cannot be shown "
+                    "layer \"Parcels\": feature OID 2: a GEOMETRYCOLLECTION cannot be shown "
                     "(points, lines and polygons only)"},
+        // Plain GeoJSON numbers its features from 0; the map from 1.
+        RefusalCase{"FeatureNamedByTheOidTheMapGivesIt", "plain.geojson",
+                    [](const auto& file) {
+                        testing::WriteText(
+                            file,
+                            R"({"type":"FeatureCollection","features":[)"
+                            R"({"type":"Feature","properties":{},"geometry":)"
+                            R"({"type":"Point","coordinates":[1,2]}},)"
+                            R"({"type":"Feature","properties":{},"geometry":)"
+                            R"({"type":"Polygon","coordinates":[[[0,0],[1,0],[1,1],[0,0]]]}}]})");
+                    },
+                    "layer \"plain\": feature OID 2 is a POLYGON among points"},
+        RefusalCase{"NoFeatures", "empty.geojson", [](const auto& file) { WriteGeoJson(file, {}); },
+                    "holds nothing the map can show: layer \"empty\" holds no features"},
+        RefusalCase{"OnlyNullGeometries", "nulls.geojson",
+                    [](const auto& file) {
+                        WriteGeoJson(file, {"null", "null"});
+                    },
+                    "holds nothing the map can show: layer \"nulls\" has no geometries to show"},
+        RefusalCase{"ShapefilesWithoutTheirIndex", "wells",
+                    [](const auto& folder) {
+                        {
+                            OgrWriter writer(folder, "ESRI Shapefile");
+                            OgrWriter::Feature(writer.Layer("wells", wkbPoint, {}), "POINT (1 2)");
+                        }
+                        std::filesystem::remove(folder / "wells.shx");
+                    },
+                    "holds no layer that can be read: Unable to open"},
         RefusalCase{"Missing", "absent.gpkg", [](const auto&) {}, "no such file"},
         RefusalCase{"Pipe", "pipe.gpkg", [](const auto& file) { ::mkfifo(file.c_str(), 0600); },
                     "is not a regular file"},

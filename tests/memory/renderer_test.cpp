@@ -9,6 +9,7 @@
 #include "host/codes.h"
 #include "host/error.h"
 #include "host/field_value.h"
+#include "platform/memory/feature_class.h"
 #include "platform/memory/renderers.h"
 #include "platform/memory/symbols.h"
 
@@ -124,12 +125,49 @@ TEST_F(UniqueValues, NoMatchGivesTheDefaultOnlyWhileItsFlagIsSet) {
     EXPECT_EQ(m_renderer->SymbolByFeature(feature), nullptr);
 }
 
-TEST_F(UniqueValues, NullKeyMatchesOnlyAnEmptyValue) {
-    auto feature = FeatureWith("Code", FieldValue{});
-    EXPECT_EQ(m_renderer->SymbolByFeature(feature), m_default);
+// A null key is no value: not even a value "" matches it, whether the feature is
+// the host's own (matched once per store) or another's.
+TEST_F(UniqueValues, NullKeyMatchesNoValueNotEvenTheEmptyText) {
+    auto features = std::make_shared<FeatureClass>(
+        m_context, "Stored", host::esriGeometryPoint, host::esriFTSimple,
+        MakeFields(m_context, {{"Code", host::esriFieldTypeString, {}}}));
+    features->AddFeature({FieldValue{}}, nullptr);
+    features->AddFeature({FieldValue{std::string()}}, nullptr);
+    auto cursor = features->Search(nullptr, false);
+    const auto storedNull = cursor->NextFeature();
+    const auto storedEmpty = cursor->NextFeature();
+
     auto empty = NewSymbol();
     m_renderer->AddValue("", "Code", empty);
-    EXPECT_EQ(m_renderer->SymbolByFeature(feature), empty);
+    for (const auto& null : {FeatureWith("Code", FieldValue{}), storedNull}) {
+        EXPECT_EQ(m_renderer->SymbolByFeature(null), m_default);
+    }
+    for (const auto& text : {FeatureWith("Code", std::string()), storedEmpty}) {
+        EXPECT_EQ(m_renderer->SymbolByFeature(text), empty);
+    }
+}
+
+// The host's own features are matched once per store; values added later, and
+// features added later, are still seen.
+TEST_F(UniqueValues, StoredFeaturesFollowLaterValuesAndFeatures) {
+    auto features = std::make_shared<FeatureClass>(
+        m_context, "Stored", host::esriGeometryPoint, host::esriFTSimple,
+        MakeFields(m_context, {{"Code", host::esriFieldTypeInteger, {}}}));
+    features->AddFeature({FieldValue{std::int32_t{1}}}, nullptr);
+    const auto first = features->Search(nullptr, false)->NextFeature();
+    EXPECT_EQ(m_renderer->SymbolByFeature(first), m_default);
+
+    auto one = NewSymbol();
+    m_renderer->AddValue("1", "Code", one);
+    EXPECT_EQ(m_renderer->SymbolByFeature(first), one);
+    auto two = NewSymbol();
+    m_renderer->AddValue("2", "Code", two);
+    features->AddFeature({FieldValue{std::int32_t{2}}}, nullptr);
+    auto cursor = features->Search(nullptr, false);
+    cursor->NextFeature();
+    EXPECT_EQ(m_renderer->SymbolByFeature(cursor->NextFeature()), two);
+    m_renderer->SetField(0, "OBJECTID");
+    EXPECT_EQ(m_renderer->SymbolByFeature(first), one);
 }
 
 TEST_F(UniqueValues, FeatureWithoutTheKeyFieldFallsBackToTheDefault) {

@@ -42,6 +42,7 @@ TEST_F(StatusBarTest, PaneOutOfRangeRaises) {
 }
 
 TEST_F(StatusBarTest, ProgressBarIsOneObjectThatRecordsItsStates) {
+    m_context->recordProgress = true;
     auto bar = m_bar.ProgressBar();
     EXPECT_EQ(bar, m_bar.ProgressBar());
     int changes = 0;
@@ -69,8 +70,8 @@ TEST_F(StatusBarTest, ProgressBarIsOneObjectThatRecordsItsStates) {
     EXPECT_EQ(changes, 11);
 }
 
-TEST_F(StatusBarTest, WithoutTheProgressRecordTheBarStillMovesAndAnnounces) {
-    m_context->recordProgress = false;
+// The record is a test facility: off unless a test asks for it.
+TEST_F(StatusBarTest, UnlessAskedNoProgressIsRecordedYetTheBarMovesAndAnnounces) {
     int changes = 0;
     m_context->hooks.progressChanged = [&] { ++changes; };
     auto bar = m_bar.ProgressBar();

@@ -1,0 +1,119 @@
+// Opening a 1,000,000-point GeoPackage (an integer key, a text and a real field)
+// as a map, against the floor: a GDAL read loop that touches every field and
+// geometry. The bytes the opened map holds per feature are reported beside the
+// bytes GDAL's memory driver takes for the same features. The data set is written
+// once into the system's temporary folder and kept there. Run a release build:
+//   build/release/bench/load_bench
+#include <benchmark/benchmark.h>
+#include <gdal_priv.h>
+#include <malloc.h>
+#include <ogr_feature.h>
+#include <ogr_geometry.h>
+#include <ogrsf_frmts.h>
+
+#include <cstdint>
+#include <filesystem>
+#include <memory>
+#include <stdexcept>
+#include <string>
+
+#include "platform/gdal/gdal_error_scope.h"
+#include "platform/gdal/map_document.h"
+
+namespace velorin::gdal {
+namespace {
+
+constexpr std::int32_t kFeatures = 1'000'000;
+
+std::filesystem::path DataSet() {
+    static const std::filesystem::path file = [] {
+        RegisterGdalDrivers();
+        const auto path = std::filesystem::temp_directory_path() / "velorin-load-bench-1m.gpkg";
+        if (std::filesystem::exists(path)) return path;
+        const auto partial = std::filesystem::path(path.string() + ".part");
+        std::filesystem::remove(partial);
+        GDALDriver* driver = GetGDALDriverManager()->GetDriverByName("GPKG");
+        GDALDatasetUniquePtr dataset(
+            driver->Create(partial.string().c_str(), 0, 0, 0, GDT_Unknown, nullptr));
+        char spatialIndex[] = "SPATIAL_INDEX=NO";
+        char* options[] = {spatialIndex, nullptr};
+        OGRLayer* layer = dataset->CreateLayer("Junctions", nullptr, wkbPoint, options);
+        OGRFieldDefn key("NerroID", OFTInteger);
+        OGRFieldDefn name("Name", OFTString);
+        OGRFieldDefn depth("Depth", OFTReal);
+        layer->CreateField(&key);
+        layer->CreateField(&name);
+        layer->CreateField(&depth);
+        if (layer->StartTransaction() != OGRERR_NONE) throw std::runtime_error("no transaction");
+        for (std::int32_t i = 0; i < kFeatures; ++i) {
+            OGRFeature feature(layer->GetLayerDefn());
+            feature.SetField(0, i % 100'000);
+            feature.SetField(1, ("J" + std::to_string(i)).c_str());
+            feature.SetField(2, i * 0.25);
+            feature.SetGeometryDirectly(new OGRPoint((i % 1000) * 1.5, (i / 1000) * 1.5));
+            if (layer->CreateFeature(&feature) != OGRERR_NONE)
+                throw std::runtime_error("no feature");
+        }
+        if (layer->CommitTransaction() != OGRERR_NONE) throw std::runtime_error("no commit");
+        dataset.reset();
+        std::filesystem::rename(partial, path);
+        return path;
+    }();
+    return file;
+}
+
+std::size_t HeapInUse() { return mallinfo2().uordblks; }
+
+void BM_GdalReadLoop(benchmark::State& state) {
+    const auto file = DataSet();
+    for (auto _ : state) {
+        GDALDatasetUniquePtr dataset(GDALDataset::Open(file.string().c_str(), GDAL_OF_VECTOR));
+        OGRLayer* layer = dataset->GetLayer(0);
+        double sum = 0;
+        while (OGRFeatureUniquePtr feature{layer->GetNextFeature()}) {
+            sum += feature->GetFieldAsInteger(0);
+            sum += static_cast<double>(std::string(feature->GetFieldAsString(1)).size());
+            sum += feature->GetFieldAsDouble(2);
+            const OGRPoint* point = feature->GetGeometryRef()->toPoint();
+            sum += point->getX() + point->getY();
+        }
+        benchmark::DoNotOptimize(sum);
+    }
+    state.SetItemsProcessed(state.iterations() * kFeatures);
+}
+BENCHMARK(BM_GdalReadLoop)->Unit(benchmark::kMillisecond);
+
+void BM_LoadDataSet(benchmark::State& state) {
+    const auto file = DataSet();
+    double bytes = 0;
+    for (auto _ : state) {
+        const std::size_t before = HeapInUse();
+        auto document = LoadDataSet(file);
+        bytes = static_cast<double>(HeapInUse() - before) / kFeatures;
+        benchmark::DoNotOptimize(&document);
+    }
+    state.SetItemsProcessed(state.iterations() * kFeatures);
+    state.counters["bytes_per_feature"] = bytes;
+}
+BENCHMARK(BM_LoadDataSet)->Unit(benchmark::kMillisecond);
+
+// GDAL's memory driver holding the same features: the memory a reader of this
+// data set should not exceed.
+void BM_GdalMemoryDriverCopy(benchmark::State& state) {
+    const auto file = DataSet();
+    double bytes = 0;
+    for (auto _ : state) {
+        GDALDatasetUniquePtr source(GDALDataset::Open(file.string().c_str(), GDAL_OF_VECTOR));
+        GDALDriver* memory = GetGDALDriverManager()->GetDriverByName("Memory");
+        const std::size_t before = HeapInUse();
+        GDALDatasetUniquePtr copy(memory->Create("", 0, 0, 0, GDT_Unknown, nullptr));
+        copy->CopyLayer(source->GetLayer(0), "Junctions");
+        bytes = static_cast<double>(HeapInUse() - before) / kFeatures;
+        benchmark::DoNotOptimize(copy.get());
+    }
+    state.counters["bytes_per_feature"] = bytes;
+}
+BENCHMARK(BM_GdalMemoryDriverCopy)->Unit(benchmark::kMillisecond)->Iterations(1);
+
+}  // namespace
+}  // namespace velorin::gdal

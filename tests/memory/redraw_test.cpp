@@ -1,0 +1,134 @@
+// The map's redraw as the person sees it: drawn only when looked at, through the
+// spatial index (every feature whose drawing reaches the window, and no other),
+// markers copied from stamps exactly as the painter draws them.
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <cstdint>
+#include <memory>
+#include <optional>
+#include <random>
+#include <vector>
+
+#include "host/codes.h"
+#include "platform/memory/qt/qimage_canvas.h"
+#include "platform/memory/reference_host.h"
+#include "platform/memory/renderers.h"
+#include "platform/memory/spatial_index.h"
+#include "platform/memory/symbols.h"
+
+namespace velorin::memory {
+namespace {
+
+TEST(SpatialIndexTest, FindsExactlyTheBoxesMeetingTheQueryInPositionOrder) {
+    std::mt19937 random(7);
+    std::uniform_real_distribution<double> at(-1000, 1000);
+    std::uniform_real_distribution<double> size(0, 40);
+    std::vector<Box> boxes;
+    for (int i = 0; i < 5000; ++i) {
+        const double x = at(random), y = at(random);
+        boxes.push_back(i % 97 == 0 ? Box{} : Box{x, y, x + size(random), y + size(random)});
+    }
+    const SpatialIndex index(boxes);
+    for (int q = 0; q < 200; ++q) {
+        const double x = at(random), y = at(random), w = size(random) * q, h = size(random) * q;
+        const Box query{x, y, x + w, y + h};
+        std::vector<std::uint32_t> expected;
+        for (std::size_t p = 0; p < boxes.size(); ++p) {
+            if (!boxes[p].IsEmpty() && boxes[p].Meets(query)) {
+                expected.push_back(static_cast<std::uint32_t>(p));
+            }
+        }
+        EXPECT_EQ(index.Search(query), expected) << "query " << q;
+    }
+    EXPECT_TRUE(SpatialIndex({}).Search(Box{-1, -1, 1, 1}).empty());
+}
+
+std::shared_ptr<host::IFeatureRenderer> MarkerRenderer(const std::shared_ptr<HostContext>& context,
+                                                       std::shared_ptr<SimpleMarkerSymbol> marker) {
+    return std::make_shared<SimpleRenderer>(context, std::move(marker));
+}
+
+class RedrawTest : public ::testing::Test {
+  protected:
+    RedrawTest() {
+        HostBuilder builder;
+        const auto& context = builder.Context();
+        builder.Window(100, 80);
+        m_marker = std::make_shared<SimpleMarkerSymbol>(context);
+        m_marker->SetColor(MakeRgbColor(context, 200, 0, 0));
+        m_marker->SetStyle(host::esriSMSSquare);
+        // One point well inside, one just beyond the right edge of the window.
+        builder.FeatureLayer("Wells", host::esriGeometryPoint)
+            .Feature({}, MakePoint(50.5, 40.5))
+            .Feature({}, MakePoint(104.5, 40.5))
+            .Renderer(MarkerRenderer(context, m_marker));
+        m_host.emplace(builder.Build(MakeQImageCanvas(100, 80)));
+        m_host->View().SetExtent(MakeEnvelope(0, 0, 100, 80));
+    }
+
+    Rgb At(int x, int y) const { return m_host->View().Screen().Pixel(x, 79 - y); }
+
+    std::optional<ReferenceHost> m_host;
+    std::shared_ptr<SimpleMarkerSymbol> m_marker;
+};
+
+TEST_F(RedrawTest, ARefreshIsDrawnOnlyWhenTheScreenIsLookedAt) {
+    HostRecord& record = m_host->Record();
+    record.Clear();
+    m_host->View().Refresh();
+    m_host->View().Refresh();
+    EXPECT_EQ(record.redraws, 2);
+    EXPECT_EQ(record.paints, 0);
+    EXPECT_EQ(At(50, 40), Rgb::FromHost(200));
+    EXPECT_EQ(record.paints, 1);
+    EXPECT_EQ(At(10, 10), (Rgb{250, 250, 245}));
+    EXPECT_EQ(record.paints, 1);
+}
+
+TEST_F(RedrawTest, AMarkerReachingInFromBeyondTheWindowIsDrawnAndFollowsItsSize) {
+    // 8 points is 10.7 pixels: the point 4.5 pixels beyond the edge reaches in.
+    m_host->View().Refresh();
+    EXPECT_EQ(At(99, 40), Rgb::FromHost(200));
+    m_marker->SetSize(4);
+    m_host->View().Refresh();
+    EXPECT_EQ(At(99, 40), (Rgb{250, 250, 245}));
+    m_marker->SetSize(30);
+    m_host->View().Refresh();
+    EXPECT_EQ(At(92, 40), Rgb::FromHost(200));
+}
+
+TEST_F(RedrawTest, ADefinitionQueryLeavesItsFeaturesOut) {
+    auto layer = m_host->FeatureLayerNamed("Wells");
+    layer->SetDefinitionExpression("OBJECTID = 2");
+    m_host->View().Refresh();
+    EXPECT_EQ(At(50, 40), (Rgb{250, 250, 245}));
+    EXPECT_EQ(At(99, 40), Rgb::FromHost(200));
+}
+
+// Markers on the map come from stamps (copy pen); any other raster operation
+// paints the painter's path. On black, merge pen paints exactly the pen colour,
+// so both must touch the same pixels wherever the centre falls in a pixel.
+TEST(MarkerStampTest, StampsPaintThePixelsThePainterPaints) {
+    std::mt19937 random(11);
+    std::uniform_real_distribution<double> fraction(0, 1);
+    const Rgb ink{10, 200, 30};
+    for (const MarkerShape shape : {MarkerShape::Circle, MarkerShape::Square, MarkerShape::Cross,
+                                    MarkerShape::X, MarkerShape::Diamond, MarkerShape::Picture}) {
+        QImageCanvas stamped(240, 240);
+        QImageCanvas painted(240, 240);
+        painted.SetRasterOp(RasterOp::MergePen);
+        for (int i = 0; i < 36; ++i) {
+            // On a 1/64 pixel grid, the stamps' own precision.
+            const PixelXY centre{20 + (i % 6) * 40 + std::floor(fraction(random) * 64) / 64,
+                                 20 + (i / 6) * 40 + std::floor(fraction(random) * 64) / 64};
+            const double size = 3 + i * 0.7;
+            stamped.DrawMarker(centre, shape, size, ink);
+            painted.DrawMarker(centre, shape, size, ink);
+        }
+        EXPECT_EQ(stamped.Pixels(), painted.Pixels()) << "shape " << static_cast<int>(shape);
+    }
+}
+
+}  // namespace
+}  // namespace velorin::memory
