@@ -50,27 +50,27 @@ def single(symbol, layer):
     return symbol
 
 
-def symbol_of(spec):
+def symbol_of(described):
     """A QGIS single-layer simple symbol for a document symbol; sizes stay in points."""
-    if spec is None:
+    if described is None:
         return None
-    kind = spec["type"]
+    kind = described["type"]
     if kind == "simpleMarker":
-        layer = QgsSimpleMarkerSymbolLayer(MARKERS.get(spec.get("style", "circle")),
-                                           spec.get("size", 8.0))
+        layer = QgsSimpleMarkerSymbolLayer(MARKERS.get(described.get("style", "circle")),
+                                           described.get("size", 8.0))
         layer.setSizeUnit(QgsUnitTypes.RenderPoints)
-        layer.setColor(colour(spec.get("color")))
-        layer.setStrokeColor(colour(spec.get("color")))
+        layer.setColor(colour(described.get("color")))
+        layer.setStrokeColor(colour(described.get("color")))
         return single(QgsMarkerSymbol(), layer)
     if kind == "simpleLine":
-        layer = QgsSimpleLineSymbolLayer(colour(spec.get("color")), spec.get("width", 1.0),
-                                         LINES.get(spec.get("style", "solid")))
+        layer = QgsSimpleLineSymbolLayer(colour(described.get("color")), described.get("width", 1.0),
+                                         LINES.get(described.get("style", "solid")))
         layer.setWidthUnit(QgsUnitTypes.RenderPoints)
         return single(QgsLineSymbol(), layer)
     if kind == "simpleFill":
-        outline = spec.get("outline")
+        outline = described.get("outline")
         layer = QgsSimpleFillSymbolLayer(
-            colour(spec.get("color")), FILLS.get(spec.get("style", "solid")),
+            colour(described.get("color")), FILLS.get(described.get("style", "solid")),
             colour(outline.get("color")) if outline else QColor(0, 0, 0),
             LINES.get(outline.get("style", "solid")) if outline else Qt.NoPen,
             outline.get("width", 1.0) if outline else 0.0)
@@ -79,48 +79,48 @@ def symbol_of(spec):
     raise SystemExit("make_project: no QGIS symbol for a %s symbol" % kind)
 
 
-def renderer_of(spec):
-    if spec is None:
+def renderer_of(described):
+    if described is None:
         return None
-    if spec["type"] == "simple":
-        symbol = symbol_of(spec.get("symbol"))
+    if described["type"] == "simple":
+        symbol = symbol_of(described.get("symbol"))
         return QgsSingleSymbolRenderer(symbol) if symbol else None
-    if spec["type"] == "uniqueValue":
-        field = spec["fields"][0]
+    if described["type"] == "uniqueValue":
+        field = described["fields"][0]
         categories = []
-        for value in spec.get("values", []):
+        for value in described.get("values", []):
             key = value["value"] if field.get("isString") else int(value["value"])
             categories.append(QgsRendererCategory(key, symbol_of(value["symbol"]),
                                                   value.get("label", value["value"])))
-        if spec.get("useDefaultSymbol", True) and spec.get("defaultSymbol"):
-            categories.append(QgsRendererCategory("", symbol_of(spec["defaultSymbol"]),
-                                                  spec.get("defaultLabel", "<all other values>")))
+        if described.get("useDefaultSymbol", True) and described.get("defaultSymbol"):
+            categories.append(QgsRendererCategory("", symbol_of(described["defaultSymbol"]),
+                                                  described.get("defaultLabel", "<all other values>")))
         return QgsCategorizedSymbolRenderer(field["name"], categories)
-    raise SystemExit("make_project: no QGIS renderer for a %s renderer" % spec["type"])
+    raise SystemExit("make_project: no QGIS renderer for a %s renderer" % described["type"])
 
 
 def add_layers(project, group, specs, folder):
-    for spec in specs:
-        if spec["kind"] == "group":
-            child = group.addGroup(spec["name"])
-            child.setItemVisibilityChecked(spec.get("visible", True))
-            add_layers(project, child, spec.get("layers", []), folder)
+    for described in specs:
+        if described["kind"] == "group":
+            child = group.addGroup(described["name"])
+            child.setItemVisibilityChecked(described.get("visible", True))
+            add_layers(project, child, described.get("layers", []), folder)
             continue
-        source = spec["source"]
+        source = described["source"]
         path = os.path.normpath(os.path.join(folder, source["path"]))
-        layer = QgsVectorLayer("%s|layername=%s" % (path, source["layer"]), spec["name"], "ogr")
+        layer = QgsVectorLayer("%s|layername=%s" % (path, source["layer"]), described["name"], "ogr")
         if not layer.isValid():
             raise SystemExit("make_project: cannot read %s from %s" % (source["layer"], path))
-        if spec.get("definitionQuery"):
-            layer.setSubsetString(spec["definitionQuery"])
-        renderer = renderer_of(spec.get("renderer"))
+        if described.get("definitionQuery"):
+            layer.setSubsetString(described["definitionQuery"])
+        renderer = renderer_of(described.get("renderer"))
         if renderer is not None:
             layer.setRenderer(renderer)
-        if spec.get("displayField"):
-            layer.setDisplayExpression('"%s"' % spec["displayField"].replace('"', '""'))
+        if described.get("displayField"):
+            layer.setDisplayExpression('"%s"' % described["displayField"].replace('"', '""'))
         project.addMapLayer(layer, False)
         node = group.addLayer(layer)
-        node.setItemVisibilityChecked(spec.get("visible", True))
+        node.setItemVisibilityChecked(described.get("visible", True))
 
 
 def main(argv):
