@@ -6,11 +6,13 @@ library only, so the pictures can be made again anywhere:
 """
 import math
 import os
-import struct
-import zlib
+import sys
+
+sys.path.insert(0, os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "..",
+                                "tools", "icons"))
+from icon_png import png, render  # noqa: E402
 
 SIZES = (24, 48)
-SUPERSAMPLE = 4
 
 INK = (45, 52, 64)
 BLUE = (29, 111, 196)
@@ -126,38 +128,15 @@ ICONS = {
 }
 
 
-def render(shapes, size):
-    rows = []
-    n = SUPERSAMPLE
-    for py in range(size):
-        row = bytearray([0])
-        for px in range(size):
-            r = g = b = covered = 0
-            for sy in range(n):
-                for sx in range(n):
-                    x = (px + (sx + 0.5) / n) * 24.0 / size
-                    y = (py + (sy + 0.5) / n) * 24.0 / size
-                    colour = None
-                    for shape in shapes:
-                        if hit(shape, x, y):
-                            colour = shape[-1]
-                    if colour is not None:
-                        r, g, b, covered = r + colour[0], g + colour[1], b + colour[2], covered + 1
-            if covered:
-                row += bytes((r // covered, g // covered, b // covered, 255 * covered // (n * n)))
-            else:
-                row += bytes((0, 0, 0, 0))
-        rows.append(bytes(row))
-    return b"".join(rows)
-
-
-def png(size, pixels):
-    def chunk(kind, data):
-        return (struct.pack(">I", len(data)) + kind + data +
-                struct.pack(">I", zlib.crc32(kind + data) & 0xFFFFFFFF))
-    header = struct.pack(">IIBBBBB", size, size, 8, 6, 0, 0, 0)
-    return (b"\x89PNG\r\n\x1a\n" + chunk(b"IHDR", header) +
-            chunk(b"IDAT", zlib.compress(pixels, 9)) + chunk(b"IEND", b""))
+def shapes_sample(shapes):
+    """The colour at a point of the 24-unit grid: the last shape that covers it."""
+    def sample(u, v):
+        colour = None
+        for shape in shapes:
+            if hit(shape, u * 24.0, v * 24.0):
+                colour = shape[-1]
+        return colour
+    return sample
 
 
 def main():
@@ -165,7 +144,7 @@ def main():
     for name, shapes in ICONS.items():
         for size in SIZES:
             with open(os.path.join(folder, "%s_%d.png" % (name, size)), "wb") as out:
-                out.write(png(size, render(shapes, size)))
+                out.write(png(size, render(size, shapes_sample(shapes))))
 
 
 if __name__ == "__main__":

@@ -6,11 +6,13 @@ be regenerated anywhere:  python3 platform/qt/resources/make_window_icon.py
 """
 import math
 import os
-import struct
-import zlib
+import sys
+
+sys.path.insert(0, os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "..", "..",
+                                "tools", "icons"))
+from icon_png import png, render  # noqa: E402
 
 SIZES = (16, 24, 32, 48, 64)
-SUPERSAMPLE = 4  # samples per pixel along each axis, for smooth edges
 
 WATER = (29, 79, 115)
 LAND = (111, 174, 90)
@@ -77,43 +79,11 @@ def sample(x, y):
     return colour
 
 
-def render(size):
-    rows = []
-    n = SUPERSAMPLE
-    for py in range(size):
-        row = bytearray([0])  # PNG filter type: none
-        for px in range(size):
-            r = g = b = covered = 0
-            for sy in range(n):
-                for sx in range(n):
-                    colour = sample((px + (sx + 0.5) / n) / size, (py + (sy + 0.5) / n) / size)
-                    if colour is not None:
-                        r += colour[0]
-                        g += colour[1]
-                        b += colour[2]
-                        covered += 1
-            if covered:
-                row += bytes((r // covered, g // covered, b // covered, 255 * covered // (n * n)))
-            else:
-                row += bytes((0, 0, 0, 0))
-        rows.append(bytes(row))
-    return b"".join(rows)
-
-
-def png(size, pixels):
-    def chunk(kind, data):
-        return (struct.pack(">I", len(data)) + kind + data +
-                struct.pack(">I", zlib.crc32(kind + data) & 0xFFFFFFFF))
-    header = struct.pack(">IIBBBBB", size, size, 8, 6, 0, 0, 0)  # 8-bit RGBA
-    return (b"\x89PNG\r\n\x1a\n" + chunk(b"IHDR", header) +
-            chunk(b"IDAT", zlib.compress(pixels, 9)) + chunk(b"IEND", b""))
-
-
 def main():
     folder = os.path.dirname(os.path.abspath(__file__))
     for size in SIZES:
         with open(os.path.join(folder, "window_icon_%d.png" % size), "wb") as out:
-            out.write(png(size, render(size)))
+            out.write(png(size, render(size, sample)))
 
 
 if __name__ == "__main__":
