@@ -8,6 +8,7 @@
 #include "forms/mod_utils_forms.h"
 #include "host/object.h"
 #include "ui/current_toolkit.h"
+#include "ui/runtime_error.h"
 
 namespace velorin::forms {
 
@@ -389,6 +390,37 @@ bool FlashTimeAccepted(const ui::TextBox& box, std::string_view notNumber,
     return true;
 }
 
+// Whole milliseconds a flash time runs for, as the run converts it; nothing for a
+// time the checks refuse (the conversion could not hold every such value).
+std::optional<std::int16_t> RunMilliseconds(double seconds) {
+    if (!(seconds >= kShortestFlashSeconds && seconds <= kLongestFlashSeconds)) {
+        return std::nullopt;
+    }
+    return ui::ToInt16Checked(seconds * 1000.0);
+}
+
+// Shows a remembered flash time in its box. Five characters hold every time a
+// person can type, but not always the number read back from it: ".0015" reads
+// "0.0015", and the box would keep "0.001", a shorter flash. A text that does
+// not fit, or does not read back to the same run, gives way to the whole
+// milliseconds the time runs for, which always fit; a time the checks refuse is
+// shown as it reads, to be refused again.
+void ShowFlashTime(ui::TextBox& box, double seconds) {
+    ui::Toolkit& toolkit = ui::CurrentToolkit();
+    const std::optional<std::int16_t> runs = RunMilliseconds(seconds);
+    const auto runsAlike = [&](const std::string& text) {
+        if (ui::KeepFirstCharacters(text, box.MaxLength()) != text) return false;
+        const std::optional<double> shown = toolkit.ParseNumber(text);
+        return shown && RunMilliseconds(*shown) == runs;
+    };
+    std::string text = toolkit.FormatNumber(seconds);
+    if (runs && !runsAlike(text)) {
+        std::string whole = toolkit.FormatNumber(*runs / 1000.0);
+        if (runsAlike(whole)) text = std::move(whole);
+    }
+    box.SetText(std::move(text));
+}
+
 // Checks a zoom box whose method is chosen: a number greater than zero.
 bool ZoomValueAccepted(const ui::TextBox& box, std::string_view notNumber,
                        std::string_view notPositive) {
@@ -441,11 +473,10 @@ void frmZoomFlash::FillInputs() {
     FillRelatedLayers();
     FillRelatedFields(true);
 
-    ui::Toolkit& toolkit = ui::CurrentToolkit();
-    txtSrcFlashTime().SetText(
-        toolkit.FormatNumber(m_sourceFlashTime != 0 ? m_sourceFlashTime : kDefaultSourceFlashTime));
-    txtRelFlashTime().SetText(toolkit.FormatNumber(
-        m_relatedFlashTime != 0 ? m_relatedFlashTime : kDefaultRelatedFlashTime));
+    ShowFlashTime(txtSrcFlashTime(),
+                  m_sourceFlashTime != 0 ? m_sourceFlashTime : kDefaultSourceFlashTime);
+    ShowFlashTime(txtRelFlashTime(),
+                  m_relatedFlashTime != 0 ? m_relatedFlashTime : kDefaultRelatedFlashTime);
 
     chkFull().SetValue(1);
     chkRelated().SetValue(1);
@@ -459,6 +490,7 @@ void frmZoomFlash::FillInputs() {
         EnableZoomWidth(false);
     }
 
+    ui::Toolkit& toolkit = ui::CurrentToolkit();
     txtZoomWidth().SetText(toolkit.FormatNumber(m_zoomWidth > 0 ? m_zoomWidth : kDefaultZoomWidth));
     txtZoomFactor().SetText(
         toolkit.FormatNumber(m_zoomFactor > 0 ? m_zoomFactor : kDefaultZoomFactor));

@@ -10,6 +10,7 @@
 #include "platform/memory/reference_host.h"
 #include "tests/support/host_and_user.h"
 #include "tests/support/user_records.h"
+#include "zoomflash/zoom_flash_parameters.h"
 
 namespace velorin::forms {
 namespace {
@@ -375,6 +376,26 @@ TEST_F(ZoomFlashDialogTest, RememberedRelatedEnvelopeOnlyUnchecksFullEnvelope) {
         .Press("cmdCancel");
     Open();
 }
+
+// A flash time typed in full five characters may read longer as a number
+// (".0015" is 0.0015); the next opening must still offer it so that a plain OK
+// flashes for the very milliseconds the typed time did.
+class RememberedFlashTime : public ZoomFlashDialogTest,
+                            public ::testing::WithParamInterface<const char*> {};
+
+TEST_P(RememberedFlashTime, AcceptedUnchangedRunsTheSameMilliseconds) {
+    const std::string typed = GetParam();
+    Accept([&](scripted::Scene& scene) {
+        scene.Type("txtSrcFlashTime", typed).Type("txtRelFlashTime", typed);
+    });
+    const std::int16_t milliseconds = zoomflash::FlashMilliseconds(m_dialog.SourceFlashTime());
+    Accept();
+    EXPECT_EQ(zoomflash::FlashMilliseconds(m_dialog.SourceFlashTime()), milliseconds);
+    EXPECT_EQ(zoomflash::FlashMilliseconds(m_dialog.RelatedFlashTime()), milliseconds);
+}
+
+INSTANTIATE_TEST_SUITE_P(TypedInFull, RememberedFlashTime,
+                         ::testing::Values(".0015", ".1235", ".0025"));
 
 TEST_F(ZoomFlashDialogTest, CloseBoxCancelsAndTheNextOpeningRebuildsTheWindow) {
     Accept([](scripted::Scene& scene) { scene.Type("txtZoomWidth", "12"); });
