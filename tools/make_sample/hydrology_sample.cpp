@@ -268,51 +268,63 @@ OGRPolygon Polygon(const std::vector<Ring>& rings) {
     return polygon;
 }
 
-void WriteDataSet(const std::filesystem::path& file) {
-    const std::string display = file.generic_string();
-    gdal::RegisterGdalDrivers();
-    gdal::GdalErrorScope errors;
-    const SampleWriter writer(display);
-
+// The GeoPackage at file, replacing one there: empty, of no raster.
+GDALDatasetUniquePtr CreateGeoPackage(const std::filesystem::path& file, const SampleWriter& writer,
+                                      const gdal::GdalErrorScope& errors) {
     std::error_code removed;
     std::filesystem::remove(file, removed);
     if (removed) {
-        throw Error(host::E_HOST_FAIL, display + ": cannot be replaced: " + removed.message());
+        throw Error(host::E_HOST_FAIL,
+                    file.generic_string() + ": cannot be replaced: " + removed.message());
     }
-
     GDALDriver* driver = GetGDALDriverManager()->GetDriverByName("GPKG");
     if (!driver) writer.Fail(errors, "GDAL has no GeoPackage driver");
     GDALDatasetUniquePtr dataset(
         driver->Create(file.string().c_str(), 0, 0, 0, GDT_Unknown, nullptr));
     if (!dataset) writer.Fail(errors, "the file cannot be created");
+    return dataset;
+}
 
+struct SampleLayers {
+    OGRLayer* catchments;
+    OGRLayer* junctions;
+    OGRLayer* watersheds;
+    OGRLayer* waterbodies;
+    OGRLayer* stations;
+};
+
+// The five layers with their fields, no features yet.
+SampleLayers CreateLayers(GDALDataset& dataset, const SampleWriter& writer,
+                          const gdal::GdalErrorScope& errors) {
     OGRSpatialReference srs;
     if (srs.importFromEPSG(32632) != OGRERR_NONE) writer.Fail(errors, "UTM zone 32N is unknown");
     srs.SetAxisMappingStrategy(OAMS_TRADITIONAL_GIS_ORDER);
-
-    OGRLayer* catchments = writer.Layer(*dataset, errors, "Catchment", wkbPolygon, srs,
-                                        {{"NerroID", OFTInteger},
-                                         {"NextDownID", OFTInteger},
-                                         {"WatershedID", OFTInteger},
-                                         {"Name", OFTString},
-                                         {"AreaKm2", OFTReal}});
-    OGRLayer* junctions = writer.Layer(*dataset, errors, "NerroJunction", wkbPoint, srs,
-                                       {{"JunctionID", OFTInteger}, {"NerroID", OFTInteger}});
-    OGRLayer* watersheds = writer.Layer(*dataset, errors, "Watershed", wkbPolygon, srs,
-                                        {{"WatershedID", OFTInteger}, {"Name", OFTString}});
-    OGRLayer* waterbodies =
-        writer.Layer(*dataset, errors, "Waterbody", wkbPolygon, srs,
+    SampleLayers layers{};
+    layers.catchments = writer.Layer(dataset, errors, "Catchment", wkbPolygon, srs,
+                                     {{"NerroID", OFTInteger},
+                                      {"NextDownID", OFTInteger},
+                                      {"WatershedID", OFTInteger},
+                                      {"Name", OFTString},
+                                      {"AreaKm2", OFTReal}});
+    layers.junctions = writer.Layer(dataset, errors, "NerroJunction", wkbPoint, srs,
+                                    {{"JunctionID", OFTInteger}, {"NerroID", OFTInteger}});
+    layers.watersheds = writer.Layer(dataset, errors, "Watershed", wkbPolygon, srs,
+                                     {{"WatershedID", OFTInteger}, {"Name", OFTString}});
+    layers.waterbodies =
+        writer.Layer(dataset, errors, "Waterbody", wkbPolygon, srs,
                      {{"WaterbodyID", OFTInteger}, {"Name", OFTString}, {"NerroID", OFTInteger}});
-    OGRLayer* stations = writer.Layer(*dataset, errors, "MonitoringPoint", wkbPoint, srs,
-                                      {{"FeatureID", OFTInteger},
-                                       {"Name", OFTString},
-                                       {"NerroID", OFTInteger},
-                                       {"InstalledOn", OFTDate}});
+    layers.stations = writer.Layer(dataset, errors, "MonitoringPoint", wkbPoint, srs,
+                                   {{"FeatureID", OFTInteger},
+                                    {"Name", OFTString},
+                                    {"NerroID", OFTInteger},
+                                    {"InstalledOn", OFTDate}});
+    return layers;
+}
 
-    if (dataset->StartTransaction() != OGRERR_NONE) writer.Fail(errors, "no transaction");
-    const auto all = Catchments();
+void WriteCatchments(OGRLayer& layer, const std::vector<Catchment>& all, const SampleWriter& writer,
+                     const gdal::GdalErrorScope& errors) {
     for (const Catchment& c : all) {
-        OGRFeature feature(catchments->GetLayerDefn());
+        OGRFeature feature(layer.GetLayerDefn());
         const Ring ring = CatchmentRing(c.column, c.row);
         feature.SetField("NerroID", c.nerroId);
         feature.SetField("NextDownID", c.nextDownId);
@@ -321,32 +333,44 @@ void WriteDataSet(const std::filesystem::path& file) {
         feature.SetField("AreaKm2", std::round(Area(ring) / 1e3) / 1e3);
         const OGRPolygon shape = Polygon({ring});
         feature.SetGeometry(&shape);
-        writer.Add(*catchments, errors, feature);
+        writer.Add(layer, errors, feature);
     }
-    // Junctions are stored in another order than their catchments, so that a
-    // junction's object id says nothing about its catchment: only NerroID does.
+}
+
+// Junctions are stored in another order than their catchments, so that a
+// junction's object id says nothing about its catchment: only NerroID does.
+void WriteJunctions(OGRLayer& layer, const std::vector<Catchment>& all, const SampleWriter& writer,
+                    const gdal::GdalErrorScope& errors) {
     for (std::size_t k = 0; k < all.size(); ++k) {
         const Catchment& c = all[all.size() - 1 - k];
-        OGRFeature feature(junctions->GetLayerDefn());
+        OGRFeature feature(layer.GetLayerDefn());
         feature.SetField("JunctionID", static_cast<int>(5001 + k));
         feature.SetField("NerroID", c.nerroId);
         OGRPoint point(c.outlet.x, c.outlet.y);
         feature.SetGeometry(&point);
-        writer.Add(*junctions, errors, feature);
+        writer.Add(layer, errors, feature);
     }
+}
+
+void WriteWatersheds(OGRLayer& layer, const SampleWriter& writer,
+                     const gdal::GdalErrorScope& errors) {
     const std::array<std::tuple<int, const char*, int, int>, 2> sheds{
         {{1, "Alder Creek", 0, FirstEastColumn - 1},
          {2, "Birch River", FirstEastColumn, Columns - 1}}};
     for (const auto& [id, name, first, last] : sheds) {
-        OGRFeature feature(watersheds->GetLayerDefn());
+        OGRFeature feature(layer.GetLayerDefn());
         feature.SetField("WatershedID", id);
         feature.SetField("Name", name);
         const OGRPolygon shape = Polygon({WatershedRing(first, last)});
         feature.SetGeometry(&shape);
-        writer.Add(*watersheds, errors, feature);
+        writer.Add(layer, errors, feature);
     }
+}
+
+void WriteWaterbodies(OGRLayer& layer, const SampleWriter& writer,
+                      const gdal::GdalErrorScope& errors) {
     for (const Lake& lake : Lakes) {
-        OGRFeature feature(waterbodies->GetLayerDefn());
+        OGRFeature feature(layer.GetLayerDefn());
         feature.SetField("WaterbodyID", lake.id);
         feature.SetField("Name", lake.name);
         feature.SetField("NerroID", NerroIdAt(lake.column, lake.row));
@@ -359,10 +383,14 @@ void WriteDataSet(const std::filesystem::path& file) {
         }
         const OGRPolygon shape = Polygon(rings);
         feature.SetGeometry(&shape);
-        writer.Add(*waterbodies, errors, feature);
+        writer.Add(layer, errors, feature);
     }
+}
+
+void WriteStations(OGRLayer& layer, const SampleWriter& writer,
+                   const gdal::GdalErrorScope& errors) {
     for (const Station& station : Stations) {
-        OGRFeature feature(stations->GetLayerDefn());
+        OGRFeature feature(layer.GetLayerDefn());
         feature.SetField("FeatureID", station.featureId);
         feature.SetField("Name", station.name);
         feature.SetField("NerroID", NerroIdAt(station.column, station.row));
@@ -375,8 +403,24 @@ void WriteDataSet(const std::filesystem::path& file) {
         const XY centre = CellCentre(station.column, station.row);
         OGRPoint point(centre.x + 0.25 * Cell, centre.y - 0.22 * Cell);
         feature.SetGeometry(&point);
-        writer.Add(*stations, errors, feature);
+        writer.Add(layer, errors, feature);
     }
+}
+
+void WriteDataSet(const std::filesystem::path& file) {
+    gdal::RegisterGdalDrivers();
+    gdal::GdalErrorScope errors;
+    const SampleWriter writer(file.generic_string());
+    GDALDatasetUniquePtr dataset = CreateGeoPackage(file, writer, errors);
+    const SampleLayers layers = CreateLayers(*dataset, writer, errors);
+
+    if (dataset->StartTransaction() != OGRERR_NONE) writer.Fail(errors, "no transaction");
+    const auto all = Catchments();
+    WriteCatchments(*layers.catchments, all, writer, errors);
+    WriteJunctions(*layers.junctions, all, writer, errors);
+    WriteWatersheds(*layers.watersheds, writer, errors);
+    WriteWaterbodies(*layers.waterbodies, writer, errors);
+    WriteStations(*layers.stations, writer, errors);
     if (dataset->CommitTransaction() != OGRERR_NONE) writer.Fail(errors, "the commit failed");
     dataset.reset();
     if (errors.Failed()) writer.Fail(errors, "closing");
