@@ -147,6 +147,14 @@ struct Option {
     std::function<void(State&, std::string_view option, std::string_view value)> apply;
 };
 
+// A dialog control set from the option's text as typed, stated at most once.
+Option DialogText(std::string_view name, Scope scope,
+                  std::optional<std::string> DialogChoices::*control) {
+    return {name, scope, [control](State& s, std::string_view o, std::string_view v) {
+                SetOnce(s.line.headless.dialog.*control, o, std::string(v));
+            }};
+}
+
 const std::vector<Option>& Options() {
     static const std::vector<Option> options = {
         {"--headless", Scope::Any,
@@ -165,6 +173,7 @@ const std::vector<Option>& Options() {
          [](State& s, std::string_view o, std::string_view v) {
              SetOnce(s.tool, o, ParseTool(v));
          }},
+        // The document's contents.
         {"--select", Scope::Headless,
          [](State& s, std::string_view, std::string_view v) {
              s.line.headless.selections.push_back(ParseSelection(v));
@@ -173,42 +182,20 @@ const std::vector<Option>& Options() {
          [](State& s, std::string_view, std::string_view v) {
              s.line.headless.categorize.push_back(ParseLayerField(v));
          }},
-        {"--source-layer", Scope::Headless,
-         [](State& s, std::string_view o, std::string_view v) {
-             SetOnce(s.line.headless.dialog.sourceLayer, o, std::string(v));
-         }},
-        {"--source-field", Scope::Headless,
-         [](State& s, std::string_view o, std::string_view v) {
-             SetOnce(s.line.headless.dialog.sourceField, o, std::string(v));
-         }},
-        {"--related-layer", Scope::Headless,
-         [](State& s, std::string_view o, std::string_view v) {
-             SetOnce(s.line.headless.dialog.relatedLayer, o, std::string(v));
-         }},
-        {"--related-field", Scope::Headless,
-         [](State& s, std::string_view o, std::string_view v) {
-             SetOnce(s.line.headless.dialog.relatedField, o, std::string(v));
-         }},
-        {"--source-time", Scope::ZoomFlash,
-         [](State& s, std::string_view o, std::string_view v) {
-             SetOnce(s.line.headless.dialog.sourceFlashTime, o, std::string(v));
-         }},
-        {"--related-time", Scope::ZoomFlash,
-         [](State& s, std::string_view o, std::string_view v) {
-             SetOnce(s.line.headless.dialog.relatedFlashTime, o, std::string(v));
-         }},
+        // Dialog controls.
+        DialogText("--source-layer", Scope::Headless, &DialogChoices::sourceLayer),
+        DialogText("--source-field", Scope::Headless, &DialogChoices::sourceField),
+        DialogText("--related-layer", Scope::Headless, &DialogChoices::relatedLayer),
+        DialogText("--related-field", Scope::Headless, &DialogChoices::relatedField),
+        DialogText("--source-time", Scope::ZoomFlash, &DialogChoices::sourceFlashTime),
+        DialogText("--related-time", Scope::ZoomFlash, &DialogChoices::relatedFlashTime),
         {"--method", Scope::ZoomFlash,
          [](State& s, std::string_view o, std::string_view v) {
              SetOnce(s.line.headless.dialog.methods, o, ParseMethods(v));
          }},
-        {"--zoom-factor", Scope::ZoomFlash,
-         [](State& s, std::string_view o, std::string_view v) {
-             SetOnce(s.line.headless.dialog.zoomFactor, o, std::string(v));
-         }},
-        {"--zoom-width", Scope::ZoomFlash,
-         [](State& s, std::string_view o, std::string_view v) {
-             SetOnce(s.line.headless.dialog.zoomWidth, o, std::string(v));
-         }},
+        DialogText("--zoom-factor", Scope::ZoomFlash, &DialogChoices::zoomFactor),
+        DialogText("--zoom-width", Scope::ZoomFlash, &DialogChoices::zoomWidth),
+        // The person at the keyboard.
         {"--answer", Scope::Headless,
          [](State& s, std::string_view, std::string_view v) {
              s.line.headless.answers.push_back(ParseAnswer(v));
@@ -225,6 +212,7 @@ const std::vector<Option>& Options() {
          [](State& s, std::string_view o, std::string_view v) {
              s.line.headless.esc.atStatus.push_back(NonEmpty(o, v));
          }},
+        // Output.
         {"--frames", Scope::Headless,
          [](State& s, std::string_view o, std::string_view v) {
              SetOnce(s.line.headless.framesDir, o, std::filesystem::path(NonEmpty(o, v)));

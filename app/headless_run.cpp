@@ -168,6 +168,87 @@ std::optional<std::string> NoSuchLayer(const memory::ReferenceHost& host, const 
     return message;
 }
 
+// The map as the options ask before the run: --select, then --categorize. False
+// when one cannot be made; err says why.
+bool PrepareMap(memory::ReferenceHost& host, const HeadlessOptions& options, std::ostream& err) {
+    for (const LayerSelection& selection : options.selections) {
+        if (const auto missing = NoSuchLayer(host, selection.layer)) {
+            err << "velorin-map: --select " << selection.layer << ": " << *missing << std::endl;
+            return false;
+        }
+        try {
+            host.Select(selection.layer, selection.oids);
+        } catch (const velorin::Error& error) {
+            err << "velorin-map: --select " << selection.layer << ": " << error.Description()
+                << std::endl;
+            return false;
+        }
+    }
+    for (const LayerField& legend : options.categorize) {
+        try {
+            Categorize(host, legend.layer, legend.field);
+        } catch (const velorin::Error& error) {
+            err << "velorin-map: --categorize " << legend.layer << "=" << legend.field << ": "
+                << error.Description() << std::endl;
+            return false;
+        }
+    }
+    return true;
+}
+
+// Checked before the run, so that a run of hours does not end in a save that
+// cannot be made (and before the frames replace earlier ones).
+bool CanSave(const gdal::MapDocument& document, const HeadlessOptions& options, std::ostream& err) {
+    if (!options.savePath) return true;
+    try {
+        gdal::CheckSaveTarget(document, *options.savePath);
+    } catch (const velorin::Error& error) {
+        err << "velorin-map: " << error.Description() << std::endl;
+        return false;
+    }
+    return true;
+}
+
+// The tool's click with the batch run's listeners on the host and the person.
+std::optional<std::string> RunTool(memory::ReferenceHost& host, const HeadlessOptions& options,
+                                   scripted::ScriptedUser& user, StatusEscapes& escapes,
+                                   std::optional<FrameRecorder>& frames, std::ostream& out) {
+    BatchWiring wiring(host, user, escapes, frames ? &*frames : nullptr, out);
+    out << "velorin-map: " << ToolTitle(options.tool) << " on " << options.document.generic_string()
+        << std::endl;
+    wiring.Start();
+    return Click(options.tool, host);
+}
+
+// The frames written, and whether all could be: status, or kExitFailed.
+int ReportFrames(const FrameRecorder& frames, int status, std::ostream& out, std::ostream& err) {
+    if (frames.Failed()) {
+        err << "velorin-map: " << frames.Failure() << std::endl;
+        status = kExitFailed;
+    }
+    out << "frames: " << frames.Count() << " in " << frames.Dir().generic_string() << ", listed in "
+        << frames.ListFile().generic_string() << std::endl;
+    return status;
+}
+
+// --save once the tool finished: status, or kExitFailed when the save fails.
+int SaveAfterRun(const gdal::MapDocument& document, const HeadlessOptions& options,
+                 const RunOutcome& outcome, int status, std::ostream& out, std::ostream& err) {
+    if (outcome.exitStatus != kExitFinished) {
+        out << "document: not saved, as " << ToolTitle(options.tool) << " did not finish"
+            << std::endl;
+        return status;
+    }
+    try {
+        gdal::SaveMapDocument(document, *options.savePath);
+        out << "document: saved to " << options.savePath->generic_string() << std::endl;
+    } catch (const velorin::Error& error) {
+        err << "velorin-map: " << error.Description() << std::endl;
+        return kExitFailed;
+    }
+    return status;
+}
+
 }  // namespace
 
 int RunHeadless(const HeadlessOptions& options, std::ostream& out, std::ostream& err) {
@@ -179,41 +260,8 @@ int RunHeadless(const HeadlessOptions& options, std::ostream& out, std::ostream&
         return kExitFailed;
     }
     memory::ReferenceHost& host = document->host;
-
-    for (const LayerSelection& selection : options.selections) {
-        if (const auto missing = NoSuchLayer(host, selection.layer)) {
-            err << "velorin-map: --select " << selection.layer << ": " << *missing << std::endl;
-            return kExitUsage;
-        }
-        try {
-            host.Select(selection.layer, selection.oids);
-        } catch (const velorin::Error& error) {
-            err << "velorin-map: --select " << selection.layer << ": " << error.Description()
-                << std::endl;
-            return kExitUsage;
-        }
-    }
-
-    for (const LayerField& legend : options.categorize) {
-        try {
-            Categorize(host, legend.layer, legend.field);
-        } catch (const velorin::Error& error) {
-            err << "velorin-map: --categorize " << legend.layer << "=" << legend.field << ": "
-                << error.Description() << std::endl;
-            return kExitUsage;
-        }
-    }
-
-    // Checked before the run, so that a run of hours does not end in a save that
-    // cannot be made (and before the frames replace earlier ones).
-    if (options.savePath) {
-        try {
-            gdal::CheckSaveTarget(*document, *options.savePath);
-        } catch (const velorin::Error& error) {
-            err << "velorin-map: " << error.Description() << std::endl;
-            return kExitFailed;
-        }
-    }
+    if (!PrepareMap(host, options, err)) return kExitUsage;
+    if (!CanSave(*document, options, err)) return kExitFailed;
 
     std::optional<FrameRecorder> frames;
     if (options.framesDir) {
@@ -229,20 +277,10 @@ int RunHeadless(const HeadlessOptions& options, std::ostream& out, std::ostream&
     DialogReport dialog;
     PlanRun(user, options, dialog);
     StatusEscapes escapes(options.esc.atStatus);
-
-    std::optional<std::string> scriptFault;
-    {
-        BatchWiring wiring(host, user, escapes, frames ? &*frames : nullptr, out);
-        out << "velorin-map: " << ToolTitle(options.tool) << " on "
-            << options.document.generic_string() << std::endl;
-        wiring.Start();
-        scriptFault = Click(options.tool, host);
-    }
-    if (scriptFault) {
+    if (const auto scriptFault = RunTool(host, options, user, escapes, frames, out)) {
         err << "velorin-map: the dialog cannot be set as asked: " << *scriptFault << std::endl;
         return kExitUsage;
     }
-
     for (const std::string& key : escapes.Unmatched()) {
         err << "velorin-map: --esc-at-status \"" << key
             << "\": no status text contained it, so Esc was not pressed for it" << std::endl;
@@ -251,30 +289,8 @@ int RunHeadless(const HeadlessOptions& options, std::ostream& out, std::ostream&
     const RunOutcome outcome = JudgeRun(options.tool, dialog, user.MessageBoxes());
     out << "velorin-map: " << outcome.summary << std::endl;
     int status = outcome.exitStatus;
-
-    if (frames) {
-        if (frames->Failed()) {
-            err << "velorin-map: " << frames->Failure() << std::endl;
-            status = kExitFailed;
-        }
-        out << "frames: " << frames->Count() << " in " << frames->Dir().generic_string()
-            << ", listed in " << frames->ListFile().generic_string() << std::endl;
-    }
-
-    if (options.savePath) {
-        if (outcome.exitStatus != kExitFinished) {
-            out << "document: not saved, as " << ToolTitle(options.tool) << " did not finish"
-                << std::endl;
-        } else {
-            try {
-                gdal::SaveMapDocument(*document, *options.savePath);
-                out << "document: saved to " << options.savePath->generic_string() << std::endl;
-            } catch (const velorin::Error& error) {
-                err << "velorin-map: " << error.Description() << std::endl;
-                status = kExitFailed;
-            }
-        }
-    }
+    if (frames) status = ReportFrames(*frames, status, out, err);
+    if (options.savePath) status = SaveAfterRun(*document, options, outcome, status, out, err);
     return status;
 }
 

@@ -200,7 +200,27 @@ MainWindow::MainWindow(std::function<bool()> takeEscPress, QWidget* parent)
 
 MainWindow::~MainWindow() { Detach(); }
 
+struct MainWindow::ToolActions {
+    QToolBar* bar;
+    QAction* pan;
+    QAction* select;
+    QAction* identify;
+    QAction* full;
+    QAction* clear;
+};
+
 void MainWindow::BuildActions() {
+    BuildFileMenu();
+    const ToolActions tools = BuildTools();
+    BuildViewMenu(tools);
+    QMenu* selection = menuBar()->addMenu(QStringLiteral("&Selection"));
+    selection->addAction(tools.select);
+    selection->addAction(tools.clear);
+    BuildCommandActions();
+    BuildHelpMenu();
+}
+
+void MainWindow::BuildFileMenu() {
     QMenu* fileMenu = menuBar()->addMenu(QStringLiteral("&File"));
     QAction* open = fileMenu->addAction(QStringLiteral("&Open..."));
     open->setIcon(style()->standardIcon(QStyle::SP_DialogOpenButton));
@@ -230,7 +250,11 @@ void MainWindow::BuildActions() {
     QAction* quit = fileMenu->addAction(QStringLiteral("&Quit"));
     quit->setShortcut(QKeySequence::Quit);
     connect(quit, &QAction::triggered, this, &QWidget::close);
+}
 
+// The Tools bar: the map tools, one checked at a time, then Full Extent and Clear
+// Selection.
+MainWindow::ToolActions MainWindow::BuildTools() {
     auto* tools = addToolBar(QStringLiteral("Tools"));
     tools->setObjectName(QStringLiteral("tools"));
     auto* modes = new QActionGroup(this);
@@ -267,9 +291,12 @@ void MainWindow::BuildActions() {
     clear->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_D));
     clear->setStatusTip(QStringLiteral("Select no features in any layer"));
     connect(clear, &QAction::triggered, this, [this] { ClearSelection(); });
+    return {tools, pan, select, identify, full, clear};
+}
 
+void MainWindow::BuildViewMenu(const ToolActions& tools) {
     QMenu* view = menuBar()->addMenu(QStringLiteral("&View"));
-    view->addAction(full);
+    view->addAction(tools.full);
     QAction* zoomIn = view->addAction(ToolIcon("zoom_in"), QStringLiteral("Zoom &In"));
     zoomIn->setShortcut(QKeySequence::ZoomIn);
     connect(zoomIn, &QAction::triggered, this,
@@ -280,18 +307,17 @@ void MainWindow::BuildActions() {
         m_map->ZoomAbout(QPointF(m_map->width() / 2.0, m_map->height() / 2.0), 0.5);
     });
     view->addSeparator();
-    view->addAction(pan);
-    view->addAction(identify);
+    view->addAction(tools.pan);
+    view->addAction(tools.identify);
     view->addSeparator();
     QAction* identifyPanel = m_identifyDock->toggleViewAction();
     identifyPanel->setText(QStringLiteral("Identify &Results"));
     view->addAction(identifyPanel);
-    tools->addAction(zoomIn);
-    tools->addAction(zoomOut);
-    QMenu* selection = menuBar()->addMenu(QStringLiteral("&Selection"));
-    selection->addAction(select);
-    selection->addAction(clear);
+    tools.bar->addAction(zoomIn);
+    tools.bar->addAction(zoomOut);
+}
 
+void MainWindow::BuildCommandActions() {
     // The commands of category Velorin. Their captions, tooltips and messages are
     // read from the command objects each time a document brings new ones.
     QMenu* velorin = menuBar()->addMenu(QStringLiteral("V&elorin"));
@@ -307,7 +333,9 @@ void MainWindow::BuildActions() {
     }
     m_commandActions.at(0)->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_F));
     m_commandActions.at(1)->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_L));
+}
 
+void MainWindow::BuildHelpMenu() {
     QMenu* help = menuBar()->addMenu(QStringLiteral("&Help"));
     QAction* zoomFlashHelp = help->addAction(QStringLiteral("&Zoom and Flash Help"));
     connect(zoomFlashHelp, &QAction::triggered, this,

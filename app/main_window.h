@@ -128,7 +128,14 @@ class MainWindow final : public QMainWindow {
     void closeEvent(QCloseEvent* event) override;
 
   private:
+    // The menus and tool bars, in the order they stand.
+    struct ToolActions;
     void BuildActions();
+    void BuildFileMenu();
+    ToolActions BuildTools();
+    void BuildViewMenu(const ToolActions& tools);
+    void BuildCommandActions();
+    void BuildHelpMenu();
     void Attach(std::unique_ptr<gdal::MapDocument> document);
     void Detach();
     void AfterRun();

@@ -77,6 +77,134 @@ class Pictures {
     std::string m_failure;
 };
 
+// The window shown on the document with the catchments selected. False when the
+// document cannot be opened; err says why.
+bool OpenDocument(MainWindow& window, const scripted::ScriptedUser& user,
+                  const std::filesystem::path& document, std::ostream& err) {
+    window.resize(1000, 640);
+    window.show();
+    QApplication::processEvents();
+    if (!window.Open(document)) {
+        // The window told the (scripted) person why; say it here too.
+        const auto boxes = user.MessageBoxes();
+        err << "velorin-map: "
+            << (boxes.empty() ? document.generic_string() + ": cannot be opened"
+                              : boxes.back().text)
+            << std::endl;
+        return false;
+    }
+    QApplication::processEvents();
+    window.Host().Select("Catchment", kCatchments);
+    window.Contents().SetCurrentLayer(window.Host().LayerNamed("Catchment"));
+    window.SelectionChanged();
+    return true;
+}
+
+// What became of the two tools' dialogs; held until the runs are judged.
+struct ToolReports {
+    DialogReport zoomFlash;
+    DialogReport copyLegend;
+};
+
+// Both tools run from the window: the map during the first flash, both dialogs,
+// the help window and the junctions in their new colours.
+void PictureToolRuns(MainWindow& window, scripted::ScriptedUser& user, qt::QtToolkit& qtToolkit,
+                     Pictures& pictures, ToolReports& reports) {
+    int sleeps = 0;
+    user.OnEvent([&](const scripted::Event& event) {
+        if (std::holds_alternative<scripted::DoEventsRecord>(event)) {
+            window.Host().View().ProcessPendingRedraw();
+        } else if (std::holds_alternative<scripted::SleepRecord>(event) && ++sleeps == 1) {
+            pictures.Save(window.grab(), "map-window-flash.png");
+        }
+    });
+
+    DialogSteps zoomFlashSteps;
+    zoomFlashSteps.beforeOk = [&](ui::Window& dialog) {
+        pictures.SaveWindow(dialog, qtToolkit, "zoom-flash-dialog.png");
+        dialog.Button("cmdHelp").Click();
+    };
+    user.OnShow("frmHelp")
+        .Do([&](ui::Window& help) { pictures.SaveWindow(help, qtToolkit, "zoom-flash-help.png"); })
+        .Press("cmdOK");
+    PlanRun(user, ZoomFlashRun(), reports.zoomFlash, zoomFlashSteps);
+    window.ClickCommand(0);
+
+    DialogSteps copyLegendSteps;
+    copyLegendSteps.beforeOk = [&](ui::Window& dialog) {
+        pictures.SaveWindow(dialog, qtToolkit, "copy-legend-dialog.png");
+    };
+    PlanRun(user, CopyLegendRun(), reports.copyLegend, copyLegendSteps);
+    window.ClickCommand(1);
+    window.ClearSelection();
+    window.Host().View().ZoomToFullExtent();
+    window.Host().View().ProcessPendingRedraw();
+    window.Contents().SetCurrentLayer(window.Host().LayerNamed("NerroJunction"));
+    pictures.Save(window.grab(), "copy-legend-junctions.png");
+    user.OnEvent(nullptr);
+}
+
+// A unique value legend on the catchments, made in the symbology dialog.
+void PictureSymbology(MainWindow& window, const std::shared_ptr<memory::FeatureLayer>& catchment,
+                      Pictures& pictures) {
+    SymbologyDialog* symbology = window.ShowProperties(catchment);
+    symbology->SetKind(SymbologyDialog::Kind::UniqueValues);
+    symbology->SetField(QStringLiteral("NerroID"));
+    QApplication::processEvents();
+    pictures.Save(symbology->grab(), "symbology-dialog.png");
+    symbology->Apply();
+    symbology->close();
+}
+
+// A catchment identified, its legend open in the contents.
+void PictureIdentify(MainWindow& window, const std::shared_ptr<memory::FeatureLayer>& catchment,
+                     Pictures& pictures) {
+    window.Contents().SetCurrentLayer(catchment);
+    window.Contents().collapseAll();
+    if (QTreeWidgetItem* row = window.Contents().topLevelItem(4)) row->setExpanded(true);
+    const auto& store = *catchment->Data()->Store();
+    const auto centre = std::dynamic_pointer_cast<memory::MultiPartGeometry>(
+                            store.At(*store.PositionOf(kCatchments[1])).shape)
+                            ->Centroid();
+    window.IdentifyAt({centre->X(), centre->Y()}, window.Host().View().Scale() * 4);
+    QApplication::processEvents();
+    pictures.Save(window.grab(), "map-window-identify.png");
+}
+
+// The catchments' attribute table by name, the pictured catchments selected.
+void PictureAttributeTable(MainWindow& window,
+                           const std::shared_ptr<memory::FeatureLayer>& catchment,
+                           Pictures& pictures) {
+    AttributeTable* table = window.OpenAttributeTable(catchment);
+    table->resize(760, 330);
+    const int name = catchment->FindField("Name");
+    table->View().sortByColumn(name, Qt::AscendingOrder);
+    window.Host().Select("Catchment", kCatchments);
+    window.SelectionChanged();
+    table->View().scrollToTop();
+    QApplication::processEvents();
+    pictures.Save(table->grab(), "attribute-table.png");
+    table->close();
+}
+
+// kExitFinished when both runs finished and every picture was written; else
+// kExitFailed, err saying why.
+int Verdict(const ToolReports& reports, const scripted::ScriptedUser& user,
+            const Pictures& pictures, std::ostream& err) {
+    const RunOutcome first = JudgeRun(Tool::ZoomFlash, reports.zoomFlash, user.MessageBoxes());
+    const RunOutcome second = JudgeRun(Tool::CopyLegend, reports.copyLegend, user.MessageBoxes());
+    if (first.exitStatus != kExitFinished || second.exitStatus != kExitFinished) {
+        err << "velorin-map: the runs for the pictures did not finish: " << first.summary << "; "
+            << second.summary << std::endl;
+        return kExitFailed;
+    }
+    if (!pictures.Failure().empty()) {
+        err << "velorin-map: " << pictures.Failure() << std::endl;
+        return kExitFailed;
+    }
+    return kExitFinished;
+}
+
 }  // namespace
 
 int MakeScreenshots(const ScreenshotOptions& options, std::ostream& out, std::ostream& err) {
@@ -94,102 +222,16 @@ int MakeScreenshots(const ScreenshotOptions& options, std::ostream& out, std::os
     const ui::ToolkitScope scope(user);
 
     MainWindow window([&user] { return user.TakeEscPress(); });
-    window.resize(1000, 640);
-    window.show();
-    QApplication::processEvents();
-    if (!window.Open(options.document)) {
-        // The window told the (scripted) person why; say it here too.
-        const auto boxes = user.MessageBoxes();
-        err << "velorin-map: "
-            << (boxes.empty() ? options.document.generic_string() + ": cannot be opened"
-                              : boxes.back().text)
-            << std::endl;
-        return kExitFailed;
-    }
-    QApplication::processEvents();
-    window.Host().Select("Catchment", kCatchments);
-    window.Contents().SetCurrentLayer(window.Host().LayerNamed("Catchment"));
-    window.SelectionChanged();
+    if (!OpenDocument(window, user, options.document, err)) return kExitFailed;
+    ToolReports reports;
+    PictureToolRuns(window, user, qtToolkit, pictures, reports);
 
-    int sleeps = 0;
-    user.OnEvent([&](const scripted::Event& event) {
-        if (std::holds_alternative<scripted::DoEventsRecord>(event)) {
-            window.Host().View().ProcessPendingRedraw();
-        } else if (std::holds_alternative<scripted::SleepRecord>(event) && ++sleeps == 1) {
-            pictures.Save(window.grab(), "map-window-flash.png");
-        }
-    });
-
-    DialogReport zoomFlash;
-    DialogSteps zoomFlashSteps;
-    zoomFlashSteps.beforeOk = [&](ui::Window& dialog) {
-        pictures.SaveWindow(dialog, qtToolkit, "zoom-flash-dialog.png");
-        dialog.Button("cmdHelp").Click();
-    };
-    user.OnShow("frmHelp")
-        .Do([&](ui::Window& help) { pictures.SaveWindow(help, qtToolkit, "zoom-flash-help.png"); })
-        .Press("cmdOK");
-    PlanRun(user, ZoomFlashRun(), zoomFlash, zoomFlashSteps);
-    window.ClickCommand(0);
-
-    DialogReport copyLegend;
-    DialogSteps copyLegendSteps;
-    copyLegendSteps.beforeOk = [&](ui::Window& dialog) {
-        pictures.SaveWindow(dialog, qtToolkit, "copy-legend-dialog.png");
-    };
-    PlanRun(user, CopyLegendRun(), copyLegend, copyLegendSteps);
-    window.ClickCommand(1);
-    window.ClearSelection();
-    window.Host().View().ZoomToFullExtent();
-    window.Host().View().ProcessPendingRedraw();
-    window.Contents().SetCurrentLayer(window.Host().LayerNamed("NerroJunction"));
-    pictures.Save(window.grab(), "copy-legend-junctions.png");
-    user.OnEvent(nullptr);
-
-    // The window's own work: a unique value legend made in the symbology dialog,
-    // a catchment identified, and the catchments' attribute table.
+    // The window's own work.
     const auto catchment = window.Host().FeatureLayerNamed("Catchment");
-    SymbologyDialog* symbology = window.ShowProperties(catchment);
-    symbology->SetKind(SymbologyDialog::Kind::UniqueValues);
-    symbology->SetField(QStringLiteral("NerroID"));
-    QApplication::processEvents();
-    pictures.Save(symbology->grab(), "symbology-dialog.png");
-    symbology->Apply();
-    symbology->close();
-    window.Contents().SetCurrentLayer(catchment);
-    window.Contents().collapseAll();
-    if (QTreeWidgetItem* row = window.Contents().topLevelItem(4)) row->setExpanded(true);
-    const auto& store = *catchment->Data()->Store();
-    const auto centre = std::dynamic_pointer_cast<memory::MultiPartGeometry>(
-                            store.At(*store.PositionOf(kCatchments[1])).shape)
-                            ->Centroid();
-    window.IdentifyAt({centre->X(), centre->Y()}, window.Host().View().Scale() * 4);
-    QApplication::processEvents();
-    pictures.Save(window.grab(), "map-window-identify.png");
-
-    AttributeTable* table = window.OpenAttributeTable(catchment);
-    table->resize(760, 330);
-    const int name = catchment->FindField("Name");
-    table->View().sortByColumn(name, Qt::AscendingOrder);
-    window.Host().Select("Catchment", kCatchments);
-    window.SelectionChanged();
-    table->View().scrollToTop();
-    QApplication::processEvents();
-    pictures.Save(table->grab(), "attribute-table.png");
-    table->close();
-
-    const RunOutcome first = JudgeRun(Tool::ZoomFlash, zoomFlash, user.MessageBoxes());
-    const RunOutcome second = JudgeRun(Tool::CopyLegend, copyLegend, user.MessageBoxes());
-    if (first.exitStatus != kExitFinished || second.exitStatus != kExitFinished) {
-        err << "velorin-map: the runs for the pictures did not finish: " << first.summary << "; "
-            << second.summary << std::endl;
-        return kExitFailed;
-    }
-    if (!pictures.Failure().empty()) {
-        err << "velorin-map: " << pictures.Failure() << std::endl;
-        return kExitFailed;
-    }
-    return kExitFinished;
+    PictureSymbology(window, catchment, pictures);
+    PictureIdentify(window, catchment, pictures);
+    PictureAttributeTable(window, catchment, pictures);
+    return Verdict(reports, user, pictures, err);
 }
 
 }  // namespace velorin::app
