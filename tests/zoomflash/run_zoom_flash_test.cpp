@@ -348,5 +348,24 @@ TEST_F(ZoomFlashEngine, NonNumberKeyAgainstANumericFieldEndsTheRun) {
     EXPECT_TRUE(User().Sleeps().empty());
 }
 
+TEST_F(ZoomFlashEngine, HostErrorOnAFeatureNamesItsLayerAndOid) {
+    // The centre of a point this far out is beyond the double range.
+    Use(HostBuilder()
+            .FeatureLayer("Far", esriGeometryPoint)
+            .Field("NerroID", esriFieldTypeInteger)
+            .Feature({1}, MakePoint(5, 5))
+            .Feature({2}, MakePoint(1.7e308, 5)));
+    Host().Select("Far", {2});
+    ZoomFlashParameters p = SourceOnly();
+    p.sourceLayer = "Far";
+    try {
+        Run(p);
+        ADD_FAILURE() << "the run went on";
+    } catch (const Error& error) {
+        EXPECT_EQ(error.Number(), host::E_HOST_INVALIDARG);
+        EXPECT_EQ(error.Description(), "Far: feature OID 2: CenterAt x must be a finite number");
+    }
+}
+
 }  // namespace
 }  // namespace velorin::zoomflash
