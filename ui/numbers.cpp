@@ -49,6 +49,13 @@ std::string FormatGeneral15(double value) {
     if (value == 0.0) {
         return "0";
     }
+    // Fifteen digits of the largest doubles round up beyond a double's range
+    // (1.79769313486232e+308), a text no reader takes back: they are written as
+    // the largest number fifteen digits can show within it.
+    constexpr double kLargestShown = 1.79769313486231e308;
+    if (std::isfinite(value) && std::fabs(value) > kLargestShown) {
+        value = std::copysign(kLargestShown, value);
+    }
     std::array<char, 32> buffer{};
     const auto result = std::to_chars(buffer.data(), buffer.data() + buffer.size(), value,
                                       std::chars_format::general, 15);

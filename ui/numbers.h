@@ -18,7 +18,8 @@ std::optional<double> ParseCNumber(std::string_view text);
 
 // The general form with at most 15 significant digits and no trailing zeros:
 // 1.5 -> "1.5", 300 -> "300", 0.1 + 0.2 -> "0.3", 1e20 -> "1e+20". Negative zero
-// is written "0"; NaN and infinities as "nan", "inf", "-inf".
+// is written "0"; NaN and infinities as "nan", "inf", "-inf". Every finite value
+// is written so that ParseCNumber reads it back.
 std::string FormatGeneral15(double value);
 
 }  // namespace velorin::ui

@@ -8,6 +8,7 @@
 #include <QString>
 #include <chrono>
 #include <cmath>
+#include <optional>
 #include <thread>
 
 #include "platform/qt/application_look.h"
@@ -26,6 +27,58 @@ QString ToQt(std::string_view text) {
 std::string FromQt(const QString& text) {
     const QByteArray bytes = text.toUtf8();
     return {bytes.constData(), static_cast<std::size_t>(bytes.size())};
+}
+
+// The largest magnitude whose 15-digit form stays within a double's range; the
+// 15-digit form of anything larger (1.79769313486232e+308) no box reads back.
+constexpr double kLargestShown = 1.79769313486231e308;
+
+// Direction marks some locales put around their signs (Arabic letter mark,
+// left-to-right and right-to-left marks); a person may type them or not.
+QString WithoutDirectionMarks(QString text) {
+    for (const char16_t mark : {u'\u061c', u'\u200e', u'\u200f'}) {
+        text.remove(QChar(mark));
+    }
+    return text;
+}
+
+// Qt's reader refuses some of what its writer produces in the same locale: an
+// exponent written "×10^" (sv_SE) or "اس" (ar_EG), a sign carrying a direction
+// mark (ar_EG, fa_IR, he_IL). A text made only of the locale's own digits,
+// decimal point, signs and exponent is read by spelling it the C way; any other
+// character (a group separator, another locale's decimal point) refuses it.
+std::optional<double> ReadLocaleSymbols(const QString& text, const QLocale& locale) {
+    QString spelled = WithoutDirectionMarks(text);
+    const auto spell = [&spelled](const QString& symbol, const QString& c) {
+        const QString bare = WithoutDirectionMarks(symbol);
+        if (!bare.isEmpty()) spelled.replace(bare, c, Qt::CaseInsensitive);
+    };
+    // The exponent first: "×10^" holds digits, and its sign follows it.
+    spell(locale.exponential(), QStringLiteral("e"));
+    spell(locale.negativeSign(), QStringLiteral("-"));
+    spell(locale.positiveSign(), QStringLiteral("+"));
+    // Qt 5 gives the decimal point and the zero digit as one QChar, Qt 6 as a
+    // string that may hold a surrogate pair; either way one code point is expected.
+    const auto decimal = WithoutDirectionMarks(QString(locale.decimalPoint())).toUcs4();
+    const auto zero = QString(locale.zeroDigit()).toUcs4();
+    if (decimal.size() != 1 || zero.size() != 1) return std::nullopt;
+
+    QString c;
+    for (const auto ch : spelled.toUcs4()) {
+        if (ch == U'e' || ch == U'-' || ch == U'+') {
+            c += QChar(static_cast<char16_t>(ch));
+        } else if (ch == decimal[0]) {
+            c += QLatin1Char('.');
+        } else if (ch >= zero[0] && ch <= zero[0] + 9) {
+            c += QLatin1Char(static_cast<char>('0' + (ch - zero[0])));
+        } else {
+            return std::nullopt;
+        }
+    }
+    bool ok = false;
+    const double value = QLocale::c().toDouble(c, &ok);
+    if (!ok) return std::nullopt;
+    return value;
 }
 
 }  // namespace
@@ -59,8 +112,11 @@ std::optional<double> QtToolkit::ParseNumber(std::string_view text) {
     QLocale locale;
     locale.setNumberOptions(locale.numberOptions() | QLocale::RejectGroupSeparator);
     bool ok = false;
-    const double value = locale.toDouble(trimmed, &ok);
-    if (!ok || !std::isfinite(value)) {
+    std::optional<double> value = locale.toDouble(trimmed, &ok);
+    if (!ok) {
+        value = ReadLocaleSymbols(trimmed, locale);
+    }
+    if (!value || !std::isfinite(*value)) {
         return std::nullopt;
     }
     return value;
@@ -70,6 +126,9 @@ std::string QtToolkit::FormatNumber(double value) {
     // Negative zero reads "0", as a person expects of a value they did not negate.
     if (value == 0.0) {
         value = 0.0;
+    }
+    if (std::fabs(value) > kLargestShown) {
+        value = std::copysign(kLargestShown, value);
     }
     QLocale locale;
     locale.setNumberOptions(locale.numberOptions() | QLocale::OmitGroupSeparator);

@@ -13,6 +13,8 @@
 #include <QPushButton>
 #include <QScreen>
 #include <QTest>
+#include <cmath>
+#include <limits>
 #include <memory>
 #include <optional>
 #include <string>
@@ -448,7 +450,13 @@ INSTANTIATE_TEST_SUITE_P(
         ParseCase{"en_US", "nan", std::nullopt}, ParseCase{"en_US", "inf", std::nullopt},
         ParseCase{"en_US", "1e999", std::nullopt}, ParseCase{"de_DE", "1,5", 1.5},
         ParseCase{"de_DE", " 2,25 ", 2.25}, ParseCase{"de_DE", "1.500", std::nullopt},
-        ParseCase{"de_DE", "1.5", std::nullopt}, ParseCase{"de_DE", "1.500,5", std::nullopt}));
+        ParseCase{"de_DE", "1.5", std::nullopt}, ParseCase{"de_DE", "1.500,5", std::nullopt},
+        // As these locales show numbers: an exponent of their own, a sign with
+        // a direction mark, their own digits.
+        ParseCase{"sv_SE", "1\u00d710^\u221205", 1e-5}, ParseCase{"sv_SE", "1\u00d710^+20", 1e20},
+        ParseCase{"ar_EG", "\u061c-\u0662\u066b\u0665", -2.5},
+        ParseCase{"fa_IR", "\u06f1\u00d7\u06f1\u06f0^\u200e\u2212\u06f0\u06f5", 1e-5},
+        ParseCase{"sv_SE", "1,5\u00d710", std::nullopt}, ParseCase{"ar_EG", "1,5", std::nullopt}));
 
 struct FormatCase {
     const char* locale;
@@ -472,12 +480,29 @@ INSTANTIATE_TEST_SUITE_P(
                       FormatCase{"de_DE", 1.5, "1,5"}, FormatCase{"de_DE", 1234567.5, "1234567,5"},
                       FormatCase{"de_DE", 0.1 + 0.2, "0,3"}));
 
-TEST_F(QtNumbersTest, WhatItFormatsItParsesBack) {
-    for (const char* name : {"en_US", "de_DE", "fr_FR"}) {
-        QLocale::setDefault(QLocale(QString::fromLatin1(name)));
-        for (const double value : {1.5, 1234567.25, 0.001, 2.5e-7, 123456789012345.0, 1e20}) {
-            EXPECT_EQ(toolkit.ParseNumber(toolkit.FormatNumber(value)), value)
-                << name << " " << toolkit.FormatNumber(value);
+TEST_F(QtNumbersTest, WhatItFormatsItParsesBackInEveryLocale) {
+    const double values[] = {1.5,
+                             1234567.25,
+                             0.001,
+                             2.5e-7,
+                             123456789012345.0,
+                             1e20,
+                             -2.5,
+                             1e-5,
+                             -1e-300,
+                             5e-324,
+                             -1e300,
+                             std::numeric_limits<double>::max()};
+    for (const QLocale& locale : QLocale::matchingLocales(QLocale::AnyLanguage, QLocale::AnyScript,
+                                                          QLocale::AnyTerritory)) {
+        QLocale::setDefault(locale);
+        for (const double value : values) {
+            const std::string shown = toolkit.FormatNumber(value);
+            const std::optional<double> back = toolkit.ParseNumber(shown);
+            ASSERT_TRUE(back.has_value()) << locale.name().toStdString() << " " << shown;
+            EXPECT_LE(std::fabs(*back - value), std::fabs(value) * 1e-14)
+                << locale.name().toStdString() << " " << shown;
+            EXPECT_EQ(toolkit.FormatNumber(*back), shown) << locale.name().toStdString();
         }
     }
 }

@@ -61,7 +61,11 @@ INSTANTIATE_TEST_SUITE_P(
                       Formatted{123456789012345.0, "123456789012345"},
                       Formatted{1234567890123456789.0, "1.23456789012346e+18"},
                       Formatted{1e20, "1e+20"}, Formatted{-0.0, "0"}, Formatted{0.0, "0"},
-                      Formatted{std::numeric_limits<double>::infinity(), "inf"}));
+                      Formatted{std::numeric_limits<double>::infinity(), "inf"},
+                      // The largest doubles round down, or the text would be beyond
+                      // the range no reader takes.
+                      Formatted{std::numeric_limits<double>::max(), "1.79769313486231e+308"},
+                      Formatted{-std::numeric_limits<double>::max(), "-1.79769313486231e+308"}));
 
 }  // namespace
 }  // namespace velorin::ui
