@@ -66,7 +66,11 @@ std::filesystem::path DataSet() {
     return file;
 }
 
-std::size_t HeapInUse() { return mallinfo2().uordblks; }
+// Both the arena and the blocks malloc maps on their own (every large array).
+std::size_t HeapInUse() {
+    const struct mallinfo2 info = mallinfo2();
+    return info.uordblks + info.hblkhd;
+}
 
 void BM_GdalReadLoop(benchmark::State& state) {
     const auto file = DataSet();
