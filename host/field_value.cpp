@@ -145,6 +145,11 @@ std::string DateText(Date date) {
 
 std::string FormatDouble(double value) {
     if (!std::isfinite(value)) return NonFiniteText(value);
+    // Fifteen digits of the largest doubles round up beyond a double's range
+    // (1.79769313486232e+308), a text that no longer reads back as a number:
+    // they are written as the largest number fifteen digits show within it.
+    constexpr double kLargestShown = 1.79769313486231e308;
+    if (std::fabs(value) > kLargestShown) value = std::copysign(kLargestShown, value);
     std::array<char, 40> buf{};
     auto [end, ec] = std::to_chars(buf.data(), buf.data() + buf.size(), value,
                                    std::chars_format::scientific, 14);

@@ -34,6 +34,8 @@ INSTANTIATE_TEST_SUITE_P(
         TextCase{FieldValue{ObjectId{12}}, "12"}, TextCase{FieldValue{1.5}, "1.5"},
         TextCase{FieldValue{300.0}, "300"}, TextCase{FieldValue{0.1 + 0.2}, "0.3"},
         TextCase{FieldValue{-0.25}, "-0.25"}, TextCase{FieldValue{1.0 / 3.0}, "0.333333333333333"},
+        TextCase{FieldValue{std::numeric_limits<double>::max()}, "1.79769313486231e+308"},
+        TextCase{FieldValue{std::numeric_limits<double>::lowest()}, "-1.79769313486231e+308"},
         TextCase{FieldValue{0.1F}, "0.1"}, TextCase{FieldValue{2.5F}, "2.5"},
         TextCase{FieldValue{"x' OR 'a'='a"}, "x' OR 'a'='a"}, TextCase{FieldValue{true}, "True"},
         TextCase{FieldValue{MakeDate(2003, 1, 29)}, "2003-01-29"},
