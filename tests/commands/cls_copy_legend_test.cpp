@@ -110,6 +110,11 @@ TEST_F(CopyLegendCommand, FirstClickWithThePreselectionColoursTheCatchmentsAndSa
     m_command->OnClick();
 
     EXPECT_EQ(BoxTexts(User()), std::vector<std::string>{"Finished Copying Legend Colors"});
+    // OK alone, no icon, the default title.
+    const auto done = User().MessageBoxes().back();
+    EXPECT_EQ(done.buttons, ui::MsgButtons::OkOnly);
+    EXPECT_EQ(done.icon, ui::MsgIcon::None);
+    EXPECT_EQ(done.title, "Velorin");
     EXPECT_EQ(PixelAt(3, 3), (memory::Rgb{200, 30, 30}));
     EXPECT_EQ(PixelAt(27, 6), (memory::Rgb{30, 160, 60}));
     // Key 7 has no junction: hatched, so its inside is partly background.

@@ -67,6 +67,11 @@ TEST_F(ZoomFlashCommand, ClickWithDefaultsVisitsEveryFeatureAndReportsCompletion
 
     EXPECT_EQ(BoxTexts(User()),
               (std::vector<std::string>{"Finished with Zoom and Flash Operation"}));
+    // OK alone, no icon, the default title.
+    const auto done = User().MessageBoxes().back();
+    EXPECT_EQ(done.buttons, ui::MsgButtons::OkOnly);
+    EXPECT_EQ(done.icon, ui::MsgIcon::None);
+    EXPECT_EQ(done.title, "Velorin");
     // Method 3 for each catchment: Full Envelope (catchment, junction), then the
     // junction's Related Envelope (catchment, junction), in milliseconds.
     EXPECT_EQ(SleptMilliseconds(User()),

@@ -206,6 +206,8 @@ INSTANTIATE_TEST_SUITE_P(
                        "JunctionID", "Could not find nerrojunction"},
         ValidationCase{"SourceLayerInsideAGroupIsNotFound", "Rivers", "JunctionID", "Catchment",
                        "JunctionID", "Could not find Rivers"},
+        ValidationCase{"RelatedLayerInsideAGroupIsNotFound", "NerroJunction", "NerroID", "Rivers",
+                       "JunctionID", "Could not find Rivers"},
         ValidationCase{"SourceWithoutFeatureClass", "NoData", "NerroID", "Catchment", "JunctionID",
                        "Feature class missing for NoData"},
         ValidationCase{"MissingSourceField", "NerroJunction", "Missing", "Catchment", "JunctionID",
@@ -308,10 +310,15 @@ TEST_F(CopyLegendEngine, CompletedRunShowsProgressPerFeatureThenHidesItRefreshes
               (std::vector<std::string>{"Processing feature 1 of 3...Hit Esc to Cancel",
                                         "Processing feature 2 of 3...Hit Esc to Cancel",
                                         "Processing feature 3 of 3...Hit Esc to Cancel"}));
-    const auto& progress = Host().Record().progress;
-    ASSERT_FALSE(progress.empty());
-    EXPECT_EQ(progress.back().event, "Hide");
-    EXPECT_EQ(progress.back().position, 3);
+    // Range and position set before the bar shows; each feature's message
+    // comes after that feature, before its step; the bar hides last.
+    std::vector<std::string> calls;
+    for (const auto& record : Host().Record().progress) {
+        calls.push_back(record.event + " " + std::to_string(record.position));
+    }
+    EXPECT_EQ(calls, (std::vector<std::string>{"Range 0", "Range 0", "Position 0", "Show 0",
+                                               "Message 0", "Step 1", "Message 1", "Step 2",
+                                               "Message 2", "Step 3", "Hide 3"}));
     EXPECT_FALSE(ProgressShown());
     const auto bar = Host().StatusBar().Progressor();
     EXPECT_EQ(bar->MinRange(), 0);

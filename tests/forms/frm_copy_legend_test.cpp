@@ -268,11 +268,13 @@ TEST_F(CopyLegendForm, RememberedNamesMissingFromTheMapAreNotPreferred) {
     ASSERT_EQ(m_dialog.SourceLayer(), "Streams");
 
     // Another map: "Streams" is gone, and "streams" differs in letter case only.
+    // The layer now chosen has a StreamID too: the remembered layer decides.
     Use(HostBuilder()
             .FeatureLayer("streams", host::esriGeometryPolyline)
             .Field("StreamID", esriFieldTypeInteger)
             .FeatureLayer("NerroJunction", esriGeometryPoint)
             .Field("NerroID", esriFieldTypeInteger)
+            .Field("StreamID", esriFieldTypeInteger)
             .Build());
     m_dialog.FillInputs();
 

@@ -364,6 +364,31 @@ TEST_F(ZoomFlashDialogTest, RememberedLayerCountsOnlyWhileTheMapHasItsExactName)
     Open();
 }
 
+TEST_F(ZoomFlashDialogTest, RememberedKeyFieldsCountWhileTheRememberedLayerHasThem) {
+    // Both keys differ from what the data-model names would choose.
+    Accept([](scripted::Scene& scene) {
+        scene.Pick("cboFld1", "NerroID").Pick("cboFld2", "JunctionID");
+    });
+    const auto keys = [this](const char* source, const char* related) {
+        Scene()
+            .Do([=](ui::Window& window) {
+                EXPECT_EQ(window.ComboBox("cboFld1").Text(), source);
+                EXPECT_EQ(window.ComboBox("cboFld2").Text(), related);
+            })
+            .Press("cmdCancel");
+        Open();
+    };
+    keys("NerroID", "JunctionID");
+
+    // Renamed in letter case: the data-model names still choose these layers,
+    // and they still have the remembered fields, but the remembered layers are
+    // gone, so the remembered fields no longer lead.
+    m_run.Host().FeatureLayerNamed("Watershed")->SetName("WATERSHED");
+    m_run.Host().FeatureLayerNamed("NerroJunction")->SetName("nerrojunction");
+    keys("NextDownID", "NerroID");
+    User().CheckFinished();
+}
+
 TEST_F(ZoomFlashDialogTest, RememberedRelatedEnvelopeOnlyUnchecksFullEnvelope) {
     Accept([](scripted::Scene& scene) { scene.Check("chkFull", 0); });
     Scene()

@@ -39,7 +39,11 @@ HostBuilder Catchments() {
         .Feature({9, "a"}, MakePoint(60, 60))
         .FeatureLayer("Empty", esriGeometryPoint)
         .FeatureLayer("Orphan", esriGeometryPoint)
-        .WithoutFeatureClass();
+        .WithoutFeatureClass()
+        .GroupLayer("Hydro")
+        .FeatureLayer("Streams", host::esriGeometryPolyline)
+        .Field("NerroID", esriFieldTypeInteger)
+        .EndGroup();
 }
 
 // Source only, Full Envelope, times in ms.
@@ -135,6 +139,12 @@ INSTANTIATE_TEST_SUITE_P(
                            p.relatedLayer = "Rivers";
                        },
                        "Could not find Rivers", kCritical},
+        ValidationCase{"RelatedLayerInsideAGroupIsNotFound",
+                       [](auto& p) {
+                           p = WithRelated();
+                           p.relatedLayer = "Streams";
+                       },
+                       "Could not find Streams", kCritical},
         ValidationCase{"RelatedWithoutClass",
                        [](auto& p) {
                            p = WithRelated();
@@ -164,6 +174,19 @@ INSTANTIATE_TEST_SUITE_P(
         ValidationCase{"NegativeWidthWithFullEnvelopeOnly", [](auto& p) { p.zoomWidth = -1; },
                        "Point zoom value cannot be negative", kCritical}),
     [](const ::testing::TestParamInfo<ValidationCase>& param) { return param.param.name; });
+
+TEST_F(ZoomFlashEngine, ADocumentWithoutAFocusMapIsRefusedWithOneBox) {
+    Host().Document().SetFocusMap(nullptr);
+
+    EXPECT_FALSE(Run(WithRelated()));
+
+    ASSERT_EQ(User().MessageBoxes().size(), 1U);
+    const auto box = User().MessageBoxes()[0];
+    EXPECT_EQ(box.text, "Reference to Map not found");
+    EXPECT_EQ(box.icon, kCritical);
+    EXPECT_EQ(box.buttons, ui::MsgButtons::OkOnly);
+    EXPECT_TRUE(User().StatusTexts().empty());
+}
 
 TEST_F(ZoomFlashEngine, EmptySuppliedSetIsRefused) {
     m_sourceSet = Factory().NewSet();

@@ -70,6 +70,9 @@ HostBuilder Basin() {
         .FeatureLayer("Roads", esriGeometryPolyline)
         .Feature({}, memory::MakePolyline({{{10, 60}, {30, 60}}}))
         .Feature({}, memory::MakePolyline({{{70, 10}, {70, 30}}}))
+        .FeatureLayer("Streams", esriGeometryPolyline)
+        .Field("NerroID", esriFieldTypeInteger)
+        .Feature({7}, memory::MakePolyline({{{30, 40}, {34, 50}}}))
         .FeatureLayer("Orphans", esriGeometryPolygon)
         .WithoutFeatureClass();
 }
@@ -147,6 +150,30 @@ TEST_F(ZoomFlashFeatureTest, RelatedEnvelopeZoomsToEachRelatedFeatureAtTheZoomWi
     EXPECT_EQ(Slept(), (std::vector<std::int32_t>{kSourceMs, kRelatedMs, kSourceMs, kRelatedMs,
                                                   kSourceMs, kRelatedMs}));
     EXPECT_EQ(Host().Record().redraws, 3);
+}
+
+TEST_F(ZoomFlashFeatureTest, RelatedEnvelopeOfPolygonsAndLinesTakesTheZoomWidthAndKeepsTheHeight) {
+    struct Related {
+        const char* layer;
+        std::vector<velorin::testing::Box4> views;
+    };
+    // Lakes 5 high at x 20..25 and 0..5; a stream 10 high at x 30..34.
+    const Related cases[] = {{"Lakes", {{19.5, 0, 25.5, 5}, {-0.5, 20, 5.5, 25}}},
+                             {"Streams", {{29, 40, 35, 50}}}};
+    for (const Related& c : cases) {
+        Use(Basin());
+
+        EXPECT_FALSE(
+            Visit("Catchment", 1, "NerroID", kZoomRelatedEnvelope, 1.0, 6.0, c.layer, "NerroID"));
+
+        ASSERT_EQ(Extents().size(), c.views.size()) << c.layer;
+        for (std::size_t i = 0; i < c.views.size(); ++i) {
+            EXPECT_DOUBLE_EQ(Extents()[i].xMin, c.views[i].xMin) << c.layer << " " << i;
+            EXPECT_DOUBLE_EQ(Extents()[i].xMax, c.views[i].xMax) << c.layer << " " << i;
+            EXPECT_DOUBLE_EQ(Extents()[i].yMin, c.views[i].yMin) << c.layer << " " << i;
+            EXPECT_DOUBLE_EQ(Extents()[i].yMax, c.views[i].yMax) << c.layer << " " << i;
+        }
+    }
 }
 
 TEST_F(ZoomFlashFeatureTest, BothMethodsZoomToTheFullEnvelopeFirst) {
@@ -256,6 +283,7 @@ struct KeyCase {
     host::FieldValue relatedKey;
     host::FieldValue nearMiss;
     bool found;
+    const char* sourceField = "Key";
 };
 
 void PrintTo(const KeyCase& c, std::ostream* os) { *os << c.name; }
@@ -273,7 +301,7 @@ TEST_P(RelatedKeys, FindTheFeaturesWhoseKeyEqualsTheSourceKey) {
             .Feature({c.nearMiss}, MakePoint(40, 40))
             .Feature({c.relatedKey}, MakePoint(20, 20)));
 
-    EXPECT_FALSE(Visit("Gauges", 1, "Key", kZoomFullEnvelope, 1.0, 6.0, "Wells", "Key"));
+    EXPECT_FALSE(Visit("Gauges", 1, c.sourceField, kZoomFullEnvelope, 1.0, 6.0, "Wells", "Key"));
 
     EXPECT_TRUE(BoxTexts().empty());
     const std::vector<std::int32_t> flashes = c.found
@@ -305,6 +333,12 @@ INSTANTIATE_TEST_SUITE_P(
                               std::int32_t{70}, true},
                       KeyCase{"DateToText", host::esriFieldTypeDate, host::MakeDate(2003, 1, 29),
                               esriFieldTypeString, "2003-01-29", "2003-01-30", true},
+                      // The gauge's object id is 1; its "Key" holds the near miss.
+                      KeyCase{"ObjectIdToInteger", esriFieldTypeInteger, std::int32_t{5},
+                              esriFieldTypeInteger, std::int32_t{1}, std::int32_t{5}, true,
+                              "OBJECTID"},
+                      KeyCase{"ObjectIdToText", esriFieldTypeInteger, std::int32_t{5},
+                              esriFieldTypeString, "1", "5", true, "OBJECTID"},
                       KeyCase{"TextWithPlusToInteger", esriFieldTypeString, "+12",
                               esriFieldTypeInteger, std::int32_t{12}, std::int32_t{-12}, true},
                       KeyCase{"TextWithSpacesToInteger", esriFieldTypeString, " 12 ",
