@@ -214,15 +214,6 @@ std::string FreeName(std::string wanted, const std::vector<FieldPlan>& plans) {
     }
 }
 
-struct PendingRow {
-    GIntBig fid = OGRNullFID;
-    // The object id as far as the rows read so far tell (the FID while every FID
-    // is usable, else the reading order from 1).
-    std::int64_t oid = 0;
-    std::vector<host::FieldValue> values;
-    std::unique_ptr<OGRGeometry> geometry;
-};
-
 // Raises a plain message (the caller names the layer and feature) for a
 // coordinate that is not finite.
 memory::XY FiniteXY(double x, double y) {
@@ -232,20 +223,20 @@ memory::XY FiniteXY(double x, double y) {
     return {x, y};
 }
 
-// Turns OGR geometries into host shapes of one shape type.
+// Turns OGR geometries into host shapes.
 class ShapeMaker {
   public:
-    ShapeMaker(std::int32_t shapeType, std::shared_ptr<HostContext> context)
-        : m_shapeType(shapeType), m_context(std::move(context)) {}
+    explicit ShapeMaker(std::shared_ptr<HostContext> context) : m_context(std::move(context)) {}
 
-    // Empty for an empty geometry. Raises a plain message (the caller names the
-    // layer and feature) for a non-finite coordinate.
-    std::shared_ptr<host::IGeometry> Make(const OGRGeometry& geometry) const {
+    // A shape of the shape type; empty for an empty geometry. Raises a plain
+    // message (the caller names the layer and feature) for a non-finite coordinate.
+    std::shared_ptr<host::IGeometry> Make(const OGRGeometry& geometry,
+                                          std::int32_t shapeType) const {
         std::vector<memory::Path> parts;
         Collect(geometry, parts);
         std::erase_if(parts, [](const memory::Path& part) { return part.empty(); });
         if (parts.empty()) return nullptr;
-        switch (m_shapeType) {
+        switch (shapeType) {
             case host::esriGeometryPoint:
                 return memory::MakePoint(parts[0][0].x, parts[0][0].y, m_context);
             case host::esriGeometryMultipoint: {
@@ -306,7 +297,6 @@ class ShapeMaker {
         }
     }
 
-    std::int32_t m_shapeType;
     std::shared_ptr<HostContext> m_context;
 };
 
@@ -346,77 +336,6 @@ LayerPlan PlanLayer(OGRLayer& layer, LayerRole role, const std::string& where) {
     return plan;
 }
 
-// Every feature's values and geometry as OGR gave them, before the host's store
-// is made (its field types depend on every value).
-struct PendingLayer {
-    std::vector<PendingRow> rows;
-    ShapeKind kind = ShapeKind::Unknown;  // the declared kind merged with every feature's
-    bool fidsUsable = true;
-};
-
-// Checks the row's geometry against the kinds seen so far and linearises curves.
-void AdmitGeometry(PendingRow& row, ShapeKind& kind, const std::string& where) {
-    const auto own = KindOf(row.geometry->getGeometryType());
-    if (!own || *own == ShapeKind::Unknown) {
-        Fail(where, FeatureText(row.oid) + ": a " + row.geometry->getGeometryName() +
-                        " cannot be shown (points, lines and polygons only)");
-    }
-    const auto merged = Merge(kind, *own);
-    if (!merged) {
-        Fail(where, FeatureText(row.oid) + " is a " + row.geometry->getGeometryName() + " among " +
-                        KindName(kind) + "; a layer holds one kind of shape");
-    }
-    kind = *merged;
-    if (row.geometry->hasCurveGeometry()) {
-        row.geometry.reset(row.geometry->getLinearGeometry());
-        if (!row.geometry) {
-            Fail(where, FeatureText(row.oid) + ": a curve cannot be linearised");
-        }
-    }
-}
-
-PendingLayer ReadPending(OGRLayer& layer, const LayerPlan& plan, const std::string& where) {
-    PendingLayer pending;
-    pending.kind = plan.declared;
-    GIntBig lastFid = 0;
-    while (OGRFeatureUniquePtr feature{layer.GetNextFeature()}) {
-        PendingRow row;
-        row.fid = feature->GetFID();
-        pending.fidsUsable = pending.fidsUsable && row.fid > lastFid &&
-                             row.fid <= std::numeric_limits<std::int32_t>::max();
-        lastFid = row.fid;
-        row.oid = pending.fidsUsable ? row.fid : static_cast<std::int64_t>(pending.rows.size()) + 1;
-        row.values.reserve(plan.fields.size());
-        for (std::size_t i = 0; i < plan.fields.size(); ++i) {
-            row.values.push_back(ReadValue(*feature, static_cast<int>(i), plan.fields[i].kind));
-        }
-        if (plan.readShapes) {
-            row.geometry.reset(feature->StealGeometry());
-            if (row.geometry && row.geometry->IsEmpty()) row.geometry.reset();
-        }
-        if (row.geometry) AdmitGeometry(row, pending.kind, where);
-        pending.rows.push_back(std::move(row));
-    }
-    return pending;
-}
-
-// 64-bit integers that all fit 32 bits read as plain integers: GeoPackage's
-// INTEGER columns and wide Shapefile numbers arrive as 64-bit although they
-// hold ordinary ids, and only plain integers can serve as key fields.
-void SettleIntegerTypes(std::vector<FieldPlan>& plans, const std::vector<PendingRow>& rows) {
-    for (std::size_t i = 0; i < plans.size(); ++i) {
-        if (plans[i].kind != ValueKind::Integer64) continue;
-        bool fits = true;
-        for (const auto& row : rows) {
-            if (const auto* value = std::get_if<std::int64_t>(&row.values[i].Get())) {
-                fits = fits && *value >= std::numeric_limits<std::int32_t>::min() &&
-                       *value <= std::numeric_limits<std::int32_t>::max();
-            }
-        }
-        if (fits) plans[i].type = host::esriFieldTypeInteger;
-    }
-}
-
 std::shared_ptr<memory::Fields> MakeFieldSet(OGRLayer& layer, const std::vector<FieldPlan>& plans,
                                              bool asFeatures,
                                              const std::shared_ptr<HostContext>& context) {
@@ -438,41 +357,133 @@ std::shared_ptr<memory::Fields> MakeFieldSet(OGRLayer& layer, const std::vector<
     return std::make_shared<memory::Fields>(context, std::move(fields));
 }
 
-// The host's feature class (shapeType not null) or table holding the rows.
-LayerData Store(const std::string& name, const std::string& where,
-                std::shared_ptr<memory::Fields> fieldSet, std::int32_t shapeType,
-                PendingLayer& pending, const std::shared_ptr<HostContext>& context) {
-    LayerData data;
-    std::int32_t next = 0;
-    const auto oidOf = [&](const PendingRow& row) {
-        return pending.fidsUsable ? static_cast<std::int32_t>(row.fid) : next;
-    };
-    try {
-        if (shapeType != host::esriGeometryNull) {
-            data.featureClass = std::make_shared<memory::FeatureClass>(
-                context, name, shapeType, host::esriFTSimple, std::move(fieldSet));
-            const ShapeMaker maker(shapeType, context);
-            for (auto& row : pending.rows) {
-                ++next;
-                auto shape = row.geometry ? maker.Make(*row.geometry) : nullptr;
-                data.featureClass->AddFeature(row.values, std::move(shape), oidOf(row));
+// What the store is laid out on: known in part before reading, and corrected by
+// what the features show. Each fact only ever moves one way (usable FIDs to
+// unusable, points to multipoints, a geometry field to none), and a pass that
+// finds one changed under rows it stored reads the rest of the layer for its
+// checks alone, so a layer is read at most twice; in practice once, as a data
+// set's FIDs are usable from the first feature or from none (0-based) and its
+// declared type says which kind of shapes it holds.
+struct Layout {
+    ShapeKind kind = ShapeKind::Unknown;  // the declared kind merged with every feature's
+    bool fidsUsable = true;               // the FIDs serve as object ids
+    bool withShapes = false;              // the store has a geometry field
+};
+
+// One pass over a layer: every feature's checks, and its row stored as it is read.
+struct Pass {
+    // Empty when nothing is kept: storing was not asked for, was refused, or a fact
+    // changed under the rows stored (again).
+    std::shared_ptr<memory::RowStore> store;
+    bool again = false;
+    // The first refusal of the host's store (a duplicate field name, a value that
+    // does not fit its field, a non-finite coordinate), raised only once the layer
+    // has been read through, as faults of the data set come first; the feature is
+    // named by the object id the whole layer gives it.
+    std::optional<std::string> refusal;
+    std::optional<std::pair<GIntBig, std::size_t>> refusedFeature;  // FID, position
+    // Per attribute: every 64-bit integer value so far fits 32 bits.
+    std::vector<bool> fitsInteger;
+};
+
+// Reads the layer through, checking every feature against the layout (and
+// correcting it) and appending rows to a new store when store is set. Raises for
+// a feature the map cannot show, naming it by the object id the features read so
+// far give it.
+Pass ReadPass(OGRLayer& layer, const LayerPlan& plan, Layout& layout, bool store,
+              const std::string& where, const std::shared_ptr<HostContext>& context) {
+    Pass pass;
+    pass.fitsInteger.assign(plan.fields.size(), true);
+    if (store) {
+        try {
+            pass.store = std::make_shared<memory::RowStore>(
+                context, MakeFieldSet(layer, plan.fields, layout.withShapes, context),
+                layout.withShapes);
+        } catch (const Error& error) {
+            pass.refusal = error.Description();
+        }
+    }
+    const ShapeMaker maker(context);
+    std::vector<host::FieldValue> values;
+    values.reserve(plan.fields.size());
+    std::size_t count = 0;
+    bool shapesStored = false;
+    GIntBig lastFid = 0;
+    layer.ResetReading();
+    while (OGRFeatureUniquePtr feature{layer.GetNextFeature()}) {
+        if (count == static_cast<std::size_t>(std::numeric_limits<std::int32_t>::max())) {
+            Fail(where, "has more features than object ids can number");
+        }
+        const GIntBig fid = feature->GetFID();
+        if (layout.fidsUsable &&
+            (fid <= lastFid || fid > std::numeric_limits<std::int32_t>::max())) {
+            layout.fidsUsable = false;
+            if (pass.store && pass.store->Size() > 0) pass.again = true;
+        }
+        lastFid = fid;
+        ++count;
+        const std::int64_t oid = layout.fidsUsable ? fid : static_cast<std::int64_t>(count);
+
+        std::unique_ptr<OGRGeometry> geometry;
+        if (layout.withShapes) {
+            geometry.reset(feature->StealGeometry());
+            if (geometry && geometry->IsEmpty()) geometry.reset();
+        }
+        if (geometry) {
+            const auto own = KindOf(geometry->getGeometryType());
+            if (!own || *own == ShapeKind::Unknown) {
+                Fail(where, FeatureText(oid) + ": a " + geometry->getGeometryName() +
+                                " cannot be shown (points, lines and polygons only)");
             }
-        } else {
-            data.table = std::make_shared<memory::Table>(context, name, std::move(fieldSet));
-            for (auto& row : pending.rows) {
-                ++next;
-                data.table->AddRow(row.values, oidOf(row));
+            const auto merged = Merge(layout.kind, *own);
+            if (!merged) {
+                Fail(where, FeatureText(oid) + " is a " + geometry->getGeometryName() + " among " +
+                                KindName(layout.kind) + "; a layer holds one kind of shape");
+            }
+            // Only points meeting a multipoint change the kind once shapes are made.
+            if (*merged != layout.kind && shapesStored) pass.again = true;
+            layout.kind = *merged;
+            if (geometry->hasCurveGeometry()) {
+                geometry.reset(geometry->getLinearGeometry());
+                if (!geometry) Fail(where, FeatureText(oid) + ": a curve cannot be linearised");
             }
         }
-    } catch (const Error& error) {
-        // The host's own message (a duplicate field name, a value that does not fit
-        // its field) gains the layer and feature it was met at.
-        const std::string feature =
-            next > 0 ? FeatureText(oidOf(pending.rows[static_cast<std::size_t>(next - 1)])) + ": "
-                     : std::string();
-        throw Error(host::E_HOST_FAIL, where + feature + error.Description());
+        if (pass.again) pass.store.reset();
+        if (!pass.store) continue;
+
+        values.clear();
+        for (std::size_t i = 0; i < plan.fields.size(); ++i) {
+            values.push_back(ReadValue(*feature, static_cast<int>(i), plan.fields[i].kind));
+            if (const auto* wide = std::get_if<std::int64_t>(&values.back().Get())) {
+                pass.fitsInteger[i] = pass.fitsInteger[i] &&
+                                      *wide >= std::numeric_limits<std::int32_t>::min() &&
+                                      *wide <= std::numeric_limits<std::int32_t>::max();
+            }
+        }
+        try {
+            auto shape = geometry ? maker.Make(*geometry, ShapeTypeOf(layout.kind)) : nullptr;
+            shapesStored = shapesStored || shape != nullptr;
+            pass.store->Add(std::move(values), std::move(shape), static_cast<std::int32_t>(oid));
+        } catch (const Error& error) {
+            pass.refusal = error.Description();
+            pass.refusedFeature.emplace(fid, count - 1);
+            pass.store.reset();
+        }
     }
-    return data;
+    return pass;
+}
+
+// 64-bit integers that all fit 32 bits read as plain integers: GeoPackage's
+// INTEGER columns and wide Shapefile numbers arrive as 64-bit although they
+// hold ordinary ids, and only plain integers can serve as key fields.
+void SettleIntegerTypes(memory::RowStore& store, const std::vector<FieldPlan>& plans,
+                        const std::vector<bool>& fitsInteger) {
+    const std::int32_t first = store.FieldSet()->ShapeIndex() >= 0 ? 2 : 1;
+    for (std::size_t i = 0; i < plans.size(); ++i) {
+        if (plans[i].kind == ValueKind::Integer64 && fitsInteger[i]) {
+            store.Retype(first + static_cast<std::int32_t>(i), host::esriFieldTypeInteger);
+        }
+    }
 }
 
 }  // namespace
@@ -534,23 +545,49 @@ LayerData DataSetReader::Read(const std::string& name, LayerRole role,
     GdalErrorScope errors;
     OGRLayer* layer = m_dataset->GetLayerByName(name.c_str());
     if (!layer) throw Error(host::E_HOST_FAIL, m_display + ": no layer named \"" + name + "\"");
-    layer->ResetReading();
 
-    LayerPlan plan = PlanLayer(*layer, role, where);
-    PendingLayer pending = ReadPending(*layer, plan, where);
-    if (errors.Failed()) Fail(where, "cannot be read: " + errors.Failure());
-    if (pending.rows.size() > static_cast<std::size_t>(std::numeric_limits<std::int32_t>::max())) {
-        Fail(where, "has more features than object ids can number");
+    const LayerPlan plan = PlanLayer(*layer, role, where);
+    Layout layout{plan.declared, true, plan.readShapes};
+    // A feature class asked of a layer without geometry is refused, but only after
+    // the layer is read through, as a fault of the data set itself comes first.
+    const bool store = role != LayerRole::FeatureClass || plan.hasGeometryField;
+    for (;;) {
+        Pass pass = ReadPass(*layer, plan, layout, store, where, context);
+        if (errors.Failed()) Fail(where, "cannot be read: " + errors.Failure());
+        const bool asFeatures = plan.readShapes && layout.kind != ShapeKind::Unknown;
+        if (role == LayerRole::FeatureClass && !asFeatures) {
+            Fail(where, plan.hasGeometryField
+                            ? "has no geometries to show, so its shape type is unknown"
+                            : "has no geometry; it can only be a standalone table");
+        }
+        if (pass.refusal) {
+            // The host's own message gains the layer and feature it was met at.
+            std::string feature;
+            if (pass.refusedFeature) {
+                const auto [fid, position] = *pass.refusedFeature;
+                feature =
+                    FeatureText(layout.fidsUsable ? fid : static_cast<std::int64_t>(position) + 1) +
+                    ": ";
+            }
+            throw Error(host::E_HOST_FAIL, where + feature + *pass.refusal);
+        }
+        // A geometry field without a single shape: the layer is a table.
+        if (layout.withShapes && !asFeatures) {
+            layout.withShapes = false;
+            pass.again = true;
+        }
+        if (pass.again) continue;
+
+        SettleIntegerTypes(*pass.store, plan.fields, pass.fitsInteger);
+        LayerData data;
+        if (asFeatures) {
+            data.featureClass = std::make_shared<memory::FeatureClass>(
+                context, name, ShapeTypeOf(layout.kind), host::esriFTSimple, std::move(pass.store));
+        } else {
+            data.table = std::make_shared<memory::Table>(context, name, std::move(pass.store));
+        }
+        return data;
     }
-    const bool asFeatures = plan.readShapes && pending.kind != ShapeKind::Unknown;
-    if (role == LayerRole::FeatureClass && !asFeatures) {
-        Fail(where, plan.hasGeometryField
-                        ? "has no geometries to show, so its shape type is unknown"
-                        : "has no geometry; it can only be a standalone table");
-    }
-    SettleIntegerTypes(plan.fields, pending.rows);
-    return Store(name, where, MakeFieldSet(*layer, plan.fields, asFeatures, context),
-                 asFeatures ? ShapeTypeOf(pending.kind) : host::esriGeometryNull, pending, context);
 }
 
 }  // namespace velorin::gdal

@@ -51,6 +51,19 @@ FeatureClass::FeatureClass(std::shared_ptr<HostContext> context, std::string nam
       m_featureType(featureType),
       m_store(std::make_shared<RowStore>(m_context, std::move(fields), true)) {}
 
+FeatureClass::FeatureClass(std::shared_ptr<HostContext> context, std::string name,
+                           std::int32_t shapeType, std::int32_t featureType,
+                           std::shared_ptr<RowStore> store)
+    : m_context(std::move(context)),
+      m_name(std::move(name)),
+      m_shapeType(shapeType),
+      m_featureType(featureType),
+      m_store(std::move(store)) {
+    if (!m_store || !m_store->FeatureRows()) {
+        throw Error(host::E_HOST_INVALIDARG, "A feature class is made over a store of features");
+    }
+}
+
 std::shared_ptr<host::IFields> FeatureClass::Fields() const {
     m_context->faults.Enter("IClass::Fields");
     return m_store->FieldSet();
@@ -111,6 +124,14 @@ Table::Table(std::shared_ptr<HostContext> context, std::string name,
     : m_context(std::move(context)),
       m_name(std::move(name)),
       m_store(std::make_shared<RowStore>(m_context, std::move(fields), false)) {}
+
+Table::Table(std::shared_ptr<HostContext> context, std::string name,
+             std::shared_ptr<RowStore> store)
+    : m_context(std::move(context)), m_name(std::move(name)), m_store(std::move(store)) {
+    if (!m_store || m_store->FeatureRows()) {
+        throw Error(host::E_HOST_INVALIDARG, "A table is made over a store of plain rows");
+    }
+}
 
 std::shared_ptr<host::IFields> Table::Fields() const {
     m_context->faults.Enter("IClass::Fields");

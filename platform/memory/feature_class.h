@@ -19,6 +19,10 @@ class FeatureClass final : public TableSearchAdapter, public FeatureClassSearchA
     // fields normally holds an object-id and a geometry field (see MakeFields).
     FeatureClass(std::shared_ptr<HostContext> context, std::string name, std::int32_t shapeType,
                  std::int32_t featureType, std::shared_ptr<memory::Fields> fields);
+    // Over rows already stored (a loader's): store holds feature rows, and every
+    // shape in it is of shapeType.
+    FeatureClass(std::shared_ptr<HostContext> context, std::string name, std::int32_t shapeType,
+                 std::int32_t featureType, std::shared_ptr<RowStore> store);
 
     // Called on the class itself, Search is the feature search; the table search is
     // reached through an ITable.
@@ -57,6 +61,8 @@ class Table final : public host::ITable {
   public:
     Table(std::shared_ptr<HostContext> context, std::string name,
           std::shared_ptr<memory::Fields> fields);
+    // Over rows already stored (a loader's); store holds plain rows.
+    Table(std::shared_ptr<HostContext> context, std::string name, std::shared_ptr<RowStore> store);
 
     std::shared_ptr<host::IFields> Fields() const override;
     std::int32_t FindField(const std::string& name) const override;

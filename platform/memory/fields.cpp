@@ -238,4 +238,13 @@ host::FieldValue StoredValue(const host::FieldValue& value, const Field& field) 
     }
 }
 
+host::FieldValue StoredValue(host::FieldValue&& value, const Field& field) {
+    const bool text = std::holds_alternative<std::string>(value.Get()) &&
+                      KindOfFieldType(field.TypeCode()) == FieldKind::Text;
+    const bool blob = std::holds_alternative<std::string>(value.Get()) &&
+                      field.TypeCode() == host::esriFieldTypeBlob;
+    if (text || blob) return std::move(value);
+    return StoredValue(static_cast<const host::FieldValue&>(value), field);
+}
+
 }  // namespace velorin::memory

@@ -37,6 +37,7 @@ class Field final : public host::IField {
     // Quiet accessors for the host's own use: they are not calls of the extension,
     // so they do not count for fault injection.
     const std::string& NameText() const { return m_name; }
+    const std::string& AliasText() const { return m_alias; }
     std::int32_t TypeCode() const { return m_type; }
 
   private:
@@ -62,6 +63,9 @@ class Fields final : public host::IFields {
     // Quiet accessors (see Field).
     std::int32_t Count() const { return static_cast<std::int32_t>(m_fields.size()); }
     const memory::Field& At(std::int32_t index) const { return *m_fields.at(index); }
+    const std::shared_ptr<memory::Field>& Shared(std::int32_t index) const {
+        return m_fields.at(static_cast<std::size_t>(index));
+    }
     // Index of the field, letter case ignored; -1 when absent.
     std::int32_t Find(std::string_view name) const;
     std::int32_t OidIndex() const { return m_oidIndex; }
@@ -80,6 +84,8 @@ class Fields final : public host::IFields {
 // field, for a value of another kind or one that does not fit (a fraction or an
 // out-of-range number in an integer field). Null fits every field.
 host::FieldValue StoredValue(const host::FieldValue& value, const Field& field);
+// As above; text and dates already of the field's kind are moved, not copied.
+host::FieldValue StoredValue(host::FieldValue&& value, const Field& field);
 
 // ASCII case-insensitive equality, as the host's data sources match names.
 bool SameName(std::string_view a, std::string_view b);

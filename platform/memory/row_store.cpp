@@ -4,6 +4,7 @@
 #include <cmath>
 #include <limits>
 #include <string>
+#include <type_traits>
 #include <utility>
 #include <variant>
 
@@ -19,6 +20,17 @@ RowStore::RowStore(std::shared_ptr<HostContext> context, std::shared_ptr<Fields>
 
 std::int32_t RowStore::Add(const std::vector<host::FieldValue>& attributes,
                            std::shared_ptr<host::IGeometry> shape, std::int32_t oid) {
+    return Append(attributes, std::move(shape), oid);
+}
+
+std::int32_t RowStore::Add(std::vector<host::FieldValue>&& attributes,
+                           std::shared_ptr<host::IGeometry> shape, std::int32_t oid) {
+    return Append(std::move(attributes), std::move(shape), oid);
+}
+
+template <class Values>
+std::int32_t RowStore::Append(Values&& attributes, std::shared_ptr<host::IGeometry> shape,
+                              std::int32_t oid) {
     const std::int32_t fieldCount = m_fields->Count();
     std::size_t expected = static_cast<std::size_t>(fieldCount);
     if (m_fields->OidIndex() >= 0) --expected;
@@ -58,13 +70,38 @@ std::int32_t RowStore::Add(const std::vector<host::FieldValue>& attributes,
             record.values.emplace_back();
             if (record.shape) record.values.back() = host::FieldValue(true);
         } else {
-            record.values.push_back(StoredValue(attributes[next++], m_fields->At(i)));
+            if constexpr (std::is_rvalue_reference_v<Values&&>) {
+                record.values.push_back(
+                    StoredValue(std::move(attributes[next++]), m_fields->At(i)));
+            } else {
+                record.values.push_back(StoredValue(attributes[next++], m_fields->At(i)));
+            }
         }
     }
     m_rows.push_back(std::move(record));
     m_indexes.clear();
     m_spatial.reset();
     return oid;
+}
+
+void RowStore::Retype(std::int32_t field, std::int32_t type) {
+    if (field < 0 || field >= m_fields->Count() || field == m_fields->OidIndex() ||
+        field == m_fields->ShapeIndex()) {
+        throw Error(host::E_HOST_INVALIDARG,
+                    "Field " + std::to_string(field) + " is not an attribute field");
+    }
+    const Field& old = m_fields->At(field);
+    auto retyped = std::make_shared<Field>(m_context, old.NameText(), type, old.AliasText());
+    const auto column = static_cast<std::size_t>(field);
+    // Every value is checked before any is changed.
+    for (const RowRecord& row : m_rows) StoredValue(row.values[column], *retyped);
+    std::vector<std::shared_ptr<Field>> fields;
+    for (std::int32_t i = 0; i < m_fields->Count(); ++i) {
+        fields.push_back(i == field ? retyped : m_fields->Shared(i));
+    }
+    m_fields = std::make_shared<Fields>(m_context, std::move(fields));
+    for (RowRecord& row : m_rows) row.values[column] = StoredValue(row.values[column], *retyped);
+    m_indexes.erase(field);
 }
 
 namespace {

@@ -51,6 +51,16 @@ class RowStore {
     // row's object id. Drops the hash indexes; the next equality search rebuilds.
     std::int32_t Add(const std::vector<host::FieldValue>& attributes,
                      std::shared_ptr<host::IGeometry> shape, std::int32_t oid = 0);
+    // As above, moving the values in (a loader's row buffer keeps its capacity).
+    std::int32_t Add(std::vector<host::FieldValue>&& attributes,
+                     std::shared_ptr<host::IGeometry> shape, std::int32_t oid = 0);
+
+    // Gives an attribute field another type, every row's value re-stored as that type
+    // (StoredValue). Fields are otherwise fixed: this is for whoever fills the store,
+    // before anyone else has seen its fields (a reader that can settle a type only
+    // once every value is in). Raises E_HOST_INVALIDARG, changing nothing, for the
+    // object-id or geometry field, an index out of range, or a value that does not fit.
+    void Retype(std::int32_t field, std::int32_t type);
 
     std::size_t Size() const { return m_rows.size(); }
     const RowRecord& At(std::size_t position) const { return m_rows[position]; }
@@ -85,6 +95,9 @@ class RowStore {
     };
 
     const FieldIndex& IndexOf(std::int32_t field, FieldKind kind) const;
+    template <class Values>
+    std::int32_t Append(Values&& attributes, std::shared_ptr<host::IGeometry> shape,
+                        std::int32_t oid);
 
     std::shared_ptr<HostContext> m_context;
     std::shared_ptr<Fields> m_fields;

@@ -185,6 +185,21 @@ TEST(LoadDataSet, KeepsPositiveIncreasingFidsAndOtherwiseNumbersInReadingOrder) 
                                [&](OGRFeature& f) { f.SetField("Key", key); });
         }
     }
+    // FIDs usable for a while, then out of order: every feature is renumbered.
+    testing::WriteText(folder / "late.geojson",
+                       R"({"type":"FeatureCollection","features":[)"
+                       R"({"type":"Feature","id":5,"properties":{"Key":50},"geometry":null},)"
+                       R"({"type":"Feature","id":9,"properties":{"Key":90},"geometry":null},)"
+                       R"({"type":"Feature","id":3,"properties":{"Key":30},)"
+                       R"("geometry":{"type":"Point","coordinates":[1,2]}}]})");
+    const auto late = LoadDataSet(folder / "late.geojson");
+    const auto& lateStore = *late.host.FeatureLayerNamed("late")->Data()->Store();
+    EXPECT_EQ(OidsOf(lateStore), (std::vector<std::int32_t>{1, 2, 3}));
+    const std::vector<host::FieldValue> keys{std::int32_t{50}, std::int32_t{90}, std::int32_t{30}};
+    for (std::size_t row = 0; row < keys.size(); ++row) {
+        EXPECT_EQ(lateStore.At(row).values[2], keys[row]);
+    }
+
     const auto kept = LoadDataSet(folder / "kept.gpkg");
     EXPECT_EQ(OidsOf(*kept.host.FeatureLayerNamed("Kept")->Data()->Store()),
               (std::vector<std::int32_t>{5, 9, 20}));
@@ -349,10 +364,13 @@ TEST_P(LoadDataSetRefusal, NamesTheFileAndLayer) {
                 ::testing::StartsWith(file.generic_string() + ": " + GetParam().expected));
 }
 
-void WriteGeoJson(const std::filesystem::path& file, const std::vector<std::string>& geometries) {
+// ids: the features' "id" members, else 1, 2, ...
+void WriteGeoJson(const std::filesystem::path& file, const std::vector<std::string>& geometries,
+                  const std::vector<int>& ids = {}) {
     std::string text = R"({"type":"FeatureCollection","features":[)";
     for (std::size_t i = 0; i < geometries.size(); ++i) {
-        text += std::string(i ? "," : "") + R"({"type":"Feature","id":)" + std::to_string(i + 1) +
+        const int id = ids.empty() ? static_cast<int>(i) + 1 : ids[i];
+        text += std::string(i ? "," : "") + R"({"type":"Feature","id":)" + std::to_string(id) +
                 R"(,"properties":{},"geometry":)" + geometries[i] + "}";
     }
     testing::WriteText(file, text + "]}");
@@ -398,6 +416,16 @@ INSTANTIATE_TEST_SUITE_P(
                             R"({"type":"Polygon","coordinates":[[[0,0],[1,0],[1,1],[0,0]]]}}]})");
                     },
                     "layer \"plain\": feature OID 2 is a POLYGON among points"},
+        // Met while the FIDs still served as ids; the layer's later FIDs decide.
+        RefusalCase{"RefusedFeatureNamedByTheOidTheWholeLayerGivesIt", "late.geojson",
+                    [](const auto& file) {
+                        WriteGeoJson(file,
+                                     {R"({"type":"Point","coordinates":[1,2]})",
+                                      R"({"type":"Point","coordinates":[1e400,2]})",
+                                      R"({"type":"Point","coordinates":[3,4]})"},
+                                     {5, 9, 3});
+                    },
+                    "layer \"late\": feature OID 2: a coordinate is not a finite number"},
         RefusalCase{"NoFeatures", "empty.geojson", [](const auto& file) { WriteGeoJson(file, {}); },
                     "holds nothing the map can show: layer \"empty\" holds no features"},
         RefusalCase{"OnlyNullGeometries", "nulls.geojson",

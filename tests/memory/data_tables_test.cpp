@@ -150,6 +150,22 @@ TEST_F(FeatureClassTest, ExplicitObjectIdsAboveTheLastAreKept) {
               (std::vector<std::int32_t>{40, 41}));
 }
 
+TEST_F(FeatureClassTest, RetypingAFieldReStoresItsValuesOrRefusesAndChangesNothing) {
+    RowStore& store = *m_class->Store();
+    const std::int32_t flow = store.FieldSet()->Find("Flow");
+    const std::int32_t small = store.FieldSet()->Find("Small");
+    EXPECT_THROW(store.Retype(flow, host::esriFieldTypeInteger), Error) << "1.5 is no integer";
+    EXPECT_EQ(store.FieldSet()->At(flow).TypeCode(), host::esriFieldTypeDouble);
+    EXPECT_EQ(store.At(0).values[static_cast<std::size_t>(flow)], host::FieldValue(1.5));
+    EXPECT_THROW(store.Retype(store.FieldSet()->OidIndex(), host::esriFieldTypeInteger), Error);
+
+    store.Retype(small, host::esriFieldTypeBigInteger);
+    EXPECT_EQ(m_class->Fields()->Field(small)->Type(), host::esriFieldTypeBigInteger);
+    EXPECT_EQ(store.At(4).values[static_cast<std::size_t>(small)],
+              host::FieldValue(std::int64_t{-4}));
+    EXPECT_EQ(m_class->FeatureCount(Filter("Small = -4")), 1);
+}
+
 TEST(Fields, NamesAreUniqueAndFoundWithoutRegardToCase) {
     auto context = std::make_shared<HostContext>();
     auto fields = MakeFields(context, {{"NerroID", host::esriFieldTypeInteger, "Nerro id"}});
