@@ -16,7 +16,27 @@ namespace velorin::memory {
 
 RowStore::RowStore(std::shared_ptr<HostContext> context, std::shared_ptr<Fields> fields,
                    bool featureRows)
-    : m_context(std::move(context)), m_fields(std::move(fields)), m_featureRows(featureRows) {}
+    : m_context(std::move(context)),
+      m_fields(std::move(fields)),
+      m_featureRows(featureRows),
+      m_fieldCount(static_cast<std::size_t>(m_fields->Count())),
+      m_width(m_fieldCount - (m_fields->ShapeIndex() >= 0 ? 1 : 0)) {}
+
+host::FieldValue* RowStore::NextSlots() {
+    if (m_width == 0) return nullptr;
+    if (m_blocks.empty() || m_blockUsed == m_blockRows) {
+        // Blocks grow with the store, so that a small table stays small and a large
+        // one is not moved as it grows.
+        constexpr std::size_t kFirstRows = 16;
+        constexpr std::size_t kMostRows = 4096;
+        const std::size_t rows =
+            m_blocks.empty() ? kFirstRows : std::min(m_blockRows * 2, kMostRows);
+        m_blocks.push_back(std::make_unique<host::FieldValue[]>(rows * m_width));
+        m_blockRows = rows;
+        m_blockUsed = 0;
+    }
+    return m_blocks.back().get() + m_blockUsed * m_width;
+}
 
 std::int32_t RowStore::Add(const std::vector<host::FieldValue>& attributes,
                            std::shared_ptr<host::IGeometry> shape, std::int32_t oid) {
@@ -56,29 +76,28 @@ std::int32_t RowStore::Append(Values&& attributes, std::shared_ptr<host::IGeomet
                     "A row of a table without a geometry field has no shape");
     }
 
-    RowRecord record;
-    record.oid = oid;
-    record.shape = std::move(shape);
-    record.values.reserve(static_cast<std::size_t>(fieldCount));
-    std::size_t next = 0;
-    for (std::int32_t i = 0; i < fieldCount; ++i) {
-        if (i == m_fields->OidIndex()) {
-            record.values.emplace_back(host::ObjectId{oid});
-        } else if (i == m_fields->ShapeIndex()) {
-            // A stand-in for the shape, so that Shape IS [NOT] NULL can be evaluated
-            // on the values alone; rows never hand it out (see RowObject::Value).
-            record.values.emplace_back();
-            if (record.shape) record.values.back() = host::FieldValue(true);
-        } else {
-            if constexpr (std::is_rvalue_reference_v<Values&&>) {
-                record.values.push_back(
-                    StoredValue(std::move(attributes[next++]), m_fields->At(i)));
-            } else {
-                record.values.push_back(StoredValue(attributes[next++], m_fields->At(i)));
+    host::FieldValue* slots = NextSlots();
+    try {
+        std::size_t next = 0;
+        host::FieldValue* slot = slots;
+        for (std::int32_t i = 0; i < fieldCount; ++i) {
+            if (i == m_fields->OidIndex()) {
+                *slot++ = host::FieldValue(host::ObjectId{oid});
+            } else if (i != m_fields->ShapeIndex()) {
+                if constexpr (std::is_rvalue_reference_v<Values&&>) {
+                    *slot++ = StoredValue(std::move(attributes[next++]), m_fields->At(i));
+                } else {
+                    *slot++ = StoredValue(attributes[next++], m_fields->At(i));
+                }
             }
         }
+        m_rows.push_back(StoredRow{oid, slots, std::move(shape)});
+    } catch (...) {
+        // The slots stay free for the next row.
+        for (std::size_t i = 0; i < m_width; ++i) slots[i] = host::FieldValue();
+        throw;
     }
-    m_rows.push_back(std::move(record));
+    if (slots != nullptr) ++m_blockUsed;
     m_indexes.clear();
     m_spatial.reset();
     return oid;
@@ -92,15 +111,16 @@ void RowStore::Retype(std::int32_t field, std::int32_t type) {
     }
     const Field& old = m_fields->At(field);
     auto retyped = std::make_shared<Field>(m_context, old.NameText(), type, old.AliasText());
-    const auto column = static_cast<std::size_t>(field);
+    const auto column = static_cast<std::size_t>(field) -
+                        (m_fields->ShapeIndex() >= 0 && field > m_fields->ShapeIndex() ? 1 : 0);
     // Every value is checked before any is changed.
-    for (const RowRecord& row : m_rows) StoredValue(row.values[column], *retyped);
+    for (const StoredRow& row : m_rows) StoredValue(row.values[column], *retyped);
     std::vector<std::shared_ptr<Field>> fields;
     for (std::int32_t i = 0; i < m_fields->Count(); ++i) {
         fields.push_back(i == field ? retyped : m_fields->Shared(i));
     }
     m_fields = std::make_shared<Fields>(m_context, std::move(fields));
-    for (RowRecord& row : m_rows) row.values[column] = StoredValue(row.values[column], *retyped);
+    for (StoredRow& row : m_rows) row.values[column] = StoredValue(row.values[column], *retyped);
     m_indexes.erase(field);
 }
 
@@ -148,7 +168,7 @@ const SpatialIndex& RowStore::Spatial() const {
 
 std::optional<std::size_t> RowStore::PositionOf(std::int32_t oid) const {
     auto it = std::lower_bound(m_rows.begin(), m_rows.end(), oid,
-                               [](const RowRecord& row, std::int32_t id) { return row.oid < id; });
+                               [](const StoredRow& row, std::int32_t id) { return row.oid < id; });
     if (it == m_rows.end() || it->oid != oid) return std::nullopt;
     return static_cast<std::size_t>(it - m_rows.begin());
 }
@@ -162,7 +182,7 @@ const RowStore::FieldIndex& RowStore::IndexOf(std::int32_t field, FieldKind kind
     if (it != m_indexes.end()) return it->second;
     FieldIndex index;
     for (std::size_t p = 0; p < m_rows.size(); ++p) {
-        const host::FieldValue& value = m_rows[p].values[static_cast<std::size_t>(field)];
+        const host::FieldValue& value = ValuesOf(m_rows[p])[static_cast<std::size_t>(field)];
         const auto position = static_cast<std::uint32_t>(p);
         if (kind == FieldKind::Text) {
             if (const auto* text = std::get_if<std::string>(&value.Get())) {
@@ -193,7 +213,7 @@ std::vector<std::size_t> RowStore::Find(const WhereClause& clause) const {
     if (hits == nullptr) return result;
     result.reserve(hits->size());
     for (const std::uint32_t position : *hits) {
-        if (clause.Matches(m_rows[position].values)) result.push_back(position);
+        if (clause.Matches(ValuesOf(m_rows[position]))) result.push_back(position);
     }
     return result;
 }
@@ -202,7 +222,7 @@ std::vector<std::size_t> RowStore::Scan(const WhereClause& clause) const {
     std::vector<std::size_t> result;
     if (clause.IsEmpty()) result.reserve(m_rows.size());
     for (std::size_t p = 0; p < m_rows.size(); ++p) {
-        if (clause.Matches(m_rows[p].values)) result.push_back(p);
+        if (clause.Matches(ValuesOf(m_rows[p]))) result.push_back(p);
     }
     return result;
 }
@@ -212,7 +232,7 @@ std::vector<std::size_t> RowStore::Filter(const std::vector<std::size_t>& candid
     std::vector<std::size_t> result;
     result.reserve(candidates.size());
     for (const std::size_t position : candidates) {
-        if (position < m_rows.size() && clause.Matches(m_rows[position].values)) {
+        if (position < m_rows.size() && clause.Matches(ValuesOf(m_rows[position]))) {
             result.push_back(position);
         }
     }

@@ -13,18 +13,18 @@
 #include "host/geometry.h"
 #include "platform/memory/fields.h"
 #include "platform/memory/host_context.h"
+#include "platform/memory/row_values.h"
 #include "platform/memory/spatial_index.h"
 #include "platform/memory/where_clause.h"
 
 namespace velorin::memory {
 
-// One stored row. values holds one value per field: an ObjectId at the object-id
-// field; at the geometry field true when the row has a shape, else null (the shape
-// itself is kept apart).
+// One stored row, as the store shows it: a view, valid until the next row is
+// added (the values it refers to stay valid as long as the store does).
 struct RowRecord {
     std::int32_t oid = 0;
-    std::vector<host::FieldValue> values;
-    std::shared_ptr<host::IGeometry> shape;  // empty when the row has none
+    RowValues values;                               // one per field (see RowValues)
+    const std::shared_ptr<host::IGeometry>& shape;  // empty when the row has none
 };
 
 // The rows of one table or feature class, in object-id order, with the hash
@@ -63,7 +63,10 @@ class RowStore {
     void Retype(std::int32_t field, std::int32_t type);
 
     std::size_t Size() const { return m_rows.size(); }
-    const RowRecord& At(std::size_t position) const { return m_rows[position]; }
+    RowRecord At(std::size_t position) const {
+        const StoredRow& row = m_rows[position];
+        return {row.oid, ValuesOf(row), row.shape};
+    }
     // Position of the row with that id, or empty.
     std::optional<std::size_t> PositionOf(std::int32_t oid) const;
 
@@ -89,6 +92,20 @@ class RowStore {
     const SpatialIndex& Spatial() const;
 
   private:
+    // A row's values (all but the geometry field's) lie together in a block of
+    // the store; blocks never move, so neither do values.
+    struct StoredRow {
+        std::int32_t oid = 0;
+        host::FieldValue* values = nullptr;
+        std::shared_ptr<host::IGeometry> shape;
+    };
+
+    RowValues ValuesOf(const StoredRow& row) const {
+        return RowValues(row.values, m_fieldCount, m_fields->ShapeIndex(), row.shape != nullptr);
+    }
+    // Room for the next row's values, in the last block or a new one.
+    host::FieldValue* NextSlots();
+
     struct FieldIndex {
         std::unordered_map<double, std::vector<std::uint32_t>> numbers;
         std::unordered_map<std::string, std::vector<std::uint32_t>> texts;
@@ -102,7 +119,12 @@ class RowStore {
     std::shared_ptr<HostContext> m_context;
     std::shared_ptr<Fields> m_fields;
     bool m_featureRows;
-    std::vector<RowRecord> m_rows;
+    std::size_t m_fieldCount;
+    std::size_t m_width;  // values kept per row: every field but the geometry field
+    std::vector<StoredRow> m_rows;
+    std::vector<std::unique_ptr<host::FieldValue[]>> m_blocks;
+    std::size_t m_blockRows = 0;  // rows the last block holds
+    std::size_t m_blockUsed = 0;  // of which taken
     // Built lazily on the first equality search of a field; dropped on Add.
     mutable std::map<std::int32_t, FieldIndex> m_indexes;
     mutable std::unique_ptr<SpatialIndex> m_spatial;

@@ -16,7 +16,7 @@ std::shared_ptr<host::IFields> RowObject<Interface>::Fields() const {
 template <class Interface>
 host::FieldValue RowObject<Interface>::Value(std::int32_t index) const {
     Enter("IRowBuffer::Value");
-    const auto& values = Record().values;
+    const RowValues values = Record().values;
     if (index < 0 || static_cast<std::size_t>(index) >= values.size()) {
         throw Error(host::E_HOST_INVALIDARG, "Field index " + std::to_string(index) +
                                                  " is out of range (the row has " +

@@ -32,7 +32,7 @@ class RowObject : public Interface {
     std::size_t Position() const { return m_position; }
 
   protected:
-    const RowRecord& Record() const { return m_store->At(m_position); }
+    RowRecord Record() const { return m_store->At(m_position); }
     void Enter(const char* member) const { m_store->Context()->faults.Enter(member); }
 
   private:

@@ -107,7 +107,7 @@ Truth Ordered(const T& left, CompareOp op, const T& right) {
     return result ? Truth::True : Truth::False;
 }
 
-Truth EvaluateCompare(const Node& node, const std::vector<host::FieldValue>& values) {
+Truth EvaluateCompare(const Node& node, const RowValues& values) {
     const host::FieldValue& left = values[static_cast<std::size_t>(node.field)];
     if (left.IsNull()) return Truth::Unknown;
     if (node.kind == FieldKind::Text) {
@@ -127,7 +127,7 @@ Truth EvaluateCompare(const Node& node, const std::vector<host::FieldValue>& val
     return Ordered(*leftNumber, node.op, *rightNumber);
 }
 
-Truth Evaluate(const Node& node, const std::vector<host::FieldValue>& values) {
+Truth Evaluate(const Node& node, const RowValues& values) {
     switch (node.type) {
         case Node::Type::Compare:
             return EvaluateCompare(node, values);
@@ -612,7 +612,7 @@ WhereClause WhereClause::Both(const WhereClause& first, const WhereClause& secon
     return WhereClause(std::move(both));
 }
 
-bool WhereClause::Matches(const std::vector<host::FieldValue>& values) const {
+bool WhereClause::Matches(const RowValues& values) const {
     return m_root == nullptr || Evaluate(*m_root, values) == Truth::True;
 }
 

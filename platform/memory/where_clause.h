@@ -9,6 +9,7 @@
 
 #include "host/field_value.h"
 #include "platform/memory/fields.h"
+#include "platform/memory/row_values.h"
 
 namespace velorin::memory {
 
@@ -50,7 +51,7 @@ class WhereClause {
 
     bool IsEmpty() const { return m_root == nullptr; }
     // True when the row's values (one per field, in field order) satisfy the clause.
-    bool Matches(const std::vector<host::FieldValue>& values) const;
+    bool Matches(const RowValues& values) const;
 
     // An equality of a field with a constant that every matching row satisfies: the
     // whole clause, or one term of its top-level AND. The key is normalised as the
