@@ -232,6 +232,13 @@ class ShapeMaker {
     // message (the caller names the layer and feature) for a non-finite coordinate.
     std::shared_ptr<host::IGeometry> Make(const OGRGeometry& geometry,
                                           std::int32_t shapeType) const {
+        // The common case, without the lists of parts.
+        if (shapeType == host::esriGeometryPoint &&
+            wkbFlatten(geometry.getGeometryType()) == wkbPoint && !geometry.IsEmpty()) {
+            const auto& point = *geometry.toPoint();
+            const memory::XY xy = FiniteXY(point.getX(), point.getY());
+            return memory::MakePoint(xy.x, xy.y, m_context);
+        }
         std::vector<memory::Path> parts;
         Collect(geometry, parts);
         std::erase_if(parts, [](const memory::Path& part) { return part.empty(); });

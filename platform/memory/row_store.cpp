@@ -126,18 +126,23 @@ void RowStore::Retype(std::int32_t field, std::int32_t type) {
 
 namespace {
 
+// Grows the box to hold the other (an empty one changes nothing).
+void Cover(Box& box, const Box& other) {
+    if (other.IsEmpty()) return;
+    if (box.IsEmpty()) {
+        box = other;
+        return;
+    }
+    box.xMin = std::min(box.xMin, other.xMin);
+    box.yMin = std::min(box.yMin, other.yMin);
+    box.xMax = std::max(box.xMax, other.xMax);
+    box.yMax = std::max(box.yMax, other.yMax);
+}
+
 Box BoxOf(const host::IGeometry& shape) {
     Box box;
     const auto add = [&](const XY& p) {
-        if (!std::isfinite(p.x) || !std::isfinite(p.y)) return;
-        if (box.IsEmpty()) {
-            box = Box{p.x, p.y, p.x, p.y};
-            return;
-        }
-        box.xMin = std::min(box.xMin, p.x);
-        box.yMin = std::min(box.yMin, p.y);
-        box.xMax = std::max(box.xMax, p.x);
-        box.yMax = std::max(box.yMax, p.y);
+        if (std::isfinite(p.x) && std::isfinite(p.y)) Cover(box, Box{p.x, p.y, p.x, p.y});
     };
     if (const auto* point = dynamic_cast<const PointGeometry*>(&shape)) {
         add(point->Coords());
@@ -164,6 +169,17 @@ const SpatialIndex& RowStore::Spatial() const {
         m_spatial = std::make_unique<SpatialIndex>(std::move(boxes));
     }
     return *m_spatial;
+}
+
+Box RowStore::Extent(const std::vector<char>* passes) const {
+    if (passes == nullptr && m_spatial) return m_spatial->Extent();
+    const QuietHost quiet(m_context);
+    Box extent;
+    for (std::size_t p = 0; p < m_rows.size(); ++p) {
+        if (passes != nullptr && (p >= passes->size() || !(*passes)[p])) continue;
+        if (m_rows[p].shape) Cover(extent, BoxOf(*m_rows[p].shape));
+    }
+    return extent;
 }
 
 std::optional<std::size_t> RowStore::PositionOf(std::int32_t oid) const {

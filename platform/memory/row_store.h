@@ -90,6 +90,10 @@ class RowStore {
     // The envelopes of the rows' shapes, indexed: built on first use, dropped on
     // Add. Stored shapes are the host's own and are not changed in place.
     const SpatialIndex& Spatial() const;
+    // The box around the shapes of the rows that pass (passes: a flag per position,
+    // or null for every row); empty when none has a shape. Coordinates that are not
+    // finite are left out, as the spatial index leaves them out.
+    Box Extent(const std::vector<char>* passes) const;
 
   private:
     // A row's values (all but the geometry field's) lie together in a block of

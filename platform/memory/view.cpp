@@ -9,6 +9,7 @@
 #include "host/error.h"
 #include "platform/memory/canvas.h"
 #include "platform/memory/layer_painter.h"
+#include "platform/memory/layers.h"
 #include "platform/memory/null_canvas.h"
 #include "platform/memory/shape_painter.h"
 
@@ -120,6 +121,15 @@ struct ViewCore {
         if (auto group = host::As<host::ICompositeLayer>(layer)) {
             const std::int32_t count = group->Count();
             for (std::int32_t i = 0; i < count; ++i) AddExtent(group->Layer(i), full);
+            return;
+        }
+        // The host's own layers: straight from the store, without a feature object
+        // and an envelope for every row.
+        if (const auto own = std::dynamic_pointer_cast<FeatureLayer>(layer)) {
+            if (!own->Data()) return;
+            const Box box = own->Data()->Store()->Extent(own->DefinitionMask());
+            if (!box.IsEmpty())
+                full.Union(EnvelopeGeometry({}, box.xMin, box.yMin, box.xMax, box.yMax));
             return;
         }
         auto features = host::As<host::IFeatureLayer>(layer);

@@ -235,6 +235,12 @@ TEST(MapViewStart, ShowsTheFullExtentOfTheMapUntilAnExtentIsPut) {
                     .FeatureLayer("B", host::esriGeometryPolyline)
                     .Feature({}, MakePolyline({{{-30, 0}, {0, 5}}}))
                     .Hidden()
+                    // Only the features the definition query lets through count.
+                    .FeatureLayer("C", host::esriGeometryPoint)
+                    .Field("Keep", host::esriFieldTypeInteger)
+                    .Feature({1}, MakePoint(15, 15))
+                    .Feature({0}, MakePoint(1000, 1000))
+                    .Definition("Keep = 1")
                     .Build(std::make_unique<QImageCanvas>(100, 100));
     const int callsBefore = host.Context().faults.CallCount("");
     auto extent = host.View().Extent();
