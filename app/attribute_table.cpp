@@ -106,15 +106,17 @@ void AttributeTableModel::sort(int column, Qt::SortOrder order) {
     // object-id order, and the same order both ways.
     std::sort(m_rows.begin(), m_rows.end());
     std::stable_sort(m_rows.begin(), m_rows.end(), [&](std::uint32_t a, std::uint32_t b) {
-        const memory::RowRecord& left = store.At(a);
-        const memory::RowRecord& right = store.At(b);
         if (shapes) {
-            const int l = left.shape ? left.shape->GeometryType() : -1;
-            const int r = right.shape ? right.shape->GeometryType() : -1;
+            const auto left = store.ShapeAt(a);
+            const auto right = store.ShapeAt(b);
+            const int l = left ? left->GeometryType() : -1;
+            const int r = right ? right->GeometryType() : -1;
             return order == Qt::AscendingOrder ? l < r : r < l;
         }
-        return order == Qt::AscendingOrder ? ValueBefore(left.values[field], right.values[field])
-                                           : ValueBefore(right.values[field], left.values[field]);
+        const memory::RowValues left = store.ValuesAt(a);
+        const memory::RowValues right = store.ValuesAt(b);
+        return order == Qt::AscendingOrder ? ValueBefore(left[field], right[field])
+                                           : ValueBefore(right[field], left[field]);
     });
     m_rowOf.clear();
 
@@ -129,7 +131,7 @@ void AttributeTableModel::sort(int column, Qt::SortOrder order) {
 
 std::int32_t AttributeTableModel::OidAt(int row) const {
     if (row < 0 || row >= rowCount()) return 0;
-    return Store().At(m_rows[static_cast<std::size_t>(row)]).oid;
+    return Store().OidAt(m_rows[static_cast<std::size_t>(row)]);
 }
 
 int AttributeTableModel::RowOf(std::int32_t oid) const {

@@ -224,7 +224,7 @@ std::vector<host::FieldValue> DistinctValues(const memory::FeatureLayer& layer,
     std::unordered_set<std::string> seen;
     std::vector<host::FieldValue> values;
     for (const std::size_t row : rows) {
-        const host::FieldValue& value = store.At(row).values[static_cast<std::size_t>(index)];
+        const host::FieldValue& value = store.ValuesAt(row)[static_cast<std::size_t>(index)];
         if (value.IsNull() || !seen.insert(host::ToText(value)).second) continue;
         if (values.size() == kMaxUniqueValues) {
             throw Error(host::E_HOST_INVALIDARG,

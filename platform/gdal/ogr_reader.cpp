@@ -232,13 +232,6 @@ class ShapeMaker {
     // message (the caller names the layer and feature) for a non-finite coordinate.
     std::shared_ptr<host::IGeometry> Make(const OGRGeometry& geometry,
                                           std::int32_t shapeType) const {
-        // The common case, without the lists of parts.
-        if (shapeType == host::esriGeometryPoint &&
-            wkbFlatten(geometry.getGeometryType()) == wkbPoint && !geometry.IsEmpty()) {
-            const auto& point = *geometry.toPoint();
-            const memory::XY xy = FiniteXY(point.getX(), point.getY());
-            return memory::MakePoint(xy.x, xy.y, m_context);
-        }
         std::vector<memory::Path> parts;
         Collect(geometry, parts);
         std::erase_if(parts, [](const memory::Path& part) { return part.empty(); });
@@ -256,6 +249,18 @@ class ShapeMaker {
             default:
                 return memory::MakePolygon(std::move(parts), m_context);
         }
+    }
+
+    // The coordinates of a point in a layer of points, which the store keeps
+    // without a shape object; empty for any other geometry or shape type. Raises
+    // as Make does.
+    static std::optional<memory::XY> PointOf(const OGRGeometry& geometry, std::int32_t shapeType) {
+        if (shapeType != host::esriGeometryPoint ||
+            wkbFlatten(geometry.getGeometryType()) != wkbPoint || geometry.IsEmpty()) {
+            return std::nullopt;
+        }
+        const auto& point = *geometry.toPoint();
+        return FiniteXY(point.getX(), point.getY());
     }
 
   private:
@@ -468,9 +473,16 @@ Pass ReadPass(OGRLayer& layer, const LayerPlan& plan, Layout& layout, bool store
             }
         }
         try {
-            auto shape = geometry ? maker.Make(*geometry, ShapeTypeOf(layout.kind)) : nullptr;
-            shapesStored = shapesStored || shape != nullptr;
-            pass.store->Add(std::move(values), std::move(shape), static_cast<std::int32_t>(oid));
+            const std::int32_t shapeType = ShapeTypeOf(layout.kind);
+            const auto id = static_cast<std::int32_t>(oid);
+            if (const auto point = geometry ? maker.PointOf(*geometry, shapeType) : std::nullopt) {
+                shapesStored = true;
+                pass.store->Add(std::move(values), *point, id);
+            } else {
+                auto shape = geometry ? maker.Make(*geometry, shapeType) : nullptr;
+                shapesStored = shapesStored || shape != nullptr;
+                pass.store->Add(std::move(values), std::move(shape), id);
+            }
         } catch (const Error& error) {
             pass.refusal = error.Description();
             pass.refusedFeature.emplace(fid, count - 1);

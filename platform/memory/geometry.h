@@ -79,6 +79,7 @@ class PointGeometry final : public host::IPoint, public host::IClone {
     std::shared_ptr<host::IClone> Clone() const override;
 
     XY Coords() const { return {m_x, m_y}; }
+    const std::shared_ptr<HostContext>& Context() const { return m_context; }
 
   private:
     std::shared_ptr<HostContext> m_context;

@@ -158,8 +158,7 @@ void PaintStoredLayer(Canvas& canvas, const ViewTransform& view, const FeatureLa
     LayerSymbols symbols(std::move(renderer), store);
     for (const std::uint32_t position : hits) {
         if (passes != nullptr && !(*passes)[position]) continue;
-        const RowRecord& row = store->At(position);
-        if (!row.shape) continue;
+        if (!store->HasShape(position)) continue;
         const SymbolLook* look = symbols.At(position);
         if (look == nullptr) continue;
         if (points && look->kind == SymbolKind::Marker) {
@@ -168,7 +167,7 @@ void PaintStoredLayer(Canvas& canvas, const ViewTransform& view, const FeatureLa
             canvas.SetRasterOp(static_cast<RasterOp>(look->rop2));
             PaintMarkerAt(canvas, view, XY{box.xMin, box.yMin}, *look);
         } else {
-            PaintShape(canvas, view, *row.shape, *look);
+            PaintShape(canvas, view, *store->ShapeAt(position), *look);
         }
     }
     canvas.SetRasterOp(RasterOp::CopyPen);

@@ -101,7 +101,7 @@ const std::vector<std::int32_t>& UniqueValueRenderer::EntriesFor(
         indexes.push_back(index == fields.ShapeIndex() ? -1 : index);
     }
     for (std::size_t p = 0; p < store->Size(); ++p) {
-        const RowValues values = store->At(p).values;
+        const RowValues values = store->ValuesAt(p);
         const auto key =
             KeyOf(indexes, [&](std::int32_t i) { return values[static_cast<std::size_t>(i)]; });
         if (!key) continue;

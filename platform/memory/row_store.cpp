@@ -48,9 +48,12 @@ std::int32_t RowStore::Add(std::vector<host::FieldValue>&& attributes,
     return Append(std::move(attributes), std::move(shape), oid);
 }
 
+std::int32_t RowStore::Add(std::vector<host::FieldValue>&& attributes, XY point, std::int32_t oid) {
+    return Append(std::move(attributes), point, oid);
+}
+
 template <class Values>
-std::int32_t RowStore::Append(Values&& attributes, std::shared_ptr<host::IGeometry> shape,
-                              std::int32_t oid) {
+std::int32_t RowStore::Append(Values&& attributes, StoredShape shape, std::int32_t oid) {
     const std::int32_t fieldCount = m_fields->Count();
     std::size_t expected = static_cast<std::size_t>(fieldCount);
     if (m_fields->OidIndex() >= 0) --expected;
@@ -71,7 +74,14 @@ std::int32_t RowStore::Append(Values&& attributes, std::shared_ptr<host::IGeomet
                                                  " must be above the last one, " +
                                                  std::to_string(last));
     }
-    if (shape && m_fields->ShapeIndex() < 0) {
+    if (const auto* object = std::get_if<std::shared_ptr<host::IGeometry>>(&shape)) {
+        // A point of this host that no one else holds is kept as its coordinates.
+        const auto* point = dynamic_cast<const PointGeometry*>(object->get());
+        if (point != nullptr && point->Context() == m_context && object->use_count() == 1) {
+            shape = point->Coords();
+        }
+    }
+    if (HasShape(shape) && m_fields->ShapeIndex() < 0) {
         throw Error(host::E_HOST_INVALIDARG,
                     "A row of a table without a geometry field has no shape");
     }
@@ -157,6 +167,15 @@ Box BoxOf(const host::IGeometry& shape) {
     return box;
 }
 
+Box BoxOf(const std::variant<std::shared_ptr<host::IGeometry>, XY>& shape) {
+    if (const auto* point = std::get_if<XY>(&shape)) {
+        if (!std::isfinite(point->x) || !std::isfinite(point->y)) return {};
+        return Box{point->x, point->y, point->x, point->y};
+    }
+    const auto& object = std::get<std::shared_ptr<host::IGeometry>>(shape);
+    return object ? BoxOf(*object) : Box{};
+}
+
 }  // namespace
 
 const SpatialIndex& RowStore::Spatial() const {
@@ -164,11 +183,18 @@ const SpatialIndex& RowStore::Spatial() const {
         const QuietHost quiet(m_context);
         std::vector<Box> boxes(m_rows.size());
         for (std::size_t p = 0; p < m_rows.size(); ++p) {
-            if (m_rows[p].shape) boxes[p] = BoxOf(*m_rows[p].shape);
+            boxes[p] = BoxOf(m_rows[p].shape);
         }
         m_spatial = std::make_unique<SpatialIndex>(std::move(boxes));
     }
     return *m_spatial;
+}
+
+std::shared_ptr<host::IGeometry> RowStore::ShapeAt(std::size_t position) const {
+    const auto& shape = m_rows[position].shape;
+    if (const auto* point = std::get_if<XY>(&shape))
+        return MakePoint(point->x, point->y, m_context);
+    return std::get<std::shared_ptr<host::IGeometry>>(shape);
 }
 
 Box RowStore::Extent(const std::vector<char>* passes) const {
@@ -177,7 +203,7 @@ Box RowStore::Extent(const std::vector<char>* passes) const {
     Box extent;
     for (std::size_t p = 0; p < m_rows.size(); ++p) {
         if (passes != nullptr && (p >= passes->size() || !(*passes)[p])) continue;
-        if (m_rows[p].shape) Cover(extent, BoxOf(*m_rows[p].shape));
+        Cover(extent, BoxOf(m_rows[p].shape));
     }
     return extent;
 }

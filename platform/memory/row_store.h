@@ -7,11 +7,13 @@
 #include <optional>
 #include <string>
 #include <unordered_map>
+#include <variant>
 #include <vector>
 
 #include "host/field_value.h"
 #include "host/geometry.h"
 #include "platform/memory/fields.h"
+#include "platform/memory/geometry.h"
 #include "platform/memory/host_context.h"
 #include "platform/memory/row_values.h"
 #include "platform/memory/spatial_index.h"
@@ -19,12 +21,14 @@
 
 namespace velorin::memory {
 
-// One stored row, as the store shows it: a view, valid until the next row is
-// added (the values it refers to stay valid as long as the store does).
+// One stored row as the store shows it. The values it refers to stay valid as
+// long as the store does. Reading one makes its shape when the row keeps a point
+// as coordinates alone: a walk over many rows reads what it needs through the
+// store's own accessors (OidAt, ValuesAt, HasShape, ShapeAt).
 struct RowRecord {
     std::int32_t oid = 0;
-    RowValues values;                               // one per field (see RowValues)
-    const std::shared_ptr<host::IGeometry>& shape;  // empty when the row has none
+    RowValues values;                        // one per field (see RowValues)
+    std::shared_ptr<host::IGeometry> shape;  // empty when the row has none
 };
 
 // The rows of one table or feature class, in object-id order, with the hash
@@ -54,6 +58,9 @@ class RowStore {
     // As above, moving the values in (a loader's row buffer keeps its capacity).
     std::int32_t Add(std::vector<host::FieldValue>&& attributes,
                      std::shared_ptr<host::IGeometry> shape, std::int32_t oid = 0);
+    // As above for a row whose shape is a point of this host, given by its
+    // coordinates (a loader's point, kept without an object of its own).
+    std::int32_t Add(std::vector<host::FieldValue>&& attributes, XY point, std::int32_t oid = 0);
 
     // Gives an attribute field another type, every row's value re-stored as that type
     // (StoredValue). Fields are otherwise fixed: this is for whoever fills the store,
@@ -64,9 +71,15 @@ class RowStore {
 
     std::size_t Size() const { return m_rows.size(); }
     RowRecord At(std::size_t position) const {
-        const StoredRow& row = m_rows[position];
-        return {row.oid, ValuesOf(row), row.shape};
+        return {OidAt(position), ValuesAt(position), ShapeAt(position)};
     }
+    std::int32_t OidAt(std::size_t position) const { return m_rows[position].oid; }
+    RowValues ValuesAt(std::size_t position) const { return ValuesOf(m_rows[position]); }
+    bool HasShape(std::size_t position) const { return HasShape(m_rows[position].shape); }
+    // The row's shape, empty when it has none. A point the store keeps as its
+    // coordinates is made anew at every call, so the shapes handed out are never
+    // the store's own.
+    std::shared_ptr<host::IGeometry> ShapeAt(std::size_t position) const;
     // Position of the row with that id, or empty.
     std::optional<std::size_t> PositionOf(std::int32_t oid) const;
 
@@ -97,15 +110,22 @@ class RowStore {
 
   private:
     // A row's values (all but the geometry field's) lie together in a block of
-    // the store; blocks never move, so neither do values.
+    // the store; blocks never move, so neither do values. A point made for this
+    // host that no one else holds is kept as its coordinates alone: the shape of
+    // most rows of a point layer costs no object of its own.
+    using StoredShape = std::variant<std::shared_ptr<host::IGeometry>, XY>;  // empty pointer: none
     struct StoredRow {
         std::int32_t oid = 0;
         host::FieldValue* values = nullptr;
-        std::shared_ptr<host::IGeometry> shape;
+        StoredShape shape;
     };
 
+    static bool HasShape(const StoredShape& shape) {
+        const auto* object = std::get_if<std::shared_ptr<host::IGeometry>>(&shape);
+        return object == nullptr || *object != nullptr;
+    }
     RowValues ValuesOf(const StoredRow& row) const {
-        return RowValues(row.values, m_fieldCount, m_fields->ShapeIndex(), row.shape != nullptr);
+        return RowValues(row.values, m_fieldCount, m_fields->ShapeIndex(), HasShape(row.shape));
     }
     // Room for the next row's values, in the last block or a new one.
     host::FieldValue* NextSlots();
@@ -117,8 +137,7 @@ class RowStore {
 
     const FieldIndex& IndexOf(std::int32_t field, FieldKind kind) const;
     template <class Values>
-    std::int32_t Append(Values&& attributes, std::shared_ptr<host::IGeometry> shape,
-                        std::int32_t oid);
+    std::int32_t Append(Values&& attributes, StoredShape shape, std::int32_t oid);
 
     std::shared_ptr<HostContext> m_context;
     std::shared_ptr<Fields> m_fields;

@@ -16,7 +16,7 @@ std::shared_ptr<host::IFields> RowObject<Interface>::Fields() const {
 template <class Interface>
 host::FieldValue RowObject<Interface>::Value(std::int32_t index) const {
     Enter("IRowBuffer::Value");
-    const RowValues values = Record().values;
+    const RowValues values = m_store->ValuesAt(m_position);
     if (index < 0 || static_cast<std::size_t>(index) >= values.size()) {
         throw Error(host::E_HOST_INVALIDARG, "Field index " + std::to_string(index) +
                                                  " is out of range (the row has " +
@@ -35,12 +35,16 @@ bool RowObject<Interface>::HasOID() const {
 template <class Interface>
 std::int32_t RowObject<Interface>::OID() const {
     Enter("IRow::OID");
-    return Record().oid;
+    return m_store->OidAt(m_position);
 }
 
 std::shared_ptr<host::IGeometry> Feature::Shape() const {
     Enter("IFeature::Shape");
-    return Record().shape;
+    if (m_shapeOf != Position()) {
+        m_shape = Store()->ShapeAt(Position());
+        m_shapeOf = Position();
+    }
+    return m_shape;
 }
 
 template class RowObject<host::IRow>;

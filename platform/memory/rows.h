@@ -3,6 +3,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <memory>
+#include <optional>
 
 #include "host/data.h"
 #include "platform/memory/row_store.h"
@@ -32,7 +33,6 @@ class RowObject : public Interface {
     std::size_t Position() const { return m_position; }
 
   protected:
-    RowRecord Record() const { return m_store->At(m_position); }
     void Enter(const char* member) const { m_store->Context()->faults.Enter(member); }
 
   private:
@@ -46,11 +46,18 @@ class Row final : public RowObject<host::IRow> {
     using RowObject::RowObject;
 };
 
-// A row of a feature class.
+// A row of a feature class. Its shape, once read, is the one it hands out for as
+// long as it shows that row: a point the store keeps as coordinates is made for
+// this feature, so a change to it stays with the feature, as a fetched feature's
+// does.
 class Feature final : public RowObject<host::IFeature> {
   public:
     using RowObject::RowObject;
     std::shared_ptr<host::IGeometry> Shape() const override;
+
+  private:
+    mutable std::shared_ptr<host::IGeometry> m_shape;
+    mutable std::optional<std::size_t> m_shapeOf;  // the position m_shape was read for
 };
 
 extern template class RowObject<host::IRow>;

@@ -166,6 +166,31 @@ TEST_F(FeatureClassTest, RetypingAFieldReStoresItsValuesOrRefusesAndChangesNothi
     EXPECT_EQ(m_class->FeatureCount(Filter("Small = -4")), 1);
 }
 
+TEST_F(FeatureClassTest, APointKeptAsCoordinatesReadsBackAsThePointItWas) {
+    const host::FieldValue null;
+    const std::vector<host::FieldValue> nulls(6, null);
+    m_class->AddFeature(nulls, MakePoint(7, 8, m_context));  // no one else holds it
+    const auto held = MakePoint(9, 9, m_context);
+    m_class->AddFeature(nulls, held);
+    const RowStore& store = *m_class->Store();
+
+    const auto feature = m_class->Search(Filter("OBJECTID = 6"), false)->NextFeature();
+    const auto point = host::As<host::IPoint>(feature->Shape());
+    ASSERT_TRUE(point);
+    EXPECT_EQ(point->GeometryType(), host::esriGeometryPoint);
+    EXPECT_EQ(point->X(), 7);
+    EXPECT_EQ(point->Y(), 8);
+    // The feature keeps the shape it handed out; changing it leaves the store as it was.
+    point->PutCoords(0, 0);
+    EXPECT_EQ(feature->Shape(), point);
+    EXPECT_EQ(host::As<host::IPoint>(store.ShapeAt(5))->X(), 7);
+    EXPECT_EQ(store.ShapeAt(6), held);
+    EXPECT_EQ(m_class->FeatureCount(Filter("Shape IS NULL")), 1);
+    const Box extent = store.Extent(nullptr);
+    EXPECT_EQ(extent.xMax, 9);
+    EXPECT_EQ(store.Spatial().Search(Box{6.5, 7.5, 7.5, 8.5}), (std::vector<std::uint32_t>{5}));
+}
+
 TEST(Fields, NamesAreUniqueAndFoundWithoutRegardToCase) {
     auto context = std::make_shared<HostContext>();
     auto fields = MakeFields(context, {{"NerroID", host::esriFieldTypeInteger, "Nerro id"}});
