@@ -1,6 +1,7 @@
 #include "platform/memory/host_context.h"
 
 #include <algorithm>
+#include <cstdint>
 
 #include "host/error.h"
 
@@ -16,11 +17,17 @@ void FaultInjector::Clear() { m_rules.clear(); }
 void FaultInjector::Enter(std::string_view member) {
     if (m_quiet > 0) return;
     ++m_total;
-    auto it = m_counts.find(member);
-    if (it == m_counts.end()) {
-        it = m_counts.emplace(std::string(member), 0).first;
+    // Members are mostly named by literals: a name seen lately at the same
+    // address finds its count without hashing (the text is still compared, as
+    // the address of a name that was not a literal may come back with another).
+    Recent& recent =
+        m_recent[(reinterpret_cast<std::uintptr_t>(member.data()) >> 3) % m_recent.size()];
+    if (recent.address != member.data() || recent.name != member) {
+        auto it = m_counts.find(member);
+        if (it == m_counts.end()) it = m_counts.emplace(std::string(member), 0).first;
+        recent = Recent{member.data(), it->first, &it->second};
     }
-    ++it->second;
+    ++*recent.count;
     for (auto rule = m_rules.begin(); rule != m_rules.end(); ++rule) {
         if (!rule->member.empty() && rule->member != member) continue;
         if (--rule->remaining > 0) continue;

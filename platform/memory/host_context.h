@@ -1,5 +1,6 @@
 #pragma once
 
+#include <array>
 #include <cstdint>
 #include <functional>
 #include <memory>
@@ -18,6 +19,11 @@ namespace velorin::memory {
 // nothing.
 class FaultInjector {
   public:
+    FaultInjector() = default;
+    // It keeps addresses of its own counts.
+    FaultInjector(const FaultInjector&) = delete;
+    FaultInjector& operator=(const FaultInjector&) = delete;
+
     // Fails the nth call (1-based, counted from now) of the member, or of any
     // member when member is empty. Each rule fires once.
     void FailAt(std::string member, int nth, std::int32_t code, std::string description);
@@ -60,6 +66,14 @@ class FaultInjector {
         }
     };
     std::unordered_map<std::string, int, NameHash, std::equal_to<>> m_counts;
+    // Counts of names entered lately, by the address they were entered with (the
+    // map's nodes never move).
+    struct Recent {
+        const char* address = nullptr;
+        std::string_view name;
+        int* count = nullptr;
+    };
+    std::array<Recent, 32> m_recent{};
     int m_total = 0;
     int m_quiet = 0;
 };

@@ -1,7 +1,12 @@
 #include "platform/memory/renderers.h"
 
+#include <algorithm>
 #include <array>
+#include <limits>
 #include <optional>
+#include <type_traits>
+#include <unordered_map>
+#include <variant>
 
 #include "host/codes.h"
 #include "host/error.h"
@@ -61,7 +66,7 @@ std::shared_ptr<host::ISymbol> UniqueValueRenderer::Fallback() const {
 
 std::shared_ptr<host::ISymbol> UniqueValueRenderer::SymbolOfEntry(std::int32_t entry) const {
     if (entry < 0 || static_cast<std::size_t>(entry) >= m_entries.size()) return Fallback();
-    return m_entries[static_cast<std::size_t>(entry)].symbol;
+    return m_symbols[static_cast<std::size_t>(entry)];
 }
 
 namespace {
@@ -80,6 +85,67 @@ std::optional<std::string> KeyOf(const std::vector<std::int32_t>& fieldIndexes,
     }
     return key;
 }
+
+// The entries of a key field's whole numbers (ids, most often), found once per
+// distinct number instead of once per row: a table by number when the numbers
+// are dense, else a hash map.
+class WholeKeys {
+  public:
+    static constexpr std::int32_t Unseen = -2;
+
+    WholeKeys() = default;
+    WholeKeys(const RowStore& store, std::size_t field) : m_field(field), m_used(true) {
+        std::int64_t low = std::numeric_limits<std::int64_t>::max();
+        std::int64_t high = std::numeric_limits<std::int64_t>::min();
+        for (std::size_t p = 0; p < store.Size(); ++p) {
+            if (const auto number = WholeOf(store.ValuesAt(p)[field])) {
+                low = std::min(low, *number);
+                high = std::max(high, *number);
+            }
+        }
+        if (low > high) return;
+        // A span wider than this is cheaper to look up by hashing.
+        const auto widest =
+            static_cast<std::uint64_t>(std::max<std::size_t>(store.Size(), 4096)) * 4;
+        if (static_cast<std::uint64_t>(high) - static_cast<std::uint64_t>(low) < widest) {
+            m_low = low;
+            m_dense.assign(static_cast<std::size_t>(high - low) + 1, Unseen);
+        }
+    }
+
+    // Where the entry of the row's key number is kept, or null when the key is
+    // not a whole number (null, or another kind of field).
+    std::int32_t* Slot(const RowValues& values) {
+        if (!m_used) return nullptr;
+        const auto number = WholeOf(values[m_field]);
+        if (!number) return nullptr;
+        if (!m_dense.empty()) return &m_dense[static_cast<std::size_t>(*number - m_low)];
+        return &m_sparse.try_emplace(*number, Unseen).first->second;
+    }
+
+  private:
+    static std::optional<std::int64_t> WholeOf(const host::FieldValue& value) {
+        return std::visit(
+            [](const auto& v) -> std::optional<std::int64_t> {
+                using T = std::decay_t<decltype(v)>;
+                if constexpr (std::is_same_v<T, std::int16_t> || std::is_same_v<T, std::int32_t> ||
+                              std::is_same_v<T, std::int64_t>) {
+                    return v;
+                } else if constexpr (std::is_same_v<T, host::ObjectId>) {
+                    return v.value;
+                } else {
+                    return std::nullopt;
+                }
+            },
+            value.Get());
+    }
+
+    std::size_t m_field = 0;
+    bool m_used = false;
+    std::int64_t m_low = 0;
+    std::vector<std::int32_t> m_dense;
+    std::unordered_map<std::int64_t, std::int32_t> m_sparse;
+};
 
 }  // namespace
 
@@ -100,13 +166,26 @@ const std::vector<std::int32_t>& UniqueValueRenderer::EntriesFor(
         // The shape field holds no value a key can have.
         indexes.push_back(index == fields.ShapeIndex() ? -1 : index);
     }
+    const auto entryOfKey = [&](const std::string& key) {
+        const auto found = m_index.find(key);
+        return found == m_index.end() ? NoEntry : static_cast<std::int32_t>(found->second);
+    };
+    WholeKeys whole;
+    if (indexes.size() == 1 && indexes[0] >= 0) {
+        whole = WholeKeys(*store, static_cast<std::size_t>(indexes[0]));
+    }
     for (std::size_t p = 0; p < store->Size(); ++p) {
         const RowValues values = store->ValuesAt(p);
+        if (std::int32_t* entry = whole.Slot(values)) {
+            if (*entry == WholeKeys::Unseen) {
+                *entry = entryOfKey(host::ToText(values[static_cast<std::size_t>(indexes[0])]));
+            }
+            resolved.entries[p] = *entry;
+            continue;
+        }
         const auto key =
             KeyOf(indexes, [&](std::int32_t i) { return values[static_cast<std::size_t>(i)]; });
-        if (!key) continue;
-        const auto found = m_index.find(*key);
-        if (found != m_index.end()) resolved.entries[p] = static_cast<std::int32_t>(found->second);
+        if (key) resolved.entries[p] = entryOfKey(*key);
     }
     return resolved.entries;
 }
@@ -132,7 +211,7 @@ std::shared_ptr<host::ISymbol> UniqueValueRenderer::SymbolByFeature(
     if (!key) return Fallback();
     const auto found = m_index.find(*key);
     if (found == m_index.end()) return Fallback();
-    return m_entries[found->second].symbol;
+    return m_symbols[found->second];
 }
 
 std::int32_t UniqueValueRenderer::FieldCount() const {
@@ -228,44 +307,39 @@ void UniqueValueRenderer::AddValue(const std::string& value, const std::string& 
         throw Error(host::E_HOST_INVALIDARG,
                     "The value '" + value + "' is already in the renderer");
     }
-    m_entries.push_back(Entry{value, heading, value, symbol});
+    m_entries.push_back(Entry{value, heading, value});
+    m_symbols.push_back(symbol);
     m_index.emplace(value, m_entries.size() - 1);
     ++m_version;
     ++m_keyVersion;
 }
 
-const UniqueValueRenderer::Entry& UniqueValueRenderer::Find(const std::string& value) const {
+std::size_t UniqueValueRenderer::Find(const std::string& value) const {
     const auto found = m_index.find(value);
     if (found == m_index.end()) NoSuchValue(value);
-    return m_entries[found->second];
-}
-
-UniqueValueRenderer::Entry& UniqueValueRenderer::Find(const std::string& value) {
-    const auto found = m_index.find(value);
-    if (found == m_index.end()) NoSuchValue(value);
-    return m_entries[found->second];
+    return found->second;
 }
 
 std::string UniqueValueRenderer::Heading(const std::string& value) const {
     Enter("IUniqueValueRenderer::Heading");
-    return Find(value).heading;
+    return m_entries[Find(value)].heading;
 }
 std::string UniqueValueRenderer::Label(const std::string& value) const {
     Enter("IUniqueValueRenderer::Label");
-    return Find(value).label;
+    return m_entries[Find(value)].label;
 }
 void UniqueValueRenderer::SetLabel(const std::string& value, const std::string& label) {
     Enter("IUniqueValueRenderer::Label");
-    Find(value).label = label;
+    m_entries[Find(value)].label = label;
 }
 std::shared_ptr<host::ISymbol> UniqueValueRenderer::Symbol(const std::string& value) const {
     Enter("IUniqueValueRenderer::Symbol");
-    return Find(value).symbol;
+    return m_symbols[Find(value)];
 }
 void UniqueValueRenderer::SetSymbol(const std::string& value,
                                     const std::shared_ptr<host::ISymbol>& symbol) {
     Enter("IUniqueValueRenderer::Symbol");
-    Find(value).symbol = symbol;
+    m_symbols[Find(value)] = symbol;
     ++m_version;
 }
 

@@ -115,18 +115,19 @@ class UniqueValueRenderer final : public host::IFeatureRenderer, public host::IU
         std::string value;
         std::string heading;
         std::string label;
-        std::shared_ptr<host::ISymbol> symbol;
     };
 
     void Enter(const char* member) const;
     std::size_t CheckFieldIndex(std::int32_t index) const;
-    const Entry& Find(const std::string& value) const;
-    Entry& Find(const std::string& value);
+    // Position of the value in m_entries; raises E_HOST_INVALIDARG for none.
+    std::size_t Find(const std::string& value) const;
     std::shared_ptr<host::ISymbol> Fallback() const;
 
     std::shared_ptr<HostContext> m_context;
     std::vector<KeyField> m_fields;
     std::vector<Entry> m_entries;
+    // The symbol of each entry, apart: a walk over many features reads these alone.
+    std::vector<std::shared_ptr<host::ISymbol>> m_symbols;
     std::unordered_map<std::string, std::size_t> m_index;  // value -> position in m_entries
     std::uint64_t m_version = 0;
     std::uint64_t m_keyVersion = 0;  // grows when what a row matches may change

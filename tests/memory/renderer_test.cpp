@@ -170,6 +170,32 @@ TEST_F(UniqueValues, StoredFeaturesFollowLaterValuesAndFeatures) {
     EXPECT_EQ(m_renderer->SymbolByFeature(first), one);
 }
 
+// Whole-number keys of the host's own features, near together and far apart,
+// match as the same values of any other feature do.
+TEST_F(UniqueValues, StoredWholeNumberKeysMatchAsTheirTextDoes) {
+    for (const std::int32_t far : {3, 2'000'000'000}) {
+        auto features = std::make_shared<FeatureClass>(
+            m_context, "Stored", host::esriGeometryPoint, host::esriFTSimple,
+            MakeFields(m_context, {{"Code", host::esriFieldTypeInteger, {}}}));
+        const std::vector<FieldValue> keys{FieldValue{std::int32_t{-5}}, FieldValue{far},
+                                           FieldValue{}, FieldValue{std::int32_t{-5}},
+                                           FieldValue{std::int32_t{0}}};
+        for (const auto& key : keys) features->AddFeature({key}, nullptr);
+        m_renderer = std::make_shared<UniqueValueRenderer>(m_context);
+        m_renderer->SetFieldCount(1);
+        m_renderer->SetField(0, "Code");
+        m_renderer->AddValue("-5", "Code", NewSymbol());
+        m_renderer->AddValue(std::to_string(far), "Code", NewSymbol());
+
+        auto cursor = features->Search(nullptr, false);
+        for (const auto& key : keys) {
+            EXPECT_EQ(m_renderer->SymbolByFeature(cursor->NextFeature()),
+                      m_renderer->SymbolByFeature(FeatureWith("Code", key)))
+                << host::ToText(key) << " among keys up to " << far;
+        }
+    }
+}
+
 TEST_F(UniqueValues, FeatureWithoutTheKeyFieldFallsBackToTheDefault) {
     m_renderer->AddValue("1", "Code", NewSymbol());
     EXPECT_EQ(m_renderer->SymbolByFeature(FeatureWith("Other", std::int32_t{1})), m_default);
