@@ -598,6 +598,7 @@ LayerData DataSetReader::Read(const std::string& name, LayerRole role,
         if (pass.again) continue;
 
         SettleIntegerTypes(*pass.store, plan.fields, pass.fitsInteger);
+        pass.store->Compact();
         LayerData data;
         if (asFeatures) {
             data.featureClass = std::make_shared<memory::FeatureClass>(

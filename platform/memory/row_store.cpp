@@ -16,26 +16,15 @@ namespace velorin::memory {
 
 RowStore::RowStore(std::shared_ptr<HostContext> context, std::shared_ptr<Fields> fields,
                    bool featureRows)
-    : m_context(std::move(context)),
-      m_fields(std::move(fields)),
-      m_featureRows(featureRows),
-      m_fieldCount(static_cast<std::size_t>(m_fields->Count())),
-      m_width(m_fieldCount - (m_fields->ShapeIndex() >= 0 ? 1 : 0)) {}
-
-host::FieldValue* RowStore::NextSlots() {
-    if (m_width == 0) return nullptr;
-    if (m_blocks.empty() || m_blockUsed == m_blockRows) {
-        // Blocks grow with the store, so that a small table stays small and a large
-        // one is not moved as it grows.
-        constexpr std::size_t kFirstRows = 16;
-        constexpr std::size_t kMostRows = 4096;
-        const std::size_t rows =
-            m_blocks.empty() ? kFirstRows : std::min(m_blockRows * 2, kMostRows);
-        m_blocks.push_back(std::make_unique<host::FieldValue[]>(rows * m_width));
-        m_blockRows = rows;
-        m_blockUsed = 0;
+    : m_context(std::move(context)), m_fields(std::move(fields)), m_featureRows(featureRows) {
+    for (std::int32_t i = 0; i < m_fields->Count(); ++i) {
+        if (i == m_fields->OidIndex() || i == m_fields->ShapeIndex()) {
+            m_columnOf.push_back(-1);
+        } else {
+            m_columnOf.push_back(static_cast<std::int32_t>(m_columns.size()));
+            m_columns.emplace_back(m_fields->At(i).TypeCode());
+        }
     }
-    return m_blocks.back().get() + m_blockUsed * m_width;
 }
 
 std::int32_t RowStore::Add(const std::vector<host::FieldValue>& attributes,
@@ -63,7 +52,7 @@ std::int32_t RowStore::Append(Values&& attributes, StoredShape shape, std::int32
                                                  " attribute values, not " +
                                                  std::to_string(attributes.size()));
     }
-    const std::int32_t last = m_rows.empty() ? 0 : m_rows.back().oid;
+    const std::int32_t last = m_oids.empty() ? 0 : m_oids.back();
     if (oid == 0) {
         if (last == std::numeric_limits<std::int32_t>::max()) {
             throw Error(host::E_HOST_FAIL, "No object id is left for a new row");
@@ -81,33 +70,44 @@ std::int32_t RowStore::Append(Values&& attributes, StoredShape shape, std::int32
             shape = point->Coords();
         }
     }
-    if (HasShape(shape) && m_fields->ShapeIndex() < 0) {
+    const auto* object = std::get_if<std::shared_ptr<host::IGeometry>>(&shape);
+    if ((object == nullptr || *object) && m_fields->ShapeIndex() < 0) {
         throw Error(host::E_HOST_INVALIDARG,
                     "A row of a table without a geometry field has no shape");
     }
 
-    host::FieldValue* slots = NextSlots();
-    try {
-        std::size_t next = 0;
-        host::FieldValue* slot = slots;
-        for (std::int32_t i = 0; i < fieldCount; ++i) {
-            if (i == m_fields->OidIndex()) {
-                *slot++ = host::FieldValue(host::ObjectId{oid});
-            } else if (i != m_fields->ShapeIndex()) {
-                if constexpr (std::is_rvalue_reference_v<Values&&>) {
-                    *slot++ = StoredValue(std::move(attributes[next++]), m_fields->At(i));
-                } else {
-                    *slot++ = StoredValue(attributes[next++], m_fields->At(i));
-                }
-            }
+    // Every value is checked before any is kept.
+    m_stored.clear();
+    std::size_t next = 0;
+    for (std::int32_t i = 0; i < fieldCount; ++i) {
+        if (i == m_fields->OidIndex() || i == m_fields->ShapeIndex()) continue;
+        if constexpr (std::is_rvalue_reference_v<Values&&>) {
+            m_stored.push_back(StoredValue(std::move(attributes[next++]), m_fields->At(i)));
+        } else {
+            m_stored.push_back(StoredValue(attributes[next++], m_fields->At(i)));
         }
-        m_rows.push_back(StoredRow{oid, slots, std::move(shape)});
+    }
+    const std::size_t rows = m_oids.size();
+    try {
+        for (std::size_t c = 0; c < m_columns.size(); ++c) m_columns[c].Push(m_stored[c]);
+        if (const auto* point = std::get_if<XY>(&shape)) {
+            m_points.resize(rows);
+            m_pointKept.resize(rows);
+            m_points.push_back(*point);
+            m_pointKept.push_back(true);
+        } else if (auto& kept = std::get<std::shared_ptr<host::IGeometry>>(shape)) {
+            m_objects.resize(rows);
+            m_objects.push_back(std::move(kept));
+        }
+        m_oids.push_back(oid);
     } catch (...) {
-        // The slots stay free for the next row.
-        for (std::size_t i = 0; i < m_width; ++i) slots[i] = host::FieldValue();
+        // A row half kept (no room left) is dropped whole.
+        for (ValueColumn& column : m_columns) column.Truncate(rows);
+        if (m_points.size() > rows) m_points.resize(rows);
+        if (m_pointKept.size() > rows) m_pointKept.resize(rows);
+        if (m_objects.size() > rows) m_objects.resize(rows);
         throw;
     }
-    if (slots != nullptr) ++m_blockUsed;
     m_indexes.clear();
     m_spatial.reset();
     return oid;
@@ -119,19 +119,43 @@ void RowStore::Retype(std::int32_t field, std::int32_t type) {
         throw Error(host::E_HOST_INVALIDARG,
                     "Field " + std::to_string(field) + " is not an attribute field");
     }
+    if (type == host::esriFieldTypeOID || type == host::esriFieldTypeGeometry) {
+        throw Error(host::E_HOST_INVALIDARG,
+                    "An attribute field cannot take the type " + FieldTypeName(type));
+    }
     const Field& old = m_fields->At(field);
     auto retyped = std::make_shared<Field>(m_context, old.NameText(), type, old.AliasText());
-    const auto column = static_cast<std::size_t>(field) -
-                        (m_fields->ShapeIndex() >= 0 && field > m_fields->ShapeIndex() ? 1 : 0);
-    // Every value is checked before any is changed.
-    for (const StoredRow& row : m_rows) StoredValue(row.values[column], *retyped);
+    // The new column is filled before anything changes: a value that does not fit
+    // leaves the store as it was.
+    const auto column = static_cast<std::size_t>(m_columnOf[static_cast<std::size_t>(field)]);
+    ValueColumn values(type);
+    for (std::size_t p = 0; p < Size(); ++p) {
+        values.Push(StoredValue(m_columns[column].At(p), *retyped));
+    }
     std::vector<std::shared_ptr<Field>> fields;
     for (std::int32_t i = 0; i < m_fields->Count(); ++i) {
         fields.push_back(i == field ? retyped : m_fields->Shared(i));
     }
     m_fields = std::make_shared<Fields>(m_context, std::move(fields));
-    for (StoredRow& row : m_rows) row.values[column] = StoredValue(row.values[column], *retyped);
+    m_columns[column] = std::move(values);
     m_indexes.erase(field);
+}
+
+void RowStore::Compact() {
+    for (ValueColumn& column : m_columns) column.Compact();
+    m_oids.shrink_to_fit();
+    m_points.shrink_to_fit();
+    m_pointKept.shrink_to_fit();
+    m_objects.shrink_to_fit();
+}
+
+host::FieldValue RowStore::ValueAt(std::size_t position, std::size_t field) const {
+    const std::int32_t column = m_columnOf[field];
+    if (column >= 0) return m_columns[static_cast<std::size_t>(column)].At(position);
+    if (static_cast<std::int32_t>(field) == m_fields->OidIndex()) {
+        return host::FieldValue(host::ObjectId{m_oids[position]});
+    }
+    return HasShape(position) ? host::FieldValue(true) : host::FieldValue();
 }
 
 namespace {
@@ -167,52 +191,51 @@ Box BoxOf(const host::IGeometry& shape) {
     return box;
 }
 
-Box BoxOf(const std::variant<std::shared_ptr<host::IGeometry>, XY>& shape) {
-    if (const auto* point = std::get_if<XY>(&shape)) {
-        if (!std::isfinite(point->x) || !std::isfinite(point->y)) return {};
-        return Box{point->x, point->y, point->x, point->y};
-    }
-    const auto& object = std::get<std::shared_ptr<host::IGeometry>>(shape);
-    return object ? BoxOf(*object) : Box{};
-}
-
 }  // namespace
+
+Box RowStore::BoxAt(std::size_t position) const {
+    if (position < m_objects.size() && m_objects[position]) return BoxOf(*m_objects[position]);
+    if (position < m_pointKept.size() && m_pointKept[position]) {
+        const XY& point = m_points[position];
+        if (!std::isfinite(point.x) || !std::isfinite(point.y)) return {};
+        return Box{point.x, point.y, point.x, point.y};
+    }
+    return {};
+}
 
 const SpatialIndex& RowStore::Spatial() const {
     if (!m_spatial) {
         const QuietHost quiet(m_context);
-        std::vector<Box> boxes(m_rows.size());
-        for (std::size_t p = 0; p < m_rows.size(); ++p) {
-            boxes[p] = BoxOf(m_rows[p].shape);
-        }
+        std::vector<Box> boxes(Size());
+        for (std::size_t p = 0; p < Size(); ++p) boxes[p] = BoxAt(p);
         m_spatial = std::make_unique<SpatialIndex>(std::move(boxes));
     }
     return *m_spatial;
 }
 
 std::shared_ptr<host::IGeometry> RowStore::ShapeAt(std::size_t position) const {
-    const auto& shape = m_rows[position].shape;
-    if (const auto* point = std::get_if<XY>(&shape))
-        return MakePoint(point->x, point->y, m_context);
-    return std::get<std::shared_ptr<host::IGeometry>>(shape);
+    if (position < m_objects.size() && m_objects[position]) return m_objects[position];
+    if (position < m_pointKept.size() && m_pointKept[position]) {
+        return MakePoint(m_points[position].x, m_points[position].y, m_context);
+    }
+    return nullptr;
 }
 
 Box RowStore::Extent(const std::vector<char>* passes) const {
     if (passes == nullptr && m_spatial) return m_spatial->Extent();
     const QuietHost quiet(m_context);
     Box extent;
-    for (std::size_t p = 0; p < m_rows.size(); ++p) {
+    for (std::size_t p = 0; p < Size(); ++p) {
         if (passes != nullptr && (p >= passes->size() || !(*passes)[p])) continue;
-        Cover(extent, BoxOf(m_rows[p].shape));
+        Cover(extent, BoxAt(p));
     }
     return extent;
 }
 
 std::optional<std::size_t> RowStore::PositionOf(std::int32_t oid) const {
-    auto it = std::lower_bound(m_rows.begin(), m_rows.end(), oid,
-                               [](const StoredRow& row, std::int32_t id) { return row.oid < id; });
-    if (it == m_rows.end() || it->oid != oid) return std::nullopt;
-    return static_cast<std::size_t>(it - m_rows.begin());
+    auto it = std::lower_bound(m_oids.begin(), m_oids.end(), oid);
+    if (it == m_oids.end() || *it != oid) return std::nullopt;
+    return static_cast<std::size_t>(it - m_oids.begin());
 }
 
 WhereClause RowStore::Compile(std::string_view text) const {
@@ -223,8 +246,8 @@ const RowStore::FieldIndex& RowStore::IndexOf(std::int32_t field, FieldKind kind
     auto it = m_indexes.find(field);
     if (it != m_indexes.end()) return it->second;
     FieldIndex index;
-    for (std::size_t p = 0; p < m_rows.size(); ++p) {
-        const host::FieldValue& value = ValuesOf(m_rows[p])[static_cast<std::size_t>(field)];
+    for (std::size_t p = 0; p < Size(); ++p) {
+        const host::FieldValue value = ValueAt(p, static_cast<std::size_t>(field));
         const auto position = static_cast<std::uint32_t>(p);
         if (kind == FieldKind::Text) {
             if (const auto* text = std::get_if<std::string>(&value.Get())) {
@@ -239,7 +262,7 @@ const RowStore::FieldIndex& RowStore::IndexOf(std::int32_t field, FieldKind kind
 
 std::vector<std::size_t> RowStore::Find(const WhereClause& clause) const {
     const auto equality = clause.IndexableEquality();
-    if (!equality || m_rows.size() > std::numeric_limits<std::uint32_t>::max()) {
+    if (!equality || Size() > std::numeric_limits<std::uint32_t>::max()) {
         return Scan(clause);
     }
     const FieldIndex& index = IndexOf(equality->field, equality->kind);
@@ -255,16 +278,16 @@ std::vector<std::size_t> RowStore::Find(const WhereClause& clause) const {
     if (hits == nullptr) return result;
     result.reserve(hits->size());
     for (const std::uint32_t position : *hits) {
-        if (clause.Matches(ValuesOf(m_rows[position]))) result.push_back(position);
+        if (clause.Matches(ValuesAt(position))) result.push_back(position);
     }
     return result;
 }
 
 std::vector<std::size_t> RowStore::Scan(const WhereClause& clause) const {
     std::vector<std::size_t> result;
-    if (clause.IsEmpty()) result.reserve(m_rows.size());
-    for (std::size_t p = 0; p < m_rows.size(); ++p) {
-        if (clause.Matches(ValuesOf(m_rows[p]))) result.push_back(p);
+    if (clause.IsEmpty()) result.reserve(Size());
+    for (std::size_t p = 0; p < Size(); ++p) {
+        if (clause.Matches(ValuesAt(p))) result.push_back(p);
     }
     return result;
 }
@@ -274,7 +297,7 @@ std::vector<std::size_t> RowStore::Filter(const std::vector<std::size_t>& candid
     std::vector<std::size_t> result;
     result.reserve(candidates.size());
     for (const std::size_t position : candidates) {
-        if (position < m_rows.size() && clause.Matches(ValuesOf(m_rows[position]))) {
+        if (position < Size() && clause.Matches(ValuesAt(position))) {
             result.push_back(position);
         }
     }

@@ -17,6 +17,7 @@
 #include "platform/memory/host_context.h"
 #include "platform/memory/row_values.h"
 #include "platform/memory/spatial_index.h"
+#include "platform/memory/value_column.h"
 #include "platform/memory/where_clause.h"
 
 namespace velorin::memory {
@@ -69,13 +70,18 @@ class RowStore {
     // object-id or geometry field, an index out of range, or a value that does not fit.
     void Retype(std::int32_t field, std::int32_t type);
 
-    std::size_t Size() const { return m_rows.size(); }
+    std::size_t Size() const { return m_oids.size(); }
     RowRecord At(std::size_t position) const {
         return {OidAt(position), ValuesAt(position), ShapeAt(position)};
     }
-    std::int32_t OidAt(std::size_t position) const { return m_rows[position].oid; }
-    RowValues ValuesAt(std::size_t position) const { return ValuesOf(m_rows[position]); }
-    bool HasShape(std::size_t position) const { return HasShape(m_rows[position].shape); }
+    std::int32_t OidAt(std::size_t position) const { return m_oids[position]; }
+    RowValues ValuesAt(std::size_t position) const { return RowValues(*this, position); }
+    // One value of a row (see RowValues), made anew.
+    host::FieldValue ValueAt(std::size_t position, std::size_t field) const;
+    bool HasShape(std::size_t position) const {
+        return (position < m_objects.size() && m_objects[position]) ||
+               (position < m_pointKept.size() && m_pointKept[position]);
+    }
     // The row's shape, empty when it has none. A point the store keeps as its
     // coordinates is made anew at every call, so the shapes handed out are never
     // the store's own.
@@ -108,27 +114,17 @@ class RowStore {
     // finite are left out, as the spatial index leaves them out.
     Box Extent(const std::vector<char>* passes) const;
 
-  private:
-    // A row's values (all but the geometry field's) lie together in a block of
-    // the store; blocks never move, so neither do values. A point made for this
-    // host that no one else holds is kept as its coordinates alone: the shape of
-    // most rows of a point layer costs no object of its own.
-    using StoredShape = std::variant<std::shared_ptr<host::IGeometry>, XY>;  // empty pointer: none
-    struct StoredRow {
-        std::int32_t oid = 0;
-        host::FieldValue* values = nullptr;
-        StoredShape shape;
-    };
+    // Gives back the room kept for rows to come (for whoever fills the store, once
+    // it is filled).
+    void Compact();
 
-    static bool HasShape(const StoredShape& shape) {
-        const auto* object = std::get_if<std::shared_ptr<host::IGeometry>>(&shape);
-        return object == nullptr || *object != nullptr;
-    }
-    RowValues ValuesOf(const StoredRow& row) const {
-        return RowValues(row.values, m_fieldCount, m_fields->ShapeIndex(), HasShape(row.shape));
-    }
-    // Room for the next row's values, in the last block or a new one.
-    host::FieldValue* NextSlots();
+  private:
+    // Rows are kept by column: the object ids in one array, each attribute field's
+    // values in a column of its type, the points made for this host that no one
+    // else holds as their coordinates alone, and other shapes as objects. The
+    // arrays of points and objects reach only as far as the last row that has
+    // one.
+    using StoredShape = std::variant<std::shared_ptr<host::IGeometry>, XY>;  // empty pointer: none
 
     struct FieldIndex {
         std::unordered_map<double, std::vector<std::uint32_t>> numbers;
@@ -139,15 +135,18 @@ class RowStore {
     template <class Values>
     std::int32_t Append(Values&& attributes, StoredShape shape, std::int32_t oid);
 
+    Box BoxAt(std::size_t position) const;
+
     std::shared_ptr<HostContext> m_context;
     std::shared_ptr<Fields> m_fields;
     bool m_featureRows;
-    std::size_t m_fieldCount;
-    std::size_t m_width;  // values kept per row: every field but the geometry field
-    std::vector<StoredRow> m_rows;
-    std::vector<std::unique_ptr<host::FieldValue[]>> m_blocks;
-    std::size_t m_blockRows = 0;  // rows the last block holds
-    std::size_t m_blockUsed = 0;  // of which taken
+    std::vector<std::int32_t> m_oids;
+    std::vector<ValueColumn> m_columns;      // the attribute fields', in field order
+    std::vector<std::int32_t> m_columnOf;    // per field: its column, or -1
+    std::vector<host::FieldValue> m_stored;  // an added row's values, checked before any is kept
+    std::vector<XY> m_points;
+    std::vector<bool> m_pointKept;
+    std::vector<std::shared_ptr<host::IGeometry>> m_objects;
     // Built lazily on the first equality search of a field; dropped on Add.
     mutable std::map<std::int32_t, FieldIndex> m_indexes;
     mutable std::unique_ptr<SpatialIndex> m_spatial;

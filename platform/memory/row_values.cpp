@@ -3,12 +3,20 @@
 #include <stdexcept>
 #include <string>
 
+#include "platform/memory/row_store.h"
+
 namespace velorin::memory {
 
-const host::FieldValue RowValues::kShape{true};
-const host::FieldValue RowValues::kNull{};
+RowValues::RowValues(const RowStore& store, std::size_t position)
+    : m_store(&store),
+      m_position(position),
+      m_count(static_cast<std::size_t>(store.FieldSet()->Count())) {}
 
-const host::FieldValue& RowValues::at(std::size_t field) const {
+host::FieldValue RowValues::Stored(std::size_t field) const {
+    return m_store->ValueAt(m_position, field);
+}
+
+host::FieldValue RowValues::at(std::size_t field) const {
     if (field >= m_count) {
         throw std::out_of_range("field " + std::to_string(field) + " of a row of " +
                                 std::to_string(m_count));

@@ -114,8 +114,8 @@ Truth EvaluateCompare(const Node& node, const RowValues& values) {
         const auto* leftText = std::get_if<std::string>(&left.Get());
         if (leftText == nullptr) return Truth::Unknown;
         if (node.rightField < 0) return Ordered<std::string_view>(*leftText, node.op, node.text);
-        const auto* rightText =
-            std::get_if<std::string>(&values[static_cast<std::size_t>(node.rightField)].Get());
+        const host::FieldValue right = values[static_cast<std::size_t>(node.rightField)];
+        const auto* rightText = std::get_if<std::string>(&right.Get());
         if (rightText == nullptr) return Truth::Unknown;
         return Ordered<std::string_view>(*leftText, node.op, *rightText);
     }

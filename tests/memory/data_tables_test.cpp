@@ -158,6 +158,9 @@ TEST_F(FeatureClassTest, RetypingAFieldReStoresItsValuesOrRefusesAndChangesNothi
     EXPECT_EQ(store.FieldSet()->At(flow).TypeCode(), host::esriFieldTypeDouble);
     EXPECT_EQ(store.At(0).values[static_cast<std::size_t>(flow)], host::FieldValue(1.5));
     EXPECT_THROW(store.Retype(store.FieldSet()->OidIndex(), host::esriFieldTypeInteger), Error);
+    for (const std::int32_t type : {host::esriFieldTypeOID, host::esriFieldTypeGeometry}) {
+        EXPECT_THROW(store.Retype(small, type), Error) << "a second object-id or geometry field";
+    }
 
     store.Retype(small, host::esriFieldTypeBigInteger);
     EXPECT_EQ(m_class->Fields()->Field(small)->Type(), host::esriFieldTypeBigInteger);
