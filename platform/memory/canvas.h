@@ -1,6 +1,7 @@
 #pragma once
 
 #include <cstdint>
+#include <span>
 #include <vector>
 
 // The surface the reference host draws its screen on. Coordinates are pixels,
@@ -88,6 +89,12 @@ enum class FillStyle {
 
 enum class MarkerShape { Circle, Square, Cross, X, Diamond, Picture };
 
+// One marker of a run drawn by DrawMarkers.
+struct MarkerAt {
+    PixelXY centre;
+    Rgb color;
+};
+
 struct LinePen {
     Rgb color;
     double widthPx = 1.0;  // at least one pixel is drawn, whatever is asked
@@ -125,6 +132,11 @@ class Canvas {
     virtual void FillRings(const std::vector<PixelPath>& rings, const FillBrush& brush) = 0;
     // A marker sizePx across, centred on the point, in one colour.
     virtual void DrawMarker(PixelXY centre, MarkerShape shape, double sizePx, Rgb color) = 0;
+    // Markers of one shape and size, each drawn as DrawMarker draws it, in order.
+    virtual void DrawMarkers(std::span<const MarkerAt> markers, MarkerShape shape, double sizePx) {
+        for (const MarkerAt& marker : markers)
+            DrawMarker(marker.centre, shape, sizePx, marker.color);
+    }
 
     // The pixel at (x, y); raises velorin::Error outside the canvas.
     virtual Rgb Pixel(int x, int y) const = 0;

@@ -138,6 +138,65 @@ double ReachCache::ReachOf(const std::shared_ptr<host::IFeatureRenderer>& render
     return reach;
 }
 
+namespace {
+
+// The markers of consecutive point features, handed to the canvas in runs of one
+// shape, size and raster operation (colours may differ): the canvas then sets up
+// once per run, not once per feature. Features keep their order.
+class MarkerRuns {
+  public:
+    MarkerRuns(Canvas& canvas, const ViewTransform& view) : m_canvas(canvas), m_view(view) {
+        m_pending.reserve(Capacity);
+    }
+
+    // As PaintMarkerAt draws the point with the look, in its turn.
+    void Add(const XY& point, const SymbolLook& look) {
+        if (!m_started || look.size != m_size || look.marker != m_shape || look.rop2 != m_rop2) {
+            Follow(look);
+        }
+        if (point.x < m_window.xMin || point.x > m_window.xMax || point.y < m_window.yMin ||
+            point.y > m_window.yMax) {
+            return;
+        }
+        m_pending.push_back(MarkerAt{m_view.ToPixel(point), look.color});
+        if (m_pending.size() == Capacity) Flush();
+    }
+
+    // Draws what is pending; whatever is drawn next comes after it.
+    void Flush() {
+        if (m_pending.empty()) return;
+        m_canvas.SetRasterOp(static_cast<RasterOp>(m_rop2));
+        m_canvas.DrawMarkers(m_pending, m_shape, m_sizePx);
+        m_pending.clear();
+    }
+
+  private:
+    static constexpr std::size_t Capacity = 4096;
+
+    void Follow(const SymbolLook& look) {
+        Flush();
+        m_started = true;
+        m_size = look.size;
+        m_shape = look.marker;
+        m_rop2 = look.rop2;
+        m_sizePx = MarkerPx(look);
+        m_window = m_view.Window(m_sizePx + 2);
+    }
+
+    Canvas& m_canvas;
+    const ViewTransform& m_view;
+    // What the run's markers share: their look's size, shape and raster operation.
+    bool m_started = false;
+    double m_size = 0.0;
+    MarkerShape m_shape = MarkerShape::Circle;
+    std::int32_t m_rop2 = 0;
+    double m_sizePx = 0.0;
+    ClipRect m_window;
+    std::vector<MarkerAt> m_pending;
+};
+
+}  // namespace
+
 void PaintStoredLayer(Canvas& canvas, const ViewTransform& view, const FeatureLayer& layer,
                       ReachCache& reaches) {
     const auto& featureClass = layer.Data();
@@ -147,29 +206,40 @@ void PaintStoredLayer(Canvas& canvas, const ViewTransform& view, const FeatureLa
     const std::shared_ptr<RowStore>& store = featureClass->Store();
     const SpatialIndex& index = store->Spatial();
     const ClipRect window = view.Window(reaches.ReachOf(renderer));
-    const std::vector<std::uint32_t> hits =
-        index.Search(Box{window.xMin, window.yMin, window.xMax, window.yMax});
-    if (hits.empty()) return;
+    const Box query{window.xMin, window.yMin, window.xMax, window.yMax};
+    if (index.Extent().IsEmpty() || !query.Meets(index.Extent())) return;
     const std::vector<char>* passes = layer.DefinitionMask();
     const bool points = featureClass->ShapeType() == host::esriGeometryPoint;
 
-    // A feature the renderer gives no symbol, or one that cannot draw its shape,
-    // is left out, as a map window leaves it out.
+    // Only rows with a shape have a box that is not empty, so every position
+    // visited below has a shape. A feature the renderer gives no symbol, or one
+    // that cannot draw its shape, is left out, as a map window leaves it out.
     LayerSymbols symbols(std::move(renderer), store);
-    for (const std::uint32_t position : hits) {
-        if (passes != nullptr && !(*passes)[position]) continue;
-        if (!store->HasShape(position)) continue;
+    MarkerRuns markers(canvas, view);
+    const auto paint = [&](std::size_t position, const Box& box) {
+        if (passes != nullptr && !(*passes)[position]) return;
         const SymbolLook* look = symbols.At(position);
-        if (look == nullptr) continue;
+        if (look == nullptr) return;
         if (points && look->kind == SymbolKind::Marker) {
             // A point's envelope is the point: no need to read the shape.
-            const Box& box = index.BoxAt(position);
-            canvas.SetRasterOp(static_cast<RasterOp>(look->rop2));
-            PaintMarkerAt(canvas, view, XY{box.xMin, box.yMin}, *look);
+            markers.Add(XY{box.xMin, box.yMin}, *look);
         } else {
+            markers.Flush();
             PaintShape(canvas, view, *store->ShapeAt(position), *look);
         }
+    };
+    if (query.Contains(index.Extent())) {
+        // The whole layer is in view: every row with a shape, without a search.
+        for (std::size_t position = 0; position < index.Size(); ++position) {
+            const Box& box = index.BoxAt(position);
+            if (!box.IsEmpty()) paint(position, box);
+        }
+    } else {
+        for (const std::uint32_t position : index.Search(query)) {
+            paint(position, index.BoxAt(position));
+        }
     }
+    markers.Flush();
     canvas.SetRasterOp(RasterOp::CopyPen);
 }
 

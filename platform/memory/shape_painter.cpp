@@ -133,8 +133,6 @@ PixelPath ToPixels(const Path& path, const ViewTransform& view) {
     return pixels;
 }
 
-double MarkerPx(const SymbolLook& look) { return Clamp(look.size * PixelsPerPoint, MaxMarkerPx); }
-
 void PaintMarker(Canvas& canvas, const ViewTransform& view, const ClipRect& window, double sizePx,
                  const XY& p, const SymbolLook& look) {
     if (p.x < window.xMin || p.x > window.xMax || p.y < window.yMin || p.y > window.yMax) return;
@@ -180,6 +178,8 @@ void PaintArea(Canvas& canvas, const ViewTransform& view, const std::vector<Path
 }
 
 }  // namespace
+
+double MarkerPx(const SymbolLook& look) { return Clamp(look.size * PixelsPerPoint, MaxMarkerPx); }
 
 void PaintMarkerAt(Canvas& canvas, const ViewTransform& view, const XY& point,
                    const SymbolLook& look) {

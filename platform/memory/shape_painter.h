@@ -75,6 +75,9 @@ PaintResult PaintShape(Canvas& canvas, const ViewTransform& view, const host::IG
 void PaintMarkerAt(Canvas& canvas, const ViewTransform& view, const XY& point,
                    const SymbolLook& look);
 
+// How many pixels across the look's markers are drawn.
+double MarkerPx(const SymbolLook& look);
+
 // How many pixels beyond a shape's envelope its drawing with the look can reach.
 double ReachPx(const SymbolLook& look);
 

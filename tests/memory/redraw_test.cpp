@@ -3,11 +3,13 @@
 // markers copied from stamps exactly as the painter draws them.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cmath>
 #include <cstdint>
 #include <memory>
 #include <optional>
 #include <random>
+#include <string>
 #include <vector>
 
 #include "host/codes.h"
@@ -106,6 +108,47 @@ TEST_F(RedrawTest, ADefinitionQueryLeavesItsFeaturesOut) {
     EXPECT_EQ(At(99, 40), Rgb::FromHost(200));
 }
 
+// A layer wholly in view is drawn without asking the spatial index; it must draw
+// what a search draws. One far point outside the window makes the second map
+// search; everything else, overlaps and markers cut by the edges included, is
+// the same.
+TEST(WholeLayerRedrawTest, DrawsWhatASearchDraws) {
+    const auto screen = [](bool farPoint) {
+        HostBuilder builder;
+        const auto& context = builder.Context();
+        builder.Window(100, 80);
+        auto legend = std::make_shared<UniqueValueRenderer>(context);
+        legend->SetFieldCount(1);
+        legend->SetField(0, "Kind");
+        const std::int32_t styles[] = {host::esriSMSCircle, host::esriSMSSquare, host::esriSMSCross,
+                                       host::esriSMSX, host::esriSMSDiamond};
+        for (int kind = 0; kind < 10; ++kind) {
+            auto marker = std::make_shared<SimpleMarkerSymbol>(context);
+            marker->SetColor(MakeRgbColor(context, 25 * kind, 200 - 20 * kind, 90));
+            marker->SetStyle(styles[kind % 5]);
+            marker->SetSize(4 + kind);
+            legend->AddValue(std::to_string(kind), "Kind", marker);
+        }
+        builder.FeatureLayer("Wells", host::esriGeometryPoint)
+            .Field("Kind", host::esriFieldTypeInteger);
+        std::mt19937 random(5);
+        std::uniform_real_distribution<double> x(-6, 106);
+        std::uniform_real_distribution<double> y(-6, 86);
+        for (int i = 0; i < 400; ++i) builder.Feature({i % 11}, MakePoint(x(random), y(random)));
+        builder.Feature({3});  // no shape
+        if (farPoint) builder.Feature({3}, MakePoint(1000, 1000));
+        builder.Renderer(legend);
+        ReferenceHost host = builder.Build(MakeQImageCanvas(100, 80));
+        host.View().SetExtent(MakeEnvelope(0, 0, 100, 80));
+        return host.View().Screen().Pixels();
+    };
+    const std::vector<std::uint32_t> whole = screen(false);
+    EXPECT_EQ(whole, screen(true));
+    const std::uint32_t background = MapView::Background.ToPixel();
+    EXPECT_TRUE(std::any_of(whole.begin(), whole.end(),
+                            [&](std::uint32_t pixel) { return pixel != background; }));
+}
+
 // Markers on the map come from stamps (copy pen); any other raster operation
 // paints the painter's path. On black, merge pen paints exactly the pen colour,
 // so both must touch the same pixels wherever the centre falls in a pixel.
@@ -125,6 +168,12 @@ TEST(MarkerStampTest, StampsPaintThePixelsThePainterPaints) {
             const double size = 3 + i * 0.7;
             stamped.DrawMarker(centre, shape, size, ink);
             painted.DrawMarker(centre, shape, size, ink);
+        }
+        // Cut by each edge of the canvas.
+        for (const PixelXY centre : {PixelXY{0.25, 100.5}, PixelXY{239.75, 3.125},
+                                     PixelXY{120.5, -3.25}, PixelXY{-2, 238.875}}) {
+            stamped.DrawMarker(centre, shape, 14, ink);
+            painted.DrawMarker(centre, shape, 14, ink);
         }
         EXPECT_EQ(stamped.Pixels(), painted.Pixels()) << "shape " << static_cast<int>(shape);
     }

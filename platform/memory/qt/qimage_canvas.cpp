@@ -5,8 +5,11 @@
 #include <QPainterPathStroker>
 #include <algorithm>
 #include <cmath>
-#include <functional>
+#include <cstdlib>
 #include <string>
+#if defined(__linux__)
+#include <sys/mman.h>
+#endif
 
 #include "host/codes.h"
 #include "host/error.h"
@@ -138,11 +141,34 @@ QPainterPath HatchLines(const QRectF& area, FillStyle style) {
     return lines;
 }
 
+// The screen's pixels. Every redraw writes all of them, so on Linux they lie in
+// huge pages where the kernel allows it: a redraw then does not push the map's
+// own data out of the address translation caches, and redraws cost the same
+// wherever the allocator happened to put the screen.
+#if defined(__linux__)
+QImage NewScreen(int width, int height) {
+    constexpr std::size_t Huge = std::size_t{2} << 20;
+    const std::size_t bytes =
+        static_cast<std::size_t>(width) * static_cast<std::size_t>(height) * sizeof(QRgb);
+    if (bytes < Huge / 2) return QImage(width, height, QImage::Format_RGB32);
+    const std::size_t rounded = (bytes + Huge - 1) / Huge * Huge;
+    void* memory = std::aligned_alloc(Huge, rounded);
+    if (memory == nullptr) return QImage(width, height, QImage::Format_RGB32);
+    madvise(memory, rounded, MADV_HUGEPAGE);  // only advice: the pixels work either way
+    return QImage(
+        static_cast<uchar*>(memory), width, height,
+        static_cast<qsizetype>(width) * static_cast<qsizetype>(sizeof(QRgb)), QImage::Format_RGB32,
+        [](void* block) { std::free(block); }, memory);
+}
+#else
+QImage NewScreen(int width, int height) { return QImage(width, height, QImage::Format_RGB32); }
+#endif
+
 }  // namespace
 
 QImageCanvas::QImageCanvas(int width, int height) {
     CheckSize(width, height);
-    m_image = QImage(width, height, QImage::Format_RGB32);
+    m_image = NewScreen(width, height);
     m_image.fill(Qt::black);
 }
 
@@ -151,7 +177,7 @@ int QImageCanvas::Height() const { return m_image.height(); }
 
 void QImageCanvas::Resize(int width, int height) {
     CheckSize(width, height);
-    m_image = QImage(width, height, QImage::Format_RGB32);
+    m_image = NewScreen(width, height);
     m_image.fill(Qt::black);
 }
 
@@ -265,20 +291,30 @@ double MarkerSize(double sizePx) { return std::clamp(sizePx, 1.0, 4.0 * kMaxScre
 
 }  // namespace
 
-std::size_t QImageCanvas::StampKeyHash::operator()(const StampKey& key) const noexcept {
-    std::size_t h = std::hash<double>{}(key.size);
-    h = h * 31 + static_cast<std::size_t>(key.shape);
-    h = h * 4099 + static_cast<std::size_t>(key.fx);
-    return h * 4099 + static_cast<std::size_t>(key.fy);
+QImageCanvas::StampSet& QImageCanvas::StampSetFor(MarkerShape shape, double size) {
+    for (const auto& set : m_stampSets) {
+        if (set->shape == shape && set->size == size) return *set;
+    }
+    if (m_stampSets.size() >= MaxStampSets || m_stampSpans >= MaxStampSpans) {
+        m_stampSets.clear();
+        m_stampSpans = 0;
+    }
+    constexpr std::size_t fractions = static_cast<std::size_t>(StampSteps) * StampSteps;
+    auto set =
+        std::make_unique<StampSet>(StampSet{shape,
+                                            size,
+                                            static_cast<int>(std::ceil(size)) + 2,
+                                            std::vector<std::uint32_t>(fractions, StampSet::Unmade),
+                                            std::vector<std::uint32_t>(fractions, StampSet::Unmade),
+                                            {}});
+    m_stampSets.push_back(std::move(set));
+    return *m_stampSets.back();
 }
 
-const QImageCanvas::Stamp& QImageCanvas::StampFor(const StampKey& key) {
-    auto found = m_stamps.find(key);
-    if (found != m_stamps.end()) return found->second;
-    if (m_stamps.size() >= MaxStamps) m_stamps.clear();
-    // Drawn as DrawMarker draws it, the centre's fraction of a pixel kept, into a
+void QImageCanvas::MakeStamp(StampSet& set, int fx, int fy) {
+    // Drawn as the path is drawn, the centre's fraction of a pixel kept, into a
     // mask with room for the stroke beyond the marker's size.
-    const int half = static_cast<int>(std::ceil(key.size)) + 2;
+    const int half = set.half;
     const int side = 2 * half + 1;
     QImage mask(side, side, QImage::Format_RGB32);
     mask.fill(Qt::black);
@@ -286,11 +322,12 @@ const QImageCanvas::Stamp& QImageCanvas::StampFor(const StampKey& key) {
         QPainter painter(&mask);
         painter.setRenderHint(QPainter::Antialiasing, false);
         painter.setCompositionMode(QPainter::CompositionMode_Source);
-        painter.fillPath(
-            MarkerArea(key.shape, half + key.fx / StampSteps, half + key.fy / StampSteps, key.size),
-            Qt::white);
+        painter.fillPath(MarkerArea(set.shape, half + fx / double{StampSteps},
+                                    half + fy / double{StampSteps}, set.size),
+                         Qt::white);
     }
-    Stamp stamp;
+    const std::size_t fraction = static_cast<std::size_t>(fy) * StampSteps + fx;
+    set.begins[fraction] = static_cast<std::uint32_t>(set.spans.size());
     for (int y = 0; y < side; ++y) {
         const auto* line = reinterpret_cast<const QRgb*>(mask.constScanLine(y));
         for (int x = 0; x < side;) {
@@ -300,48 +337,94 @@ const QImageCanvas::Stamp& QImageCanvas::StampFor(const StampKey& key) {
             }
             const int first = x;
             while (x < side && (line[x] & 0xFFFFFFU) != 0) ++x;
-            stamp.push_back(Span{y - half, first - half, x - half});
+            set.spans.push_back(Span{y - half, first - half, x - half});
         }
     }
-    return m_stamps.emplace(key, std::move(stamp)).first->second;
+    set.ends[fraction] = static_cast<std::uint32_t>(set.spans.size());
 }
 
-void QImageCanvas::DrawMarker(PixelXY centre, MarkerShape shape, double sizePx, Rgb color) {
-    if (m_op == RasterOp::Nop || !Finite(centre) || !std::isfinite(sizePx) || sizePx <= 0) return;
-    const double size = MarkerSize(sizePx);
-    // The map's markers are copied from a mask made once per shape, size and
-    // fraction of a pixel: the same pixels as filling the path, at a fraction of
-    // the cost. Other raster operations (a flash) and large markers take the path.
-    const bool stamped = m_op == RasterOp::CopyPen && size <= MaxStampPx &&
-                         std::abs(centre.x) < 1e9 && std::abs(centre.y) < 1e9;
-    if (stamped) {
-        const double left = std::floor(centre.x);
-        const double top = std::floor(centre.y);
-        auto ix = static_cast<long long>(left);
-        auto iy = static_cast<long long>(top);
-        auto fx = static_cast<int>(std::lround((centre.x - left) * StampSteps));
-        auto fy = static_cast<int>(std::lround((centre.y - top) * StampSteps));
-        if (fx == static_cast<int>(StampSteps)) fx = 0, ++ix;
-        if (fy == static_cast<int>(StampSteps)) fy = 0, ++iy;
-        const Stamp& stamp = StampFor(StampKey{shape, size, fx, fy});
-        const QRgb ink = qRgb(color.red, color.green, color.blue);
-        const long long width = m_image.width();
-        const long long height = m_image.height();
-        for (const Span& span : stamp) {
-            const long long y = iy + span.dy;
-            if (y < 0 || y >= height) continue;
-            const long long from = std::max(0LL, ix + span.from);
-            const long long to = std::min(width, ix + span.to);
-            if (from >= to) continue;
-            auto* line = reinterpret_cast<QRgb*>(m_image.scanLine(static_cast<int>(y)));
-            std::fill(line + from, line + to, ink);
-        }
-        return;
-    }
+void QImageCanvas::DrawMarkerPath(PixelXY centre, MarkerShape shape, double size, Rgb color) {
     QPainter painter(&m_image);
     painter.setRenderHint(QPainter::Antialiasing, false);
     painter.setCompositionMode(ToComposition(m_op));
     painter.fillPath(MarkerArea(shape, centre.x, centre.y, size), ToQColor(color));
+}
+
+void QImageCanvas::DrawMarker(PixelXY centre, MarkerShape shape, double sizePx, Rgb color) {
+    const MarkerAt marker{centre, color};
+    DrawMarkers(std::span<const MarkerAt>(&marker, 1), shape, sizePx);
+}
+
+void QImageCanvas::DrawMarkers(std::span<const MarkerAt> markers, MarkerShape shape,
+                               double sizePx) {
+    if (m_op == RasterOp::Nop || !std::isfinite(sizePx) || sizePx <= 0 || markers.empty()) return;
+    const double size = MarkerSize(sizePx);
+    // The map's markers are copied from a mask made once per shape, size and
+    // fraction of a pixel: the same pixels as filling the path, at a fraction of
+    // the cost. Other raster operations (a flash) and large markers take the path.
+    if (m_op != RasterOp::CopyPen || size > MaxStampPx) {
+        for (const MarkerAt& marker : markers) {
+            if (Finite(marker.centre)) DrawMarkerPath(marker.centre, shape, size, marker.color);
+        }
+        return;
+    }
+    StampSet& set = StampSetFor(shape, size);
+    const long long width = m_image.width();
+    const long long height = m_image.height();
+    const qsizetype stride = m_image.bytesPerLine();
+    uchar* bits = m_image.bits();
+    for (const MarkerAt& marker : markers) {
+        const PixelXY centre = marker.centre;
+        if (!Finite(centre)) continue;
+        if (std::abs(centre.x) >= 1e9 || std::abs(centre.y) >= 1e9) {
+            DrawMarkerPath(centre, shape, size, marker.color);
+            bits = m_image.bits();
+            continue;
+        }
+        const double left = std::floor(centre.x);
+        const double top = std::floor(centre.y);
+        auto ix = static_cast<long long>(left);
+        auto iy = static_cast<long long>(top);
+        // Rounded half up, as lround rounds these non-negative fractions; the
+        // fractions are exact, so is the comparison.
+        const double sx = (centre.x - left) * StampSteps;
+        const double sy = (centre.y - top) * StampSteps;
+        auto fx = static_cast<int>(sx);
+        auto fy = static_cast<int>(sy);
+        if (sx - fx >= 0.5) ++fx;
+        if (sy - fy >= 0.5) ++fy;
+        if (fx == StampSteps) fx = 0, ++ix;
+        if (fy == StampSteps) fy = 0, ++iy;
+        const std::size_t fraction = static_cast<std::size_t>(fy) * StampSteps + fx;
+        if (set.begins[fraction] == StampSet::Unmade) {
+            const std::size_t before = set.spans.size();
+            MakeStamp(set, fx, fy);
+            m_stampSpans += set.spans.size() - before;
+        }
+        const Span* span = set.spans.data() + set.begins[fraction];
+        const Span* const spansEnd = set.spans.data() + set.ends[fraction];
+        const QRgb ink = qRgb(marker.color.red, marker.color.green, marker.color.blue);
+        const bool inside = ix - set.half >= 0 && ix + set.half + 1 <= width &&
+                            iy - set.half >= 0 && iy + set.half < height;
+        if (inside) {
+            uchar* const row = bits + static_cast<qsizetype>(iy) * stride;
+            for (; span != spansEnd; ++span) {
+                auto* line =
+                    reinterpret_cast<QRgb*>(row + static_cast<qsizetype>(span->dy) * stride);
+                std::fill(line + ix + span->from, line + ix + span->to, ink);
+            }
+            continue;
+        }
+        for (; span != spansEnd; ++span) {
+            const long long y = iy + span->dy;
+            if (y < 0 || y >= height) continue;
+            const long long from = std::max(0LL, ix + span->from);
+            const long long to = std::min(width, ix + span->to);
+            if (from >= to) continue;
+            auto* line = reinterpret_cast<QRgb*>(bits + static_cast<qsizetype>(y) * stride);
+            std::fill(line + from, line + to, ink);
+        }
+    }
 }
 
 Rgb QImageCanvas::Pixel(int x, int y) const {

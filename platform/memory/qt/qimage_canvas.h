@@ -1,8 +1,8 @@
 #pragma once
 
 #include <QImage>
+#include <cstdint>
 #include <memory>
-#include <unordered_map>
 #include <vector>
 
 #include "platform/memory/canvas.h"
@@ -20,6 +20,9 @@ class QImageCanvas final : public Canvas {
 
     // The pixels as an image, for the map widget and PNG frames.
     const QImage& Image() const { return m_image; }
+    // The same pixels to draw on directly, beside the canvas's own calls (a
+    // benchmark's floor draws on the very screen the map is drawn on).
+    QImage& MutableImage() { return m_image; }
 
     int Width() const override;
     int Height() const override;
@@ -29,6 +32,7 @@ class QImageCanvas final : public Canvas {
     void StrokePaths(const std::vector<PixelPath>& paths, const LinePen& pen) override;
     void FillRings(const std::vector<PixelPath>& rings, const FillBrush& brush) override;
     void DrawMarker(PixelXY centre, MarkerShape shape, double sizePx, Rgb color) override;
+    void DrawMarkers(std::span<const MarkerAt> markers, MarkerShape shape, double sizePx) override;
     Rgb Pixel(int x, int y) const override;
     std::vector<std::uint32_t> Pixels() const override;
 
@@ -40,26 +44,32 @@ class QImageCanvas final : public Canvas {
         int from;
         int to;  // exclusive
     };
-    using Stamp = std::vector<Span>;
     // Centres are taken to 1/64 of a pixel, the rasteriser's own precision.
-    static constexpr double StampSteps = 64.0;
+    static constexpr int StampSteps = 64;
     static constexpr double MaxStampPx = 64.0;
-    static constexpr std::size_t MaxStamps = 16384;
-    struct StampKey {
+    // The stamps of one shape and size, one per fraction of a pixel the centre
+    // falls on, each made when first needed.
+    struct StampSet {
+        static constexpr std::uint32_t Unmade = 0xFFFFFFFFU;
         MarkerShape shape;
         double size;
-        int fx;
-        int fy;
-        friend bool operator==(const StampKey&, const StampKey&) = default;
+        int half;  // no span reaches further than this from the centre's pixel
+        std::vector<std::uint32_t> begins;  // per fraction: first span, or Unmade
+        std::vector<std::uint32_t> ends;
+        std::vector<Span> spans;
     };
-    struct StampKeyHash {
-        std::size_t operator()(const StampKey& key) const noexcept;
-    };
-    const Stamp& StampFor(const StampKey& key);
+    // Bounds on what the stamps keep: beyond them every set is dropped and made again.
+    static constexpr std::size_t MaxStampSets = 64;
+    static constexpr std::size_t MaxStampSpans = std::size_t{1} << 20;
+
+    StampSet& StampSetFor(MarkerShape shape, double size);
+    static void MakeStamp(StampSet& set, int fx, int fy);
+    void DrawMarkerPath(PixelXY centre, MarkerShape shape, double size, Rgb color);
 
     QImage m_image;
     RasterOp m_op = RasterOp::CopyPen;
-    std::unordered_map<StampKey, Stamp, StampKeyHash> m_stamps;
+    std::vector<std::unique_ptr<StampSet>> m_stampSets;
+    std::size_t m_stampSpans = 0;  // spans held by every set
 };
 
 // A new canvas of the given size, cleared to black.
