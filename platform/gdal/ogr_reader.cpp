@@ -98,8 +98,9 @@ const char* KindName(ShapeKind kind) {
     return "unknown geometries";
 }
 
-// How one data set field is read.
-enum class ValueKind { Integer, Integer64, Real, Text, Date, Binary, ListText };
+// How one data set field is read: Text for a plain string field, AsText for any
+// other field read through its text form (lists).
+enum class ValueKind { Integer, Integer64, Real, Text, Date, Binary, AsText };
 
 struct FieldPlan {
     std::string name;
@@ -122,11 +123,14 @@ std::string Utf8Text(const char* text) {
 
 FieldPlan PlanField(const OGRFieldDefn& definition) {
     FieldPlan plan{
-        Utf8Text(definition.GetNameRef()), {}, host::esriFieldTypeString, ValueKind::Text};
+        Utf8Text(definition.GetNameRef()), {}, host::esriFieldTypeString, ValueKind::AsText};
     if (const char* alias = definition.GetAlternativeNameRef(); alias && *alias) {
         plan.alias = Utf8Text(alias);
     }
     switch (definition.GetType()) {
+        case OFTString:
+            plan.kind = ValueKind::Text;
+            break;
         case OFTInteger:
             plan.kind = ValueKind::Integer;
             plan.type = definition.GetSubType() == OFSTInt16 ? host::esriFieldTypeSmallInteger
@@ -156,7 +160,7 @@ FieldPlan PlanField(const OGRFieldDefn& definition) {
         case OFTRealList:
         case OFTStringList:
         case OFTWideStringList:
-            plan.kind = ValueKind::ListText;
+            plan.kind = ValueKind::AsText;
             break;
         default:
             break;
@@ -166,13 +170,15 @@ FieldPlan PlanField(const OGRFieldDefn& definition) {
 
 host::FieldValue ReadValue(const OGRFeature& feature, int index, ValueKind kind) {
     if (!feature.IsFieldSetAndNotNull(index)) return {};
+    // The field's own type is known: its value is read as it is held.
+    const OGRField& raw = *feature.GetRawFieldRef(index);
     switch (kind) {
         case ValueKind::Integer:
-            return host::FieldValue(static_cast<std::int32_t>(feature.GetFieldAsInteger(index)));
+            return host::FieldValue(static_cast<std::int32_t>(raw.Integer));
         case ValueKind::Integer64:
-            return host::FieldValue(static_cast<std::int64_t>(feature.GetFieldAsInteger64(index)));
+            return host::FieldValue(static_cast<std::int64_t>(raw.Integer64));
         case ValueKind::Real:
-            return host::FieldValue(feature.GetFieldAsDouble(index));
+            return host::FieldValue(raw.Real);
         case ValueKind::Date: {
             int year = 0, month = 0, day = 0, hour = 0, minute = 0, zone = 0;
             float second = 0;
@@ -193,7 +199,8 @@ host::FieldValue ReadValue(const OGRFeature& feature, int index, ValueKind kind)
                 std::string(reinterpret_cast<const char*>(bytes), static_cast<std::size_t>(size)));
         }
         case ValueKind::Text:
-        case ValueKind::ListText:
+            return host::FieldValue(Utf8Text(raw.String));
+        case ValueKind::AsText:
             break;
     }
     return host::FieldValue(Utf8Text(feature.GetFieldAsString(index)));

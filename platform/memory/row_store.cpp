@@ -4,7 +4,6 @@
 #include <cmath>
 #include <limits>
 #include <string>
-#include <type_traits>
 #include <utility>
 #include <variant>
 
@@ -34,15 +33,15 @@ std::int32_t RowStore::Add(const std::vector<host::FieldValue>& attributes,
 
 std::int32_t RowStore::Add(std::vector<host::FieldValue>&& attributes,
                            std::shared_ptr<host::IGeometry> shape, std::int32_t oid) {
-    return Append(std::move(attributes), std::move(shape), oid);
+    return Append(attributes, std::move(shape), oid);
 }
 
 std::int32_t RowStore::Add(std::vector<host::FieldValue>&& attributes, XY point, std::int32_t oid) {
-    return Append(std::move(attributes), point, oid);
+    return Append(attributes, point, oid);
 }
 
-template <class Values>
-std::int32_t RowStore::Append(Values&& attributes, StoredShape shape, std::int32_t oid) {
+std::int32_t RowStore::Append(const std::vector<host::FieldValue>& attributes, StoredShape shape,
+                              std::int32_t oid) {
     const std::int32_t fieldCount = m_fields->Count();
     std::size_t expected = static_cast<std::size_t>(fieldCount);
     if (m_fields->OidIndex() >= 0) --expected;
@@ -76,20 +75,25 @@ std::int32_t RowStore::Append(Values&& attributes, StoredShape shape, std::int32
                     "A row of a table without a geometry field has no shape");
     }
 
-    // Every value is checked before any is kept.
-    m_stored.clear();
-    std::size_t next = 0;
-    for (std::int32_t i = 0; i < fieldCount; ++i) {
-        if (i == m_fields->OidIndex() || i == m_fields->ShapeIndex()) continue;
-        if constexpr (std::is_rvalue_reference_v<Values&&>) {
-            m_stored.push_back(StoredValue(std::move(attributes[next++]), m_fields->At(i)));
-        } else {
+    // Every value is checked before any is kept; most arrive as their fields
+    // store them already.
+    const host::FieldValue* values = attributes.data();
+    bool asStored = true;
+    for (std::size_t c = 0; c < m_columns.size() && asStored; ++c) {
+        asStored = m_columns[c].Takes(attributes[c]);
+    }
+    if (!asStored) {
+        m_stored.clear();
+        std::size_t next = 0;
+        for (std::int32_t i = 0; i < fieldCount; ++i) {
+            if (i == m_fields->OidIndex() || i == m_fields->ShapeIndex()) continue;
             m_stored.push_back(StoredValue(attributes[next++], m_fields->At(i)));
         }
+        values = m_stored.data();
     }
     const std::size_t rows = m_oids.size();
     try {
-        for (std::size_t c = 0; c < m_columns.size(); ++c) m_columns[c].Push(m_stored[c]);
+        for (std::size_t c = 0; c < m_columns.size(); ++c) m_columns[c].Push(values[c]);
         if (const auto* point = std::get_if<XY>(&shape)) {
             m_points.resize(rows);
             m_pointKept.resize(rows);

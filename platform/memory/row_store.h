@@ -56,7 +56,7 @@ class RowStore {
     // row's object id. Drops the hash indexes; the next equality search rebuilds.
     std::int32_t Add(const std::vector<host::FieldValue>& attributes,
                      std::shared_ptr<host::IGeometry> shape, std::int32_t oid = 0);
-    // As above, moving the values in (a loader's row buffer keeps its capacity).
+    // As above, for a loader passing its row buffer (which keeps its capacity).
     std::int32_t Add(std::vector<host::FieldValue>&& attributes,
                      std::shared_ptr<host::IGeometry> shape, std::int32_t oid = 0);
     // As above for a row whose shape is a point of this host, given by its
@@ -132,8 +132,8 @@ class RowStore {
     };
 
     const FieldIndex& IndexOf(std::int32_t field, FieldKind kind) const;
-    template <class Values>
-    std::int32_t Append(Values&& attributes, StoredShape shape, std::int32_t oid);
+    std::int32_t Append(const std::vector<host::FieldValue>& attributes, StoredShape shape,
+                        std::int32_t oid);
 
     Box BoxAt(std::size_t position) const;
 
@@ -143,7 +143,7 @@ class RowStore {
     std::vector<std::int32_t> m_oids;
     std::vector<ValueColumn> m_columns;      // the attribute fields', in field order
     std::vector<std::int32_t> m_columnOf;    // per field: its column, or -1
-    std::vector<host::FieldValue> m_stored;  // an added row's values, checked before any is kept
+    std::vector<host::FieldValue> m_stored;  // a row's values converted to their fields' types
     std::vector<XY> m_points;
     std::vector<bool> m_pointKept;
     std::vector<std::shared_ptr<host::IGeometry>> m_objects;

@@ -77,18 +77,43 @@ void ValueColumn::Push(const host::FieldValue& value) {
             case Kind::Date:
                 m_doubles.push_back(Of<host::Date>(value).days);
                 break;
-            case Kind::Text: {
-                const std::string text = value.IsNull() ? std::string() : Of<std::string>(value);
-                m_chars.insert(m_chars.end(), text.begin(), text.end());
+            case Kind::Text:
+                if (!value.IsNull()) {
+                    const auto* text = std::get_if<std::string>(&value.Get());
+                    if (text == nullptr) throw std::logic_error("a value unlike its column's type");
+                    m_chars.insert(m_chars.end(), text->begin(), text->end());
+                }
                 m_ends.push_back(m_chars.size());
                 break;
-            }
         }
         m_nulls.push_back(value.IsNull());
     } catch (...) {
         Truncate(rows);
         throw;
     }
+}
+
+bool ValueColumn::Takes(const host::FieldValue& value) const {
+    const auto& held = value.Get();
+    switch (m_kind) {
+        case Kind::Nothing:
+            return value.IsNull();
+        case Kind::Small:
+            return value.IsNull() || std::holds_alternative<std::int16_t>(held);
+        case Kind::Integer:
+            return value.IsNull() || std::holds_alternative<std::int32_t>(held);
+        case Kind::Big:
+            return value.IsNull() || std::holds_alternative<std::int64_t>(held);
+        case Kind::Single:
+            return value.IsNull() || std::holds_alternative<float>(held);
+        case Kind::Double:
+            return value.IsNull() || std::holds_alternative<double>(held);
+        case Kind::Date:
+            return value.IsNull() || std::holds_alternative<host::Date>(held);
+        case Kind::Text:
+            return value.IsNull() || std::holds_alternative<std::string>(held);
+    }
+    return false;
 }
 
 host::FieldValue ValueColumn::At(std::size_t row) const {

@@ -23,6 +23,9 @@ class ValueColumn {
     // Appends a value as its field stores it: null or the alternative of the
     // field's type. Raises std::logic_error for another alternative.
     void Push(const host::FieldValue& value);
+    // True when the value is as the field stores it already (null or the
+    // alternative of the field's type), so that it can be pushed unconverted.
+    bool Takes(const host::FieldValue& value) const;
     host::FieldValue At(std::size_t row) const;
     bool IsNull(std::size_t row) const { return m_nulls[row]; }
     // Drops the rows from the given one on (what an append that failed half way
