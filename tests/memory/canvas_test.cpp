@@ -2,6 +2,7 @@
 
 #include <cmath>
 #include <cstdint>
+#include <functional>
 #include <limits>
 #include <vector>
 
@@ -36,6 +37,57 @@ TEST_F(QImageCanvasTest, ClearPaintsEveryPixelAndReadsBackAsRgb) {
     EXPECT_EQ(pixels.front(), 0xC86432u);
     EXPECT_THROW(m_canvas.Pixel(64, 0), Error);
     EXPECT_THROW(m_canvas.Pixel(0, -1), Error);
+}
+
+// A clear in the colour of the last one repaints only what was drawn since: it
+// must find every pixel any kind of drawing touched, under any raster operation.
+TEST_F(QImageCanvasTest, ClearAgainAfterAnyDrawingLeavesOnlyTheColour) {
+    const double inf = std::numeric_limits<double>::infinity();
+    const std::vector<std::function<void(QImageCanvas&)>> drawings{
+        [](QImageCanvas& c) {
+            c.StrokePaths({{{-5, 3}, {70, 40}, {20, 47.5}}}, {Ink, 6.5});
+        },
+        [](QImageCanvas& c) {
+            c.StrokePaths({{{3, 3}, {60, 3}, {60, 44}, {3, 3}}}, {Ink, 3, LineStyle::DashDot});
+        },
+        [](QImageCanvas& c) {
+            c.FillRings({{{-10, -10}, {30, 2}, {12, 60}}}, {Ink, FillStyle::Solid});
+        },
+        [](QImageCanvas& c) {
+            c.FillRings({{{5, 5}, {60, 9}, {40, 44}}}, {Ink, FillStyle::DiagonalCross});
+        },
+        [](QImageCanvas& c) {
+            for (const PixelXY centre : {PixelXY{0.2, 0.3}, PixelXY{63.9, 47.7}, PixelXY{30, 20}})
+                c.DrawMarker(centre, MarkerShape::Circle, 12, Ink);
+        },
+        [](QImageCanvas& c) {
+            const std::vector<MarkerAt> markers{{{-3, 24}, Ink}, {{66, 2}, Ink}, {{9.5, 50}, Ink}};
+            c.DrawMarkers(markers, MarkerShape::X, 9);
+        },
+        [](QImageCanvas& c) {
+            c.DrawMarker({32, 24}, MarkerShape::Picture, 100, Ink);
+        },
+        [](QImageCanvas& c) {
+            c.SetRasterOp(RasterOp::NotXorPen);
+            c.DrawMarker({62.5, 1.5}, MarkerShape::Diamond, 11, Ink);
+            c.FillRings({{{40, 30}, {70, 30}, {70, 60}}}, {Ink, FillStyle::Solid});
+            c.StrokePaths({{{1, 40}, {9, 47}}}, {Ink, 2});
+        },
+        [inf](QImageCanvas& c) {
+            c.DrawMarker({-2e9, 5}, MarkerShape::Square, 30, Ink);
+            c.DrawMarker({inf, 5}, MarkerShape::Square, 30, Ink);
+            c.StrokePaths({{{-1e7, -1e7}, {1e7, 1e7}}}, {Ink, 1});
+        },
+    };
+    const std::vector<std::uint32_t> clear(64 * 48, Background.ToPixel());
+    for (std::size_t i = 0; i < drawings.size(); ++i) {
+        m_canvas.Clear(Background);
+        drawings[i](m_canvas);
+        m_canvas.SetRasterOp(RasterOp::CopyPen);
+        EXPECT_NE(m_canvas.Pixels(), clear) << "drawing " << i;
+        m_canvas.Clear(Background);
+        EXPECT_EQ(m_canvas.Pixels(), clear) << "drawing " << i;
+    }
 }
 
 TEST_F(QImageCanvasTest, CopyPenPaintsTheColour) {

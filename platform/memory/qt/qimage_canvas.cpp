@@ -170,6 +170,9 @@ QImageCanvas::QImageCanvas(int width, int height) {
     CheckSize(width, height);
     m_image = NewScreen(width, height);
     m_image.fill(Qt::black);
+    m_cleared = true;
+    m_clearColor = Rgb{};
+    m_dirty = QRect();
 }
 
 int QImageCanvas::Width() const { return m_image.width(); }
@@ -179,9 +182,53 @@ void QImageCanvas::Resize(int width, int height) {
     CheckSize(width, height);
     m_image = NewScreen(width, height);
     m_image.fill(Qt::black);
+    m_cleared = true;
+    m_clearColor = Rgb{};
+    m_dirty = QRect();
 }
 
-void QImageCanvas::Clear(Rgb color) { m_image.fill(ToQColor(color)); }
+void QImageCanvas::Clear(Rgb color) {
+    if (m_cleared && color == m_clearColor) {
+        // Only what was drawn since the last clear differs from the colour.
+        if (!m_dirty.isEmpty()) {
+            const QRgb ink = qRgb(color.red, color.green, color.blue);
+            const qsizetype stride = m_image.bytesPerLine();
+            uchar* bits = m_image.bits();
+            for (int y = m_dirty.top(); y <= m_dirty.bottom(); ++y) {
+                auto* line = reinterpret_cast<QRgb*>(bits + static_cast<qsizetype>(y) * stride);
+                std::fill(line + m_dirty.left(), line + m_dirty.right() + 1, ink);
+            }
+        }
+    } else {
+        m_image.fill(ToQColor(color));
+    }
+    m_cleared = true;
+    m_clearColor = color;
+    m_dirty = QRect();
+}
+
+QImage& QImageCanvas::MutableImage() {
+    m_cleared = false;  // whatever is drawn on it is not tracked
+    return m_image;
+}
+
+void QImageCanvas::MarkDrawn(const QRectF& area) {
+    // Far beyond the screen the rasteriser's fixed-point arithmetic is not
+    // trusted to keep to the area: all of the screen then counts as drawn.
+    constexpr double Trusted = 1e6;
+    if (!(std::abs(area.left()) < Trusted && std::abs(area.right()) < Trusted &&
+          std::abs(area.top()) < Trusted && std::abs(area.bottom()) < Trusted)) {
+        m_dirty = m_image.rect();
+        return;
+    }
+    // A pixel is painted when its centre is inside the area; one more on every
+    // side leaves rounding no room.
+    const QRect pixels(QPoint(static_cast<int>(std::floor(area.left())) - 1,
+                              static_cast<int>(std::floor(area.top())) - 1),
+                       QPoint(static_cast<int>(std::ceil(area.right())) + 1,
+                              static_cast<int>(std::ceil(area.bottom())) + 1));
+    m_dirty |= pixels & m_image.rect();
+}
 
 void QImageCanvas::SetRasterOp(RasterOp op) { m_op = op; }
 
@@ -196,10 +243,12 @@ void QImageCanvas::StrokePaths(const std::vector<PixelPath>& paths, const LinePe
     if (centreLines.isEmpty()) return;
     const double width =
         std::isfinite(pen.widthPx) ? std::min(pen.widthPx, 4.0 * kMaxScreenSide) : 1.0;
+    const QPainterPath area = StrokeArea(centreLines, width, ToDashes(pen.style));
+    MarkDrawn(area.controlPointRect());
     QPainter painter(&m_image);
     painter.setRenderHint(QPainter::Antialiasing, false);
     painter.setCompositionMode(ToComposition(m_op));
-    painter.fillPath(StrokeArea(centreLines, width, ToDashes(pen.style)), ToQColor(pen.color));
+    painter.fillPath(area, ToQColor(pen.color));
 }
 
 void QImageCanvas::FillRings(const std::vector<PixelPath>& rings, const FillBrush& brush) {
@@ -215,6 +264,7 @@ void QImageCanvas::FillRings(const std::vector<PixelPath>& rings, const FillBrus
         area.closeSubpath();
     }
     if (area.isEmpty()) return;
+    MarkDrawn(area.controlPointRect());
     QPainter painter(&m_image);
     painter.setRenderHint(QPainter::Antialiasing, false);
     painter.setCompositionMode(ToComposition(m_op));
@@ -344,10 +394,12 @@ void QImageCanvas::MakeStamp(StampSet& set, int fx, int fy) {
 }
 
 void QImageCanvas::DrawMarkerPath(PixelXY centre, MarkerShape shape, double size, Rgb color) {
+    const QPainterPath area = MarkerArea(shape, centre.x, centre.y, size);
+    MarkDrawn(area.controlPointRect());
     QPainter painter(&m_image);
     painter.setRenderHint(QPainter::Antialiasing, false);
     painter.setCompositionMode(ToComposition(m_op));
-    painter.fillPath(MarkerArea(shape, centre.x, centre.y, size), ToQColor(color));
+    painter.fillPath(area, ToQColor(color));
 }
 
 void QImageCanvas::DrawMarker(PixelXY centre, MarkerShape shape, double sizePx, Rgb color) {
@@ -373,6 +425,11 @@ void QImageCanvas::DrawMarkers(std::span<const MarkerAt> markers, MarkerShape sh
     const long long height = m_image.height();
     const qsizetype stride = m_image.bytesPerLine();
     uchar* bits = m_image.bits();
+    // The pixels holding the stamped markers' centres, to know what was drawn.
+    long long leftmost = width;
+    long long rightmost = -1;
+    long long topmost = height;
+    long long bottommost = -1;
     for (const MarkerAt& marker : markers) {
         const PixelXY centre = marker.centre;
         if (!Finite(centre)) continue;
@@ -395,6 +452,10 @@ void QImageCanvas::DrawMarkers(std::span<const MarkerAt> markers, MarkerShape sh
         if (sy - fy >= 0.5) ++fy;
         if (fx == StampSteps) fx = 0, ++ix;
         if (fy == StampSteps) fy = 0, ++iy;
+        leftmost = std::min(leftmost, ix);
+        rightmost = std::max(rightmost, ix);
+        topmost = std::min(topmost, iy);
+        bottommost = std::max(bottommost, iy);
         const std::size_t fraction = static_cast<std::size_t>(fy) * StampSteps + fx;
         if (set.begins[fraction] == StampSet::Unmade) {
             const std::size_t before = set.spans.size();
@@ -424,6 +485,16 @@ void QImageCanvas::DrawMarkers(std::span<const MarkerAt> markers, MarkerShape sh
             auto* line = reinterpret_cast<QRgb*>(bits + static_cast<qsizetype>(y) * stride);
             std::fill(line + from, line + to, ink);
         }
+    }
+    if (leftmost <= rightmost && topmost <= bottommost) {
+        const auto clamp = [](long long value, long long most) {
+            return static_cast<int>(std::clamp(value, -1LL, most));
+        };
+        m_dirty |=
+            QRect(QPoint(clamp(leftmost - set.half, width), clamp(topmost - set.half, height)),
+                  QPoint(clamp(rightmost + set.half + 1, width),
+                         clamp(bottommost + set.half, height))) &
+            m_image.rect();
     }
 }
 

@@ -22,7 +22,7 @@ class QImageCanvas final : public Canvas {
     const QImage& Image() const { return m_image; }
     // The same pixels to draw on directly, beside the canvas's own calls (a
     // benchmark's floor draws on the very screen the map is drawn on).
-    QImage& MutableImage() { return m_image; }
+    QImage& MutableImage();
 
     int Width() const override;
     int Height() const override;
@@ -65,9 +65,17 @@ class QImageCanvas final : public Canvas {
     StampSet& StampSetFor(MarkerShape shape, double size);
     static void MakeStamp(StampSet& set, int fx, int fy);
     void DrawMarkerPath(PixelXY centre, MarkerShape shape, double size, Rgb color);
+    // Notes that pixels inside the area (in pixels) may have changed.
+    void MarkDrawn(const QRectF& area);
 
     QImage m_image;
     RasterOp m_op = RasterOp::CopyPen;
+    // Since the last Clear every pixel outside m_dirty holds m_clearColor (when
+    // m_cleared): the next Clear in that colour repaints only m_dirty. Redraws
+    // after a zoom then cost what they draw, not the whole screen.
+    bool m_cleared = true;
+    Rgb m_clearColor;
+    QRect m_dirty;
     std::vector<std::unique_ptr<StampSet>> m_stampSets;
     std::size_t m_stampSpans = 0;  // spans held by every set
 };
