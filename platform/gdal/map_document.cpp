@@ -772,8 +772,8 @@ MapDocument LoadDataSet(const std::filesystem::path& file, std::unique_ptr<memor
 MapDocument LoadMapDocument(const std::filesystem::path& file,
                             std::unique_ptr<memory::Canvas> canvas, const LocateDataFile& locate) {
     const std::string display = DisplayName(file);
-    const std::string text = ReadWholeFile(file, display);
-    const Json root = DocumentParser(display).Parse(text);
+    // The text goes as soon as it is parsed: a large legend makes it large.
+    const Json root = DocumentParser(display).Parse(ReadWholeFile(file, display));
 
     auto context = std::make_shared<HostContext>();
     DocumentLoader loader(file, context, locate);

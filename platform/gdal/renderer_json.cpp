@@ -458,21 +458,35 @@ void WriteRenderer(JsonWriter& out, const DocumentFaults& faults,
     out.Key("values");
     out.BeginArray();
     const std::string valuesPlace = PlaceOf(place, "values");
-    for (std::int32_t i = 0; i < unique->ValueCount(); ++i) {
-        const std::string value = unique->Value(i);
-        const Json symbol = WriteSymbol(
-            faults, unique->Symbol(value),
-            PlaceOf(PlaceOf(valuesPlace, static_cast<std::size_t>(i)), "symbol"), layer);
+    const auto writeValue = [&](std::int32_t i, const std::string& value,
+                                const std::string& heading, const std::string& label,
+                                const std::shared_ptr<host::ISymbol>& symbol) {
+        const Json written = WriteSymbol(
+            faults, symbol, PlaceOf(PlaceOf(valuesPlace, static_cast<std::size_t>(i)), "symbol"),
+            layer);
         out.BeginObject();
         out.Key("value");
         out.String(value);
         out.Key("heading");
-        out.String(unique->Heading(value));
+        out.String(heading);
         out.Key("label");
-        out.String(unique->Label(value));
+        out.String(label);
         out.Key("symbol");
-        out.Value(symbol);
+        out.Value(written);
         out.EndObject();
+    };
+    // The host's own renderer is read in place: by name, each value would be
+    // looked up once for each thing it holds.
+    const auto* own = dynamic_cast<const memory::UniqueValueRenderer*>(unique.get());
+    for (std::int32_t i = 0; i < unique->ValueCount(); ++i) {
+        if (own != nullptr) {
+            const auto entry = own->EntryAt(static_cast<std::size_t>(i));
+            writeValue(i, entry.value, entry.heading, entry.label, entry.symbol);
+        } else {
+            const std::string value = unique->Value(i);
+            writeValue(i, value, unique->Heading(value), unique->Label(value),
+                       unique->Symbol(value));
+        }
     }
     out.EndArray();
     out.Key("defaultSymbol");

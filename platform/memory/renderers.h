@@ -103,6 +103,18 @@ class UniqueValueRenderer final : public host::IFeatureRenderer, public host::IU
     // is used, else none).
     std::shared_ptr<host::ISymbol> SymbolOfEntry(std::int32_t entry) const;
     std::size_t EntryCount() const { return m_entries.size(); }
+    // A value by index with what it is drawn and listed with, read in place (for a
+    // walk over every value, as a document is saved).
+    struct ValueEntry {
+        const std::string& value;
+        const std::string& heading;
+        const std::string& label;
+        const std::shared_ptr<host::ISymbol>& symbol;
+    };
+    ValueEntry EntryAt(std::size_t index) const {
+        const Entry& entry = m_entries[index];
+        return {entry.value, entry.heading, entry.label, m_symbols[index]};
+    }
     // Grows on every change of what the renderer draws with.
     std::uint64_t Version() const { return m_version; }
 
