@@ -235,9 +235,7 @@ void PaintStoredLayer(Canvas& canvas, const ViewTransform& view, const FeatureLa
             if (!box.IsEmpty()) paint(position, box);
         }
     } else {
-        for (const std::uint32_t position : index.Search(query)) {
-            paint(position, index.BoxAt(position));
-        }
+        for (const SpatialIndex::Hit& hit : index.SearchBoxes(query)) paint(hit.position, hit.box);
     }
     markers.Flush();
     canvas.SetRasterOp(RasterOp::CopyPen);

@@ -128,6 +128,35 @@ SpatialIndex::SpatialIndex(std::vector<Box> boxes) : m_boxes(std::move(boxes)) {
     }
 }
 
+template <class Found>
+void SpatialIndex::Visit(const Box& query, Found&& found) const {
+    struct Pending {
+        std::size_t node;
+        std::size_t level;
+    };
+    // Only nodes that meet the query are pushed.
+    if (!m_nodes.back().Meets(query)) return;
+    std::vector<Pending> stack{{m_nodes.size() - 1, m_levelEnds.size() - 1}};
+    while (!stack.empty()) {
+        const Pending at = stack.back();
+        stack.pop_back();
+        if (at.level == 0) {
+            found(at.node);
+            continue;
+        }
+        const std::size_t first = m_refs[at.node];
+        const std::size_t end = std::min(first + NodeSize, m_levelEnds[at.level - 1]);
+        for (std::size_t i = first; i < end; ++i) {
+            if (!m_nodes[i].Meets(query)) continue;
+            if (at.level == 1) {
+                found(i);
+            } else {
+                stack.push_back({i, at.level - 1});
+            }
+        }
+    }
+}
+
 std::vector<std::uint32_t> SpatialIndex::Search(const Box& query) const {
     std::vector<std::uint32_t> hits;
     if (m_nodes.empty() || query.IsEmpty() || !query.Meets(m_extent)) return hits;
@@ -138,30 +167,24 @@ std::vector<std::uint32_t> SpatialIndex::Search(const Box& query) const {
         }
         return hits;
     }
-    struct Pending {
-        std::size_t node;
-        std::size_t level;
-    };
-    std::vector<Pending> stack{{m_nodes.size() - 1, m_levelEnds.size() - 1}};
-    while (!stack.empty()) {
-        const Pending at = stack.back();
-        stack.pop_back();
-        if (!m_nodes[at.node].Meets(query)) continue;
-        if (at.level == 0) {
-            hits.push_back(m_refs[at.node]);
-            continue;
-        }
-        const std::size_t first = m_refs[at.node];
-        const std::size_t end = std::min(first + NodeSize, m_levelEnds[at.level - 1]);
-        if (at.level == 1) {
-            for (std::size_t i = first; i < end; ++i) {
-                if (m_nodes[i].Meets(query)) hits.push_back(m_refs[i]);
-            }
-            continue;
-        }
-        for (std::size_t i = first; i < end; ++i) stack.push_back({i, at.level - 1});
-    }
+    Visit(query, [&](std::size_t leaf) { hits.push_back(m_refs[leaf]); });
     std::sort(hits.begin(), hits.end());
+    return hits;
+}
+
+std::vector<SpatialIndex::Hit> SpatialIndex::SearchBoxes(const Box& query) const {
+    std::vector<Hit> hits;
+    if (m_nodes.empty() || query.IsEmpty() || !query.Meets(m_extent)) return hits;
+    // Sorted as plain numbers, the position above the leaf it was found in.
+    std::vector<std::uint64_t> found;
+    Visit(query, [&](std::size_t leaf) {
+        found.push_back(std::uint64_t{m_refs[leaf]} << 32 | static_cast<std::uint32_t>(leaf));
+    });
+    std::sort(found.begin(), found.end());
+    hits.reserve(found.size());
+    for (const std::uint64_t key : found) {
+        hits.push_back(Hit{static_cast<std::uint32_t>(key >> 32), m_nodes[key & 0xFFFFFFFFU]});
+    }
     return hits;
 }
 

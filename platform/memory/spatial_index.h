@@ -41,7 +41,19 @@ class SpatialIndex {
     // The positions whose boxes meet the query, ascending.
     std::vector<std::uint32_t> Search(const Box& query) const;
 
+    struct Hit {
+        std::uint32_t position;
+        Box box;
+    };
+    // As Search, each position with its box, read from the tree's leaves (which
+    // lie together for features near each other) instead of the row order.
+    std::vector<Hit> SearchBoxes(const Box& query) const;
+
   private:
+    // Calls found(leaf) for each leaf node whose box meets the query, in no order.
+    template <class Found>
+    void Visit(const Box& query, Found&& found) const;
+
     static constexpr std::size_t NodeSize = 16;
 
     std::vector<Box> m_boxes;  // by row position

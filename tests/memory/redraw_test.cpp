@@ -22,7 +22,7 @@
 namespace velorin::memory {
 namespace {
 
-TEST(SpatialIndexTest, FindsExactlyTheBoxesMeetingTheQueryInPositionOrder) {
+TEST(SpatialIndexTest, FindsExactlyTheBoxesMeetingTheQueryInPositionOrderWithTheirBoxes) {
     std::mt19937 random(7);
     std::uniform_real_distribution<double> at(-1000, 1000);
     std::uniform_real_distribution<double> size(0, 40);
@@ -42,6 +42,13 @@ TEST(SpatialIndexTest, FindsExactlyTheBoxesMeetingTheQueryInPositionOrder) {
             }
         }
         EXPECT_EQ(index.Search(query), expected) << "query " << q;
+        std::vector<std::uint32_t> found;
+        for (const SpatialIndex::Hit& hit : index.SearchBoxes(query)) {
+            found.push_back(hit.position);
+            EXPECT_EQ(hit.box.xMin, boxes[hit.position].xMin);
+            EXPECT_EQ(hit.box.yMax, boxes[hit.position].yMax);
+        }
+        EXPECT_EQ(found, expected) << "query " << q;
     }
     EXPECT_TRUE(SpatialIndex({}).Search(Box{-1, -1, 1, 1}).empty());
 }
