@@ -67,6 +67,12 @@ TEST_F(QImageCanvasTest, ClearAgainAfterAnyDrawingLeavesOnlyTheColour) {
         [](QImageCanvas& c) {
             c.DrawMarker({32, 24}, MarkerShape::Picture, 100, Ink);
         },
+        [](QImageCanvas& c) {  // more drawings apart than the canvas keeps apart
+            for (int i = 0; i < 45; ++i) {
+                c.DrawMarker({(i * 37) % 64 + 0.5, (i * 11) % 48 + 0.5}, MarkerShape::Square, 3,
+                             Ink);
+            }
+        },
         [](QImageCanvas& c) {
             c.SetRasterOp(RasterOp::NotXorPen);
             c.DrawMarker({62.5, 1.5}, MarkerShape::Diamond, 11, Ink);

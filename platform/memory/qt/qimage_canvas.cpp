@@ -172,7 +172,7 @@ QImageCanvas::QImageCanvas(int width, int height) {
     m_image.fill(Qt::black);
     m_cleared = true;
     m_clearColor = Rgb{};
-    m_dirty = QRect();
+    m_dirty.clear();
 }
 
 int QImageCanvas::Width() const { return m_image.width(); }
@@ -184,19 +184,19 @@ void QImageCanvas::Resize(int width, int height) {
     m_image.fill(Qt::black);
     m_cleared = true;
     m_clearColor = Rgb{};
-    m_dirty = QRect();
+    m_dirty.clear();
 }
 
 void QImageCanvas::Clear(Rgb color) {
     if (m_cleared && color == m_clearColor) {
         // Only what was drawn since the last clear differs from the colour.
-        if (!m_dirty.isEmpty()) {
-            const QRgb ink = qRgb(color.red, color.green, color.blue);
-            const qsizetype stride = m_image.bytesPerLine();
-            uchar* bits = m_image.bits();
-            for (int y = m_dirty.top(); y <= m_dirty.bottom(); ++y) {
+        const QRgb ink = qRgb(color.red, color.green, color.blue);
+        const qsizetype stride = m_image.bytesPerLine();
+        uchar* bits = m_image.bits();
+        for (const QRect& dirty : m_dirty) {
+            for (int y = dirty.top(); y <= dirty.bottom(); ++y) {
                 auto* line = reinterpret_cast<QRgb*>(bits + static_cast<qsizetype>(y) * stride);
-                std::fill(line + m_dirty.left(), line + m_dirty.right() + 1, ink);
+                std::fill(line + dirty.left(), line + dirty.right() + 1, ink);
             }
         }
     } else {
@@ -204,7 +204,7 @@ void QImageCanvas::Clear(Rgb color) {
     }
     m_cleared = true;
     m_clearColor = color;
-    m_dirty = QRect();
+    m_dirty.clear();
 }
 
 QImage& QImageCanvas::MutableImage() {
@@ -218,7 +218,7 @@ void QImageCanvas::MarkDrawn(const QRectF& area) {
     constexpr double Trusted = 1e6;
     if (!(std::abs(area.left()) < Trusted && std::abs(area.right()) < Trusted &&
           std::abs(area.top()) < Trusted && std::abs(area.bottom()) < Trusted)) {
-        m_dirty = m_image.rect();
+        m_dirty.assign(1, m_image.rect());
         return;
     }
     // A pixel is painted when its centre is inside the area; one more on every
@@ -227,7 +227,21 @@ void QImageCanvas::MarkDrawn(const QRectF& area) {
                               static_cast<int>(std::floor(area.top())) - 1),
                        QPoint(static_cast<int>(std::ceil(area.right())) + 1,
                               static_cast<int>(std::ceil(area.bottom())) + 1));
-    m_dirty |= pixels & m_image.rect();
+    AddDirty(pixels);
+}
+
+void QImageCanvas::AddDirty(const QRect& pixels) {
+    const QRect inside = pixels & m_image.rect();
+    if (inside.isEmpty()) return;
+    for (const QRect& dirty : m_dirty) {
+        if (dirty.contains(inside)) return;  // a flash's second drawing, say
+    }
+    if (m_dirty.size() == MaxDirtyRects) {
+        QRect around;
+        for (const QRect& dirty : m_dirty) around |= dirty;
+        m_dirty.assign(1, around);
+    }
+    m_dirty.push_back(inside);
 }
 
 void QImageCanvas::SetRasterOp(RasterOp op) { m_op = op; }
@@ -490,11 +504,9 @@ void QImageCanvas::DrawMarkers(std::span<const MarkerAt> markers, MarkerShape sh
         const auto clamp = [](long long value, long long most) {
             return static_cast<int>(std::clamp(value, -1LL, most));
         };
-        m_dirty |=
-            QRect(QPoint(clamp(leftmost - set.half, width), clamp(topmost - set.half, height)),
-                  QPoint(clamp(rightmost + set.half + 1, width),
-                         clamp(bottommost + set.half, height))) &
-            m_image.rect();
+        AddDirty(QRect(
+            QPoint(clamp(leftmost - set.half, width), clamp(topmost - set.half, height)),
+            QPoint(clamp(rightmost + set.half + 1, width), clamp(bottommost + set.half, height))));
     }
 }
 

@@ -67,15 +67,18 @@ class QImageCanvas final : public Canvas {
     void DrawMarkerPath(PixelXY centre, MarkerShape shape, double size, Rgb color);
     // Notes that pixels inside the area (in pixels) may have changed.
     void MarkDrawn(const QRectF& area);
+    void AddDirty(const QRect& pixels);
 
     QImage m_image;
     RasterOp m_op = RasterOp::CopyPen;
-    // Since the last Clear every pixel outside m_dirty holds m_clearColor (when
-    // m_cleared): the next Clear in that colour repaints only m_dirty. Redraws
-    // after a zoom then cost what they draw, not the whole screen.
+    // Since the last Clear every pixel outside the m_dirty rectangles holds
+    // m_clearColor (when m_cleared): the next Clear in that colour repaints only
+    // them. Redraws after a zoom then cost what they draw, not the whole screen.
+    // Beyond MaxDirtyRects they merge into the rectangle around them all.
+    static constexpr std::size_t MaxDirtyRects = 32;
     bool m_cleared = true;
     Rgb m_clearColor;
-    QRect m_dirty;
+    std::vector<QRect> m_dirty;
     std::vector<std::unique_ptr<StampSet>> m_stampSets;
     std::size_t m_stampSpans = 0;  // spans held by every set
 };
