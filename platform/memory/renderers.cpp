@@ -65,7 +65,7 @@ std::shared_ptr<host::ISymbol> UniqueValueRenderer::Fallback() const {
 }
 
 std::shared_ptr<host::ISymbol> UniqueValueRenderer::SymbolOfEntry(std::int32_t entry) const {
-    if (entry < 0 || static_cast<std::size_t>(entry) >= m_entries.size()) return Fallback();
+    if (entry < 0 || static_cast<std::size_t>(entry) >= m_values.size()) return Fallback();
     return m_symbols[static_cast<std::size_t>(entry)];
 }
 
@@ -168,7 +168,7 @@ const std::vector<std::int32_t>& UniqueValueRenderer::EntriesFor(
     }
     const auto entryOfKey = [&](const std::string& key) {
         const auto found = m_index.find(key);
-        return found == m_index.end() ? NoEntry : static_cast<std::int32_t>(found->second);
+        return found == m_index.end() ? NoEntry : static_cast<std::int32_t>(*found);
     };
     WholeKeys whole;
     if (indexes.size() == 1 && indexes[0] >= 0) {
@@ -211,7 +211,7 @@ std::shared_ptr<host::ISymbol> UniqueValueRenderer::SymbolByFeature(
     if (!key) return Fallback();
     const auto found = m_index.find(*key);
     if (found == m_index.end()) return Fallback();
-    return m_symbols[found->second];
+    return m_symbols[*found];
 }
 
 std::int32_t UniqueValueRenderer::FieldCount() const {
@@ -287,17 +287,17 @@ void UniqueValueRenderer::SetDefaultLabel(const std::string& label) {
 
 std::int32_t UniqueValueRenderer::ValueCount() const {
     Enter("IUniqueValueRenderer::ValueCount");
-    return static_cast<std::int32_t>(m_entries.size());
+    return static_cast<std::int32_t>(m_values.size());
 }
 
 std::string UniqueValueRenderer::Value(std::int32_t index) const {
     Enter("IUniqueValueRenderer::Value");
-    if (index < 0 || static_cast<std::size_t>(index) >= m_entries.size()) {
+    if (index < 0 || static_cast<std::size_t>(index) >= m_values.size()) {
         throw Error(host::E_HOST_INVALIDARG, "Value " + std::to_string(index) +
                                                  " is out of range (the renderer has " +
-                                                 std::to_string(m_entries.size()) + ")");
+                                                 std::to_string(m_values.size()) + ")");
     }
-    return m_entries[static_cast<std::size_t>(index)].value;
+    return m_values[static_cast<std::size_t>(index)];
 }
 
 void UniqueValueRenderer::AddValue(const std::string& value, const std::string& heading,
@@ -307,9 +307,29 @@ void UniqueValueRenderer::AddValue(const std::string& value, const std::string& 
         throw Error(host::E_HOST_INVALIDARG,
                     "The value '" + value + "' is already in the renderer");
     }
-    m_entries.push_back(Entry{value, heading, value});
-    m_symbols.push_back(symbol);
-    m_index.emplace(value, m_entries.size() - 1);
+    if (m_values.size() >= std::numeric_limits<std::uint32_t>::max()) {
+        throw Error(host::E_HOST_FAIL, "The renderer holds as many values as it can");
+    }
+    const auto position = static_cast<std::uint32_t>(m_values.size());
+    try {
+        auto heard = m_headingIndex.find(heading);
+        if (heard == m_headingIndex.end()) {
+            m_headings.push_back(heading);
+            heard =
+                m_headingIndex.emplace(heading, static_cast<std::uint32_t>(m_headings.size() - 1))
+                    .first;
+        }
+        m_headingOf.push_back(heard->second);
+        m_values.push_back(value);
+        m_symbols.push_back(symbol);
+        m_index.insert(position);
+    } catch (...) {
+        // No room left: the value is not added at all.
+        m_headingOf.resize(position);
+        m_values.resize(position);
+        m_symbols.resize(position);
+        throw;
+    }
     ++m_version;
     ++m_keyVersion;
 }
@@ -317,20 +337,30 @@ void UniqueValueRenderer::AddValue(const std::string& value, const std::string& 
 std::size_t UniqueValueRenderer::Find(const std::string& value) const {
     const auto found = m_index.find(value);
     if (found == m_index.end()) NoSuchValue(value);
-    return found->second;
+    return *found;
+}
+
+const std::string& UniqueValueRenderer::LabelAt(std::size_t index) const {
+    const auto found = m_labels.find(static_cast<std::uint32_t>(index));
+    return found == m_labels.end() ? m_values[index] : found->second;
 }
 
 std::string UniqueValueRenderer::Heading(const std::string& value) const {
     Enter("IUniqueValueRenderer::Heading");
-    return m_entries[Find(value)].heading;
+    return m_headings[m_headingOf[Find(value)]];
 }
 std::string UniqueValueRenderer::Label(const std::string& value) const {
     Enter("IUniqueValueRenderer::Label");
-    return m_entries[Find(value)].label;
+    return LabelAt(Find(value));
 }
 void UniqueValueRenderer::SetLabel(const std::string& value, const std::string& label) {
     Enter("IUniqueValueRenderer::Label");
-    m_entries[Find(value)].label = label;
+    const auto position = static_cast<std::uint32_t>(Find(value));
+    if (label == value) {
+        m_labels.erase(position);
+    } else {
+        m_labels[position] = label;
+    }
 }
 std::shared_ptr<host::ISymbol> UniqueValueRenderer::Symbol(const std::string& value) const {
     Enter("IUniqueValueRenderer::Symbol");

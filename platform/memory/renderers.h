@@ -5,6 +5,7 @@
 #include <string>
 #include <string_view>
 #include <unordered_map>
+#include <unordered_set>
 #include <vector>
 
 #include "host/renderers.h"
@@ -60,6 +61,9 @@ class SimpleRenderer final : public host::IFeatureRenderer, public host::ISimple
 class UniqueValueRenderer final : public host::IFeatureRenderer, public host::IUniqueValueRenderer {
   public:
     explicit UniqueValueRenderer(std::shared_ptr<HostContext> context);
+    // Its index refers to its own values.
+    UniqueValueRenderer(const UniqueValueRenderer&) = delete;
+    UniqueValueRenderer& operator=(const UniqueValueRenderer&) = delete;
 
     static constexpr std::int32_t MaxFields = 3;
 
@@ -102,7 +106,7 @@ class UniqueValueRenderer final : public host::IFeatureRenderer, public host::IU
     // The symbol of a value by index, or of NoEntry (the default symbol when it
     // is used, else none).
     std::shared_ptr<host::ISymbol> SymbolOfEntry(std::int32_t entry) const;
-    std::size_t EntryCount() const { return m_entries.size(); }
+    std::size_t EntryCount() const { return m_values.size(); }
     // A value by index with what it is drawn and listed with, read in place (for a
     // walk over every value, as a document is saved).
     struct ValueEntry {
@@ -112,8 +116,7 @@ class UniqueValueRenderer final : public host::IFeatureRenderer, public host::IU
         const std::shared_ptr<host::ISymbol>& symbol;
     };
     ValueEntry EntryAt(std::size_t index) const {
-        const Entry& entry = m_entries[index];
-        return {entry.value, entry.heading, entry.label, m_symbols[index]};
+        return {m_values[index], m_headings[m_headingOf[index]], LabelAt(index), m_symbols[index]};
     }
     // Grows on every change of what the renderer draws with.
     std::uint64_t Version() const { return m_version; }
@@ -123,24 +126,48 @@ class UniqueValueRenderer final : public host::IFeatureRenderer, public host::IU
         std::string name;
         bool isString = false;
     };
-    struct Entry {
-        std::string value;
-        std::string heading;
-        std::string label;
-    };
-
     void Enter(const char* member) const;
     std::size_t CheckFieldIndex(std::int32_t index) const;
-    // Position of the value in m_entries; raises E_HOST_INVALIDARG for none.
+    // Position of the value; raises E_HOST_INVALIDARG for none.
     std::size_t Find(const std::string& value) const;
+    const std::string& LabelAt(std::size_t index) const;
     std::shared_ptr<host::ISymbol> Fallback() const;
 
     std::shared_ptr<HostContext> m_context;
     std::vector<KeyField> m_fields;
-    std::vector<Entry> m_entries;
-    // The symbol of each entry, apart: a walk over many features reads these alone.
+    // The values by position, each with its heading (most share one), its label
+    // where it is not the value itself, and its symbol: a legend may hold a value
+    // for every feature of a large layer, and a walk over many features reads the
+    // symbols alone.
+    std::vector<std::string> m_values;
+    std::vector<std::uint32_t> m_headingOf;  // per value: its heading in m_headings
+    std::vector<std::string> m_headings;
+    std::unordered_map<std::string, std::uint32_t> m_headingIndex;  // heading -> in m_headings
+    std::unordered_map<std::uint32_t, std::string> m_labels;
     std::vector<std::shared_ptr<host::ISymbol>> m_symbols;
-    std::unordered_map<std::string, std::size_t> m_index;  // value -> position in m_entries
+    // The positions of the values, found by value.
+    struct ValueHash {
+        using is_transparent = void;
+        const std::vector<std::string>* values;
+        std::size_t operator()(std::string_view value) const noexcept {
+            return std::hash<std::string_view>{}(value);
+        }
+        std::size_t operator()(std::uint32_t position) const noexcept {
+            return (*this)(std::string_view((*values)[position]));
+        }
+    };
+    struct ValueEqual {
+        using is_transparent = void;
+        const std::vector<std::string>* values;
+        std::string_view Of(std::string_view value) const { return value; }
+        std::string_view Of(std::uint32_t position) const { return (*values)[position]; }
+        template <class A, class B>
+        bool operator()(const A& a, const B& b) const {
+            return Of(a) == Of(b);
+        }
+    };
+    std::unordered_set<std::uint32_t, ValueHash, ValueEqual> m_index{0, ValueHash{&m_values},
+                                                                     ValueEqual{&m_values}};
     std::uint64_t m_version = 0;
     std::uint64_t m_keyVersion = 0;  // grows when what a row matches may change
     struct Resolution {
