@@ -151,6 +151,7 @@ bool AddSourceValues(const CopyLegendParameters& p, const RunLayers& layers,
     progress.Show();
 
     ValueIndex known;
+    SimpleSymbolColors colors(layers.sourceRenderer);
     ProgressText progressText(total);
     std::int32_t counter = 0;
     while (feature) {
@@ -160,7 +161,7 @@ bool AddSourceValues(const CopyLegendParameters& p, const RunLayers& layers,
         // The copy that keeps the new symbols apart from the Source legend is made
         // only for a new value: a copy for a known key would be thrown away
         // unseen, and copying costs as much as the rest of the step.
-        const auto color = GetSimpleSymbolColor(layers.sourceRenderer, feature);
+        const auto color = colors.Of(feature);
 
         const host::FieldValue key = feature->Value(layers.sourceFieldIndex);
         if (!key.IsNull()) {

@@ -1,6 +1,8 @@
 #include "copylegend/symbol_copy.h"
 
+#include <cstdint>
 #include <string>
+#include <utility>
 
 #include "host/codes.h"
 #include "host/error.h"
@@ -38,6 +40,70 @@ std::shared_ptr<host::IColor> GetSimpleSymbolColor(
     if (const auto line = host::As<host::ISimpleLineSymbol>(symbol)) return line->Color();
     if (const auto fill = host::As<host::ISimpleFillSymbol>(symbol)) return fill->Color();
     throw Error(kErrSymbolNotSimple, kSymbolNotSimpleText);
+}
+
+SimpleSymbolColors::SimpleSymbolColors(std::shared_ptr<host::IFeatureRenderer> renderer)
+    : m_renderer(std::move(renderer)), m_known(64) {}
+
+std::shared_ptr<host::IColor> SimpleSymbolColors::Of(
+    const std::shared_ptr<host::IFeature>& feature) {
+    if (!m_renderer) {
+        throw Error(host::E_HOST_POINTER, "Object variable not set (expected IFeatureRenderer)");
+    }
+    const auto symbol = m_renderer->SymbolByFeature(feature);
+    if (!symbol) throw Error(kErrSymbolNotSimple, kSymbolNotSimpleText);
+    Known* known = &Find(symbol.get());
+    if (!known->symbol) known = &Learn(*known, symbol);
+    switch (known->kind) {
+        case Kind::Marker:
+            return known->marker->Color();
+        case Kind::Line:
+            return known->line->Color();
+        case Kind::Fill:
+            return known->fill->Color();
+        case Kind::NotSimple:
+            break;
+    }
+    throw Error(kErrSymbolNotSimple, kSymbolNotSimpleText);
+}
+
+SimpleSymbolColors::Known& SimpleSymbolColors::Find(const host::ISymbol* symbol) {
+    // Objects lie at least 16 bytes apart; the multiply spreads the rest.
+    const std::size_t mask = m_known.size() - 1;
+    std::size_t slot =
+        static_cast<std::size_t>(
+            (reinterpret_cast<std::uintptr_t>(symbol) >> 4) * 0x9E3779B97F4A7C15ULL >> 20) &
+        mask;
+    while (m_known[slot].symbol && m_known[slot].symbol.get() != symbol) slot = (slot + 1) & mask;
+    return m_known[slot];
+}
+
+SimpleSymbolColors::Known& SimpleSymbolColors::Learn(Known& slot,
+                                                     const std::shared_ptr<host::ISymbol>& symbol) {
+    // The same order of tests as GetSimpleSymbolColor.
+    Known known{.symbol = symbol};
+    if (const auto marker = host::As<host::ISimpleMarkerSymbol>(symbol)) {
+        known.kind = Kind::Marker;
+        known.marker = marker.get();
+    } else if (const auto line = host::As<host::ISimpleLineSymbol>(symbol)) {
+        known.kind = Kind::Line;
+        known.line = line.get();
+    } else if (const auto fill = host::As<host::ISimpleFillSymbol>(symbol)) {
+        known.kind = Kind::Fill;
+        known.fill = fill.get();
+    }
+    slot = std::move(known);
+    if (2 * ++m_count <= m_known.size()) return slot;
+    Grow();
+    return Find(symbol.get());
+}
+
+void SimpleSymbolColors::Grow() {
+    std::vector<Known> old(m_known.size() * 2);
+    old.swap(m_known);
+    for (Known& known : old) {
+        if (known.symbol) Find(known.symbol.get()) = std::move(known);
+    }
 }
 
 std::shared_ptr<host::ISymbol> MakeDefaultSymbol(std::int32_t shapeType,

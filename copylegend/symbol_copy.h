@@ -1,7 +1,9 @@
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
 #include <memory>
+#include <vector>
 
 #include "host/application.h"
 #include "host/map.h"
@@ -34,6 +36,37 @@ std::shared_ptr<host::IColor> GetSimpleSymbolColor(
 std::shared_ptr<host::IColor> GetSimpleSymbolColor(
     const std::shared_ptr<host::IFeatureRenderer>& renderer,
     const std::shared_ptr<host::IFeature>& feature);
+
+// GetSimpleSymbolColor for every feature of one walk over one renderer: the same
+// host calls, results and failures, but what kind of simple symbol a symbol
+// object is gets found once per object, not once per feature (asking a symbol
+// for an interface costs as much as the rest of a feature's step). Symbols seen
+// are held, so an address is never taken for a symbol that has gone.
+class SimpleSymbolColors {
+  public:
+    // An empty renderer raises, as GetSimpleSymbolColor does, at the first
+    // feature asked about, not here.
+    explicit SimpleSymbolColors(std::shared_ptr<host::IFeatureRenderer> renderer);
+    std::shared_ptr<host::IColor> Of(const std::shared_ptr<host::IFeature>& feature);
+
+  private:
+    enum class Kind : std::uint8_t { NotSimple, Marker, Line, Fill };
+    struct Known {
+        std::shared_ptr<host::ISymbol> symbol;  // empty marks a free slot
+        Kind kind = Kind::NotSimple;
+        const host::ISimpleMarkerSymbol* marker = nullptr;
+        const host::ISimpleLineSymbol* line = nullptr;
+        const host::ISimpleFillSymbol* fill = nullptr;
+    };
+
+    Known& Find(const host::ISymbol* symbol);
+    Known& Learn(Known& slot, const std::shared_ptr<host::ISymbol>& symbol);
+    void Grow();
+
+    std::shared_ptr<host::IFeatureRenderer> m_renderer;
+    std::vector<Known> m_known;  // open addressing, a power of two, at most half full
+    std::size_t m_count = 0;
+};
 
 // The symbol of the Related features whose key has no Source counterpart: an X
 // marker of 12 points, a dashed line of 1 point, or a backward-diagonal hatch, in

@@ -20,8 +20,12 @@ void FaultInjector::Enter(std::string_view member) {
     // Members are mostly named by literals: a name seen lately at the same
     // address finds its count without hashing (the text is still compared, as
     // the address of a name that was not a literal may come back with another).
-    Recent& recent =
-        m_recent[(reinterpret_cast<std::uintptr_t>(member.data()) >> 3) % m_recent.size()];
+    // Literals lie packed side by side, so the address is spread before it picks
+    // a place: the few names of a walk's step then rarely share one.
+    const std::uint64_t spread =
+        static_cast<std::uint64_t>(reinterpret_cast<std::uintptr_t>(member.data())) *
+        0x9E3779B97F4A7C15ULL;
+    Recent& recent = m_recent[static_cast<std::size_t>(spread >> 56) % m_recent.size()];
     if (recent.address != member.data() || recent.name != member) {
         auto it = m_counts.find(member);
         if (it == m_counts.end()) it = m_counts.emplace(std::string(member), 0).first;

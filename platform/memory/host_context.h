@@ -73,7 +73,7 @@ class FaultInjector {
         std::string_view name;
         int* count = nullptr;
     };
-    std::array<Recent, 32> m_recent{};
+    std::array<Recent, 256> m_recent{};
     int m_total = 0;
     int m_quiet = 0;
 };

@@ -152,8 +152,11 @@ class WholeKeys {
 const std::vector<std::int32_t>& UniqueValueRenderer::EntriesFor(
     const std::shared_ptr<const RowStore>& store) const {
     Resolution& resolved = m_resolved;
-    if (resolved.store.lock() == store && resolved.rows == store->Size() &&
-        resolved.keyVersion == m_keyVersion) {
+    // Same owner, not lock(): asked once per feature drawn or walked, and the
+    // weak reference keeps the owner's block, so it cannot name another store.
+    const bool sameStore =
+        !resolved.store.owner_before(store) && !store.owner_before(resolved.store);
+    if (sameStore && resolved.rows == store->Size() && resolved.keyVersion == m_keyVersion) {
         return resolved.entries;
     }
     resolved = Resolution{store, store->Size(), m_keyVersion, {}};
