@@ -3,6 +3,9 @@
 #include <gtest/gtest.h>
 
 #include <memory>
+#include <string>
+#include <utility>
+#include <vector>
 
 #include "platform/memory/application.h"
 #include "platform/memory/renderers.h"
@@ -99,6 +102,64 @@ TEST_F(SymbolCopy, AFeatureTheLegendDrawsWithNoSymbolRaisesError2021) {
 TEST_F(SymbolCopy, NoRendererRaisesAHostErrorNotACrash) {
     try {
         GetSimpleSymbolColor(std::shared_ptr<host::IFeatureRenderer>{}, FirstFeature());
+        FAIL() << "no error";
+    } catch (const Error& error) {
+        EXPECT_EQ(error.Number(), host::E_HOST_POINTER);
+    }
+}
+
+TEST_F(SymbolCopy, SimpleSymbolColorsAnswersAsGetSimpleSymbolColorForEverySymbolAndAgain) {
+    // Enough symbols of every kind, and some that are not simple, for the
+    // symbols it has met to outgrow their first table; asked twice, with every
+    // colour object replaced in between.
+    memory::HostBuilder builder;
+    builder.FeatureLayer("Many", host::esriGeometryPoint).Field("Key", host::esriFieldTypeString);
+    std::vector<std::pair<std::string, std::shared_ptr<host::ISymbol>>> values;
+    constexpr std::int32_t kShapes[] = {host::esriGeometryPoint, host::esriGeometryPolyline,
+                                        host::esriGeometryPolygon};
+    for (int i = 0; i < 300; ++i) {
+        const std::string key = std::to_string(i);
+        builder.Feature({key});
+        values.emplace_back(
+            key, i % 4 == 3 ? std::make_shared<memory::PictureMarkerSymbol>(m_context)
+                            : testing::SimpleSymbol(m_context, kShapes[i % 4], testing::kBlue));
+    }
+    memory::ReferenceHost host = builder.Build();
+    const auto layer = host.FeatureLayerNamed("Many");
+    const auto renderer = testing::Legend(m_context, "Key", values);
+    layer->SetRenderer(renderer);
+    const auto errorOf = [](const auto& ask) {
+        try {
+            return ask() == nullptr ? -1 : 0;
+        } catch (const Error& error) {
+            return error.Number();
+        }
+    };
+
+    SimpleSymbolColors colors(renderer);
+    for (int pass = 0; pass < 2; ++pass) {
+        const auto cursor = layer->Search(nullptr, false);
+        while (const auto feature = cursor->NextFeature()) {
+            std::shared_ptr<host::IColor> expected;
+            std::shared_ptr<host::IColor> got;
+            const int expectedError =
+                errorOf([&] { return expected = GetSimpleSymbolColor(renderer, feature); });
+            ASSERT_EQ(errorOf([&] { return got = colors.Of(feature); }), expectedError);
+            ASSERT_EQ(got, expected);
+        }
+        for (const auto& [key, symbol] : values) {
+            const auto rgb = memory::MakeRgbColor(m_context, 1, 2, 3);
+            if (auto marker = host::As<host::ISimpleMarkerSymbol>(symbol)) marker->SetColor(rgb);
+            if (auto line = host::As<host::ISimpleLineSymbol>(symbol)) line->SetColor(rgb);
+            if (auto fill = host::As<host::ISimpleFillSymbol>(symbol)) fill->SetColor(rgb);
+        }
+    }
+}
+
+TEST_F(SymbolCopy, SimpleSymbolColorsWithoutARendererRaisesAtTheFirstFeature) {
+    SimpleSymbolColors colors(nullptr);
+    try {
+        colors.Of(FirstFeature());
         FAIL() << "no error";
     } catch (const Error& error) {
         EXPECT_EQ(error.Number(), host::E_HOST_POINTER);

@@ -12,15 +12,19 @@ namespace {
 TEST(ValueIndex, TextsDifferingInCaseSpacesOrBytesAreDifferentKeys) {
     ValueIndex index;
     const std::string withNul("a\0b", 3);
-    for (const std::string& text : {std::string("abc"), std::string("ABC"), std::string("abc "),
-                                    std::string(""), std::string("a"), withNul}) {
+    // Texts either side of the longest one matched inside the table, and one
+    // that differs from another only by a trailing NUL.
+    for (const std::string& text :
+         {std::string("abc"), std::string("ABC"), std::string("abc "), std::string(""),
+          std::string("a"), withNul, std::string("a\0", 2), std::string("1234567"),
+          std::string("12345678"), std::string("1234567\0", 8)}) {
         EXPECT_FALSE(index.Contains(text)) << text;
         EXPECT_TRUE(index.Insert(text)) << text;
         EXPECT_TRUE(index.Contains(text)) << text;
         EXPECT_FALSE(index.Insert(text)) << text;
     }
     EXPECT_FALSE(index.Contains(std::string("a\0c", 3)));
-    EXPECT_EQ(index.Size(), 6U);
+    EXPECT_EQ(index.Size(), 10U);
 }
 
 TEST(ValueIndex, AgreesWithAnOrderedSetThroughManyGrowths) {
