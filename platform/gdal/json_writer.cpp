@@ -1,5 +1,8 @@
 #include "platform/gdal/json_writer.h"
 
+#include <array>
+#include <cmath>
+#include <nlohmann/json.hpp>
 #include <utility>
 
 namespace velorin::gdal {
@@ -39,10 +42,7 @@ std::size_t SequenceLength(std::string_view text) {
 // text in quotes as JSON writes it, when no character of it needs escaping: the
 // common case of names and values, without the general escaper's cost.
 bool PutPlain(std::string_view text, std::string& out) {
-    for (const char c : text) {
-        const auto byte = static_cast<unsigned char>(c);
-        if (byte < 0x20 || byte > 0x7E || c == '"' || c == '\\') return false;
-    }
+    if (!IsPlainText(text)) return false;
     out += '"';
     out.append(text);
     out += '"';
@@ -50,6 +50,14 @@ bool PutPlain(std::string_view text, std::string& out) {
 }
 
 }  // namespace
+
+bool IsPlainText(std::string_view text) {
+    for (const char c : text) {
+        const auto byte = static_cast<unsigned char>(c);
+        if (byte < 0x20 || byte > 0x7E || c == '"' || c == '\\') return false;
+    }
+    return true;
+}
 
 std::string ShownText(std::string_view text, std::size_t limit) {
     constexpr const char* Hex = "0123456789ABCDEF";
@@ -132,7 +140,16 @@ void JsonWriter::String(std::string_view text) {
 
 void JsonWriter::Number(double value) {
     BeforeValue(true);
-    Put(Json(value).dump());
+    // The library's own shortest form, as its dump writes it, without a value made
+    // for each number.
+    if (!std::isfinite(value)) {
+        Put("null");
+        return;
+    }
+    std::array<char, 64> digits{};
+    const char* end =
+        nlohmann::detail::to_chars(digits.data(), digits.data() + digits.size(), value);
+    Put(std::string_view(digits.data(), static_cast<std::size_t>(end - digits.data())));
 }
 
 void JsonWriter::Integer(std::int64_t value) {
@@ -148,26 +165,6 @@ void JsonWriter::Bool(bool value) {
 void JsonWriter::Null() {
     BeforeValue(true);
     Put("null");
-}
-
-void JsonWriter::Value(const Json& value) {
-    if (value.is_object()) {
-        BeginObject();
-        for (const auto& item : value.items()) {
-            Key(item.key());
-            Value(item.value());
-        }
-        EndObject();
-    } else if (value.is_array()) {
-        BeginArray();
-        for (const auto& element : value) Value(element);
-        EndArray();
-    } else if (value.is_string()) {
-        String(value.get_ref<const std::string&>());
-    } else {
-        BeforeValue(true);
-        Put(value.dump());
-    }
 }
 
 void JsonWriter::Finish() {

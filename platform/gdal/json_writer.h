@@ -3,7 +3,6 @@
 #include <cstddef>
 #include <cstdint>
 #include <functional>
-#include <nlohmann/json.hpp>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -16,6 +15,10 @@ namespace velorin::gdal {
 // Text as a message can quote it: valid UTF-8 as it is, any other byte and control
 // characters as \xHH; cut with "..." after about limit bytes.
 std::string ShownText(std::string_view text, std::size_t limit = std::string_view::npos);
+
+// Whether JSON writes text as it is, in quotes: printable ASCII without quotes or
+// backslashes. Such text is always valid UTF-8.
+bool IsPlainText(std::string_view text);
 
 // Writes one JSON value in the layout of map documents: two-space indentation, one
 // member or element a line, except that an array whose first element is a plain
@@ -53,8 +56,6 @@ class JsonWriter {
     void Integer(std::int64_t value);
     void Bool(bool value);
     void Null();
-    // A value made elsewhere, laid out as if written piece by piece.
-    void Value(const nlohmann::ordered_json& value);
 
     // Ends the text with a line break and hands the rest to the sink.
     void Finish();

@@ -81,14 +81,16 @@ void AddSource(DataSources& sources, const LayerData& data, const DataSource& or
 
 class DocumentLoader {
   public:
+    // legends: the renderers' values read as the document was parsed.
     DocumentLoader(const std::filesystem::path& file, std::shared_ptr<HostContext> context,
-                   LocateDataFile locate)
+                   LocateDataFile locate, const LegendValuesByPlace& legends)
         : m_faults(DisplayName(file)),
           // A document reached through a symbolic link is the file the link names:
           // its data paths are relative to that file's folder.
           m_folder(AbsoluteNormal(LinkTarget(file)).parent_path()),
           m_context(std::move(context)),
-          m_locate(std::move(locate)) {}
+          m_locate(std::move(locate)),
+          m_legends(legends) {}
 
     const DocumentFaults& Faults() const { return m_faults; }
     DataSources& Sources() { return m_sources; }
@@ -167,7 +169,7 @@ class DocumentLoader {
         std::shared_ptr<host::IFeatureRenderer> renderer;
         if (const Json* value = DocumentFaults::Find(entry, "renderer")) {
             const std::string rendererPlace = PlaceOf(place, "renderer");
-            renderer = ReadRenderer(m_faults, *value, rendererPlace, m_context);
+            renderer = ReadRenderer(m_faults, *value, rendererPlace, m_context, &m_legends);
             const auto& fields = *data.featureClass->Store()->FieldSet();
             const auto keys = RendererFields(renderer);
             for (std::size_t i = 0; i < keys.size(); ++i) {
@@ -268,6 +270,7 @@ class DocumentLoader {
     std::filesystem::path m_folder;
     std::shared_ptr<HostContext> m_context;
     LocateDataFile m_locate;
+    const LegendValuesByPlace& m_legends;
     std::map<std::string, std::filesystem::path> m_located;
     DataSources m_sources;
     std::map<std::string, std::unique_ptr<DataSetReader>> m_readers;
@@ -302,23 +305,30 @@ constexpr std::size_t MaxMembers = 64;
 // number out of range", which the library's message cannot say), and an object of
 // more members than a map document's objects have is refused as it comes, before the
 // member lookups (one by one, in the order written) cost quadratic time.
+//
+// A layer's legend may hold a value for every feature of a large layer: the entries
+// of a renderer's "values" are read into its renderer one by one as they end
+// (ReadLegendValue), never held as JSON, and "values" is left an empty array.
 class DocumentParser final : public nlohmann::json_sax<Json> {
   public:
-    explicit DocumentParser(std::string display) : m_display(std::move(display)) {}
+    DocumentParser(const std::string& display, std::shared_ptr<HostContext> context,
+                   LegendValuesByPlace& legends)
+        : m_faults(display), m_context(std::move(context)), m_legends(legends) {}
 
     // The document's JSON; raises the error a failed parse is.
     Json Parse(const std::string& text) {
         if (Json::sax_parse(text, this)) return std::move(m_root);
+        const std::string& display = m_faults.Document();
         const std::string place = Place();
         const std::string at = place.empty() ? "" : place + ": ";
         if (m_crowded) {
-            throw Error(host::E_HOST_FAIL, m_display + ": " + at + "an object has more than " +
+            throw Error(host::E_HOST_FAIL, display + ": " + at + "an object has more than " +
                                                std::to_string(MaxMembers) + " members");
         }
         if (m_outOfRange) {
-            throw Error(host::E_HOST_FAIL, m_display + ": " + at + "number out of range");
+            throw Error(host::E_HOST_FAIL, display + ": " + at + "number out of range");
         }
-        throw Error(host::E_HOST_FAIL, m_display + ": malformed JSON: " + m_failure);
+        throw Error(host::E_HOST_FAIL, display + ": malformed JSON: " + m_failure);
     }
 
     bool null() override { return Put(nullptr); }
@@ -332,9 +342,10 @@ class DocumentParser final : public nlohmann::json_sax<Json> {
     // JSON text holds no binary values; only other formats do.
     bool binary(Json::binary_t& /*value*/) override { return Put(nullptr); }
     bool start_object(std::size_t /*size*/) override {
+        const Role role = RoleOf(true);
         Json* object = Slot();
         *object = Json::object();
-        m_levels.push_back(Level{.value = object, .object = true});
+        m_levels.push_back(Level{.value = object, .object = true, .role = role});
         return true;
     }
     bool key(Json::string_t& name) override {
@@ -345,22 +356,29 @@ class DocumentParser final : public nlohmann::json_sax<Json> {
         }
         level.member = &(*level.value)[name];
         level.key = std::move(name);
+        // A member written twice is the second: so are a renderer and its values.
+        if (level.role == Role::Layer && level.key == "renderer") {
+            m_legends.erase(Path(true));
+        } else if (level.role == Role::Renderer && level.key == "values") {
+            m_legends.erase(Path(false));
+        }
         return true;
     }
-    bool end_object() override {
-        m_levels.pop_back();
-        return true;
-    }
+    bool end_object() override { return End(); }
     bool start_array(std::size_t /*size*/) override {
+        const Role role = RoleOf(false);
         Json* array = Slot();
         *array = Json::array();
-        m_levels.push_back(Level{.value = array});
+        Level level{.value = array, .role = role};
+        if (role == Role::Legend) {
+            level.legend = &(m_legends[Path(false)] = LegendValues{
+                                 std::make_shared<memory::UniqueValueRenderer>(m_context)});
+            level.legendPlace = Path(true);
+        }
+        m_levels.push_back(std::move(level));
         return true;
     }
-    bool end_array() override {
-        m_levels.pop_back();
-        return true;
-    }
+    bool end_array() override { return End(); }
     bool parse_error(std::size_t /*position*/, const std::string& /*token*/,
                      const Json::exception& error) override {
         // Everything but a parse error proper is a number beyond the range of a
@@ -375,13 +393,38 @@ class DocumentParser final : public nlohmann::json_sax<Json> {
     }
 
   private:
+    // Where a container stands in a map document, as far as finding legends needs.
+    enum class Role : std::uint8_t { Other, Root, Layers, Layer, Renderer, Legend };
+
     struct Level {
         Json* value = nullptr;  // the object or array being read
         bool object = false;
-        std::size_t count = 0;   // members or elements begun
-        std::string key{};       // the member being read (objects)
-        Json* member = nullptr;  // its value (objects)
+        Role role = Role::Other;
+        std::size_t count = 0;           // members or elements begun
+        std::string key{};               // the member being read (objects)
+        Json* member = nullptr;          // its value (objects)
+        LegendValues* legend = nullptr;  // where the entries go (legends)
+        std::string legendPlace{};       // "layers[0].renderer.values" (legends)
     };
+
+    // The role of a container about to begin.
+    Role RoleOf(bool object) const {
+        if (m_levels.empty()) return object ? Role::Root : Role::Other;
+        const Level& parent = m_levels.back();
+        switch (parent.role) {
+            case Role::Root:
+                return !object && parent.key == "layers" ? Role::Layers : Role::Other;
+            case Role::Layers:
+                return object ? Role::Layer : Role::Other;
+            case Role::Layer:
+                if (!object && parent.key == "layers") return Role::Layers;
+                return object && parent.key == "renderer" ? Role::Renderer : Role::Other;
+            case Role::Renderer:
+                return !object && parent.key == "values" ? Role::Legend : Role::Other;
+            default:
+                return Role::Other;
+        }
+    }
 
     // Where the next value goes. The pointers on the stack stay valid: a container
     // gets no other member or element while one of its values is being read.
@@ -390,6 +433,7 @@ class DocumentParser final : public nlohmann::json_sax<Json> {
         Level& level = m_levels.back();
         if (level.object) return level.member;
         ++level.count;
+        if (level.role == Role::Legend) return &m_entry;
         level.value->push_back(nullptr);
         return &level.value->back();
     }
@@ -397,7 +441,36 @@ class DocumentParser final : public nlohmann::json_sax<Json> {
     template <class Value>
     bool Put(Value&& value) {
         *Slot() = Json(std::forward<Value>(value));
+        if (!m_levels.empty() && m_levels.back().role == Role::Legend) EndEntry();
         return true;
+    }
+
+    bool End() {
+        m_levels.pop_back();
+        if (!m_levels.empty() && m_levels.back().role == Role::Legend) EndEntry();
+        return true;
+    }
+
+    // A legend's entry has ended: into its renderer with it.
+    void EndEntry() {
+        const Level& level = m_levels.back();
+        ReadLegendValue(m_faults, m_entry, level.legendPlace, *level.legend, m_context);
+        m_entry = nullptr;
+    }
+
+    // The place of the innermost container: "layers[0].renderer", with the member
+    // being read when withKey ("layers[0].renderer.values").
+    std::string Path(bool withKey) const {
+        std::string place;
+        for (std::size_t i = 0; i < m_levels.size(); ++i) {
+            const Level& level = m_levels[i];
+            if (!level.object) {
+                place = PlaceOf(place, level.count - 1);
+            } else if (withKey || i + 1 < m_levels.size()) {
+                place = PlaceOf(place, level.key);
+            }
+        }
+        return place;
     }
 
     // Where the parse stopped: "map.extent.xMin", "layers[0].selection[1]"; for an
@@ -417,8 +490,11 @@ class DocumentParser final : public nlohmann::json_sax<Json> {
         return place;
     }
 
-    std::string m_display;
+    DocumentFaults m_faults;
+    std::shared_ptr<HostContext> m_context;
+    LegendValuesByPlace& m_legends;
     Json m_root;
+    Json m_entry;  // the legend entry being read
     std::vector<Level> m_levels;
     bool m_crowded = false;
     bool m_outOfRange = false;
@@ -772,11 +848,12 @@ MapDocument LoadDataSet(const std::filesystem::path& file, std::unique_ptr<memor
 MapDocument LoadMapDocument(const std::filesystem::path& file,
                             std::unique_ptr<memory::Canvas> canvas, const LocateDataFile& locate) {
     const std::string display = DisplayName(file);
-    // The text goes as soon as it is parsed: a large legend makes it large.
-    const Json root = DocumentParser(display).Parse(ReadWholeFile(file, display));
-
     auto context = std::make_shared<HostContext>();
-    DocumentLoader loader(file, context, locate);
+    LegendValuesByPlace legends;
+    // The text goes as soon as it is parsed: a large legend makes it large.
+    const Json root = DocumentParser(display, context, legends).Parse(ReadWholeFile(file, display));
+
+    DocumentLoader loader(file, context, locate, legends);
     const DocumentFaults& faults = loader.Faults();
     faults.Object(root, "", {FormatKey, "map", "layers", "tables"});
     const Json* version = DocumentFaults::Find(root, FormatKey);

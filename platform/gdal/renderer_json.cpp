@@ -99,11 +99,16 @@ std::shared_ptr<memory::RgbColor> ReadColor(const DocumentFaults& faults, const 
     return memory::MakeRgbColor(context, parts[0], parts[1], parts[2]);
 }
 
-Json WriteColor(const DocumentFaults& faults, const std::shared_ptr<host::IColor>& color,
-                const std::string& place, const std::string& layer) {
+void WriteColor(JsonWriter& out, const DocumentFaults& faults,
+                const std::shared_ptr<host::IColor>& color, const std::string& place,
+                const std::string& layer) {
     if (!color) faults.Fail(place, "layer \"" + layer + "\": a symbol has no colour");
     const std::int32_t bgr = color->RGB();
-    return Json::array({bgr & 0xFF, (bgr >> 8) & 0xFF, (bgr >> 16) & 0xFF});
+    out.BeginArray();
+    out.Integer(bgr & 0xFF);
+    out.Integer((bgr >> 8) & 0xFF);
+    out.Integer((bgr >> 16) & 0xFF);
+    out.EndArray();
 }
 
 // Sizes and widths in points.
@@ -140,8 +145,83 @@ std::shared_ptr<memory::SimpleLineSymbol> ReadLine(
     return line;
 }
 
-void WriteRasterOp(const host::ISymbol& symbol, Json& out) {
-    if (symbol.ROP2() != host::esriROPCopyPen) out["rasterOp"] = symbol.ROP2();
+void WriteRasterOp(JsonWriter& out, const host::ISymbol& symbol) {
+    const std::int32_t op = symbol.ROP2();
+    if (op == host::esriROPCopyPen) return;
+    out.Key("rasterOp");
+    out.Integer(op);
+}
+
+// Writes a symbol and returns its type ("" for none), for an outline to be checked
+// once written. Faults are raised in the order of the symbol's members: a missing
+// colour before an unknown style.
+std::string_view WriteSymbolAs(JsonWriter& out, const DocumentFaults& faults,
+                               const std::shared_ptr<host::ISymbol>& symbol,
+                               const std::string& place, const std::string& layer) {
+    if (!symbol) {
+        out.Null();
+        return {};
+    }
+    std::string_view type;
+    std::string_view style;
+    if (const auto marker = host::As<host::ISimpleMarkerSymbol>(symbol)) {
+        type = "simpleMarker";
+        style = StyleText(marker->Style(), MarkerStyles);
+        out.BeginObject();
+        out.Key("type");
+        out.String(type);
+        out.Key("style");
+        out.String(style);
+        out.Key("size");
+        out.Number(marker->Size());
+        out.Key("color");
+        WriteColor(out, faults, marker->Color(), place, layer);
+    } else if (const auto line = host::As<host::ISimpleLineSymbol>(symbol)) {
+        type = "simpleLine";
+        style = StyleText(line->Style(), LineStyles);
+        out.BeginObject();
+        out.Key("type");
+        out.String(type);
+        out.Key("style");
+        out.String(style);
+        out.Key("width");
+        out.Number(line->Width());
+        out.Key("color");
+        WriteColor(out, faults, line->Color(), place, layer);
+    } else if (const auto fill = host::As<host::ISimpleFillSymbol>(symbol)) {
+        type = "simpleFill";
+        style = StyleText(fill->Style(), FillStyles);
+        out.BeginObject();
+        out.Key("type");
+        out.String(type);
+        out.Key("style");
+        out.String(style);
+        out.Key("color");
+        WriteColor(out, faults, fill->Color(), place, layer);
+        const auto outline = fill->Outline();
+        const std::string outlinePlace = PlaceOf(place, "outline");
+        if (outline && !host::Supports<host::ISymbol>(outline)) {
+            faults.Fail(outlinePlace,
+                        "layer \"" + layer + "\": the outline is not a simple line symbol");
+        }
+        out.Key("outline");
+        const std::string_view outlineType =
+            WriteSymbolAs(out, faults, host::As<host::ISymbol>(outline), outlinePlace, layer);
+        if (!outlineType.empty() && outlineType != "simpleLine") {
+            faults.Fail(outlinePlace,
+                        "layer \"" + layer + "\": the outline is not a simple line symbol");
+        }
+    } else {
+        faults.Fail(place, "layer \"" + layer +
+                               "\": only simple marker, line and fill symbols can be saved");
+    }
+    if (style.empty()) {
+        faults.Fail(PlaceOf(place, "style"),
+                    "layer \"" + layer + "\": the symbol's style is unknown");
+    }
+    WriteRasterOp(out, *symbol);
+    out.EndObject();
+    return type;
 }
 
 }  // namespace
@@ -332,15 +412,17 @@ void ReadValueEntry(const DocumentFaults& faults, const Json& entry, const std::
 
 std::shared_ptr<host::IFeatureRenderer> ReadUniqueValueRenderer(
     const DocumentFaults& faults, const Json& value, const std::string& place,
-    const std::shared_ptr<memory::HostContext>& context) {
+    const std::shared_ptr<memory::HostContext>& context, const LegendValues* legend) {
     faults.Object(value, place,
                   {"type", "fields", "values", "defaultSymbol", "useDefaultSymbol", "defaultLabel",
                    "colorScheme"});
-    auto renderer = std::make_shared<memory::UniqueValueRenderer>(context);
+    auto renderer =
+        legend ? legend->renderer : std::make_shared<memory::UniqueValueRenderer>(context);
     ReadKeyFields(faults, value, place, *renderer);
     if (const Json* values = DocumentFaults::Find(value, "values")) {
         const std::string valuesPlace = PlaceOf(place, "values");
         faults.Array(*values, valuesPlace);
+        if (legend && legend->failure) throw *legend->failure;
         for (std::size_t i = 0; i < values->size(); ++i) {
             ReadValueEntry(faults, (*values)[i], PlaceOf(valuesPlace, i), *renderer, context);
         }
@@ -363,9 +445,21 @@ std::shared_ptr<host::IFeatureRenderer> ReadUniqueValueRenderer(
 
 }  // namespace
 
+void ReadLegendValue(const DocumentFaults& faults, const Json& entry,
+                     const std::string& valuesPlace, LegendValues& legend,
+                     const std::shared_ptr<memory::HostContext>& context) {
+    const std::size_t index = legend.count++;
+    if (legend.failure) return;
+    try {
+        ReadValueEntry(faults, entry, PlaceOf(valuesPlace, index), *legend.renderer, context);
+    } catch (const Error& error) {
+        legend.failure = error;
+    }
+}
+
 std::shared_ptr<host::IFeatureRenderer> ReadRenderer(
     const DocumentFaults& faults, const Json& value, const std::string& place,
-    const std::shared_ptr<memory::HostContext>& context) {
+    const std::shared_ptr<memory::HostContext>& context, const LegendValuesByPlace* legends) {
     if (!value.is_object()) faults.Fail(place, "expected a renderer object");
     const std::string typePlace = PlaceOf(place, "type");
     const std::string type = faults.Text(faults.Member(value, place, "type"), typePlace);
@@ -374,62 +468,31 @@ std::shared_ptr<host::IFeatureRenderer> ReadRenderer(
         faults.Fail(typePlace,
                     "unknown renderer type \"" + type + "\" (one of simple, uniqueValue)");
     }
-    return ReadUniqueValueRenderer(faults, value, place, context);
+    const LegendValues* legend = nullptr;
+    if (legends) {
+        const auto found = legends->find(place);
+        if (found != legends->end()) legend = &found->second;
+    }
+    return ReadUniqueValueRenderer(faults, value, place, context, legend);
 }
 
 // ---- writing -----------------------------------------------------------------------
 
-Json WriteSymbol(const DocumentFaults& faults, const std::shared_ptr<host::ISymbol>& symbol,
-                 const std::string& place, const std::string& layer) {
-    if (!symbol) return nullptr;
-    Json out = Json::object();
-    if (const auto marker = host::As<host::ISimpleMarkerSymbol>(symbol)) {
-        out["type"] = "simpleMarker";
-        out["style"] = StyleText(marker->Style(), MarkerStyles);
-        out["size"] = marker->Size();
-        out["color"] = WriteColor(faults, marker->Color(), place, layer);
-    } else if (const auto line = host::As<host::ISimpleLineSymbol>(symbol)) {
-        out["type"] = "simpleLine";
-        out["style"] = StyleText(line->Style(), LineStyles);
-        out["width"] = line->Width();
-        out["color"] = WriteColor(faults, line->Color(), place, layer);
-    } else if (const auto fill = host::As<host::ISimpleFillSymbol>(symbol)) {
-        out["type"] = "simpleFill";
-        out["style"] = StyleText(fill->Style(), FillStyles);
-        out["color"] = WriteColor(faults, fill->Color(), place, layer);
-        const auto outline = fill->Outline();
-        if (outline && !host::Supports<host::ISymbol>(outline)) {
-            faults.Fail(PlaceOf(place, "outline"),
-                        "layer \"" + layer + "\": the outline is not a simple line symbol");
-        }
-        out["outline"] =
-            WriteSymbol(faults, host::As<host::ISymbol>(outline), PlaceOf(place, "outline"), layer);
-        if (!out["outline"].is_null() && out["outline"]["type"] != "simpleLine") {
-            faults.Fail(PlaceOf(place, "outline"),
-                        "layer \"" + layer + "\": the outline is not a simple line symbol");
-        }
-    } else {
-        faults.Fail(place, "layer \"" + layer +
-                               "\": only simple marker, line and fill symbols can be saved");
-    }
-    if (out["style"].get<std::string>().empty()) {
-        faults.Fail(PlaceOf(place, "style"),
-                    "layer \"" + layer + "\": the symbol's style is unknown");
-    }
-    WriteRasterOp(*symbol, out);
-    return out;
+void WriteSymbol(JsonWriter& out, const DocumentFaults& faults,
+                 const std::shared_ptr<host::ISymbol>& symbol, const std::string& place,
+                 const std::string& layer) {
+    WriteSymbolAs(out, faults, symbol, place, layer);
 }
 
 void WriteRenderer(JsonWriter& out, const DocumentFaults& faults,
                    const std::shared_ptr<host::IFeatureRenderer>& renderer,
                    const std::string& place, const std::string& layer) {
     if (const auto simple = host::As<host::ISimpleRenderer>(renderer)) {
-        const Json symbol = WriteSymbol(faults, simple->Symbol(), PlaceOf(place, "symbol"), layer);
         out.BeginObject();
         out.Key("type");
         out.String("simple");
         out.Key("symbol");
-        out.Value(symbol);
+        WriteSymbol(out, faults, simple->Symbol(), PlaceOf(place, "symbol"), layer);
         out.Key("label");
         out.String(simple->Label());
         out.EndObject();
@@ -461,9 +524,14 @@ void WriteRenderer(JsonWriter& out, const DocumentFaults& faults,
     const auto writeValue = [&](std::int32_t i, const std::string& value,
                                 const std::string& heading, const std::string& label,
                                 const std::shared_ptr<host::ISymbol>& symbol) {
-        const Json written = WriteSymbol(
-            faults, symbol, PlaceOf(PlaceOf(valuesPlace, static_cast<std::size_t>(i)), "symbol"),
-            layer);
+        const std::string symbolPlace =
+            PlaceOf(PlaceOf(valuesPlace, static_cast<std::size_t>(i)), "symbol");
+        // A symbol that cannot be saved is the fault reported before a text that
+        // cannot, though the texts are written first.
+        if (!IsPlainText(value) || !IsPlainText(heading) || !IsPlainText(label)) {
+            JsonWriter check([](std::string_view) {});
+            WriteSymbol(check, faults, symbol, symbolPlace, layer);
+        }
         out.BeginObject();
         out.Key("value");
         out.String(value);
@@ -472,7 +540,7 @@ void WriteRenderer(JsonWriter& out, const DocumentFaults& faults,
         out.Key("label");
         out.String(label);
         out.Key("symbol");
-        out.Value(written);
+        WriteSymbol(out, faults, symbol, symbolPlace, layer);
         out.EndObject();
     };
     // The host's own renderer is read in place: by name, each value would be
@@ -490,7 +558,7 @@ void WriteRenderer(JsonWriter& out, const DocumentFaults& faults,
     }
     out.EndArray();
     out.Key("defaultSymbol");
-    out.Value(WriteSymbol(faults, unique->DefaultSymbol(), PlaceOf(place, "defaultSymbol"), layer));
+    WriteSymbol(out, faults, unique->DefaultSymbol(), PlaceOf(place, "defaultSymbol"), layer);
     out.Key("useDefaultSymbol");
     out.Bool(unique->UseDefaultSymbol());
     out.Key("defaultLabel");

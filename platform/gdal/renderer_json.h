@@ -2,8 +2,10 @@
 
 #include <cstdint>
 #include <initializer_list>
+#include <map>
 #include <memory>
 #include <nlohmann/json.hpp>
+#include <optional>
 #include <string>
 #include <string_view>
 #include <utility>
@@ -13,6 +15,7 @@
 #include "host/symbols.h"
 #include "platform/gdal/json_writer.h"
 #include "platform/memory/host_context.h"
+#include "platform/memory/renderers.h"
 
 // The map document's renderers and symbols in JSON, both ways (the format is
 // described in docs/map-document.md). Internal to platform/gdal.
@@ -71,15 +74,40 @@ class DocumentFaults {
 std::shared_ptr<host::ISymbol> ReadSymbol(const DocumentFaults& faults, const Json& value,
                                           const std::string& place,
                                           const std::shared_ptr<memory::HostContext>& context);
-// A simple or unique value renderer.
+
+// The values of a unique value renderer read while the document is parsed, entry
+// by entry, so that a legend of many values is never held as JSON. What is wrong
+// with an entry is kept, and raised only when the renderer is read: a document is
+// refused with the same message, and after the same earlier faults, as if it had
+// been read whole.
+struct LegendValues {
+    std::shared_ptr<memory::UniqueValueRenderer> renderer;  // holds the values read
+    std::size_t count = 0;                                  // entries read
+    std::optional<Error> failure{};                         // the first entry's fault
+};
+// By the place of the renderer whose "values" they are: "layers[2].renderer".
+using LegendValuesByPlace = std::map<std::string, LegendValues>;
+
+// Reads the next entry of legend's "values" (at valuesPlace) into its renderer; once
+// an entry has failed, the rest are not read.
+void ReadLegendValue(const DocumentFaults& faults, const Json& entry,
+                     const std::string& valuesPlace, LegendValues& legend,
+                     const std::shared_ptr<memory::HostContext>& context);
+
+// A simple or unique value renderer. A unique value renderer whose values were
+// read as the document was parsed (legends holds them at place; its "values" then
+// an empty array) is that renderer, with the rest of its members.
 std::shared_ptr<host::IFeatureRenderer> ReadRenderer(
     const DocumentFaults& faults, const Json& value, const std::string& place,
-    const std::shared_ptr<memory::HostContext>& context);
+    const std::shared_ptr<memory::HostContext>& context,
+    const LegendValuesByPlace* legends = nullptr);
 
-// The JSON of a symbol (null for an empty one). A symbol of another kind raises
-// through faults, naming place and the layer.
-Json WriteSymbol(const DocumentFaults& faults, const std::shared_ptr<host::ISymbol>& symbol,
-                 const std::string& place, const std::string& layer);
+// Writes a symbol's JSON to out (null for an empty one). A symbol of another kind
+// raises through faults, naming place and the layer, with part of it written
+// already.
+void WriteSymbol(JsonWriter& out, const DocumentFaults& faults,
+                 const std::shared_ptr<host::ISymbol>& symbol, const std::string& place,
+                 const std::string& layer);
 // Writes a renderer's JSON to out as it goes. A renderer or symbol the format
 // cannot hold raises through faults, naming place and the layer, with part of the
 // renderer written already; text that is not UTF-8 raises JsonWriter::InvalidText.
