@@ -477,6 +477,17 @@ INSTANTIATE_TEST_SUITE_P(
                           R"( "values": [{"value": "C1"}, {"value": "C1"}]})"),
                     "layers[0].renderer.values[1].value: The value 'C1' is already in the "
                     "renderer"},
+        // A legend's values are read as the document is parsed; their faults still
+        // come after those of what is read before them.
+        BadDocument{"LegendFaultAfterTheDataFile",
+                    Layer(R"(, "renderer": {"type": "uniqueValue", "fields": [{"name": "Name"}],)"
+                          R"( "values": [{"value": "C1"}, {"value": "C1"}]})",
+                          "Catchment", "gone/data.gpkg"),
+                    "layers[0].source.path: gone/data.gpkg: no such file"},
+        BadDocument{"LegendFaultAfterTheKeyFields",
+                    Layer(R"(, "renderer": {"values": [{"value": "C1"}, {"value": "C1"}],)"
+                          R"( "type": "uniqueValue", "fields": [{"name": "Name", "x": 1}]})"),
+                    "layers[0].renderer.fields[0].x: unknown member"},
         BadDocument{"ExtentNotANumber",
                     R"({"velorinMapDocument": 1, "map": {"extent": {"xMin": 0, "yMin": 0,)"
                     R"( "xMax": "wide", "yMax": 1}}, "layers": []})",
@@ -518,6 +529,29 @@ TEST_F(MapDocumentTest, LoadsTheSmallestDocumentWithTheHostsDefaults) {
     EXPECT_TRUE(host::Supports<host::ISimpleRenderer>(layer->Renderer()));
     EXPECT_EQ(layer->Data()->Store()->Size(), 3U);
     EXPECT_EQ(document.host.Document().Title(), "small.json");
+}
+
+// JSON leaves a member written twice to the reader: a document's is the last, and
+// so are the values of its legend.
+TEST_F(MapDocumentTest, AMemberWrittenTwiceIsTheLastWithItsLegend) {
+    const std::string first =
+        R"(, "renderer": {"type": "uniqueValue", "fields": [], "values": [{"value": "a"}]})";
+    const std::string table[][2] = {
+        {first + R"(, "renderer": {"type": "uniqueValue", "fields": []})", ""},
+        {first +
+             R"(, "renderer": {"type": "uniqueValue", "fields": [], "values": [{"value": "b"}]})",
+         "b"}};
+    for (const auto& [members, values] : table) {
+        const auto file = m_folder / "twice.json";
+        WriteText(file, Layer(members));
+        const auto document = LoadMapDocument(file);
+        const auto unique =
+            host::As<host::IUniqueValueRenderer>(document.host.FeatureLayerNamed("L")->Renderer());
+        ASSERT_TRUE(unique) << members;
+        std::string read;
+        for (std::int32_t i = 0; i < unique->ValueCount(); ++i) read += unique->Value(i);
+        EXPECT_EQ(read, values) << members;
+    }
 }
 
 TEST_F(MapDocumentTest, GroupsNestAsDeepAsAPersonWouldNest) {
