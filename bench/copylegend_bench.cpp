@@ -12,6 +12,7 @@
 #include <string>
 #include <tuple>
 #include <utility>
+#include <vector>
 
 #include "copylegend/copy_legend_colors.h"
 #include "copylegend/symbol_copy.h"
@@ -26,6 +27,8 @@ namespace velorin::copylegend {
 namespace {
 
 constexpr std::int32_t kPalette = 64;
+// One symbol object per key, as a legend read from a document has.
+constexpr std::int32_t kOwnSymbols = 0;
 
 std::string Decimal(std::int32_t value) {
     std::array<char, 16> digits{};
@@ -34,25 +37,27 @@ std::string Decimal(std::int32_t value) {
 }
 
 // A Source layer of `features` points whose NerroID takes `keys` distinct values
-// in a scattered order, drawn by a legend on NerroID with one of 64 simple
-// markers per key, and an empty polygon Related layer keyed by text. The Source
-// layer is hidden unless `visible`, so the closing refresh draws nothing and the
-// numbers show the walk itself.
-memory::ReferenceHost MakeHost(std::int32_t features, std::int32_t keys, bool visible) {
+// in a scattered order, drawn by a legend on NerroID with one of `palette` simple
+// markers per key (kOwnSymbols: a marker of its own each), and an empty polygon Related layer keyed
+// by text. The Source layer is hidden unless `visible`, so the closing refresh draws nothing and
+// the numbers show the walk itself.
+memory::ReferenceHost MakeHost(std::int32_t features, std::int32_t keys, bool visible,
+                               std::int32_t palette) {
     memory::HostBuilder builder;
     const auto& context = builder.Context();
-    std::array<std::shared_ptr<host::ISymbol>, kPalette> palette;
-    for (std::int32_t i = 0; i < kPalette; ++i) {
+    if (palette == kOwnSymbols) palette = keys;
+    std::vector<std::shared_ptr<host::ISymbol>> markers;
+    for (std::int32_t i = 0; i < palette; ++i) {
         auto marker = std::make_shared<memory::SimpleMarkerSymbol>(context);
-        marker->SetColor(memory::MakeRgbColor(context, (i * 37) % 256, (i * 91) % 256, i * 4));
-        palette[static_cast<std::size_t>(i)] = marker;
+        marker->SetColor(
+            memory::MakeRgbColor(context, (i * 37) % 256, (i * 91) % 256, (i * 4) % 256));
+        markers.push_back(marker);
     }
     auto legend = std::make_shared<memory::UniqueValueRenderer>(context);
     legend->SetFieldCount(1);
     legend->SetField(0, "NerroID");
     for (std::int32_t key = 0; key < keys; ++key) {
-        legend->AddValue(Decimal(key), "NerroID",
-                         palette[static_cast<std::size_t>(key % kPalette)]);
+        legend->AddValue(Decimal(key), "NerroID", markers[static_cast<std::size_t>(key % palette)]);
     }
     builder.FeatureLayer("NerroJunction", host::esriGeometryPoint)
         .Field("NerroID", host::esriFieldTypeInteger);
@@ -67,20 +72,23 @@ memory::ReferenceHost MakeHost(std::int32_t features, std::int32_t keys, bool vi
     return builder.Build();
 }
 
-memory::ReferenceHost& HostFor(std::int32_t features, std::int32_t keys, bool visible) {
-    static std::map<std::tuple<std::int32_t, std::int32_t, bool>, memory::ReferenceHost> hosts;
-    const auto key = std::make_tuple(features, keys, visible);
+memory::ReferenceHost& HostFor(std::int32_t features, std::int32_t keys, bool visible,
+                               std::int32_t palette = kPalette) {
+    static std::map<std::tuple<std::int32_t, std::int32_t, bool, std::int32_t>,
+                    memory::ReferenceHost>
+        hosts;
+    const auto key = std::make_tuple(features, keys, visible, palette);
     auto found = hosts.find(key);
     if (found == hosts.end()) {
-        found = hosts.emplace(key, MakeHost(features, keys, visible)).first;
+        found = hosts.emplace(key, MakeHost(features, keys, visible, palette)).first;
     }
     return found->second;
 }
 
 // The least any walk must do: every feature's key and symbol colour, read once.
-void BM_Floor(benchmark::State& state) {
+void Floor(benchmark::State& state, std::int32_t palette) {
     auto& host = HostFor(static_cast<std::int32_t>(state.range(0)),
-                         static_cast<std::int32_t>(state.range(1)), false);
+                         static_cast<std::int32_t>(state.range(1)), false, palette);
     const auto layer = host.FeatureLayerNamed("NerroJunction");
     const std::int32_t keyIndex = layer->FeatureClass()->FindField("NerroID");
     for (auto _ : state) {
@@ -93,6 +101,9 @@ void BM_Floor(benchmark::State& state) {
     }
     state.SetItemsProcessed(state.iterations() * state.range(0));
 }
+
+void BM_Floor(benchmark::State& state) { Floor(state, kPalette); }
+void BM_FloorOwnSymbols(benchmark::State& state) { Floor(state, kOwnSymbols); }
 
 // The floor plus what every walk must also show for every feature: the progress
 // message and step of the status bar.
@@ -125,9 +136,9 @@ void BM_FloorWithProgress(benchmark::State& state) {
     state.SetItemsProcessed(state.iterations() * state.range(0));
 }
 
-void RunEngine(benchmark::State& state, bool visible) {
+void RunEngine(benchmark::State& state, bool visible, std::int32_t palette = kPalette) {
     auto& host = HostFor(static_cast<std::int32_t>(state.range(0)),
-                         static_cast<std::int32_t>(state.range(1)), visible);
+                         static_cast<std::int32_t>(state.range(1)), visible, palette);
     scripted::ScriptedUser user;
     const ui::ToolkitScope scope(user);
     for (auto _ : state) {
@@ -147,6 +158,9 @@ void RunEngine(benchmark::State& state, bool visible) {
 
 void BM_CopyLegendColors(benchmark::State& state) { RunEngine(state, false); }
 void BM_CopyLegendColorsVisibleSource(benchmark::State& state) { RunEngine(state, true); }
+void BM_CopyLegendColorsOwnSymbols(benchmark::State& state) {
+    RunEngine(state, false, kOwnSymbols);
+}
 
 // The original walk: the same calls, but an existing value is found by comparing
 // the key's text with every value added so far, in order.
@@ -222,6 +236,9 @@ BENCHMARK(BM_CopyLegendColors)
     ->Args({1'000'000, 100'000})
     ->Args({100'000, 10'000})
     ->Unit(benchmark::kMillisecond);
+// Every key with a symbol object of its own: the symbols no longer fit the cache.
+BENCHMARK(BM_FloorOwnSymbols)->Args({1'000'000, 100'000})->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_CopyLegendColorsOwnSymbols)->Args({1'000'000, 100'000})->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_CopyLegendColorsVisibleSource)
     ->Args({1'000'000, 100'000})
     ->Unit(benchmark::kMillisecond);

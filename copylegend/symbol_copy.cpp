@@ -74,14 +74,18 @@ SimpleSymbolColors::Known& SimpleSymbolColors::Find(const host::ISymbol* symbol)
         static_cast<std::size_t>(
             (reinterpret_cast<std::uintptr_t>(symbol) >> 4) * 0x9E3779B97F4A7C15ULL >> 20) &
         mask;
-    while (m_known[slot].symbol && m_known[slot].symbol.get() != symbol) slot = (slot + 1) & mask;
+    while (m_known[slot].symbol != nullptr && m_known[slot].symbol != symbol) {
+        slot = (slot + 1) & mask;
+    }
     return m_known[slot];
 }
 
 SimpleSymbolColors::Known& SimpleSymbolColors::Learn(Known& slot,
                                                      const std::shared_ptr<host::ISymbol>& symbol) {
-    // The same order of tests as GetSimpleSymbolColor.
-    Known known{.symbol = symbol};
+    // The same order of tests as GetSimpleSymbolColor. The symbol is held, so its
+    // address names no other object while this lives.
+    Known known{};
+    known.symbol = symbol.get();
     if (const auto marker = host::As<host::ISimpleMarkerSymbol>(symbol)) {
         known.kind = Kind::Marker;
         known.marker = marker.get();
@@ -92,8 +96,9 @@ SimpleSymbolColors::Known& SimpleSymbolColors::Learn(Known& slot,
         known.kind = Kind::Fill;
         known.fill = fill.get();
     }
-    slot = std::move(known);
-    if (2 * ++m_count <= m_known.size()) return slot;
+    m_held.push_back(symbol);
+    slot = known;
+    if (2 * m_held.size() <= m_known.size()) return slot;
     Grow();
     return Find(symbol.get());
 }
@@ -101,8 +106,8 @@ SimpleSymbolColors::Known& SimpleSymbolColors::Learn(Known& slot,
 void SimpleSymbolColors::Grow() {
     std::vector<Known> old(m_known.size() * 2);
     old.swap(m_known);
-    for (Known& known : old) {
-        if (known.symbol) Find(known.symbol.get()) = std::move(known);
+    for (const Known& known : old) {
+        if (known.symbol != nullptr) Find(known.symbol) = known;
     }
 }
 

@@ -51,12 +51,15 @@ class SimpleSymbolColors {
 
   private:
     enum class Kind : std::uint8_t { NotSimple, Marker, Line, Fill };
+    // Small, as a legend of 100,000 values has as many symbols.
     struct Known {
-        std::shared_ptr<host::ISymbol> symbol;  // empty marks a free slot
+        const host::ISymbol* symbol = nullptr;  // null marks a free slot
+        union {
+            const host::ISimpleMarkerSymbol* marker = nullptr;
+            const host::ISimpleLineSymbol* line;
+            const host::ISimpleFillSymbol* fill;
+        };
         Kind kind = Kind::NotSimple;
-        const host::ISimpleMarkerSymbol* marker = nullptr;
-        const host::ISimpleLineSymbol* line = nullptr;
-        const host::ISimpleFillSymbol* fill = nullptr;
     };
 
     Known& Find(const host::ISymbol* symbol);
@@ -65,7 +68,7 @@ class SimpleSymbolColors {
 
     std::shared_ptr<host::IFeatureRenderer> m_renderer;
     std::vector<Known> m_known;  // open addressing, a power of two, at most half full
-    std::size_t m_count = 0;
+    std::vector<std::shared_ptr<host::ISymbol>> m_held;  // every symbol in m_known
 };
 
 // The symbol of the Related features whose key has no Source counterpart: an X
