@@ -292,8 +292,15 @@ std::string ReadWholeFile(const std::filesystem::path& file, const std::string& 
         throw Error(host::E_HOST_FAIL, display + ": is not a regular file");
     }
     std::ifstream in(file, std::ios::binary);
-    std::string text{std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
-    if (in.bad() || !in.is_open()) throw Error(host::E_HOST_FAIL, display + ": cannot be read");
+    if (!in.is_open()) throw Error(host::E_HOST_FAIL, display + ": cannot be read");
+    // In one read of the size it has, not byte by byte into a growing string; what a
+    // writer adds meanwhile is read after it.
+    const auto size = std::filesystem::file_size(file, error);
+    std::string text(error ? 0 : static_cast<std::size_t>(size), '\0');
+    in.read(text.data(), static_cast<std::streamsize>(text.size()));
+    text.resize(static_cast<std::size_t>(in.gcount()));
+    text.append(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+    if (in.bad()) throw Error(host::E_HOST_FAIL, display + ": cannot be read");
     return text;
 }
 
