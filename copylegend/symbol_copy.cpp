@@ -43,7 +43,7 @@ std::shared_ptr<host::IColor> GetSimpleSymbolColor(
 }
 
 SimpleSymbolColors::SimpleSymbolColors(std::shared_ptr<host::IFeatureRenderer> renderer)
-    : m_renderer(std::move(renderer)), m_known(64) {}
+    : m_renderer(std::move(renderer)), m_known(kPlaces) {}
 
 std::shared_ptr<host::IColor> SimpleSymbolColors::Of(
     const std::shared_ptr<host::IFeature>& feature) {
@@ -52,40 +52,29 @@ std::shared_ptr<host::IColor> SimpleSymbolColors::Of(
     }
     const auto symbol = m_renderer->SymbolByFeature(feature);
     if (!symbol) throw Error(kErrSymbolNotSimple, kSymbolNotSimpleText);
-    Known* known = &Find(symbol.get());
-    if (!known->symbol) known = &Learn(*known, symbol);
-    switch (known->kind) {
+    // Objects lie at least 16 bytes apart; the multiply spreads the rest.
+    const auto spread =
+        static_cast<std::uint64_t>(reinterpret_cast<std::uintptr_t>(symbol.get()) >> 4) *
+        0x9E3779B97F4A7C15ULL;
+    Known& known = m_known[static_cast<std::size_t>(spread >> 40) & (kPlaces - 1)];
+    if (known.symbol != symbol) Learn(known, symbol);
+    switch (known.kind) {
         case Kind::Marker:
-            return known->marker->Color();
+            return known.marker->Color();
         case Kind::Line:
-            return known->line->Color();
+            return known.line->Color();
         case Kind::Fill:
-            return known->fill->Color();
+            return known.fill->Color();
         case Kind::NotSimple:
             break;
     }
     throw Error(kErrSymbolNotSimple, kSymbolNotSimpleText);
 }
 
-SimpleSymbolColors::Known& SimpleSymbolColors::Find(const host::ISymbol* symbol) {
-    // Objects lie at least 16 bytes apart; the multiply spreads the rest.
-    const std::size_t mask = m_known.size() - 1;
-    std::size_t slot =
-        static_cast<std::size_t>(
-            (reinterpret_cast<std::uintptr_t>(symbol) >> 4) * 0x9E3779B97F4A7C15ULL >> 20) &
-        mask;
-    while (m_known[slot].symbol != nullptr && m_known[slot].symbol != symbol) {
-        slot = (slot + 1) & mask;
-    }
-    return m_known[slot];
-}
-
-SimpleSymbolColors::Known& SimpleSymbolColors::Learn(Known& slot,
-                                                     const std::shared_ptr<host::ISymbol>& symbol) {
-    // The same order of tests as GetSimpleSymbolColor. The symbol is held, so its
-    // address names no other object while this lives.
-    Known known{};
-    known.symbol = symbol.get();
+void SimpleSymbolColors::Learn(Known& place, const std::shared_ptr<host::ISymbol>& symbol) {
+    // The same order of tests as GetSimpleSymbolColor.
+    Known known;
+    known.symbol = symbol;
     if (const auto marker = host::As<host::ISimpleMarkerSymbol>(symbol)) {
         known.kind = Kind::Marker;
         known.marker = marker.get();
@@ -96,19 +85,7 @@ SimpleSymbolColors::Known& SimpleSymbolColors::Learn(Known& slot,
         known.kind = Kind::Fill;
         known.fill = fill.get();
     }
-    m_held.push_back(symbol);
-    slot = known;
-    if (2 * m_held.size() <= m_known.size()) return slot;
-    Grow();
-    return Find(symbol.get());
-}
-
-void SimpleSymbolColors::Grow() {
-    std::vector<Known> old(m_known.size() * 2);
-    old.swap(m_known);
-    for (const Known& known : old) {
-        if (known.symbol != nullptr) Find(known.symbol) = known;
-    }
+    place = std::move(known);
 }
 
 std::shared_ptr<host::ISymbol> MakeDefaultSymbol(std::int32_t shapeType,

@@ -39,9 +39,11 @@ std::shared_ptr<host::IColor> GetSimpleSymbolColor(
 
 // GetSimpleSymbolColor for every feature of one walk over one renderer: the same
 // host calls, results and failures, but what kind of simple symbol a symbol
-// object is gets found once per object, not once per feature (asking a symbol
-// for an interface costs as much as the rest of a feature's step). Symbols seen
-// are held, so an address is never taken for a symbol that has gone.
+// object is gets found once per object while it stays among the last few
+// thousand met, not once per feature (asking a symbol for an interface costs as
+// much as the rest of a feature's step). The symbols remembered are held, so an
+// address never stands for a symbol that has gone, and there are few of them,
+// so a renderer that makes a new symbol for every feature keeps no more alive.
 class SimpleSymbolColors {
   public:
     // An empty renderer raises, as GetSimpleSymbolColor does, at the first
@@ -51,9 +53,8 @@ class SimpleSymbolColors {
 
   private:
     enum class Kind : std::uint8_t { NotSimple, Marker, Line, Fill };
-    // Small, as a legend of 100,000 values has as many symbols.
     struct Known {
-        const host::ISymbol* symbol = nullptr;  // null marks a free slot
+        std::shared_ptr<host::ISymbol> symbol;  // empty: nothing remembered here
         union {
             const host::ISimpleMarkerSymbol* marker = nullptr;
             const host::ISimpleLineSymbol* line;
@@ -61,14 +62,12 @@ class SimpleSymbolColors {
         };
         Kind kind = Kind::NotSimple;
     };
+    static constexpr std::size_t kPlaces = 4096;  // a power of two
 
-    Known& Find(const host::ISymbol* symbol);
-    Known& Learn(Known& slot, const std::shared_ptr<host::ISymbol>& symbol);
-    void Grow();
+    static void Learn(Known& place, const std::shared_ptr<host::ISymbol>& symbol);
 
     std::shared_ptr<host::IFeatureRenderer> m_renderer;
-    std::vector<Known> m_known;  // open addressing, a power of two, at most half full
-    std::vector<std::shared_ptr<host::ISymbol>> m_held;  // every symbol in m_known
+    std::vector<Known> m_known;  // each symbol in one place, chosen by its address
 };
 
 // The symbol of the Related features whose key has no Source counterpart: an X

@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <memory>
 #include <string>
 #include <utility>
@@ -109,9 +110,8 @@ TEST_F(SymbolCopy, NoRendererRaisesAHostErrorNotACrash) {
 }
 
 TEST_F(SymbolCopy, SimpleSymbolColorsAnswersAsGetSimpleSymbolColorForEverySymbolAndAgain) {
-    // Enough symbols of every kind, and some that are not simple, for the
-    // symbols it has met to outgrow their first table; asked twice, with every
-    // colour object replaced in between.
+    // Symbols of every kind and some that are not simple, asked twice, with
+    // every colour object replaced in between.
     memory::HostBuilder builder;
     builder.FeatureLayer("Many", host::esriGeometryPoint).Field("Key", host::esriFieldTypeString);
     std::vector<std::pair<std::string, std::shared_ptr<host::ISymbol>>> values;
@@ -154,6 +154,33 @@ TEST_F(SymbolCopy, SimpleSymbolColorsAnswersAsGetSimpleSymbolColorForEverySymbol
             if (auto fill = host::As<host::ISimpleFillSymbol>(symbol)) fill->SetColor(rgb);
         }
     }
+}
+
+TEST_F(SymbolCopy, SimpleSymbolColorsKeepsFewOfTheSymbolsARendererMakesPerFeatureAlive) {
+    // A host may make a new symbol object each time it is asked.
+    class FreshSymbols final : public host::IFeatureRenderer {
+      public:
+        explicit FreshSymbols(std::shared_ptr<memory::HostContext> context)
+            : m_context(std::move(context)) {}
+        std::shared_ptr<host::ISymbol> SymbolByFeature(
+            const std::shared_ptr<host::IFeature>&) override {
+            auto symbol = testing::SimpleSymbol(m_context, host::esriGeometryPoint, testing::kRed);
+            made.push_back(symbol);
+            return symbol;
+        }
+        std::vector<std::weak_ptr<host::ISymbol>> made;
+
+      private:
+        std::shared_ptr<memory::HostContext> m_context;
+    };
+    const auto renderer = std::make_shared<FreshSymbols>(m_context);
+    SimpleSymbolColors colors(renderer);
+    const auto feature = FirstFeature();
+    for (int i = 0; i < 20'000; ++i) EXPECT_EQ(ColorOf(colors.Of(feature)), testing::kRed);
+
+    const auto alive = std::count_if(renderer->made.begin(), renderer->made.end(),
+                                     [](const auto& symbol) { return !symbol.expired(); });
+    EXPECT_LE(alive, 5000);
 }
 
 TEST_F(SymbolCopy, SimpleSymbolColorsWithoutARendererRaisesAtTheFirstFeature) {
