@@ -2,8 +2,11 @@
 
 #include <algorithm>
 #include <cmath>
+#include <cstdint>
 
 #include "host/codes.h"
+#include "platform/memory/row_store.h"
+#include "platform/memory/spatial_index.h"
 
 namespace velorin::app {
 
@@ -77,6 +80,21 @@ void EachFeature(const memory::FeatureLayer& layer, const Visit& visit) {
     }
 }
 
+// Visits, in object-id order, the features the layer shows (its definition query
+// applies) whose envelopes meet the box: the store's spatial index finds them, so
+// a click on a layer of a million features reads only those near it.
+template <class Visit>
+void EachFeatureNear(const memory::FeatureLayer& layer, const MapBox& box, const Visit& visit) {
+    if (!layer.Data()) return;
+    const memory::RowStore& store = *layer.Data()->Store();
+    const std::vector<char>* passes = layer.DefinitionMask();
+    for (const std::uint32_t position :
+         store.Spatial().Search(memory::Box{box.xMin, box.yMin, box.xMax, box.yMax})) {
+        if (passes != nullptr && !(*passes)[position]) continue;
+        if (const auto shape = store.ShapeAt(position)) visit(store.OidAt(position), shape);
+    }
+}
+
 }  // namespace
 
 bool ShapeMeetsBox(const host::IGeometry& shape, const MapBox& box) {
@@ -117,18 +135,20 @@ bool ShapeMeetsClick(const host::IGeometry& shape, memory::XY point, double tole
 
 std::vector<std::int32_t> FeaturesInBox(const memory::FeatureLayer& layer, const MapBox& box) {
     std::vector<std::int32_t> oids;
-    EachFeature(layer, [&](std::int32_t oid, const std::shared_ptr<host::IGeometry>& shape) {
-        if (ShapeMeetsBox(*shape, box)) oids.push_back(oid);
-    });
+    EachFeatureNear(layer, box,
+                    [&](std::int32_t oid, const std::shared_ptr<host::IGeometry>& shape) {
+                        if (ShapeMeetsBox(*shape, box)) oids.push_back(oid);
+                    });
     return oids;
 }
 
 std::vector<std::int32_t> FeaturesAtClick(const memory::FeatureLayer& layer, memory::XY point,
                                           double tolerance) {
     std::vector<std::int32_t> oids;
-    EachFeature(layer, [&](std::int32_t oid, const std::shared_ptr<host::IGeometry>& shape) {
-        if (ShapeMeetsClick(*shape, point, tolerance)) oids.push_back(oid);
-    });
+    EachFeatureNear(layer, Around(point, tolerance),
+                    [&](std::int32_t oid, const std::shared_ptr<host::IGeometry>& shape) {
+                        if (ShapeMeetsClick(*shape, point, tolerance)) oids.push_back(oid);
+                    });
     return oids;
 }
 
