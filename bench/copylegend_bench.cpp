@@ -6,8 +6,6 @@
 // build/release/bench/copylegend_bench
 #include <benchmark/benchmark.h>
 
-#include <QApplication>
-#include <QByteArray>
 #include <QWidget>
 #include <array>
 #include <charconv>
@@ -19,13 +17,13 @@
 #include <utility>
 #include <vector>
 
+#include "bench/qt_bench_main.h"
 #include "copylegend/copy_legend_colors.h"
 #include "copylegend/symbol_copy.h"
 #include "host/host.h"
 #include "platform/memory/reference_host.h"
 #include "platform/memory/renderers.h"
 #include "platform/memory/symbols.h"
-#include "platform/qt/application_look.h"
 #include "platform/qt/qt_toolkit.h"
 #include "platform/scripted/scripted_user.h"
 #include "ui/current_toolkit.h"
@@ -143,11 +141,8 @@ void BM_FloorWithProgress(benchmark::State& state) {
     state.SetItemsProcessed(state.iterations() * state.range(0));
 }
 
-void RunEngine(benchmark::State& state, bool visible, std::int32_t palette = kPalette) {
-    auto& host = HostFor(static_cast<std::int32_t>(state.range(0)),
-                         static_cast<std::int32_t>(state.range(1)), visible, palette);
-    scripted::ScriptedUser user;
-    const ui::ToolkitScope scope(user);
+// The engine's walks over the host, with whatever toolkit is current.
+void Walk(benchmark::State& state, memory::ReferenceHost& host) {
     for (auto _ : state) {
         const bool notCompleted =
             CopyLegendColors(host.Application(), {.sourceLayer = "NerroJunction",
@@ -161,6 +156,14 @@ void RunEngine(benchmark::State& state, bool visible, std::int32_t palette = kPa
         state.ResumeTiming();
     }
     state.SetItemsProcessed(state.iterations() * state.range(0));
+}
+
+void RunEngine(benchmark::State& state, bool visible, std::int32_t palette = kPalette) {
+    auto& host = HostFor(static_cast<std::int32_t>(state.range(0)),
+                         static_cast<std::int32_t>(state.range(1)), visible, palette);
+    scripted::ScriptedUser user;
+    const ui::ToolkitScope scope(user);
+    Walk(state, host);
 }
 
 void BM_CopyLegendColors(benchmark::State& state) { RunEngine(state, false); }
@@ -177,19 +180,8 @@ void BM_CopyLegendColorsQtToolkit(benchmark::State& state) {
     const ui::ToolkitScope scope(toolkit);
     auto& hooks = host.Context().hooks;
     hooks.takeEscPress = [&toolkit] { return toolkit.TakeEscPress(); };
-    for (auto _ : state) {
-        const bool notCompleted =
-            CopyLegendColors(host.Application(), {.sourceLayer = "NerroJunction",
-                                                  .sourceField = "NerroID",
-                                                  .relatedLayer = "Catchment",
-                                                  .relatedField = "JunctionID"});
-        if (notCompleted) state.SkipWithError("the run did not complete");
-        state.PauseTiming();
-        host.Record().Clear();
-        state.ResumeTiming();
-    }
+    Walk(state, host);
     hooks.takeEscPress = nullptr;
-    state.SetItemsProcessed(state.iterations() * state.range(0));
 }
 void BM_CopyLegendColorsVisibleSource(benchmark::State& state) { RunEngine(state, true); }
 void BM_CopyLegendColorsOwnSymbols(benchmark::State& state) {
@@ -282,19 +274,4 @@ BENCHMARK(BM_OriginalLinearScan)->Args({100'000, 10'000})->Unit(benchmark::kMill
 }  // namespace
 }  // namespace velorin::copylegend
 
-// The QApplication lives in main, so it is gone before static destruction and
-// before the platform plugin it loaded.
-int main(int argc, char** argv) {
-    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) {
-        qputenv("QT_QPA_PLATFORM", QByteArray("offscreen"));
-    }
-    int qtArgc = 1;
-    char* qtArgv[] = {argv[0], nullptr};
-    QApplication application(qtArgc, qtArgv);
-    velorin::qt::PrepareApplication();
-    benchmark::Initialize(&argc, argv);
-    if (benchmark::ReportUnrecognizedArguments(argc, argv)) return 1;
-    benchmark::RunSpecifiedBenchmarks();
-    benchmark::Shutdown();
-    return 0;
-}
+int main(int argc, char** argv) { return velorin::bench::RunWithQApplication(argc, argv); }

@@ -1,11 +1,8 @@
 #include <benchmark/benchmark.h>
 
-#include <QApplication>
-#include <QByteArray>
 #include <QWidget>
-#include <memory>
 
-#include "platform/qt/application_look.h"
+#include "bench/qt_bench_main.h"
 #include "platform/qt/qt_toolkit.h"
 
 // The cost of a cancel check through the Qt toolkit: Copy Legend Colors asks once
@@ -13,16 +10,8 @@
 // gate. Runs on the offscreen platform unless another is chosen.
 namespace {
 
-// Made by main before any benchmark runs and destroyed before main returns: a
-// QApplication left to static destruction outlives the platform plugin it
-// loaded and crashes the process at exit.
-QApplication* g_application = nullptr;
-
-QApplication& Application() { return *g_application; }
-
 // A shown map-sized window, as during a run, and nothing pending.
 void BM_TakeEscPressNothingPending(benchmark::State& state) {
-    Application();
     QWidget mapWindow;
     mapWindow.resize(800, 600);
     mapWindow.show();
@@ -37,7 +26,6 @@ BENCHMARK(BM_TakeEscPressNothingPending);
 // The same with a repaint of the map window pending at every check, as after a
 // zoom.
 void BM_DoEventsWithARepaint(benchmark::State& state) {
-    Application();
     QWidget mapWindow;
     mapWindow.resize(800, 600);
     mapWindow.show();
@@ -51,19 +39,4 @@ BENCHMARK(BM_DoEventsWithARepaint);
 
 }  // namespace
 
-int main(int argc, char** argv) {
-    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) {
-        qputenv("QT_QPA_PLATFORM", QByteArray("offscreen"));
-    }
-    int qtArgc = 1;
-    char* qtArgv[] = {argv[0], nullptr};
-    QApplication application(qtArgc, qtArgv);
-    velorin::qt::PrepareApplication();
-    g_application = &application;
-    benchmark::Initialize(&argc, argv);
-    if (benchmark::ReportUnrecognizedArguments(argc, argv)) return 1;
-    benchmark::RunSpecifiedBenchmarks();
-    benchmark::Shutdown();
-    g_application = nullptr;
-    return 0;
-}
+int main(int argc, char** argv) { return velorin::bench::RunWithQApplication(argc, argv); }
