@@ -99,8 +99,8 @@ def renderer_of(described):
     raise SystemExit("make_project: no QGIS renderer for a %s renderer" % described["type"])
 
 
-def add_layers(project, group, specs, folder):
-    for described in specs:
+def add_layers(project, group, layers, folder):
+    for described in layers:
         if described["kind"] == "group":
             child = group.addGroup(described["name"])
             child.setItemVisibilityChecked(described.get("visible", True))
