@@ -164,52 +164,44 @@ std::string_view WriteSymbolAs(JsonWriter& out, const DocumentFaults& faults,
     }
     std::string_view type;
     std::string_view style;
-    if (const auto marker = host::As<host::ISimpleMarkerSymbol>(symbol)) {
-        type = "simpleMarker";
-        style = StyleText(marker->Style(), MarkerStyles);
+    // Every simple symbol opens with its type and style.
+    const auto open = [&](std::string_view symbolType, std::string_view styleText) {
+        type = symbolType;
+        style = styleText;
         out.BeginObject();
         out.Key("type");
         out.String(type);
         out.Key("style");
         out.String(style);
+    };
+    if (const auto marker = host::As<host::ISimpleMarkerSymbol>(symbol)) {
+        open("simpleMarker", StyleText(marker->Style(), MarkerStyles));
         out.Key("size");
         out.Number(marker->Size());
         out.Key("color");
         WriteColor(out, faults, marker->Color(), place, layer);
     } else if (const auto line = host::As<host::ISimpleLineSymbol>(symbol)) {
-        type = "simpleLine";
-        style = StyleText(line->Style(), LineStyles);
-        out.BeginObject();
-        out.Key("type");
-        out.String(type);
-        out.Key("style");
-        out.String(style);
+        open("simpleLine", StyleText(line->Style(), LineStyles));
         out.Key("width");
         out.Number(line->Width());
         out.Key("color");
         WriteColor(out, faults, line->Color(), place, layer);
     } else if (const auto fill = host::As<host::ISimpleFillSymbol>(symbol)) {
-        type = "simpleFill";
-        style = StyleText(fill->Style(), FillStyles);
-        out.BeginObject();
-        out.Key("type");
-        out.String(type);
-        out.Key("style");
-        out.String(style);
+        open("simpleFill", StyleText(fill->Style(), FillStyles));
         out.Key("color");
         WriteColor(out, faults, fill->Color(), place, layer);
         const auto outline = fill->Outline();
         const std::string outlinePlace = PlaceOf(place, "outline");
-        if (outline && !host::Supports<host::ISymbol>(outline)) {
+        const auto notALine = [&] {
             faults.Fail(outlinePlace,
                         "layer \"" + layer + "\": the outline is not a simple line symbol");
-        }
+        };
+        if (outline && !host::Supports<host::ISymbol>(outline)) notALine();
         out.Key("outline");
         const std::string_view outlineType =
             WriteSymbolAs(out, faults, host::As<host::ISymbol>(outline), outlinePlace, layer);
         if (!outlineType.empty() && outlineType != "simpleLine") {
-            faults.Fail(outlinePlace,
-                        "layer \"" + layer + "\": the outline is not a simple line symbol");
+            notALine();
         }
     } else {
         faults.Fail(place, "layer \"" + layer +
