@@ -251,8 +251,10 @@ int SaveAfterRun(const gdal::MapDocument& document, const HeadlessOptions& optio
 
 }  // namespace
 
-int RunHeadless(const HeadlessOptions& options, std::ostream& out, std::ostream& err) {
-    std::optional<gdal::MapDocument> document;
+int RunHeadless(const HeadlessOptions& options, std::ostream& out, std::ostream& err,
+                std::optional<gdal::MapDocument>* opened) {
+    std::optional<gdal::MapDocument> own;
+    std::optional<gdal::MapDocument>& document = opened != nullptr ? *opened : own;
     try {
         document.emplace(OpenMap(options.document, options.size.width, options.size.height));
     } catch (const velorin::Error& error) {

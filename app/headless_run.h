@@ -1,8 +1,10 @@
 #pragma once
 
 #include <iosfwd>
+#include <optional>
 
 #include "app/command_line.h"
+#include "platform/gdal/map_document.h"
 
 namespace velorin::app {
 
@@ -16,6 +18,11 @@ namespace velorin::app {
 // Returns the exit status (kExitFinished, kExitStopped, kExitUsage, kExitFailed).
 // Needs a QGuiApplication (for the PNG frames) on the calling thread; installs its
 // scripted user as the thread's toolkit for the run.
-int RunHeadless(const HeadlessOptions& options, std::ostream& out, std::ostream& err);
+//
+// opened: when given, the map opened for the run is left there instead of being
+// taken apart before the return, for a process that ends right after the run and
+// need not spend the time.
+int RunHeadless(const HeadlessOptions& options, std::ostream& out, std::ostream& err,
+                std::optional<gdal::MapDocument>* opened = nullptr);
 
 }  // namespace velorin::app

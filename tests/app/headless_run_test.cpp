@@ -6,6 +6,7 @@
 #include <QString>
 #include <fstream>
 #include <map>
+#include <optional>
 #include <regex>
 #include <sstream>
 
@@ -293,6 +294,21 @@ TEST_F(HeadlessRun, EscAtStatusMatchesPartOfTheTextAndReportsKeysThatNeverMatche
               std::string::npos)
         << run.err;
     EXPECT_EQ(run.err.find("OID = 8 "), std::string::npos) << run.err;
+}
+
+TEST_F(HeadlessRun, TheMapRunOnIsLeftToTheCallerWhenAsked) {
+    std::vector<std::string> words = CopyLegendWords();
+    std::vector<std::string_view> views(words.begin(), words.end());
+    const ParseResult parsed = ParseCommandLine(views);
+    ASSERT_TRUE(parsed.commandLine) << parsed.error;
+    std::optional<gdal::MapDocument> opened;
+    std::ostringstream out;
+    std::ostringstream err;
+    ASSERT_EQ(RunHeadless(parsed.commandLine->headless, out, err, &opened), kExitFinished)
+        << out.str() << err.str();
+    ASSERT_TRUE(opened.has_value());
+    // The tool's work is in it: the junctions are drawn by the copied legend.
+    EXPECT_FALSE(ValueColours(opened->host, "NerroJunction").empty());
 }
 
 TEST_F(HeadlessRun, TheSavePathIsCheckedBeforeTheRun) {
