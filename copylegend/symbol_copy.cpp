@@ -1,7 +1,10 @@
 #include "copylegend/symbol_copy.h"
 
+#include <cstddef>
 #include <cstdint>
+#include <new>
 #include <string>
+#include <typeinfo>
 #include <utility>
 
 #include "host/codes.h"
@@ -16,6 +19,18 @@ namespace {
 [[noreturn]] void RaiseUnsupportedShape(std::int32_t shapeType) {
     ui::RaiseRuntimeError(ui::kErrInvalidProcedureCall,
                           "no Related symbol for geometry type " + std::to_string(shapeType));
+}
+
+// How far a part of an object lies from the object's start, in bytes.
+std::ptrdiff_t Distance(const void* whole, const void* part) {
+    return static_cast<const char*>(part) - static_cast<const char*>(whole);
+}
+
+// The part of type I at `at` bytes into the object that starts at `whole`: that
+// part exists, as the same type of object was asked for it with dynamic_cast.
+template <class I>
+const I& PartAt(const void* whole, std::ptrdiff_t at) {
+    return *std::launder(reinterpret_cast<const I*>(static_cast<const char*>(whole) + at));
 }
 
 }  // namespace
@@ -43,7 +58,7 @@ std::shared_ptr<host::IColor> GetSimpleSymbolColor(
 }
 
 SimpleSymbolColors::SimpleSymbolColors(std::shared_ptr<host::IFeatureRenderer> renderer)
-    : m_renderer(std::move(renderer)), m_known(kPlaces) {}
+    : m_renderer(std::move(renderer)) {}
 
 std::shared_ptr<host::IColor> SimpleSymbolColors::Of(
     const std::shared_ptr<host::IFeature>& feature) {
@@ -52,40 +67,52 @@ std::shared_ptr<host::IColor> SimpleSymbolColors::Of(
     }
     const auto symbol = m_renderer->SymbolByFeature(feature);
     if (!symbol) throw Error(kErrSymbolNotSimple, kSymbolNotSimpleText);
-    // Objects lie at least 16 bytes apart; the multiply spreads the rest.
-    const auto spread =
-        static_cast<std::uint64_t>(reinterpret_cast<std::uintptr_t>(symbol.get()) >> 4) *
-        0x9E3779B97F4A7C15ULL;
-    Known& known = m_known[static_cast<std::size_t>(spread >> 40) & (kPlaces - 1)];
-    if (known.symbol != symbol) Learn(known, symbol);
+    // The start of the whole object comes from its own type information, with no
+    // search of its bases, unlike asking it for another interface.
+    const void* whole = dynamic_cast<const void*>(symbol.get());
+    const Known& known = KnownFor(*symbol, whole, Distance(whole, symbol.get()));
     switch (known.kind) {
         case Kind::Marker:
-            return known.marker->Color();
+            return PartAt<host::ISimpleMarkerSymbol>(whole, known.interfaceAt).Color();
         case Kind::Line:
-            return known.line->Color();
+            return PartAt<host::ISimpleLineSymbol>(whole, known.interfaceAt).Color();
         case Kind::Fill:
-            return known.fill->Color();
+            return PartAt<host::ISimpleFillSymbol>(whole, known.interfaceAt).Color();
         case Kind::NotSimple:
             break;
     }
     throw Error(kErrSymbolNotSimple, kSymbolNotSimpleText);
 }
 
-void SimpleSymbolColors::Learn(Known& place, const std::shared_ptr<host::ISymbol>& symbol) {
-    // The same order of tests as GetSimpleSymbolColor.
-    Known known;
-    known.symbol = symbol;
-    if (const auto marker = host::As<host::ISimpleMarkerSymbol>(symbol)) {
-        known.kind = Kind::Marker;
-        known.marker = marker.get();
-    } else if (const auto line = host::As<host::ISimpleLineSymbol>(symbol)) {
-        known.kind = Kind::Line;
-        known.line = line.get();
-    } else if (const auto fill = host::As<host::ISimpleFillSymbol>(symbol)) {
-        known.kind = Kind::Fill;
-        known.fill = fill.get();
+const SimpleSymbolColors::Known& SimpleSymbolColors::KnownFor(const host::ISymbol& symbol,
+                                                              const void* whole,
+                                                              std::ptrdiff_t symbolAt) {
+    const std::type_info& type = typeid(symbol);
+    const auto same = [&](const Known& known) {
+        return known.symbolAt == symbolAt && *known.type == type;
+    };
+    if (m_last < m_known.size() && same(m_known[m_last])) return m_known[m_last];
+    for (std::size_t i = 0; i < m_known.size(); ++i) {
+        if (same(m_known[i])) {
+            m_last = i;
+            return m_known[i];
+        }
     }
-    place = std::move(known);
+    // A type not met before: ask in the same order as GetSimpleSymbolColor.
+    Known known{&type, symbolAt};
+    if (const auto* marker = dynamic_cast<const host::ISimpleMarkerSymbol*>(&symbol)) {
+        known.kind = Kind::Marker;
+        known.interfaceAt = Distance(whole, marker);
+    } else if (const auto* line = dynamic_cast<const host::ISimpleLineSymbol*>(&symbol)) {
+        known.kind = Kind::Line;
+        known.interfaceAt = Distance(whole, line);
+    } else if (const auto* fill = dynamic_cast<const host::ISimpleFillSymbol*>(&symbol)) {
+        known.kind = Kind::Fill;
+        known.interfaceAt = Distance(whole, fill);
+    }
+    m_known.push_back(known);
+    m_last = m_known.size() - 1;
+    return m_known.back();
 }
 
 std::shared_ptr<host::ISymbol> MakeDefaultSymbol(std::int32_t shapeType,

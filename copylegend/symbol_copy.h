@@ -3,6 +3,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <memory>
+#include <typeinfo>
 #include <vector>
 
 #include "host/application.h"
@@ -38,12 +39,11 @@ std::shared_ptr<host::IColor> GetSimpleSymbolColor(
     const std::shared_ptr<host::IFeature>& feature);
 
 // GetSimpleSymbolColor for every feature of one walk over one renderer: the same
-// host calls, results and failures, but what kind of simple symbol a symbol
-// object is gets found once per object while it stays among the last few
-// thousand met, not once per feature (asking a symbol for an interface costs as
-// much as the rest of a feature's step). The symbols remembered are held, so an
-// address never stands for a symbol that has gone, and there are few of them,
-// so a renderer that makes a new symbol for every feature keeps no more alive.
+// host calls, results and failures, but what kind of simple symbol a symbol is
+// gets found once per dynamic type of symbol, not once per feature (asking a
+// symbol for an interface costs as much as the rest of a feature's step, and a
+// legend read from a document has a symbol object of its own for every value).
+// No symbol is held between features.
 class SimpleSymbolColors {
   public:
     // An empty renderer raises, as GetSimpleSymbolColor does, at the first
@@ -53,21 +53,22 @@ class SimpleSymbolColors {
 
   private:
     enum class Kind : std::uint8_t { NotSimple, Marker, Line, Fill };
+    // What every symbol of one dynamic type is, seen from the ISymbol part at
+    // one place in it (a type may hold more than one): where each part lies is
+    // fixed by the type, so the interface found by asking the first symbol of
+    // the type lies at the same distance from every other symbol of the type.
     struct Known {
-        std::shared_ptr<host::ISymbol> symbol;  // empty: nothing remembered here
-        union {
-            const host::ISimpleMarkerSymbol* marker = nullptr;
-            const host::ISimpleLineSymbol* line;
-            const host::ISimpleFillSymbol* fill;
-        };
+        const std::type_info* type = nullptr;
+        std::ptrdiff_t symbolAt = 0;     // the ISymbol part, from the start of the object
+        std::ptrdiff_t interfaceAt = 0;  // the simple marker, line or fill interface
         Kind kind = Kind::NotSimple;
     };
-    static constexpr std::size_t kPlaces = 4096;  // a power of two
 
-    static void Learn(Known& place, const std::shared_ptr<host::ISymbol>& symbol);
+    const Known& KnownFor(const host::ISymbol& symbol, const void* whole, std::ptrdiff_t symbolAt);
 
     std::shared_ptr<host::IFeatureRenderer> m_renderer;
-    std::vector<Known> m_known;  // each symbol in one place, chosen by its address
+    std::vector<Known> m_known;  // one per type and place met: a handful
+    std::size_t m_last = 0;      // in m_known: most walks meet one type only
 };
 
 // The symbol of the Related features whose key has no Source counterpart: an X
