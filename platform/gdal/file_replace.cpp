@@ -26,6 +26,8 @@ constexpr std::string_view SaveMark = ".velorin-save.";
 // The part of the saved file's name a temporary file repeats, so that its own name
 // stays within the system's limit.
 constexpr std::size_t NamePart = 100;
+// How much a save writes before the disk is asked to start on it.
+constexpr off_t WritebackStep = 8 * 1024 * 1024;
 
 // Closes and removes the temporary file unless the rename took it.
 class TemporaryFile {
@@ -196,6 +198,10 @@ void ReplaceFile(const std::filesystem::path& file, const std::string& display,
         ::fchmod(out.Descriptor(), old.st_mode & 07777);
     }
 
+    // The disk starts on what is written while the rest is made, so that the flush
+    // at the end waits for little more than the last piece.
+    off_t written = 0;
+    off_t started = 0;
     write([&](std::string_view text) {
         while (!text.empty()) {
             const ssize_t n = ::write(out.Descriptor(), text.data(), text.size());
@@ -204,7 +210,16 @@ void ReplaceFile(const std::filesystem::path& file, const std::string& display,
                 failErrno(errno);
             }
             text.remove_prefix(static_cast<std::size_t>(n));
+            written += n;
         }
+#ifdef __linux__
+        if (written - started >= WritebackStep) {
+            // Only a hint: a failure shows again at the flush.
+            ::sync_file_range(out.Descriptor(), started, written - started,
+                              SYNC_FILE_RANGE_WRITE);
+            started = written;
+        }
+#endif
     });
     if (::fsync(out.Descriptor()) != 0) failErrno(errno);
     if (!out.Close()) failErrno(errno);

@@ -1,6 +1,8 @@
 #include "platform/gdal/json_writer.h"
 
+#include <algorithm>
 #include <array>
+#include <charconv>
 #include <cmath>
 #include <nlohmann/json.hpp>
 #include <utility>
@@ -37,16 +39,6 @@ std::size_t SequenceLength(std::string_view text) {
                                                                                                : 0;
     }
     return 0;
-}
-
-// text in quotes as JSON writes it, when no character of it needs escaping: the
-// common case of names and values, without the general escaper's cost.
-bool PutPlain(std::string_view text, std::string& out) {
-    if (!IsPlainText(text)) return false;
-    out += '"';
-    out.append(text);
-    out += '"';
-    return true;
 }
 
 }  // namespace
@@ -89,12 +81,9 @@ void JsonWriter::BeginObject() {
 }
 
 void JsonWriter::EndObject() {
-    const Level level = std::move(m_levels.back());
+    const bool members = m_levels.back().count > 0;
     m_levels.pop_back();
-    if (level.count > 0) {
-        Put("\n");
-        Indent();
-    }
+    if (members) NewLine();
     Put("}");
 }
 
@@ -105,28 +94,65 @@ void JsonWriter::BeginArray() {
 }
 
 void JsonWriter::EndArray() {
-    const Level level = std::move(m_levels.back());
+    const Level& level = m_levels.back();
+    const bool lines = level.count > 0 && !level.flat;
     m_levels.pop_back();
-    if (level.count > 0 && !level.flat) {
-        Put("\n");
-        Indent();
-    }
+    if (lines) NewLine();
     Put("]");
 }
 
 void JsonWriter::Key(std::string_view name) {
     Level& level = m_levels.back();
-    Put(level.count++ == 0 ? "\n" : ",\n");
-    Indent();
-    if (!PutPlain(name, m_buffer)) Put(Json(std::string(name)).dump());
-    Put(": ");
+    const bool first = level.count++ == 0;
     level.key = name;
+    const std::size_t indent = m_levels.size() * 2;
+    // ",\n", the indentation, the name in quotes, ": ".
+    const std::size_t size = 2 + indent + name.size() + 4;
+    if (size <= FlushSize && IsPlainText(name)) {
+        char* out = Room(size);
+        char* next = out;
+        if (!first) *next++ = ',';
+        *next++ = '\n';
+        next = std::fill_n(next, indent, ' ');
+        *next++ = '"';
+        next = std::copy(name.begin(), name.end(), next);
+        *next++ = '"';
+        *next++ = ':';
+        *next++ = ' ';
+        m_used += static_cast<std::size_t>(next - out);
+        return;
+    }
+    if (!first) Put(",");
+    NewLine();
+    Put(Json(std::string(name)).dump());
+    Put(": ");
 }
 
 void JsonWriter::String(std::string_view text) {
     BeforeValue(true);
-    if (PutPlain(text, m_buffer)) {
-        Put("");  // hands the buffer on when it is full
+    if (text.size() + 2 <= FlushSize) {
+        // Copied as it is checked: most text needs no escaping.
+        char* out = Room(text.size() + 2);
+        char* next = out;
+        *next++ = '"';
+        bool plain = true;
+        for (const char c : text) {
+            const auto byte = static_cast<unsigned char>(c);
+            if (byte < 0x20 || byte > 0x7E || c == '"' || c == '\\') {
+                plain = false;
+                break;
+            }
+            *next++ = c;
+        }
+        if (plain) {
+            *next++ = '"';
+            m_used += static_cast<std::size_t>(next - out);
+            return;
+        }
+    } else if (IsPlainText(text)) {
+        Put("\"");
+        Put(text);
+        Put("\"");
         return;
     }
     std::string quoted;
@@ -140,21 +166,24 @@ void JsonWriter::String(std::string_view text) {
 
 void JsonWriter::Number(double value) {
     BeforeValue(true);
-    // The library's own shortest form, as its dump writes it, without a value made
-    // for each number.
     if (!std::isfinite(value)) {
         Put("null");
         return;
     }
-    std::array<char, 64> digits{};
-    const char* end =
-        nlohmann::detail::to_chars(digits.data(), digits.data() + digits.size(), value);
-    Put(std::string_view(digits.data(), static_cast<std::size_t>(end - digits.data())));
+    // The library's own shortest form, as its dump writes it, without a value made
+    // for each number.
+    constexpr std::size_t Digits = 64;
+    char* out = Room(Digits);
+    const char* end = nlohmann::detail::to_chars(out, out + Digits, value);
+    m_used += static_cast<std::size_t>(end - out);
 }
 
 void JsonWriter::Integer(std::int64_t value) {
     BeforeValue(true);
-    Put(std::to_string(value));
+    constexpr std::size_t Digits = 24;
+    char* out = Room(Digits);
+    const char* end = std::to_chars(out, out + Digits, value).ptr;
+    m_used += static_cast<std::size_t>(end - out);
 }
 
 void JsonWriter::Bool(bool value) {
@@ -169,8 +198,8 @@ void JsonWriter::Null() {
 
 void JsonWriter::Finish() {
     Put("\n");
-    m_sink(m_buffer);
-    m_buffer.clear();
+    m_sink(std::string_view(m_buffer.data(), m_used));
+    m_used = 0;
 }
 
 void JsonWriter::BeforeValue(bool plain) {
@@ -178,31 +207,56 @@ void JsonWriter::BeforeValue(bool plain) {
     Level& level = m_levels.back();
     if (level.count++ == 0) {
         level.flat = plain;
-        if (plain) return;
-        Put("\n");
-    } else {
-        Put(level.flat ? ", " : ",\n");
-        if (level.flat) return;
+        if (!plain) NewLine();
+        return;
     }
-    Indent();
+    if (level.flat) {
+        Put(", ");
+    } else {
+        Put(",");
+        NewLine();
+    }
 }
 
 void JsonWriter::Put(std::string_view text) {
-    m_buffer.append(text);
-    if (m_buffer.size() >= FlushSize) {
-        m_sink(m_buffer);
-        m_buffer.clear();
+    if (text.size() > FlushSize) {
+        Flush();
+        m_sink(text);
+        return;
     }
+    char* out = Room(text.size());
+    std::copy(text.begin(), text.end(), out);
+    m_used += text.size();
 }
 
-void JsonWriter::Indent() { m_buffer.append(m_levels.size() * 2, ' '); }
+void JsonWriter::NewLine() {
+    const std::size_t indent = m_levels.size() * 2;
+    if (indent + 1 > FlushSize) {
+        // Deeper than any document nests; written piece by piece all the same.
+        Put("\n");
+        for (std::size_t i = 0; i < indent; ++i) Put(" ");
+        return;
+    }
+    char* out = Room(indent + 1);
+    *out = '\n';
+    std::fill_n(out + 1, indent, ' ');
+    m_used += indent + 1;
+}
+
+void JsonWriter::Flush(std::size_t size) {
+    if (m_buffer.empty()) m_buffer.resize(std::max(size, FlushSize));
+    if (m_used == 0) return;
+    const std::size_t used = m_used;
+    m_used = 0;
+    m_sink(std::string_view(m_buffer.data(), used));
+}
 
 std::string JsonWriter::Place() const {
     std::string place;
     for (const Level& level : m_levels) {
         if (level.object) {
             if (!place.empty()) place += '.';
-            place += level.key;
+            place.append(level.key);
         } else {
             place += '[' + std::to_string(level.count - 1) + ']';
         }

@@ -25,8 +25,8 @@ bool IsPlainText(std::string_view text);
 // value (colours, selections) is written on one line. Members and elements are
 // written in the order they are given; the caller keeps the nesting right.
 //
-// The text reaches the sink in pieces of about 64 KiB, and the rest at Finish; an
-// exception from the sink passes through.
+// The text reaches the sink in pieces of at most 64 KiB (a longer string on its
+// own), and the rest at Finish; an exception from the sink passes through.
 class JsonWriter {
   public:
     using Sink = std::function<void(std::string_view)>;
@@ -48,7 +48,8 @@ class JsonWriter {
     void EndObject();
     void BeginArray();
     void EndArray();
-    // The name of the next member of the object being written.
+    // The name of the next member of the object being written: the format's own
+    // names, text that outlives the writer (a fault's place quotes it).
     void Key(std::string_view name);
 
     void String(std::string_view text);
@@ -64,18 +65,29 @@ class JsonWriter {
     struct Level {
         bool object = false;
         bool flat = false;
-        std::size_t count = 0;  // members or elements begun
-        std::string key{};      // the member being written (objects)
+        std::size_t count = 0;   // members or elements begun
+        std::string_view key{};  // the member being written (objects)
     };
 
     // Separates and indents the value about to be written.
     void BeforeValue(bool plain);
+    // Where the next size bytes (at most the buffer's capacity) go; hands the
+    // buffer on first when they would not fit.
+    char* Room(std::size_t size) {
+        if (size > m_buffer.size() - m_used) Flush(size);
+        return m_buffer.data() + m_used;
+    }
     void Put(std::string_view text);
-    void Indent();
+    // A line break and the indentation of the current level.
+    void NewLine();
+    // Hands on what the buffer holds; makes the buffer at the first write, and room
+    // for size bytes.
+    void Flush(std::size_t size = 0);
     std::string Place() const;
 
     Sink m_sink;
-    std::string m_buffer;
+    std::string m_buffer;  // made at the first write: a check that writes nothing costs none
+    std::size_t m_used = 0;
     std::vector<Level> m_levels;
 };
 

@@ -4,6 +4,7 @@
 #include <array>
 #include <cmath>
 #include <limits>
+#include <typeinfo>
 #include <utility>
 
 #include "host/codes.h"
@@ -99,10 +100,25 @@ std::shared_ptr<memory::RgbColor> ReadColor(const DocumentFaults& faults, const 
     return memory::MakeRgbColor(context, parts[0], parts[1], parts[2]);
 }
 
+// A place in the document spelt out only when a fault names it: saving a legend
+// would otherwise make the place of every value's symbol for nothing.
+class LazyPlace {
+  public:
+    template <class Make>
+    explicit LazyPlace(const Make& make)
+        : m_make(&make), m_spell([](const void* m) { return (*static_cast<const Make*>(m))(); }) {}
+
+    std::string operator()() const { return m_spell(m_make); }
+
+  private:
+    const void* m_make;
+    std::string (*m_spell)(const void*);
+};
+
 void WriteColor(JsonWriter& out, const DocumentFaults& faults,
-                const std::shared_ptr<host::IColor>& color, const std::string& place,
+                const std::shared_ptr<host::IColor>& color, const LazyPlace& place,
                 const std::string& layer) {
-    if (!color) faults.Fail(place, "layer \"" + layer + "\": a symbol has no colour");
+    if (!color) faults.Fail(place(), "layer \"" + layer + "\": a symbol has no colour");
     const std::int32_t bgr = color->RGB();
     out.BeginArray();
     out.Integer(bgr & 0xFF);
@@ -152,13 +168,24 @@ void WriteRasterOp(JsonWriter& out, const host::ISymbol& symbol) {
     out.Integer(op);
 }
 
+// symbol as Interface. The host's own symbols (Own) are known by their type first:
+// a dynamic_cast walks the class graph comparing names, which a legend of many
+// symbols feels.
+template <class Interface, class Own>
+const Interface* SymbolAs(const host::ISymbol& symbol) {
+    if (typeid(symbol) == typeid(Own)) {
+        return static_cast<const Own*>(dynamic_cast<const void*>(&symbol));
+    }
+    return dynamic_cast<const Interface*>(&symbol);
+}
+
 // Writes a symbol and returns its type ("" for none), for an outline to be checked
 // once written. Faults are raised in the order of the symbol's members: a missing
 // colour before an unknown style.
 std::string_view WriteSymbolAs(JsonWriter& out, const DocumentFaults& faults,
-                               const std::shared_ptr<host::ISymbol>& symbol,
-                               const std::string& place, const std::string& layer) {
-    if (!symbol) {
+                               const host::ISymbol* symbol, const LazyPlace& place,
+                               const std::string& layer) {
+    if (symbol == nullptr) {
         out.Null();
         return {};
     }
@@ -174,46 +201,59 @@ std::string_view WriteSymbolAs(JsonWriter& out, const DocumentFaults& faults,
         out.Key("style");
         out.String(style);
     };
-    if (const auto marker = host::As<host::ISimpleMarkerSymbol>(symbol)) {
+    // Asked of the object itself, not through shared pointers: a legend's symbols
+    // are many, and each copy of a pointer is an atomic count.
+    using memory::SimpleFillSymbol;
+    using memory::SimpleLineSymbol;
+    using memory::SimpleMarkerSymbol;
+    if (const auto* marker = SymbolAs<host::ISimpleMarkerSymbol, SimpleMarkerSymbol>(*symbol)) {
         open("simpleMarker", StyleText(marker->Style(), MarkerStyles));
         out.Key("size");
         out.Number(marker->Size());
         out.Key("color");
         WriteColor(out, faults, marker->Color(), place, layer);
-    } else if (const auto line = host::As<host::ISimpleLineSymbol>(symbol)) {
+    } else if (const auto* line = SymbolAs<host::ISimpleLineSymbol, SimpleLineSymbol>(*symbol)) {
         open("simpleLine", StyleText(line->Style(), LineStyles));
         out.Key("width");
         out.Number(line->Width());
         out.Key("color");
         WriteColor(out, faults, line->Color(), place, layer);
-    } else if (const auto fill = host::As<host::ISimpleFillSymbol>(symbol)) {
+    } else if (const auto* fill = SymbolAs<host::ISimpleFillSymbol, SimpleFillSymbol>(*symbol)) {
         open("simpleFill", StyleText(fill->Style(), FillStyles));
         out.Key("color");
         WriteColor(out, faults, fill->Color(), place, layer);
         const auto outline = fill->Outline();
-        const std::string outlinePlace = PlaceOf(place, "outline");
+        const auto outlinePlace = [&] { return PlaceOf(place(), "outline"); };
         const auto notALine = [&] {
-            faults.Fail(outlinePlace,
+            faults.Fail(outlinePlace(),
                         "layer \"" + layer + "\": the outline is not a simple line symbol");
         };
-        if (outline && !host::Supports<host::ISymbol>(outline)) notALine();
+        const auto* outlineSymbol = dynamic_cast<const host::ISymbol*>(outline.get());
+        if (outline && outlineSymbol == nullptr) notALine();
         out.Key("outline");
         const std::string_view outlineType =
-            WriteSymbolAs(out, faults, host::As<host::ISymbol>(outline), outlinePlace, layer);
+            WriteSymbolAs(out, faults, outlineSymbol, LazyPlace(outlinePlace), layer);
         if (!outlineType.empty() && outlineType != "simpleLine") {
             notALine();
         }
     } else {
-        faults.Fail(place, "layer \"" + layer +
-                               "\": only simple marker, line and fill symbols can be saved");
+        faults.Fail(place(), "layer \"" + layer +
+                                 "\": only simple marker, line and fill symbols can be saved");
     }
     if (style.empty()) {
-        faults.Fail(PlaceOf(place, "style"),
+        faults.Fail(PlaceOf(place(), "style"),
                     "layer \"" + layer + "\": the symbol's style is unknown");
     }
     WriteRasterOp(out, *symbol);
     out.EndObject();
     return type;
+}
+
+// Writes a symbol's JSON, its place spelt out only for a fault.
+void WriteSymbolAt(JsonWriter& out, const DocumentFaults& faults,
+                   const std::shared_ptr<host::ISymbol>& symbol, const LazyPlace& place,
+                   const std::string& layer) {
+    WriteSymbolAs(out, faults, symbol.get(), place, layer);
 }
 
 }  // namespace
@@ -473,7 +513,8 @@ std::shared_ptr<host::IFeatureRenderer> ReadRenderer(
 void WriteSymbol(JsonWriter& out, const DocumentFaults& faults,
                  const std::shared_ptr<host::ISymbol>& symbol, const std::string& place,
                  const std::string& layer) {
-    WriteSymbolAs(out, faults, symbol, place, layer);
+    const auto spelt = [&place] { return place; };
+    WriteSymbolAt(out, faults, symbol, LazyPlace(spelt), layer);
 }
 
 void WriteRenderer(JsonWriter& out, const DocumentFaults& faults,
@@ -516,13 +557,15 @@ void WriteRenderer(JsonWriter& out, const DocumentFaults& faults,
     const auto writeValue = [&](std::int32_t i, const std::string& value,
                                 const std::string& heading, const std::string& label,
                                 const std::shared_ptr<host::ISymbol>& symbol) {
-        const std::string symbolPlace =
-            PlaceOf(PlaceOf(valuesPlace, static_cast<std::size_t>(i)), "symbol");
+        const auto symbolPlace = [&] {
+            return PlaceOf(PlaceOf(valuesPlace, static_cast<std::size_t>(i)), "symbol");
+        };
+        const LazyPlace lazySymbolPlace(symbolPlace);
         // A symbol that cannot be saved is the fault reported before a text that
         // cannot, though the texts are written first.
         if (!IsPlainText(value) || !IsPlainText(heading) || !IsPlainText(label)) {
             JsonWriter check([](std::string_view) {});
-            WriteSymbol(check, faults, symbol, symbolPlace, layer);
+            WriteSymbolAt(check, faults, symbol, lazySymbolPlace, layer);
         }
         out.BeginObject();
         out.Key("value");
@@ -532,7 +575,7 @@ void WriteRenderer(JsonWriter& out, const DocumentFaults& faults,
         out.Key("label");
         out.String(label);
         out.Key("symbol");
-        WriteSymbol(out, faults, symbol, symbolPlace, layer);
+        WriteSymbolAt(out, faults, symbol, lazySymbolPlace, layer);
         out.EndObject();
     };
     // The host's own renderer is read in place: by name, each value would be

@@ -207,6 +207,35 @@ TEST_F(MapDocumentTest, SavedDocumentLoadsBackEqual) {
     EXPECT_EQ(ReadText(again), ReadText(file));
 }
 
+TEST_F(MapDocumentTest, TextLongerThanTheWritersBufferIsSavedWhole) {
+    auto document = LoadDataSet(m_folder / "data.gpkg");
+    const auto& host = document.host;
+    // Longer than the pieces the text is handed on in, plain and to be escaped.
+    const std::string plain(100000, 'v');
+    std::string escaped;
+    while (escaped.size() < 100000) escaped += "\"\xC3\xA9\n\\ ";
+    auto unique = std::make_shared<memory::UniqueValueRenderer>(host.SharedContext());
+    unique->SetFieldCount(1);
+    unique->SetField(0, "NerroID");
+    unique->AddValue(plain, escaped, Fill(host, 1, 2, 3));
+    unique->AddValue("12", plain, Fill(host, 4, 5, 6));
+    unique->SetLabel("12", escaped);
+    host.FeatureLayerNamed("Catchment")->SetRenderer(unique);
+
+    const auto file = m_folder / "long.json";
+    SaveMapDocument(document, file);
+    const auto loaded = LoadMapDocument(file);
+    const auto back = host::As<host::IUniqueValueRenderer>(
+        loaded.host.FeatureLayerNamed("Catchment")->Renderer());
+    ASSERT_NE(back, nullptr);
+    ASSERT_EQ(back->ValueCount(), 2);
+    EXPECT_EQ(back->Value(0), plain);
+    EXPECT_EQ(back->Heading(plain), escaped);
+    EXPECT_EQ(back->Heading("12"), plain);
+    EXPECT_EQ(back->Label("12"), escaped);
+    EXPECT_EQ(ColorOf(back->Symbol("12")), (std::vector<int>{4, 5, 6}));
+}
+
 TEST_F(MapDocumentTest, DataSetPathsAreRelativeToTheDocumentWhereverItIsSaved) {
     const auto document = LoadDataSet(m_folder / "data.gpkg");
     std::filesystem::create_directories(m_folder / "maps" / "deep");
