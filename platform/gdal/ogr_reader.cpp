@@ -4,12 +4,16 @@
 #include <gdal_priv.h>
 #include <ogr_feature.h>
 #include <ogr_geometry.h>
+#include <ogr_recordbatch.h>
 #include <ogrsf_frmts.h>
 
+#include <bit>
 #include <cmath>
 #include <cstdint>
+#include <cstring>
 #include <limits>
 #include <optional>
+#include <string_view>
 #include <utility>
 
 #include "host/codes.h"
@@ -112,13 +116,20 @@ struct FieldPlan {
 // GDAL recodes text to UTF-8 from the encoding a data set declares (a
 // Shapefile's .cpg or code page mark); text still not UTF-8 comes from a data set
 // that declares none, and is read as Latin-1 (ISO-8859-1), which every byte is.
-std::string Utf8Text(const char* text) {
-    if (text == nullptr) return {};
-    if (CPLIsUTF8(text, -1)) return text;
-    char* recoded = CPLRecode(text, CPL_ENC_ISO8859_1, CPL_ENC_UTF8);
+// Text ends at its first NUL, as GDAL's own strings do.
+std::string Utf8Text(std::string_view text) {
+    text = text.substr(0, text.find('\0'));
+    if (text.empty()) return {};
+    if (CPLIsUTF8(text.data(), static_cast<int>(text.size()))) return std::string(text);
+    const std::string latin1(text);
+    char* recoded = CPLRecode(latin1.c_str(), CPL_ENC_ISO8859_1, CPL_ENC_UTF8);
     std::string result = recoded != nullptr ? recoded : "";
     CPLFree(recoded);
     return result;
+}
+
+std::string Utf8Text(const char* text) {
+    return text != nullptr ? Utf8Text(std::string_view(text)) : std::string();
 }
 
 FieldPlan PlanField(const OGRFieldDefn& definition) {
@@ -405,98 +416,441 @@ struct Pass {
     std::vector<bool> fitsInteger;
 };
 
-// Reads the layer through, checking every feature against the layout (and
-// correcting it) and appending rows to a new store when store is set. Raises for
-// a feature the map cannot show, naming it by the object id the features read so
-// far give it.
-Pass ReadPass(OGRLayer& layer, const LayerPlan& plan, Layout& layout, bool store,
-              const std::string& where, const std::shared_ptr<HostContext>& context) {
-    Pass pass;
-    pass.fitsInteger.assign(plan.fields.size(), true);
-    if (store) {
-        try {
-            pass.store = std::make_shared<memory::RowStore>(
-                context, MakeFieldSet(layer, plan.fields, layout.withShapes, context),
-                layout.withShapes);
-        } catch (const Error& error) {
-            pass.refusal = error.Description();
+// A pass's checks and rows, feature by feature, whichever way the features are
+// read: Begin, Check (or CheckPoint), then, while Storing, Values and Store. Each
+// feature is checked against the layout (which is corrected) and its row appended
+// to a new store when the pass stores. Raises for a feature the map cannot show,
+// naming it by the object id the features read so far give it.
+class PassBuilder {
+  public:
+    PassBuilder(OGRLayer& layer, const LayerPlan& plan, Layout& layout, bool store,
+                const std::string& where, const std::shared_ptr<HostContext>& context)
+        : m_layout(layout), m_where(where), m_maker(context) {
+        m_pass.fitsInteger.assign(plan.fields.size(), true);
+        if (store) {
+            try {
+                m_pass.store = std::make_shared<memory::RowStore>(
+                    context, MakeFieldSet(layer, plan.fields, layout.withShapes, context),
+                    layout.withShapes);
+            } catch (const Error& error) {
+                m_pass.refusal = error.Description();
+            }
+        }
+        m_values.reserve(plan.fields.size());
+    }
+
+    void Begin(GIntBig fid) {
+        if (m_count == static_cast<std::size_t>(std::numeric_limits<std::int32_t>::max())) {
+            Fail(m_where, "has more features than object ids can number");
+        }
+        if (m_layout.fidsUsable &&
+            (fid <= m_lastFid || fid > std::numeric_limits<std::int32_t>::max())) {
+            m_layout.fidsUsable = false;
+            if (m_pass.store && m_pass.store->Size() > 0) m_pass.again = true;
+        }
+        m_lastFid = fid;
+        ++m_count;
+        m_oid = m_layout.fidsUsable ? fid : static_cast<std::int64_t>(m_count);
+        m_values.clear();
+    }
+
+    // The feature's geometry, when the layer's shapes are read: an empty one becomes
+    // none, and a curve is linearised.
+    void Check(std::unique_ptr<OGRGeometry>& geometry) {
+        if (geometry && geometry->IsEmpty()) geometry.reset();
+        if (!geometry) return;
+        CheckKind(geometry->getGeometryType(), geometry->getGeometryName());
+        if (geometry->hasCurveGeometry()) {
+            geometry.reset(geometry->getLinearGeometry());
+            if (!geometry) Fail(m_where, FeatureText(m_oid) + ": a curve cannot be linearised");
         }
     }
-    const ShapeMaker maker(context);
-    std::vector<host::FieldValue> values;
-    values.reserve(plan.fields.size());
-    std::size_t count = 0;
-    bool shapesStored = false;
-    GIntBig lastFid = 0;
+    // As Check for a point that is not empty.
+    void CheckPoint() { CheckKind(wkbPoint, "POINT"); }
+
+    // Whether the feature's row is stored: its values are then added to Values,
+    // one per attribute, and Store called.
+    bool Storing() {
+        if (m_pass.again) m_pass.store.reset();
+        return m_pass.store != nullptr;
+    }
+    std::vector<host::FieldValue>& Values() { return m_values; }
+
+    // geometry: as Check left it.
+    void Store(const OGRGeometry* geometry) {
+        Keep([&](std::int32_t shapeType, std::int32_t id) {
+            if (const auto point =
+                    geometry ? ShapeMaker::PointOf(*geometry, shapeType) : std::nullopt) {
+                m_shapesStored = true;
+                m_pass.store->Add(std::move(m_values), *point, id);
+            } else {
+                auto shape = geometry ? m_maker.Make(*geometry, shapeType) : nullptr;
+                m_shapesStored = m_shapesStored || shape != nullptr;
+                m_pass.store->Add(std::move(m_values), std::move(shape), id);
+            }
+        });
+    }
+    // As Store for a point of finite coordinates that CheckPoint passed.
+    void Store(memory::XY point) {
+        if (ShapeTypeOf(m_layout.kind) != host::esriGeometryPoint) {
+            const OGRPoint geometry(point.x, point.y);
+            Store(&geometry);
+            return;
+        }
+        Keep([&](std::int32_t, std::int32_t id) {
+            m_shapesStored = true;
+            m_pass.store->Add(std::move(m_values), point, id);
+        });
+    }
+
+    Pass Finish() { return std::move(m_pass); }
+
+  private:
+    void CheckKind(OGRwkbGeometryType type, const char* name) {
+        const auto own = KindOf(type);
+        if (!own || *own == ShapeKind::Unknown) {
+            Fail(m_where, FeatureText(m_oid) + ": a " + name +
+                              " cannot be shown (points, lines and polygons only)");
+        }
+        const auto merged = Merge(m_layout.kind, *own);
+        if (!merged) {
+            Fail(m_where, FeatureText(m_oid) + " is a " + name + " among " +
+                              KindName(m_layout.kind) + "; a layer holds one kind of shape");
+        }
+        // Only points meeting a multipoint change the kind once shapes are made.
+        if (*merged != m_layout.kind && m_shapesStored) m_pass.again = true;
+        m_layout.kind = *merged;
+    }
+
+    template <class Add>
+    void Keep(const Add& add) {
+        for (std::size_t i = 0; i < m_values.size(); ++i) {
+            if (const auto* wide = std::get_if<std::int64_t>(&m_values[i].Get())) {
+                m_pass.fitsInteger[i] = m_pass.fitsInteger[i] &&
+                                        *wide >= std::numeric_limits<std::int32_t>::min() &&
+                                        *wide <= std::numeric_limits<std::int32_t>::max();
+            }
+        }
+        try {
+            add(ShapeTypeOf(m_layout.kind), static_cast<std::int32_t>(m_oid));
+        } catch (const Error& error) {
+            m_pass.refusal = error.Description();
+            m_pass.refusedFeature.emplace(m_lastFid, m_count - 1);
+            m_pass.store.reset();
+        }
+    }
+
+    Layout& m_layout;
+    const std::string& m_where;
+    const ShapeMaker m_maker;
+    Pass m_pass;
+    std::vector<host::FieldValue> m_values;
+    std::size_t m_count = 0;
+    GIntBig m_lastFid = 0;
+    std::int64_t m_oid = 0;
+    bool m_shapesStored = false;
+};
+
+// Reads the layer through with GDAL's feature loop.
+void ReadFeatures(OGRLayer& layer, const LayerPlan& plan, bool withShapes, PassBuilder& pass) {
     layer.ResetReading();
     while (OGRFeatureUniquePtr feature{layer.GetNextFeature()}) {
-        if (count == static_cast<std::size_t>(std::numeric_limits<std::int32_t>::max())) {
-            Fail(where, "has more features than object ids can number");
-        }
-        const GIntBig fid = feature->GetFID();
-        if (layout.fidsUsable &&
-            (fid <= lastFid || fid > std::numeric_limits<std::int32_t>::max())) {
-            layout.fidsUsable = false;
-            if (pass.store && pass.store->Size() > 0) pass.again = true;
-        }
-        lastFid = fid;
-        ++count;
-        const std::int64_t oid = layout.fidsUsable ? fid : static_cast<std::int64_t>(count);
-
+        pass.Begin(feature->GetFID());
         std::unique_ptr<OGRGeometry> geometry;
-        if (layout.withShapes) {
-            geometry.reset(feature->StealGeometry());
-            if (geometry && geometry->IsEmpty()) geometry.reset();
-        }
-        if (geometry) {
-            const auto own = KindOf(geometry->getGeometryType());
-            if (!own || *own == ShapeKind::Unknown) {
-                Fail(where, FeatureText(oid) + ": a " + geometry->getGeometryName() +
-                                " cannot be shown (points, lines and polygons only)");
-            }
-            const auto merged = Merge(layout.kind, *own);
-            if (!merged) {
-                Fail(where, FeatureText(oid) + " is a " + geometry->getGeometryName() + " among " +
-                                KindName(layout.kind) + "; a layer holds one kind of shape");
-            }
-            // Only points meeting a multipoint change the kind once shapes are made.
-            if (*merged != layout.kind && shapesStored) pass.again = true;
-            layout.kind = *merged;
-            if (geometry->hasCurveGeometry()) {
-                geometry.reset(geometry->getLinearGeometry());
-                if (!geometry) Fail(where, FeatureText(oid) + ": a curve cannot be linearised");
-            }
-        }
-        if (pass.again) pass.store.reset();
-        if (!pass.store) continue;
-
-        values.clear();
+        if (withShapes) geometry.reset(feature->StealGeometry());
+        pass.Check(geometry);
+        if (!pass.Storing()) continue;
         for (std::size_t i = 0; i < plan.fields.size(); ++i) {
-            values.push_back(ReadValue(*feature, static_cast<int>(i), plan.fields[i].kind));
-            if (const auto* wide = std::get_if<std::int64_t>(&values.back().Get())) {
-                pass.fitsInteger[i] = pass.fitsInteger[i] &&
-                                      *wide >= std::numeric_limits<std::int32_t>::min() &&
-                                      *wide <= std::numeric_limits<std::int32_t>::max();
-            }
+            pass.Values().push_back(ReadValue(*feature, static_cast<int>(i), plan.fields[i].kind));
         }
-        try {
-            const std::int32_t shapeType = ShapeTypeOf(layout.kind);
-            const auto id = static_cast<std::int32_t>(oid);
-            if (const auto point = geometry ? maker.PointOf(*geometry, shapeType) : std::nullopt) {
-                shapesStored = true;
-                pass.store->Add(std::move(values), *point, id);
-            } else {
-                auto shape = geometry ? maker.Make(*geometry, shapeType) : nullptr;
-                shapesStored = shapesStored || shape != nullptr;
-                pass.store->Add(std::move(values), std::move(shape), id);
+        pass.Store(geometry.get());
+    }
+}
+
+// The Arrow C stream's objects, each released by whoever holds it.
+struct StreamHolder {
+    ArrowArrayStream stream{};
+    StreamHolder() = default;
+    ~StreamHolder() {
+        if (stream.release) stream.release(&stream);
+    }
+    StreamHolder(const StreamHolder&) = delete;
+    StreamHolder& operator=(const StreamHolder&) = delete;
+    StreamHolder(StreamHolder&&) = delete;
+    StreamHolder& operator=(StreamHolder&&) = delete;
+};
+
+struct SchemaHolder {
+    ArrowSchema schema{};
+    SchemaHolder() = default;
+    ~SchemaHolder() {
+        if (schema.release) schema.release(&schema);
+    }
+    SchemaHolder(const SchemaHolder&) = delete;
+    SchemaHolder& operator=(const SchemaHolder&) = delete;
+    SchemaHolder(SchemaHolder&&) = delete;
+    SchemaHolder& operator=(SchemaHolder&&) = delete;
+};
+
+struct BatchHolder {
+    ArrowArray batch{};
+    BatchHolder() = default;
+    ~BatchHolder() {
+        if (batch.release) batch.release(&batch);
+    }
+    BatchHolder(const BatchHolder&) = delete;
+    BatchHolder& operator=(const BatchHolder&) = delete;
+    BatchHolder(BatchHolder&&) = delete;
+    BatchHolder& operator=(BatchHolder&&) = delete;
+};
+
+// The Arrow format of a column the stream gives exactly as the loop reads the
+// field, or null: dates, binary, lists and booleans arrive in other forms.
+const char* StreamFormat(const FieldPlan& plan) {
+    switch (plan.kind) {
+        case ValueKind::Integer:
+            return plan.type == host::esriFieldTypeSmallInteger ? "s" : "i";
+        case ValueKind::Integer64:
+            return "l";
+        case ValueKind::Real:
+            return plan.type == host::esriFieldTypeSingle ? "f" : "g";
+        case ValueKind::Text:
+            return "u";
+        default:
+            return nullptr;
+    }
+}
+
+// One column of a batch, checked to hold its rows in the buffers its format has.
+class Column {
+  public:
+    // rows: the batch's offset plus length.
+    Column(const ArrowArray& array, std::string_view format, std::int64_t rows) : m_array(array) {
+        const bool variable = format == "u" || format == "z";
+        m_valid = array.n_buffers == (variable ? 3 : 2) && array.buffers != nullptr &&
+                  array.buffers[1] != nullptr && array.offset >= 0 && array.length >= rows;
+    }
+    bool Valid() const { return m_valid; }
+
+    bool IsNull(std::int64_t row) const {
+        const auto* bits = static_cast<const std::uint8_t*>(m_array.buffers[0]);
+        if (bits == nullptr) return false;
+        const std::int64_t at = m_array.offset + row;
+        return ((bits[at / 8] >> (at % 8)) & 1) == 0;
+    }
+    template <class T>
+    T Value(std::int64_t row) const {
+        return static_cast<const T*>(m_array.buffers[1])[m_array.offset + row];
+    }
+    std::string_view Bytes(std::int64_t row) const {
+        const auto* offsets = static_cast<const std::int32_t*>(m_array.buffers[1]);
+        const std::int64_t at = m_array.offset + row;
+        const std::int32_t begin = offsets[at];
+        const std::int32_t end = offsets[at + 1];
+        const auto* data = static_cast<const char*>(m_array.buffers[2]);
+        if (data == nullptr || end <= begin) return {};
+        return {data + begin, static_cast<std::size_t>(end - begin)};
+    }
+
+  private:
+    const ArrowArray& m_array;
+    bool m_valid = false;
+};
+
+// A value as the loop reads it, or empty when the stream's form cannot tell: a
+// single-precision infinity is a real infinity or a value beyond the type's range,
+// which the store refuses.
+std::optional<host::FieldValue> StreamValue(const Column& column, std::int64_t row,
+                                            const FieldPlan& plan) {
+    if (column.IsNull(row)) return host::FieldValue();
+    switch (plan.kind) {
+        case ValueKind::Integer:
+            if (plan.type == host::esriFieldTypeSmallInteger) {
+                return host::FieldValue(static_cast<std::int32_t>(column.Value<std::int16_t>(row)));
             }
-        } catch (const Error& error) {
-            pass.refusal = error.Description();
-            pass.refusedFeature.emplace(fid, count - 1);
-            pass.store.reset();
+            return host::FieldValue(column.Value<std::int32_t>(row));
+        case ValueKind::Integer64:
+            return host::FieldValue(column.Value<std::int64_t>(row));
+        case ValueKind::Real:
+            if (plan.type == host::esriFieldTypeSingle) {
+                const float single = column.Value<float>(row);
+                if (std::isinf(single)) return std::nullopt;
+                return host::FieldValue(single);
+            }
+            return host::FieldValue(column.Value<double>(row));
+        case ValueKind::Text:
+            return host::FieldValue(Utf8Text(column.Bytes(row)));
+        default:
+            return std::nullopt;
+    }
+}
+
+// The coordinates in the WKB of a two-dimensional point, when both are finite;
+// empty for any other geometry (an empty point has NaN coordinates).
+std::optional<memory::XY> FinitePoint(std::string_view wkb) {
+    if constexpr (std::endian::native != std::endian::little) return std::nullopt;
+    constexpr std::uint32_t wkbPointType = 1;
+    if (wkb.size() != 21 || wkb[0] != 1) return std::nullopt;
+    std::uint32_t type = 0;
+    std::memcpy(&type, wkb.data() + 1, sizeof type);
+    if (type != wkbPointType) return std::nullopt;
+    memory::XY point;
+    std::memcpy(&point.x, wkb.data() + 5, sizeof point.x);
+    std::memcpy(&point.y, wkb.data() + 13, sizeof point.y);
+    if (!std::isfinite(point.x) || !std::isfinite(point.y)) return std::nullopt;
+    return point;
+}
+
+// A name quoted for SQLite.
+std::string Quoted(const std::string& name) {
+    std::string quoted = "\"";
+    for (const char c : name) {
+        quoted += c;
+        if (c == '"') quoted += c;
+    }
+    return quoted + "\"";
+}
+
+// The first column of the first row a SQL query gives, as a whole number; empty
+// when the query fails.
+std::optional<GIntBig> QueryNumber(GDALDataset& dataset, const std::string& sql) {
+    OGRLayer* result = dataset.ExecuteSQL(sql.c_str(), nullptr, nullptr);
+    if (result == nullptr) return std::nullopt;
+    std::optional<GIntBig> number;
+    if (OGRFeatureUniquePtr row{result->GetNextFeature()};
+        row && row->GetFieldCount() > 0 && row->IsFieldSetAndNotNull(0)) {
+        number = row->GetFieldAsInteger64(0);
+    }
+    dataset.ReleaseResultSet(result);
+    return number;
+}
+
+// Reads a GeoPackage table through GDAL's Arrow stream, which its driver fills
+// straight from SQLite several times faster than the feature loop. Returns false
+// when the stream cannot give the layer exactly as the loop reads it; what the
+// pass did is then to be thrown away and the layer read with the loop.
+bool ReadStream(GDALDataset& dataset, OGRLayer& layer, const LayerPlan& plan, bool withShapes,
+                PassBuilder& pass) {
+    const GdalErrorScope errors;
+    const std::string table = Quoted(layer.GetName());
+    // The stream narrows a small integer that SQLite holds wider, which the loop
+    // reads whole and the store then refuses.
+    for (const auto& field : plan.fields) {
+        if (field.type != host::esriFieldTypeSmallInteger) continue;
+        const std::string column = Quoted(field.name);
+        if (QueryNumber(dataset, "SELECT EXISTS (SELECT 1 FROM " + table + " WHERE " + column +
+                                     " IS NOT NULL AND NOT (typeof(" + column +
+                                     ") = 'integer' AND " + column +
+                                     " BETWEEN -32768 AND 32767))") != GIntBig{0}) {
+            return false;
         }
     }
-    return pass;
+
+    StreamHolder stream;
+    char fidOption[] = "INCLUDE_FID=YES";
+    char* options[] = {fidOption, nullptr};
+    if (!layer.GetArrowStream(&stream.stream, options)) return false;
+    SchemaHolder schema;
+    if (stream.stream.get_schema(&stream.stream, &schema.schema) != 0) return false;
+    // The FID, the attributes in order, then the geometry field.
+    const std::size_t columns = 1 + plan.fields.size() + (plan.hasGeometryField ? 1 : 0);
+    if (schema.schema.n_children != static_cast<std::int64_t>(columns)) return false;
+    std::vector<std::string_view> formats;
+    for (std::size_t i = 0; i < columns; ++i) {
+        const ArrowSchema& child = *schema.schema.children[i];
+        if (child.dictionary != nullptr || child.n_children != 0) return false;
+        formats.emplace_back(child.format);
+    }
+    if (formats[0] != "l") return false;
+    for (std::size_t i = 0; i < plan.fields.size(); ++i) {
+        const char* format = StreamFormat(plan.fields[i]);
+        if (format == nullptr || formats[i + 1] != format) return false;
+    }
+    if (plan.hasGeometryField && formats.back() != "z") return false;
+
+    GIntBig nullShapes = 0;
+    for (;;) {
+        BatchHolder holder;
+        if (stream.stream.get_next(&stream.stream, &holder.batch) != 0) return false;
+        const ArrowArray& batch = holder.batch;
+        if (batch.release == nullptr) break;
+        if (batch.n_children != static_cast<std::int64_t>(columns) || batch.offset < 0) {
+            return false;
+        }
+        const std::int64_t rows = batch.offset + batch.length;
+        std::vector<Column> data;
+        for (std::size_t i = 0; i < columns; ++i) {
+            data.emplace_back(*batch.children[i], formats[i], rows);
+            if (!data.back().Valid()) return false;
+        }
+        const Column& fids = data.front();
+        const Column* shapes = withShapes ? &data.back() : nullptr;
+        for (std::int64_t r = batch.offset; r < rows; ++r) {
+            pass.Begin(fids.Value<std::int64_t>(r));
+            std::optional<memory::XY> point;
+            std::unique_ptr<OGRGeometry> geometry;
+            if (shapes != nullptr && shapes->IsNull(r)) {
+                ++nullShapes;
+            } else if (shapes != nullptr) {
+                const std::string_view wkb = shapes->Bytes(r);
+                point = FinitePoint(wkb);
+                if (!point) {
+                    OGRGeometry* made = nullptr;
+                    if (OGRGeometryFactory::createFromWkb(wkb.data(), nullptr, &made, wkb.size()) !=
+                        OGRERR_NONE) {
+                        return false;
+                    }
+                    geometry.reset(made);
+                }
+            }
+            if (point) {
+                pass.CheckPoint();
+            } else {
+                pass.Check(geometry);
+            }
+            if (!pass.Storing()) continue;
+            for (std::size_t i = 0; i < plan.fields.size(); ++i) {
+                auto value = StreamValue(data[i + 1], r, plan.fields[i]);
+                if (!value) return false;
+                pass.Values().push_back(std::move(*value));
+            }
+            if (point) {
+                pass.Store(*point);
+            } else {
+                pass.Store(geometry.get());
+            }
+        }
+    }
+    if (errors.Failed()) return false;
+    // The stream gives a geometry it cannot read as none, where the loop reports it.
+    if (nullShapes > 0) {
+        const std::string geometryColumn = Quoted(layer.GetGeometryColumn());
+        if (QueryNumber(dataset, "SELECT COUNT(*) FROM " + table + " WHERE " + geometryColumn +
+                                     " IS NULL") != nullShapes) {
+            return false;
+        }
+    }
+    return !errors.Failed();
+}
+
+// One pass over a layer by the path asked. Fastest becomes FeatureLoop once the
+// stream cannot give the layer as the loop reads it; ArrowStream then raises.
+Pass ReadPass(GDALDataset& dataset, OGRLayer& layer, const LayerPlan& plan, Layout& layout,
+              bool store, ReadPath& path, const std::string& where,
+              const std::shared_ptr<HostContext>& context) {
+    if (path != ReadPath::FeatureLoop) {
+        const Layout before = layout;
+        PassBuilder pass(layer, plan, layout, store, where, context);
+        if (ReadStream(dataset, layer, plan, layout.withShapes, pass)) return pass.Finish();
+        if (path == ReadPath::ArrowStream) {
+            Fail(where, "cannot be read through GDAL's Arrow stream as its feature loop reads it");
+        }
+        layout = before;
+        path = ReadPath::FeatureLoop;
+    }
+    PassBuilder pass(layer, plan, layout, store, where, context);
+    ReadFeatures(layer, plan, layout.withShapes, pass);
+    return pass.Finish();
 }
 
 // 64-bit integers that all fit 32 bits read as plain integers: GeoPackage's
@@ -566,7 +920,7 @@ bool DataSetReader::HasLayer(const std::string& name) const {
 }
 
 LayerData DataSetReader::Read(const std::string& name, LayerRole role,
-                              const std::shared_ptr<HostContext>& context) const {
+                              const std::shared_ptr<HostContext>& context, ReadPath path) const {
     const std::string where = m_display + ": layer \"" + name + "\": ";
     GdalErrorScope errors;
     OGRLayer* layer = m_dataset->GetLayerByName(name.c_str());
@@ -577,8 +931,14 @@ LayerData DataSetReader::Read(const std::string& name, LayerRole role,
     // A feature class asked of a layer without geometry is refused, but only after
     // the layer is read through, as a fault of the data set itself comes first.
     const bool store = role != LayerRole::FeatureClass || plan.hasGeometryField;
+    // Only GeoPackage fills the stream faster than the loop in this GDAL.
+    const GDALDriver* driver = m_dataset->GetDriver();
+    if (path == ReadPath::Fastest &&
+        (driver == nullptr || std::string_view(driver->GetDescription()) != "GPKG")) {
+        path = ReadPath::FeatureLoop;
+    }
     for (;;) {
-        Pass pass = ReadPass(*layer, plan, layout, store, where, context);
+        Pass pass = ReadPass(*m_dataset, *layer, plan, layout, store, path, where, context);
         if (errors.Failed()) Fail(where, "cannot be read: " + errors.Failure());
         const bool asFeatures = plan.readShapes && layout.kind != ShapeKind::Unknown;
         if (role == LayerRole::FeatureClass && !asFeatures) {

@@ -19,6 +19,16 @@ enum class LayerRole {
     Table,         // attributes only; any geometry is left unread
 };
 
+// How a layer's features are taken from GDAL. The result is the same either way;
+// the choice is there to compare the two.
+enum class ReadPath {
+    Fastest,      // a GeoPackage table through GDAL's Arrow stream when it gives the
+                  // layer exactly as the loop reads it, else the loop
+    FeatureLoop,  // GDAL's feature loop
+    ArrowStream,  // the Arrow stream only; a layer it cannot give as the loop reads
+                  // it raises
+};
+
 // Exactly one of the two is set.
 struct LayerData {
     std::shared_ptr<memory::FeatureClass> featureClass;
@@ -74,7 +84,8 @@ class DataSetReader {
     std::vector<std::string> LayerNames() const;
     bool HasLayer(const std::string& name) const;
     LayerData Read(const std::string& name, LayerRole role,
-                   const std::shared_ptr<memory::HostContext>& context) const;
+                   const std::shared_ptr<memory::HostContext>& context,
+                   ReadPath path = ReadPath::Fastest) const;
 
   private:
     struct Closer {
