@@ -567,41 +567,19 @@ void ReadFeatures(OGRLayer& layer, const LayerPlan& plan, bool withShapes, PassB
     }
 }
 
-// The Arrow C stream's objects, each released by whoever holds it.
-struct StreamHolder {
-    ArrowArrayStream stream{};
-    StreamHolder() = default;
-    ~StreamHolder() {
-        if (stream.release) stream.release(&stream);
+// One of the Arrow C stream's objects (the stream, its schema, a batch), released
+// by whoever holds it.
+template <class T>
+struct Released {
+    T object{};
+    Released() = default;
+    ~Released() {
+        if (object.release) object.release(&object);
     }
-    StreamHolder(const StreamHolder&) = delete;
-    StreamHolder& operator=(const StreamHolder&) = delete;
-    StreamHolder(StreamHolder&&) = delete;
-    StreamHolder& operator=(StreamHolder&&) = delete;
-};
-
-struct SchemaHolder {
-    ArrowSchema schema{};
-    SchemaHolder() = default;
-    ~SchemaHolder() {
-        if (schema.release) schema.release(&schema);
-    }
-    SchemaHolder(const SchemaHolder&) = delete;
-    SchemaHolder& operator=(const SchemaHolder&) = delete;
-    SchemaHolder(SchemaHolder&&) = delete;
-    SchemaHolder& operator=(SchemaHolder&&) = delete;
-};
-
-struct BatchHolder {
-    ArrowArray batch{};
-    BatchHolder() = default;
-    ~BatchHolder() {
-        if (batch.release) batch.release(&batch);
-    }
-    BatchHolder(const BatchHolder&) = delete;
-    BatchHolder& operator=(const BatchHolder&) = delete;
-    BatchHolder(BatchHolder&&) = delete;
-    BatchHolder& operator=(BatchHolder&&) = delete;
+    Released(const Released&) = delete;
+    Released& operator=(const Released&) = delete;
+    Released(Released&&) = delete;
+    Released& operator=(Released&&) = delete;
 };
 
 // The Arrow format of a column the stream gives exactly as the loop reads the
@@ -729,6 +707,7 @@ std::optional<GIntBig> QueryNumber(GDALDataset& dataset, const std::string& sql)
 // straight from SQLite several times faster than the feature loop. Returns false
 // when the stream cannot give the layer exactly as the loop reads it; what the
 // pass did is then to be thrown away and the layer read with the loop.
+// withShapes: the pass keeps the features' shapes.
 bool ReadStream(GDALDataset& dataset, OGRLayer& layer, const LayerPlan& plan, bool withShapes,
                 PassBuilder& pass) {
     const GdalErrorScope errors;
@@ -746,18 +725,18 @@ bool ReadStream(GDALDataset& dataset, OGRLayer& layer, const LayerPlan& plan, bo
         }
     }
 
-    StreamHolder stream;
+    Released<ArrowArrayStream> stream;
     char fidOption[] = "INCLUDE_FID=YES";
     char* options[] = {fidOption, nullptr};
-    if (!layer.GetArrowStream(&stream.stream, options)) return false;
-    SchemaHolder schema;
-    if (stream.stream.get_schema(&stream.stream, &schema.schema) != 0) return false;
+    if (!layer.GetArrowStream(&stream.object, options)) return false;
+    Released<ArrowSchema> schema;
+    if (stream.object.get_schema(&stream.object, &schema.object) != 0) return false;
     // The FID, the attributes in order, then the geometry field.
     const std::size_t columns = 1 + plan.fields.size() + (plan.hasGeometryField ? 1 : 0);
-    if (schema.schema.n_children != static_cast<std::int64_t>(columns)) return false;
+    if (schema.object.n_children != static_cast<std::int64_t>(columns)) return false;
     std::vector<std::string_view> formats;
     for (std::size_t i = 0; i < columns; ++i) {
-        const ArrowSchema& child = *schema.schema.children[i];
+        const ArrowSchema& child = *schema.object.children[i];
         if (child.dictionary != nullptr || child.n_children != 0) return false;
         formats.emplace_back(child.format);
     }
@@ -770,9 +749,9 @@ bool ReadStream(GDALDataset& dataset, OGRLayer& layer, const LayerPlan& plan, bo
 
     GIntBig nullShapes = 0;
     for (;;) {
-        BatchHolder holder;
-        if (stream.stream.get_next(&stream.stream, &holder.batch) != 0) return false;
-        const ArrowArray& batch = holder.batch;
+        Released<ArrowArray> holder;
+        if (stream.object.get_next(&stream.object, &holder.object) != 0) return false;
+        const ArrowArray& batch = holder.object;
         if (batch.release == nullptr) break;
         if (batch.n_children != static_cast<std::int64_t>(columns) || batch.offset < 0) {
             return false;
@@ -784,11 +763,13 @@ bool ReadStream(GDALDataset& dataset, OGRLayer& layer, const LayerPlan& plan, bo
             if (!data.back().Valid()) return false;
         }
         const Column& fids = data.front();
-        const Column* shapes = withShapes ? &data.back() : nullptr;
+        const Column* shapes = plan.hasGeometryField ? &data.back() : nullptr;
         for (std::int64_t r = batch.offset; r < rows; ++r) {
             pass.Begin(fids.Value<std::int64_t>(r));
             std::optional<memory::XY> point;
             std::unique_ptr<OGRGeometry> geometry;
+            // Geometries are decoded even when not kept: the loop reports one it
+            // cannot read whatever the layer is read as.
             if (shapes != nullptr && shapes->IsNull(r)) {
                 ++nullShapes;
             } else if (shapes != nullptr) {
@@ -802,6 +783,10 @@ bool ReadStream(GDALDataset& dataset, OGRLayer& layer, const LayerPlan& plan, bo
                     }
                     geometry.reset(made);
                 }
+            }
+            if (!withShapes) {
+                point.reset();
+                geometry.reset();
             }
             if (point) {
                 pass.CheckPoint();

@@ -294,7 +294,16 @@ INSTANTIATE_TEST_SUITE_P(
                      }
                      Sql(file, "INSERT INTO L (geom) VALUES (X'0001020304')");
                  },
-                 LayerRole::Auto, false}),
+                 LayerRole::Auto, false},
+        PathCase{"UnreadableGeometryOfATableTakesTheLoop",
+                 [](const auto& file) {
+                     {
+                         OgrWriter writer(file, "GPKG");
+                         OgrWriter::Feature(writer.Layer("L", wkbPoint, {}), "POINT (1 2)");
+                     }
+                     Sql(file, "INSERT INTO L (geom) VALUES (X'475000010000000001')");
+                 },
+                 LayerRole::Table, false}),
     [](const auto& test) { return std::string(test.param.label); });
 
 }  // namespace
