@@ -2,9 +2,13 @@
 
 #include <algorithm>
 #include <array>
+#include <cstdint>
 #include <limits>
 #include <optional>
+#include <stdexcept>
+#include <string_view>
 #include <type_traits>
+#include <typeinfo>
 #include <unordered_map>
 #include <variant>
 
@@ -53,6 +57,56 @@ void SimpleRenderer::SetLabel(const std::string& label) {
     m_label = label;
 }
 
+// ---- ValuePositions ------------------------------------------------------------------
+
+namespace {
+
+std::uint32_t TagOf(std::string_view value) {
+    // Widened and mixed, so the high half spreads on 32-bit targets as well.
+    const auto hash =
+        static_cast<std::uint64_t>(std::hash<std::string_view>{}(value)) * 0x9E3779B97F4A7C15ULL;
+    return static_cast<std::uint32_t>(hash >> 32U);
+}
+
+}  // namespace
+
+std::size_t ValuePositions::SlotOf(std::string_view value, std::uint32_t tag,
+                                   const std::vector<std::string>& values) const {
+    const std::size_t mask = m_slots.size() - 1;
+    for (std::size_t place = Home(tag);; place = (place + 1) & mask) {
+        const Slot& slot = m_slots[place];
+        if (slot.entry == 0 || (slot.tag == tag && values[slot.entry - 1] == value)) return place;
+    }
+}
+
+std::uint32_t ValuePositions::Find(std::string_view value,
+                                   const std::vector<std::string>& values) const {
+    if (m_count == 0) return None;
+    const Slot& slot = m_slots[SlotOf(value, TagOf(value), values)];
+    return slot.entry == 0 ? None : slot.entry - 1;
+}
+
+void ValuePositions::Add(std::string_view value, std::uint32_t position,
+                         const std::vector<std::string>& values) {
+    if (2 * (m_count + 1) > m_slots.size()) {
+        if (m_count >= MaxCount) throw std::length_error("too many renderer values");
+        const unsigned bits = m_bits == 0 ? 4 : m_bits + 1;
+        std::vector<Slot> grown(std::size_t{1} << bits);
+        const std::size_t mask = grown.size() - 1;
+        for (const Slot& slot : m_slots) {
+            if (slot.entry == 0) continue;
+            std::size_t place = slot.tag >> (32U - bits);
+            while (grown[place].entry != 0) place = (place + 1) & mask;
+            grown[place] = slot;
+        }
+        m_slots = std::move(grown);
+        m_bits = bits;
+    }
+    const std::uint32_t tag = TagOf(value);
+    m_slots[SlotOf(value, tag, values)] = Slot{tag, position + 1};
+    ++m_count;
+}
+
 // ---- UniqueValueRenderer -------------------------------------------------------------
 
 UniqueValueRenderer::UniqueValueRenderer(std::shared_ptr<HostContext> context)
@@ -62,6 +116,52 @@ void UniqueValueRenderer::Enter(const char* member) const { Announce(m_context, 
 
 std::shared_ptr<host::ISymbol> UniqueValueRenderer::Fallback() const {
     return m_useDefault ? m_defaultSymbol : nullptr;
+}
+
+namespace {
+
+// Asks the processor to bring the line holding `address` into the cache, without
+// waiting for it; any address will do, as nothing is read.
+void Prefetch(std::uintptr_t address) {
+#if defined(__GNUC__)
+    __builtin_prefetch(reinterpret_cast<const void*>(address));
+#else
+    static_cast<void>(address);
+#endif
+}
+
+}  // namespace
+
+void UniqueValueRenderer::FetchAhead(const std::vector<std::int32_t>& entries,
+                                     std::size_t position) const {
+    // The rows after this one are most likely asked next (a walk or a redraw goes
+    // row by row), and with a large legend their symbols lie anywhere in memory.
+    // Each answer copies a symbol reference, an atomic that waits for every
+    // earlier miss, and so does the caller's copy of the symbol's colour: misses
+    // met on demand follow one another; fetched ahead, they overlap. In steps,
+    // each reading only what the one before brought in: the symbol's place in
+    // m_symbols for a row further on, then the symbol (its reference count sits
+    // just before a symbol the host made), then its colour the same way.
+    constexpr std::size_t Far = 32;
+    constexpr std::size_t Near = 8;
+    constexpr std::size_t Nearest = 3;
+    const auto symbolAhead = [&](std::size_t distance) -> const std::shared_ptr<host::ISymbol>* {
+        if (position + distance >= entries.size()) return nullptr;
+        const std::int32_t entry = entries[position + distance];
+        if (entry < 0 || static_cast<std::size_t>(entry) >= m_symbols.size()) return nullptr;
+        return &m_symbols[static_cast<std::size_t>(entry)];
+    };
+    const auto fetchObject = [](const void* object) {
+        if (object == nullptr) return;
+        const auto address = reinterpret_cast<std::uintptr_t>(object);
+        Prefetch(address - 16);
+        Prefetch(address + 48);
+    };
+    if (const auto* symbol = symbolAhead(Far)) Prefetch(reinterpret_cast<std::uintptr_t>(symbol));
+    if (const auto* symbol = symbolAhead(Near)) fetchObject(symbol->get());
+    if (const auto* symbol = symbolAhead(Nearest); symbol != nullptr && *symbol) {
+        fetchObject(HeldColor(**symbol));
+    }
 }
 
 std::shared_ptr<host::ISymbol> UniqueValueRenderer::SymbolOfEntry(std::int32_t entry) const {
@@ -170,8 +270,8 @@ const std::vector<std::int32_t>& UniqueValueRenderer::EntriesFor(
         indexes.push_back(index == fields.ShapeIndex() ? -1 : index);
     }
     const auto entryOfKey = [&](const std::string& key) {
-        const auto found = m_index.find(key);
-        return found == m_index.end() ? NoEntry : static_cast<std::int32_t>(*found);
+        const std::uint32_t found = m_index.Find(key, m_values);
+        return found == ValuePositions::None ? NoEntry : static_cast<std::int32_t>(found);
     };
     WholeKeys whole;
     if (indexes.size() == 1 && indexes[0] >= 0) {
@@ -198,8 +298,14 @@ std::shared_ptr<host::ISymbol> UniqueValueRenderer::SymbolByFeature(
     Enter("IFeatureRenderer::SymbolByFeature");
     if (!feature) throw Error(host::E_HOST_POINTER, "SymbolByFeature needs a feature");
     if (m_fields.empty()) return Fallback();
-    if (const auto* stored = dynamic_cast<const Feature*>(feature.get())) {
-        return SymbolOfEntry(EntriesFor(stored->Store())[stored->Position()]);
+    // The store's own features, told by their type alone: a search of the type's
+    // bases (dynamic_cast) would cost a good share of the answer.
+    if (typeid(*feature) == typeid(Feature)) {
+        const auto& stored = static_cast<const Feature&>(*feature);
+        const std::vector<std::int32_t>& entries = EntriesFor(stored.Store());
+        const std::size_t position = stored.Position();
+        FetchAhead(entries, position);
+        return SymbolOfEntry(entries[position]);
     }
 
     std::optional<std::string> key;
@@ -212,9 +318,9 @@ std::shared_ptr<host::ISymbol> UniqueValueRenderer::SymbolByFeature(
         key = KeyOf(indexes, [&](std::int32_t i) { return feature->Value(i); });
     }
     if (!key) return Fallback();
-    const auto found = m_index.find(*key);
-    if (found == m_index.end()) return Fallback();
-    return m_symbols[*found];
+    const std::uint32_t found = m_index.Find(*key, m_values);
+    if (found == ValuePositions::None) return Fallback();
+    return m_symbols[found];
 }
 
 std::int32_t UniqueValueRenderer::FieldCount() const {
@@ -306,11 +412,11 @@ std::string UniqueValueRenderer::Value(std::int32_t index) const {
 void UniqueValueRenderer::AddValue(const std::string& value, const std::string& heading,
                                    const std::shared_ptr<host::ISymbol>& symbol) {
     Enter("IUniqueValueRenderer::AddValue");
-    if (m_index.contains(value)) {
+    if (m_index.Find(value, m_values) != ValuePositions::None) {
         throw Error(host::E_HOST_INVALIDARG,
                     "The value '" + value + "' is already in the renderer");
     }
-    if (m_values.size() >= std::numeric_limits<std::uint32_t>::max()) {
+    if (m_values.size() >= ValuePositions::MaxCount) {
         throw Error(host::E_HOST_FAIL, "The renderer holds as many values as it can");
     }
     const auto position = static_cast<std::uint32_t>(m_values.size());
@@ -325,7 +431,7 @@ void UniqueValueRenderer::AddValue(const std::string& value, const std::string& 
         m_headingOf.push_back(heard->second);
         m_values.push_back(value);
         m_symbols.push_back(symbol);
-        m_index.insert(position);
+        m_index.Add(value, position, m_values);
     } catch (...) {
         // No room left: the value is not added at all.
         m_headingOf.resize(position);
@@ -338,9 +444,9 @@ void UniqueValueRenderer::AddValue(const std::string& value, const std::string& 
 }
 
 std::size_t UniqueValueRenderer::Find(const std::string& value) const {
-    const auto found = m_index.find(value);
-    if (found == m_index.end()) NoSuchValue(value);
-    return *found;
+    const std::uint32_t found = m_index.Find(value, m_values);
+    if (found == ValuePositions::None) NoSuchValue(value);
+    return found;
 }
 
 const std::string& UniqueValueRenderer::LabelAt(std::size_t index) const {

@@ -5,7 +5,6 @@
 #include <string>
 #include <string_view>
 #include <unordered_map>
-#include <unordered_set>
 #include <vector>
 
 #include "host/renderers.h"
@@ -42,6 +41,41 @@ class SimpleRenderer final : public host::IFeatureRenderer, public host::ISimple
     std::shared_ptr<HostContext> m_context;
     std::shared_ptr<host::ISymbol> m_symbol;
     std::string m_label;
+};
+
+// The positions of a renderer's values, found by value text (compared exactly):
+// open addressing over a power-of-two table of 8-byte slots, kept at most half
+// full. A lookup touches one slot and, on a hash match, the text; a node-based
+// set chases two or three pointers per lookup and holds a node per value. Each
+// slot keeps the high half of its value's hash, which places it in any larger
+// table, so growing hashes no text again.
+class ValuePositions {
+  public:
+    static constexpr std::uint32_t None = 0xFFFFFFFFU;
+    // At most this many values (the slots then number 2^32).
+    static constexpr std::size_t MaxCount = std::size_t{1} << 31;
+
+    // The position of `value` among `values` (the owner's texts by position), or
+    // None.
+    std::uint32_t Find(std::string_view value, const std::vector<std::string>& values) const;
+    // Records that `value`, not there yet, is at `position` in `values`. Changes
+    // nothing when it raises (no memory left).
+    void Add(std::string_view value, std::uint32_t position,
+             const std::vector<std::string>& values);
+
+  private:
+    struct Slot {
+        std::uint32_t tag = 0;    // high half of the value's hash
+        std::uint32_t entry = 0;  // 1 + position; 0 marks an empty slot
+    };
+    // The slot holding `value`, or the empty slot where it belongs.
+    std::size_t SlotOf(std::string_view value, std::uint32_t tag,
+                       const std::vector<std::string>& values) const;
+    std::size_t Home(std::uint32_t tag) const { return tag >> (32U - m_bits); }
+
+    std::vector<Slot> m_slots;
+    unsigned m_bits = 0;  // m_slots.size() == 1 << m_bits, when there are slots
+    std::size_t m_count = 0;
 };
 
 // One symbol per value of a key. A feature's key is the text form (host ToText)
@@ -132,6 +166,8 @@ class UniqueValueRenderer final : public host::IFeatureRenderer, public host::IU
     std::size_t Find(const std::string& value) const;
     const std::string& LabelAt(std::size_t index) const;
     std::shared_ptr<host::ISymbol> Fallback() const;
+    // Brings the symbols of the rows after `position` towards the cache.
+    void FetchAhead(const std::vector<std::int32_t>& entries, std::size_t position) const;
 
     std::shared_ptr<HostContext> m_context;
     std::vector<KeyField> m_fields;
@@ -145,29 +181,7 @@ class UniqueValueRenderer final : public host::IFeatureRenderer, public host::IU
     std::unordered_map<std::string, std::uint32_t> m_headingIndex;  // heading -> in m_headings
     std::unordered_map<std::uint32_t, std::string> m_labels;
     std::vector<std::shared_ptr<host::ISymbol>> m_symbols;
-    // The positions of the values, found by value.
-    struct ValueHash {
-        using is_transparent = void;
-        const std::vector<std::string>* values;
-        std::size_t operator()(std::string_view value) const noexcept {
-            return std::hash<std::string_view>{}(value);
-        }
-        std::size_t operator()(std::uint32_t position) const noexcept {
-            return (*this)(std::string_view((*values)[position]));
-        }
-    };
-    struct ValueEqual {
-        using is_transparent = void;
-        const std::vector<std::string>* values;
-        std::string_view Of(std::string_view value) const { return value; }
-        std::string_view Of(std::uint32_t position) const { return (*values)[position]; }
-        template <class A, class B>
-        bool operator()(const A& a, const B& b) const {
-            return Of(a) == Of(b);
-        }
-    };
-    std::unordered_set<std::uint32_t, ValueHash, ValueEqual> m_index{0, ValueHash{&m_values},
-                                                                     ValueEqual{&m_values}};
+    ValuePositions m_index;
     std::uint64_t m_version = 0;
     std::uint64_t m_keyVersion = 0;  // grows when what a row matches may change
     struct Resolution {

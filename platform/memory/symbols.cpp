@@ -3,6 +3,7 @@
 #include <atomic>
 #include <cmath>
 #include <string>
+#include <typeinfo>
 
 #include "host/codes.h"
 #include "host/error.h"
@@ -302,6 +303,27 @@ std::shared_ptr<PictureMarkerSymbol> PictureMarkerSymbol::Copy() const {
     auto copy = std::make_shared<PictureMarkerSymbol>(*this);
     copy->m_color = CopyColor(m_color);
     return copy;
+}
+
+// ---- HeldColor ---------------------------------------------------------------------
+
+const host::IColor* HeldColor(const host::ISymbol& symbol) {
+    const std::type_info& type = typeid(symbol);
+    // The whole object is of the type compared with: its address is one to it.
+    const void* whole = dynamic_cast<const void*>(&symbol);
+    if (type == typeid(SimpleMarkerSymbol)) {
+        return static_cast<const SimpleMarkerSymbol*>(whole)->HeldColor();
+    }
+    if (type == typeid(SimpleFillSymbol)) {
+        return static_cast<const SimpleFillSymbol*>(whole)->HeldColor();
+    }
+    if (type == typeid(SimpleLineSymbol)) {
+        return static_cast<const SimpleLineSymbol*>(whole)->HeldColor();
+    }
+    if (type == typeid(PictureMarkerSymbol)) {
+        return static_cast<const PictureMarkerSymbol*>(whole)->HeldColor();
+    }
+    return nullptr;
 }
 
 }  // namespace velorin::memory

@@ -84,6 +84,8 @@ class SimpleMarkerSymbol final : public SymbolBase,
     std::shared_ptr<host::IClone> Clone() const override;
     // Clone without announcing a call (the host's own copies).
     std::shared_ptr<SimpleMarkerSymbol> Copy() const;
+    // The colour object, not announced and not counted (the host's own reads).
+    const host::IColor* HeldColor() const { return m_color.get(); }
 
   private:
     std::shared_ptr<host::IColor> m_color;
@@ -108,6 +110,8 @@ class SimpleLineSymbol final : public SymbolBase,
     std::shared_ptr<host::IClone> Clone() const override;
     // Clone without announcing a call (the host's own copies).
     std::shared_ptr<SimpleLineSymbol> Copy() const;
+    // The colour object, not announced and not counted (the host's own reads).
+    const host::IColor* HeldColor() const { return m_color.get(); }
 
   private:
     std::shared_ptr<host::IColor> m_color;
@@ -132,6 +136,8 @@ class SimpleFillSymbol final : public SymbolBase,
     std::shared_ptr<host::IClone> Clone() const override;
     // Clone without announcing a call (the host's own copies).
     std::shared_ptr<SimpleFillSymbol> Copy() const;
+    // The colour object, not announced and not counted (the host's own reads).
+    const host::IColor* HeldColor() const { return m_color.get(); }
 
   private:
     std::shared_ptr<host::IColor> m_color;
@@ -154,10 +160,17 @@ class PictureMarkerSymbol final : public SymbolBase,
     std::shared_ptr<host::IClone> Clone() const override;
     // Clone without announcing a call (the host's own copies).
     std::shared_ptr<PictureMarkerSymbol> Copy() const;
+    // The colour object, not announced and not counted (the host's own reads).
+    const host::IColor* HeldColor() const { return m_color.get(); }
 
   private:
     std::shared_ptr<host::IColor> m_color;
     double m_size = 16.0;
 };
+
+// The colour object a symbol of this host holds, told by the symbol's type alone
+// (no search of its bases) and not announced; null for a symbol of another kind
+// or of another host.
+const host::IColor* HeldColor(const host::ISymbol& symbol);
 
 }  // namespace velorin::memory

@@ -234,6 +234,39 @@ TEST_F(UniqueValues, ValuesKeepTheirOrderHeadingLabelAndSymbol) {
     EXPECT_EQ(m_renderer->SymbolByFeature(FeatureWith("Code", "b")), second);
 }
 
+TEST_F(UniqueValues, EveryValueOfALargeLegendIsFoundRelabelledAndResymbolledByItsExactText) {
+    // Enough values for the index to grow many times; short and long texts, the
+    // empty text, and texts that differ only in their last byte or a zero byte.
+    std::vector<std::string> texts{"", std::string("a\0b", 3), std::string("a\0c", 3)};
+    for (int i = 0; i < 3000; ++i) {
+        texts.push_back(std::to_string(i));
+        if (i % 3 == 0) texts.push_back("a value with a long text, number " + std::to_string(i));
+    }
+    std::vector<std::shared_ptr<host::ISymbol>> symbols;
+    for (const std::string& text : texts) {
+        symbols.push_back(NewSymbol());
+        m_renderer->AddValue(text, "Code", symbols.back());
+    }
+    for (std::size_t i = 0; i < texts.size(); ++i) {
+        const std::string& text = texts[i];
+        ASSERT_EQ(m_renderer->Symbol(text), symbols[i]) << i;
+        ASSERT_EQ(m_renderer->SymbolByFeature(FeatureWith("Code", text)), symbols[i]) << i;
+        m_renderer->SetLabel(text, "label " + text);
+        const auto replacement = NewSymbol();
+        m_renderer->SetSymbol(text, replacement);
+        ASSERT_EQ(m_renderer->Label(text), "label " + text) << i;
+        ASSERT_EQ(m_renderer->Symbol(text), replacement) << i;
+        ASSERT_EQ(m_renderer->Value(static_cast<std::int32_t>(i)), text);
+        ASSERT_THROW(m_renderer->AddValue(text, "Code", NewSymbol()), Error) << i;
+    }
+    for (const std::string missing :
+         {"3000", "a", " 1", "01", "a value with a long text, number 1"}) {
+        EXPECT_THROW(m_renderer->Symbol(missing), Error) << missing;
+        EXPECT_EQ(m_renderer->SymbolByFeature(FeatureWith("Code", missing)), m_default) << missing;
+    }
+    EXPECT_EQ(m_renderer->ValueCount(), static_cast<std::int32_t>(texts.size()));
+}
+
 TEST_F(UniqueValues, AddingAValueTwiceRaisesAndKeepsTheFirst) {
     auto first = NewSymbol();
     m_renderer->AddValue("x", "H1", first);
