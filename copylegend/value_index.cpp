@@ -9,79 +9,99 @@ namespace velorin::copylegend {
 
 namespace {
 
-std::uint64_t HashOf(std::string_view text) {
-    // Widened and mixed, so 32-bit targets spread over the table as well.
-    return static_cast<std::uint64_t>(std::hash<std::string_view>{}(text)) * 0x9E3779B97F4A7C15ULL;
-}
-
-std::uint32_t TagOf(std::uint64_t hash) { return static_cast<std::uint32_t>(hash); }
-
-// A text of at most 7 bytes as its bytes and its length in one number, so two
-// such texts are equal exactly when their numbers are; a longer text packs to
-// kLong, which no short text packs to.
-constexpr std::uint64_t kLong = ~std::uint64_t{0};
+// A slot's low byte tells what it holds: 0x80 + length for a text of at most 7
+// bytes (held in the other seven bytes, unused ones zero), kLongTag for a longer
+// text (24 bits of its hash above, its place among the long texts in the high 32
+// bits), 0 for nothing. So two short texts are equal exactly when their slots are.
+constexpr std::uint64_t kShortTag = 0x80;
+constexpr std::uint64_t kLongTag = 0x40;
+constexpr std::size_t kShortest = 7;
+constexpr std::uint64_t kLowHalf = 0xFFFFFFFFULL;
 
 std::uint64_t Packed(std::string_view text) {
-    if (text.size() > 7) return kLong;
-    std::uint64_t packed = text.size();
+    std::uint64_t packed = kShortTag | text.size();
     for (std::size_t i = 0; i < text.size(); ++i) {
         packed |= static_cast<std::uint64_t>(static_cast<unsigned char>(text[i])) << (8 * (i + 1));
     }
     return packed;
 }
 
+// Spreads every bit of the number over the high bits, which choose the slot.
+std::uint64_t Mix(std::uint64_t value) {
+    value ^= value >> 33U;
+    value *= 0xFF51AFD7ED558CCDULL;
+    value ^= value >> 33U;
+    value *= 0xC4CEB9FE1A85EC53ULL;
+    value ^= value >> 33U;
+    return value;
+}
+
 }  // namespace
 
+ValueIndex::Probe ValueIndex::ProbeOf(std::string_view text, std::size_t longPlace) {
+    if (text.size() <= kShortest) {
+        const std::uint64_t packed = Packed(text);
+        return {packed, Mix(packed)};
+    }
+    // Widened and mixed, so 32-bit targets spread over the table as well.
+    const std::uint64_t hash = Mix(static_cast<std::uint64_t>(std::hash<std::string_view>{}(text)));
+    return {kLongTag | ((hash & 0xFFFFFFU) << 8U) | (static_cast<std::uint64_t>(longPlace) << 32U),
+            hash};
+}
+
 std::size_t ValueIndex::Home(std::uint64_t hash) const {
-    // The high bits of the mixed hash are the best spread (Fibonacci hashing).
     return static_cast<std::size_t>(hash >> (64U - m_bits));
 }
 
-std::size_t ValueIndex::Find(std::string_view text, std::uint64_t hash) const {
+std::size_t ValueIndex::Find(std::string_view text, const Probe& probe) const {
     const std::size_t mask = m_slots.size() - 1;
-    const std::uint32_t tag = TagOf(hash);
-    const std::uint64_t packed = Packed(text);
-    std::size_t position = Home(hash);
-    for (;;) {
-        const Slot& slot = m_slots[position];
-        if (slot.entry == 0) return position;
-        if (slot.tag == tag && slot.packed == packed &&
-            (packed != kLong || m_texts[slot.entry - 1] == text)) {
+    const bool isLong = text.size() > kShortest;
+    for (std::size_t position = Home(probe.hash);; position = (position + 1) & mask) {
+        const std::uint64_t slot = m_slots[position];
+        if (slot == 0) return position;
+        if (!isLong) {
+            if (slot == probe.slot) return position;
+        } else if ((slot & kLowHalf) == (probe.slot & kLowHalf) && m_long[slot >> 32U] == text) {
             return position;
         }
-        position = (position + 1) & mask;
     }
 }
 
 bool ValueIndex::Contains(std::string_view text) const {
-    if (m_slots.empty()) return false;
-    return m_slots[Find(text, HashOf(text))].entry != 0;
+    if (m_count == 0) return false;
+    return m_slots[Find(text, ProbeOf(text, 0))] != 0;
 }
 
 bool ValueIndex::Insert(std::string_view text) {
-    if (2 * (m_texts.size() + 1) > m_slots.size()) Grow();
-    const std::uint64_t hash = HashOf(text);
-    Slot& slot = m_slots[Find(text, hash)];
-    if (slot.entry != 0) return false;
-    m_texts.emplace_back(text);
-    m_hashes.push_back(hash);
-    slot.tag = TagOf(hash);
-    slot.entry = static_cast<std::uint32_t>(m_texts.size());
-    slot.packed = Packed(text);
+    if (2 * (m_count + 1) > m_slots.size()) Grow();
+    const Probe probe = ProbeOf(text, m_long.size());
+    std::uint64_t& slot = m_slots[Find(text, probe)];
+    if (slot != 0) return false;
+    if (text.size() > kShortest) m_long.emplace_back(text);
+    slot = probe.slot;
+    ++m_count;
     return true;
 }
 
 void ValueIndex::Grow() {
-    // Entries are numbered in 32 bits; a legend holds at most 2^31 values anyway.
-    if (m_texts.size() >= std::numeric_limits<std::uint32_t>::max() / 2) ui::RaiseOverflow();
-    m_bits = m_bits == 0 ? 4 : m_bits + 1;
-    m_slots.assign(std::size_t{1} << m_bits, Slot{});
+    // Long texts are numbered in 32 bits; a legend holds at most 2^31 values anyway.
+    if (m_count >= std::numeric_limits<std::uint32_t>::max() / 2) ui::RaiseOverflow();
+    const unsigned bits = m_bits == 0 ? 4 : m_bits + 1;
+    std::vector<std::uint64_t> old(std::size_t{1} << bits);
+    old.swap(m_slots);  // m_slots is now the larger table, all empty
+    m_bits = bits;
     const std::size_t mask = m_slots.size() - 1;
-    for (std::size_t i = 0; i < m_texts.size(); ++i) {
-        std::size_t position = Home(m_hashes[i]);
-        while (m_slots[position].entry != 0) position = (position + 1) & mask;
-        m_slots[position] =
-            Slot{TagOf(m_hashes[i]), static_cast<std::uint32_t>(i + 1), Packed(m_texts[i])};
+    for (const std::uint64_t slot : old) {
+        if (slot == 0) continue;
+        std::uint64_t hash = 0;
+        if ((slot & 0xFFU) == kLongTag) {
+            hash = ProbeOf(m_long[slot >> 32U], 0).hash;
+        } else {
+            hash = Mix(slot);
+        }
+        std::size_t position = Home(hash);
+        while (m_slots[position] != 0) position = (position + 1) & mask;
+        m_slots[position] = slot;
     }
 }
 
