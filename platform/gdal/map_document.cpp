@@ -338,17 +338,39 @@ class DocumentParser final : public nlohmann::json_sax<Json> {
         throw Error(host::E_HOST_FAIL, display + ": malformed JSON: " + m_failure);
     }
 
-    bool null() override { return Put(nullptr); }
-    bool boolean(bool value) override { return Put(value); }
-    bool number_integer(Json::number_integer_t value) override { return Put(value); }
-    bool number_unsigned(Json::number_unsigned_t value) override { return Put(value); }
-    bool number_float(Json::number_float_t value, const Json::string_t& /*text*/) override {
+    bool null() override {
+        if (InEntry()) return Record([&] { m_entry.Add(LegendEntry::Kind::Null); });
+        return Put(nullptr);
+    }
+    bool boolean(bool value) override {
+        if (InEntry()) return Record([&] { m_entry.AddBool(value); });
         return Put(value);
     }
-    bool string(Json::string_t& value) override { return Put(std::move(value)); }
+    bool number_integer(Json::number_integer_t value) override {
+        if (InEntry()) return Record([&] { m_entry.AddInteger(value); });
+        return Put(value);
+    }
+    bool number_unsigned(Json::number_unsigned_t value) override {
+        if (InEntry()) return Record([&] { m_entry.AddUnsigned(value); });
+        return Put(value);
+    }
+    bool number_float(Json::number_float_t value, const Json::string_t& /*text*/) override {
+        if (InEntry()) return Record([&] { m_entry.AddFloat(value); });
+        return Put(value);
+    }
+    bool string(Json::string_t& value) override {
+        if (InEntry()) return Record([&] { m_entry.AddText(LegendEntry::Kind::String, value); });
+        return Put(std::move(value));
+    }
     // JSON text holds no binary values; only other formats do.
-    bool binary(Json::binary_t& /*value*/) override { return Put(nullptr); }
+    bool binary(Json::binary_t& /*value*/) override { return null(); }
     bool start_object(std::size_t /*size*/) override {
+        if (InEntry()) {
+            BeginInEntry();
+            m_entry.Add(LegendEntry::Kind::StartObject);
+            m_levels.push_back(Level{.object = true});
+            return true;
+        }
         const Role role = RoleOf(true);
         Json* object = Slot();
         *object = Json::object();
@@ -361,6 +383,11 @@ class DocumentParser final : public nlohmann::json_sax<Json> {
             m_crowded = true;
             return false;
         }
+        if (InEntry()) {
+            level.key = name;
+            m_entry.AddText(LegendEntry::Kind::Key, name);
+            return true;
+        }
         level.member = &(*level.value)[name];
         level.key = std::move(name);
         // A member written twice is the second: so are a renderer and its values.
@@ -371,8 +398,14 @@ class DocumentParser final : public nlohmann::json_sax<Json> {
         }
         return true;
     }
-    bool end_object() override { return End(); }
+    bool end_object() override { return End(LegendEntry::Kind::EndObject); }
     bool start_array(std::size_t /*size*/) override {
+        if (InEntry()) {
+            BeginInEntry();
+            m_entry.Add(LegendEntry::Kind::StartArray);
+            m_levels.push_back(Level{});
+            return true;
+        }
         const Role role = RoleOf(false);
         Json* array = Slot();
         *array = Json::array();
@@ -383,9 +416,10 @@ class DocumentParser final : public nlohmann::json_sax<Json> {
             level.legendPlace = Path(true);
         }
         m_levels.push_back(std::move(level));
+        if (role == Role::Legend) m_legendDepth = m_levels.size();
         return true;
     }
-    bool end_array() override { return End(); }
+    bool end_array() override { return End(LegendEntry::Kind::EndArray); }
     bool parse_error(std::size_t /*position*/, const std::string& /*token*/,
                      const Json::exception& error) override {
         // Everything but a parse error proper is a number beyond the range of a
@@ -433,6 +467,28 @@ class DocumentParser final : public nlohmann::json_sax<Json> {
         }
     }
 
+    // Whether the next value is part of a legend's entry: the legend is the
+    // innermost container, or holds it.
+    bool InEntry() const { return m_legendDepth != 0 && m_levels.size() >= m_legendDepth; }
+
+    // Counts a value of a legend's entry about to begin, and starts the entry when
+    // it is one.
+    void BeginInEntry() {
+        Level& level = m_levels.back();
+        if (level.object) return;
+        ++level.count;
+        if (level.role == Role::Legend) m_entry.Clear();
+    }
+
+    // A plain value of a legend's entry; the whole entry when it is one.
+    template <class Add>
+    bool Record(Add&& add) {
+        BeginInEntry();
+        std::forward<Add>(add)();
+        if (m_levels.back().role == Role::Legend) EndEntry();
+        return true;
+    }
+
     // Where the next value goes. The pointers on the stack stay valid: a container
     // gets no other member or element while one of its values is being read.
     Json* Slot() {
@@ -440,7 +496,6 @@ class DocumentParser final : public nlohmann::json_sax<Json> {
         Level& level = m_levels.back();
         if (level.object) return level.member;
         ++level.count;
-        if (level.role == Role::Legend) return &m_entry;
         level.value->push_back(nullptr);
         return &level.value->back();
     }
@@ -448,21 +503,29 @@ class DocumentParser final : public nlohmann::json_sax<Json> {
     template <class Value>
     bool Put(Value&& value) {
         *Slot() = Json(std::forward<Value>(value));
-        if (!m_levels.empty() && m_levels.back().role == Role::Legend) EndEntry();
         return true;
     }
 
-    bool End() {
+    bool End(LegendEntry::Kind kind) {
+        if (m_legendDepth != 0 && m_levels.size() == m_legendDepth) {
+            // The legend itself ends.
+            m_legendDepth = 0;
+            m_levels.pop_back();
+            return true;
+        }
+        const bool inEntry = InEntry();
         m_levels.pop_back();
-        if (!m_levels.empty() && m_levels.back().role == Role::Legend) EndEntry();
+        if (inEntry) {
+            m_entry.Add(kind);
+            if (m_levels.back().role == Role::Legend) EndEntry();
+        }
         return true;
     }
 
     // A legend's entry has ended: into its renderer with it.
     void EndEntry() {
         const Level& level = m_levels.back();
-        ReadLegendValue(m_faults, m_entry, level.legendPlace, *level.legend, m_context);
-        m_entry = nullptr;
+        ReadLegendEntry(m_faults, m_entry, level.legendPlace, *level.legend, m_context);
     }
 
     // The place of the innermost container: "layers[0].renderer", with the member
@@ -501,7 +564,8 @@ class DocumentParser final : public nlohmann::json_sax<Json> {
     std::shared_ptr<HostContext> m_context;
     LegendValuesByPlace& m_legends;
     Json m_root;
-    Json m_entry;  // the legend entry being read
+    LegendEntry m_entry;            // the legend entry being read
+    std::size_t m_legendDepth = 0;  // the legend's level counted from 1; 0 outside legends
     std::vector<Level> m_levels;
     bool m_crowded = false;
     bool m_outOfRange = false;

@@ -477,13 +477,332 @@ std::shared_ptr<host::IFeatureRenderer> ReadUniqueValueRenderer(
 
 }  // namespace
 
-void ReadLegendValue(const DocumentFaults& faults, const Json& entry,
+// ---- legend entries -----------------------------------------------------------------
+
+void LegendEntry::Clear() {
+    m_events.clear();
+    m_textCount = 0;
+}
+
+void LegendEntry::AddText(Kind kind, std::string& text) {
+    if (m_textCount == m_texts.size()) m_texts.emplace_back();
+    m_texts[m_textCount].swap(text);
+    text.clear();
+    m_events.push_back(Event{.kind = kind, .text = m_textCount++});
+}
+
+Json LegendEntry::ToJson() const {
+    // Without recursion, as the parser itself: an entry may nest as deep as the
+    // document's text lets it.
+    Json root;
+    std::vector<Json*> open;
+    Json* member = nullptr;
+    const auto slot = [&]() -> Json& {
+        if (open.empty()) return root;
+        Json& container = *open.back();
+        if (container.is_object()) return *member;
+        container.push_back(nullptr);
+        return container.back();
+    };
+    for (const Event& event : m_events) {
+        switch (event.kind) {
+            case Kind::StartObject:
+            case Kind::StartArray: {
+                Json& container = slot();
+                container = event.kind == Kind::StartObject ? Json::object() : Json::array();
+                open.push_back(&container);
+                break;
+            }
+            case Kind::EndObject:
+            case Kind::EndArray:
+                open.pop_back();
+                break;
+            case Kind::Key:
+                member = &(*open.back())[Text(event)];
+                break;
+            case Kind::String:
+                slot() = Text(event);
+                break;
+            case Kind::Integer:
+                slot() = event.integer;
+                break;
+            case Kind::Unsigned:
+                slot() = event.whole;
+                break;
+            case Kind::Float:
+                slot() = event.number;
+                break;
+            case Kind::Bool:
+                slot() = event.flag;
+                break;
+            case Kind::Null:
+                slot() = nullptr;
+                break;
+        }
+    }
+    return root;
+}
+
+namespace {
+
+using Kind = LegendEntry::Kind;
+
+// A simple symbol as a regular entry writes it, checked but not yet made.
+struct SymbolShape {
+    std::string_view type;
+    std::optional<std::int32_t> style{};
+    std::optional<double> measure{};  // a marker's size, a line's width
+    std::optional<std::array<std::int32_t, 3>> color{};
+    std::optional<std::int32_t> rasterOp{};
+};
+
+// A legend entry read straight from its events, when it is regular: an object of
+// "value", "heading", "label" and "symbol", each once, of the right kinds, whose
+// symbol is null or a simple symbol that ReadSymbol takes without a fault. Anything
+// else (a member written twice included) is left to the general reading, which
+// finds the fault and its place: so every message stays that reading's own.
+class RegularEntry {
+  public:
+    explicit RegularEntry(const LegendEntry& entry) : m_entry(entry), m_events(entry.Events()) {}
+
+    bool Read() {
+        if (!Take(Kind::StartObject)) return false;
+        while (Is(Kind::Key)) {
+            const std::string& name = m_entry.Text(m_events[m_at++]);
+            if (name == "value" || name == "heading" || name == "label") {
+                const std::string*& text =
+                    name == "value" ? m_value : (name == "heading" ? m_heading : m_label);
+                if (text != nullptr || !Is(Kind::String)) return false;
+                text = &m_entry.Text(m_events[m_at++]);
+            } else if (name == "symbol") {
+                if (m_hasSymbol) return false;
+                m_hasSymbol = true;
+                if (Take(Kind::Null)) continue;
+                m_symbolMade = true;
+                if (!Symbol(m_symbol, true)) return false;
+            } else {
+                return false;
+            }
+        }
+        return Take(Kind::EndObject) && m_at == m_events.size() && m_value != nullptr;
+    }
+
+    // Into renderer, as the general reading would: the same calls in the same order.
+    void Into(const DocumentFaults& faults, const std::string& valuesPlace, std::size_t index,
+              memory::UniqueValueRenderer& renderer,
+              const std::shared_ptr<memory::HostContext>& context) const {
+        const auto entryPlace = [&] { return PlaceOf(valuesPlace, index); };
+        std::shared_ptr<host::ISymbol> symbol;
+        if (m_symbolMade) {
+            const auto symbolPlace = [&] { return PlaceOf(entryPlace(), "symbol"); };
+            symbol = Make(faults, m_symbol, LazyPlace(symbolPlace), context);
+        }
+        static const std::string NoHeading;
+        try {
+            renderer.AddValue(*m_value, m_heading != nullptr ? *m_heading : NoHeading, symbol);
+        } catch (const Error& error) {
+            faults.Fail(PlaceOf(entryPlace(), "value"), error.Description());
+        }
+        if (m_label != nullptr) renderer.SetLabel(*m_value, *m_label);
+    }
+
+  private:
+    static constexpr std::array<std::string_view, 7> SymbolKeys{
+        "type", "style", "size", "width", "color", "rasterOp", "outline"};
+
+    bool Is(Kind kind) const { return m_at < m_events.size() && m_events[m_at].kind == kind; }
+    bool Take(Kind kind) {
+        if (!Is(kind)) return false;
+        ++m_at;
+        return true;
+    }
+
+    // A whole number within [lowest, highest], as DocumentFaults::Whole takes it.
+    bool Whole(std::int64_t lowest, std::int64_t highest, std::int32_t& value) {
+        if (m_at >= m_events.size()) return false;
+        const auto& event = m_events[m_at];
+        std::int64_t number = 0;
+        if (event.kind == Kind::Integer) {
+            number = event.integer;
+        } else if (event.kind == Kind::Unsigned &&
+                   event.whole <= static_cast<std::uint64_t>(highest)) {
+            number = static_cast<std::int64_t>(event.whole);
+        } else {
+            return false;
+        }
+        if (number < lowest || number > highest) return false;
+        ++m_at;
+        value = static_cast<std::int32_t>(number);
+        return true;
+    }
+
+    // A size or width, as ReadPoints takes it.
+    bool Points(std::optional<double>& points) {
+        if (m_at >= m_events.size()) return false;
+        const auto& event = m_events[m_at];
+        double number = 0;
+        if (event.kind == Kind::Integer) {
+            number = static_cast<double>(event.integer);
+        } else if (event.kind == Kind::Unsigned) {
+            number = static_cast<double>(event.whole);
+        } else if (event.kind == Kind::Float) {
+            number = event.number;
+        } else {
+            return false;
+        }
+        if (!std::isfinite(number) || number < 0) return false;
+        ++m_at;
+        points = number;
+        return true;
+    }
+
+    // A simple symbol's object; outer: a fill's, which may have an outline.
+    bool Symbol(SymbolShape& shape, bool outer) {
+        if (!Take(Kind::StartObject)) return false;
+        std::uint32_t seen = 0;
+        const std::string* style = nullptr;
+        while (Is(Kind::Key)) {
+            const std::string& name = m_entry.Text(m_events[m_at++]);
+            const auto key = std::find(SymbolKeys.begin(), SymbolKeys.end(), name);
+            if (key == SymbolKeys.end()) return false;
+            const auto bit = 1U << static_cast<std::uint32_t>(key - SymbolKeys.begin());
+            if ((seen & bit) != 0) return false;
+            seen |= bit;
+            if (name == "type" || name == "style") {
+                if (!Is(Kind::String)) return false;
+                const std::string& text = m_entry.Text(m_events[m_at++]);
+                if (name == "type") {
+                    shape.type = text;
+                } else {
+                    style = &text;
+                }
+            } else if (name == "size" || name == "width") {
+                if (!Points(shape.measure)) return false;
+            } else if (name == "color") {
+                std::array<std::int32_t, 3> rgb{};
+                if (!Take(Kind::StartArray)) return false;
+                for (auto& part : rgb) {
+                    if (!Whole(0, 255, part)) return false;
+                }
+                if (!Take(Kind::EndArray)) return false;
+                shape.color = rgb;
+            } else if (name == "rasterOp") {
+                std::int32_t op = 0;
+                if (!Whole(1, 16, op)) return false;
+                shape.rasterOp = op;
+            } else {  // outline
+                if (!outer) return false;
+                m_outlineGiven = true;
+                if (Take(Kind::Null)) continue;
+                m_outlineMade = true;
+                if (!Symbol(m_outline, false) || m_outline.type != "simpleLine") return false;
+            }
+        }
+        if (!Take(Kind::EndObject)) return false;
+        // The members each type takes, as the bits of SymbolKeys.
+        std::uint32_t allowed = 0;
+        if (shape.type == "simpleMarker") {
+            allowed = 0b0110111;
+            if (style != nullptr) shape.style = Code(*style, MarkerStyles);
+        } else if (shape.type == "simpleLine") {
+            allowed = 0b0111011;
+            if (style != nullptr) shape.style = Code(*style, LineStyles);
+        } else if (shape.type == "simpleFill") {
+            allowed = 0b1110011;
+            if (style != nullptr) shape.style = Code(*style, FillStyles);
+        } else {
+            return false;
+        }
+        return (seen & 1U) != 0 && (seen & ~allowed) == 0 && (style == nullptr || shape.style);
+    }
+
+    template <std::size_t N>
+    static std::optional<std::int32_t> Code(const std::string& name,
+                                            const std::array<StyleName, N>& styles) {
+        for (const auto& style : styles) {
+            if (style.name == name) return style.code;
+        }
+        return std::nullopt;
+    }
+
+    // The symbol, made as ReadSymbol makes it.
+    std::shared_ptr<host::ISymbol> Make(const DocumentFaults& faults, const SymbolShape& shape,
+                                        const LazyPlace& place,
+                                        const std::shared_ptr<memory::HostContext>& context) const {
+        const auto finish = [&](auto& symbol) {
+            if (shape.rasterOp) {
+                try {
+                    symbol->SetROP2(*shape.rasterOp);
+                } catch (const Error& error) {
+                    faults.Fail(PlaceOf(place(), "rasterOp"), error.Description());
+                }
+            }
+        };
+        const auto color = [&] {
+            const auto& rgb = *shape.color;
+            return memory::MakeRgbColor(context, rgb[0], rgb[1], rgb[2]);
+        };
+        if (shape.type == "simpleMarker") {
+            auto marker = std::make_shared<memory::SimpleMarkerSymbol>(context);
+            if (shape.style) marker->SetStyle(*shape.style);
+            if (shape.measure) marker->SetSize(*shape.measure);
+            if (shape.color) marker->SetColor(color());
+            finish(marker);
+            return marker;
+        }
+        if (shape.type == "simpleLine") {
+            auto line = std::make_shared<memory::SimpleLineSymbol>(context);
+            if (shape.style) line->SetStyle(*shape.style);
+            if (shape.measure) line->SetWidth(*shape.measure);
+            if (shape.color) line->SetColor(color());
+            finish(line);
+            return line;
+        }
+        auto fill = std::make_shared<memory::SimpleFillSymbol>(context);
+        if (shape.style) fill->SetStyle(*shape.style);
+        if (shape.color) fill->SetColor(color());
+        if (m_outlineGiven) {
+            if (m_outlineMade) {
+                const auto outlinePlace = [&] { return PlaceOf(place(), "outline"); };
+                fill->SetOutline(std::dynamic_pointer_cast<host::ILineSymbol>(
+                    Make(faults, m_outline, LazyPlace(outlinePlace), context)));
+            } else {
+                fill->SetOutline(nullptr);
+            }
+        }
+        finish(fill);
+        return fill;
+    }
+
+    const LegendEntry& m_entry;
+    const std::vector<LegendEntry::Event>& m_events;
+    std::size_t m_at = 0;
+    const std::string* m_value = nullptr;
+    const std::string* m_heading = nullptr;
+    const std::string* m_label = nullptr;
+    bool m_hasSymbol = false;
+    bool m_symbolMade = false;  // an object, not null
+    SymbolShape m_symbol;
+    bool m_outlineGiven = false;
+    bool m_outlineMade = false;
+    SymbolShape m_outline;
+};
+
+}  // namespace
+
+void ReadLegendEntry(const DocumentFaults& faults, const LegendEntry& entry,
                      const std::string& valuesPlace, LegendValues& legend,
                      const std::shared_ptr<memory::HostContext>& context) {
     const std::size_t index = legend.count++;
     if (legend.failure) return;
     try {
-        ReadValueEntry(faults, entry, PlaceOf(valuesPlace, index), *legend.renderer, context);
+        RegularEntry regular(entry);
+        if (regular.Read()) {
+            regular.Into(faults, valuesPlace, index, *legend.renderer, context);
+        } else {
+            ReadValueEntry(faults, entry.ToJson(), PlaceOf(valuesPlace, index), *legend.renderer,
+                           context);
+        }
     } catch (const Error& error) {
         legend.failure = error;
     }

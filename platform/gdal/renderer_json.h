@@ -9,6 +9,7 @@
 #include <string>
 #include <string_view>
 #include <utility>
+#include <vector>
 
 #include "host/error.h"
 #include "host/renderers.h"
@@ -88,9 +89,61 @@ struct LegendValues {
 // By the place of the renderer whose "values" they are: "layers[2].renderer".
 using LegendValuesByPlace = std::map<std::string, LegendValues>;
 
+// One entry of a legend's "values" as the parser met it, event by event, in
+// storage kept from entry to entry: a regular entry is read from it directly, and
+// only one out of the ordinary is made into JSON first.
+class LegendEntry {
+  public:
+    enum class Kind : std::uint8_t {
+        StartObject,
+        EndObject,
+        StartArray,
+        EndArray,
+        Key,
+        String,
+        Integer,
+        Unsigned,
+        Float,
+        Bool,
+        Null
+    };
+    struct Event {
+        Kind kind;
+        std::size_t text = 0;  // keys and strings: the index of their text
+        std::int64_t integer = 0;
+        std::uint64_t whole = 0;  // Unsigned
+        double number = 0;        // Float
+        bool flag = false;        // Bool
+    };
+
+    void Clear();
+    void Add(Kind kind) { m_events.push_back(Event{.kind = kind}); }
+    // Takes text over; text is left with storage of an earlier entry.
+    void AddText(Kind kind, std::string& text);
+    void AddInteger(std::int64_t value) {
+        m_events.push_back(Event{.kind = Kind::Integer, .integer = value});
+    }
+    void AddUnsigned(std::uint64_t value) {
+        m_events.push_back(Event{.kind = Kind::Unsigned, .whole = value});
+    }
+    void AddFloat(double value) { m_events.push_back(Event{.kind = Kind::Float, .number = value}); }
+    void AddBool(bool value) { m_events.push_back(Event{.kind = Kind::Bool, .flag = value}); }
+
+    const std::vector<Event>& Events() const { return m_events; }
+    const std::string& Text(const Event& event) const { return m_texts[event.text]; }
+    // The entry as JSON, as a parser building the whole document makes it (a member
+    // written twice is the second, in the place of the first).
+    Json ToJson() const;
+
+  private:
+    std::vector<Event> m_events;
+    std::vector<std::string> m_texts;
+    std::size_t m_textCount = 0;
+};
+
 // Reads the next entry of legend's "values" (at valuesPlace) into its renderer; once
 // an entry has failed, the rest are not read.
-void ReadLegendValue(const DocumentFaults& faults, const Json& entry,
+void ReadLegendEntry(const DocumentFaults& faults, const LegendEntry& entry,
                      const std::string& valuesPlace, LegendValues& legend,
                      const std::shared_ptr<memory::HostContext>& context);
 

@@ -15,6 +15,8 @@
 
 #include "host/codes.h"
 #include "host/error.h"
+#include "platform/gdal/json_writer.h"
+#include "platform/gdal/renderer_json.h"
 #include "platform/memory/renderers.h"
 #include "platform/memory/symbols.h"
 #include "tests/gdal/ogr_fixture.h"
@@ -547,6 +549,98 @@ INSTANTIATE_TEST_SUITE_P(
                     R"("source": {"path": "data.gpkg", "layer": "Nope"}}]})",
                     "tables[0].source.layer: the data set \"data.gpkg\" has no layer \"Nope\""}),
     [](const auto& test) { return std::string(test.param.label); });
+
+// A renderer as a document holds it.
+std::string Written(const std::shared_ptr<host::IFeatureRenderer>& renderer) {
+    std::string text;
+    JsonWriter out([&text](std::string_view piece) { text.append(piece); });
+    WriteRenderer(out, DocumentFaults("written"), renderer, "renderer", "L");
+    out.Finish();
+    return text;
+}
+
+// A legend's entries are read as the document is parsed, most of them straight from
+// the parser; whatever an entry holds, the outcome (the legend, or the fault and
+// its message) is that of reading it as JSON.
+TEST_F(MapDocumentTest, LegendEntriesReadAsParsedAreReadAsFromJson) {
+    const std::vector<std::string> entries = {
+        // Regular.
+        R"({"value": "C1", "heading": "H", "symbol": {"type": "simpleMarker", "color": [1, 2, 3]}})",
+        R"({"symbol": {"color": [0, 0, 255], "rasterOp": 7, "size": 7.5, "style": "diamond", )"
+        R"("type": "simpleMarker"}, "label": "L", "heading": "H", "value": "C1"})",
+        R"({"value": "C1", "symbol": {"type": "simpleMarker", "size": 8, "rasterOp": 16}})",
+        R"({"value": "C1", "symbol": {"type": "simpleLine", "style": "dash", "width": 2, )"
+        R"("color": [4, 5, 6]}})",
+        R"({"value": "C1", "symbol": {"type": "simpleFill", "style": "cross", "color": [1, 1, 1], )"
+        R"("outline": {"type": "simpleLine", "width": 0.5, "color": [9, 9, 9], "rasterOp": 3}}})",
+        R"({"value": "C1", "symbol": {"type": "simpleFill", "outline": null}})",
+        R"({"value": "C1", "symbol": null})",
+        R"({"value": "C\u00e9\n1", "label": ""})",
+        // Out of the ordinary, or wrong.
+        R"({"value": "C1", "value": "C2"})",
+        R"({"value": "C1", "symbol": {"type": "simpleMarker", "type": "simpleLine", "width": 1}})",
+        R"({"value": "C1", "colour": [1, 2, 3]})",
+        R"({"value": "C1", "x": [[[{"y": [1]}]]]})",
+        R"({"heading": "H"})",
+        R"({"value": 5})",
+        "5",
+        R"("C1")",
+        "[1]",
+        "null",
+        "{}",
+        R"({"value": "C0"})",
+        R"({"value": "C1", "heading": null})",
+        R"({"value": "C1", "label": 3})",
+        R"({"value": "C1", "symbol": "red"})",
+        R"({"value": "C1", "symbol": {}})",
+        R"({"value": "C1", "symbol": {"type": "pictureMarker"}})",
+        R"({"value": "C1", "symbol": {"type": "simpleMarker", "style": "zigzag"}})",
+        R"({"value": "C1", "symbol": {"type": "simpleMarker", "size": -1}})",
+        R"({"value": "C1", "symbol": {"type": "simpleMarker", "size": "big"}})",
+        R"({"value": "C1", "symbol": {"type": "simpleMarker", "color": [1, 2, 3, 4]}})",
+        R"({"value": "C1", "symbol": {"type": "simpleMarker", "color": [1, 256, 3]}})",
+        R"({"value": "C1", "symbol": {"type": "simpleMarker", "color": [1, -1, 3]}})",
+        R"({"value": "C1", "symbol": {"type": "simpleMarker", "color": [1, 2.0, 3]}})",
+        R"({"value": "C1", "symbol": {"type": "simpleMarker", "color": [1, 18446744073709551615, 3]}})",
+        R"({"value": "C1", "symbol": {"type": "simpleMarker", "rasterOp": 0}})",
+        R"({"value": "C1", "symbol": {"type": "simpleMarker", "rasterOp": 17}})",
+        R"({"value": "C1", "symbol": {"type": "simpleMarker", "rasterOp": 2.0}})",
+        R"({"value": "C1", "symbol": {"type": "simpleMarker", "width": 1}})",
+        R"({"value": "C1", "symbol": {"type": "simpleLine", "size": 1}})",
+        R"({"value": "C1", "symbol": {"type": "simpleFill", "size": 1}})",
+        R"({"value": "C1", "symbol": {"type": "simpleMarker", "outline": null}})",
+        R"({"value": "C1", "symbol": {"type": "simpleFill", "outline": {"type": "simpleMarker"}}})",
+        R"({"value": "C1", "symbol": {"type": "simpleFill", "outline": {"width": 1}}})",
+        R"({"value": "C1", "symbol": {"type": "simpleFill", "outline": {"type": "simpleLine", )"
+        R"("outline": null}}})",
+        R"({"value": "C1", "symbol": {"type": "simpleFill", "outline": 5}})",
+    };
+    const auto file = m_folder / "legend.json";
+    for (const std::string& entry : entries) {
+        SCOPED_TRACE(entry);
+        const std::string renderer =
+            R"({"type": "uniqueValue", "fields": [{"name": "Name"}], "values": [)"
+            R"({"value": "C0", "label": "first"}, )" +
+            entry + "]}";
+        WriteText(file, Layer(R"(, "renderer": )" + renderer));
+        std::string parsed;
+        try {
+            const auto document = LoadMapDocument(file);
+            parsed = Written(document.host.FeatureLayerNamed("L")->Renderer());
+        } catch (const Error& error) {
+            parsed = error.Description();
+        }
+        std::string read;
+        try {
+            read = Written(ReadRenderer(DocumentFaults(file.generic_string()),
+                                        Json::parse(renderer), "layers[0].renderer",
+                                        std::make_shared<memory::HostContext>()));
+        } catch (const Error& error) {
+            read = error.Description();
+        }
+        EXPECT_EQ(parsed, read);
+    }
+}
 
 TEST_F(MapDocumentTest, LoadsTheSmallestDocumentWithTheHostsDefaults) {
     const auto file = m_folder / "small.json";
