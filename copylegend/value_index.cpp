@@ -1,5 +1,6 @@
 #include "copylegend/value_index.h"
 
+#include <algorithm>
 #include <functional>
 #include <limits>
 
@@ -17,6 +18,8 @@ constexpr std::uint64_t kShortTag = 0x80;
 constexpr std::uint64_t kLongTag = 0x40;
 constexpr std::size_t kShortest = 7;
 constexpr std::uint64_t kLowHalf = 0xFFFFFFFFULL;
+// The whole numbers kept as bits: below 2^20, so the bits take at most 128 KiB.
+constexpr std::int32_t kNumbers = std::int32_t{1} << 20;
 
 std::uint64_t Packed(std::string_view text) {
     std::uint64_t packed = kShortTag | text.size();
@@ -67,25 +70,53 @@ std::size_t ValueIndex::Find(std::string_view text, const Probe& probe) const {
     }
 }
 
+std::int32_t ValueIndex::NumberOf(std::string_view text) {
+    // 2^20 - 1 has 7 digits; a key of 7 digits may still lie above it.
+    if (text.empty() || text.size() > 7 || (text[0] == '0' && text.size() > 1)) return -1;
+    std::int32_t number = 0;
+    for (const char c : text) {
+        if (c < '0' || c > '9') return -1;
+        number = number * 10 + (c - '0');
+    }
+    return number < kNumbers ? number : -1;
+}
+
 bool ValueIndex::Contains(std::string_view text) const {
-    if (m_count == 0) return false;
+    if (const std::int32_t number = NumberOf(text); number >= 0) {
+        const auto word = static_cast<std::size_t>(number) / 64;
+        return word < m_numbers.size() && ((m_numbers[word] >> (number % 64)) & 1U) != 0;
+    }
+    if (m_slots.empty()) return false;
     return m_slots[Find(text, ProbeOf(text, 0))] != 0;
 }
 
 bool ValueIndex::Insert(std::string_view text) {
-    if (2 * (m_count + 1) > m_slots.size()) Grow();
+    if (const std::int32_t number = NumberOf(text); number >= 0) {
+        const auto word = static_cast<std::size_t>(number) / 64;
+        if (word >= m_numbers.size()) {
+            m_numbers.resize(
+                std::min(std::size_t{kNumbers / 64}, std::max(word + 1, 2 * m_numbers.size())));
+        }
+        const std::uint64_t bit = std::uint64_t{1} << (number % 64);
+        if ((m_numbers[word] & bit) != 0) return false;
+        m_numbers[word] |= bit;
+        ++m_count;
+        return true;
+    }
+    if (2 * (m_inTable + 1) > m_slots.size()) Grow();
     const Probe probe = ProbeOf(text, m_long.size());
     std::uint64_t& slot = m_slots[Find(text, probe)];
     if (slot != 0) return false;
     if (text.size() > kShortest) m_long.emplace_back(text);
     slot = probe.slot;
+    ++m_inTable;
     ++m_count;
     return true;
 }
 
 void ValueIndex::Grow() {
     // Long texts are numbered in 32 bits; a legend holds at most 2^31 values anyway.
-    if (m_count >= std::numeric_limits<std::uint32_t>::max() / 2) ui::RaiseOverflow();
+    if (m_inTable >= std::numeric_limits<std::uint32_t>::max() / 2) ui::RaiseOverflow();
     const unsigned bits = m_bits == 0 ? 4 : m_bits + 1;
     std::vector<std::uint64_t> old(std::size_t{1} << bits);
     old.swap(m_slots);  // m_slots is now the larger table, all empty

@@ -17,7 +17,9 @@ namespace velorin::copylegend {
 // a lookup touches one slot and nothing else; a longer text is held apart and
 // its slot keeps its place and part of its hash. The walk looks a key up for
 // every Source feature, with keys in no order: the smaller the table, the more
-// of it stays in the cache.
+// of it stays in the cache. Smallest of all: a key that is the usual text of a
+// whole number below 2^20 (digits only, no leading zero), as keys from number
+// fields are, is one bit, by its number.
 class ValueIndex {
   public:
     // Adds the text unless it is there; true when it was added.
@@ -34,13 +36,17 @@ class ValueIndex {
     static Probe ProbeOf(std::string_view text, std::size_t longPlace);
     // The slot holding `text`, or the empty slot where it belongs.
     std::size_t Find(std::string_view text, const Probe& probe) const;
+    // The key's number when it is kept as a bit, or -1.
+    static std::int32_t NumberOf(std::string_view text);
     std::size_t Home(std::uint64_t hash) const;
     void Grow();
 
-    std::vector<std::uint64_t> m_slots;  // 0: empty
-    std::vector<std::string> m_long;     // the texts longer than 7 bytes
-    std::size_t m_count = 0;
-    unsigned m_bits = 0;  // m_slots.size() == 1 << m_bits
+    std::vector<std::uint64_t> m_slots;    // 0: empty
+    std::vector<std::string> m_long;       // the texts longer than 7 bytes
+    std::vector<std::uint64_t> m_numbers;  // bit n: the text of number n is in
+    std::size_t m_count = 0;               // keys in all
+    std::size_t m_inTable = 0;             // keys in m_slots
+    unsigned m_bits = 0;                   // m_slots.size() == 1 << m_bits
 };
 
 }  // namespace velorin::copylegend

@@ -12,19 +12,22 @@ namespace {
 TEST(ValueIndex, TextsDifferingInCaseSpacesOrBytesAreDifferentKeys) {
     ValueIndex index;
     const std::string withNul("a\0b", 3);
-    // Texts either side of the longest one matched inside the table, and one
-    // that differs from another only by a trailing NUL.
+    // Texts either side of the longest one matched inside the table, one that
+    // differs from another only by a trailing NUL, and numbers written in more
+    // than one way or either side of the largest kept as a bit.
     for (const std::string& text :
          {std::string("abc"), std::string("ABC"), std::string("abc "), std::string(""),
           std::string("a"), withNul, std::string("a\0", 2), std::string("1234567"),
-          std::string("12345678"), std::string("1234567\0", 8)}) {
+          std::string("12345678"), std::string("1234567\0", 8), std::string("0"), std::string("00"),
+          std::string("07"), std::string("7"), std::string("1048575"), std::string("1048576"),
+          std::string("-7")}) {
         EXPECT_FALSE(index.Contains(text)) << text;
         EXPECT_TRUE(index.Insert(text)) << text;
         EXPECT_TRUE(index.Contains(text)) << text;
         EXPECT_FALSE(index.Insert(text)) << text;
     }
     EXPECT_FALSE(index.Contains(std::string("a\0c", 3)));
-    EXPECT_EQ(index.Size(), 10U);
+    EXPECT_EQ(index.Size(), 17U);
 }
 
 TEST(ValueIndex, AgreesWithAnOrderedSetThroughManyGrowths) {
