@@ -4,6 +4,7 @@
 #include <array>
 #include <charconv>
 #include <cmath>
+#include <cstring>
 #include <nlohmann/json.hpp>
 #include <utility>
 
@@ -39,6 +40,27 @@ std::size_t SequenceLength(std::string_view text) {
                                                                                                : 0;
     }
     return 0;
+}
+
+// text in quotes at out, when it needs no escaping (as most names and values):
+// copied as it is checked. The end of what was written; null when text needs
+// escaping.
+char* Quoted(std::string_view text, char* out) {
+    *out++ = '"';
+    for (const char c : text) {
+        const auto byte = static_cast<unsigned char>(c);
+        if (byte < 0x20 || byte > 0x7E || c == '"' || c == '\\') return nullptr;
+        *out++ = c;
+    }
+    *out++ = '"';
+    return out;
+}
+
+// count spaces at out, as a loop: the indentation is a few spaces, too short for a
+// call to be worth it.
+char* Spaces(char* out, std::size_t count) {
+    for (std::size_t i = 0; i < count; ++i) *out++ = ' ';
+    return out;
 }
 
 }  // namespace
@@ -108,19 +130,18 @@ void JsonWriter::Key(std::string_view name) {
     const std::size_t indent = m_levels.size() * 2;
     // ",\n", the indentation, the name in quotes, ": ".
     const std::size_t size = 2 + indent + name.size() + 4;
-    if (size <= FlushSize && IsPlainText(name)) {
+    if (size <= FlushSize) {
         char* out = Room(size);
         char* next = out;
         if (!first) *next++ = ',';
         *next++ = '\n';
-        next = std::fill_n(next, indent, ' ');
-        *next++ = '"';
-        next = std::copy(name.begin(), name.end(), next);
-        *next++ = '"';
-        *next++ = ':';
-        *next++ = ' ';
-        m_used += static_cast<std::size_t>(next - out);
-        return;
+        next = Spaces(next, indent);
+        if ((next = Quoted(name, next)) != nullptr) {
+            *next++ = ':';
+            *next++ = ' ';
+            m_used += static_cast<std::size_t>(next - out);
+            return;
+        }
     }
     if (!first) Put(",");
     NewLine();
@@ -131,21 +152,8 @@ void JsonWriter::Key(std::string_view name) {
 void JsonWriter::String(std::string_view text) {
     BeforeValue(true);
     if (text.size() + 2 <= FlushSize) {
-        // Copied as it is checked: most text needs no escaping.
         char* out = Room(text.size() + 2);
-        char* next = out;
-        *next++ = '"';
-        bool plain = true;
-        for (const char c : text) {
-            const auto byte = static_cast<unsigned char>(c);
-            if (byte < 0x20 || byte > 0x7E || c == '"' || c == '\\') {
-                plain = false;
-                break;
-            }
-            *next++ = c;
-        }
-        if (plain) {
-            *next++ = '"';
+        if (char* next = Quoted(text, out)) {
             m_used += static_cast<std::size_t>(next - out);
             return;
         }
@@ -171,11 +179,17 @@ void JsonWriter::Number(double value) {
         return;
     }
     // The library's own shortest form, as its dump writes it, without a value made
-    // for each number.
-    constexpr std::size_t Digits = 64;
-    char* out = Room(Digits);
-    const char* end = nlohmann::detail::to_chars(out, out + Digits, value);
-    m_used += static_cast<std::size_t>(end - out);
+    // for each number. A legend's symbols mostly share their sizes: the last
+    // number's text is kept (by its bits, so that -0 stays apart from 0).
+    std::uint64_t bits = 0;
+    std::memcpy(&bits, &value, sizeof bits);
+    if (m_numberLength == 0 || bits != m_numberBits) {
+        const char* end =
+            nlohmann::detail::to_chars(m_number.data(), m_number.data() + m_number.size(), value);
+        m_numberLength = static_cast<std::size_t>(end - m_number.data());
+        m_numberBits = bits;
+    }
+    Put(std::string_view(m_number.data(), m_numberLength));
 }
 
 void JsonWriter::Integer(std::int64_t value) {
@@ -239,7 +253,7 @@ void JsonWriter::NewLine() {
     }
     char* out = Room(indent + 1);
     *out = '\n';
-    std::fill_n(out + 1, indent, ' ');
+    Spaces(out + 1, indent);
     m_used += indent + 1;
 }
 
