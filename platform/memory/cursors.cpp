@@ -9,9 +9,9 @@ namespace {
 // The next row object of a cursor: the recycled one repointed, or a new one.
 template <class RowType>
 std::shared_ptr<RowType> Advance(const std::shared_ptr<const RowStore>& store,
-                                 const std::vector<std::size_t>& positions, std::size_t& next,
+                                 const RowPositions& positions, std::size_t& next,
                                  std::shared_ptr<RowType>& recycled, bool recycling) {
-    if (next >= positions.size()) return nullptr;
+    if (next >= positions.Size()) return nullptr;
     const std::size_t position = positions[next++];
     if (!recycling) return std::make_shared<RowType>(store, position);
     if (recycled) {
@@ -24,8 +24,7 @@ std::shared_ptr<RowType> Advance(const std::shared_ptr<const RowStore>& store,
 
 }  // namespace
 
-RowCursor::RowCursor(std::shared_ptr<const RowStore> store, std::vector<std::size_t> positions,
-                     bool recycling)
+RowCursor::RowCursor(std::shared_ptr<const RowStore> store, RowPositions positions, bool recycling)
     : m_store(std::move(store)), m_positions(std::move(positions)) {
     if (recycling) m_recycled = std::make_shared<Row>(m_store, 0);
 }
@@ -35,8 +34,8 @@ std::shared_ptr<host::IRow> RowCursor::NextRow() {
     return Advance(m_store, m_positions, m_next, m_recycled, m_recycled != nullptr);
 }
 
-FeatureCursor::FeatureCursor(std::shared_ptr<const RowStore> store,
-                             std::vector<std::size_t> positions, bool recycling)
+FeatureCursor::FeatureCursor(std::shared_ptr<const RowStore> store, RowPositions positions,
+                             bool recycling)
     : m_store(std::move(store)), m_positions(std::move(positions)) {
     if (recycling) m_recycled = std::make_shared<Feature>(m_store, 0);
 }
@@ -56,7 +55,7 @@ std::shared_ptr<host::IFeature> FeatureCursor::NextFeature() {
 }
 
 std::shared_ptr<host::ICursor> MakeCursor(std::shared_ptr<const RowStore> store,
-                                          std::vector<std::size_t> positions, bool recycling) {
+                                          RowPositions positions, bool recycling) {
     if (store->FeatureRows()) {
         return std::make_shared<FeatureCursor>(std::move(store), std::move(positions), recycling);
     }

@@ -16,14 +16,13 @@ namespace velorin::memory {
 // each call; otherwise every call gives a new object that stays valid.
 class RowCursor final : public host::ICursor {
   public:
-    RowCursor(std::shared_ptr<const RowStore> store, std::vector<std::size_t> positions,
-              bool recycling);
+    RowCursor(std::shared_ptr<const RowStore> store, RowPositions positions, bool recycling);
 
     std::shared_ptr<host::IRow> NextRow() override;
 
   private:
     std::shared_ptr<const RowStore> m_store;
-    std::vector<std::size_t> m_positions;
+    RowPositions m_positions;
     std::size_t m_next = 0;
     std::shared_ptr<Row> m_recycled;  // only for a recycling cursor
 };
@@ -32,8 +31,7 @@ class RowCursor final : public host::ICursor {
 // share one position.
 class FeatureCursor final : public host::ICursor, public host::IFeatureCursor {
   public:
-    FeatureCursor(std::shared_ptr<const RowStore> store, std::vector<std::size_t> positions,
-                  bool recycling);
+    FeatureCursor(std::shared_ptr<const RowStore> store, RowPositions positions, bool recycling);
 
     std::shared_ptr<host::IRow> NextRow() override;
     std::shared_ptr<host::IFeature> NextFeature() override;
@@ -42,13 +40,13 @@ class FeatureCursor final : public host::ICursor, public host::IFeatureCursor {
     std::shared_ptr<Feature> Next();
 
     std::shared_ptr<const RowStore> m_store;
-    std::vector<std::size_t> m_positions;
+    RowPositions m_positions;
     std::size_t m_next = 0;
     std::shared_ptr<Feature> m_recycled;  // only for a recycling cursor
 };
 
 // A FeatureCursor for a store of features, else a RowCursor.
 std::shared_ptr<host::ICursor> MakeCursor(std::shared_ptr<const RowStore> store,
-                                          std::vector<std::size_t> positions, bool recycling);
+                                          RowPositions positions, bool recycling);
 
 }  // namespace velorin::memory

@@ -10,16 +10,28 @@
 
 namespace velorin::memory {
 
+namespace {
+
+WhereClause ClauseFor(const RowStore& store, const std::string& definition,
+                      const std::shared_ptr<host::IQueryFilter>& filter) {
+    return WhereClause::Both(store.Compile(definition), store.Compile(ClauseOf(filter)));
+}
+
+}  // namespace
+
 std::vector<std::size_t> FindRows(const RowStore& store, const std::string& definition,
                                   const std::shared_ptr<host::IQueryFilter>& filter) {
-    return store.Find(
-        WhereClause::Both(store.Compile(definition), store.Compile(ClauseOf(filter))));
+    return store.Find(ClauseFor(store, definition, filter));
+}
+
+RowPositions SearchPositions(const RowStore& store, const std::string& definition,
+                             const std::shared_ptr<host::IQueryFilter>& filter) {
+    return store.Search(ClauseFor(store, definition, filter));
 }
 
 std::int32_t CountRows(const RowStore& store, const std::string& definition,
                        const std::shared_ptr<host::IQueryFilter>& filter) {
-    const WhereClause clause =
-        WhereClause::Both(store.Compile(definition), store.Compile(ClauseOf(filter)));
+    const WhereClause clause = ClauseFor(store, definition, filter);
     const std::size_t count = clause.IsEmpty() ? store.Size() : store.Find(clause).size();
     return static_cast<std::int32_t>(count);
 }
@@ -97,13 +109,14 @@ std::int32_t FeatureClass::FeatureCount(const std::shared_ptr<host::IQueryFilter
 std::shared_ptr<host::ICursor> FeatureClass::SearchRows(
     const std::shared_ptr<host::IQueryFilter>& filter, bool recycling) const {
     m_context->faults.Enter("ITable::Search");
-    return MakeCursor(m_store, FindRows(*m_store, {}, filter), recycling);
+    return MakeCursor(m_store, SearchPositions(*m_store, {}, filter), recycling);
 }
 
 std::shared_ptr<host::IFeatureCursor> FeatureClass::SearchFeatures(
     const std::shared_ptr<host::IQueryFilter>& filter, bool recycling) const {
     m_context->faults.Enter("IFeatureClass::Search");
-    return std::make_shared<FeatureCursor>(m_store, FindRows(*m_store, {}, filter), recycling);
+    return std::make_shared<FeatureCursor>(m_store, SearchPositions(*m_store, {}, filter),
+                                           recycling);
 }
 
 std::int32_t FeatureClass::AddFeature(const std::vector<host::FieldValue>& attributes,
@@ -151,7 +164,7 @@ std::int32_t Table::RowCount(const std::shared_ptr<host::IQueryFilter>& filter) 
 std::shared_ptr<host::ICursor> Table::Search(const std::shared_ptr<host::IQueryFilter>& filter,
                                              bool recycling) const {
     m_context->faults.Enter("ITable::Search");
-    return MakeCursor(m_store, FindRows(*m_store, {}, filter), recycling);
+    return MakeCursor(m_store, SearchPositions(*m_store, {}, filter), recycling);
 }
 
 std::int32_t Table::AddRow(const std::vector<host::FieldValue>& attributes, std::int32_t oid) {

@@ -95,6 +95,10 @@ std::shared_ptr<Fields> MakeFields(const std::shared_ptr<HostContext>& context,
 // Raises E_HOST_INVALID_SQL quoting the first clause that cannot be evaluated.
 std::vector<std::size_t> FindRows(const RowStore& store, const std::string& definition,
                                   const std::shared_ptr<host::IQueryFilter>& filter);
+// As FindRows, for a cursor: every row is given without a list when there is no
+// clause.
+RowPositions SearchPositions(const RowStore& store, const std::string& definition,
+                             const std::shared_ptr<host::IQueryFilter>& filter);
 // How many rows FindRows would give, without listing them when there is no clause.
 std::int32_t CountRows(const RowStore& store, const std::string& definition,
                        const std::shared_ptr<host::IQueryFilter>& filter);

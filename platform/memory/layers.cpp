@@ -94,8 +94,8 @@ std::shared_ptr<host::IFeatureCursor> FeatureLayer::SearchFeatures(
     const std::shared_ptr<host::IQueryFilter>& filter, bool recycling) const {
     Enter("IFeatureLayer::Search");
     const RowStore& store = Store();
-    return std::make_shared<FeatureCursor>(m_class->Store(), FindRows(store, *m_definition, filter),
-                                           recycling);
+    return std::make_shared<FeatureCursor>(
+        m_class->Store(), SearchPositions(store, *m_definition, filter), recycling);
 }
 
 std::string FeatureLayer::DisplayField() const {
@@ -176,7 +176,7 @@ std::shared_ptr<host::ICursor> FeatureLayer::SearchRows(
     const std::shared_ptr<host::IQueryFilter>& filter, bool recycling) const {
     Enter("ITable::Search");
     const RowStore& store = Store();
-    return MakeCursor(m_class->Store(), FindRows(store, *m_definition, filter), recycling);
+    return MakeCursor(m_class->Store(), SearchPositions(store, *m_definition, filter), recycling);
 }
 
 const std::vector<char>* FeatureLayer::DefinitionMask() const {

@@ -287,6 +287,11 @@ std::vector<std::size_t> RowStore::Find(const WhereClause& clause) const {
     return result;
 }
 
+RowPositions RowStore::Search(const WhereClause& clause) const {
+    if (clause.IsEmpty()) return RowPositions::Every(Size());
+    return RowPositions(Find(clause));
+}
+
 std::vector<std::size_t> RowStore::Scan(const WhereClause& clause) const {
     std::vector<std::size_t> result;
     if (clause.IsEmpty()) result.reserve(Size());

@@ -22,6 +22,29 @@
 
 namespace velorin::memory {
 
+// The positions of the rows a search found, ascending: those listed, or every row
+// below a count, which needs no list (a search without a clause, over what may be
+// millions of rows).
+class RowPositions {
+  public:
+    explicit RowPositions(std::vector<std::size_t> listed)
+        : m_listed(std::move(listed)), m_size(m_listed.size()) {}
+    static RowPositions Every(std::size_t count) {
+        RowPositions every({});
+        every.m_size = count;
+        every.m_every = true;
+        return every;
+    }
+
+    std::size_t Size() const { return m_size; }
+    std::size_t operator[](std::size_t i) const { return m_every ? i : m_listed[i]; }
+
+  private:
+    std::vector<std::size_t> m_listed;
+    std::size_t m_size = 0;
+    bool m_every = false;
+};
+
 // One stored row as the store shows it. The values it refers to stay valid as
 // long as the store does. Reading one makes its shape when the row keeps a point
 // as coordinates alone: a walk over many rows reads what it needs through the
@@ -94,6 +117,8 @@ class RowStore {
     // top-level AND) looks the candidates up in that field's hash index, building
     // it on first use, and tests only those; anything else scans every row.
     std::vector<std::size_t> Find(const WhereClause& clause) const;
+    // As Find, but every row is given without a list when the clause is empty.
+    RowPositions Search(const WhereClause& clause) const;
     // As Find, but never through an index (for comparison and measurement).
     std::vector<std::size_t> Scan(const WhereClause& clause) const;
     // The candidates (ascending positions) that satisfy the clause.

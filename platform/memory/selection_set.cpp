@@ -43,7 +43,7 @@ std::shared_ptr<host::ICursor> SelectionSet::Search(
     const WhereClause clause =
         WhereClause::Both(m_store->Compile(m_definition ? m_definition() : std::string()),
                           m_store->Compile(ClauseOf(filter)));
-    return MakeCursor(m_store, m_store->Filter(Positions(), clause), recycling);
+    return MakeCursor(m_store, RowPositions(m_store->Filter(Positions(), clause)), recycling);
 }
 
 void SelectionSet::Select(const std::vector<std::int32_t>& oids) {

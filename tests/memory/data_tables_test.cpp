@@ -142,6 +142,18 @@ TEST_F(FeatureClassTest, ValuesThatDoNotFitTheirFieldAreRefusedAndNothingIsAdded
     EXPECT_EQ(m_class->FeatureCount(nullptr), 5);
 }
 
+// A search without a clause walks the rows without listing them, and still ends
+// where the store ended when the search was made.
+TEST_F(FeatureClassTest, ACursorVisitsTheRowsThereWereWhenTheSearchWasMade) {
+    std::shared_ptr<host::ITable> asTable = m_class;
+    auto features = m_class->Search(nullptr, false);
+    auto rows = asTable->Search(Filter(""), true);
+    const host::FieldValue null;
+    m_class->AddFeature({null, null, null, null, null, null}, nullptr);
+    EXPECT_EQ(OidsOf(features), (std::vector<std::int32_t>{1, 2, 3, 4, 5}));
+    EXPECT_EQ(OidsOf(rows), (std::vector<std::int32_t>{1, 2, 3, 4, 5}));
+}
+
 TEST_F(FeatureClassTest, ExplicitObjectIdsAboveTheLastAreKept) {
     const host::FieldValue null;
     EXPECT_EQ(m_class->AddFeature({null, null, null, null, null, null}, nullptr, 40), 40);
