@@ -484,11 +484,12 @@ void LegendEntry::Clear() {
     m_textCount = 0;
 }
 
-void LegendEntry::AddText(Kind kind, std::string& text) {
+void LegendEntry::AddText(Kind kind, const std::string& text) {
+    // Copied into storage of an earlier entry: no allocation once the first
+    // entries are read.
     if (m_textCount == m_texts.size()) m_texts.emplace_back();
-    m_texts[m_textCount].swap(text);
-    text.clear();
-    m_events.push_back(Event{.kind = kind, .text = m_textCount++});
+    m_texts[m_textCount].assign(text);
+    m_events.push_back(Event{kind, static_cast<std::uint32_t>(m_textCount++)});
 }
 
 Json LegendEntry::ToJson() const {
@@ -524,16 +525,16 @@ Json LegendEntry::ToJson() const {
                 slot() = Text(event);
                 break;
             case Kind::Integer:
-                slot() = event.integer;
+                slot() = event.Integer();
                 break;
             case Kind::Unsigned:
-                slot() = event.whole;
+                slot() = event.Whole();
                 break;
             case Kind::Float:
-                slot() = event.number;
+                slot() = event.Number();
                 break;
             case Kind::Bool:
-                slot() = event.flag;
+                slot() = event.Flag();
                 break;
             case Kind::Null:
                 slot() = nullptr;
@@ -568,7 +569,7 @@ class RegularEntry {
     bool Read() {
         if (!Take(Kind::StartObject)) return false;
         while (Is(Kind::Key)) {
-            const std::string& name = m_entry.Text(m_events[m_at++]);
+            const std::string_view name = m_entry.Text(m_events[m_at++]);
             if (name == "value" || name == "heading" || name == "label") {
                 const std::string*& text =
                     name == "value" ? m_value : (name == "heading" ? m_heading : m_label);
@@ -623,10 +624,10 @@ class RegularEntry {
         const auto& event = m_events[m_at];
         std::int64_t number = 0;
         if (event.kind == Kind::Integer) {
-            number = event.integer;
+            number = event.Integer();
         } else if (event.kind == Kind::Unsigned &&
-                   event.whole <= static_cast<std::uint64_t>(highest)) {
-            number = static_cast<std::int64_t>(event.whole);
+                   event.Whole() <= static_cast<std::uint64_t>(highest)) {
+            number = static_cast<std::int64_t>(event.Whole());
         } else {
             return false;
         }
@@ -642,11 +643,11 @@ class RegularEntry {
         const auto& event = m_events[m_at];
         double number = 0;
         if (event.kind == Kind::Integer) {
-            number = static_cast<double>(event.integer);
+            number = static_cast<double>(event.Integer());
         } else if (event.kind == Kind::Unsigned) {
-            number = static_cast<double>(event.whole);
+            number = static_cast<double>(event.Whole());
         } else if (event.kind == Kind::Float) {
-            number = event.number;
+            number = event.Number();
         } else {
             return false;
         }
@@ -662,7 +663,7 @@ class RegularEntry {
         std::uint32_t seen = 0;
         const std::string* style = nullptr;
         while (Is(Kind::Key)) {
-            const std::string& name = m_entry.Text(m_events[m_at++]);
+            const std::string_view name = m_entry.Text(m_events[m_at++]);
             const auto key = std::find(SymbolKeys.begin(), SymbolKeys.end(), name);
             if (key == SymbolKeys.end()) return false;
             const auto bit = 1U << static_cast<std::uint32_t>(key - SymbolKeys.begin());

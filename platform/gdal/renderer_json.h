@@ -1,5 +1,6 @@
 #pragma once
 
+#include <bit>
 #include <cstdint>
 #include <initializer_list>
 #include <map>
@@ -107,27 +108,29 @@ class LegendEntry {
         Bool,
         Null
     };
+    // Sixteen bytes: an entry's events are many and short-lived.
     struct Event {
         Kind kind;
-        std::size_t text = 0;  // keys and strings: the index of their text
-        std::int64_t integer = 0;
-        std::uint64_t whole = 0;  // Unsigned
-        double number = 0;        // Float
-        bool flag = false;        // Bool
+        std::uint32_t text = 0;     // keys and strings: the index of their text
+        std::uint64_t payload = 0;  // a number's or flag's bits
+
+        std::int64_t Integer() const { return std::bit_cast<std::int64_t>(payload); }
+        std::uint64_t Whole() const { return payload; }
+        double Number() const { return std::bit_cast<double>(payload); }
+        bool Flag() const { return payload != 0; }
     };
 
     void Clear();
     void Add(Kind kind) { m_events.push_back(Event{.kind = kind}); }
-    // Takes text over; text is left with storage of an earlier entry.
-    void AddText(Kind kind, std::string& text);
+    void AddText(Kind kind, const std::string& text);
     void AddInteger(std::int64_t value) {
-        m_events.push_back(Event{.kind = Kind::Integer, .integer = value});
+        m_events.push_back(Event{Kind::Integer, 0, std::bit_cast<std::uint64_t>(value)});
     }
-    void AddUnsigned(std::uint64_t value) {
-        m_events.push_back(Event{.kind = Kind::Unsigned, .whole = value});
+    void AddUnsigned(std::uint64_t value) { m_events.push_back(Event{Kind::Unsigned, 0, value}); }
+    void AddFloat(double value) {
+        m_events.push_back(Event{Kind::Float, 0, std::bit_cast<std::uint64_t>(value)});
     }
-    void AddFloat(double value) { m_events.push_back(Event{.kind = Kind::Float, .number = value}); }
-    void AddBool(bool value) { m_events.push_back(Event{.kind = Kind::Bool, .flag = value}); }
+    void AddBool(bool value) { m_events.push_back(Event{Kind::Bool, 0, value ? 1U : 0U}); }
 
     const std::vector<Event>& Events() const { return m_events; }
     const std::string& Text(const Event& event) const { return m_texts[event.text]; }
