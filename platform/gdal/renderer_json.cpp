@@ -874,8 +874,8 @@ void WriteRenderer(JsonWriter& out, const DocumentFaults& faults,
     out.Key("values");
     out.BeginArray();
     const std::string valuesPlace = PlaceOf(place, "values");
-    const auto writeValue = [&](std::int32_t i, const std::string& value,
-                                const std::string& heading, const std::string& label,
+    const auto writeValue = [&](std::int32_t i, std::string_view value, const std::string& heading,
+                                std::string_view label,
                                 const std::shared_ptr<host::ISymbol>& symbol) {
         const auto symbolPlace = [&] {
             return PlaceOf(PlaceOf(valuesPlace, static_cast<std::size_t>(i)), "symbol");

@@ -57,6 +57,24 @@ void SimpleRenderer::SetLabel(const std::string& label) {
     m_label = label;
 }
 
+// ---- ValueTexts ----------------------------------------------------------------------
+
+void ValueTexts::PushBack(std::string_view text) {
+    m_ends.push_back(static_cast<std::uint32_t>(m_chars.size() + text.size()));
+    try {
+        m_chars.append(text);
+    } catch (...) {
+        m_ends.pop_back();
+        throw;
+    }
+}
+
+void ValueTexts::Truncate(std::size_t count) {
+    if (count >= m_ends.size()) return;
+    m_chars.resize(count == 0 ? 0 : m_ends[count - 1]);
+    m_ends.resize(count);
+}
+
 // ---- ValuePositions ------------------------------------------------------------------
 
 namespace {
@@ -71,7 +89,7 @@ std::uint32_t TagOf(std::string_view value) {
 }  // namespace
 
 std::size_t ValuePositions::SlotOf(std::string_view value, std::uint32_t tag,
-                                   const std::vector<std::string>& values) const {
+                                   const ValueTexts& values) const {
     const std::size_t mask = m_slots.size() - 1;
     for (std::size_t place = Home(tag);; place = (place + 1) & mask) {
         const Slot& slot = m_slots[place];
@@ -79,17 +97,15 @@ std::size_t ValuePositions::SlotOf(std::string_view value, std::uint32_t tag,
     }
 }
 
-std::uint32_t ValuePositions::Find(std::string_view value,
-                                   const std::vector<std::string>& values) const {
+std::uint32_t ValuePositions::Find(std::string_view value, const ValueTexts& values) const {
     if (m_count == 0) return None;
     const Slot& slot = m_slots[SlotOf(value, TagOf(value), values)];
     return slot.entry == 0 ? None : slot.entry - 1;
 }
 
-void ValuePositions::Add(std::string_view value, std::uint32_t position,
-                         const std::vector<std::string>& values) {
-    if (2 * (m_count + 1) > m_slots.size()) {
-        if (m_count >= MaxCount) throw std::length_error("too many renderer values");
+void ValuePositions::Add(std::string_view value, std::uint32_t position, const ValueTexts& values) {
+    if (5 * (m_count + 1) > 4 * m_slots.size()) {
+        if (m_slots.size() > MaxCount) throw std::length_error("too many renderer values");
         const unsigned bits = m_bits == 0 ? 4 : m_bits + 1;
         std::vector<Slot> grown(std::size_t{1} << bits);
         const std::size_t mask = grown.size() - 1;
@@ -165,7 +181,7 @@ void UniqueValueRenderer::FetchAhead(const std::vector<std::int32_t>& entries,
 }
 
 std::shared_ptr<host::ISymbol> UniqueValueRenderer::SymbolOfEntry(std::int32_t entry) const {
-    if (entry < 0 || static_cast<std::size_t>(entry) >= m_values.size()) return Fallback();
+    if (entry < 0 || static_cast<std::size_t>(entry) >= m_values.Size()) return Fallback();
     return m_symbols[static_cast<std::size_t>(entry)];
 }
 
@@ -396,17 +412,17 @@ void UniqueValueRenderer::SetDefaultLabel(const std::string& label) {
 
 std::int32_t UniqueValueRenderer::ValueCount() const {
     Enter("IUniqueValueRenderer::ValueCount");
-    return static_cast<std::int32_t>(m_values.size());
+    return static_cast<std::int32_t>(m_values.Size());
 }
 
 std::string UniqueValueRenderer::Value(std::int32_t index) const {
     Enter("IUniqueValueRenderer::Value");
-    if (index < 0 || static_cast<std::size_t>(index) >= m_values.size()) {
+    if (index < 0 || static_cast<std::size_t>(index) >= m_values.Size()) {
         throw Error(host::E_HOST_INVALIDARG, "Value " + std::to_string(index) +
                                                  " is out of range (the renderer has " +
-                                                 std::to_string(m_values.size()) + ")");
+                                                 std::to_string(m_values.Size()) + ")");
     }
-    return m_values[static_cast<std::size_t>(index)];
+    return std::string(m_values[static_cast<std::size_t>(index)]);
 }
 
 void UniqueValueRenderer::AddValue(const std::string& value, const std::string& heading,
@@ -416,10 +432,11 @@ void UniqueValueRenderer::AddValue(const std::string& value, const std::string& 
         throw Error(host::E_HOST_INVALIDARG,
                     "The value '" + value + "' is already in the renderer");
     }
-    if (m_values.size() >= ValuePositions::MaxCount) {
+    if (m_values.Size() >= ValuePositions::MaxCount ||
+        value.size() > ValueTexts::MaxBytes - m_values.Bytes()) {
         throw Error(host::E_HOST_FAIL, "The renderer holds as many values as it can");
     }
-    const auto position = static_cast<std::uint32_t>(m_values.size());
+    const auto position = static_cast<std::uint32_t>(m_values.Size());
     try {
         auto heard = m_headingIndex.find(heading);
         if (heard == m_headingIndex.end()) {
@@ -429,13 +446,13 @@ void UniqueValueRenderer::AddValue(const std::string& value, const std::string& 
                     .first;
         }
         m_headingOf.push_back(heard->second);
-        m_values.push_back(value);
+        m_values.PushBack(value);
         m_symbols.push_back(symbol);
         m_index.Add(value, position, m_values);
     } catch (...) {
         // No room left: the value is not added at all.
         m_headingOf.resize(position);
-        m_values.resize(position);
+        m_values.Truncate(position);
         m_symbols.resize(position);
         throw;
     }
@@ -449,9 +466,9 @@ std::size_t UniqueValueRenderer::Find(const std::string& value) const {
     return found;
 }
 
-const std::string& UniqueValueRenderer::LabelAt(std::size_t index) const {
+std::string_view UniqueValueRenderer::LabelAt(std::size_t index) const {
     const auto found = m_labels.find(static_cast<std::uint32_t>(index));
-    return found == m_labels.end() ? m_values[index] : found->second;
+    return found == m_labels.end() ? m_values[index] : std::string_view(found->second);
 }
 
 std::string UniqueValueRenderer::Heading(const std::string& value) const {
@@ -460,7 +477,7 @@ std::string UniqueValueRenderer::Heading(const std::string& value) const {
 }
 std::string UniqueValueRenderer::Label(const std::string& value) const {
     Enter("IUniqueValueRenderer::Label");
-    return LabelAt(Find(value));
+    return std::string(LabelAt(Find(value)));
 }
 void UniqueValueRenderer::SetLabel(const std::string& value, const std::string& label) {
     Enter("IUniqueValueRenderer::Label");

@@ -43,25 +43,49 @@ class SimpleRenderer final : public host::IFeatureRenderer, public host::ISimple
     std::string m_label;
 };
 
+// A renderer's value texts by position, end to end in one buffer: a legend's
+// values are mostly short (ids, codes), and a std::string each would take 32
+// bytes and more.
+class ValueTexts {
+  public:
+    // At most this many bytes of text in all.
+    static constexpr std::size_t MaxBytes = 0xFFFFFFFFU;
+
+    std::size_t Size() const { return m_ends.size(); }
+    std::size_t Bytes() const { return m_chars.size(); }
+    std::string_view operator[](std::size_t position) const {
+        const std::size_t start = position == 0 ? 0 : m_ends[position - 1];
+        return {m_chars.data() + start, m_ends[position] - start};
+    }
+    // Adds a text after the others; changes nothing when it raises (no memory
+    // left). The caller keeps Bytes() + text.size() within MaxBytes.
+    void PushBack(std::string_view text);
+    // Drops the texts from `count` on.
+    void Truncate(std::size_t count);
+
+  private:
+    std::string m_chars;
+    std::vector<std::uint32_t> m_ends;  // per text: where it ends in m_chars
+};
+
 // The positions of a renderer's values, found by value text (compared exactly):
-// open addressing over a power-of-two table of 8-byte slots, kept at most half
-// full. A lookup touches one slot and, on a hash match, the text; a node-based
+// open addressing over a power-of-two table of 8-byte slots, kept at most four
+// fifths full. A lookup touches a slot or two and, on a hash match, the text; a node-based
 // set chases two or three pointers per lookup and holds a node per value. Each
 // slot keeps the high half of its value's hash, which places it in any larger
 // table, so growing hashes no text again.
 class ValuePositions {
   public:
     static constexpr std::uint32_t None = 0xFFFFFFFFU;
-    // At most this many values (the slots then number 2^32).
+    // At most this many values (the slots then number at most 2^32).
     static constexpr std::size_t MaxCount = std::size_t{1} << 31;
 
     // The position of `value` among `values` (the owner's texts by position), or
     // None.
-    std::uint32_t Find(std::string_view value, const std::vector<std::string>& values) const;
+    std::uint32_t Find(std::string_view value, const ValueTexts& values) const;
     // Records that `value`, not there yet, is at `position` in `values`. Changes
     // nothing when it raises (no memory left).
-    void Add(std::string_view value, std::uint32_t position,
-             const std::vector<std::string>& values);
+    void Add(std::string_view value, std::uint32_t position, const ValueTexts& values);
 
   private:
     struct Slot {
@@ -69,8 +93,7 @@ class ValuePositions {
         std::uint32_t entry = 0;  // 1 + position; 0 marks an empty slot
     };
     // The slot holding `value`, or the empty slot where it belongs.
-    std::size_t SlotOf(std::string_view value, std::uint32_t tag,
-                       const std::vector<std::string>& values) const;
+    std::size_t SlotOf(std::string_view value, std::uint32_t tag, const ValueTexts& values) const;
     std::size_t Home(std::uint32_t tag) const { return tag >> (32U - m_bits); }
 
     std::vector<Slot> m_slots;
@@ -140,13 +163,13 @@ class UniqueValueRenderer final : public host::IFeatureRenderer, public host::IU
     // The symbol of a value by index, or of NoEntry (the default symbol when it
     // is used, else none).
     std::shared_ptr<host::ISymbol> SymbolOfEntry(std::int32_t entry) const;
-    std::size_t EntryCount() const { return m_values.size(); }
+    std::size_t EntryCount() const { return m_values.Size(); }
     // A value by index with what it is drawn and listed with, read in place (for a
     // walk over every value, as a document is saved).
     struct ValueEntry {
-        const std::string& value;
+        std::string_view value;
         const std::string& heading;
-        const std::string& label;
+        std::string_view label;
         const std::shared_ptr<host::ISymbol>& symbol;
     };
     ValueEntry EntryAt(std::size_t index) const {
@@ -164,7 +187,7 @@ class UniqueValueRenderer final : public host::IFeatureRenderer, public host::IU
     std::size_t CheckFieldIndex(std::int32_t index) const;
     // Position of the value; raises E_HOST_INVALIDARG for none.
     std::size_t Find(const std::string& value) const;
-    const std::string& LabelAt(std::size_t index) const;
+    std::string_view LabelAt(std::size_t index) const;
     std::shared_ptr<host::ISymbol> Fallback() const;
     // Brings the symbols of the rows after `position` towards the cache.
     void FetchAhead(const std::vector<std::int32_t>& entries, std::size_t position) const;
@@ -175,7 +198,7 @@ class UniqueValueRenderer final : public host::IFeatureRenderer, public host::IU
     // where it is not the value itself, and its symbol: a legend may hold a value
     // for every feature of a large layer, and a walk over many features reads the
     // symbols alone.
-    std::vector<std::string> m_values;
+    ValueTexts m_values;
     std::vector<std::uint32_t> m_headingOf;  // per value: its heading in m_headings
     std::vector<std::string> m_headings;
     std::unordered_map<std::string, std::uint32_t> m_headingIndex;  // heading -> in m_headings
