@@ -70,10 +70,10 @@ class ValueTexts {
 
 // The positions of a renderer's values, found by value text (compared exactly):
 // open addressing over a power-of-two table of 8-byte slots, kept at most four
-// fifths full. A lookup touches a slot or two and, on a hash match, the text; a node-based
-// set chases two or three pointers per lookup and holds a node per value. Each
-// slot keeps the high half of its value's hash, which places it in any larger
-// table, so growing hashes no text again.
+// fifths full. A lookup touches a slot or two and, on a hash match, the text; a
+// node-based set chases two or three pointers per lookup and holds a node per
+// value. Each slot keeps the high half of its value's hash, which places it in
+// any larger table, so growing hashes no text again.
 class ValuePositions {
   public:
     static constexpr std::uint32_t None = 0xFFFFFFFFU;
