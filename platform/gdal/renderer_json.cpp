@@ -874,6 +874,8 @@ void WriteRenderer(JsonWriter& out, const DocumentFaults& faults,
     out.Key("values");
     out.BeginArray();
     const std::string valuesPlace = PlaceOf(place, "values");
+    // One for the whole legend: a writer makes its 64 KiB buffer at its first write.
+    JsonWriter check([](std::string_view) {});
     const auto writeValue = [&](std::int32_t i, std::string_view value, const std::string& heading,
                                 std::string_view label,
                                 const std::shared_ptr<host::ISymbol>& symbol) {
@@ -884,7 +886,6 @@ void WriteRenderer(JsonWriter& out, const DocumentFaults& faults,
         // A symbol that cannot be saved is the fault reported before a text that
         // cannot, though the texts are written first.
         if (!IsPlainText(value) || !IsPlainText(heading) || !IsPlainText(label)) {
-            JsonWriter check([](std::string_view) {});
             WriteSymbolAt(check, faults, symbol, lazySymbolPlace, layer);
         }
         out.BeginObject();
