@@ -30,7 +30,9 @@ class ValueIndex {
   private:
     // What a slot holding the text holds, and where the text's search starts.
     struct Probe {
-        std::uint64_t slot;  // for a long text: its hash part only (see Matches)
+        // A long text is matched by the low half (its tag and hash part) and then
+        // by its text; the high half is the place it gets when it is inserted.
+        std::uint64_t slot;
         std::uint64_t hash;
     };
     static Probe ProbeOf(std::string_view text, std::size_t longPlace);
