@@ -51,7 +51,7 @@ std::int32_t RowStore::Append(const std::vector<host::FieldValue>& attributes, S
                                                  " attribute values, not " +
                                                  std::to_string(attributes.size()));
     }
-    const std::int32_t last = m_oids.empty() ? 0 : m_oids.back();
+    const std::int32_t last = m_rows == 0 ? 0 : OidAt(m_rows - 1);
     if (oid == 0) {
         if (last == std::numeric_limits<std::int32_t>::max()) {
             throw Error(host::E_HOST_FAIL, "No object id is left for a new row");
@@ -91,7 +91,7 @@ std::int32_t RowStore::Append(const std::vector<host::FieldValue>& attributes, S
         }
         values = m_stored.data();
     }
-    const std::size_t rows = m_oids.size();
+    const std::size_t rows = m_rows;
     try {
         for (std::size_t c = 0; c < m_columns.size(); ++c) m_columns[c].Push(values[c]);
         if (const auto* point = std::get_if<XY>(&shape)) {
@@ -103,7 +103,18 @@ std::int32_t RowStore::Append(const std::vector<host::FieldValue>& attributes, S
             m_objects.resize(rows);
             m_objects.push_back(std::move(kept));
         }
-        m_oids.push_back(oid);
+        if (!m_oids.empty()) {
+            m_oids.push_back(oid);
+        } else if (static_cast<std::size_t>(oid) != rows + 1) {
+            // The first id out of sequence: every row's id is kept from now on,
+            // listed aside so that a failure leaves the store as it was.
+            std::vector<std::int32_t> listed;
+            listed.reserve(std::max(rows + 1, m_reserved));
+            for (std::size_t p = 0; p < rows; ++p)
+                listed.push_back(static_cast<std::int32_t>(p + 1));
+            listed.push_back(oid);
+            m_oids = std::move(listed);
+        }
     } catch (...) {
         // A row half kept (no room left) is dropped whole.
         for (ValueColumn& column : m_columns) column.Truncate(rows);
@@ -112,6 +123,7 @@ std::int32_t RowStore::Append(const std::vector<host::FieldValue>& attributes, S
         if (m_objects.size() > rows) m_objects.resize(rows);
         throw;
     }
+    ++m_rows;
     m_indexes.clear();
     m_spatial.reset();
     return oid;
@@ -133,6 +145,7 @@ void RowStore::Retype(std::int32_t field, std::int32_t type) {
     // leaves the store as it was.
     const auto column = static_cast<std::size_t>(m_columnOf[static_cast<std::size_t>(field)]);
     ValueColumn values(type);
+    values.Reserve(Size());
     for (std::size_t p = 0; p < Size(); ++p) {
         values.Push(StoredValue(m_columns[column].At(p), *retyped));
     }
@@ -143,6 +156,18 @@ void RowStore::Retype(std::int32_t field, std::int32_t type) {
     m_fields = std::make_shared<Fields>(m_context, std::move(fields));
     m_columns[column] = std::move(values);
     m_indexes.erase(field);
+}
+
+void RowStore::Reserve(std::size_t rows, ShapeRoom shapes) {
+    m_reserved = rows;
+    if (!m_oids.empty()) m_oids.reserve(rows);
+    for (ValueColumn& column : m_columns) column.Reserve(rows);
+    if (shapes == ShapeRoom::Points) {
+        m_points.reserve(rows);
+        m_pointKept.reserve(rows);
+    } else if (shapes == ShapeRoom::Objects) {
+        m_objects.reserve(rows);
+    }
 }
 
 void RowStore::Compact() {
@@ -157,7 +182,7 @@ host::FieldValue RowStore::ValueAt(std::size_t position, std::size_t field) cons
     const std::int32_t column = m_columnOf[field];
     if (column >= 0) return m_columns[static_cast<std::size_t>(column)].At(position);
     if (static_cast<std::int32_t>(field) == m_fields->OidIndex()) {
-        return host::FieldValue(host::ObjectId{m_oids[position]});
+        return host::FieldValue(host::ObjectId{OidAt(position)});
     }
     return HasShape(position) ? host::FieldValue(true) : host::FieldValue();
 }
@@ -237,6 +262,10 @@ Box RowStore::Extent(const std::vector<char>* passes) const {
 }
 
 std::optional<std::size_t> RowStore::PositionOf(std::int32_t oid) const {
+    if (m_oids.empty()) {
+        if (oid < 1 || static_cast<std::size_t>(oid) > m_rows) return std::nullopt;
+        return static_cast<std::size_t>(oid) - 1;
+    }
     auto it = std::lower_bound(m_oids.begin(), m_oids.end(), oid);
     if (it == m_oids.end() || *it != oid) return std::nullopt;
     return static_cast<std::size_t>(it - m_oids.begin());

@@ -93,11 +93,13 @@ class RowStore {
     // object-id or geometry field, an index out of range, or a value that does not fit.
     void Retype(std::int32_t field, std::int32_t type);
 
-    std::size_t Size() const { return m_oids.size(); }
+    std::size_t Size() const { return m_rows; }
     RowRecord At(std::size_t position) const {
         return {OidAt(position), ValuesAt(position), ShapeAt(position)};
     }
-    std::int32_t OidAt(std::size_t position) const { return m_oids[position]; }
+    std::int32_t OidAt(std::size_t position) const {
+        return m_oids.empty() ? static_cast<std::int32_t>(position + 1) : m_oids[position];
+    }
     RowValues ValuesAt(std::size_t position) const { return RowValues(*this, position); }
     // One value of a row (see RowValues), made anew.
     host::FieldValue ValueAt(std::size_t position, std::size_t field) const;
@@ -139,16 +141,23 @@ class RowStore {
     // finite are left out, as the spatial index leaves them out.
     Box Extent(const std::vector<char>* passes) const;
 
+    // What room Reserve makes for the rows' shapes: none (a table, or shapes of a
+    // kind not known yet), points kept as their coordinates, or shape objects.
+    enum class ShapeRoom { None, Points, Objects };
+    // Makes room for that many rows in all (for whoever fills the store and knows
+    // its count: the arrays then never grow, and Compact has nothing to copy when
+    // the count was right).
+    void Reserve(std::size_t rows, ShapeRoom shapes);
     // Gives back the room kept for rows to come (for whoever fills the store, once
     // it is filled).
     void Compact();
 
   private:
-    // Rows are kept by column: the object ids in one array, each attribute field's
-    // values in a column of its type, the points made for this host that no one
-    // else holds as their coordinates alone, and other shapes as objects. The
-    // arrays of points and objects reach only as far as the last row that has
-    // one.
+    // Rows are kept by column: the object ids in one array (none while they are
+    // the positions plus one), each attribute field's values in a column of its
+    // type, the points made for this host that no one else holds as their
+    // coordinates alone, and other shapes as objects. The arrays of points and
+    // objects reach only as far as the last row that has one.
     using StoredShape = std::variant<std::shared_ptr<host::IGeometry>, XY>;  // empty pointer: none
 
     struct FieldIndex {
@@ -165,7 +174,11 @@ class RowStore {
     std::shared_ptr<HostContext> m_context;
     std::shared_ptr<Fields> m_fields;
     bool m_featureRows;
+    std::size_t m_rows = 0;
+    // The object ids, once a row's id is not its position plus one: ids 1, 2, 3 ...
+    // (what most data sets give) are not kept.
     std::vector<std::int32_t> m_oids;
+    std::size_t m_reserved = 0;              // rows Reserve made room for
     std::vector<ValueColumn> m_columns;      // the attribute fields', in field order
     std::vector<std::int32_t> m_columnOf;    // per field: its column, or -1
     std::vector<host::FieldValue> m_stored;  // a row's values converted to their fields' types

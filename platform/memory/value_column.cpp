@@ -155,6 +155,33 @@ void ValueColumn::Truncate(std::size_t rows) {
     m_chars.resize(rows == 0 || m_ends.empty() ? 0 : m_ends[rows - 1]);
 }
 
+void ValueColumn::Reserve(std::size_t rows) {
+    m_nulls.reserve(rows);
+    switch (m_kind) {
+        case Kind::Nothing:
+            break;
+        case Kind::Small:
+            m_small.reserve(rows);
+            break;
+        case Kind::Integer:
+            m_integers.reserve(rows);
+            break;
+        case Kind::Big:
+            m_bigs.reserve(rows);
+            break;
+        case Kind::Single:
+            m_singles.reserve(rows);
+            break;
+        case Kind::Double:
+        case Kind::Date:
+            m_doubles.reserve(rows);
+            break;
+        case Kind::Text:
+            m_ends.reserve(rows);
+            break;
+    }
+}
+
 void ValueColumn::Compact() {
     m_nulls.shrink_to_fit();
     m_small.shrink_to_fit();

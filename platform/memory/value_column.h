@@ -31,6 +31,10 @@ class ValueColumn {
     // Drops the rows from the given one on (what an append that failed half way
     // added).
     void Truncate(std::size_t rows);
+    // Makes room for that many rows in all (texts' characters aside, whose total
+    // is not known), so that a reader knowing its count fills the column without
+    // growing it and Compact has nothing to give back.
+    void Reserve(std::size_t rows);
     // Gives back the room kept for rows to come.
     void Compact();
 

@@ -2,6 +2,7 @@
 
 #include <cstdint>
 #include <memory>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -156,10 +157,22 @@ TEST_F(FeatureClassTest, ACursorVisitsTheRowsThereWereWhenTheSearchWasMade) {
 
 TEST_F(FeatureClassTest, ExplicitObjectIdsAboveTheLastAreKept) {
     const host::FieldValue null;
+    const RowStore& store = *m_class->Store();
+    // Ids 1 to 5 are found where they are whether or not they are listed.
+    const auto positions = [&] {
+        std::vector<std::optional<std::size_t>> found;
+        for (const std::int32_t oid : {0, 1, 5, 6, 40, 41, 42})
+            found.push_back(store.PositionOf(oid));
+        return found;
+    };
+    const std::optional<std::size_t> none;
+    EXPECT_EQ(positions(),
+              (std::vector<std::optional<std::size_t>>{none, 0, 4, none, none, none, none}));
     EXPECT_EQ(m_class->AddFeature({null, null, null, null, null, null}, nullptr, 40), 40);
     EXPECT_EQ(m_class->AddFeature({null, null, null, null, null, null}, nullptr), 41);
     EXPECT_EQ(OidsOf(m_class->Search(Filter("OBJECTID > 5"), false)),
               (std::vector<std::int32_t>{40, 41}));
+    EXPECT_EQ(positions(), (std::vector<std::optional<std::size_t>>{none, 0, 4, none, 5, 6, none}));
 }
 
 TEST_F(FeatureClassTest, RetypingAFieldReStoresItsValuesOrRefusesAndChangesNothing) {
