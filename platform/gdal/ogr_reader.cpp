@@ -745,6 +745,9 @@ std::optional<GIntBig> QueryNumber(GDALDataset& dataset, const std::string& sql)
 // withShapes: the pass keeps the features' shapes.
 bool ReadStream(GDALDataset& dataset, OGRLayer& layer, const LayerPlan& plan, bool withShapes,
                 PassBuilder& pass) {
+    // Past 125 fields GDAL 3.6.2's stream fails to fill a batch and is asked again
+    // for ever (its SQL function takes a column per argument, and SQLite allows 127).
+    if (plan.fields.size() > 125) return false;
     const GdalErrorScope errors;
     const std::string table = Quoted(layer.GetName());
     // The stream narrows a small integer that SQLite holds wider, which the loop

@@ -262,6 +262,25 @@ INSTANTIATE_TEST_SUITE_P(
                      });
                  },
                  LayerRole::Auto, false},
+        // GDAL 3.6's stream repeats a failing batch for ever past 125 fields.
+        PathCase{"ManyFieldsTakeTheLoop",
+                 [](const auto& file) {
+                     static const std::vector<std::string> names = [] {
+                         std::vector<std::string> made;
+                         for (int i = 0; i < 126; ++i) made.push_back("F" + std::to_string(i));
+                         return made;
+                     }();
+                     std::vector<OgrField> fields;
+                     for (const auto& name : names) fields.push_back({name.c_str(), OFTInteger});
+                     OgrWriter writer(file, "GPKG");
+                     auto& layer = writer.Layer("L", wkbPoint, fields);
+                     for (int feature = 1; feature <= 2; ++feature) {
+                         OgrWriter::Feature(layer, "POINT (1 2)", [&](OGRFeature& f) {
+                             for (int i = 0; i < 126; ++i) f.SetField(i, i * feature);
+                         });
+                     }
+                 },
+                 LayerRole::Auto, false},
         // The stream narrows what the loop reads whole and the store refuses.
         PathCase{"SmallIntegerBeyondItsRangeTakesTheLoop",
                  [](const auto& file) {
