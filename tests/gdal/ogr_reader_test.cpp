@@ -267,7 +267,8 @@ INSTANTIATE_TEST_SUITE_P(
                  [](const auto& file) {
                      static const std::vector<std::string> names = [] {
                          std::vector<std::string> made;
-                         for (int i = 0; i < 126; ++i) made.push_back("F" + std::to_string(i));
+                         for (int i = 0; i < 126; ++i)
+                             made.push_back(std::string("F").append(std::to_string(i)));
                          return made;
                      }();
                      std::vector<OgrField> fields;
