@@ -4,6 +4,8 @@
 #include <array>
 #include <cmath>
 #include <limits>
+#include <optional>
+#include <string_view>
 #include <typeinfo>
 #include <utility>
 
@@ -60,12 +62,19 @@ std::string Described(const Json& value) {
 }
 
 template <std::size_t N>
-std::int32_t StyleCode(const DocumentFaults& faults, const Json& value, const std::string& place,
-                       const std::array<StyleName, N>& styles) {
-    const std::string name = faults.Text(value, place);
+std::optional<std::int32_t> StyleOfName(std::string_view name,
+                                        const std::array<StyleName, N>& styles) {
     for (const auto& style : styles) {
         if (style.name == name) return style.code;
     }
+    return std::nullopt;
+}
+
+template <std::size_t N>
+std::int32_t StyleCode(const DocumentFaults& faults, const Json& value, const std::string& place,
+                       const std::array<StyleName, N>& styles) {
+    const std::string name = faults.Text(value, place);
+    if (const auto code = StyleOfName(name, styles)) return *code;
     std::string known;
     for (const auto& style : styles) {
         known += (known.empty() ? "" : ", ") + std::string(style.name);
@@ -247,13 +256,6 @@ std::string_view WriteSymbolAs(JsonWriter& out, const DocumentFaults& faults,
     WriteRasterOp(out, *symbol);
     out.EndObject();
     return type;
-}
-
-// Writes a symbol's JSON, its place spelt out only for a fault.
-void WriteSymbolAt(JsonWriter& out, const DocumentFaults& faults,
-                   const std::shared_ptr<host::ISymbol>& symbol, const LazyPlace& place,
-                   const std::string& layer) {
-    WriteSymbolAs(out, faults, symbol.get(), place, layer);
 }
 
 }  // namespace
@@ -704,26 +706,17 @@ class RegularEntry {
         std::uint32_t allowed = 0;
         if (shape.type == "simpleMarker") {
             allowed = 0b0110111;
-            if (style != nullptr) shape.style = Code(*style, MarkerStyles);
+            if (style != nullptr) shape.style = StyleOfName(*style, MarkerStyles);
         } else if (shape.type == "simpleLine") {
             allowed = 0b0111011;
-            if (style != nullptr) shape.style = Code(*style, LineStyles);
+            if (style != nullptr) shape.style = StyleOfName(*style, LineStyles);
         } else if (shape.type == "simpleFill") {
             allowed = 0b1110011;
-            if (style != nullptr) shape.style = Code(*style, FillStyles);
+            if (style != nullptr) shape.style = StyleOfName(*style, FillStyles);
         } else {
             return false;
         }
         return (seen & 1U) != 0 && (seen & ~allowed) == 0 && (style == nullptr || shape.style);
-    }
-
-    template <std::size_t N>
-    static std::optional<std::int32_t> Code(const std::string& name,
-                                            const std::array<StyleName, N>& styles) {
-        for (const auto& style : styles) {
-            if (style.name == name) return style.code;
-        }
-        return std::nullopt;
     }
 
     // The symbol, made as ReadSymbol makes it.
@@ -834,7 +827,7 @@ void WriteSymbol(JsonWriter& out, const DocumentFaults& faults,
                  const std::shared_ptr<host::ISymbol>& symbol, const std::string& place,
                  const std::string& layer) {
     const auto spelt = [&place] { return place; };
-    WriteSymbolAt(out, faults, symbol, LazyPlace(spelt), layer);
+    WriteSymbolAs(out, faults, symbol.get(), LazyPlace(spelt), layer);
 }
 
 void WriteRenderer(JsonWriter& out, const DocumentFaults& faults,
@@ -886,7 +879,7 @@ void WriteRenderer(JsonWriter& out, const DocumentFaults& faults,
         // A symbol that cannot be saved is the fault reported before a text that
         // cannot, though the texts are written first.
         if (!IsPlainText(value) || !IsPlainText(heading) || !IsPlainText(label)) {
-            WriteSymbolAt(check, faults, symbol, lazySymbolPlace, layer);
+            WriteSymbolAs(check, faults, symbol.get(), lazySymbolPlace, layer);
         }
         out.BeginObject();
         out.Key("value");
@@ -896,7 +889,7 @@ void WriteRenderer(JsonWriter& out, const DocumentFaults& faults,
         out.Key("label");
         out.String(label);
         out.Key("symbol");
-        WriteSymbolAt(out, faults, symbol, lazySymbolPlace, layer);
+        WriteSymbolAs(out, faults, symbol.get(), lazySymbolPlace, layer);
         out.EndObject();
     };
     // The host's own renderer is read in place: by name, each value would be
