@@ -90,9 +90,8 @@ std::string_view StyleText(std::int32_t code, const std::array<StyleName, N>& st
     return {};
 }
 
-std::shared_ptr<memory::RgbColor> ReadColor(const DocumentFaults& faults, const Json& value,
-                                            const std::string& place,
-                                            const std::shared_ptr<memory::HostContext>& context) {
+std::array<std::int32_t, 3> ReadRgb(const DocumentFaults& faults, const Json& value,
+                                    const std::string& place) {
     if (!value.is_array() || value.size() != 3) {
         faults.Fail(place, "a colour is [red, green, blue], three whole numbers from 0 to 255");
     }
@@ -106,7 +105,7 @@ std::shared_ptr<memory::RgbColor> ReadColor(const DocumentFaults& faults, const 
         }
         parts[i] = static_cast<std::int32_t>(value[i].get<std::int64_t>());
     }
-    return memory::MakeRgbColor(context, parts[0], parts[1], parts[2]);
+    return parts;
 }
 
 // A place in the document spelt out only when a fault names it: saving a legend
@@ -141,33 +140,6 @@ double ReadPoints(const DocumentFaults& faults, const Json& value, const std::st
     const double points = faults.Number(value, place);
     if (points < 0) faults.Fail(place, "a size is not negative");
     return points;
-}
-
-void ReadRasterOp(const DocumentFaults& faults, const Json& symbol, const std::string& place,
-                  memory::SymbolBase& target) {
-    if (const Json* op = DocumentFaults::Find(symbol, "rasterOp")) {
-        const std::string opPlace = PlaceOf(place, "rasterOp");
-        const std::int32_t code = faults.Whole(*op, opPlace, 1, 16);
-        faults.At(opPlace, [&] { target.SetROP2(code); });
-    }
-}
-
-std::shared_ptr<memory::SimpleLineSymbol> ReadLine(
-    const DocumentFaults& faults, const Json& value, const std::string& place,
-    const std::shared_ptr<memory::HostContext>& context) {
-    faults.Object(value, place, {"type", "style", "width", "color", "rasterOp"});
-    auto line = std::make_shared<memory::SimpleLineSymbol>(context);
-    if (const Json* style = DocumentFaults::Find(value, "style")) {
-        line->SetStyle(StyleCode(faults, *style, PlaceOf(place, "style"), LineStyles));
-    }
-    if (const Json* width = DocumentFaults::Find(value, "width")) {
-        line->SetWidth(ReadPoints(faults, *width, PlaceOf(place, "width")));
-    }
-    if (const Json* color = DocumentFaults::Find(value, "color")) {
-        line->SetColor(ReadColor(faults, *color, PlaceOf(place, "color"), context));
-    }
-    ReadRasterOp(faults, value, place, *line);
-    return line;
 }
 
 void WriteRasterOp(JsonWriter& out, const host::ISymbol& symbol) {
@@ -336,6 +308,119 @@ std::int32_t DocumentFaults::Whole(const Json& value, const std::string& place, 
 
 // ---- reading -----------------------------------------------------------------------
 
+namespace {
+
+// A simple symbol as a document writes it, checked but not yet made: both readings
+// of a legend (a JSON value, or the parser's events) check into one and make the
+// symbol from it, with the same host calls in the same order.
+struct SymbolShape {
+    std::string_view type;
+    std::optional<std::int32_t> style{};
+    std::optional<double> measure{};  // a marker's size, a line's width
+    std::optional<std::array<std::int32_t, 3>> color{};
+    std::optional<std::int32_t> rasterOp{};
+    bool outlineGiven = false;             // a fill's "outline", null or not
+    std::unique_ptr<SymbolShape> outline;  // its line, when not null
+};
+
+std::shared_ptr<host::ISymbol> MakeSymbol(const DocumentFaults& faults, const SymbolShape& shape,
+                                          const LazyPlace& place,
+                                          const std::shared_ptr<memory::HostContext>& context) {
+    const auto finish = [&](auto& symbol) {
+        if (shape.rasterOp) {
+            try {
+                symbol->SetROP2(*shape.rasterOp);
+            } catch (const Error& error) {
+                faults.Fail(PlaceOf(place(), "rasterOp"), error.Description());
+            }
+        }
+    };
+    const auto color = [&] {
+        const auto& rgb = *shape.color;
+        return memory::MakeRgbColor(context, rgb[0], rgb[1], rgb[2]);
+    };
+    if (shape.type == "simpleMarker") {
+        auto marker = std::make_shared<memory::SimpleMarkerSymbol>(context);
+        if (shape.style) marker->SetStyle(*shape.style);
+        if (shape.measure) marker->SetSize(*shape.measure);
+        if (shape.color) marker->SetColor(color());
+        finish(marker);
+        return marker;
+    }
+    if (shape.type == "simpleLine") {
+        auto line = std::make_shared<memory::SimpleLineSymbol>(context);
+        if (shape.style) line->SetStyle(*shape.style);
+        if (shape.measure) line->SetWidth(*shape.measure);
+        if (shape.color) line->SetColor(color());
+        finish(line);
+        return line;
+    }
+    auto fill = std::make_shared<memory::SimpleFillSymbol>(context);
+    if (shape.style) fill->SetStyle(*shape.style);
+    if (shape.color) fill->SetColor(color());
+    if (shape.outlineGiven) {
+        if (shape.outline) {
+            const auto outlinePlace = [&] { return PlaceOf(place(), "outline"); };
+            fill->SetOutline(std::dynamic_pointer_cast<host::ILineSymbol>(
+                MakeSymbol(faults, *shape.outline, LazyPlace(outlinePlace), context)));
+        } else {
+            fill->SetOutline(nullptr);
+        }
+    }
+    finish(fill);
+    return fill;
+}
+
+// The members of a JSON symbol object of a known simple type, checked in the
+// order a fault is reported in.
+SymbolShape ReadShape(const DocumentFaults& faults, const Json& value, const std::string& place,
+                      std::string_view type) {
+    const bool marker = type == "simpleMarker";
+    const bool line = type == "simpleLine";
+    if (marker) {
+        faults.Object(value, place, {"type", "style", "size", "color", "rasterOp"});
+    } else if (line) {
+        faults.Object(value, place, {"type", "style", "width", "color", "rasterOp"});
+    } else {
+        faults.Object(value, place, {"type", "style", "color", "outline", "rasterOp"});
+    }
+    SymbolShape shape;
+    shape.type = type;
+    if (const Json* style = DocumentFaults::Find(value, "style")) {
+        const std::string stylePlace = PlaceOf(place, "style");
+        shape.style = marker ? StyleCode(faults, *style, stylePlace, MarkerStyles)
+                      : line ? StyleCode(faults, *style, stylePlace, LineStyles)
+                             : StyleCode(faults, *style, stylePlace, FillStyles);
+    }
+    const char* measure = marker ? "size" : "width";
+    if (const Json* points = marker || line ? DocumentFaults::Find(value, measure) : nullptr) {
+        shape.measure = ReadPoints(faults, *points, PlaceOf(place, measure));
+    }
+    if (const Json* color = DocumentFaults::Find(value, "color")) {
+        shape.color = ReadRgb(faults, *color, PlaceOf(place, "color"));
+    }
+    if (const Json* outline = marker || line ? nullptr : DocumentFaults::Find(value, "outline")) {
+        shape.outlineGiven = true;
+        if (!outline->is_null()) {
+            const std::string outlinePlace = PlaceOf(place, "outline");
+            const std::string outlineType = faults.Text(
+                faults.Member(*outline, outlinePlace, "type"), PlaceOf(outlinePlace, "type"));
+            if (outlineType != "simpleLine") {
+                faults.Fail(PlaceOf(outlinePlace, "type"),
+                            "an outline is a \"simpleLine\" symbol, not \"" + outlineType + "\"");
+            }
+            shape.outline = std::make_unique<SymbolShape>(
+                ReadShape(faults, *outline, outlinePlace, "simpleLine"));
+        }
+    }
+    if (const Json* op = DocumentFaults::Find(value, "rasterOp")) {
+        shape.rasterOp = faults.Whole(*op, PlaceOf(place, "rasterOp"), 1, 16);
+    }
+    return shape;
+}
+
+}  // namespace
+
 std::shared_ptr<host::ISymbol> ReadSymbol(const DocumentFaults& faults, const Json& value,
                                           const std::string& place,
                                           const std::shared_ptr<memory::HostContext>& context) {
@@ -343,51 +428,12 @@ std::shared_ptr<host::ISymbol> ReadSymbol(const DocumentFaults& faults, const Js
     if (!value.is_object()) faults.Fail(place, "expected a symbol object or null");
     const std::string typePlace = PlaceOf(place, "type");
     const std::string type = faults.Text(faults.Member(value, place, "type"), typePlace);
-    if (type == "simpleLine") return ReadLine(faults, value, place, context);
-    if (type == "simpleMarker") {
-        faults.Object(value, place, {"type", "style", "size", "color", "rasterOp"});
-        auto marker = std::make_shared<memory::SimpleMarkerSymbol>(context);
-        if (const Json* style = DocumentFaults::Find(value, "style")) {
-            marker->SetStyle(StyleCode(faults, *style, PlaceOf(place, "style"), MarkerStyles));
-        }
-        if (const Json* size = DocumentFaults::Find(value, "size")) {
-            marker->SetSize(ReadPoints(faults, *size, PlaceOf(place, "size")));
-        }
-        if (const Json* color = DocumentFaults::Find(value, "color")) {
-            marker->SetColor(ReadColor(faults, *color, PlaceOf(place, "color"), context));
-        }
-        ReadRasterOp(faults, value, place, *marker);
-        return marker;
+    if (type != "simpleMarker" && type != "simpleLine" && type != "simpleFill") {
+        faults.Fail(typePlace, "unknown symbol type \"" + type +
+                                   "\" (one of simpleMarker, simpleLine, simpleFill)");
     }
-    if (type == "simpleFill") {
-        faults.Object(value, place, {"type", "style", "color", "outline", "rasterOp"});
-        auto fill = std::make_shared<memory::SimpleFillSymbol>(context);
-        if (const Json* style = DocumentFaults::Find(value, "style")) {
-            fill->SetStyle(StyleCode(faults, *style, PlaceOf(place, "style"), FillStyles));
-        }
-        if (const Json* color = DocumentFaults::Find(value, "color")) {
-            fill->SetColor(ReadColor(faults, *color, PlaceOf(place, "color"), context));
-        }
-        if (const Json* outline = DocumentFaults::Find(value, "outline")) {
-            const std::string outlinePlace = PlaceOf(place, "outline");
-            if (outline->is_null()) {
-                fill->SetOutline(nullptr);
-            } else {
-                const std::string outlineType = faults.Text(
-                    faults.Member(*outline, outlinePlace, "type"), PlaceOf(outlinePlace, "type"));
-                if (outlineType != "simpleLine") {
-                    faults.Fail(
-                        PlaceOf(outlinePlace, "type"),
-                        "an outline is a \"simpleLine\" symbol, not \"" + outlineType + "\"");
-                }
-                fill->SetOutline(ReadLine(faults, *outline, outlinePlace, context));
-            }
-        }
-        ReadRasterOp(faults, value, place, *fill);
-        return fill;
-    }
-    faults.Fail(typePlace, "unknown symbol type \"" + type +
-                               "\" (one of simpleMarker, simpleLine, simpleFill)");
+    const auto spelt = [&] { return place; };
+    return MakeSymbol(faults, ReadShape(faults, value, place, type), LazyPlace(spelt), context);
 }
 
 namespace {
@@ -550,15 +596,6 @@ namespace {
 
 using Kind = LegendEntry::Kind;
 
-// A simple symbol as a regular entry writes it, checked but not yet made.
-struct SymbolShape {
-    std::string_view type;
-    std::optional<std::int32_t> style{};
-    std::optional<double> measure{};  // a marker's size, a line's width
-    std::optional<std::array<std::int32_t, 3>> color{};
-    std::optional<std::int32_t> rasterOp{};
-};
-
 // A legend entry read straight from its events, when it is regular: an object of
 // "value", "heading", "label" and "symbol", each once, of the right kinds, whose
 // symbol is null or a simple symbol that ReadSymbol takes without a fault. Anything
@@ -598,7 +635,7 @@ class RegularEntry {
         std::shared_ptr<host::ISymbol> symbol;
         if (m_symbolMade) {
             const auto symbolPlace = [&] { return PlaceOf(entryPlace(), "symbol"); };
-            symbol = Make(faults, m_symbol, LazyPlace(symbolPlace), context);
+            symbol = MakeSymbol(faults, m_symbol, LazyPlace(symbolPlace), context);
         }
         static const std::string NoHeading;
         try {
@@ -695,10 +732,12 @@ class RegularEntry {
                 shape.rasterOp = op;
             } else {  // outline
                 if (!outer) return false;
-                m_outlineGiven = true;
+                shape.outlineGiven = true;
                 if (Take(Kind::Null)) continue;
-                m_outlineMade = true;
-                if (!Symbol(m_outline, false) || m_outline.type != "simpleLine") return false;
+                shape.outline = std::make_unique<SymbolShape>();
+                if (!Symbol(*shape.outline, false) || shape.outline->type != "simpleLine") {
+                    return false;
+                }
             }
         }
         if (!Take(Kind::EndObject)) return false;
@@ -719,55 +758,6 @@ class RegularEntry {
         return (seen & 1U) != 0 && (seen & ~allowed) == 0 && (style == nullptr || shape.style);
     }
 
-    // The symbol, made as ReadSymbol makes it.
-    std::shared_ptr<host::ISymbol> Make(const DocumentFaults& faults, const SymbolShape& shape,
-                                        const LazyPlace& place,
-                                        const std::shared_ptr<memory::HostContext>& context) const {
-        const auto finish = [&](auto& symbol) {
-            if (shape.rasterOp) {
-                try {
-                    symbol->SetROP2(*shape.rasterOp);
-                } catch (const Error& error) {
-                    faults.Fail(PlaceOf(place(), "rasterOp"), error.Description());
-                }
-            }
-        };
-        const auto color = [&] {
-            const auto& rgb = *shape.color;
-            return memory::MakeRgbColor(context, rgb[0], rgb[1], rgb[2]);
-        };
-        if (shape.type == "simpleMarker") {
-            auto marker = std::make_shared<memory::SimpleMarkerSymbol>(context);
-            if (shape.style) marker->SetStyle(*shape.style);
-            if (shape.measure) marker->SetSize(*shape.measure);
-            if (shape.color) marker->SetColor(color());
-            finish(marker);
-            return marker;
-        }
-        if (shape.type == "simpleLine") {
-            auto line = std::make_shared<memory::SimpleLineSymbol>(context);
-            if (shape.style) line->SetStyle(*shape.style);
-            if (shape.measure) line->SetWidth(*shape.measure);
-            if (shape.color) line->SetColor(color());
-            finish(line);
-            return line;
-        }
-        auto fill = std::make_shared<memory::SimpleFillSymbol>(context);
-        if (shape.style) fill->SetStyle(*shape.style);
-        if (shape.color) fill->SetColor(color());
-        if (m_outlineGiven) {
-            if (m_outlineMade) {
-                const auto outlinePlace = [&] { return PlaceOf(place(), "outline"); };
-                fill->SetOutline(std::dynamic_pointer_cast<host::ILineSymbol>(
-                    Make(faults, m_outline, LazyPlace(outlinePlace), context)));
-            } else {
-                fill->SetOutline(nullptr);
-            }
-        }
-        finish(fill);
-        return fill;
-    }
-
     const LegendEntry& m_entry;
     const std::vector<LegendEntry::Event>& m_events;
     std::size_t m_at = 0;
@@ -777,9 +767,6 @@ class RegularEntry {
     bool m_hasSymbol = false;
     bool m_symbolMade = false;  // an object, not null
     SymbolShape m_symbol;
-    bool m_outlineGiven = false;
-    bool m_outlineMade = false;
-    SymbolShape m_outline;
 };
 
 }  // namespace
