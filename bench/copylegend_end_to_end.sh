@@ -5,8 +5,10 @@
 # GeoPackage with an index on the Source key (the first Source feature of each
 # key, joined to every Related feature holding that key). Prints both wall times,
 # both peaks of resident memory (medians of three runs), the data set's size on
-# disk and the ratios; and the same run on a map of 3 features, which is what
-# any run costs before its data.
+# disk and the ratios; the same run on a map of 3 features, which is what any
+# run costs before its data; what GDAL's own ogrinfo holds resident to open
+# that 3-feature data set (the floor of any program that links GDAL); and the
+# peak of our heap alone, under valgrind's massif.
 #   bench/copylegend_end_to_end.sh [path/to/velorin-map]   (a release build)
 set -euo pipefail
 
@@ -96,6 +98,22 @@ read -r ours_s ours_kb <<< "$(ours_on "$work/full")"
 # driver, Qt), their start, the window's toolkit.
 read -r fixed_s fixed_kb <<< "$(ours_on "$work/tiny")"
 
+# GDAL's own floor: ogrinfo opening the 3-feature data set maps the same
+# libraries and registers the same drivers as any program linked with GDAL.
+read -r _ gdal_kb <<< "$(median3 ogrinfo -so "$work/tiny/data.gpkg" Source)"
+
+# The heap alone (what the program allocates, not the libraries it maps), at its
+# peak, in bytes: the largest heap plus allocator overhead of massif's snapshots.
+heap_bytes=""
+if command -v valgrind > /dev/null; then
+    QT_QPA_PLATFORM=offscreen valgrind --tool=massif --massif-out-file="$work/massif" \
+        "$map" --headless "$work/full/map.json" --tool copylegend --source-layer Source \
+        --source-field NerroID --related-layer Related --related-field JunctionID \
+        --save "$work/full/out.json" > "$work/out" 2>&1 || { cat "$work/out" >&2; exit 1; }
+    heap_bytes=$(awk -F= '/^mem_heap_B=/ { h = $2 } /^mem_heap_extra_B=/ { if (h + $2 > m) m = h + $2 }
+                          END { print m }' "$work/massif")
+fi
+
 # sqlite3 writes into the file it joins in, so each run has a fresh copy, made
 # before the clock starts.
 peer_runs=()
@@ -113,11 +131,14 @@ done
 read -r peer_s peer_kb <<< "$(printf '%s\n' "${peer_runs[@]}" | middle)"
 
 awk -v os="$ours_s" -v ok="$ours_kb" -v ps="$peer_s" -v pk="$peer_kb" -v b="$bytes" \
-    -v fs="$fixed_s" -v fk="$fixed_kb" 'BEGIN {
+    -v fs="$fixed_s" -v fk="$fixed_kb" -v gk="$gdal_kb" -v hb="$heap_bytes" 'BEGIN {
     printf "velorin-map headless: %.2f s, %.0f MiB peak (medians of 3)\n", os, ok / 1024
     printf "  the same on 3 features: %.2f s, %.0f MiB peak (what any run costs)\n", fs, fk / 1024
     printf "sqlite3 indexed join: %.2f s, %.0f MiB peak (medians of 3)\n", ps, pk / 1024
     printf "data set on disk:     %.0f MiB\n", b / 1048576
     printf "time ratio %.2f (goal <= 2), memory / size on disk %.2f (goal < 2)\n", os / ps, ok * 1024 / b
     printf "beyond the 3-feature run: memory / size on disk %.2f\n", (ok - fk) * 1024 / b
+    printf "ogrinfo (GDAL) opening the 3-feature data set: %.0f MiB peak\n", gk / 1024
+    if (hb != "") printf "heap peak (massif): %.0f MiB, / size on disk %.2f\n", hb / 1048576, hb / b
+    else print "heap peak: not measured (valgrind is not installed)"
 }'
