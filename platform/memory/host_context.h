@@ -1,13 +1,11 @@
 #pragma once
 
-#include <array>
 #include <cstdint>
 #include <functional>
 #include <memory>
 #include <optional>
 #include <string>
 #include <string_view>
-#include <unordered_map>
 #include <vector>
 
 namespace velorin::memory {
@@ -19,19 +17,14 @@ namespace velorin::memory {
 // nothing.
 class FaultInjector {
   public:
-    FaultInjector() = default;
-    // It keeps addresses of its own counts.
-    FaultInjector(const FaultInjector&) = delete;
-    FaultInjector& operator=(const FaultInjector&) = delete;
-
     // Fails the nth call (1-based, counted from now) of the member, or of any
     // member when member is empty. Each rule fires once.
     void FailAt(std::string member, int nth, std::int32_t code, std::string description);
     void Clear();
     // Counts the call and raises when a rule fires.
     void Enter(std::string_view member);
-    // Calls of the member since construction (an empty name counts every call).
-    int CallCount(std::string_view member) const;
+    // Calls announced since construction, those inside a quiet scope aside.
+    int CallCount() const { return m_total; }
 
     // While a scope lives, Enter neither counts nor fires: the host's own work (a
     // map redraw reading layers, features and symbols) is not the extension
@@ -57,23 +50,6 @@ class FaultInjector {
         std::string description;
     };
     std::vector<Rule> m_rules;
-    // Every host call passes through here, so the count is a hash lookup by the
-    // member's name, not a walk of an ordered tree.
-    struct NameHash {
-        using is_transparent = void;
-        std::size_t operator()(std::string_view name) const noexcept {
-            return std::hash<std::string_view>{}(name);
-        }
-    };
-    std::unordered_map<std::string, int, NameHash, std::equal_to<>> m_counts;
-    // Counts of names entered lately, by the address they were entered with (the
-    // map's nodes never move).
-    struct Recent {
-        const char* address = nullptr;
-        std::string_view name;
-        int* count = nullptr;
-    };
-    std::array<Recent, 256> m_recent{};
     int m_total = 0;
     int m_quiet = 0;
 };

@@ -346,9 +346,9 @@ TEST(DefaultRendererTest, SymbolKindFollowsTheShapeType) {
     EXPECT_NE(colour(0), colour(1));
     EXPECT_EQ(colour(-1), colour(7));
     // Making a layer's renderer is not a call of the extension.
-    const int calls = context->faults.CallCount("");
+    const int calls = context->faults.CallCount();
     MakeDefaultRenderer(context, host::esriGeometryPolyline, 2);
-    EXPECT_EQ(context->faults.CallCount(""), calls);
+    EXPECT_EQ(context->faults.CallCount(), calls);
 }
 
 TEST(PropertyPageTest, UniqueValuePageHasItsOwnClassId) {

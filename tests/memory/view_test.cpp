@@ -242,10 +242,10 @@ TEST(MapViewStart, ShowsTheFullExtentOfTheMapUntilAnExtentIsPut) {
                     .Feature({0}, MakePoint(1000, 1000))
                     .Definition("Keep = 1")
                     .Build(std::make_unique<QImageCanvas>(100, 100));
-    const int callsBefore = host.Context().faults.CallCount("");
+    const int callsBefore = host.Context().faults.CallCount();
     auto extent = host.View().Extent();
     // Reading the map for it is not a call of the extension.
-    EXPECT_EQ(host.Context().faults.CallCount(""), callsBefore);
+    EXPECT_EQ(host.Context().faults.CallCount(), callsBefore);
     const Box4 shown = BoundsOf(extent);
     EXPECT_DOUBLE_EQ(shown.xMin, -30);
     EXPECT_DOUBLE_EQ(shown.xMax, 20);
