@@ -748,6 +748,10 @@ bool ReadStream(GDALDataset& dataset, OGRLayer& layer, const LayerPlan& plan, bo
     // Past 125 fields GDAL 3.6.2's stream fails to fill a batch and is asked again
     // for ever (its SQL function takes a column per argument, and SQLite allows 127).
     if (plan.fields.size() > 125) return false;
+    // A table without a FID column has its features numbered by SQLite's rowid in
+    // the loop but by their place in the stream.
+    const char* fidColumn = layer.GetFIDColumn();
+    if (fidColumn == nullptr || *fidColumn == '\0') return false;
     const GdalErrorScope errors;
     const std::string table = Quoted(layer.GetName());
     // The stream narrows a small integer that SQLite holds wider, which the loop

@@ -315,6 +315,22 @@ INSTANTIATE_TEST_SUITE_P(
                      Sql(file, "INSERT INTO L (geom) VALUES (X'0001020304')");
                  },
                  LayerRole::Auto, false},
+        // The loop numbers the features of a table without a FID column by SQLite's
+        // rowid, the stream by their place.
+        PathCase{"TableWithoutAFidColumnTakesTheLoop",
+                 [](const auto& file) {
+                     {
+                         OgrWriter writer(file, "GPKG");
+                         OgrWriter::Feature(writer.Layer("Other", wkbPoint, {}), "POINT (1 2)");
+                     }
+                     Sql(file, "CREATE TABLE L (Name TEXT, N INTEGER)");
+                     Sql(file, "INSERT INTO L VALUES ('a', 1), ('b', 2), ('c', 3)");
+                     Sql(file, "DELETE FROM L WHERE N = 2");
+                     Sql(file,
+                         "INSERT INTO gpkg_contents (table_name, data_type, identifier) "
+                         "VALUES ('L', 'attributes', 'L')");
+                 },
+                 LayerRole::Auto, false},
         PathCase{"UnreadableGeometryOfATableTakesTheLoop",
                  [](const auto& file) {
                      {
