@@ -738,6 +738,25 @@ std::optional<GIntBig> QueryNumber(GDALDataset& dataset, const std::string& sql)
     return number;
 }
 
+// An attribute filter that keeps every feature, on a layer for as long as it lives.
+class EveryFeatureFilter {
+  public:
+    explicit EveryFeatureFilter(OGRLayer& layer) : m_layer(layer) {
+        m_set = m_layer.SetAttributeFilter("1 = 1") == OGRERR_NONE;
+    }
+    ~EveryFeatureFilter() { static_cast<void>(m_layer.SetAttributeFilter(nullptr)); }
+    EveryFeatureFilter(const EveryFeatureFilter&) = delete;
+    EveryFeatureFilter& operator=(const EveryFeatureFilter&) = delete;
+    EveryFeatureFilter(EveryFeatureFilter&&) = delete;
+    EveryFeatureFilter& operator=(EveryFeatureFilter&&) = delete;
+
+    bool Set() const { return m_set; }
+
+  private:
+    OGRLayer& m_layer;
+    bool m_set = false;
+};
+
 // Reads a GeoPackage table through GDAL's Arrow stream, which its driver fills
 // straight from SQLite several times faster than the feature loop. Returns false
 // when the stream cannot give the layer exactly as the loop reads it; what the
@@ -767,6 +786,13 @@ bool ReadStream(GDALDataset& dataset, OGRLayer& layer, const LayerPlan& plan, bo
         }
     }
 
+    // GDAL 3.6.2 reads a layer whose FIDs run from 1 to its feature count in FID
+    // ranges, and asks again for ever for a range that fails (a damaged page) or
+    // gives no row (a stale count over deleted FIDs). A filter, even one that keeps
+    // every feature, makes it read the table in one query that ends at a failure.
+    // Declared before the stream, so that the stream is released first.
+    const EveryFeatureFilter filter(layer);
+    if (!filter.Set()) return false;
     Released<ArrowArrayStream> stream;
     char fidOption[] = "INCLUDE_FID=YES";
     // GDAL fills the next batch on its own thread while this one is read, each

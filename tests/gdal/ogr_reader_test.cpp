@@ -6,6 +6,7 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <fstream>
 #include <functional>
 #include <limits>
 #include <sstream>
@@ -87,6 +88,44 @@ void Sql(const std::filesystem::path& file, const std::string& sql) {
     const GdalErrorScope quiet;
     dataset->ReleaseResultSet(dataset->ExecuteSQL(sql.c_str(), nullptr, nullptr));
     if (quiet.Failed()) throw std::runtime_error(sql + ": " + quiet.Failure());
+}
+
+// Writes the points (i i) numbered 1 to count, in one transaction.
+void WritePoints(const std::filesystem::path& file, int count) {
+    OgrWriter writer(file, "GPKG");
+    auto& layer = writer.Layer("L", wkbPoint, {{"N", OFTInteger}});
+    if (layer.StartTransaction() != OGRERR_NONE) throw std::runtime_error("no transaction");
+    for (int i = 1; i <= count; ++i) {
+        OgrWriter::Feature(layer, "POINT (" + std::to_string(i) + " " + std::to_string(i) + ")",
+                           [&](OGRFeature& f) { f.SetField("N", i); });
+    }
+    if (layer.CommitTransaction() != OGRERR_NONE) throw std::runtime_error("no commit");
+}
+
+// Breaks the page header of a leaf of table L two thirds into the table, as a
+// damaged disk or an interrupted copy would.
+void DamageAPageOfL(const std::filesystem::path& file) {
+    std::vector<GIntBig> pages;
+    GIntBig pageSize = 0;
+    {
+        GDALDatasetUniquePtr dataset(
+            GDALDataset::Open(file.string().c_str(), GDAL_OF_VECTOR | GDAL_OF_READONLY));
+        const auto query = [&](const char* sql, const std::function<void(GIntBig)>& each) {
+            OGRLayer* rows = dataset->ExecuteSQL(sql, nullptr, nullptr);
+            if (!rows) throw std::runtime_error(sql);
+            while (OGRFeatureUniquePtr row{rows->GetNextFeature()}) {
+                each(row->GetFieldAsInteger64(0));
+            }
+            dataset->ReleaseResultSet(rows);
+        };
+        query("SELECT pageno FROM dbstat WHERE name = 'L' AND pagetype = 'leaf' ORDER BY pageno",
+              [&](GIntBig page) { pages.push_back(page); });
+        query("PRAGMA page_size", [&](GIntBig size) { pageSize = size; });
+    }
+    if (pages.size() < 3 || pageSize == 0) throw std::runtime_error("no pages to damage");
+    std::fstream out(file, std::ios::in | std::ios::out | std::ios::binary);
+    out.seekp(static_cast<std::streamoff>((pages[pages.size() * 2 / 3] - 1) * pageSize));
+    out.put('\xFF');
 }
 
 struct PathCase {
@@ -329,6 +368,21 @@ INSTANTIATE_TEST_SUITE_P(
                      Sql(file,
                          "INSERT INTO gpkg_contents (table_name, data_type, identifier) "
                          "VALUES ('L', 'attributes', 'L')");
+                 },
+                 LayerRole::Auto, false},
+        // A feature count left stale over a whole batch of deleted FIDs, and a damaged
+        // page, make GDAL 3.6.2's reader of FID ranges ask for one batch for ever.
+        PathCase{"StaleCountOverDeletedFids",
+                 [](const auto& file) {
+                     WritePoints(file, 8192 * 2 + 10);
+                     Sql(file, "DROP TRIGGER trigger_delete_feature_count_L");
+                     Sql(file, "DELETE FROM L WHERE fid BETWEEN 8193 AND 16384");
+                 },
+                 LayerRole::Auto, true},
+        PathCase{"DamagedPageTakesTheLoop",
+                 [](const auto& file) {
+                     WritePoints(file, 8192 * 2 + 10);
+                     DamageAPageOfL(file);
                  },
                  LayerRole::Auto, false},
         PathCase{"UnreadableGeometryOfATableTakesTheLoop",
