@@ -126,7 +126,8 @@ class Canvas {
     virtual void SetRasterOp(RasterOp op) = 0;
 
     // Strokes the paths (open polylines; a ring is closed by repeating its first
-    // point) as one shape.
+    // point) as one shape. Joins are mitred; no mitre reaches further than about
+    // twice the width from its vertex (what the redraw allows for, see ReachPx).
     virtual void StrokePaths(const std::vector<PixelPath>& paths, const LinePen& pen) = 0;
     // Fills the rings as one even-odd area: a ring inside another is a hole.
     virtual void FillRings(const std::vector<PixelPath>& rings, const FillBrush& brush) = 0;

@@ -148,10 +148,17 @@ void PaintMarkers(Canvas& canvas, const ViewTransform& view, const std::vector<P
     }
 }
 
+// How far beyond a vertex a stroke of the width reaches. The canvas mitres joins
+// up to twice the width from the vertex and cuts them square there, so a cut
+// mitre's corners lie up to hypot(2, 1/2) widths away; one pixel more covers
+// rounding to the pixel grid.
+double LineReachPx(double widthPx) { return 2.07 * std::max(widthPx, 1.0) + 1; }
+
 void PaintLines(Canvas& canvas, const ViewTransform& view, const std::vector<Path>& parts,
                 const LinePen& pen, bool closed) {
     if (pen.style == LineStyle::Null) return;
-    const ClipRect window = view.Window(pen.widthPx + 16);
+    // Every vertex whose join can reach the window is kept.
+    const ClipRect window = view.Window(LineReachPx(pen.widthPx) + 16);
     std::vector<PixelPath> pixels;
     for (const Path& part : parts) {
         Path path = part;
@@ -188,16 +195,13 @@ void PaintMarkerAt(Canvas& canvas, const ViewTransform& view, const XY& point,
 }
 
 double ReachPx(const SymbolLook& look) {
-    // Mitred joins reach up to twice the half width beyond a vertex; one pixel
-    // more covers rounding to the pixel grid.
-    const auto lineReach = [](double widthPx) { return std::max(widthPx, 1.0) + 1; };
     switch (look.kind) {
         case SymbolKind::Marker:
             return MarkerPx(look) + 2;  // as far as PaintMarkers looks beyond the window
         case SymbolKind::Line:
-            return lineReach(Clamp(look.size * PixelsPerPoint, MaxLinePx));
+            return LineReachPx(Clamp(look.size * PixelsPerPoint, MaxLinePx));
         case SymbolKind::Fill:
-            return look.outline ? lineReach(look.outline->widthPx) : 1.0;
+            return look.outline ? LineReachPx(look.outline->widthPx) : 1.0;
     }
     return 1.0;
 }

@@ -133,6 +133,17 @@ TEST_F(QImageCanvasTest, RasterOperationsCombinePenAndScreen) {
         m_canvas.FillRings(square, {Ink, FillStyle::Solid});
         EXPECT_EQ(m_canvas.Pixel(4, 4), c.expected) << static_cast<int>(c.op);
     }
+    // Markers (copied from masks) combine as the painter's fills do, under every operation.
+    for (int op = static_cast<int>(RasterOp::Black); op <= static_cast<int>(RasterOp::White);
+         ++op) {
+        m_canvas.SetRasterOp(static_cast<RasterOp>(op));
+        m_canvas.Clear(Background);
+        m_canvas.FillRings(square, {Ink, FillStyle::Solid});
+        const auto filled = m_canvas.Pixels();
+        m_canvas.Clear(Background);
+        m_canvas.DrawMarker({4, 4}, MarkerShape::Square, 8, Ink);
+        EXPECT_EQ(m_canvas.Pixels(), filled) << op;
+    }
 }
 
 // Shapes whose parts overlap must still touch each pixel once: otherwise the

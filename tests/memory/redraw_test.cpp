@@ -115,6 +115,48 @@ TEST_F(RedrawTest, ADefinitionQueryLeavesItsFeaturesOut) {
     EXPECT_EQ(At(99, 40), Rgb::FromHost(200));
 }
 
+// A wide stroke's mitred join reaches up to about twice its width beyond the
+// vertex. Each row is a feature lying wholly beyond the window whose sharp join
+// points back into it: the redraw must look that far for it, and the painter
+// must keep the vertex.
+struct ReachingInCase {
+    const char* name;
+    std::int32_t shapeType;
+};
+
+class ReachingIn : public ::testing::TestWithParam<ReachingInCase> {};
+
+TEST_P(ReachingIn, ASharpJoinBeyondTheWindowIsDrawnWhereItReaches) {
+    HostBuilder builder;
+    const auto& context = builder.Context();
+    builder.Window(100, 80);
+    auto line = std::make_shared<SimpleLineSymbol>(context);
+    line->SetWidth(50);  // 66.7 pixels: the join reaches about 137 pixels
+    line->SetColor(MakeRgbColor(context, 0, 0, 200));
+    std::shared_ptr<host::ISymbol> symbol = line;
+    if (GetParam().shapeType == host::esriGeometryPolygon) {
+        auto fill = std::make_shared<SimpleFillSymbol>(context);
+        fill->SetOutline(line);
+        symbol = fill;
+    }
+    // The join 100 pixels beyond the right edge, its arms running on away from
+    // the window 5 degrees either side of the axis.
+    const double dx = 200 * std::cos(0.0873), dy = 200 * std::sin(0.0873);
+    const Path arms{{200 + dx, 40 + dy}, {200, 40}, {200 + dx, 40 - dy}};
+    builder.FeatureLayer("Far", GetParam().shapeType)
+        .Feature({}, GetParam().shapeType == host::esriGeometryPolygon ? MakePolygon({arms})
+                                                                       : MakePolyline({arms}))
+        .Renderer(std::make_shared<SimpleRenderer>(context, symbol));
+    ReferenceHost host = builder.Build(MakeQImageCanvas(100, 80));
+    host.View().SetExtent(MakeEnvelope(0, 0, 100, 80));
+    EXPECT_EQ(host.View().Screen().Pixel(90, 40), Rgb::FromHost(200 << 16));
+}
+
+INSTANTIATE_TEST_SUITE_P(Strokes, ReachingIn,
+                         ::testing::Values(ReachingInCase{"Line", host::esriGeometryPolyline},
+                                           ReachingInCase{"Outline", host::esriGeometryPolygon}),
+                         [](const auto& testInfo) { return std::string(testInfo.param.name); });
+
 // A layer wholly in view is drawn without asking the spatial index; it must draw
 // what a search draws. One far point outside the window makes the second map
 // search; everything else, overlaps and markers cut by the edges included, is
@@ -156,9 +198,10 @@ TEST(WholeLayerRedrawTest, DrawsWhatASearchDraws) {
                             [&](std::uint32_t pixel) { return pixel != background; }));
 }
 
-// Markers on the map come from stamps (copy pen); any other raster operation
-// paints the painter's path. On black, merge pen paints exactly the pen colour,
-// so both must touch the same pixels wherever the centre falls in a pixel.
+// A flash's inverting marker must cover exactly the map's marker under it. On
+// black, merge pen paints exactly the pen colour, so copy pen and merge pen must
+// touch the same pixels wherever the centre falls in a pixel, on or between the
+// 1/64 steps the rasteriser rounds to, and wherever the screen's edge cuts it.
 TEST(MarkerStampTest, StampsPaintThePixelsThePainterPaints) {
     std::mt19937 random(11);
     std::uniform_real_distribution<double> fraction(0, 1);
@@ -169,9 +212,10 @@ TEST(MarkerStampTest, StampsPaintThePixelsThePainterPaints) {
         QImageCanvas painted(240, 240);
         painted.SetRasterOp(RasterOp::MergePen);
         for (int i = 0; i < 36; ++i) {
-            // On a 1/64 pixel grid, the stamps' own precision.
-            const PixelXY centre{20 + (i % 6) * 40 + std::floor(fraction(random) * 64) / 64,
-                                 20 + (i / 6) * 40 + std::floor(fraction(random) * 64) / 64};
+            // Every other one on a 1/64 pixel grid, the stamps' own precision.
+            const double step = i % 2 == 0 ? 64 : 1 << 20;
+            const PixelXY centre{20 + (i % 6) * 40 + std::floor(fraction(random) * step) / step,
+                                 20 + (i / 6) * 40 + std::floor(fraction(random) * step) / step};
             const double size = 3 + i * 0.7;
             stamped.DrawMarker(centre, shape, size, ink);
             painted.DrawMarker(centre, shape, size, ink);

@@ -192,6 +192,10 @@ void WidenPathBy(HDC dc, double width) {
         return;
     }
     const Selected selected(dc, pen, true);
+    // A mitre at most four widths long (GDI's default is ten) ends within about
+    // twice the width of its vertex, as the other screens' mitres do: the redraw
+    // looks that far beyond the window for joins reaching into it.
+    SetMiterLimit(dc, 4.0F, nullptr);
     WidenPath(dc);
 }
 

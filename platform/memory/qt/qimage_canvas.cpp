@@ -68,6 +68,63 @@ QPainter::CompositionMode ToComposition(RasterOp op) {
     return QPainter::CompositionMode_Source;
 }
 
+// What the raster operation makes of the pen and a screen pixel (0x00RRGGBB
+// each), as the painter's composition mode for it (ToComposition) makes it;
+// always opaque.
+QRgb Combined(RasterOp op, QRgb pen, QRgb screen) {
+    QRgb out = screen;
+    switch (op) {
+        case RasterOp::Black:
+            out = 0;
+            break;
+        case RasterOp::NotMergePen:
+            out = ~(pen | screen);
+            break;
+        case RasterOp::MaskNotPen:
+            out = ~pen & screen;
+            break;
+        case RasterOp::NotCopyPen:
+            out = ~pen;
+            break;
+        case RasterOp::MaskPenNot:
+            out = pen & ~screen;
+            break;
+        case RasterOp::Not:
+            out = ~screen;
+            break;
+        case RasterOp::XorPen:
+            out = pen ^ screen;
+            break;
+        case RasterOp::NotMaskPen:
+            out = ~(pen & screen);
+            break;
+        case RasterOp::MaskPen:
+            out = pen & screen;
+            break;
+        case RasterOp::NotXorPen:
+            out = ~(pen ^ screen);
+            break;
+        case RasterOp::Nop:
+            break;
+        case RasterOp::MergeNotPen:
+            out = ~pen | screen;
+            break;
+        case RasterOp::CopyPen:
+            out = pen;
+            break;
+        case RasterOp::MergePenNot:
+            out = pen | ~screen;
+            break;
+        case RasterOp::MergePen:
+            out = pen | screen;
+            break;
+        case RasterOp::White:
+            out = 0xFFFFFFU;
+            break;
+    }
+    return out | 0xFF000000U;
+}
+
 Qt::PenStyle ToDashes(LineStyle style) {
     switch (style) {
         case LineStyle::Dash:
@@ -425,16 +482,20 @@ void QImageCanvas::DrawMarkers(std::span<const MarkerAt> markers, MarkerShape sh
                                double sizePx) {
     if (m_op == RasterOp::Nop || !std::isfinite(sizePx) || sizePx <= 0 || markers.empty()) return;
     const double size = MarkerSize(sizePx);
-    // The map's markers are copied from a mask made once per shape, size and
-    // fraction of a pixel: the same pixels as filling the path, at a fraction of
-    // the cost. Other raster operations (a flash) and large markers take the path.
-    if (m_op != RasterOp::CopyPen || size > MaxStampPx) {
+    // Markers are copied from a mask made once per shape, size and fraction of a
+    // pixel: the pixels of filling the path, at a fraction of the cost. The
+    // rasteriser does not round a path the same wherever it lies on the screen,
+    // so every raster operation (a flash's too) takes the same masks: a marker
+    // then paints the same pixels however and wherever it is drawn. Large
+    // markers, few on any screen, take the path.
+    if (size > MaxStampPx) {
         for (const MarkerAt& marker : markers) {
             if (Finite(marker.centre)) DrawMarkerPath(marker.centre, shape, size, marker.color);
         }
         return;
     }
     StampSet& set = StampSetFor(shape, size);
+    const bool copy = m_op == RasterOp::CopyPen;
     const long long width = m_image.width();
     const long long height = m_image.height();
     const qsizetype stride = m_image.bytesPerLine();
@@ -479,6 +540,13 @@ void QImageCanvas::DrawMarkers(std::span<const MarkerAt> markers, MarkerShape sh
         const Span* span = set.spans.data() + set.begins[fraction];
         const Span* const spansEnd = set.spans.data() + set.ends[fraction];
         const QRgb ink = qRgb(marker.color.red, marker.color.green, marker.color.blue);
+        const auto paint = [&](QRgb* from, QRgb* to) {
+            if (copy) {
+                std::fill(from, to, ink);
+                return;
+            }
+            for (; from != to; ++from) *from = Combined(m_op, ink & 0xFFFFFFU, *from & 0xFFFFFFU);
+        };
         const bool inside = ix - set.half >= 0 && ix + set.half + 1 <= width &&
                             iy - set.half >= 0 && iy + set.half < height;
         if (inside) {
@@ -486,7 +554,7 @@ void QImageCanvas::DrawMarkers(std::span<const MarkerAt> markers, MarkerShape sh
             for (; span != spansEnd; ++span) {
                 auto* line =
                     reinterpret_cast<QRgb*>(row + static_cast<qsizetype>(span->dy) * stride);
-                std::fill(line + ix + span->from, line + ix + span->to, ink);
+                paint(line + ix + span->from, line + ix + span->to);
             }
             continue;
         }
@@ -497,7 +565,7 @@ void QImageCanvas::DrawMarkers(std::span<const MarkerAt> markers, MarkerShape sh
             const long long to = std::min(width, ix + span->to);
             if (from >= to) continue;
             auto* line = reinterpret_cast<QRgb*>(bits + static_cast<qsizetype>(y) * stride);
-            std::fill(line + from, line + to, ink);
+            paint(line + from, line + to);
         }
     }
     if (leftmost <= rightmost && topmost <= bottommost) {
