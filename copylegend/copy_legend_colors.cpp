@@ -47,11 +47,6 @@ class ProgressText {
 // A validation failure: one OK-only box, no icon, default title.
 void Refuse(const std::string& text) { ui::CurrentToolkit().MsgBox(text); }
 
-std::shared_ptr<host::IColor> IndependentCopy(const std::shared_ptr<host::IColor>& color) {
-    return host::Require<host::IColor>(host::Require<host::IClone>(color, "IClone")->Clone(),
-                                       "IColor");
-}
-
 // The layers and fields a run works with, once validation has found them all.
 struct RunLayers {
     std::shared_ptr<host::IFeatureLayer> source;
@@ -152,16 +147,15 @@ bool AddSourceValues(const CopyLegendParameters& p, const RunLayers& layers,
 
     ValueIndex known;
     SimpleSymbolColors colors(layers.sourceRenderer);
+    ColorCopies copies;
     ProgressText progressText(total);
     std::int32_t counter = 0;
     while (feature) {
         if (!tracker.Continue()) return false;
-        // Asked before the key is looked at, so a feature drawn with a symbol that
-        // is not simple stops the run even when its key is null or already known.
-        // The copy that keeps the new symbols apart from the Source legend is made
-        // only for a new value: a copy for a known key would be thrown away
-        // unseen, and copying costs as much as the rest of the step.
-        const auto color = colors.Of(feature);
+        // Asked and copied before the key is looked at, so a feature drawn with a
+        // symbol that is not simple, or in a colour that cannot be copied, stops
+        // the run even when its key is null or already known.
+        const auto color = copies.Of(colors.Of(feature));
 
         const host::FieldValue key = feature->Value(layers.sourceFieldIndex);
         if (!key.IsNull()) {
@@ -170,8 +164,7 @@ bool AddSourceValues(const CopyLegendParameters& p, const RunLayers& layers,
             // The first Source feature met with a given text decides its colour.
             const std::string text = host::ToText(key);
             if (known.Insert(text)) {
-                const auto symbol =
-                    MakeValueSymbol(layers.relatedShapeType, IndependentCopy(color), factory);
+                const auto symbol = MakeValueSymbol(layers.relatedShapeType, color, factory);
                 renderer.AddValue(text, p.relatedField, symbol);
                 renderer.SetLabel(text, text);
                 renderer.SetSymbol(text, symbol);

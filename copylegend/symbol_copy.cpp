@@ -33,6 +33,23 @@ const I& PartAt(const void* whole, std::ptrdiff_t at) {
     return *std::launder(reinterpret_cast<const I*>(static_cast<const char*>(whole) + at));
 }
 
+// The To part of the object that `from` is a part of, or null when it has none:
+// asked with dynamic_cast the first time a dynamic type is met, then found at the
+// distance learnt.
+template <class To, class From>
+To* LearntCast(ColorCopies::Learnt& learnt, From& from) {
+    void* whole = dynamic_cast<void*>(&from);
+    const std::ptrdiff_t fromAt = Distance(whole, &from);
+    const std::type_info& type = typeid(from);
+    if (learnt.type == nullptr || *learnt.type != type || learnt.fromAt != fromAt) {
+        To* to = dynamic_cast<To*>(&from);
+        learnt = {&type, fromAt, to ? Distance(whole, to) : 0, to != nullptr};
+        return to;
+    }
+    if (!learnt.found) return nullptr;
+    return std::launder(reinterpret_cast<To*>(static_cast<char*>(whole) + learnt.toAt));
+}
+
 }  // namespace
 
 std::shared_ptr<host::IColor> GetSimpleSymbolColor(
@@ -82,6 +99,17 @@ std::shared_ptr<host::IColor> SimpleSymbolColors::Of(
             break;
     }
     throw Error(kErrSymbolNotSimple, kSymbolNotSimpleText);
+}
+
+std::shared_ptr<host::IColor> ColorCopies::Of(const std::shared_ptr<host::IColor>& color) {
+    // What the learnt way does not find is asked the usual way, which raises the
+    // host's own failure.
+    host::IClone* clone = color ? LearntCast<host::IClone>(m_clone, *color) : nullptr;
+    if (clone == nullptr) clone = host::Require<host::IClone>(color, "IClone").get();
+    std::shared_ptr<host::IClone> copy = clone->Clone();
+    host::IColor* copied = copy ? LearntCast<host::IColor>(m_color, *copy) : nullptr;
+    if (copied == nullptr) copied = host::Require<host::IColor>(copy, "IColor").get();
+    return {std::move(copy), copied};
 }
 
 const SimpleSymbolColors::Known& SimpleSymbolColors::KnownFor(const host::ISymbol& symbol,

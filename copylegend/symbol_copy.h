@@ -71,6 +71,29 @@ class SimpleSymbolColors {
     std::size_t m_last = 0;      // in m_known: most walks meet one type only
 };
 
+// Independent copies of the colours of one walk, made by the host's clone
+// operation, one clone per colour asked for, with the same failures as asking the
+// colour for IClone and the copy for IColor. Where those interfaces lie in an
+// object is found once per dynamic type, not once per colour: asking for an
+// interface costs more than the clone itself.
+class ColorCopies {
+  public:
+    std::shared_ptr<host::IColor> Of(const std::shared_ptr<host::IColor>& color);
+
+    // Where one interface lies in objects of the dynamic type last met, seen from
+    // the interface they were reached through.
+    struct Learnt {
+        const std::type_info* type = nullptr;
+        std::ptrdiff_t fromAt = 0;  // the interface reached through, from the object's start
+        std::ptrdiff_t toAt = 0;    // the interface asked for
+        bool found = false;
+    };
+
+  private:
+    Learnt m_clone;  // IClone, seen from IColor
+    Learnt m_color;  // IColor, seen from the copy's IClone
+};
+
 // The symbol of the Related features whose key has no Source counterpart: an X
 // marker of 12 points, a dashed line of 1 point, or a backward-diagonal hatch, in
 // the host's default colour for a new symbol. shapeType is the Related class's

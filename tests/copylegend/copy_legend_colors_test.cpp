@@ -556,6 +556,34 @@ TEST_F(CopyLegendEngine, ANonSimpleSourceSymbolRaises2021AndSkipsTheFinish) {
     EXPECT_TRUE(BoxTexts().empty());
 }
 
+TEST_F(CopyLegendEngine, AColourThatCannotBeCopiedStopsTheRunEvenForAKnownKey) {
+    const auto& context = m_builder.Context();
+    m_builder.FeatureLayer("NerroJunction", host::esriGeometryPoint)
+        .Field("NerroID", host::esriFieldTypeInteger)
+        .Field("Kind", host::esriFieldTypeString)
+        .Feature({1, "r"})
+        .Feature({1, "r"})
+        .Feature({2, "r"})
+        .Renderer(
+            testing::Legend(context, "Kind",
+                            {{"r", testing::SimpleSymbol(context, host::esriGeometryPoint, kRed)}}))
+        .FeatureLayer("Catchment", host::esriGeometryPolygon)
+        .Field("JunctionID", host::esriFieldTypeString);
+    Build();
+    const auto before = RendererOf("Catchment");
+    // The second feature's key is already known: its colour is copied all the same.
+    Host().FailAt("IClone::Clone", 2, host::E_HOST_FAIL, "no copy");
+
+    try {
+        Run();
+        FAIL() << "no error";
+    } catch (const Error& error) {
+        EXPECT_EQ(error.Description(), "no copy");
+    }
+    EXPECT_EQ(RendererOf("Catchment"), before);
+    EXPECT_EQ(ProgressMessages().size(), 1U);
+}
+
 TEST_F(CopyLegendEngine, AFailingHostCallEndsTheRunWithTheRendererUntouched) {
     StandardMap();
     Build();

@@ -193,6 +193,34 @@ TEST_F(SymbolCopy, SimpleSymbolColorsWithoutARendererRaisesAtTheFirstFeature) {
     }
 }
 
+TEST_F(SymbolCopy, ColorCopiesCopyEveryColourAndRaiseAsAskingForTheInterfacesWould) {
+    // A colour of another host, without the clone interface.
+    class BareColor final : public host::IColor {
+      public:
+        std::int32_t RGB() const override { return 0x0000FF; }
+    };
+    ColorCopies copies;
+    // Each twice in a row: the second time takes the way learnt from the first.
+    for (const auto& red :
+         {memory::MakeRgbColor(m_context, 255, 0, 0), memory::MakeRgbColor(m_context, 255, 0, 0)}) {
+        const auto copy = copies.Of(red);
+        EXPECT_NE(copy.get(), static_cast<host::IColor*>(red.get()));
+        EXPECT_EQ(ColorOf(copy), ColorOf(red));
+    }
+    const auto bare = std::make_shared<BareColor>();
+    for (const auto& [color, number] : std::vector<std::pair<std::shared_ptr<host::IColor>, int>>{
+             {bare, host::E_HOST_NOINTERFACE},
+             {bare, host::E_HOST_NOINTERFACE},
+             {nullptr, host::E_HOST_POINTER}}) {
+        try {
+            copies.Of(color);
+            ADD_FAILURE() << "no error " << number;
+        } catch (const Error& error) {
+            EXPECT_EQ(error.Number(), number);
+        }
+    }
+}
+
 // ---- MakeDefaultSymbol and MakeValueSymbol ------------------------------------------------
 
 struct SymbolRuleCase {
