@@ -9,14 +9,17 @@
 
 #include <bit>
 #include <cmath>
+#include <condition_variable>
 #include <cstdint>
 #include <cstring>
 #include <filesystem>
 #include <limits>
+#include <mutex>
 #include <new>
 #include <optional>
 #include <string_view>
 #include <system_error>
+#include <thread>
 #include <utility>
 
 #include "host/codes.h"
@@ -617,6 +620,88 @@ struct Released {
     Released& operator=(Released&&) = delete;
 };
 
+// Fills a stream's next batch on a thread of its own while the caller reads the
+// current one, as GDAL's driver does when no filter is set: the filter that
+// keeps GDAL 3.6.2 from asking again for ever also keeps it to one thread. The
+// next batch is filled only once the last one was taken, so at most one is
+// filled or waits beside the one being read. The stream is touched only by that
+// thread until this object is gone.
+class BatchesAhead {
+  public:
+    explicit BatchesAhead(ArrowArrayStream& stream)
+        : m_stream(stream), m_filler([this] { Fill(); }) {}
+    ~BatchesAhead() {
+        {
+            const std::lock_guard lock(m_mutex);
+            m_stop = true;
+        }
+        m_changed.notify_all();
+        m_filler.join();
+        if (m_waiting.release) m_waiting.release(&m_waiting);
+    }
+    BatchesAhead(const BatchesAhead&) = delete;
+    BatchesAhead& operator=(const BatchesAhead&) = delete;
+    BatchesAhead(BatchesAhead&&) = delete;
+    BatchesAhead& operator=(BatchesAhead&&) = delete;
+
+    // The next batch, owned by the caller from now on (released: the stream has
+    // ended). False when the stream failed or GDAL reported a failure filling it.
+    bool Next(ArrowArray& batch) {
+        std::unique_lock lock(m_mutex);
+        m_changed.wait(lock, [this] { return m_full || m_ended; });
+        if (!m_full) return false;
+        batch = m_waiting;
+        m_waiting = ArrowArray{};
+        m_full = false;
+        const bool good = m_good;
+        lock.unlock();
+        m_changed.notify_all();
+        return good;
+    }
+
+  private:
+    void Fill() {
+        // GDAL's handler stack is per thread: this thread's messages stay off
+        // stderr too, and a failure among them fails the read.
+        const GdalErrorScope errors;
+        for (;;) {
+            {
+                std::unique_lock lock(m_mutex);
+                m_changed.wait(lock, [this] { return !m_full || m_stop; });
+                if (m_stop) break;
+            }
+            ArrowArray batch{};
+            const bool good = m_stream.get_next(&m_stream, &batch) == 0 && !errors.Failed();
+            const bool last = !good || batch.release == nullptr;
+            {
+                const std::lock_guard lock(m_mutex);
+                if (m_stop) {
+                    if (batch.release) batch.release(&batch);
+                    break;
+                }
+                m_waiting = batch;
+                m_good = good;
+                m_full = true;
+                m_ended = last;
+            }
+            m_changed.notify_all();
+            if (last) return;
+        }
+        const std::lock_guard lock(m_mutex);
+        m_ended = true;
+    }
+
+    ArrowArrayStream& m_stream;
+    std::mutex m_mutex;
+    std::condition_variable m_changed;
+    ArrowArray m_waiting{};
+    bool m_full = false;
+    bool m_good = true;
+    bool m_ended = false;
+    bool m_stop = false;
+    std::thread m_filler;  // last: it starts once everything it uses is made
+};
+
 // The Arrow format of a column the stream gives exactly as the loop reads the
 // field, or null: dates, binary, lists and booleans arrive in other forms.
 const char* StreamFormat(const FieldPlan& plan) {
@@ -795,10 +880,10 @@ bool ReadStream(GDALDataset& dataset, OGRLayer& layer, const LayerPlan& plan, bo
     if (!filter.Set()) return false;
     Released<ArrowArrayStream> stream;
     char fidOption[] = "INCLUDE_FID=YES";
-    // GDAL fills the next batch on its own thread while this one is read, each
-    // batch sized for its count of features up front (about 150 bytes a point):
-    // at GDAL's 65,536 the two held at once came to 20 MB, more than a million
-    // points' coordinates; an eighth of that loads as fast.
+    // The next batch is filled while this one is read, each batch sized for its
+    // count of features up front (about 150 bytes a point): at GDAL's 65,536 the
+    // two held at once came to 20 MB, more than a million points' coordinates;
+    // an eighth of that loads as fast.
     char batchOption[] = "MAX_FEATURES_IN_BATCH=8192";
     char* options[] = {fidOption, batchOption, nullptr};
     if (!layer.GetArrowStream(&stream.object, options)) return false;
@@ -821,9 +906,11 @@ bool ReadStream(GDALDataset& dataset, OGRLayer& layer, const LayerPlan& plan, bo
     if (plan.hasGeometryField && formats.back() != "z") return false;
 
     GIntBig nullShapes = 0;
+    std::optional<BatchesAhead> batches;
+    batches.emplace(stream.object);
     for (;;) {
         Released<ArrowArray> holder;
-        if (stream.object.get_next(&stream.object, &holder.object) != 0) return false;
+        if (!batches->Next(holder.object)) return false;
         const ArrowArray& batch = holder.object;
         if (batch.release == nullptr) break;
         if (batch.n_children != static_cast<std::int64_t>(columns) || batch.offset < 0) {
@@ -879,6 +966,7 @@ bool ReadStream(GDALDataset& dataset, OGRLayer& layer, const LayerPlan& plan, bo
             }
         }
     }
+    batches.reset();  // its thread is done with the data set before it is asked again
     if (errors.Failed()) return false;
     // The stream gives a geometry it cannot read as none, where the loop reports it.
     if (nullShapes > 0) {
