@@ -621,11 +621,12 @@ struct Released {
 };
 
 // Fills a stream's next batch on a thread of its own while the caller reads the
-// current one, as GDAL's driver does when no filter is set: the filter that
-// keeps GDAL 3.6.2 from asking again for ever also keeps it to one thread. The
-// next batch is filled only once the last one was taken, so at most one is
-// filled or waits beside the one being read. The stream is touched only by that
-// thread until this object is gone.
+// current one, as GDAL's driver does when no filter is set: under the filter
+// that keeps GDAL 3.6.2 from asking again for ever, it fills a batch only when
+// asked (a load's wall time rose to its CPU time). The next batch is filled only
+// once the last one was taken, so at most one is filled or waits beside the one
+// being read. The stream is touched only by that thread until this object is
+// gone.
 class BatchesAhead {
   public:
     explicit BatchesAhead(ArrowArrayStream& stream)
