@@ -4,6 +4,7 @@
 #include <cstdint>
 #include <new>
 #include <string>
+#include <type_traits>
 #include <typeinfo>
 #include <utility>
 
@@ -28,9 +29,10 @@ std::ptrdiff_t Distance(const void* whole, const void* part) {
 
 // The part of type I at `at` bytes into the object that starts at `whole`: that
 // part exists, as the same type of object was asked for it with dynamic_cast.
-template <class I>
-const I& PartAt(const void* whole, std::ptrdiff_t at) {
-    return *std::launder(reinterpret_cast<const I*>(static_cast<const char*>(whole) + at));
+template <class I, class Whole>
+I* PartAt(Whole* whole, std::ptrdiff_t at) {
+    using Byte = std::conditional_t<std::is_const_v<Whole>, const char, char>;
+    return std::launder(reinterpret_cast<I*>(static_cast<Byte*>(whole) + at));
 }
 
 // The To part of the object that `from` is a part of, or null when it has none:
@@ -47,7 +49,7 @@ To* LearntCast(ColorCopies::Learnt& learnt, From& from) {
         return to;
     }
     if (!learnt.found) return nullptr;
-    return std::launder(reinterpret_cast<To*>(static_cast<char*>(whole) + learnt.toAt));
+    return PartAt<To>(whole, learnt.toAt);
 }
 
 }  // namespace
@@ -90,11 +92,11 @@ std::shared_ptr<host::IColor> SimpleSymbolColors::Of(
     const Known& known = KnownFor(*symbol, whole, Distance(whole, symbol.get()));
     switch (known.kind) {
         case Kind::Marker:
-            return PartAt<host::ISimpleMarkerSymbol>(whole, known.interfaceAt).Color();
+            return PartAt<const host::ISimpleMarkerSymbol>(whole, known.interfaceAt)->Color();
         case Kind::Line:
-            return PartAt<host::ISimpleLineSymbol>(whole, known.interfaceAt).Color();
+            return PartAt<const host::ISimpleLineSymbol>(whole, known.interfaceAt)->Color();
         case Kind::Fill:
-            return PartAt<host::ISimpleFillSymbol>(whole, known.interfaceAt).Color();
+            return PartAt<const host::ISimpleFillSymbol>(whole, known.interfaceAt)->Color();
         case Kind::NotSimple:
             break;
     }
