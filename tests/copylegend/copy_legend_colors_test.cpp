@@ -7,9 +7,9 @@
 #include <string>
 #include <vector>
 
-#include "platform/memory/geometry.h"
 #include "platform/memory/qt/qimage_canvas.h"
-#include "platform/memory/status_bar.h"
+#include "platform/objects/geometry.h"
+#include "platform/objects/status_bar.h"
 #include "tests/copylegend/legend_helpers.h"
 #include "tests/support/host_and_user.h"
 #include "tests/support/user_records.h"
@@ -17,10 +17,10 @@
 namespace velorin::copylegend {
 namespace {
 
-using memory::MakePoint;
-using memory::MakePolygon;
-using memory::MakePolyline;
 using memory::Null;
+using objects::MakePoint;
+using objects::MakePolygon;
+using objects::MakePolyline;
 using testing::Color;
 using testing::ColorOf;
 using testing::kBlue;
@@ -283,7 +283,7 @@ TEST_P(CopyLegendShapes, RelatedLegendHoldsOneValuePerKeyInTheSourceColours) {
     const auto related = Host().FeatureLayerNamed("Catchment");
     EXPECT_EQ(related->DisplayField(), "JunctionID");
     EXPECT_EQ(related->RendererPropertyPageClassID(),
-              std::string(memory::UniqueValuePropertyPageClassID));
+              std::string(objects::UniqueValuePropertyPageClassID));
     // The Source layer keeps its legend.
     EXPECT_EQ(RendererOf("NerroJunction"), sourceLegend);
 }
@@ -532,7 +532,7 @@ TEST_F(CopyLegendEngine, ANonSimpleSourceSymbolRaises2021AndSkipsTheFinish) {
         .Renderer(
             testing::Legend(context, "Kind",
                             {{"r", testing::SimpleSymbol(context, host::esriGeometryPoint, kRed)},
-                             {"pic", std::make_shared<memory::PictureMarkerSymbol>(context)}}))
+                             {"pic", std::make_shared<objects::PictureMarkerSymbol>(context)}}))
         .FeatureLayer("Catchment", host::esriGeometryPolygon)
         .Field("JunctionID", host::esriFieldTypeString);
     Build();
@@ -615,8 +615,8 @@ TEST_F(CopyLegendEngine, RedrawnScreenShowsRelatedFeaturesInTheirSourceColours) 
         return view.Screen().Pixel(static_cast<int>(p.x), static_cast<int>(p.y));
     };
     const auto rgb = [](Color c) {
-        return memory::Rgb{static_cast<std::uint8_t>(c.red), static_cast<std::uint8_t>(c.green),
-                           static_cast<std::uint8_t>(c.blue)};
+        return objects::Rgb{static_cast<std::uint8_t>(c.red), static_cast<std::uint8_t>(c.green),
+                            static_cast<std::uint8_t>(c.blue)};
     };
     // Inside each polygon, away from its outline.
     EXPECT_EQ(pixelAt(3, 3), rgb(kRed));
@@ -625,12 +625,12 @@ TEST_F(CopyLegendEngine, RedrawnScreenShowsRelatedFeaturesInTheirSourceColours) 
     // Key "9" has no Source feature: the default hatch, in the host's default
     // fill colour over the background, and no Source colour anywhere in it.
     const auto hatch = Describe(NewLegend()->DefaultSymbol());
-    const memory::Rgb hatchColor = memory::Rgb::FromHost(hatch.color->RGB());
+    const objects::Rgb hatchColor = objects::Rgb::FromHost(hatch.color->RGB());
     int hatched = 0;
     int background = 0;
     for (double x = 41; x < 49; x += 0.25) {
         for (double y = 1; y < 9; y += 0.25) {
-            const memory::Rgb pixel = pixelAt(x, y);
+            const objects::Rgb pixel = pixelAt(x, y);
             if (pixel == hatchColor) ++hatched;
             if (pixel == memory::MapView::Background) ++background;
             EXPECT_NE(pixel, rgb(kBlue));
