@@ -21,6 +21,9 @@ packages=(
     # application and its data providers for the end-to-end test, and a virtual
     # X server to run it on.
     libqgis-dev qgis qgis-providers xvfb xauth
+    # scripts/qgis/postgis_e2e.sh: a throwaway PostGIS cluster for QGIS's
+    # database layers.
+    postgresql-15 postgresql-15-postgis-3
     # bench/copylegend_end_to_end.sh: ogr2ogr to write its data set, the sqlite3
     # peer it is measured against, and GNU time for both peaks of memory.
     gdal-bin sqlite3 time

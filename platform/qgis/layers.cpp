@@ -321,13 +321,20 @@ class StandaloneTable final : public VectorTable,
     }
 };
 
+// A vector layer without geometry. A layer whose data source is gone keeps the
+// geometry type its project recorded: one recorded without geometry is a table
+// whose data is missing, any other a feature layer whose data is missing.
+bool IsTable(const QgsVectorLayer& vector) {
+    return vector.isValid() ? !vector.isSpatial() : vector.wkbType() == QgsWkbTypes::NoGeometry;
+}
+
 void CollectTables(QgsLayerTreeGroup& group, std::vector<QgsVectorLayer*>& tables) {
     for (QgsLayerTreeNode* child : group.children()) {
         if (QgsLayerTree::isGroup(child)) {
             CollectTables(*QgsLayerTree::toGroup(child), tables);
         } else if (auto* vector =
                        qobject_cast<QgsVectorLayer*>(QgsLayerTree::toLayer(child)->layer());
-                   vector != nullptr && !vector->isSpatial()) {
+                   vector != nullptr && IsTable(*vector)) {
             tables.push_back(vector);
         }
     }
@@ -341,7 +348,7 @@ bool IsMapLayerNode(QgsLayerTreeNode& node) {
     QgsMapLayer* layer = QgsLayerTree::toLayer(&node)->layer();
     if (layer == nullptr) return false;
     const auto* vector = qobject_cast<QgsVectorLayer*>(layer);
-    return vector == nullptr || vector->isSpatial() || !vector->isValid();
+    return vector == nullptr || !IsTable(*vector);
 }
 
 std::shared_ptr<host::ILayer> MakeLayer(const std::shared_ptr<Session>& session,

@@ -18,12 +18,19 @@ rm -rf "$work"
 mkdir -p "$work/home/profiles/default/QGIS" "$work/runtime"
 chmod 700 "$work/runtime"
 work=$(cd "$work" && pwd)
-"$build/tools/make_sample/velorin-make-sample" "$work/sample" >/dev/null
+# The sample is written here, unless a caller made it already (and loaded it
+# into a database: VELORIN_POSTGRES, read by make_project.py).
+if [[ -n "${VELORIN_E2E_SAMPLE:-}" ]]; then
+    cp -r "$VELORIN_E2E_SAMPLE" "$work/sample"
+else
+    "$build/tools/make_sample/velorin-make-sample" "$work/sample" >/dev/null
+fi
 export XDG_RUNTIME_DIR="$work/runtime" LANG=C.UTF-8 LC_ALL=C.UTF-8
 # The desktop application runs on the virtual X server only: the offscreen
 # platform the other tests set is no place for it.
 unset QT_QPA_PLATFORM
-/usr/bin/python3 "$here/make_project.py" "$work/sample/hydrology.json" >/dev/null 2>"$work/project.log"
+/usr/bin/python3 "$here/make_project.py" "$work/sample/hydrology.json" >/dev/null 2>"$work/project.log" ||
+    { echo "e2e: no project; make_project.py said:" >&2; cat "$work/project.log" >&2; exit 1; }
 
 # A profile of its own: the plugin's folder among QGIS's plugin paths, and the
 # plugin enabled under its library's name.

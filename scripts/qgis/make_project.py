@@ -7,7 +7,10 @@ with their definition queries, visibility and extent.
     /usr/bin/python3 scripts/qgis/make_project.py out/sample/hydrology.json [out.qgz]
 
 Without an output name the project is written next to the document, as
-hydrology.qgz for hydrology.json. Needs QGIS's Python module (python3-qgis,
+hydrology.qgz for hydrology.json. With VELORIN_POSTGRES set to a connection
+("host=127.0.0.1 port=5433 dbname=d user=u"), each layer is read instead from the
+PostGIS table of its data set layer's name (public schema, geometry column geom,
+key fid), as scripts/qgis/postgis_e2e.sh loads them. Needs QGIS's Python module (python3-qgis,
 installed with qgis); no display is needed.
 """
 import json
@@ -17,7 +20,7 @@ import sys
 os.environ.setdefault("QT_QPA_PLATFORM", "offscreen")
 
 from qgis.core import (  # noqa: E402
-    QgsApplication, QgsCategorizedSymbolRenderer, QgsFillSymbol, QgsLineSymbol,
+    QgsApplication, QgsDataSourceUri, QgsCategorizedSymbolRenderer, QgsFillSymbol, QgsLineSymbol,
     QgsMarkerSymbol, QgsProject, QgsRectangle, QgsRendererCategory,
     QgsSimpleFillSymbolLayer, QgsSimpleLineSymbolLayer, QgsSimpleMarkerSymbolLayer,
     QgsSimpleMarkerSymbolLayerBase, QgsSingleSymbolRenderer, QgsUnitTypes, QgsVectorLayer,
@@ -99,6 +102,22 @@ def renderer_of(described):
     raise SystemExit("make_project: no QGIS renderer for a %s renderer" % described["type"])
 
 
+def open_layer(source, name, folder):
+    connection = os.environ.get("VELORIN_POSTGRES")
+    if connection:
+        uri = QgsDataSourceUri(connection)
+        uri.setDataSource("public", source["layer"], "geom", "", "fid")
+        layer = QgsVectorLayer(uri.uri(False), name, "postgres")
+        where = "table %s of %s" % (source["layer"], connection)
+    else:
+        path = os.path.normpath(os.path.join(folder, source["path"]))
+        layer = QgsVectorLayer("%s|layername=%s" % (path, source["layer"]), name, "ogr")
+        where = "%s from %s" % (source["layer"], path)
+    if not layer.isValid():
+        raise SystemExit("make_project: cannot read " + where)
+    return layer
+
+
 def add_layers(project, group, layers, folder):
     for described in layers:
         if described["kind"] == "group":
@@ -107,10 +126,7 @@ def add_layers(project, group, layers, folder):
             add_layers(project, child, described.get("layers", []), folder)
             continue
         source = described["source"]
-        path = os.path.normpath(os.path.join(folder, source["path"]))
-        layer = QgsVectorLayer("%s|layername=%s" % (path, source["layer"]), described["name"], "ogr")
-        if not layer.isValid():
-            raise SystemExit("make_project: cannot read %s from %s" % (source["layer"], path))
+        layer = open_layer(source, described["name"], folder)
         if described.get("definitionQuery"):
             layer.setSubsetString(described["definitionQuery"])
         renderer = renderer_of(described.get("renderer"))
