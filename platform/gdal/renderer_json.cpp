@@ -601,6 +601,12 @@ using Kind = LegendEntry::Kind;
 // symbol is null or a simple symbol that ReadSymbol takes without a fault. Anything
 // else (a member written twice included) is left to the general reading, which
 // finds the fault and its place: so every message stays that reading's own.
+//
+// What it saves: with every entry made into JSON and read the general way,
+// map_document_bench's BM_OpenDocument (a 100,000-value legend) takes 1.5x to 2x
+// the CPU time (ratios of medians from one run). The general reading is its plain
+// twin; MapDocumentTest.LegendEntriesReadAsParsedAreReadAsFromJson compares the two
+// on regular, unusual and faulty entries.
 class RegularEntry {
   public:
     explicit RegularEntry(const LegendEntry& entry) : m_entry(entry), m_events(entry.Events()) {}
