@@ -19,6 +19,11 @@ namespace velorin::gdal {
 // asks again for ever for a range that fails or gives nothing; it narrows a small
 // integer that SQLite holds wider; it gives a geometry it cannot read as none. A
 // thread of the reader's own fills the next batch while one is read.
+//
+// What it saves: with the feature loop in its place, load_bench's
+// BM_ReadLayerThrough (1,000,000 points) takes 2.2x the CPU time and 2.4x the
+// wall time (ratios of medians from one run). The loop is its plain twin; the
+// ReadPaths tests of tests/gdal/ogr_reader_test.cpp compare the two.
 bool ReadStream(GDALDataset& dataset, OGRLayer& layer, const LayerPlan& plan, bool withShapes,
                 PassBuilder& pass);
 
