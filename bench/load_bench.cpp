@@ -23,6 +23,8 @@
 
 #include "platform/gdal/gdal_error_scope.h"
 #include "platform/gdal/map_document.h"
+#include "platform/gdal/ogr_reader.h"
+#include "platform/objects/host_context.h"
 
 namespace velorin::gdal {
 namespace {
@@ -143,6 +145,23 @@ void BM_LoadDataSet(benchmark::State& state) {
     state.counters["bytes_per_feature"] = bytes;
 }
 BENCHMARK(BM_LoadDataSet)->Unit(benchmark::kMillisecond)->MeasureProcessCPUTime();
+
+// The layer read by one path, as the reader offers them for comparison: what the
+// Arrow stream saves over the feature loop (argument 0: the stream, 1: the loop).
+void BM_ReadLayerThrough(benchmark::State& state) {
+    const DataSetReader reader(DataSet(), "bench");
+    const ReadPath path = state.range(0) == 0 ? ReadPath::ArrowStream : ReadPath::FeatureLoop;
+    const auto context = std::make_shared<objects::HostContext>();
+    for (auto _ : state) {
+        benchmark::DoNotOptimize(reader.Read("Junctions", LayerRole::FeatureClass, context, path));
+    }
+    state.SetItemsProcessed(state.iterations() * kFeatures);
+}
+BENCHMARK(BM_ReadLayerThrough)
+    ->Arg(0)
+    ->Arg(1)
+    ->Unit(benchmark::kMillisecond)
+    ->MeasureProcessCPUTime();
 
 // GDAL's memory driver holding the same features: the memory a reader of this
 // data set should not exceed.

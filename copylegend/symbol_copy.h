@@ -1,12 +1,10 @@
 #pragma once
 
-#include <cstddef>
 #include <cstdint>
 #include <memory>
-#include <typeinfo>
-#include <vector>
 
 #include "host/application.h"
+#include "host/learnt_query.h"
 #include "host/map.h"
 #include "host/renderers.h"
 #include "host/symbols.h"
@@ -39,11 +37,9 @@ std::shared_ptr<host::IColor> GetSimpleSymbolColor(
     const std::shared_ptr<host::IFeature>& feature);
 
 // GetSimpleSymbolColor for every feature of one walk over one renderer: the same
-// host calls, results and failures, but what kind of simple symbol a symbol is
-// gets found once per dynamic type of symbol, not once per feature (asking a
-// symbol for an interface costs as much as the rest of a feature's step, and a
-// legend read from a document has a symbol object of its own for every value).
-// No symbol is held between features.
+// host calls, results and failures, with the symbol's kind found once per
+// dynamic type of symbol instead of once per feature (host::LearntQuery says
+// what that saves). No symbol is held between features.
 class SimpleSymbolColors {
   public:
     // An empty renderer raises, as GetSimpleSymbolColor does, at the first
@@ -52,46 +48,23 @@ class SimpleSymbolColors {
     std::shared_ptr<host::IColor> Of(const std::shared_ptr<host::IFeature>& feature);
 
   private:
-    enum class Kind : std::uint8_t { NotSimple, Marker, Line, Fill };
-    // What every symbol of one dynamic type is, seen from the ISymbol part at
-    // one place in it (a type may hold more than one): where each part lies is
-    // fixed by the type, so the interface found by asking the first symbol of
-    // the type lies at the same distance from every other symbol of the type.
-    struct Known {
-        const std::type_info* type = nullptr;
-        std::ptrdiff_t symbolAt = 0;     // the ISymbol part, from the start of the object
-        std::ptrdiff_t interfaceAt = 0;  // the simple marker, line or fill interface
-        Kind kind = Kind::NotSimple;
-    };
-
-    const Known& KnownFor(const host::ISymbol& symbol, const void* whole, std::ptrdiff_t symbolAt);
-
     std::shared_ptr<host::IFeatureRenderer> m_renderer;
-    std::vector<Known> m_known;  // one per type and place met: a handful
-    std::size_t m_last = 0;      // in m_known: most walks meet one type only
+    host::LearntQuery<host::ISymbol, host::ISimpleMarkerSymbol> m_marker;
+    host::LearntQuery<host::ISymbol, host::ISimpleLineSymbol> m_line;
+    host::LearntQuery<host::ISymbol, host::ISimpleFillSymbol> m_fill;
 };
 
 // Independent copies of the colours of one walk, made by the host's clone
 // operation, one clone per colour asked for, with the same failures as asking the
-// colour for IClone and the copy for IColor. Where those interfaces lie in an
-// object is found once per dynamic type, not once per colour: asking for an
-// interface costs more than the clone itself.
+// colour for IClone and the copy for IColor; the interfaces are found once per
+// dynamic type of colour (host::LearntQuery).
 class ColorCopies {
   public:
     std::shared_ptr<host::IColor> Of(const std::shared_ptr<host::IColor>& color);
 
-    // Where one interface lies in objects of the dynamic type last met, seen from
-    // the interface they were reached through.
-    struct Learnt {
-        const std::type_info* type = nullptr;
-        std::ptrdiff_t fromAt = 0;  // the interface reached through, from the object's start
-        std::ptrdiff_t toAt = 0;    // the interface asked for
-        bool found = false;
-    };
-
   private:
-    Learnt m_clone;  // IClone, seen from IColor
-    Learnt m_color;  // IColor, seen from the copy's IClone
+    host::LearntQuery<host::IColor, host::IClone> m_clone;
+    host::LearntQuery<host::IClone, host::IColor> m_color;
 };
 
 // The symbol of the Related features whose key has no Source counterpart: an X

@@ -140,16 +140,9 @@ ZoomFlashOutcome RunZoomFlash(const std::shared_ptr<host::IApplication>& applica
         // Check A: Cancel ends the run with `interrupted` as it stands.
         if (!tracker->Continue() && !PauseAnswersOk(pauseText)) return outcome;
 
-        try {
-            outcome.interrupted = ZoomFlashFeature(feature, app, parameters);
-        } catch (const Error& error) {
-            // Only here is the feature known: the host's message (a coordinate
-            // beyond what it can centre on, a failing call) gains the layer and
-            // the OID the map shows, so the user can find what stopped the run.
-            throw Error(error.Number(), parameters.sourceLayer + ": feature OID " +
-                                            std::to_string(feature->OID()) + ": " +
-                                            error.Description());
-        }
+        // An error of the feature's step passes through untouched: the box shows
+        // it as raised, and the status bar already names the feature.
+        outcome.interrupted = ZoomFlashFeature(feature, app, parameters);
 
         // Check B. The tracker is asked even when the feature is already known
         // unfinished, so an Esc pressed during it is taken here and gives one

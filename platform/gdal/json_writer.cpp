@@ -56,6 +56,62 @@ char* Quoted(std::string_view text, char* out) {
     return out;
 }
 
+// value, finite, at out as the JSON library's dump writes a double: the shortest
+// digits that read back as value; plain notation with a decimal point ("300.0",
+// "0.001") while the decimal point lies from 4 places before the first digit to
+// 15 after it, else the scientific form ("1.5e+16", "1e-05"). At most 25 bytes.
+// The end of what was written.
+char* ShortestNumber(double value, char* out) {
+    if (std::signbit(value)) {
+        *out++ = '-';
+        value = -value;
+    }
+    if (value == 0) {
+        std::memcpy(out, "0.0", 3);
+        return out + 3;
+    }
+    // "d.ddde+XX": the shortest round-trip digits and the exponent, both as the
+    // library's own form has them.
+    std::array<char, 32> scientific{};
+    const char* end = std::to_chars(scientific.data(), scientific.data() + scientific.size(), value,
+                                    std::chars_format::scientific)
+                          .ptr;
+    const std::string_view text(scientific.data(),
+                                static_cast<std::size_t>(end - scientific.data()));
+    const std::size_t e = text.find('e');
+    int exponent = 0;
+    const std::size_t exponentDigits = e + (text[e + 1] == '+' ? 2 : 1);
+    std::from_chars(text.data() + exponentDigits, end, exponent);
+    std::array<char, 20> digits{};
+    std::size_t count = 0;
+    for (std::size_t i = 0; i < e; ++i) {
+        if (text[i] != '.') digits[count++] = text[i];
+    }
+    const int k = static_cast<int>(count);
+    const int n = exponent + 1;  // where the decimal point goes, from the first digit
+    constexpr int kMinExponent = -4;
+    constexpr int kMaxExponent = 15;
+    if (k <= n && n <= kMaxExponent) {  // digits[000].0
+        out = std::copy_n(digits.data(), k, out);
+        out = std::fill_n(out, n - k, '0');
+        *out++ = '.';
+        *out++ = '0';
+        return out;
+    }
+    if (0 < n && n <= kMaxExponent) {  // dig.its
+        out = std::copy_n(digits.data(), n, out);
+        *out++ = '.';
+        return std::copy_n(digits.data() + n, k - n, out);
+    }
+    if (kMinExponent < n && n <= 0) {  // 0.[000]digits
+        *out++ = '0';
+        *out++ = '.';
+        out = std::fill_n(out, -n, '0');
+        return std::copy_n(digits.data(), k, out);
+    }
+    return std::copy(text.begin(), text.end(), out);
+}
+
 // count spaces at out, as a loop: the indentation is a few spaces, too short for a
 // call to be worth it.
 char* Spaces(char* out, std::size_t count) {
@@ -178,18 +234,9 @@ void JsonWriter::Number(double value) {
         Put("null");
         return;
     }
-    // The library's own shortest form, as its dump writes it, without a value made
-    // for each number. A legend's symbols mostly share their sizes: the last
-    // number's text is kept (by its bits, so that -0 stays apart from 0).
-    std::uint64_t bits = 0;
-    std::memcpy(&bits, &value, sizeof bits);
-    if (m_numberLength == 0 || bits != m_numberBits) {
-        const char* end =
-            nlohmann::detail::to_chars(m_number.data(), m_number.data() + m_number.size(), value);
-        m_numberLength = static_cast<std::size_t>(end - m_number.data());
-        m_numberBits = bits;
-    }
-    Put(std::string_view(m_number.data(), m_numberLength));
+    constexpr std::size_t kLongest = 25;
+    char* out = Room(kLongest);
+    m_used += static_cast<std::size_t>(ShortestNumber(value, out) - out);
 }
 
 void JsonWriter::Integer(std::int64_t value) {

@@ -1,6 +1,5 @@
 #pragma once
 
-#include <array>
 #include <cstddef>
 #include <cstdint>
 #include <functional>
@@ -90,10 +89,6 @@ class JsonWriter {
     std::string m_buffer;  // made at the first write: a check that writes nothing costs none
     std::size_t m_used = 0;
     std::vector<Level> m_levels;
-    // The text of the last number written, and its bits.
-    std::array<char, 64> m_number{};
-    std::size_t m_numberLength = 0;
-    std::uint64_t m_numberBits = 0;
 };
 
 }  // namespace velorin::gdal

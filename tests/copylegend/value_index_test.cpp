@@ -2,9 +2,12 @@
 
 #include <gtest/gtest.h>
 
+#include <cstddef>
+#include <functional>
 #include <random>
-#include <set>
 #include <string>
+#include <string_view>
+#include <unordered_set>
 
 namespace velorin::copylegend {
 namespace {
@@ -30,24 +33,58 @@ TEST(ValueIndex, TextsDifferingInCaseSpacesOrBytesAreDifferentKeys) {
     EXPECT_EQ(index.Size(), 17U);
 }
 
-TEST(ValueIndex, AgreesWithAnOrderedSetThroughManyGrowths) {
-    // Short numeric texts like the keys of a map, with many repeats, plus texts
-    // that share long prefixes: every answer must be the reference set's.
+// The plain twin ValueIndex stands in for.
+struct TextHash {
+    using is_transparent = void;
+    std::size_t operator()(std::string_view text) const noexcept {
+        return std::hash<std::string_view>{}(text);
+    }
+};
+using PlainIndex = std::unordered_set<std::string, TextHash, std::equal_to<>>;
+
+// Texts chosen to reach every way a key is held: numbers either side of the
+// largest kept as a bit and written with leading zeros or signs, short texts of
+// any bytes (NUL, high bytes, the length of a slot exactly), long texts sharing
+// their first bytes, with many repeats.
+std::string AdversarialText(std::mt19937& random) {
+    std::uniform_int_distribution<int> kind(0, 4);
+    std::uniform_int_distribution<int> number(0, 60'000);
+    std::uniform_int_distribution<int> nearBit(1'048'560, 1'048'590);
+    std::uniform_int_distribution<int> length(0, 9);
+    std::uniform_int_distribution<int> byte(0, 3);
+    constexpr char kBytes[] = {'\0', '1', 'a', '\x80'};
+    switch (kind(random)) {
+        case 0:
+            return std::to_string(number(random));
+        case 1:
+            return std::to_string(nearBit(random));
+        case 2: {
+            const int n = number(random) % 100;
+            return (n % 2 == 0 ? "0" : "-") + std::to_string(n);
+        }
+        case 3: {
+            std::string text(static_cast<std::size_t>(length(random)), ' ');
+            for (char& c : text) c = kBytes[byte(random)];
+            return text;
+        }
+        default:
+            return "Catchment-" + std::to_string(number(random) % 5'000);
+    }
+}
+
+TEST(ValueIndex, AgreesWithThePlainSetOnAdversarialTextsThroughManyGrowths) {
     std::mt19937 random(20030129);
-    std::uniform_int_distribution<int> pick(0, 60'000);
-    std::set<std::string> reference;
+    PlainIndex plain;
     ValueIndex index;
     for (int i = 0; i < 200'000; ++i) {
-        const int n = pick(random);
-        const std::string text =
-            (n % 3 == 0) ? "Catchment-" + std::to_string(n) : std::to_string(n);
-        const bool added = reference.insert(text).second;
+        const std::string text = AdversarialText(random);
+        const bool added = plain.insert(text).second;
         ASSERT_EQ(index.Insert(text), added) << text;
     }
-    EXPECT_EQ(index.Size(), reference.size());
-    for (int n = -10; n < 60'010; n += 7) {
-        const std::string text = std::to_string(n);
-        ASSERT_EQ(index.Contains(text), reference.contains(text)) << text;
+    EXPECT_EQ(index.Size(), plain.size());
+    for (int i = 0; i < 50'000; ++i) {
+        const std::string text = AdversarialText(random);
+        ASSERT_EQ(index.Contains(text), plain.contains(text)) << text;
     }
 }
 

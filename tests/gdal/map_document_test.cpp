@@ -11,6 +11,8 @@
 #include <csignal>
 #include <functional>
 #include <string>
+#include <string_view>
+#include <utility>
 #include <vector>
 
 #include "host/codes.h"
@@ -65,7 +67,7 @@ std::shared_ptr<objects::RgbColor> Rgb(const memory::ReferenceHost& host, int r,
 }
 
 std::shared_ptr<objects::SimpleFillSymbol> Fill(const memory::ReferenceHost& host, int r, int g,
-                                                int b) {
+                                               int b) {
     auto fill = std::make_shared<objects::SimpleFillSymbol>(host.SharedContext());
     fill->SetColor(Rgb(host, r, g, b));
     return fill;
@@ -82,20 +84,9 @@ std::vector<int> ColorOf(const std::shared_ptr<host::ISymbol>& symbol) {
     return {bgr & 0xFF, (bgr >> 8) & 0xFF, (bgr >> 16) & 0xFF};
 }
 
-class MapDocumentTest : public ::testing::Test {
-  protected:
-    void SetUp() override { WriteData(m_folder / "data.gpkg"); }
-
-    TempFolder m_folder;
-};
-
-TEST_F(MapDocumentTest, SavedDocumentLoadsBackEqual) {
-    auto document = LoadDataSet(m_folder / "data.gpkg");
-    const auto& host = document.host;
-    auto& map = host.FocusMap();
-
-    // Catchment: every member of a unique value renderer, a query, a display field
-    // and a selection.
+// A unique value legend on NerroID with every member set: values with and
+// without a label, a default symbol without an outline, a colour scheme.
+std::shared_ptr<objects::UniqueValueRenderer> EveryMemberLegend(const memory::ReferenceHost& host) {
     auto unique = std::make_shared<objects::UniqueValueRenderer>(host.SharedContext());
     unique->SetFieldCount(1);
     unique->SetField(0, "NerroID");
@@ -110,14 +101,39 @@ TEST_F(MapDocumentTest, SavedDocumentLoadsBackEqual) {
     unique->SetUseDefaultSymbol(false);
     unique->SetDefaultLabel("others");
     unique->SetColorScheme("Warm");
-    const auto catchment = host.FeatureLayerNamed("Catchment");
-    catchment->SetRenderer(unique);
-    catchment->SetRendererPropertyPageClassID(std::string(objects::UniqueValuePropertyPageClassID));
-    catchment->SetDefinitionExpression("Name = 'C1' OR NerroID = 14");
-    catchment->SetDisplayField("Name");
-    catchment->Select({1, 3});
+    return unique;
+}
 
-    // Junction: a simple renderer with an inverting marker, hidden, in a group.
+// The renderer is EveryMemberLegend's, member for member.
+void ExpectEveryMemberLegend(const std::shared_ptr<host::IFeatureRenderer>& renderer) {
+    const auto unique = host::As<host::IUniqueValueRenderer>(renderer);
+    ASSERT_NE(unique, nullptr);
+    ASSERT_EQ(unique->FieldCount(), 1);
+    EXPECT_EQ(unique->Field(0), "NerroID");
+    EXPECT_FALSE(unique->FieldType(0));
+    ASSERT_EQ(unique->ValueCount(), 2);
+    EXPECT_EQ(unique->Value(0), "12");
+    EXPECT_EQ(unique->Value(1), "13");
+    EXPECT_EQ(unique->Heading("13"), "Nerro");
+    EXPECT_EQ(unique->Label("12"), "12");
+    EXPECT_EQ(unique->Label("13"), "Upper \"13\"");
+    EXPECT_EQ(ColorOf(unique->Symbol("12")), (std::vector<int>{255, 0, 0}));
+    EXPECT_EQ(ColorOf(unique->Symbol("13")), (std::vector<int>{0, 128, 255}));
+    // A new fill has the host's outline; the saved one keeps it.
+    const auto valueFill = host::As<host::IFillSymbol>(unique->Symbol("12"));
+    ASSERT_NE(valueFill->Outline(), nullptr);
+    const auto defaultFill = host::As<host::ISimpleFillSymbol>(unique->DefaultSymbol());
+    ASSERT_NE(defaultFill, nullptr);
+    EXPECT_EQ(defaultFill->Style(), host::esriSFSDiagonalCross);
+    EXPECT_EQ(defaultFill->Outline(), nullptr);
+    EXPECT_EQ(ColorOf(unique->DefaultSymbol()), (std::vector<int>{1, 2, 3}));
+    EXPECT_FALSE(unique->UseDefaultSymbol());
+    EXPECT_EQ(unique->DefaultLabel(), "others");
+    EXPECT_EQ(unique->ColorScheme(), "Warm");
+}
+
+// A simple renderer with an X marker drawn by inverting the pixels under it.
+std::shared_ptr<objects::SimpleRenderer> InvertingMarkerRenderer(const memory::ReferenceHost& host) {
     auto marker = std::make_shared<objects::SimpleMarkerSymbol>(host.SharedContext());
     marker->SetStyle(host::esriSMSX);
     marker->SetSize(6.5);
@@ -125,8 +141,45 @@ TEST_F(MapDocumentTest, SavedDocumentLoadsBackEqual) {
     marker->SetROP2(host::esriROPNotXOrPen);
     auto simple = std::make_shared<objects::SimpleRenderer>(host.SharedContext(), marker);
     simple->SetLabel("Junctions");
+    return simple;
+}
+
+void ExpectInvertingMarkerRenderer(const std::shared_ptr<host::IFeatureRenderer>& renderer) {
+    const auto simple = host::As<host::ISimpleRenderer>(renderer);
+    ASSERT_NE(simple, nullptr);
+    EXPECT_EQ(simple->Label(), "Junctions");
+    const auto marker = host::As<host::ISimpleMarkerSymbol>(simple->Symbol());
+    ASSERT_NE(marker, nullptr);
+    EXPECT_EQ(marker->Style(), host::esriSMSX);
+    EXPECT_EQ(marker->Size(), 6.5);
+    EXPECT_EQ(ColorOf(simple->Symbol()), (std::vector<int>{10, 20, 30}));
+    EXPECT_EQ(simple->Symbol()->ROP2(), host::esriROPNotXOrPen);
+}
+
+class MapDocumentTest : public ::testing::Test {
+  protected:
+    void SetUp() override { WriteData(m_folder / "data.gpkg"); }
+
+    TempFolder m_folder;
+};
+
+TEST_F(MapDocumentTest, SavedDocumentLoadsBackEqual) {
+    auto document = LoadDataSet(m_folder / "data.gpkg");
+    const auto& host = document.host;
+    auto& map = host.FocusMap();
+
+    // Catchment: every member of a unique value renderer, a query, a display field
+    // and a selection.
+    const auto catchment = host.FeatureLayerNamed("Catchment");
+    catchment->SetRenderer(EveryMemberLegend(host));
+    catchment->SetRendererPropertyPageClassID(std::string(objects::UniqueValuePropertyPageClassID));
+    catchment->SetDefinitionExpression("Name = 'C1' OR NerroID = 14");
+    catchment->SetDisplayField("Name");
+    catchment->Select({1, 3});
+
+    // Junction: a simple renderer with an inverting marker, hidden, in a group.
     const auto junction = host.FeatureLayerNamed("Junction");
-    junction->SetRenderer(simple);
+    junction->SetRenderer(InvertingMarkerRenderer(host));
     junction->SetVisible(false);
     map.RemoveLayer(0);
     auto group = std::make_shared<memory::GroupLayer>(host.SharedContext(), "Network");
@@ -154,46 +207,14 @@ TEST_F(MapDocumentTest, SavedDocumentLoadsBackEqual) {
 
     const auto backJunction = back.FeatureLayerNamed("Junction");
     EXPECT_FALSE(backJunction->Visible());
-    const auto backSimple = host::As<host::ISimpleRenderer>(backJunction->Renderer());
-    ASSERT_NE(backSimple, nullptr);
-    EXPECT_EQ(backSimple->Label(), "Junctions");
-    const auto backMarker = host::As<host::ISimpleMarkerSymbol>(backSimple->Symbol());
-    ASSERT_NE(backMarker, nullptr);
-    EXPECT_EQ(backMarker->Style(), host::esriSMSX);
-    EXPECT_EQ(backMarker->Size(), 6.5);
-    EXPECT_EQ(ColorOf(backSimple->Symbol()), (std::vector<int>{10, 20, 30}));
-    EXPECT_EQ(backSimple->Symbol()->ROP2(), host::esriROPNotXOrPen);
+    ExpectInvertingMarkerRenderer(backJunction->Renderer());
 
     const auto backCatchment = back.FeatureLayerNamed("Catchment");
     EXPECT_EQ(backCatchment->DefinitionExpression(), "Name = 'C1' OR NerroID = 14");
     EXPECT_EQ(backCatchment->DisplayField(), "Name");
-    EXPECT_EQ(backCatchment->RendererPropertyPageClassID(),
-              objects::UniqueValuePropertyPageClassID);
+    EXPECT_EQ(backCatchment->RendererPropertyPageClassID(), objects::UniqueValuePropertyPageClassID);
     EXPECT_EQ(backCatchment->Selection().Oids(), (std::set<std::int32_t>{1, 3}));
-    const auto backUnique = host::As<host::IUniqueValueRenderer>(backCatchment->Renderer());
-    ASSERT_NE(backUnique, nullptr);
-    ASSERT_EQ(backUnique->FieldCount(), 1);
-    EXPECT_EQ(backUnique->Field(0), "NerroID");
-    EXPECT_FALSE(backUnique->FieldType(0));
-    ASSERT_EQ(backUnique->ValueCount(), 2);
-    EXPECT_EQ(backUnique->Value(0), "12");
-    EXPECT_EQ(backUnique->Value(1), "13");
-    EXPECT_EQ(backUnique->Heading("13"), "Nerro");
-    EXPECT_EQ(backUnique->Label("12"), "12");
-    EXPECT_EQ(backUnique->Label("13"), "Upper \"13\"");
-    EXPECT_EQ(ColorOf(backUnique->Symbol("12")), (std::vector<int>{255, 0, 0}));
-    EXPECT_EQ(ColorOf(backUnique->Symbol("13")), (std::vector<int>{0, 128, 255}));
-    // A new fill has the host's outline; the saved one keeps it.
-    const auto valueFill = host::As<host::IFillSymbol>(backUnique->Symbol("12"));
-    ASSERT_NE(valueFill->Outline(), nullptr);
-    const auto backDefault = host::As<host::ISimpleFillSymbol>(backUnique->DefaultSymbol());
-    ASSERT_NE(backDefault, nullptr);
-    EXPECT_EQ(backDefault->Style(), host::esriSFSDiagonalCross);
-    EXPECT_EQ(backDefault->Outline(), nullptr);
-    EXPECT_EQ(ColorOf(backUnique->DefaultSymbol()), (std::vector<int>{1, 2, 3}));
-    EXPECT_FALSE(backUnique->UseDefaultSymbol());
-    EXPECT_EQ(backUnique->DefaultLabel(), "others");
-    EXPECT_EQ(backUnique->ColorScheme(), "Warm");
+    ExpectEveryMemberLegend(backCatchment->Renderer());
 
     ASSERT_EQ(back.FocusMap().StandaloneTables().size(), 1U);
     EXPECT_EQ(back.TableNamed("Owners")->Selection().Oids(), (std::set<std::int32_t>{2}));
@@ -558,6 +579,98 @@ std::string Written(const std::shared_ptr<host::IFeatureRenderer>& renderer) {
     WriteRenderer(out, DocumentFaults("written"), renderer, "renderer", "L");
     out.Finish();
     return text;
+}
+
+// Another host's legend: every value asked for by name, the plain way of writing
+// a legend, beside the host's own legend read in place.
+class LegendByName final : public host::IFeatureRenderer, public host::IUniqueValueRenderer {
+  public:
+    explicit LegendByName(std::shared_ptr<objects::UniqueValueRenderer> own)
+        : m_own(std::move(own)) {}
+    std::shared_ptr<host::ISymbol> SymbolByFeature(
+        const std::shared_ptr<host::IFeature>& feature) override {
+        return m_own->SymbolByFeature(feature);
+    }
+    std::int32_t FieldCount() const override { return m_own->FieldCount(); }
+    void SetFieldCount(std::int32_t count) override { m_own->SetFieldCount(count); }
+    std::string Field(std::int32_t i) const override { return m_own->Field(i); }
+    void SetField(std::int32_t i, const std::string& f) override { m_own->SetField(i, f); }
+    bool FieldType(std::int32_t i) const override { return m_own->FieldType(i); }
+    void SetFieldType(std::int32_t i, bool text) override { m_own->SetFieldType(i, text); }
+    std::shared_ptr<host::ISymbol> DefaultSymbol() const override { return m_own->DefaultSymbol(); }
+    void SetDefaultSymbol(const std::shared_ptr<host::ISymbol>& s) override {
+        m_own->SetDefaultSymbol(s);
+    }
+    bool UseDefaultSymbol() const override { return m_own->UseDefaultSymbol(); }
+    void SetUseDefaultSymbol(bool use) override { m_own->SetUseDefaultSymbol(use); }
+    std::string DefaultLabel() const override { return m_own->DefaultLabel(); }
+    void SetDefaultLabel(const std::string& l) override { m_own->SetDefaultLabel(l); }
+    std::int32_t ValueCount() const override { return m_own->ValueCount(); }
+    std::string Value(std::int32_t i) const override { return m_own->Value(i); }
+    void AddValue(const std::string& v, const std::string& h,
+                  const std::shared_ptr<host::ISymbol>& s) override {
+        m_own->AddValue(v, h, s);
+    }
+    std::string Heading(const std::string& v) const override { return m_own->Heading(v); }
+    std::string Label(const std::string& v) const override { return m_own->Label(v); }
+    void SetLabel(const std::string& v, const std::string& l) override { m_own->SetLabel(v, l); }
+    std::shared_ptr<host::ISymbol> Symbol(const std::string& v) const override {
+        return m_own->Symbol(v);
+    }
+    void SetSymbol(const std::string& v, const std::shared_ptr<host::ISymbol>& s) override {
+        m_own->SetSymbol(v, s);
+    }
+    std::string ColorScheme() const override { return m_own->ColorScheme(); }
+    void SetColorScheme(const std::string& name) override { m_own->SetColorScheme(name); }
+
+  private:
+    std::shared_ptr<objects::UniqueValueRenderer> m_own;
+};
+
+// The host's own legend is written by reading its entries in place; any other
+// legend value by value, by name. Both write the same text, and refuse the same
+// legend with the same message: labels set, unset and empty, shared and missing
+// headings, texts to escape and not UTF-8, symbols of every kind, none, and one
+// a document cannot hold.
+TEST_F(MapDocumentTest, TheHostsOwnLegendIsWrittenAsAnyLegendIsByName) {
+    memory::ReferenceHost host = memory::HostBuilder().Build();
+    const auto& context = host.SharedContext();
+    // Each legend ends with the entry named: none, one that is not UTF-8, one
+    // with a symbol a document cannot hold.
+    const auto legend = [&](const char* last) {
+        auto own = std::make_shared<objects::UniqueValueRenderer>(context);
+        own->SetFieldCount(1);
+        own->SetField(0, "Name");
+        own->AddValue("C0", "", Fill(host, 1, 2, 3));
+        own->AddValue("C \"1\"\n", "Nerro", nullptr);
+        own->SetLabel("C \"1\"\n", "");
+        own->AddValue("C\xC3\xA9", "Nerro", std::make_shared<objects::SimpleMarkerSymbol>(context));
+        own->SetLabel("C\xC3\xA9", "Upper");
+        own->AddValue("C3", "other", std::make_shared<objects::SimpleLineSymbol>(context));
+        if (std::string_view(last) == "not UTF-8") own->AddValue("\xFF", "", nullptr);
+        if (std::string_view(last) == "picture") {
+            own->AddValue("C4", "", std::make_shared<objects::PictureMarkerSymbol>(context));
+        }
+        return own;
+    };
+    const auto written = [](const std::shared_ptr<host::IFeatureRenderer>& renderer) {
+        try {
+            return Written(renderer);
+        } catch (const Error& error) {
+            return "error " + error.Description();
+        } catch (const JsonWriter::InvalidText& invalid) {
+            return "invalid " + invalid.place + " " + invalid.shown;
+        }
+    };
+    for (const auto& [last, start] :
+         {std::pair{"", "{"}, std::pair{"not UTF-8", "invalid values[4].value"},
+          std::pair{"picture", "error written: renderer.values[4].symbol"}}) {
+        SCOPED_TRACE(last);
+        const auto own = legend(last);
+        const std::string inPlace = written(own);
+        EXPECT_THAT(inPlace, StartsWith(start));
+        EXPECT_EQ(written(std::make_shared<LegendByName>(own)), inPlace);
+    }
 }
 
 // A legend's entries are read as the document is parsed, most of them straight from

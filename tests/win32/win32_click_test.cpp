@@ -287,7 +287,7 @@ VELORIN_CASE(Fault, AHostFaultIsOneErrorBoxAndTheNextClickWorks) {
 
     HRESULT hr = ClickWith(*command.Get(), [](Person& person) {
         AcceptWithShortFlashes(person);
-        ExpectBox(person, L"Error -2147467259: Catchment: feature OID 1: The display is not ready");
+        ExpectBox(person, L"Error -2147467259: The display is not ready");
     });
     CHECK_HR(hr, S_OK);
     const std::size_t drawsAfterFault = host.Host().Record().draws.size();
