@@ -269,6 +269,12 @@ class QgisFixture final : public HostFixture {
             .rendererReadBackIsACopy = {true,
                                         "QGIS keeps its own renderer; reading it translates "
                                         "it into a new host renderer each time"},
+            .definitionNarrowsTheClass = {true,
+                                          "a subset string is applied by the data provider: "
+                                          "QGIS has no feature class beyond it to count"},
+            .colorSchemeForgotten = {true,
+                                     "a categorized renderer has no colour scheme name, and "
+                                     "the adapter keeps none beside it"},
         };
         return traits;
     }

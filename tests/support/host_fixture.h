@@ -50,6 +50,11 @@ struct HostTraits {
     // its own renderer and translates it), so tests compare renderers by what
     // they hold, never by identity.
     Difference rendererReadBackIsACopy;
+    // A definition query narrows the feature class too, so the class's feature
+    // count is the layer's.
+    Difference definitionNarrowsTheClass;
+    // A unique value renderer read back has lost its colour scheme name.
+    Difference colorSchemeForgotten;
 };
 
 // The screen at one moment, row by row, one 0xAARRGGBB word per pixel (two
