@@ -16,6 +16,7 @@ void FaultInjector::Clear() { m_rules.clear(); }
 void FaultInjector::Enter(std::string_view member) {
     if (m_quiet > 0) return;
     ++m_total;
+    if (m_logging) m_calls.emplace_back(member);
     for (auto rule = m_rules.begin(); rule != m_rules.end(); ++rule) {
         if (!rule->member.empty() && rule->member != member) continue;
         if (--rule->remaining > 0) continue;

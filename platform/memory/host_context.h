@@ -25,6 +25,11 @@ class FaultInjector {
     void Enter(std::string_view member);
     // Calls announced since construction, those inside a quiet scope aside.
     int CallCount() const { return m_total; }
+    // Off unless a test turns it on: the counted calls by name, in order, so a
+    // test can pin the order of a run's host calls (a walk over a million
+    // features would otherwise keep millions of names).
+    void LogCalls(bool on) { m_logging = on; }
+    const std::vector<std::string>& Calls() const { return m_calls; }
 
     // While a scope lives, Enter neither counts nor fires: the host's own work (a
     // map redraw reading layers, features and symbols) is not the extension
@@ -52,6 +57,8 @@ class FaultInjector {
     std::vector<Rule> m_rules;
     int m_total = 0;
     int m_quiet = 0;
+    bool m_logging = false;
+    std::vector<std::string> m_calls;
 };
 
 // One drawing call made on the screen display by the extension (not the map's

@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <memory>
 #include <ostream>
 #include <string>
@@ -376,6 +377,34 @@ TEST_P(CopyLegendEngine, CompletedRunShowsProgressPerFeatureThenHidesItRefreshes
     EXPECT_GT(Context().record.redraws, redraws);
     EXPECT_EQ(Context().record.contentsUpdates, 1);
     EXPECT_EQ(User().CancelChecks(), 3);
+}
+
+TEST_P(CopyLegendEngine, HostCallsFollowTheRunsStepsInOrder) {
+    StandardMap();
+    Build();
+    Context().faults.LogCalls(true);
+
+    EXPECT_FALSE(CopyColors());
+
+    // Each step's first host call, in the order of their first calls: the Source
+    // cursor and the feature count come before the cancel tracker and the
+    // progress bar, the walk before the install, the finish last.
+    const std::vector<std::string> steps = {
+        "IMxDocument::FocusMap",          "IFeatureLayer::Search",
+        "IFeatureClass::FeatureCount",    "IObjectFactory::NewCancelTracker",
+        "IApplication::StatusBar",        "IStatusBar::ProgressBar",
+        "IStepProgressor::MinRange",      "IProgressor::Show",
+        "ITrackCancel::Continue",         "IUniqueValueRenderer::ColorScheme",
+        "IRendererPropertyPage::ClassID", "IProgressor::Hide",
+        "IActiveView::Refresh",           "IMxDocument::UpdateContents"};
+    std::vector<std::string> firstCalls;
+    for (const std::string& call : Context().faults.Calls()) {
+        if (std::find(steps.begin(), steps.end(), call) != steps.end() &&
+            std::find(firstCalls.begin(), firstCalls.end(), call) == firstCalls.end()) {
+            firstCalls.push_back(call);
+        }
+    }
+    EXPECT_EQ(firstCalls, steps);
 }
 
 // ---- The walk ------------------------------------------------------------------------------
