@@ -275,6 +275,9 @@ class QgisFixture final : public HostFixture {
             .colorSchemeForgotten = {true,
                                      "a categorized renderer has no colour scheme name, and "
                                      "the adapter keeps none beside it"},
+            .groupedLayersAreMapLayers = {true,
+                                          "a QGIS map is its project's layers; groups of the "
+                                          "Layers panel organise them and hide none"},
         };
         return traits;
     }

@@ -55,6 +55,10 @@ struct HostTraits {
     Difference definitionNarrowsTheClass;
     // A unique value renderer read back has lost its colour scheme name.
     Difference colorSchemeForgotten;
+    // Layers inside groups are layers of the map: the dialogs list them and the
+    // tools find them (the reference host, like the original, lists top-level
+    // layers only).
+    Difference groupedLayersAreMapLayers;
 };
 
 // The screen at one moment, row by row, one 0xAARRGGBB word per pixel (two
