@@ -245,10 +245,6 @@ INSTANTIATE_TEST_SUITE_P(
                            "Could not find Nowhere"},
             ValidationCase{"SourceLayerNameIsCaseSensitive", "nerrojunction", "NerroID",
                            "Catchment", "JunctionID", "Could not find nerrojunction"},
-            ValidationCase{"SourceLayerInsideAGroupIsNotFound", "Rivers", "JunctionID", "Catchment",
-                           "JunctionID", "Could not find Rivers"},
-            ValidationCase{"RelatedLayerInsideAGroupIsNotFound", "NerroJunction", "NerroID",
-                           "Rivers", "JunctionID", "Could not find Rivers"},
             ValidationCase{"SourceWithoutFeatureClass", "NoData", "NerroID", "Catchment",
                            "JunctionID", "Feature class missing for NoData"},
             ValidationCase{"MissingSourceField", "NerroJunction", "Missing", "Catchment",
@@ -267,6 +263,30 @@ INSTANTIATE_TEST_SUITE_P(
                            "Wells feature class must have point, polygon, or polyline geometry "
                            "type"})),
     testing::HostCaseName<ValidationCase>);
+
+// Where a host's grouped layers are not layers of the map, a layer inside a group
+// is not found, as Source or as Related; where they are, it is found: as Source
+// it is refused for its renderer, as Related it is keyed.
+TEST_P(CopyLegendEngine, ALayerInsideAGroupIsFoundExactlyWhereGroupedLayersAreMapLayers) {
+    StandardMap()
+        .GroupLayer("Hydro")
+        .FeatureLayer("Rivers", host::esriGeometryPolyline)
+        .Field("JunctionID", host::esriFieldTypeString)
+        .Feature({"1"}, ShapeAt(host::esriGeometryPolyline, 0, 50))
+        .EndGroup();
+    Build();
+    const std::string before = LegendText("Rivers");
+    const bool found = Host().Traits().groupedLayersAreMapLayers.differs;
+
+    EXPECT_TRUE(CopyColors("Rivers", "JunctionID", "Catchment", "JunctionID"));
+    EXPECT_EQ(CopyColors("NerroJunction", "NerroID", "Rivers", "JunctionID"), !found);
+
+    const std::vector<std::string> boxes =
+        found ? std::vector<std::string>{"Rivers must be rendered with a Unique Value Renderer"}
+              : std::vector<std::string>{"Could not find Rivers", "Could not find Rivers"};
+    EXPECT_EQ(BoxTexts(), boxes);
+    EXPECT_EQ(LegendText("Rivers") == before, !found);
+}
 
 // ---- Colours carried across shapes ------------------------------------------------------
 
