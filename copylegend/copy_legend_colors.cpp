@@ -6,6 +6,7 @@
 #include <optional>
 #include <string>
 #include <string_view>
+#include <utility>
 
 #include "copylegend/symbol_copy.h"
 #include "copylegend/value_index.h"
@@ -132,19 +133,32 @@ std::shared_ptr<host::IUniqueValueRenderer> NewRelatedRenderer(const CopyLegendP
     return renderer;
 }
 
+// The Source features as the walk reads them: the layer's own search (its
+// definition query applies) with non-recycling rows, its first feature already
+// fetched, and N, which counts the whole class: with a definition query the
+// counter ends below N and the run still completes.
+struct SourceWalk {
+    std::shared_ptr<host::IFeatureCursor> cursor;
+    std::shared_ptr<host::IFeature> first;
+    std::int32_t total = 0;
+};
+
+SourceWalk OpenSourceWalk(const RunLayers& layers) {
+    SourceWalk walk;
+    walk.cursor = host::Require<host::IFeatureCursor>(layers.source->Search(nullptr, false),
+                                                      "IFeatureCursor");
+    walk.first = walk.cursor->NextFeature();
+    walk.total = layers.sourceClass->FeatureCount(nullptr);
+    return walk;
+}
+
 // Walks the Source features, adding one value per new key text in the colour of
 // the feature that first carries it, with the progress bar shown and stepped.
 // Returns false when an Esc ended the walk.
-bool AddSourceValues(const CopyLegendParameters& p, const RunLayers& layers,
+bool AddSourceValues(const CopyLegendParameters& p, const RunLayers& layers, SourceWalk walk,
                      host::IUniqueValueRenderer& renderer, host::IObjectFactory& factory,
                      host::IStepProgressor& progress, host::ITrackCancel& tracker) {
-    // The layer's own search (its definition query applies) with non-recycling
-    // rows, while N counts the whole class: with a definition query the counter
-    // ends below N and the run still completes.
-    const auto cursor = host::Require<host::IFeatureCursor>(layers.source->Search(nullptr, false),
-                                                            "IFeatureCursor");
-    auto feature = cursor->NextFeature();
-    const std::int32_t total = layers.sourceClass->FeatureCount(nullptr);
+    const std::int32_t total = walk.total;
     progress.SetMinRange(0);
     progress.SetMaxRange(total);
     progress.SetPosition(0);
@@ -156,6 +170,7 @@ bool AddSourceValues(const CopyLegendParameters& p, const RunLayers& layers,
     ColorCopies copies;
     ProgressText progressText(total);
     std::int32_t counter = 0;
+    auto feature = std::move(walk.first);
     while (feature) {
         if (!tracker.Continue()) return false;
         // Asked and copied before the key is looked at, so a feature drawn with a
@@ -177,7 +192,7 @@ bool AddSourceValues(const CopyLegendParameters& p, const RunLayers& layers,
             }
         }
 
-        feature = cursor->NextFeature();
+        feature = walk.cursor->NextFeature();
         // Written after the feature is done, so the text names the last one finished.
         ++counter;
         progress.SetMessage(progressText.For(counter));
@@ -215,13 +230,17 @@ bool CopyLegendColors(const std::shared_ptr<host::IApplication>& application,
     const auto renderer = NewRelatedRenderer(parameters, *layers, *factory);
     if (!renderer) return true;
 
+    // The Source is opened and counted before the tracker and the progress bar
+    // are taken: a Source that cannot be read ends the run before any of its
+    // progress objects exist.
+    SourceWalk walk = OpenSourceWalk(*layers);
     const auto tracker =
         host::Require<host::ITrackCancel>(factory->NewCancelTracker(), "ITrackCancel");
     const auto statusBar = host::Require<host::IStatusBar>(app->StatusBar(), "IStatusBar");
     const auto progress =
         host::Require<host::IStepProgressor>(statusBar->ProgressBar(), "IStepProgressor");
-    const bool completed =
-        AddSourceValues(parameters, *layers, *renderer, *factory, *progress, *tracker);
+    const bool completed = AddSourceValues(parameters, *layers, std::move(walk), *renderer,
+                                           *factory, *progress, *tracker);
     if (completed) InstallRenderer(parameters, *layers, renderer, *factory);
 
     progress->Hide();

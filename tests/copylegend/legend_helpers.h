@@ -10,26 +10,11 @@
 #include "platform/memory/reference_host.h"
 #include "platform/objects/renderers.h"
 #include "platform/objects/symbols.h"
+#include "tests/support/map_spec.h"
 
-// The colours, symbols and legends the Copy Legend Colors tests state their
-// Source layers with.
+// Reference-host symbols and legends for the suites that build the reference
+// host directly (colours and ColorOf come with the host fixture's spec).
 namespace velorin::testing {
-
-struct Color {
-    std::int32_t red = 0;
-    std::int32_t green = 0;
-    std::int32_t blue = 0;
-    friend bool operator==(const Color&, const Color&) = default;
-};
-
-inline constexpr Color kRed{200, 30, 30};
-inline constexpr Color kGreen{30, 160, 60};
-inline constexpr Color kBlue{40, 60, 210};
-
-inline Color ColorOf(const std::shared_ptr<host::IColor>& color) {
-    const auto rgb = host::Require<host::IRgbColor>(color, "IRgbColor");
-    return {rgb->Red(), rgb->Green(), rgb->Blue()};
-}
 
 // A simple symbol of the kind a layer of that shape draws with, in `color`.
 inline std::shared_ptr<host::ISymbol> SimpleSymbol(
