@@ -2,16 +2,21 @@
 
 #include <gtest/gtest.h>
 
+#include <functional>
+#include <memory>
 #include <optional>
+#include <ostream>
 #include <string>
+#include <tuple>
 #include <vector>
 
 #include "host/host.h"
-#include "platform/memory/reference_host.h"
-#include "tests/support/host_and_user.h"
+#include "tests/support/host_fixture.h"
+#include "tests/support/map_spec.h"
 #include "tests/support/user_records.h"
 #include "ui/current_toolkit.h"
 
+// The Copy Legend Colors dialog on every host the binary links.
 namespace velorin::forms {
 namespace {
 
@@ -21,7 +26,8 @@ using host::esriFieldTypeInteger;
 using host::esriFieldTypeString;
 using host::esriGeometryPoint;
 using host::esriGeometryPolygon;
-using memory::HostBuilder;
+using velorin::testing::HostMaker;
+using velorin::testing::MapSpec;
 
 // The lists of the dialog as a person sees them: entries and the current one.
 struct ListState {
@@ -38,39 +44,49 @@ std::ostream& operator<<(std::ostream& out, const ListState& state) {
     return out << "] current " << state.current;
 }
 
-class CopyLegendForm : public ::testing::Test {
+// What the suite's tests share, whatever their parameters.
+class CopyLegendFormOnHost {
   protected:
-    void Use(memory::ReferenceHost host) {
-        m_run.emplace(std::move(host));
-        m_dialog.SetApplication(m_run->Application());
+    void Start(const HostMaker& maker) { m_maker = maker; }
+
+    // Builds the test's one map and the dialog that runs over it.
+    void Use(const MapSpec& map) {
+        m_host = m_maker.make();
+        m_host->Build(map);
+        m_dialog.emplace();
+        m_dialog->SetApplication(m_host->Application());
     }
 
     // The data-model map: three layers, each with the key fields of the model.
     void DataModelMap() {
-        Use(HostBuilder()
-                .FeatureLayer("Streams", host::esriGeometryPolyline)
-                .Field("StreamID", esriFieldTypeInteger)
-                .FeatureLayer("Catchment", esriGeometryPolygon)
-                .Field("NerroID", esriFieldTypeInteger)
-                .Field("JunctionID", esriFieldTypeString)
-                .Field("Area", esriFieldTypeDouble)
-                .Field("Surveyed", esriFieldTypeDate)
-                .FeatureLayer("NerroJunction", esriGeometryPoint)
-                .Field("JunctionID", esriFieldTypeInteger)
-                .Field("NerroID", esriFieldTypeInteger)
-                .Build());
+        MapSpec map;
+        map.FeatureLayer("Streams", host::esriGeometryPolyline)
+            .Field("StreamID", esriFieldTypeInteger)
+            .FeatureLayer("Catchment", esriGeometryPolygon)
+            .Field("NerroID", esriFieldTypeInteger)
+            .Field("JunctionID", esriFieldTypeString)
+            .Field("Area", esriFieldTypeDouble)
+            .Field("Surveyed", esriFieldTypeDate)
+            .FeatureLayer("NerroJunction", esriGeometryPoint)
+            .Field("JunctionID", esriFieldTypeInteger)
+            .Field("NerroID", esriFieldTypeInteger);
+        Use(map);
     }
 
-    scripted::ScriptedUser& User() { return m_run->User(); }
+    velorin::testing::HostFixture& Host() { return *m_host; }
+    scripted::ScriptedUser& User() { return m_host->User(); }
+    frmCopyLegend& Dialog() { return *m_dialog; }
+    // The name the host gives a layer's object id field.
+    std::string Oid() { return Host().Traits().objectIdField.name; }
 
     // FillInputs, then the modal show the run makes; the scenes decide the end.
     void Open() {
-        m_dialog.FillInputs();
-        ui::CurrentToolkit().ShowModal(m_dialog.Window());
+        m_dialog->FillInputs();
+        ui::CurrentToolkit().ShowModal(m_dialog->Window());
     }
 
     // Opens and accepts what the dialog preselected, or what `pick` chose.
-    void OpenAndAccept(std::function<void(scripted::Scene&)> pick = {}) {
+    void OpenAndAccept(const std::function<void(scripted::Scene&)>& pick = {}) {
         scripted::Scene& scene = User().OnShow("frmCopyLegend");
         if (pick) pick(scene);
         scene.Press("cmdOK");
@@ -79,15 +95,25 @@ class CopyLegendForm : public ::testing::Test {
 
     std::vector<std::string> BoxTexts() { return velorin::testing::BoxTexts(User()); }
 
-    std::optional<testing::HostAndUser> m_run;
-    frmCopyLegend m_dialog;
+    HostMaker m_maker;
+    // The host first: the dialog holds its application and goes first.
+    std::unique_ptr<velorin::testing::HostFixture> m_host;
+    std::optional<frmCopyLegend> m_dialog;
 };
 
-TEST_F(CopyLegendForm, LoadsWithItsCaptionAndTheSourceLayerListFirstInTabOrder) {
-    DataModelMap();
-    m_dialog.FillInputs();
+class CopyLegendForm : public CopyLegendFormOnHost, public ::testing::TestWithParam<HostMaker> {
+  protected:
+    void SetUp() override { Start(GetParam()); }
+};
 
-    const ui::Window& window = m_dialog.Window();
+INSTANTIATE_TEST_SUITE_P(Hosts, CopyLegendForm, ::testing::ValuesIn(velorin::testing::Hosts()),
+                         velorin::testing::HostName);
+
+TEST_P(CopyLegendForm, LoadsWithItsCaptionAndTheSourceLayerListFirstInTabOrder) {
+    DataModelMap();
+    Dialog().FillInputs();
+
+    const ui::Window& window = Dialog().Window();
     EXPECT_EQ(window.Caption(), "Copy Legend Colors");
     EXPECT_EQ(window.ClientWidth(), 5925);
     EXPECT_EQ(window.ClientHeight(), 2850);
@@ -95,75 +121,75 @@ TEST_F(CopyLegendForm, LoadsWithItsCaptionAndTheSourceLayerListFirstInTabOrder) 
     const char* order[] = {"cboLyr1", "cboFld1",   "cboLyr2", "cboFld2",
                            "cmdOK",   "cmdCancel", "cmdHelp"};
     for (int i = 0; i < 7; ++i) {
-        EXPECT_EQ(m_dialog.Window().Control(order[i]).TabIndex(), i) << order[i];
+        EXPECT_EQ(Dialog().Window().Control(order[i]).TabIndex(), i) << order[i];
     }
-    EXPECT_TRUE(m_dialog.cmdOK().Default());
-    EXPECT_TRUE(m_dialog.UserCancel());
+    EXPECT_TRUE(Dialog().cmdOK().Default());
+    EXPECT_TRUE(Dialog().UserCancel());
 }
 
-TEST_F(CopyLegendForm, FirstOpeningPreselectsTheDataModelLayersAndKeys) {
+TEST_P(CopyLegendForm, FirstOpeningPreselectsTheDataModelLayersAndKeys) {
     DataModelMap();
-    m_dialog.FillInputs();
+    Dialog().FillInputs();
 
     const std::vector<std::string> layers{"Streams", "Catchment", "NerroJunction"};
-    EXPECT_EQ(StateOf(m_dialog.cboLyr1()), (ListState{layers, "NerroJunction"}));
-    EXPECT_EQ(StateOf(m_dialog.cboLyr2()), (ListState{layers, "Catchment"}));
+    EXPECT_EQ(StateOf(Dialog().cboLyr1()), (ListState{layers, "NerroJunction"}));
+    EXPECT_EQ(StateOf(Dialog().cboLyr2()), (ListState{layers, "Catchment"}));
     // The Source list offers the object id; neither offers dates or shapes.
-    EXPECT_EQ(StateOf(m_dialog.cboFld1()),
-              (ListState{{"OBJECTID", "JunctionID", "NerroID"}, "NerroID"}));
-    EXPECT_EQ(StateOf(m_dialog.cboFld2()),
+    EXPECT_EQ(StateOf(Dialog().cboFld1()),
+              (ListState{{Oid(), "JunctionID", "NerroID"}, "NerroID"}));
+    EXPECT_EQ(StateOf(Dialog().cboFld2()),
               (ListState{{"NerroID", "JunctionID", "Area"}, "JunctionID"}));
 }
 
-TEST_F(CopyLegendForm, PreferencesIgnoreLetterCaseAndPassOverOtherLayerKinds) {
-    Use(HostBuilder()
-            .FeatureLayer("Labels", esriGeometryPolygon, host::esriFTAnnotation)
-            .FeatureLayer("WATERSHED", esriGeometryPolygon)
-            .Field("junctionid", esriFieldTypeInteger)
-            .GroupLayer("Hydro")
-            .FeatureLayer("Catchment", esriGeometryPolygon)
-            .EndGroup()
-            .RasterLayer("Elevation")
-            .FeatureLayer("nerrojunction", esriGeometryPoint)
-            .Field("NERROID", esriFieldTypeInteger)
-            .Build());
-    m_dialog.FillInputs();
+// Grouped layers and feature types are the list routines' (tests of
+// modUtilsForms, where hosts declare how they differ in both).
+TEST_P(CopyLegendForm, PreferencesIgnoreLetterCaseAndPassOverOtherLayerKinds) {
+    MapSpec map;
+    map.OtherLayer("Labels")
+        .FeatureLayer("WATERSHED", esriGeometryPolygon)
+        .Field("junctionid", esriFieldTypeInteger)
+        .RasterLayer("Catchment")
+        .FeatureLayer("nerrojunction", esriGeometryPoint)
+        .Field("NERROID", esriFieldTypeInteger);
+    Use(map);
+    Dialog().FillInputs();
 
     const std::vector<std::string> layers{"WATERSHED", "nerrojunction"};
-    EXPECT_EQ(StateOf(m_dialog.cboLyr1()), (ListState{layers, "nerrojunction"}));
-    EXPECT_EQ(StateOf(m_dialog.cboFld1()), (ListState{{"OBJECTID", "NERROID"}, "NERROID"}));
-    EXPECT_EQ(StateOf(m_dialog.cboLyr2()), (ListState{layers, "WATERSHED"}));
-    EXPECT_EQ(StateOf(m_dialog.cboFld2()), (ListState{{"junctionid"}, "junctionid"}));
+    EXPECT_EQ(StateOf(Dialog().cboLyr1()), (ListState{layers, "nerrojunction"}));
+    EXPECT_EQ(StateOf(Dialog().cboFld1()), (ListState{{Oid(), "NERROID"}, "NERROID"}));
+    EXPECT_EQ(StateOf(Dialog().cboLyr2()), (ListState{layers, "WATERSHED"}));
+    EXPECT_EQ(StateOf(Dialog().cboFld2()), (ListState{{"junctionid"}, "junctionid"}));
 }
 
-TEST_F(CopyLegendForm, AMapWithoutFeatureLayersLeavesEveryListEmptyAndRefusesOk) {
-    Use(HostBuilder().RasterLayer("Elevation").Build());
+TEST_P(CopyLegendForm, AMapWithoutFeatureLayersLeavesEveryListEmptyAndRefusesOk) {
+    MapSpec map;
+    map.RasterLayer("Elevation");
+    Use(map);
     User().OnShow("frmCopyLegend").Press("cmdOK").Press("cmdCancel");
 
     Open();
 
     for (ui::ComboBox* list :
-         {&m_dialog.cboLyr1(), &m_dialog.cboFld1(), &m_dialog.cboLyr2(), &m_dialog.cboFld2()}) {
+         {&Dialog().cboLyr1(), &Dialog().cboFld1(), &Dialog().cboLyr2(), &Dialog().cboFld2()}) {
         EXPECT_EQ(list->ListCount(), 0) << list->Name();
     }
     EXPECT_EQ(BoxTexts(), std::vector<std::string>{"Please specify all layers and key fields"});
-    EXPECT_TRUE(m_dialog.UserCancel());
+    EXPECT_TRUE(Dialog().UserCancel());
     User().CheckFinished();
 }
 
-TEST_F(CopyLegendForm, WithOneFeatureLayerTheRelatedKeyListStaysEmpty) {
-    Use(HostBuilder()
-            .FeatureLayer("Catchment", esriGeometryPolygon)
-            .Field("JunctionID", esriFieldTypeInteger)
-            .Build());
+TEST_P(CopyLegendForm, WithOneFeatureLayerTheRelatedKeyListStaysEmpty) {
+    MapSpec map;
+    map.FeatureLayer("Catchment", esriGeometryPolygon).Field("JunctionID", esriFieldTypeInteger);
+    Use(map);
     User().OnShow("frmCopyLegend").Press("cmdOK").Press("cmdCancel");
 
     Open();
 
-    EXPECT_EQ(m_dialog.cboLyr1().Text(), "Catchment");
-    EXPECT_EQ(m_dialog.cboLyr2().Text(), "Catchment");
-    EXPECT_EQ(m_dialog.cboFld1().ListCount(), 2);
-    EXPECT_EQ(m_dialog.cboFld2().ListCount(), 0);
+    EXPECT_EQ(Dialog().cboLyr1().Text(), "Catchment");
+    EXPECT_EQ(Dialog().cboLyr2().Text(), "Catchment");
+    EXPECT_EQ(Dialog().cboFld1().ListCount(), 2);
+    EXPECT_EQ(Dialog().cboFld2().ListCount(), 0);
     EXPECT_EQ(BoxTexts(), std::vector<std::string>{"Please specify all layers and key fields"});
 }
 
@@ -176,26 +202,33 @@ struct OkCase {
     const char* message;
 };
 
-class CopyLegendOkCheck : public CopyLegendForm, public ::testing::WithParamInterface<OkCase> {};
+void PrintTo(const OkCase& c, std::ostream* out) { *out << c.name; }
+
+class CopyLegendOkCheck : public CopyLegendFormOnHost,
+                          public ::testing::TestWithParam<std::tuple<HostMaker, OkCase>> {
+  protected:
+    void SetUp() override { Start(std::get<0>(GetParam())); }
+};
 
 TEST_P(CopyLegendOkCheck, RefusesWithOneBoxAndKeepsTheDialogOpenAndItsLists) {
-    // "Bare" has no key fields at all.
-    Use(HostBuilder()
-            .FeatureLayer("Bare", esriGeometryPoint)
-            .WithoutDefaultFields()
-            .FeatureLayer("Catchment", esriGeometryPolygon)
-            .Field("JunctionID", esriFieldTypeInteger)
-            .FeatureLayer("NerroJunction", esriGeometryPoint)
-            .Field("NerroID", esriFieldTypeInteger)
-            .Build());
+    const OkCase& c = std::get<1>(GetParam());
+    // "Bare" has no field a Related key may be (its object id is a Source key only).
+    MapSpec map;
+    map.FeatureLayer("Bare", esriGeometryPoint)
+        .Field("Surveyed", esriFieldTypeDate)
+        .FeatureLayer("Catchment", esriGeometryPolygon)
+        .Field("JunctionID", esriFieldTypeInteger)
+        .FeatureLayer("NerroJunction", esriGeometryPoint)
+        .Field("NerroID", esriFieldTypeInteger);
+    Use(map);
     std::vector<ListState> before;
     User()
         .OnShow("frmCopyLegend")
-        .Pick("cboLyr1", GetParam().sourceLayer)
-        .Pick("cboLyr2", GetParam().relatedLayer)
+        .Pick("cboLyr1", c.sourceLayer)
+        .Pick("cboLyr2", c.relatedLayer)
         .Do([&](ui::Window&) {
-            for (ui::ComboBox* list : {&m_dialog.cboLyr1(), &m_dialog.cboFld1(),
-                                       &m_dialog.cboLyr2(), &m_dialog.cboFld2()}) {
+            for (ui::ComboBox* list : {&Dialog().cboLyr1(), &Dialog().cboFld1(),
+                                       &Dialog().cboLyr2(), &Dialog().cboFld2()}) {
                 before.push_back(StateOf(*list));
             }
         })
@@ -203,8 +236,8 @@ TEST_P(CopyLegendOkCheck, RefusesWithOneBoxAndKeepsTheDialogOpenAndItsLists) {
         .Do([&](ui::Window& window) {
             EXPECT_TRUE(window.Visible());
             std::size_t i = 0;
-            for (ui::ComboBox* list : {&m_dialog.cboLyr1(), &m_dialog.cboFld1(),
-                                       &m_dialog.cboLyr2(), &m_dialog.cboFld2()}) {
+            for (ui::ComboBox* list : {&Dialog().cboLyr1(), &Dialog().cboFld1(),
+                                       &Dialog().cboLyr2(), &Dialog().cboFld2()}) {
                 EXPECT_EQ(StateOf(*list), before.at(i++)) << list->Name();
             }
         })
@@ -212,24 +245,27 @@ TEST_P(CopyLegendOkCheck, RefusesWithOneBoxAndKeepsTheDialogOpenAndItsLists) {
 
     Open();
 
-    EXPECT_EQ(BoxTexts(), std::vector<std::string>{GetParam().message});
-    EXPECT_TRUE(m_dialog.UserCancel());
-    EXPECT_EQ(m_dialog.SourceLayer(), "");
+    EXPECT_EQ(BoxTexts(), std::vector<std::string>{c.message});
+    EXPECT_TRUE(Dialog().UserCancel());
+    EXPECT_EQ(Dialog().SourceLayer(), "");
 }
 
 INSTANTIATE_TEST_SUITE_P(
-    InOrder, CopyLegendOkCheck,
-    ::testing::Values(OkCase{"SameLayerTwice", "Catchment", "Catchment",
-                             "Source feature layer cannot be the same as Related feature layer"},
-                      OkCase{"EmptyKeyListBeforeSameLayer", "Bare", "Bare",
-                             "Please specify all layers and key fields"},
-                      OkCase{"EmptyRelatedKeyList", "Catchment", "Bare",
-                             "Please specify all layers and key fields"}),
-    [](const auto& row) { return std::string(row.param.name); });
+    Hosts, CopyLegendOkCheck,
+    ::testing::Combine(::testing::ValuesIn(velorin::testing::Hosts()),
+                       ::testing::Values(
+                           OkCase{
+                               "SameLayerTwice", "Catchment", "Catchment",
+                               "Source feature layer cannot be the same as Related feature layer"},
+                           OkCase{"EmptyKeyListBeforeSameLayer", "Bare", "Bare",
+                                  "Please specify all layers and key fields"},
+                           OkCase{"EmptyRelatedKeyList", "Catchment", "Bare",
+                                  "Please specify all layers and key fields"})),
+    velorin::testing::HostCaseName<OkCase>);
 
 // ---- Accepted and remembered names ----------------------------------------------------------
 
-TEST_F(CopyLegendForm, OkStoresTheChoiceHidesTheDialogAndTheNextOpeningOffersItFirst) {
+TEST_P(CopyLegendForm, OkStoresTheChoiceHidesTheDialogAndTheNextOpeningOffersItFirst) {
     DataModelMap();
     OpenAndAccept([](scripted::Scene& scene) {
         scene.Pick("cboLyr1", "Catchment")
@@ -238,99 +274,99 @@ TEST_F(CopyLegendForm, OkStoresTheChoiceHidesTheDialogAndTheNextOpeningOffersItF
             .Pick("cboFld2", "NerroID");
     });
 
-    EXPECT_FALSE(m_dialog.UserCancel());
-    EXPECT_FALSE(m_dialog.Window().Visible());
-    EXPECT_TRUE(m_dialog.Window().Loaded());
-    EXPECT_EQ(m_dialog.SourceLayer(), "Catchment");
-    EXPECT_EQ(m_dialog.SourceField(), "Area");
-    EXPECT_EQ(m_dialog.RelatedLayer(), "NerroJunction");
-    EXPECT_EQ(m_dialog.RelatedField(), "NerroID");
+    EXPECT_FALSE(Dialog().UserCancel());
+    EXPECT_FALSE(Dialog().Window().Visible());
+    EXPECT_TRUE(Dialog().Window().Loaded());
+    EXPECT_EQ(Dialog().SourceLayer(), "Catchment");
+    EXPECT_EQ(Dialog().SourceField(), "Area");
+    EXPECT_EQ(Dialog().RelatedLayer(), "NerroJunction");
+    EXPECT_EQ(Dialog().RelatedField(), "NerroID");
 
-    m_dialog.FillInputs();
-    EXPECT_TRUE(m_dialog.UserCancel());
-    EXPECT_EQ(m_dialog.cboLyr1().Text(), "Catchment");
-    EXPECT_EQ(m_dialog.cboFld1().Text(), "Area");
-    EXPECT_EQ(m_dialog.cboLyr2().Text(), "NerroJunction");
-    EXPECT_EQ(m_dialog.cboFld2().Text(), "NerroID");
+    Dialog().FillInputs();
+    EXPECT_TRUE(Dialog().UserCancel());
+    EXPECT_EQ(Dialog().cboLyr1().Text(), "Catchment");
+    EXPECT_EQ(Dialog().cboFld1().Text(), "Area");
+    EXPECT_EQ(Dialog().cboLyr2().Text(), "NerroJunction");
+    EXPECT_EQ(Dialog().cboFld2().Text(), "NerroID");
 
     // A layer picked by hand prefers the fixed key name only.
-    m_dialog.cboLyr1().SetListIndex(m_dialog.cboLyr1().FindItem("NerroJunction"));
-    EXPECT_EQ(m_dialog.cboFld1().Text(), "NerroID");
-    m_dialog.cboLyr2().SetListIndex(m_dialog.cboLyr2().FindItem("Catchment"));
-    EXPECT_EQ(m_dialog.cboFld2().Text(), "JunctionID");
+    Dialog().cboLyr1().SetListIndex(Dialog().cboLyr1().FindItem("NerroJunction"));
+    EXPECT_EQ(Dialog().cboFld1().Text(), "NerroID");
+    Dialog().cboLyr2().SetListIndex(Dialog().cboLyr2().FindItem("Catchment"));
+    EXPECT_EQ(Dialog().cboFld2().Text(), "JunctionID");
 }
 
-TEST_F(CopyLegendForm, RememberedNamesMissingFromTheMapAreNotPreferred) {
-    DataModelMap();
+TEST_P(CopyLegendForm, RememberedNamesMissingFromTheMapAreNotPreferred) {
+    MapSpec map;
+    map.FeatureLayer("Streams", host::esriGeometryPolyline)
+        .Field("StreamID", esriFieldTypeInteger)
+        .FeatureLayer("NerroJunction", esriGeometryPoint)
+        .Field("NerroID", esriFieldTypeInteger)
+        .Field("StreamID", esriFieldTypeInteger);
+    Use(map);
     OpenAndAccept([](scripted::Scene& scene) {
         scene.Pick("cboLyr1", "Streams").Pick("cboFld1", "StreamID");
     });
-    ASSERT_EQ(m_dialog.SourceLayer(), "Streams");
+    ASSERT_EQ(Dialog().SourceLayer(), "Streams");
 
-    // Another map: "Streams" is gone, and "streams" differs in letter case only.
-    // The layer now chosen has a StreamID too: the remembered layer decides.
-    Use(HostBuilder()
-            .FeatureLayer("streams", host::esriGeometryPolyline)
-            .Field("StreamID", esriFieldTypeInteger)
-            .FeatureLayer("NerroJunction", esriGeometryPoint)
-            .Field("NerroID", esriFieldTypeInteger)
-            .Field("StreamID", esriFieldTypeInteger)
-            .Build());
-    m_dialog.FillInputs();
+    // "Streams" is gone: the layer is now "streams", another name in letter case
+    // only. The layer now chosen has a StreamID too: the remembered layer decides.
+    Host().FeatureLayer("Streams")->SetName("streams");
+    Dialog().FillInputs();
 
-    EXPECT_EQ(m_dialog.cboLyr1().Text(), "NerroJunction");
-    EXPECT_EQ(m_dialog.cboFld1().Text(), "NerroID");
+    EXPECT_EQ(Dialog().cboLyr1().Text(), "NerroJunction");
+    EXPECT_EQ(Dialog().cboFld1().Text(), "NerroID");
 }
 
-TEST_F(CopyLegendForm, CancelAndTheCloseBoxKeepTheAcceptedNamesAndLeaveUserCancelSet) {
+TEST_P(CopyLegendForm, CancelAndTheCloseBoxKeepTheAcceptedNamesAndLeaveUserCancelSet) {
     DataModelMap();
     OpenAndAccept();
-    const std::string source = m_dialog.SourceLayer();
-    const std::string related = m_dialog.RelatedLayer();
+    const std::string source = Dialog().SourceLayer();
+    const std::string related = Dialog().RelatedLayer();
 
     User().OnShow("frmCopyLegend").Pick("cboLyr1", "Streams").Press("cmdCancel");
     Open();
-    EXPECT_TRUE(m_dialog.UserCancel());
-    EXPECT_TRUE(m_dialog.Window().Loaded());
+    EXPECT_TRUE(Dialog().UserCancel());
+    EXPECT_TRUE(Dialog().Window().Loaded());
 
     User().OnShow("frmCopyLegend").Pick("cboLyr1", "Streams").Close();
     Open();
-    EXPECT_TRUE(m_dialog.UserCancel());
-    EXPECT_FALSE(m_dialog.Window().Loaded());
-    EXPECT_EQ(m_dialog.SourceLayer(), source);
-    EXPECT_EQ(m_dialog.RelatedLayer(), related);
+    EXPECT_TRUE(Dialog().UserCancel());
+    EXPECT_FALSE(Dialog().Window().Loaded());
+    EXPECT_EQ(Dialog().SourceLayer(), source);
+    EXPECT_EQ(Dialog().RelatedLayer(), related);
 
     // Closing released the application: filling again needs it set again.
-    EXPECT_THROW(m_dialog.FillInputs(), Error);
-    m_dialog.SetApplication(m_run->Application());
+    EXPECT_THROW(Dialog().FillInputs(), Error);
+    Dialog().SetApplication(Host().Application());
     User()
         .OnShow("frmCopyLegend")
-        .Do([&](ui::Window&) { EXPECT_EQ(m_dialog.cboLyr1().Text(), source); })
+        .Do([&](ui::Window&) { EXPECT_EQ(Dialog().cboLyr1().Text(), source); })
         .Do([](ui::Window& window) { window.PressEsc(); });
     Open();
-    EXPECT_TRUE(m_dialog.UserCancel());
+    EXPECT_TRUE(Dialog().UserCancel());
     User().CheckFinished();
 }
 
-TEST_F(CopyLegendForm, EscPressesCancel) {
+TEST_P(CopyLegendForm, EscPressesCancel) {
     DataModelMap();
     OpenAndAccept();
     User().OnShow("frmCopyLegend").Do([](ui::Window& window) { window.PressEsc(); });
 
     Open();
 
-    EXPECT_TRUE(m_dialog.UserCancel());
-    EXPECT_FALSE(m_dialog.Window().Visible());
+    EXPECT_TRUE(Dialog().UserCancel());
+    EXPECT_FALSE(Dialog().Window().Visible());
 }
 
-TEST_F(CopyLegendForm, HelpShowsTheToolsTextOverTheOpenDialog) {
+TEST_P(CopyLegendForm, HelpShowsTheToolsTextOverTheOpenDialog) {
     DataModelMap();
     std::string text;
     User().OnShow("frmCopyLegend").Press("cmdHelp").Press("cmdCancel");
     User()
         .OnShow("Help:  Copy Legend Colors")
         .Do([&](ui::Window& window) {
-            EXPECT_TRUE(m_dialog.Window().Visible());
+            EXPECT_TRUE(Dialog().Window().Visible());
             text = window.TextBox("txtHelp").Text();
         })
         .Press("cmdOK");

@@ -3,15 +3,21 @@
 #include <gtest/gtest.h>
 
 #include <functional>
+#include <memory>
+#include <optional>
+#include <ostream>
 #include <string>
+#include <tuple>
 #include <vector>
 
 #include "host/host.h"
-#include "platform/memory/reference_host.h"
-#include "tests/support/host_and_user.h"
+#include "tests/support/host_fixture.h"
+#include "tests/support/map_spec.h"
 #include "tests/support/user_records.h"
 #include "zoomflash/zoom_flash_parameters.h"
 
+// The Zoom and Flash dialog on every host the binary links: the same map, the
+// same person, the same lists and properties.
 namespace velorin::forms {
 namespace {
 
@@ -20,13 +26,14 @@ using host::esriFieldTypeInteger;
 using host::esriFieldTypeString;
 using host::esriGeometryPoint;
 using host::esriGeometryPolygon;
-using memory::HostBuilder;
+using velorin::testing::HostMaker;
+using velorin::testing::MapSpec;
 using Names = std::vector<std::string>;
 
 // Streams, Watershed and NerroJunction, with key fields of the data model.
-memory::ReferenceHost Hydrology() {
-    return HostBuilder()
-        .FeatureLayer("Streams", host::esriGeometryPolyline)
+MapSpec Hydrology() {
+    MapSpec map;
+    map.FeatureLayer("Streams", host::esriGeometryPolyline)
         .Field("Name", esriFieldTypeString)
         .FeatureLayer("Watershed", esriGeometryPolygon)
         .Field("NerroID", esriFieldTypeInteger)
@@ -34,25 +41,32 @@ memory::ReferenceHost Hydrology() {
         .Field("NextDownID", esriFieldTypeInteger)
         .FeatureLayer("NerroJunction", esriGeometryPoint)
         .Field("JunctionID", esriFieldTypeInteger)
-        .Field("NerroID", esriFieldTypeInteger)
-        .Build();
+        .Field("NerroID", esriFieldTypeInteger);
+    return map;
 }
 
-class ZoomFlashDialogTest : public ::testing::Test {
+// What the suite's tests share, whatever their parameters.
+class ZoomFlashDialogOnHost {
   protected:
-    explicit ZoomFlashDialogTest(memory::ReferenceHost host = Hydrology())
-        : m_run(std::move(host)) {
-        m_dialog.SetApplication(m_run.Application());
+    void Start(const HostMaker& maker, const MapSpec& map = Hydrology()) {
+        m_host = maker.make();
+        m_host->Build(map);
+        m_dialog.emplace();
+        m_dialog->SetApplication(m_host->Application());
     }
 
-    scripted::ScriptedUser& User() { return m_run.User(); }
+    velorin::testing::HostFixture& Host() { return *m_host; }
+    scripted::ScriptedUser& User() { return m_host->User(); }
     scripted::Scene& Scene() { return User().OnShow("frmZoomFlash"); }
+    frmZoomFlash& Dialog() { return *m_dialog; }
+    // The name the host gives a layer's object id field.
+    std::string Oid() { return Host().Traits().objectIdField.name; }
 
     // One opening as the run makes it: application, fill, then show modally.
     void Open() {
-        m_dialog.SetApplication(m_run.Application());
-        m_dialog.FillInputs();
-        ui::CurrentToolkit().ShowModal(m_dialog.Window());
+        m_dialog->SetApplication(m_host->Application());
+        m_dialog->FillInputs();
+        ui::CurrentToolkit().ShowModal(m_dialog->Window());
     }
     // Opens with the defaults accepted, or with `inputs` played before OK.
     void Accept(const std::function<void(scripted::Scene&)>& inputs = {}) {
@@ -60,16 +74,26 @@ class ZoomFlashDialogTest : public ::testing::Test {
         if (inputs) inputs(scene);
         scene.Press("cmdOK");
         Open();
-        ASSERT_FALSE(m_dialog.UserCancel());
+        ASSERT_FALSE(m_dialog->UserCancel());
     }
 
     std::vector<std::string> BoxTexts() { return velorin::testing::BoxTexts(User()); }
 
-    velorin::testing::HostAndUser m_run;
-    frmZoomFlash m_dialog;
+    // The host first: the dialog holds its application and goes first.
+    std::unique_ptr<velorin::testing::HostFixture> m_host;
+    std::optional<frmZoomFlash> m_dialog;
 };
 
-TEST_F(ZoomFlashDialogTest, LoadSetsTheTabOrderOfTheInputs) {
+class ZoomFlashDialogTest : public ZoomFlashDialogOnHost,
+                            public ::testing::TestWithParam<HostMaker> {
+  protected:
+    void SetUp() override { Start(GetParam()); }
+};
+
+INSTANTIATE_TEST_SUITE_P(Hosts, ZoomFlashDialogTest, ::testing::ValuesIn(velorin::testing::Hosts()),
+                         velorin::testing::HostName);
+
+TEST_P(ZoomFlashDialogTest, LoadSetsTheTabOrderOfTheInputs) {
     Scene()
         .Do([](ui::Window& window) {
             const char* const order[] = {
@@ -89,17 +113,17 @@ TEST_F(ZoomFlashDialogTest, LoadSetsTheTabOrderOfTheInputs) {
         })
         .Press("cmdCancel");
     Open();
-    EXPECT_TRUE(m_dialog.UserCancel());
+    EXPECT_TRUE(Dialog().UserCancel());
 }
 
-TEST_F(ZoomFlashDialogTest, FirstOpeningPreselectsDataModelNamesAndDefaults) {
+TEST_P(ZoomFlashDialogTest, FirstOpeningPreselectsDataModelNamesAndDefaults) {
     Scene()
-        .Do([](ui::Window& window) {
+        .Do([oid = Oid()](ui::Window& window) {
             EXPECT_EQ(window.ComboBox("cboLyr1").Items(),
                       (Names{"Streams", "Watershed", "NerroJunction"}));
             EXPECT_EQ(window.ComboBox("cboLyr1").Text(), "Watershed");
             EXPECT_EQ(window.ComboBox("cboFld1").Items(),
-                      (Names{"<None>", "OBJECTID", "NerroID", "NextDownID"}));
+                      (Names{"<None>", oid, "NerroID", "NextDownID"}));
             EXPECT_EQ(window.ComboBox("cboFld1").Text(), "NextDownID");
             EXPECT_EQ(window.ComboBox("cboLyr2").Items(),
                       (Names{"<None>", "Streams", "Watershed", "NerroJunction"}));
@@ -123,12 +147,12 @@ TEST_F(ZoomFlashDialogTest, FirstOpeningPreselectsDataModelNamesAndDefaults) {
     User().CheckFinished();
 }
 
-TEST_F(ZoomFlashDialogTest, PickingALayerRefillsItsKeyFieldsFromTheFixedNames) {
+TEST_P(ZoomFlashDialogTest, PickingALayerRefillsItsKeyFieldsFromTheFixedNames) {
     Scene()
         .Pick("cboLyr1", "NerroJunction")
-        .Do([](ui::Window& window) {
+        .Do([oid = Oid()](ui::Window& window) {
             EXPECT_EQ(window.ComboBox("cboFld1").Items(),
-                      (Names{"<None>", "OBJECTID", "JunctionID", "NerroID"}));
+                      (Names{"<None>", oid, "JunctionID", "NerroID"}));
             EXPECT_EQ(window.ComboBox("cboFld1").Text(), "JunctionID");
         })
         .Pick("cboLyr2", "Streams")
@@ -144,25 +168,25 @@ TEST_F(ZoomFlashDialogTest, PickingALayerRefillsItsKeyFieldsFromTheFixedNames) {
     Open();
 }
 
-TEST_F(ZoomFlashDialogTest, AcceptedOkStoresTheEntriesAndHides) {
+TEST_P(ZoomFlashDialogTest, AcceptedOkStoresTheEntriesAndHides) {
     Accept([](scripted::Scene& scene) {
         scene.Type("txtSrcFlashTime", "0.001")
             .Type("txtRelFlashTime", "32.76")
             .Type("txtZoomFactor", "2")
             .Type("txtZoomWidth", "45.5");
     });
-    EXPECT_EQ(m_dialog.SourceLayer(), "Watershed");
-    EXPECT_EQ(m_dialog.SourceField(), "NextDownID");
-    EXPECT_EQ(m_dialog.RelatedLayer(), "NerroJunction");
-    EXPECT_EQ(m_dialog.RelatedField(), "NerroID");
-    EXPECT_DOUBLE_EQ(m_dialog.SourceFlashTime(), 0.001);
-    EXPECT_DOUBLE_EQ(m_dialog.RelatedFlashTime(), 32.76);
-    EXPECT_DOUBLE_EQ(m_dialog.ZoomFactor(), 2);
-    EXPECT_DOUBLE_EQ(m_dialog.ZoomWidth(), 45.5);
-    EXPECT_EQ(m_dialog.ZoomMethod(), 3);
-    EXPECT_TRUE(m_dialog.SearchRelated());
-    EXPECT_FALSE(m_dialog.Window().Visible());
-    EXPECT_TRUE(m_dialog.Window().Loaded());
+    EXPECT_EQ(Dialog().SourceLayer(), "Watershed");
+    EXPECT_EQ(Dialog().SourceField(), "NextDownID");
+    EXPECT_EQ(Dialog().RelatedLayer(), "NerroJunction");
+    EXPECT_EQ(Dialog().RelatedField(), "NerroID");
+    EXPECT_DOUBLE_EQ(Dialog().SourceFlashTime(), 0.001);
+    EXPECT_DOUBLE_EQ(Dialog().RelatedFlashTime(), 32.76);
+    EXPECT_DOUBLE_EQ(Dialog().ZoomFactor(), 2);
+    EXPECT_DOUBLE_EQ(Dialog().ZoomWidth(), 45.5);
+    EXPECT_EQ(Dialog().ZoomMethod(), 3);
+    EXPECT_TRUE(Dialog().SearchRelated());
+    EXPECT_FALSE(Dialog().Window().Visible());
+    EXPECT_TRUE(Dialog().Window().Loaded());
     EXPECT_TRUE(BoxTexts().empty());
 }
 
@@ -172,11 +196,16 @@ struct RefusalCase {
     const char* message;
 };
 
-class DialogRefusal : public ZoomFlashDialogTest,
-                      public ::testing::WithParamInterface<RefusalCase> {};
+void PrintTo(const RefusalCase& c, std::ostream* out) { *out << c.name; }
+
+class DialogRefusal : public ZoomFlashDialogOnHost,
+                      public ::testing::TestWithParam<std::tuple<HostMaker, RefusalCase>> {
+  protected:
+    void SetUp() override { Start(std::get<0>(GetParam())); }
+};
 
 TEST_P(DialogRefusal, ShowsItsMessageAndKeepsEverything) {
-    const RefusalCase& c = GetParam();
+    const RefusalCase& c = std::get<1>(GetParam());
     scripted::Scene& scene = Scene();
     c.inputs(scene);
     scene.Press("cmdOK")
@@ -189,9 +218,9 @@ TEST_P(DialogRefusal, ShowsItsMessageAndKeepsEverything) {
     EXPECT_EQ(box.title, "Velorin");
     EXPECT_EQ(box.icon, ui::MsgIcon::None);
     EXPECT_EQ(box.buttons, ui::MsgButtons::OkOnly);
-    EXPECT_TRUE(m_dialog.UserCancel());
-    EXPECT_EQ(m_dialog.SourceLayer(), "");
-    EXPECT_EQ(m_dialog.ZoomMethod(), 0);
+    EXPECT_TRUE(Dialog().UserCancel());
+    EXPECT_EQ(Dialog().SourceLayer(), "");
+    EXPECT_EQ(Dialog().ZoomMethod(), 0);
 }
 
 std::function<void(scripted::Scene&)> Typed(const char* box, const char* text) {
@@ -199,48 +228,50 @@ std::function<void(scripted::Scene&)> Typed(const char* box, const char* text) {
 }
 
 INSTANTIATE_TEST_SUITE_P(
-    Messages, DialogRefusal,
-    ::testing::Values(
-        RefusalCase{"SourceTimeAboveBound", Typed("txtSrcFlashTime", "32.77"),
-                    "Please enter a source feature flash time less than 32 seconds"},
-        RefusalCase{"SourceTimeBelowOneMs", Typed("txtSrcFlashTime", ".0009"),
-                    "Please enter a source feature flash time greater than 1 millisecond"},
-        RefusalCase{"SourceTimeZero", Typed("txtSrcFlashTime", "0"),
-                    "Source feature flash time must be greater than zero"},
-        RefusalCase{"SourceTimeNegative", Typed("txtSrcFlashTime", "-1"),
-                    "Source feature flash time must be greater than zero"},
-        RefusalCase{"SourceTimeEmpty", Typed("txtSrcFlashTime", ""),
-                    "Please input a number for Source feature flash time"},
-        RefusalCase{"SourceTimeWord", Typed("txtSrcFlashTime", "soon"),
-                    "Please input a number for Source feature flash time"},
-        RefusalCase{"RelatedTimeWord", Typed("txtRelFlashTime", "later"),
-                    "Please input a number for Related feature flash time"},
-        RefusalCase{"RelatedTimeZero", Typed("txtRelFlashTime", "0"),
-                    "Related feature flash time must be greater than zero"},
-        RefusalCase{"RelatedTimeAboveBound", Typed("txtRelFlashTime", "33"),
-                    "Please enter a related feature flash time less than 32 seconds"},
-        RefusalCase{"RelatedTimeBelowOneMs", Typed("txtRelFlashTime", "1e-4"),
-                    "Please enter a related feature flash time greater than 1 millisecond"},
-        RefusalCase{"RelatedMessageComesFirst",
-                    [](scripted::Scene& scene) {
-                        scene.Type("txtSrcFlashTime", "x").Type("txtRelFlashTime", "-2");
-                    },
-                    "Related feature flash time must be greater than zero"},
-        RefusalCase{"ZoomFactorWord", Typed("txtZoomFactor", "big"),
-                    "Please input a number for Zoom Factor"},
-        RefusalCase{"ZoomFactorZero", Typed("txtZoomFactor", "0"),
-                    "Zoom Factor must be greater than zero"},
-        RefusalCase{"ZoomWidthWord", Typed("txtZoomWidth", "wide"),
-                    "Please input a number for Zoom Width"},
-        RefusalCase{"ZoomWidthNegative", Typed("txtZoomWidth", "-3"),
-                    "Zoom Width must be greater than zero"},
-        RefusalCase{
-            "NoMethod",
-            [](scripted::Scene& scene) { scene.Check("chkFull", 0).Check("chkRelated", 0); },
-            "Please select a Zoom Method"}),
-    [](const ::testing::TestParamInfo<RefusalCase>& param) { return param.param.name; });
+    Hosts, DialogRefusal,
+    ::testing::Combine(
+        ::testing::ValuesIn(velorin::testing::Hosts()),
+        ::testing::Values(
+            RefusalCase{"SourceTimeAboveBound", Typed("txtSrcFlashTime", "32.77"),
+                        "Please enter a source feature flash time less than 32 seconds"},
+            RefusalCase{"SourceTimeBelowOneMs", Typed("txtSrcFlashTime", ".0009"),
+                        "Please enter a source feature flash time greater than 1 millisecond"},
+            RefusalCase{"SourceTimeZero", Typed("txtSrcFlashTime", "0"),
+                        "Source feature flash time must be greater than zero"},
+            RefusalCase{"SourceTimeNegative", Typed("txtSrcFlashTime", "-1"),
+                        "Source feature flash time must be greater than zero"},
+            RefusalCase{"SourceTimeEmpty", Typed("txtSrcFlashTime", ""),
+                        "Please input a number for Source feature flash time"},
+            RefusalCase{"SourceTimeWord", Typed("txtSrcFlashTime", "soon"),
+                        "Please input a number for Source feature flash time"},
+            RefusalCase{"RelatedTimeWord", Typed("txtRelFlashTime", "later"),
+                        "Please input a number for Related feature flash time"},
+            RefusalCase{"RelatedTimeZero", Typed("txtRelFlashTime", "0"),
+                        "Related feature flash time must be greater than zero"},
+            RefusalCase{"RelatedTimeAboveBound", Typed("txtRelFlashTime", "33"),
+                        "Please enter a related feature flash time less than 32 seconds"},
+            RefusalCase{"RelatedTimeBelowOneMs", Typed("txtRelFlashTime", "1e-4"),
+                        "Please enter a related feature flash time greater than 1 millisecond"},
+            RefusalCase{
+                "RelatedMessageComesFirst",
+                [](scripted::Scene&
+                       scene) { scene.Type("txtSrcFlashTime", "x").Type("txtRelFlashTime", "-2"); },
+                "Related feature flash time must be greater than zero"},
+            RefusalCase{"ZoomFactorWord", Typed("txtZoomFactor", "big"),
+                        "Please input a number for Zoom Factor"},
+            RefusalCase{"ZoomFactorZero", Typed("txtZoomFactor", "0"),
+                        "Zoom Factor must be greater than zero"},
+            RefusalCase{"ZoomWidthWord", Typed("txtZoomWidth", "wide"),
+                        "Please input a number for Zoom Width"},
+            RefusalCase{"ZoomWidthNegative", Typed("txtZoomWidth", "-3"),
+                        "Zoom Width must be greater than zero"},
+            RefusalCase{
+                "NoMethod",
+                [](scripted::Scene& scene) { scene.Check("chkFull", 0).Check("chkRelated", 0); },
+                "Please select a Zoom Method"})),
+    velorin::testing::HostCaseName<RefusalCase>);
 
-TEST_F(ZoomFlashDialogTest, UncheckedMethodsLeaveTheirBoxesDisabledAndUnchecked) {
+TEST_P(ZoomFlashDialogTest, UncheckedMethodsLeaveTheirBoxesDisabledAndUnchecked) {
     Accept([](scripted::Scene& scene) {
         scene.Check("chkFull", 0)
             .Do([](ui::Window& window) {
@@ -257,11 +288,11 @@ TEST_F(ZoomFlashDialogTest, UncheckedMethodsLeaveTheirBoxesDisabledAndUnchecked)
             .Check("chkFull", 0);
     });
     EXPECT_TRUE(BoxTexts().empty());
-    EXPECT_EQ(m_dialog.ZoomMethod(), 2);
-    EXPECT_DOUBLE_EQ(m_dialog.ZoomFactor(), -5);  // stored as typed, unchecked
+    EXPECT_EQ(Dialog().ZoomMethod(), 2);
+    EXPECT_DOUBLE_EQ(Dialog().ZoomFactor(), -5);  // stored as typed, unchecked
 }
 
-TEST_F(ZoomFlashDialogTest, NoneAsksFirstAndCancelChangesNothing) {
+TEST_P(ZoomFlashDialogTest, NoneAsksFirstAndCancelChangesNothing) {
     User().AnswerNext(ui::MsgResult::Cancel);
     Scene()
         .Pick("cboFld2", "<None>")
@@ -278,25 +309,25 @@ TEST_F(ZoomFlashDialogTest, NoneAsksFirstAndCancelChangesNothing) {
     EXPECT_EQ(question.buttons, ui::MsgButtons::OkCancel);
     EXPECT_EQ(question.icon, ui::MsgIcon::None);
     EXPECT_EQ(question.title, "Velorin");
-    EXPECT_TRUE(m_dialog.UserCancel());
-    EXPECT_EQ(m_dialog.SourceLayer(), "");
+    EXPECT_TRUE(Dialog().UserCancel());
+    EXPECT_EQ(Dialog().SourceLayer(), "");
 }
 
-TEST_F(ZoomFlashDialogTest, NoneAnsweredOkTurnsRelatedSearchOffButStoresTheTextsShown) {
+TEST_P(ZoomFlashDialogTest, NoneAnsweredOkTurnsRelatedSearchOffButStoresTheTextsShown) {
     User().AnswerNext(ui::MsgResult::Ok);
     Accept([](scripted::Scene& scene) {
         scene.Pick("cboFld2", "<None>").Type("txtRelFlashTime", "never");
     });
 
     EXPECT_EQ(BoxTexts().size(), 1U);  // the question; nothing about the Related time
-    EXPECT_FALSE(m_dialog.SearchRelated());
-    EXPECT_EQ(m_dialog.ZoomMethod(), 3);
-    EXPECT_EQ(m_dialog.RelatedLayer(), "NerroJunction");
-    EXPECT_EQ(m_dialog.RelatedField(), "<None>");
-    EXPECT_DOUBLE_EQ(m_dialog.RelatedFlashTime(), 0);  // not a number: the old value stays
+    EXPECT_FALSE(Dialog().SearchRelated());
+    EXPECT_EQ(Dialog().ZoomMethod(), 3);
+    EXPECT_EQ(Dialog().RelatedLayer(), "NerroJunction");
+    EXPECT_EQ(Dialog().RelatedField(), "<None>");
+    EXPECT_DOUBLE_EQ(Dialog().RelatedFlashTime(), 0);  // not a number: the old value stays
 }
 
-TEST_F(ZoomFlashDialogTest, WithoutRelatedInformationFullEnvelopeIsRequired) {
+TEST_P(ZoomFlashDialogTest, WithoutRelatedInformationFullEnvelopeIsRequired) {
     User().AnswerAlways("Only source features", ui::MsgResult::Ok);
     Scene()
         .Pick("cboLyr2", "<None>")
@@ -312,10 +343,10 @@ TEST_F(ZoomFlashDialogTest, WithoutRelatedInformationFullEnvelopeIsRequired) {
     const std::string refusal =
         "Without related feature information, the Full Envelope Zoom Method must be selected";
     EXPECT_EQ(BoxTexts(), (std::vector<std::string>{question, refusal, question, refusal}));
-    EXPECT_TRUE(m_dialog.UserCancel());
+    EXPECT_TRUE(Dialog().UserCancel());
 }
 
-TEST_F(ZoomFlashDialogTest, SecondOpeningOffersTheAcceptedValues) {
+TEST_P(ZoomFlashDialogTest, SecondOpeningOffersTheAcceptedValues) {
     User().AnswerNext(ui::MsgResult::Ok);
     Accept([](scripted::Scene& scene) {
         scene.Pick("cboLyr1", "Streams")
@@ -345,26 +376,26 @@ TEST_F(ZoomFlashDialogTest, SecondOpeningOffersTheAcceptedValues) {
     Open();
 
     // Cancel keeps what the OK stored.
-    EXPECT_TRUE(m_dialog.UserCancel());
-    EXPECT_EQ(m_dialog.SourceLayer(), "Streams");
-    EXPECT_DOUBLE_EQ(m_dialog.SourceFlashTime(), 2.25);
-    EXPECT_EQ(m_dialog.ZoomMethod(), 1);
+    EXPECT_TRUE(Dialog().UserCancel());
+    EXPECT_EQ(Dialog().SourceLayer(), "Streams");
+    EXPECT_DOUBLE_EQ(Dialog().SourceFlashTime(), 2.25);
+    EXPECT_EQ(Dialog().ZoomMethod(), 1);
     User().CheckFinished();
 }
 
-TEST_F(ZoomFlashDialogTest, RememberedLayerCountsOnlyWhileTheMapHasItsExactName) {
+TEST_P(ZoomFlashDialogTest, RememberedLayerCountsOnlyWhileTheMapHasItsExactName) {
     User().AnswerNext(ui::MsgResult::Ok);  // Streams has no key field: source only
     Accept([](scripted::Scene& scene) { scene.Pick("cboLyr1", "Streams"); });
     // Renamed in letter case only: the remembered name no longer counts, so the
     // data-model names decide again.
-    m_run.Host().FeatureLayerNamed("Streams")->SetName("STREAMS");
+    Host().FeatureLayer("Streams")->SetName("STREAMS");
     Scene()
         .Do([](ui::Window& window) { EXPECT_EQ(window.ComboBox("cboLyr1").Text(), "Watershed"); })
         .Press("cmdCancel");
     Open();
 }
 
-TEST_F(ZoomFlashDialogTest, RememberedKeyFieldsCountWhileTheRememberedLayerHasThem) {
+TEST_P(ZoomFlashDialogTest, RememberedKeyFieldsCountWhileTheRememberedLayerHasThem) {
     // Both keys differ from what the data-model names would choose.
     Accept([](scripted::Scene& scene) {
         scene.Pick("cboFld1", "NerroID").Pick("cboFld2", "JunctionID");
@@ -383,13 +414,13 @@ TEST_F(ZoomFlashDialogTest, RememberedKeyFieldsCountWhileTheRememberedLayerHasTh
     // Renamed in letter case: the data-model names still choose these layers,
     // and they still have the remembered fields, but the remembered layers are
     // gone, so the remembered fields no longer lead.
-    m_run.Host().FeatureLayerNamed("Watershed")->SetName("WATERSHED");
-    m_run.Host().FeatureLayerNamed("NerroJunction")->SetName("nerrojunction");
+    Host().FeatureLayer("Watershed")->SetName("WATERSHED");
+    Host().FeatureLayer("NerroJunction")->SetName("nerrojunction");
     keys("NextDownID", "NerroID");
     User().CheckFinished();
 }
 
-TEST_F(ZoomFlashDialogTest, RememberedRelatedEnvelopeOnlyUnchecksFullEnvelope) {
+TEST_P(ZoomFlashDialogTest, RememberedRelatedEnvelopeOnlyUnchecksFullEnvelope) {
     Accept([](scripted::Scene& scene) { scene.Check("chkFull", 0); });
     Scene()
         .Do([](ui::Window& window) {
@@ -405,33 +436,41 @@ TEST_F(ZoomFlashDialogTest, RememberedRelatedEnvelopeOnlyUnchecksFullEnvelope) {
 // A flash time typed in full five characters may read longer as a number
 // (".0015" is 0.0015); the next opening must still offer it so that a plain OK
 // flashes for the very milliseconds the typed time did.
-class RememberedFlashTime : public ZoomFlashDialogTest,
-                            public ::testing::WithParamInterface<const char*> {};
+class RememberedFlashTime : public ZoomFlashDialogOnHost,
+                            public ::testing::TestWithParam<std::tuple<HostMaker, const char*>> {
+  protected:
+    void SetUp() override { Start(std::get<0>(GetParam())); }
+};
 
 TEST_P(RememberedFlashTime, AcceptedUnchangedRunsTheSameMilliseconds) {
-    const std::string typed = GetParam();
+    const std::string typed = std::get<1>(GetParam());
     Accept([&](scripted::Scene& scene) {
         scene.Type("txtSrcFlashTime", typed).Type("txtRelFlashTime", typed);
     });
-    const std::int16_t milliseconds = zoomflash::FlashMilliseconds(m_dialog.SourceFlashTime());
+    const std::int16_t milliseconds = zoomflash::FlashMilliseconds(Dialog().SourceFlashTime());
     Accept();
-    EXPECT_EQ(zoomflash::FlashMilliseconds(m_dialog.SourceFlashTime()), milliseconds);
-    EXPECT_EQ(zoomflash::FlashMilliseconds(m_dialog.RelatedFlashTime()), milliseconds);
+    EXPECT_EQ(zoomflash::FlashMilliseconds(Dialog().SourceFlashTime()), milliseconds);
+    EXPECT_EQ(zoomflash::FlashMilliseconds(Dialog().RelatedFlashTime()), milliseconds);
 }
 
-INSTANTIATE_TEST_SUITE_P(TypedInFull, RememberedFlashTime,
-                         ::testing::Values(".0015", ".1235", ".0025"));
+INSTANTIATE_TEST_SUITE_P(
+    TypedInFull, RememberedFlashTime,
+    ::testing::Combine(::testing::ValuesIn(velorin::testing::Hosts()),
+                       ::testing::Values(".0015", ".1235", ".0025")),
+    [](const ::testing::TestParamInfo<std::tuple<HostMaker, const char*>>& param) {
+        return std::get<0>(param.param).name + "_" + std::to_string(param.index);
+    });
 
-TEST_F(ZoomFlashDialogTest, CloseBoxCancelsAndTheNextOpeningRebuildsTheWindow) {
+TEST_P(ZoomFlashDialogTest, CloseBoxCancelsAndTheNextOpeningRebuildsTheWindow) {
     Accept([](scripted::Scene& scene) { scene.Type("txtZoomWidth", "12"); });
-    const long heldWhileLoaded = m_run.Application().use_count();
+    const long heldWhileLoaded = Host().Application().use_count();
     Scene().Type("txtZoomWidth", "99").Close();
     Open();
     // The unloaded window let go of the application.
-    EXPECT_EQ(m_run.Application().use_count(), heldWhileLoaded - 1);
-    EXPECT_TRUE(m_dialog.UserCancel());
-    EXPECT_FALSE(m_dialog.Window().Loaded());
-    EXPECT_DOUBLE_EQ(m_dialog.ZoomWidth(), 12);
+    EXPECT_EQ(Host().Application().use_count(), heldWhileLoaded - 1);
+    EXPECT_TRUE(Dialog().UserCancel());
+    EXPECT_FALSE(Dialog().Window().Loaded());
+    EXPECT_DOUBLE_EQ(Dialog().ZoomWidth(), 12);
 
     Scene()
         .Do([](ui::Window& window) {
@@ -442,7 +481,7 @@ TEST_F(ZoomFlashDialogTest, CloseBoxCancelsAndTheNextOpeningRebuildsTheWindow) {
     Open();
 }
 
-TEST_F(ZoomFlashDialogTest, HelpShowsTheToolsTextAndReturnsToTheUnchangedDialog) {
+TEST_P(ZoomFlashDialogTest, HelpShowsTheToolsTextAndReturnsToTheUnchangedDialog) {
     std::string helpText;
     User()
         .OnShow("Help:  Zoom and Flash")
@@ -486,10 +525,11 @@ TEST_F(ZoomFlashDialogTest, HelpShowsTheToolsTextAndReturnsToTheUnchangedDialog)
     User().CheckFinished();
 }
 
-TEST_F(ZoomFlashDialogTest, HostFailureAfterAPickIsReportedAndTheDialogStaysOpen) {
+TEST_P(ZoomFlashDialogTest, HostFailureAfterAPickIsReportedAndTheDialogStaysOpen) {
     Scene()
         .Do([this](ui::Window&) {
-            m_run.Host().FailAt("IMxDocument::FocusMap", 1, host::E_HOST_FAIL, "Map gone");
+            Host().Context().faults.FailAt("IMxDocument::FocusMap", 1, host::E_HOST_FAIL,
+                                           "Map gone");
         })
         .Pick("cboLyr1", "Streams")
         .Do([](ui::Window& window) { EXPECT_TRUE(window.Visible()); })
@@ -500,10 +540,13 @@ TEST_F(ZoomFlashDialogTest, HostFailureAfterAPickIsReportedAndTheDialogStaysOpen
 
 class EmptyMapDialog : public ZoomFlashDialogTest {
   protected:
-    EmptyMapDialog() : ZoomFlashDialogTest(HostBuilder().Build()) {}
+    void SetUp() override { Start(GetParam(), MapSpec{}); }
 };
 
-TEST_F(EmptyMapDialog, OpensWithNoneOnlyAndRefusesOk) {
+INSTANTIATE_TEST_SUITE_P(Hosts, EmptyMapDialog, ::testing::ValuesIn(velorin::testing::Hosts()),
+                         velorin::testing::HostName);
+
+TEST_P(EmptyMapDialog, OpensWithNoneOnlyAndRefusesOk) {
     Scene()
         .Do([](ui::Window& window) {
             EXPECT_EQ(window.ComboBox("cboLyr1").ListCount(), 0);
@@ -519,16 +562,20 @@ TEST_F(EmptyMapDialog, OpensWithNoneOnlyAndRefusesOk) {
 
 class OtherNamesDialog : public ZoomFlashDialogTest {
   protected:
-    OtherNamesDialog()
-        : ZoomFlashDialogTest(HostBuilder()
-                                  .FeatureLayer("Roads", host::esriGeometryPolyline)
-                                  .Field("Code", esriFieldTypeInteger)
-                                  .FeatureLayer("CATCHMENT", esriGeometryPolygon)
-                                  .FeatureLayer("Parcels", esriGeometryPolygon)
-                                  .Build()) {}
+    void SetUp() override {
+        MapSpec map;
+        map.FeatureLayer("Roads", host::esriGeometryPolyline)
+            .Field("Code", esriFieldTypeInteger)
+            .FeatureLayer("CATCHMENT", esriGeometryPolygon)
+            .FeatureLayer("Parcels", esriGeometryPolygon);
+        Start(GetParam(), map);
+    }
 };
 
-TEST_F(OtherNamesDialog, LetterCaseIsIgnoredForDataModelNamesAndUnknownKeysGiveNone) {
+INSTANTIATE_TEST_SUITE_P(Hosts, OtherNamesDialog, ::testing::ValuesIn(velorin::testing::Hosts()),
+                         velorin::testing::HostName);
+
+TEST_P(OtherNamesDialog, LetterCaseIsIgnoredForDataModelNamesAndUnknownKeysGiveNone) {
     Scene()
         .Do([](ui::Window& window) {
             EXPECT_EQ(window.ComboBox("cboLyr1").Text(), "CATCHMENT");

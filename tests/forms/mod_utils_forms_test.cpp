@@ -2,13 +2,18 @@
 
 #include <gtest/gtest.h>
 
+#include <memory>
+#include <optional>
 #include <string>
 #include <vector>
 
 #include "host/host.h"
-#include "platform/memory/reference_host.h"
 #include "tests/forms/list_window.h"
+#include "tests/support/host_fixture.h"
+#include "tests/support/map_spec.h"
 
+// The list routines on every host the binary links: the same map, the same
+// lists, read through host interfaces.
 namespace velorin::forms {
 namespace {
 
@@ -19,175 +24,213 @@ using host::esriFieldTypeString;
 using host::esriGeometryPoint;
 using host::esriGeometryPolygon;
 using host::esriGeometryPolyline;
-using memory::HostBuilder;
+using velorin::testing::HostMaker;
+using velorin::testing::MapSpec;
 using Names = std::vector<std::string>;
 
-std::shared_ptr<host::IMap> MapOf(const memory::ReferenceHost& host) {
-    return host::As<host::IMxDocument>(host.Application()->Document())->FocusMap();
-}
-
-class PickLists : public ::testing::Test {
+class PickLists : public ::testing::TestWithParam<HostMaker> {
   protected:
+    void SetUp() override { m_host = GetParam().make(); }
+
+    void Build() { m_host->Build(m_map); }
+    velorin::testing::HostFixture& Host() { return *m_host; }
+    std::shared_ptr<host::IMap> Map() { return m_host->FocusMap(); }
     ui::ComboBox& List() { return m_window.ComboBox("cboList"); }
 
-    void FillLayers(const memory::ReferenceHost& host, const NameList& kinds,
-                    const std::optional<TypeList>& shapeTypes = std::nullopt,
+    void FillLayers(const NameList& kinds, const std::optional<TypeList>& shapeTypes = std::nullopt,
                     const ListChoices& choices = {}) {
         FillLayerList(
-            MapOf(host), List(),
+            Map(), List(),
             {.layerKinds = kinds, .featureTypes = ListedFeatureTypes(), .shapeTypes = shapeTypes},
             choices);
     }
 
+    // Every kind of layer both hosts hold, some names shared, none in a group.
+    void MixedMap() {
+        m_map.FeatureLayer("Roads", esriGeometryPolyline)
+            .FeatureLayer("roads", esriGeometryPolyline)
+            .RasterLayer("Wells")
+            .FeatureLayer("Wells", esriGeometryPoint)
+            .FeatureLayer("Lost", esriGeometryPoint)
+            .WithoutFeatureClass()
+            .RasterLayer("Blank", false)
+            .OtherLayer("Tiles")
+            .FeatureLayer("Roads", esriGeometryPolygon)
+            .StandaloneTable("Owners")
+            .StandaloneTable("Gone", false);
+        Build();
+    }
+
+    MapSpec m_map;
+    std::unique_ptr<velorin::testing::HostFixture> m_host;
     ui::Window m_window{testing::kListLayout};
 };
 
-// Every kind of layer the map can hold, some names shared.
-memory::ReferenceHost MixedMap() {
-    return HostBuilder()
-        .FeatureLayer("Roads", esriGeometryPolyline)
-        .FeatureLayer("roads", esriGeometryPolyline)
-        .GroupLayer("Hydro")
-        .FeatureLayer("Streams", esriGeometryPolyline)
-        .EndGroup()
-        .RasterLayer("Wells")
-        .FeatureLayer("Wells", esriGeometryPoint)
-        .FeatureLayer("Labels", esriGeometryPolygon, host::esriFTAnnotation)
-        .FeatureLayer("Sizes", esriGeometryPolyline, host::esriFTDimension)
-        .FeatureLayer("Valves", esriGeometryPoint, host::esriFTSimpleJunction)
-        .FeatureLayer("Lost", esriGeometryPoint)
-        .WithoutFeatureClass()
-        .RasterLayer("Blank", false)
-        .OtherLayer("Tiles")
-        .FeatureLayer("Roads", esriGeometryPolygon)
-        .StandaloneTable("Owners")
-        .StandaloneTable("Gone", false)
-        .Build();
-}
+INSTANTIATE_TEST_SUITE_P(Hosts, PickLists, ::testing::ValuesIn(velorin::testing::Hosts()),
+                         velorin::testing::HostName);
 
-TEST_F(PickLists, FeatureLayerListLeavesOutGroupsSpecialClassesAndMissingData) {
-    const auto host = MixedMap();
-    FillLayers(host, {"FeatureLayer"});
-    EXPECT_EQ(List().Items(), (Names{"Roads", "roads", "Wells", "Valves", "Roads"}));
+TEST_P(PickLists, FeatureLayerListLeavesOutOtherKindsAndMissingData) {
+    MixedMap();
+    FillLayers({"FeatureLayer"});
+    EXPECT_EQ(List().Items(), (Names{"Roads", "roads", "Wells", "Roads"}));
     EXPECT_EQ(List().ListIndex(), 0);
 }
 
-TEST_F(PickLists, KindsComeInMapOrderWithTablesLastAndUnknownKindsIgnored) {
-    const auto host = MixedMap();
-    FillLayers(host, {"Table", "RasterLayer", "featurelayer", "Group"}, std::nullopt,
+TEST_P(PickLists, KindsComeInMapOrderWithTablesLastAndUnknownKindsIgnored) {
+    MixedMap();
+    FillLayers({"Table", "RasterLayer", "featurelayer", "Group"}, std::nullopt,
                {.noneEntry = NoneEntry::First});
     EXPECT_EQ(List().Items(), (Names{"<None>", "Wells", "Owners"}));
     EXPECT_EQ(List().Text(), "<None>");
 }
 
-TEST_F(PickLists, ShapeTypesFilterOnlySimpleFeatureClasses) {
-    const auto host = MixedMap();
-    FillLayers(host, {"FeatureLayer"}, TypeList{esriGeometryPoint});
-    // The junction layer is not simple: its shape is not looked at.
-    EXPECT_EQ(List().Items(), (Names{"Wells", "Valves"}));
+TEST_P(PickLists, ShapeTypesFilterSimpleFeatureClasses) {
+    MixedMap();
+    FillLayers({"FeatureLayer"}, TypeList{esriGeometryPoint});
+    EXPECT_EQ(List().Items(), (Names{"Wells"}));
+    FillLayers({"FeatureLayer"}, TypeList{esriGeometryPolygon, esriGeometryPolyline});
+    EXPECT_EQ(List().Items(), (Names{"Roads", "roads", "Roads"}));
 }
 
-TEST_F(PickLists, ExcludedNamesAreDroppedExactly) {
-    const auto host = MixedMap();
-    FillLayers(host, {"FeatureLayer"}, std::nullopt, {.excludeNames = NameList{"Roads", "VALVES"}});
-    EXPECT_EQ(List().Items(), (Names{"roads", "Wells", "Valves"}));
+TEST_P(PickLists, OnlyListedFeatureTypesAndTheShapeFilterOnlyForSimpleClasses) {
+    const auto& simpleOnly = Host().Traits().everyClassIsSimple;
+    if (simpleOnly.differs) GTEST_SKIP() << simpleOnly.reason;
+    m_map.FeatureLayer("Labels", esriGeometryPolygon, host::esriFTAnnotation)
+        .FeatureLayer("Sizes", esriGeometryPolyline, host::esriFTDimension)
+        .FeatureLayer("Valves", esriGeometryPoint, host::esriFTSimpleJunction)
+        .FeatureLayer("Mains", esriGeometryPolyline, host::esriFTComplexEdge)
+        .FeatureLayer("Wells", esriGeometryPoint);
+    Build();
+    FillLayers({"FeatureLayer"});
+    EXPECT_EQ(List().Items(), (Names{"Valves", "Mains", "Wells"}));
+    // The junction and the edge are not simple: their shapes are not looked at.
+    FillLayers({"FeatureLayer"}, TypeList{esriGeometryPolygon});
+    EXPECT_EQ(List().Items(), (Names{"Valves", "Mains"}));
 }
 
-TEST_F(PickLists, EmptyMapGivesAnEmptyListOrNoneAlone) {
-    const auto host = HostBuilder().Build();
-    FillLayers(host, {"FeatureLayer"});
+TEST_P(PickLists, ExcludedNamesAreDroppedExactly) {
+    MixedMap();
+    FillLayers({"FeatureLayer"}, std::nullopt, {.excludeNames = NameList{"Roads", "WELLS"}});
+    EXPECT_EQ(List().Items(), (Names{"roads", "Wells"}));
+}
+
+TEST_P(PickLists, EmptyMapGivesAnEmptyListOrNoneAlone) {
+    Build();
+    FillLayers({"FeatureLayer"});
     EXPECT_EQ(List().ListCount(), 0);
     EXPECT_EQ(List().ListIndex(), -1);
 
-    FillLayers(host, {"FeatureLayer"}, std::nullopt, {.noneEntry = NoneEntry::First});
+    FillLayers({"FeatureLayer"}, std::nullopt, {.noneEntry = NoneEntry::First});
     EXPECT_EQ(List().Items(), (Names{"<None>"}));
     EXPECT_EQ(List().ListIndex(), 0);
 }
 
-TEST_F(PickLists, RefillReplacesTheEntries) {
-    const auto host = MixedMap();
+TEST_P(PickLists, RefillReplacesTheEntries) {
+    MixedMap();
     List().AddItem("stale");
-    FillLayers(host, {"RasterLayer"});
+    FillLayers({"RasterLayer"});
     EXPECT_EQ(List().Items(), (Names{"Wells"}));
 }
 
-TEST(SameNameMessage, SpeaksOnlyWhenFeatureLayersShareTheExactName) {
-    const auto host = MixedMap();
-    const auto map = MapOf(host);
-    EXPECT_EQ(SameNameMessage("Roads", map),
+TEST_P(PickLists, SameNameMessageSpeaksOnlyWhenFeatureLayersShareTheExactName) {
+    MixedMap();
+    EXPECT_EQ(SameNameMessage("Roads", Map()),
               "The map has 2 layers named Roads: rename them so that each has a name of its own, "
               "then try again");
-    EXPECT_EQ(SameNameMessage("roads", map), "");  // another name in letter case
-    EXPECT_EQ(SameNameMessage("Wells", map), "");  // its twin is a raster layer
-    EXPECT_EQ(SameNameMessage("Nowhere", map), "");
+    EXPECT_EQ(SameNameMessage("roads", Map()), "");  // another name in letter case
+    EXPECT_EQ(SameNameMessage("Wells", Map()), "");  // its twin is a raster layer
+    EXPECT_EQ(SameNameMessage("Nowhere", Map()), "");
 }
 
-TEST(FindFeatureLayer, FirstTopLevelFeatureLayerOfExactlyThatName) {
-    const auto host = MixedMap();
-    const auto map = MapOf(host);
+TEST_P(PickLists, FindFeatureLayerGivesTheFirstFeatureLayerOfExactlyThatName) {
+    MixedMap();
+    const auto map = Map();
 
     const auto roads = FindFeatureLayer("Roads", map);
     ASSERT_TRUE(roads);
     EXPECT_EQ(roads->FeatureClass()->ShapeType(), esriGeometryPolyline);
     EXPECT_EQ(FindFeatureLayer("roads", map)->Name(), "roads");
     EXPECT_EQ(FindFeatureLayer("Wells", map)->FeatureClass()->ShapeType(), esriGeometryPoint);
-    EXPECT_FALSE(FindFeatureLayer("Streams", map));
-    EXPECT_FALSE(FindFeatureLayer("Hydro", map));
     EXPECT_FALSE(FindFeatureLayer("ROADS", map));
     EXPECT_FALSE(FindFeatureLayer("Roads ", map));
     EXPECT_FALSE(FindFeatureLayer("Owners", map));
+    EXPECT_FALSE(FindFeatureLayer("Gone", map));  // a table, even without its data
+    EXPECT_FALSE(FindFeatureLayer("Tiles", map));
     EXPECT_FALSE(FindFeatureLayer("Roads", nullptr));
 }
 
+// Layers inside a group are listed and found exactly where the host's grouped
+// layers are layers of the map; the group itself never is.
+TEST_P(PickLists, ALayerInsideAGroupIsListedAndFoundWhereGroupedLayersAreMapLayers) {
+    m_map.FeatureLayer("Roads", esriGeometryPolyline)
+        .GroupLayer("Hydro")
+        .FeatureLayer("Streams", esriGeometryPolyline)
+        .EndGroup();
+    Build();
+    const bool grouped = Host().Traits().groupedLayersAreMapLayers.differs;
+
+    FillLayers({"FeatureLayer"});
+    EXPECT_EQ(List().Items(), grouped ? (Names{"Roads", "Streams"}) : (Names{"Roads"}));
+    EXPECT_EQ(static_cast<bool>(FindFeatureLayer("Streams", Map())), grouped);
+    EXPECT_FALSE(FindFeatureLayer("Hydro", Map()));
+}
+
+// ---- Field lists ----------------------------------------------------------------------------
+
 class FieldLists : public PickLists {
   protected:
-    static memory::ReferenceHost Gauges() {
-        return HostBuilder()
-            .FeatureLayer("Gauges", esriGeometryPoint)
+    void Gauges() {
+        m_map.FeatureLayer("Gauges", esriGeometryPoint)
             .Field("NerroID", esriFieldTypeInteger, "Nerro identifier")
             .Field("Read", esriFieldTypeDate)
             .Field("Level", esriFieldTypeDouble)
             .Field("NextDownID", esriFieldTypeString)
-            .Field("GaugeID", host::esriFieldTypeBigInteger)
-            .Build();
+            .Field("GaugeID", host::esriFieldTypeBigInteger);
+        Build();
     }
-    std::shared_ptr<host::IFields> GaugeFields(const memory::ReferenceHost& host) {
-        return FindFeatureLayer("Gauges", MapOf(host))->FeatureClass()->Fields();
+    std::shared_ptr<host::IFields> GaugeFields() {
+        return FindFeatureLayer("Gauges", Map())->FeatureClass()->Fields();
     }
 };
 
-TEST_F(FieldLists, OffersNamesOfTheRequestedTypesInFieldOrder) {
-    const auto host = Gauges();
-    FillFieldList(GaugeFields(host), List(), SourceKeyFieldTypes(),
+INSTANTIATE_TEST_SUITE_P(Hosts, FieldLists, ::testing::ValuesIn(velorin::testing::Hosts()),
+                         velorin::testing::HostName);
+
+TEST_P(FieldLists, OffersNamesOfTheRequestedTypesInFieldOrder) {
+    Gauges();
+    const std::string oid = Host().Traits().objectIdField.name;
+    FillFieldList(GaugeFields(), List(), SourceKeyFieldTypes(),
                   {.preferences = NameList{"JunctionID", "NextDownID", "NerroID", "FeatureID"},
                    .noneEntry = NoneEntry::First});
-    EXPECT_EQ(List().Items(),
-              (Names{"<None>", "OBJECTID", "NerroID", "Level", "NextDownID", "GaugeID"}));
+    EXPECT_EQ(List().Items(), (Names{"<None>", oid, "NerroID", "Level", "NextDownID", "GaugeID"}));
     EXPECT_EQ(List().Text(), "NextDownID");
 
-    FillFieldList(GaugeFields(host), List(), RelatedKeyFieldTypes(),
+    FillFieldList(GaugeFields(), List(), RelatedKeyFieldTypes(),
                   {.preferences = NameList{"NerroID", "JunctionID", "NextDownID", "FeatureID"},
                    .noneEntry = NoneEntry::First});
     EXPECT_EQ(List().Items(), (Names{"<None>", "NerroID", "Level", "NextDownID", "GaugeID"}));
     EXPECT_EQ(List().Text(), "NerroID");
 }
 
-TEST_F(FieldLists, NoFieldOfTheTypesGivesEmptyOrNoneAlone) {
-    const auto host = Gauges();
-    FillFieldList(GaugeFields(host), List(), {host::esriFieldTypeBlob});
+TEST_P(FieldLists, NoFieldOfTheTypesGivesEmptyOrNoneAlone) {
+    Gauges();
+    FillFieldList(GaugeFields(), List(), {host::esriFieldTypeBlob});
     EXPECT_EQ(List().ListCount(), 0);
-    FillFieldList(GaugeFields(host), List(), {host::esriFieldTypeBlob},
+    FillFieldList(GaugeFields(), List(), {host::esriFieldTypeBlob},
                   {.preferences = NameList{"<None>"}, .noneEntry = NoneEntry::First});
     EXPECT_EQ(List().Items(), (Names{"<None>"}));
     EXPECT_EQ(List().ListIndex(), 0);
 }
 
-TEST_F(FieldLists, MissingFieldCollectionRaisesAndLeavesTheListAlone) {
-    List().AddItem("kept");
+// No host is asked: the routine refuses before it touches the list.
+TEST(FieldListWithoutFields, RaisesAndLeavesTheListAlone) {
+    ui::Window window{testing::kListLayout};
+    ui::ComboBox& list = window.ComboBox("cboList");
+    list.AddItem("kept");
     EXPECT_THROW(
-        FillFieldList(nullptr, List(), SourceKeyFieldTypes(), {.noneEntry = NoneEntry::First}),
+        FillFieldList(nullptr, list, SourceKeyFieldTypes(), {.noneEntry = NoneEntry::First}),
         Error);
-    EXPECT_EQ(List().Items(), (Names{"kept"}));
+    EXPECT_EQ(list.Items(), (Names{"kept"}));
 }
 
 }  // namespace

@@ -278,6 +278,14 @@ class QgisFixture final : public HostFixture {
             .groupedLayersAreMapLayers = {true,
                                           "a QGIS map is its project's layers; groups of the "
                                           "Layers panel organise them and hide none"},
+            .everyClassIsSimple = {true,
+                                   "a QGIS vector layer has no feature type: the adapter reports "
+                                   "every class as simple (annotations are layers of their own "
+                                   "kind, and there are no network classes)"},
+            .objectIdField = {"FID",
+                              "a memory-provider layer has no id column: the adapter shows "
+                              "QGIS's feature ids as a field of the first free name of FID, "
+                              "OBJECTID, OID (a file's own id column keeps its name)"},
         };
         return traits;
     }
@@ -385,6 +393,10 @@ class QgisFixture final : public HostFixture {
                   group);
             return;
         }
+        // Built anyway it would be a simple layer, and a suite would test another map.
+        if (spec.featureType != host::esriFTSimple) {
+            Unsupported("a feature class of feature type " + std::to_string(spec.featureType));
+        }
         auto* layer =
             MakeVectorLayer(LayerKind(spec.shapeType), spec.name, spec.fields, spec.features);
         if (!spec.definition.empty() && !layer->setSubsetString(ToQt(spec.definition))) {
@@ -402,6 +414,16 @@ class QgisFixture final : public HostFixture {
     }
 
     void AddTable(const TableSpec& spec, QgsLayerTreeGroup& group) {
+        if (!spec.hasData) {
+            // As QGIS reads a table whose source is gone from a project: invalid,
+            // with the geometry type the project recorded (none).
+            QgsVectorLayer::LayerOptions options(m_project.transformContext());
+            options.fallbackWkbType = QgsWkbTypes::NoGeometry;
+            Place(new QgsVectorLayer(Missing("gpkg"), ToQt(spec.name), QStringLiteral("ogr"),
+                                     options),
+                  group);
+            return;
+        }
         Place(MakeVectorLayer(QStringLiteral("None"), spec.name, spec.fields, spec.rows), group);
     }
 
@@ -416,6 +438,11 @@ class QgisFixture final : public HostFixture {
         }
         layer->dataProvider()->addAttributes(attributes);
         layer->updateFields();
+        for (std::size_t i = 0; i < fields.size(); ++i) {
+            if (!fields[i].alias.empty()) {
+                layer->setFieldAlias(static_cast<int>(i), ToQt(fields[i].alias));
+            }
+        }
         QgsFeatureList rows;
         std::int32_t next = 1;
         for (const FeatureSpec& feature : features) {

@@ -43,6 +43,12 @@ struct Difference {
     std::string reason;
 };
 
+// A name a host gives where the reference host gives another, and why.
+struct NameDifference {
+    std::string name;
+    std::string reason;
+};
+
 // The declared differences of one host from the reference host. A test reads a
 // field to choose what it expects; every field says why.
 struct HostTraits {
@@ -59,6 +65,11 @@ struct HostTraits {
     // tools find them (the reference host, like the original, lists top-level
     // layers only).
     Difference groupedLayersAreMapLayers;
+    // Every feature class is simple: the host has no annotation, dimension or
+    // network feature classes, so the lists have none to leave out or keep.
+    Difference everyClassIsSimple;
+    // The object id field a layer's class shows ahead of the declared fields.
+    NameDifference objectIdField{"OBJECTID", {}};
 };
 
 // The screen at one moment, row by row, one 0xAARRGGBB word per pixel (two

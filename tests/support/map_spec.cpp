@@ -56,12 +56,12 @@ MapSpec& MapSpec::WithoutFeatureClass() {
     return *this;
 }
 
-MapSpec& MapSpec::Field(std::string name, std::int32_t type) {
+MapSpec& MapSpec::Field(std::string name, std::int32_t type, std::string alias) {
     if (m_last == Last::Table) {
-        m_tables.back().fields.push_back({std::move(name), type});
+        m_tables.back().fields.push_back({std::move(name), type, std::move(alias)});
         return *this;
     }
-    LastFeatureLayer("Field").fields.push_back({std::move(name), type});
+    LastFeatureLayer("Field").fields.push_back({std::move(name), type, std::move(alias)});
     return *this;
 }
 
@@ -130,8 +130,8 @@ MapSpec& MapSpec::OtherLayer(std::string name) {
     return *this;
 }
 
-MapSpec& MapSpec::StandaloneTable(std::string name) {
-    m_tables.push_back({std::move(name), {}, {}});
+MapSpec& MapSpec::StandaloneTable(std::string name, bool hasTable) {
+    m_tables.push_back({std::move(name), {}, {}, hasTable});
     m_last = Last::Table;
     return *this;
 }

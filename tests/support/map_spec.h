@@ -96,6 +96,7 @@ struct RendererSpec {
 struct FieldSpec {
     std::string name;
     std::int32_t type = host::esriFieldTypeInteger;  // esriFieldType
+    std::string alias;                               // empty: none
 };
 
 struct FeatureSpec {
@@ -126,6 +127,7 @@ struct TableSpec {
     std::string name;
     std::vector<FieldSpec> fields;
     std::vector<FeatureSpec> rows;  // shapes unused
+    bool hasData = true;            // false: a table whose data source is gone
 };
 
 class MapSpec {
@@ -134,7 +136,7 @@ class MapSpec {
     MapSpec& FeatureLayer(std::string name, std::int32_t shapeType,
                           std::int32_t featureType = host::esriFTSimple);
     MapSpec& WithoutFeatureClass();
-    MapSpec& Field(std::string name, std::int32_t type);
+    MapSpec& Field(std::string name, std::int32_t type, std::string alias = {});
     MapSpec& Feature(std::vector<host::FieldValue> values,
                      std::shared_ptr<host::IGeometry> shape = {}, std::int32_t oid = 0);
     MapSpec& Select(std::vector<std::int32_t> oids);
@@ -145,7 +147,7 @@ class MapSpec {
     MapSpec& EndGroup();
     MapSpec& RasterLayer(std::string name, bool hasRaster = true);
     MapSpec& OtherLayer(std::string name);
-    MapSpec& StandaloneTable(std::string name);
+    MapSpec& StandaloneTable(std::string name, bool hasTable = true);
     MapSpec& Row(std::vector<host::FieldValue> values, std::int32_t oid = 0);
 
     int Width() const { return m_width; }

@@ -87,7 +87,7 @@ void AddLayer(memory::HostBuilder& builder, const LayerSpec& layer) {
     }
     builder.FeatureLayer(layer.name, layer.shapeType, layer.featureType);
     if (!layer.hasData) builder.WithoutFeatureClass();
-    for (const FieldSpec& field : layer.fields) builder.Field(field.name, field.type);
+    for (const FieldSpec& field : layer.fields) builder.Field(field.name, field.type, field.alias);
     for (const FeatureSpec& feature : layer.features) {
         builder.Feature(feature.values, feature.shape, feature.oid);
     }
@@ -113,8 +113,10 @@ class MemoryFixture final : public HostFixture {
         builder.Window(map.Width(), map.Height());
         for (const LayerSpec& layer : map.Layers()) AddLayer(builder, layer);
         for (const TableSpec& table : map.Tables()) {
-            builder.StandaloneTable(table.name);
-            for (const FieldSpec& field : table.fields) builder.Field(field.name, field.type);
+            builder.StandaloneTable(table.name, table.hasData);
+            for (const FieldSpec& field : table.fields) {
+                builder.Field(field.name, field.type, field.alias);
+            }
             for (const FeatureSpec& row : table.rows) builder.Row(row.values, row.oid);
         }
         m_host.emplace(builder.Build(memory::MakeQImageCanvas(map.Width(), map.Height())));
