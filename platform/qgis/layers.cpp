@@ -71,7 +71,7 @@ class TreeLayerBase : public virtual host::ILayer {
         return FromQt(NodeName(Node()));
     }
     void SetName(const std::string& name) override {
-        m_session->Enter("ILayer::Name");
+        m_session->Enter("ILayer::SetName");
         QgsLayerTreeNode& node = Node();
         if (QgsLayerTree::isLayer(&node)) {
             if (QgsMapLayer* layer = QgsLayerTree::toLayer(&node)->layer()) {
@@ -86,7 +86,7 @@ class TreeLayerBase : public virtual host::ILayer {
         return Node().itemVisibilityChecked();
     }
     void SetVisible(bool visible) override {
-        m_session->Enter("ILayer::Visible");
+        m_session->Enter("ILayer::SetVisible");
         Node().setItemVisibilityChecked(visible);
     }
 
@@ -195,7 +195,7 @@ class FeatureLayer final : public TreeLayerBase,
         return {};
     }
     void SetDisplayField(const std::string& field) override {
-        m_session->Enter("IFeatureLayer::DisplayField");
+        m_session->Enter("IFeatureLayer::SetDisplayField");
         m_data->Layer().setCustomProperty(kDisplayFieldKey, ToQt(field));
     }
 
@@ -204,7 +204,7 @@ class FeatureLayer final : public TreeLayerBase,
         return ToHostRenderer(m_data, m_data->Layer().renderer());
     }
     void SetRenderer(const std::shared_ptr<host::IFeatureRenderer>& renderer) override {
-        m_session->Enter("IGeoFeatureLayer::Renderer");
+        m_session->Enter("IGeoFeatureLayer::SetRenderer");
         if (!renderer) throw Error(host::E_HOST_POINTER, "A layer needs a renderer");
         std::unique_ptr<QgsFeatureRenderer> drawn;
         {
@@ -228,7 +228,7 @@ class FeatureLayer final : public TreeLayerBase,
         return FromQt(m_data->Layer().customProperty(kPropertyPageKey).toString());
     }
     void SetRendererPropertyPageClassID(const std::string& classId) override {
-        m_session->Enter("IGeoFeatureLayer::RendererPropertyPageClassID");
+        m_session->Enter("IGeoFeatureLayer::SetRendererPropertyPageClassID");
         m_data->Layer().setCustomProperty(kPropertyPageKey, ToQt(classId));
     }
 
@@ -237,7 +237,7 @@ class FeatureLayer final : public TreeLayerBase,
         return FromQt(m_data->Layer().subsetString());
     }
     void SetDefinitionExpression(const std::string& whereClause) override {
-        m_session->Enter("IFeatureLayerDefinition::DefinitionExpression");
+        m_session->Enter("IFeatureLayerDefinition::SetDefinitionExpression");
         QgsVectorLayer& layer = m_data->Layer();
         if (!layer.setSubsetString(ToQt(whereClause))) {
             throw Error(host::E_HOST_INVALID_SQL, "The definition query \"" + whereClause +

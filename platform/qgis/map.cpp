@@ -394,7 +394,7 @@ class Map final : public host::IMap,
                                      extent.yMaximum(), m_session->context);
     }
     void SetExtent(const std::shared_ptr<host::IEnvelope>& extent) override {
-        m_session->Enter("IActiveView::Extent");
+        m_session->Enter("IActiveView::SetExtent");
         if (!extent) throw Error(host::E_HOST_POINTER, "The extent needs an envelope");
         const objects::QuietHost quiet(m_session->context);
         if (extent->IsEmpty()) InvalidArgument("The extent cannot be an empty envelope");

@@ -388,8 +388,12 @@ class QgisFixture final : public HostFixture {
                 break;
         }
         if (!spec.hasData) {
-            // A layer whose data source is gone: QGIS keeps it, invalid.
-            Place(new QgsVectorLayer(Missing("gpkg"), ToQt(spec.name), QStringLiteral("ogr")),
+            // A layer whose data source is gone, as QGIS reads it from a project:
+            // invalid, with the geometry type the project recorded.
+            QgsVectorLayer::LayerOptions options(m_project.transformContext());
+            options.fallbackWkbType = QgsWkbTypes::parseType(LayerKind(spec.shapeType));
+            Place(new QgsVectorLayer(Missing("gpkg"), ToQt(spec.name), QStringLiteral("ogr"),
+                                     options),
                   group);
             return;
         }
