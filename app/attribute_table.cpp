@@ -35,7 +35,7 @@ QString ShapeName(const host::IGeometry& shape) {
 
 }  // namespace
 
-QString CellText(const memory::Fields& fields, const memory::RowRecord& row, std::int32_t field) {
+QString CellText(const objects::Fields& fields, const memory::RowRecord& row, std::int32_t field) {
     if (field == fields.ShapeIndex()) return row.shape ? ShapeName(*row.shape) : QString();
     const host::FieldValue& value = row.values[static_cast<std::size_t>(field)];
     if (value.IsNull()) return QStringLiteral("<Null>");
@@ -48,7 +48,7 @@ AttributeTableModel::AttributeTableModel(std::shared_ptr<memory::FeatureLayer> l
                                          QObject* parent)
     : QAbstractTableModel(parent), m_layer(std::move(layer)) {
     if (!m_layer->Data()) return;
-    const memory::QuietHost quiet(Store().Context());
+    const objects::QuietHost quiet(Store().Context());
     const std::string definition = m_layer->DefinitionExpression();
     if (definition.empty()) {
         m_rows.resize(Store().Size());

@@ -17,7 +17,7 @@ namespace velorin::app {
 
 // A cell as the window shows it: a value's text (the system's one conversion),
 // "<Null>" for null, the shape's kind for the geometry field.
-QString CellText(const memory::Fields& fields, const memory::RowRecord& row, std::int32_t field);
+QString CellText(const objects::Fields& fields, const memory::RowRecord& row, std::int32_t field);
 
 // The features a layer shows (its definition query applies), one row each, one
 // column per field, read-only. Rows are not copied out of the layer: a cell's

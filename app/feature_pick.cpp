@@ -12,8 +12,8 @@ namespace velorin::app {
 
 namespace {
 
-using memory::Path;
-using memory::XY;
+using objects::Path;
+using objects::XY;
 
 bool Inside(const XY& p, const MapBox& box) {
     return p.x >= box.xMin && p.x <= box.xMax && p.y >= box.yMin && p.y <= box.yMax;
@@ -98,10 +98,10 @@ void EachFeatureNear(const memory::FeatureLayer& layer, const MapBox& box, const
 }  // namespace
 
 bool ShapeMeetsBox(const host::IGeometry& shape, const MapBox& box) {
-    if (const auto* point = dynamic_cast<const memory::PointGeometry*>(&shape)) {
+    if (const auto* point = dynamic_cast<const objects::PointGeometry*>(&shape)) {
         return Inside(point->Coords(), box);
     }
-    const auto* parts = dynamic_cast<const memory::MultiPartGeometry*>(&shape);
+    const auto* parts = dynamic_cast<const objects::MultiPartGeometry*>(&shape);
     if (parts == nullptr) return false;
     switch (parts->GeometryType()) {
         case host::esriGeometryMultipoint:
@@ -122,9 +122,9 @@ bool ShapeMeetsBox(const host::IGeometry& shape, const MapBox& box) {
     }
 }
 
-bool ShapeMeetsClick(const host::IGeometry& shape, memory::XY point, double tolerance) {
+bool ShapeMeetsClick(const host::IGeometry& shape, objects::XY point, double tolerance) {
     const MapBox box = Around(point, tolerance);
-    const auto* parts = dynamic_cast<const memory::MultiPartGeometry*>(&shape);
+    const auto* parts = dynamic_cast<const objects::MultiPartGeometry*>(&shape);
     if (parts != nullptr && parts->GeometryType() == host::esriGeometryPolygon) {
         return InsidePolygon(parts->Parts(), point) ||
                std::any_of(parts->Parts().begin(), parts->Parts().end(),
@@ -142,7 +142,7 @@ std::vector<std::int32_t> FeaturesInBox(const memory::FeatureLayer& layer, const
     return oids;
 }
 
-std::vector<std::int32_t> FeaturesAtClick(const memory::FeatureLayer& layer, memory::XY point,
+std::vector<std::int32_t> FeaturesAtClick(const memory::FeatureLayer& layer, objects::XY point,
                                           double tolerance) {
     std::vector<std::int32_t> oids;
     EachFeatureNear(layer, Around(point, tolerance),
@@ -156,7 +156,7 @@ std::optional<MapBox> LayerBox(memory::FeatureLayer& layer, bool selectedOnly) {
     std::optional<MapBox> joined;
     const memory::SelectionSet& selection = layer.Selection();
     if (selectedOnly && selection.Oids().empty()) return joined;
-    const memory::QuietHost quiet(layer.Data() ? layer.Data()->Store()->Context() : nullptr);
+    const objects::QuietHost quiet(layer.Data() ? layer.Data()->Store()->Context() : nullptr);
     EachFeature(layer, [&](std::int32_t oid, const std::shared_ptr<host::IGeometry>& shape) {
         if (selectedOnly && !selection.Oids().contains(oid)) return;
         const auto box = shape->Envelope();

@@ -6,8 +6,8 @@
 #include <vector>
 
 #include "host/geometry.h"
-#include "platform/memory/geometry.h"
 #include "platform/memory/layers.h"
+#include "platform/objects/geometry.h"
 
 // Which features a click or a dragged box on the map meets. Map units
 // throughout. Only the features the layer shows count (its definition query
@@ -29,12 +29,12 @@ bool ShapeMeetsBox(const host::IGeometry& shape, const MapBox& box);
 // A click: the box of half-width tolerance around the point, except that a
 // polygon is met only when the point is inside it (or within tolerance of its
 // outline), not when it merely lies in its envelope.
-bool ShapeMeetsClick(const host::IGeometry& shape, memory::XY point, double tolerance);
+bool ShapeMeetsClick(const host::IGeometry& shape, objects::XY point, double tolerance);
 
 // Object ids of the layer's features that the box (or the click) meets, in the
 // layer's search order. A layer without a feature class meets nothing.
 std::vector<std::int32_t> FeaturesInBox(const memory::FeatureLayer& layer, const MapBox& box);
-std::vector<std::int32_t> FeaturesAtClick(const memory::FeatureLayer& layer, memory::XY point,
+std::vector<std::int32_t> FeaturesAtClick(const memory::FeatureLayer& layer, objects::XY point,
                                           double tolerance);
 
 // The box around the shapes of the features the layer shows (selectedOnly: of

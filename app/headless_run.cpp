@@ -36,7 +36,7 @@ class BatchWiring {
     BatchWiring(memory::ReferenceHost& host, scripted::ScriptedUser& user, StatusEscapes& escapes,
                 FrameRecorder* frames, std::ostream& out)
         : m_host(host), m_user(user), m_escapes(escapes), m_frames(frames), m_out(out) {
-        memory::HostHooks& hooks = m_host.Context().hooks;
+        objects::HostHooks& hooks = m_host.Context().hooks;
         hooks.takeEscPress = [this] { return m_user.TakeEscPress(); };
         hooks.statusChanged = [this](std::string_view text) {
             m_status = std::string(text);
@@ -47,7 +47,7 @@ class BatchWiring {
         m_user.OnEvent([this](const scripted::Event& event) { Heard(event); });
     }
     ~BatchWiring() {
-        memory::HostHooks& hooks = m_host.Context().hooks;
+        objects::HostHooks& hooks = m_host.Context().hooks;
         hooks.takeEscPress = nullptr;
         hooks.statusChanged = nullptr;
         hooks.screenChanged = nullptr;
@@ -71,7 +71,7 @@ class BatchWiring {
     // flash's drawing is pictured while it waits, not here, so that the frame
     // shows what the person sees during the wait.
     void ScreenChanged() {
-        const memory::HostRecord& record = m_host.Record();
+        const objects::HostRecord& record = m_host.Record();
         if (record.redraws == m_seenRedraws) return;
         m_seenRedraws = record.redraws;
         const char* event = m_nextEvent;
@@ -153,7 +153,7 @@ std::string Listed(const std::vector<std::string>& names) {
 // speaks only of tables, would mislead when the name is a layer's with another
 // case).
 std::optional<std::string> NoSuchLayer(const memory::ReferenceHost& host, const std::string& name) {
-    const memory::FaultInjector::QuietScope quiet(host.Context().faults);
+    const objects::FaultInjector::QuietScope quiet(host.Context().faults);
     std::vector<std::string> layers;
     SelectableLayers(host.FocusMap().Layers(), layers);
     std::vector<std::string> tables;

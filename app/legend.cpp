@@ -1,10 +1,10 @@
 #include "app/legend.h"
 
 #include "host/object.h"
-#include "platform/memory/geometry.h"
 #include "platform/memory/qt/qimage_canvas.h"
 #include "platform/memory/shape_painter.h"
 #include "platform/memory/view.h"
+#include "platform/objects/geometry.h"
 
 namespace velorin::app {
 
@@ -28,7 +28,7 @@ std::vector<LegendEntry> LegendOf(const std::shared_ptr<host::IFeatureRenderer>&
 QImage SymbolSwatch(const std::shared_ptr<host::ISymbol>& symbol, int width, int height) {
     memory::QImageCanvas canvas(width, height);
     canvas.Clear(memory::MapView::Background);
-    const std::optional<memory::SymbolLook> look = memory::TryReadSymbol(symbol);
+    const std::optional<objects::SymbolLook> look = objects::TryReadSymbol(symbol);
     if (!look) return canvas.Image();
     // Map units are pixels here, y up from the bottom edge.
     const memory::ViewTransform view{0.0, static_cast<double>(height), 1.0, width, height};
@@ -36,14 +36,14 @@ QImage SymbolSwatch(const std::shared_ptr<host::ISymbol>& symbol, int width, int
     const double h = height;
     std::shared_ptr<host::IGeometry> shape;
     switch (look->kind) {
-        case memory::SymbolKind::Marker:
-            shape = memory::MakePoint(w / 2, h / 2);
+        case objects::SymbolKind::Marker:
+            shape = objects::MakePoint(w / 2, h / 2);
             break;
-        case memory::SymbolKind::Line:
-            shape = memory::MakePolyline({{{2, h / 2}, {w - 2, h / 2}}});
+        case objects::SymbolKind::Line:
+            shape = objects::MakePolyline({{{2, h / 2}, {w - 2, h / 2}}});
             break;
-        case memory::SymbolKind::Fill:
-            shape = memory::MakePolygon({{{2, 2}, {w - 2, 2}, {w - 2, h - 2}, {2, h - 2}}});
+        case objects::SymbolKind::Fill:
+            shape = objects::MakePolygon({{{2, 2}, {w - 2, 2}, {w - 2, h - 2}, {2, h - 2}}});
             break;
     }
     memory::PaintShape(canvas, view, *shape, *look);

@@ -32,8 +32,8 @@
 #include "forms/frm_copy_legend.h"
 #include "forms/frm_zoom_flash.h"
 #include "platform/memory/qt/qimage_canvas.h"
-#include "platform/memory/renderers.h"
-#include "platform/memory/status_bar.h"
+#include "platform/objects/renderers.h"
+#include "platform/objects/status_bar.h"
 #include "ui/current_toolkit.h"
 
 // Resources of a static library are registered by an initialiser the linker may
@@ -142,14 +142,14 @@ MainWindow::MainWindow(std::function<bool()> takeEscPress, QWidget* parent)
     m_pointer->setMinimumWidth(190);
     statusBar()->addPermanentWidget(m_pointer);
 
-    m_map->onClick = [this](memory::XY point, double tolerance, bool add) {
+    m_map->onClick = [this](objects::XY point, double tolerance, bool add) {
         AtEdge([&] { SelectAt(point, tolerance, add); });
     };
     m_map->onBox = [this](const MapBox& box, bool add) { AtEdge([&] { SelectIn(box, add); }); };
-    m_map->onIdentify = [this](memory::XY point, double tolerance) {
+    m_map->onIdentify = [this](objects::XY point, double tolerance) {
         AtEdge([&] { IdentifyAt(point, tolerance); });
     };
-    m_map->onPointer = [this](memory::XY point) {
+    m_map->onPointer = [this](objects::XY point) {
         m_pointer->setText(ToQt(Fixed2(point.x) + "  " + Fixed2(point.y)));
     };
     m_map->onPointerLeft = [this] { m_pointer->clear(); };
@@ -357,7 +357,7 @@ void MainWindow::BuildHelpMenu() {
 void MainWindow::Attach(std::unique_ptr<gdal::MapDocument> document) {
     Detach();
     m_document = std::move(document);
-    memory::HostHooks& hooks = Host().Context().hooks;
+    objects::HostHooks& hooks = Host().Context().hooks;
     hooks.takeEscPress = m_takeEscPress;
     hooks.screenChanged = [this] {
         m_map->ShowScreenNow();
@@ -427,8 +427,8 @@ void MainWindow::Detach() {
     // the application; then the host stops calling into this window.
     m_commands.clear();
     if (!m_document) return;
-    memory::HostHooks& hooks = Host().Context().hooks;
-    hooks = memory::HostHooks{};
+    objects::HostHooks& hooks = Host().Context().hooks;
+    hooks = objects::HostHooks{};
     m_map->SetView(nullptr);
     m_document.reset();
 }
@@ -565,7 +565,7 @@ bool MainWindow::AddLayers(const std::filesystem::path& file) {
                 }
                 // The data set's own palette starts again at its first colour; the
                 // map's next colours keep the new layers apart from the old.
-                features->SetRenderer(memory::MakeDefaultRenderer(
+                features->SetRenderer(objects::MakeDefaultRenderer(
                     Host().SharedContext(), features->Data()->ShapeType(), featureLayers++));
             }
         }
@@ -671,7 +671,7 @@ std::shared_ptr<memory::FeatureLayer> MainWindow::SelectableLayer() {
     return layer;
 }
 
-std::size_t MainWindow::SelectAt(memory::XY point, double tolerance, bool add) {
+std::size_t MainWindow::SelectAt(objects::XY point, double tolerance, bool add) {
     const auto layer = SelectableLayer();
     if (!layer) return 0;
     return Select(*layer, FeaturesAtClick(*layer, point, tolerance), add);
@@ -701,7 +701,7 @@ void MainWindow::ZoomToBox(const MapBox& box) {
     // A twentieth of the larger side all round: points at the edge are drawn
     // whole, and polygons do not touch the border.
     const MapBox shown = WithMargin(box, 0.05);
-    Host().View().SetExtent(memory::MakeEnvelope(shown.xMin, shown.yMin, shown.xMax, shown.yMax));
+    Host().View().SetExtent(objects::MakeEnvelope(shown.xMin, shown.yMin, shown.xMax, shown.yMax));
     Host().View().ProcessPendingRedraw();
     m_map->update();
     if (m_map->onExtentChanged) m_map->onExtentChanged();
@@ -794,7 +794,7 @@ AttributeTable* MainWindow::OpenAttributeTable(const std::shared_ptr<memory::Fea
     return table;
 }
 
-std::size_t MainWindow::IdentifyAt(memory::XY point, double tolerance) {
+std::size_t MainWindow::IdentifyAt(objects::XY point, double tolerance) {
     std::vector<IdentifiedFeature> found;
     std::vector<std::shared_ptr<host::IGeometry>> shapes;
     const std::function<void(const std::vector<std::shared_ptr<host::ILayer>>&)> visit =
@@ -808,7 +808,7 @@ std::size_t MainWindow::IdentifyAt(memory::XY point, double tolerance) {
                 const auto features = std::dynamic_pointer_cast<memory::FeatureLayer>(layer);
                 if (!features || !features->Data()) continue;
                 const memory::RowStore& store = *features->Data()->Store();
-                const memory::Fields& fields = *store.FieldSet();
+                const objects::Fields& fields = *store.FieldSet();
                 for (const std::int32_t oid : FeaturesAtClick(*features, point, tolerance)) {
                     const memory::RowRecord& row = store.At(*store.PositionOf(oid));
                     IdentifiedFeature feature{features->Name(), oid, {}};
@@ -864,7 +864,7 @@ void MainWindow::ShowSelection() {
 }
 
 void MainWindow::ShowProgress() {
-    const memory::StepProgressor& bar = *Host().StatusBar().Progressor();
+    const objects::StepProgressor& bar = *Host().StatusBar().Progressor();
     if (!bar.Shown()) {
         m_progress->hide();
         return;

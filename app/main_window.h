@@ -78,7 +78,7 @@ class MainWindow final : public QMainWindow {
 
     // Selecting on the current layer of the contents list, as a click or a box on
     // the map does; add keeps what was selected. Returns how many were found.
-    std::size_t SelectAt(memory::XY point, double tolerance, bool add);
+    std::size_t SelectAt(objects::XY point, double tolerance, bool add);
     std::size_t SelectIn(const MapBox& box, bool add);
     void ClearSelection();
     // After selections changed behind the window's back (a batch driver's, or the
@@ -105,7 +105,7 @@ class MainWindow final : public QMainWindow {
     // The Identify tool's click: the features under the point in every visible
     // layer, top layer first, listed in the Identify panel (shown if hidden) and
     // flashed once on the map. Returns how many were found.
-    std::size_t IdentifyAt(memory::XY point, double tolerance);
+    std::size_t IdentifyAt(objects::XY point, double tolerance);
     IdentifyPanel& Identified() const { return *m_identify; }
 
     // Where the file dialogs start: the document's folder, else the folder of

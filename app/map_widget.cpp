@@ -73,7 +73,7 @@ void MapWidget::ShowScreenNow() {
     repaint();
 }
 
-memory::XY MapWidget::ToMap(QPointF pixel) const {
+objects::XY MapWidget::ToMap(QPointF pixel) const {
     return m_view->ToMap(memory::PixelXY{pixel.x(), pixel.y()});
 }
 
@@ -94,12 +94,12 @@ void MapWidget::Navigate(const std::function<void()>& change) {
 
 void MapWidget::ZoomAbout(QPointF pixel, double factor) {
     Navigate([&] {
-        const memory::XY anchor = ToMap(pixel);
+        const objects::XY anchor = ToMap(pixel);
         const double scale = m_view->Scale() / factor;
         const double left = anchor.x - pixel.x() * scale;
         const double top = anchor.y + pixel.y() * scale;
-        m_view->SetExtent(memory::MakeEnvelope(left, top - m_view->Height() * scale,
-                                               left + m_view->Width() * scale, top));
+        m_view->SetExtent(objects::MakeEnvelope(left, top - m_view->Height() * scale,
+                                                left + m_view->Width() * scale, top));
     });
 }
 
@@ -108,8 +108,8 @@ void MapWidget::PanBy(QPoint offset) {
         const auto extent = m_view->Extent();
         const double dx = -offset.x() * m_view->Scale();
         const double dy = offset.y() * m_view->Scale();
-        m_view->SetExtent(memory::MakeEnvelope(extent->XMin() + dx, extent->YMin() + dy,
-                                               extent->XMax() + dx, extent->YMax() + dy));
+        m_view->SetExtent(objects::MakeEnvelope(extent->XMin() + dx, extent->YMin() + dy,
+                                                extent->XMax() + dx, extent->YMax() + dy));
     });
 }
 
@@ -146,28 +146,28 @@ void MapWidget::PaintShapes(QPainter& painter,
                             const std::vector<std::shared_ptr<host::IGeometry>>& shapes,
                             const QColor& line, const QColor& fill, double width) const {
     painter.setPen(QPen(line, width, Qt::SolidLine, Qt::RoundCap, Qt::RoundJoin));
-    const auto pixel = [this](const memory::XY& p) {
+    const auto pixel = [this](const objects::XY& p) {
         const memory::PixelXY px = m_view->ToPixel(p);
         return QPointF(px.x, px.y);
     };
     // Points get a ring a little larger than a marker, filled like a polygon.
     constexpr double kRing = 7.0;
     for (const auto& shape : shapes) {
-        if (const auto* point = dynamic_cast<const memory::PointGeometry*>(shape.get())) {
+        if (const auto* point = dynamic_cast<const objects::PointGeometry*>(shape.get())) {
             painter.setBrush(fill);
             painter.drawEllipse(pixel(point->Coords()), kRing, kRing);
             continue;
         }
-        const auto* parts = dynamic_cast<const memory::MultiPartGeometry*>(shape.get());
+        const auto* parts = dynamic_cast<const objects::MultiPartGeometry*>(shape.get());
         if (parts == nullptr) continue;
         const std::int32_t type = parts->GeometryType();
         if (type == host::esriGeometryPolygon) {
             // Every ring in one path, so holes stay open as the map fills them.
             QPainterPath path;
             path.setFillRule(Qt::OddEvenFill);
-            for (const memory::Path& ring : parts->Parts()) {
+            for (const objects::Path& ring : parts->Parts()) {
                 QPolygonF outline;
-                for (const memory::XY& p : ring) outline << pixel(p);
+                for (const objects::XY& p : ring) outline << pixel(p);
                 path.addPolygon(outline);
                 path.closeSubpath();
             }
@@ -175,13 +175,13 @@ void MapWidget::PaintShapes(QPainter& painter,
             painter.drawPath(path);
             continue;
         }
-        for (const memory::Path& part : parts->Parts()) {
+        for (const objects::Path& part : parts->Parts()) {
             if (type == host::esriGeometryMultipoint) {
                 painter.setBrush(fill);
-                for (const memory::XY& p : part) painter.drawEllipse(pixel(p), kRing, kRing);
+                for (const objects::XY& p : part) painter.drawEllipse(pixel(p), kRing, kRing);
             } else if (type == host::esriGeometryPolyline) {
                 QPolygonF vertices;
-                for (const memory::XY& p : part) vertices << pixel(p);
+                for (const objects::XY& p : part) vertices << pixel(p);
                 painter.setBrush(Qt::NoBrush);
                 painter.drawPolyline(vertices);
             }
@@ -273,8 +273,8 @@ void MapWidget::mouseReleaseEvent(QMouseEvent* event) {
         if (onClick) onClick(ToMap(m_dragStart), kClickTolerancePx * m_view->Scale(), m_dragAdds);
         return;
     }
-    const memory::XY a = ToMap(m_dragStart);
-    const memory::XY b = ToMap(m_dragNow);
+    const objects::XY a = ToMap(m_dragStart);
+    const objects::XY b = ToMap(m_dragNow);
     if (onBox) {
         onBox(
             MapBox{std::min(a.x, b.x), std::min(a.y, b.y), std::max(a.x, b.x), std::max(a.y, b.y)},

@@ -57,14 +57,14 @@ class MapWidget final : public QWidget {
     void PanBy(QPoint offset);
 
     // What a person asked for; add: with Ctrl or Shift held.
-    std::function<void(memory::XY point, double tolerance, bool add)> onClick;
+    std::function<void(objects::XY point, double tolerance, bool add)> onClick;
     std::function<void(const MapBox& box, bool add)> onBox;
     std::function<void()> onExtentChanged;
-    std::function<void(memory::XY point)> onPointer;
+    std::function<void(objects::XY point)> onPointer;
     // The pointer left the map.
     std::function<void()> onPointerLeft;
     // A click with the Identify tool.
-    std::function<void(memory::XY point, double tolerance)> onIdentify;
+    std::function<void(objects::XY point, double tolerance)> onIdentify;
     // A zoom or pan the view refused (too far in or out).
     std::function<void(const std::string& why)> onRefused;
 
@@ -80,7 +80,7 @@ class MapWidget final : public QWidget {
   private:
     enum class Drag { None, Pan, Box };
 
-    memory::XY ToMap(QPointF pixel) const;
+    objects::XY ToMap(QPointF pixel) const;
     void Navigate(const std::function<void()>& change);
     void PaintShapes(QPainter& painter, const std::vector<std::shared_ptr<host::IGeometry>>& shapes,
                      const QColor& line, const QColor& fill, double width) const;

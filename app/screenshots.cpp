@@ -163,7 +163,7 @@ void PictureIdentify(MainWindow& window, const std::shared_ptr<memory::FeatureLa
     window.Contents().collapseAll();
     if (QTreeWidgetItem* row = window.Contents().topLevelItem(4)) row->setExpanded(true);
     const auto& store = *catchment->Data()->Store();
-    const auto centre = std::dynamic_pointer_cast<memory::MultiPartGeometry>(
+    const auto centre = std::dynamic_pointer_cast<objects::MultiPartGeometry>(
                             store.At(*store.PositionOf(kCatchments[1])).shape)
                             ->Centroid();
     window.IdentifyAt({centre->X(), centre->Y()}, window.Host().View().Scale() * 4);

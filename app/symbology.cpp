@@ -9,17 +9,17 @@
 #include "host/error.h"
 #include "host/object.h"
 #include "platform/memory/feature_class.h"
-#include "platform/memory/renderers.h"
-#include "platform/memory/symbols.h"
+#include "platform/objects/renderers.h"
+#include "platform/objects/symbols.h"
 
 namespace velorin::app {
 
 namespace {
 
-const memory::Rgb kOtherValuesGrey{190, 190, 190};
-const memory::Rgb kOutlineGrey{90, 90, 90};
+const objects::Rgb kOtherValuesGrey{190, 190, 190};
+const objects::Rgb kOutlineGrey{90, 90, 90};
 
-memory::Rgb FromHsv(double hue, double saturation, double value) {
+objects::Rgb FromHsv(double hue, double saturation, double value) {
     const double c = value * saturation;
     const double h = std::fmod(hue, 360.0) / 60.0;
     const double x = c * (1.0 - std::fabs(std::fmod(h, 2.0) - 1.0));
@@ -43,10 +43,10 @@ memory::Rgb FromHsv(double hue, double saturation, double value) {
     const auto channel = [m](double v) {
         return static_cast<std::uint8_t>(std::clamp(std::lround((v + m) * 255.0), 0L, 255L));
     };
-    return memory::Rgb{channel(r), channel(g), channel(b)};
+    return objects::Rgb{channel(r), channel(g), channel(b)};
 }
 
-std::shared_ptr<host::IRgbColor> NewColor(host::IObjectFactory& factory, memory::Rgb rgb) {
+std::shared_ptr<host::IRgbColor> NewColor(host::IObjectFactory& factory, objects::Rgb rgb) {
     auto color = factory.NewRgbColor();
     color->SetRed(rgb.red);
     color->SetGreen(rgb.green);
@@ -54,8 +54,8 @@ std::shared_ptr<host::IRgbColor> NewColor(host::IObjectFactory& factory, memory:
     return color;
 }
 
-memory::Rgb RgbOf(const std::shared_ptr<host::IColor>& color, memory::Rgb fallback) {
-    return color ? memory::Rgb::FromHost(color->RGB()) : fallback;
+objects::Rgb RgbOf(const std::shared_ptr<host::IColor>& color, objects::Rgb fallback) {
+    return color ? objects::Rgb::FromHost(color->RGB()) : fallback;
 }
 
 bool CanKey(std::int32_t fieldType) {
@@ -107,11 +107,11 @@ std::shared_ptr<host::ISymbol> CurrentSymbol(const memory::FeatureLayer& layer) 
     return nullptr;
 }
 
-std::vector<memory::Rgb> DistinctColors(std::size_t count) {
+std::vector<objects::Rgb> DistinctColors(std::size_t count) {
     constexpr double kGoldenAngle = 137.50776405003785;
     constexpr double kSaturation[] = {0.72, 0.55, 0.90};
     constexpr double kValue[] = {0.90, 0.75, 0.62};
-    std::vector<memory::Rgb> colors;
+    std::vector<objects::Rgb> colors;
     colors.reserve(count);
     for (std::size_t i = 0; i < count; ++i) {
         // A start at 10 degrees gives a warm red first, not a pure one.
@@ -202,7 +202,7 @@ std::shared_ptr<host::ISymbol> MakeSymbol(host::IObjectFactory& factory, ShapeKi
 std::vector<std::string> LegendFields(const memory::FeatureLayer& layer) {
     std::vector<std::string> names;
     if (!layer.Data()) return names;
-    const memory::Fields& fields = *layer.Data()->Store()->FieldSet();
+    const objects::Fields& fields = *layer.Data()->Store()->FieldSet();
     for (std::int32_t i = 0; i < fields.Count(); ++i) {
         if (CanKey(fields.At(i).TypeCode())) names.push_back(fields.At(i).NameText());
     }
@@ -218,7 +218,7 @@ std::vector<host::FieldValue> DistinctValues(const memory::FeatureLayer& layer,
         throw Error(host::E_HOST_INVALIDARG, "The layer \"" + layer.Name() + "\" has no field \"" +
                                                  field + "\" that a legend can use");
     }
-    const memory::QuietHost quiet(store.Context());
+    const objects::QuietHost quiet(store.Context());
     const std::vector<std::size_t> rows =
         memory::FindRows(store, layer.DefinitionExpression(), nullptr);
     std::unordered_set<std::string> seen;
@@ -243,14 +243,14 @@ std::shared_ptr<host::IUniqueValueRenderer> MakeUniqueValueRenderer(
     const SymbolChoice& look, bool allOtherValues) {
     const std::vector<host::FieldValue> values = DistinctValues(layer, field);
     const memory::RowStore& store = *ClassOf(layer).Store();
-    const memory::Field& key = store.FieldSet()->At(store.FieldSet()->Find(field));
+    const objects::Field& key = store.FieldSet()->At(store.FieldSet()->Find(field));
     const ShapeKind kind = ShapeKindOf(layer.Data()->ShapeType());
 
     auto renderer = factory.NewUniqueValueRenderer();
     renderer->SetFieldCount(1);
     renderer->SetField(0, key.NameText());
-    renderer->SetFieldType(0, memory::KindOfFieldType(key.TypeCode()) == memory::FieldKind::Text);
-    const std::vector<memory::Rgb> colors = DistinctColors(values.size());
+    renderer->SetFieldType(0, objects::KindOfFieldType(key.TypeCode()) == objects::FieldKind::Text);
+    const std::vector<objects::Rgb> colors = DistinctColors(values.size());
     for (std::size_t i = 0; i < values.size(); ++i) {
         SymbolChoice choice = look;
         choice.color = colors[i];
@@ -266,12 +266,12 @@ std::shared_ptr<host::IUniqueValueRenderer> MakeUniqueValueRenderer(
 
 std::shared_ptr<host::IFeatureRenderer> MakeSimpleRenderer(const memory::ReferenceHost& host,
                                                            std::shared_ptr<host::ISymbol> symbol) {
-    return std::make_shared<memory::SimpleRenderer>(host.SharedContext(), std::move(symbol));
+    return std::make_shared<objects::SimpleRenderer>(host.SharedContext(), std::move(symbol));
 }
 
 void ApplyRenderer(const memory::ReferenceHost& host, memory::FeatureLayer& layer,
                    const std::shared_ptr<host::IFeatureRenderer>& renderer) {
-    std::string page(memory::SingleSymbolPropertyPageClassID);
+    std::string page(objects::SingleSymbolPropertyPageClassID);
     if (host::As<host::IUniqueValueRenderer>(renderer)) {
         page = host.Application()->NewUniqueValuePropertyPage()->ClassID();
     }

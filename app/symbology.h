@@ -28,15 +28,15 @@ inline constexpr std::size_t kMaxUniqueValues = 500;
 // angle, and saturation and lightness take turns, so a long legend keeps
 // neighbours apart after the hues come round again. The same count always gives
 // the same colours.
-std::vector<memory::Rgb> DistinctColors(std::size_t count);
+std::vector<objects::Rgb> DistinctColors(std::size_t count);
 
 // What the dialog's single symbol page edits. style is the marker, line or fill
 // style code of the layer's shape (esriSMS..., esriSLS..., esriSFS...).
 struct SymbolChoice {
-    memory::Rgb color{128, 128, 128};
+    objects::Rgb color{128, 128, 128};
     std::int32_t style = 0;
     double size = 8.0;  // marker size or line width in points; unused by fills
-    memory::Rgb outlineColor{0, 0, 0};
+    objects::Rgb outlineColor{0, 0, 0};
     double outlineWidth = 1.0;  // points, fills only
 };
 

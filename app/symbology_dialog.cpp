@@ -32,11 +32,11 @@ const std::array<const char*, 8> kFillStyles = {"Solid",    "Hollow",           
                                                 "Vertical", "Forward Diagonal", "Backward Diagonal",
                                                 "Cross",    "Diagonal Cross"};
 
-QColor ToQColor(memory::Rgb rgb) { return QColor(rgb.red, rgb.green, rgb.blue); }
-memory::Rgb ToRgb(const QColor& color) {
-    return memory::Rgb{static_cast<std::uint8_t>(color.red()),
-                       static_cast<std::uint8_t>(color.green()),
-                       static_cast<std::uint8_t>(color.blue())};
+QColor ToQColor(objects::Rgb rgb) { return QColor(rgb.red, rgb.green, rgb.blue); }
+objects::Rgb ToRgb(const QColor& color) {
+    return objects::Rgb{static_cast<std::uint8_t>(color.red()),
+                        static_cast<std::uint8_t>(color.green()),
+                        static_cast<std::uint8_t>(color.blue())};
 }
 
 template <std::size_t N>
@@ -193,7 +193,7 @@ void SymbologyDialog::SetOutlineColor(const QColor& color) {
 
 void SymbologyDialog::SetAllOtherValues(bool show) { m_allOthers->setChecked(show); }
 
-void SymbologyDialog::PickColor(QPushButton* button, memory::Rgb& color) {
+void SymbologyDialog::PickColor(QPushButton* button, objects::Rgb& color) {
     const QColor picked = QColorDialog::getColor(ToQColor(color), this);
     if (!picked.isValid()) return;
     color = ToRgb(picked);
@@ -201,7 +201,7 @@ void SymbologyDialog::PickColor(QPushButton* button, memory::Rgb& color) {
     BuildPreview();
 }
 
-void SymbologyDialog::PaintButton(QPushButton* button, memory::Rgb color) {
+void SymbologyDialog::PaintButton(QPushButton* button, objects::Rgb color) {
     QPixmap swatch(40, 14);
     swatch.fill(ToQColor(color));
     button->setIcon(swatch);

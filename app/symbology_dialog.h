@@ -61,8 +61,8 @@ class SymbologyDialog final : public QDialog {
     void BuildPreview();
     void ShowControls();
     SymbolChoice Choice() const;
-    void PickColor(QPushButton* button, memory::Rgb& color);
-    void PaintButton(QPushButton* button, memory::Rgb color);
+    void PickColor(QPushButton* button, objects::Rgb& color);
+    void PaintButton(QPushButton* button, objects::Rgb color);
 
     memory::ReferenceHost m_host;
     std::shared_ptr<memory::FeatureLayer> m_layer;

@@ -46,7 +46,7 @@ const std::shared_ptr<velorin::memory::FeatureLayer>& MillionPoints() {
             .Field("Depth", host::esriFieldTypeDouble);
         for (std::int32_t i = 0; i < kFeatures; ++i) {
             builder.Feature({"point " + std::to_string(i), i * 0.25},
-                            memory::MakePoint(i % 1000, i / 1000));
+                            objects::MakePoint(i % 1000, i / 1000));
         }
         return builder.Build();
     }();
@@ -76,7 +76,7 @@ void BM_BuildEveryRowOnce(benchmark::State& state) {
     Application();
     const auto& layer = MillionPoints();
     const velorin::memory::RowStore& store = *layer->Data()->Store();
-    const velorin::memory::Fields& fields = *store.FieldSet();
+    const velorin::objects::Fields& fields = *store.FieldSet();
     for (auto _ : state) {
         std::vector<std::array<QString, 4>> rows(store.Size());
         for (std::size_t r = 0; r < store.Size(); ++r) {

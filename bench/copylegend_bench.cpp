@@ -22,8 +22,8 @@
 #include "copylegend/symbol_copy.h"
 #include "host/host.h"
 #include "platform/memory/reference_host.h"
-#include "platform/memory/renderers.h"
-#include "platform/memory/symbols.h"
+#include "platform/objects/renderers.h"
+#include "platform/objects/symbols.h"
 #include "platform/qt/qt_toolkit.h"
 #include "platform/scripted/scripted_user.h"
 #include "ui/current_toolkit.h"
@@ -53,12 +53,12 @@ memory::ReferenceHost MakeHost(std::int32_t features, std::int32_t keys, bool vi
     if (palette == kOwnSymbols) palette = keys;
     std::vector<std::shared_ptr<host::ISymbol>> markers;
     for (std::int32_t i = 0; i < palette; ++i) {
-        auto marker = std::make_shared<memory::SimpleMarkerSymbol>(context);
+        auto marker = std::make_shared<objects::SimpleMarkerSymbol>(context);
         marker->SetColor(
-            memory::MakeRgbColor(context, (i * 37) % 256, (i * 91) % 256, (i * 4) % 256));
+            objects::MakeRgbColor(context, (i * 37) % 256, (i * 91) % 256, (i * 4) % 256));
         markers.push_back(marker);
     }
-    auto legend = std::make_shared<memory::UniqueValueRenderer>(context);
+    auto legend = std::make_shared<objects::UniqueValueRenderer>(context);
     legend->SetFieldCount(1);
     legend->SetField(0, "NerroID");
     for (std::int32_t key = 0; key < keys; ++key) {

@@ -8,7 +8,7 @@
 
 #include "host/host.h"
 #include "platform/memory/feature_class.h"
-#include "platform/memory/query_filter.h"
+#include "platform/objects/query_filter.h"
 
 namespace velorin::memory {
 namespace {

@@ -41,15 +41,15 @@ memory::ReferenceHost& HostWithRelated(std::int32_t relatedFeatures, bool screen
     builder.FeatureLayer("Catchment", host::esriGeometryPoint)
         .Field("NerroID", host::esriFieldTypeInteger);
     for (std::int32_t i = 0; i < kSourceFeatures; ++i) {
-        builder.Feature({i}, memory::MakePoint(i % 100, i / 100));
+        builder.Feature({i}, objects::MakePoint(i % 100, i / 100));
     }
     builder.FeatureLayer("NerroJunction", host::esriGeometryPoint)
         .Field("NerroID", host::esriFieldTypeInteger);
     for (std::int32_t i = 0; i < relatedFeatures; ++i) {
         if (i < kSourceFeatures) {
-            builder.Feature({i}, memory::MakePoint(i % 100 + 0.5, i / 100 + 0.5));
+            builder.Feature({i}, objects::MakePoint(i % 100 + 0.5, i / 100 + 0.5));
         } else {
-            builder.Feature({-i}, memory::MakePoint(5000 + i % 1000, 5000 + i / 1000));
+            builder.Feature({-i}, objects::MakePoint(5000 + i % 1000, 5000 + i / 1000));
         }
     }
     return hosts
@@ -73,7 +73,7 @@ bool RunOnce(memory::ReferenceHost& host, bool screen) {
     host.Record().Clear();
     // The same view to start from whatever the Related layer holds (a zoom on a
     // point keeps the scale).
-    host.View().SetExtent(memory::MakeEnvelope(0, 0, 100, 100));
+    host.View().SetExtent(objects::MakeEnvelope(0, 0, 100, 100));
     const ZoomFlashParameters parameters{.sourceLayer = "Catchment",
                                          .sourceField = "NerroID",
                                          .relatedLayer = "NerroJunction",

@@ -19,6 +19,14 @@ if(NOT VELORIN_SOURCE_DIR)
 endif()
 get_filename_component(root "${VELORIN_SOURCE_DIR}" ABSOLUTE)
 include("${CMAKE_CURRENT_LIST_DIR}/layers.cmake")
+# -DVELORIN_ALSO_ALLOW=FROM>TO adds an edge to the table, to show what the check
+# makes of it.
+if(VELORIN_ALSO_ALLOW)
+    string(REPLACE ">" ";" extra "${VELORIN_ALSO_ALLOW}")
+    list(GET extra 0 extraFrom)
+    list(GET extra 1 extraTo)
+    list(APPEND VELORIN_LAYER_${extraFrom}_MAY_INCLUDE ${extraTo})
+endif()
 
 # The layer of `path` (relative to the repository): the layer with the longest
 # path that holds it, or "" when none does.
@@ -67,6 +75,16 @@ foreach(layer IN LISTS VELORIN_LAYERS)
             list(APPEND faults "cmake/layers.cmake: ${layer} may include ${other}, which is no layer")
         endif()
     endforeach()
+endforeach()
+
+# Edges the table must never allow.
+foreach(edge IN LISTS VELORIN_NEVER_EDGES)
+    string(REPLACE ">" ";" ends "${edge}")
+    list(GET ends 0 from)
+    list(GET ends 1 to)
+    if(to IN_LIST VELORIN_LAYER_${from}_MAY_INCLUDE)
+        list(APPEND faults "cmake/layers.cmake: ${from} may include ${to}, which must never be: ${VELORIN_NEVER_${from}_${to}_BECAUSE}")
+    endif()
 endforeach()
 
 # Our sources: every folder below the root but build trees, outputs and hidden ones.
@@ -138,6 +156,20 @@ if(VELORIN_LINKS)
         # What its sources include, it reaches: itself, a direct link, or a public
         # link of one of those.
         set(reach ${target} ${VELORIN_TARGET_${target}_REACH})
+        # Nor does it reach, by any link, a layer it must never depend on.
+        foreach(edge IN LISTS VELORIN_NEVER_EDGES)
+            string(REPLACE ">" ";" ends "${edge}")
+            list(GET ends 0 from)
+            list(GET ends 1 to)
+            if(NOT layer STREQUAL from)
+                continue()
+            endif()
+            foreach(reached IN LISTS reach VELORIN_TARGET_${target}_LINKS)
+                if(reached IN_LIST VELORIN_LAYER_${to}_TARGETS)
+                    list(APPEND faults "target ${target} reaches ${reached}: ${from} must never depend on ${to}: ${VELORIN_NEVER_${from}_${to}_BECAUSE}")
+                endif()
+            endforeach()
+        endforeach()
         foreach(source IN LISTS VELORIN_TARGET_${target}_SOURCES)
             foreach(path IN LISTS source_${source}_INCLUDES)
                 layer_of("${path}" other)

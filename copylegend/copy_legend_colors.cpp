@@ -77,6 +77,9 @@ std::optional<RunLayers> FindRunLayers(const CopyLegendParameters& p,
     if (!layers.source) return refused("Could not find " + p.sourceLayer);
     layers.sourceClass = layers.source->FeatureClass();
     if (!layers.sourceClass) return refused("Feature class missing for " + p.sourceLayer);
+    if (auto twins = forms::SameNameMessage(p.sourceLayer, map); !twins.empty()) {
+        return refused(twins);
+    }
     layers.sourceFieldIndex = layers.sourceClass->FindField(p.sourceField);
     if (layers.sourceFieldIndex == -1) {
         return refused("Could not find " + p.sourceField + " field in " + p.sourceLayer);
@@ -88,6 +91,9 @@ std::optional<RunLayers> FindRunLayers(const CopyLegendParameters& p,
     if (!layers.related) return refused("Could not find " + p.relatedLayer);
     const auto relatedClass = layers.related->FeatureClass();
     if (!relatedClass) return refused("Feature class missing for " + p.relatedLayer);
+    if (auto twins = forms::SameNameMessage(p.relatedLayer, map); !twins.empty()) {
+        return refused(twins);
+    }
     const std::int32_t relatedFieldIndex = relatedClass->FindField(p.relatedField);
     if (relatedFieldIndex == -1) {
         return refused("Could not find " + p.relatedField + " field in " + p.relatedLayer);

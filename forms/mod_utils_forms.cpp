@@ -50,14 +50,18 @@ std::vector<std::int32_t> ListedFeatureTypes() {
             host::esriFTComplexJunction, host::esriFTComplexEdge};
 }
 
+// 64-bit integers are keys as much as 32-bit ones: most data sets written today
+// (GeoPackage INTEGER columns, PostGIS bigint) hold every id as one.
 std::vector<std::int32_t> SourceKeyFieldTypes() {
     return {host::esriFieldTypeInteger,      host::esriFieldTypeString, host::esriFieldTypeDouble,
-            host::esriFieldTypeSmallInteger, host::esriFieldTypeSingle, host::esriFieldTypeOID};
+            host::esriFieldTypeSmallInteger, host::esriFieldTypeSingle, host::esriFieldTypeOID,
+            host::esriFieldTypeBigInteger};
 }
 
 std::vector<std::int32_t> RelatedKeyFieldTypes() {
-    return {host::esriFieldTypeInteger, host::esriFieldTypeString, host::esriFieldTypeDouble,
-            host::esriFieldTypeSmallInteger, host::esriFieldTypeSingle};
+    return {host::esriFieldTypeInteger, host::esriFieldTypeString,
+            host::esriFieldTypeDouble,  host::esriFieldTypeSmallInteger,
+            host::esriFieldTypeSingle,  host::esriFieldTypeBigInteger};
 }
 
 LayerFilter ListedFeatureLayers() {
@@ -138,6 +142,19 @@ std::shared_ptr<host::IFeatureLayer> FindFeatureLayer(const std::string& layerNa
         if (featureLayer && featureLayer->Name() == layerName) return featureLayer;
     }
     return {};
+}
+
+std::string SameNameMessage(const std::string& layerName, const std::shared_ptr<host::IMap>& map) {
+    if (!map) return {};
+    int named = 0;
+    const std::int32_t layerCount = map->LayerCount();
+    for (std::int32_t i = 0; i < layerCount; ++i) {
+        const auto featureLayer = host::As<host::IFeatureLayer>(map->Layer(i));
+        if (featureLayer && featureLayer->Name() == layerName) ++named;
+    }
+    if (named < 2) return {};
+    return "The map has " + std::to_string(named) + " layers named " + layerName +
+           ": rename them so that each has a name of its own, then try again";
 }
 
 void Preselect(ui::ComboBox& list, const std::optional<NameList>& preferences) {

@@ -97,6 +97,13 @@ bool LayerHasField(const std::string& layerName, const std::string& fieldName,
 std::shared_ptr<host::IFeatureLayer> FindFeatureLayer(const std::string& layerName,
                                                       const std::shared_ptr<host::IMap>& map);
 
+// The box a tool shows, before it does anything, when more than one feature
+// layer of the map is called `layerName`, or "" when one at most is. The lists
+// hold names only, so FindFeatureLayer cannot tell which of two layers of one
+// name the person picked, and a tool must never work on (or change) a layer the
+// person did not pick.
+std::string SameNameMessage(const std::string& layerName, const std::shared_ptr<host::IMap>& map);
+
 // Makes current the entry that matches (ignoring letter case) the earliest
 // preference; among entries matching that same preference the last one wins.
 // With no preferences or no match the first entry becomes current. Setting the

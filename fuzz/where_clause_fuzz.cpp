@@ -20,9 +20,9 @@
 #include "host/error.h"
 #include "host/field_value.h"
 #include "platform/memory/feature_class.h"
-#include "platform/memory/host_context.h"
 #include "platform/memory/row_store.h"
 #include "platform/memory/where_clause.h"
+#include "platform/objects/host_context.h"
 
 namespace velorin::fuzz {
 namespace {
@@ -32,7 +32,7 @@ using host::FieldValue;
 
 const memory::RowStore& Store() {
     static const std::shared_ptr<memory::RowStore> store = [] {
-        auto context = std::make_shared<memory::HostContext>();
+        auto context = std::make_shared<objects::HostContext>();
         auto fields = memory::MakeFields(context,
                                          {{"Small", host::esriFieldTypeSmallInteger, {}},
                                           {"Count", host::esriFieldTypeInteger, {}},

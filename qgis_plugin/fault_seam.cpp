@@ -4,7 +4,7 @@
 
 namespace velorin::qgisplugin {
 
-FaultSeam::FaultSeam(memory::FaultInjector& faults, QObject* parent)
+FaultSeam::FaultSeam(objects::FaultInjector& faults, QObject* parent)
     : QObject(parent), m_faults(faults) {
     setObjectName(QStringLiteral("velorinFaults"));
 }

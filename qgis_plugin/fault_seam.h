@@ -3,7 +3,7 @@
 #include <QObject>
 #include <QString>
 
-#include "platform/memory/host_context.h"
+#include "platform/objects/host_context.h"
 
 namespace velorin::qgisplugin {
 
@@ -14,13 +14,13 @@ namespace velorin::qgisplugin {
 class FaultSeam final : public QObject {
     Q_OBJECT
   public:
-    FaultSeam(memory::FaultInjector& faults, QObject* parent);
+    FaultSeam(objects::FaultInjector& faults, QObject* parent);
 
     // Fails the nth call (from now) of the member ("IMxDocument::FocusMap").
     Q_INVOKABLE void failHostCall(const QString& member, int nth);
 
   private:
-    memory::FaultInjector& m_faults;
+    objects::FaultInjector& m_faults;
 };
 
 }  // namespace velorin::qgisplugin

@@ -9,11 +9,13 @@
 
 #include <QAction>
 #include <QProgressBar>
+#include <QTimer>
 #include <QToolBar>
+#include <utility>
 
 #include "commands/cls_copy_legend.h"
 #include "commands/cls_zoom_flash.h"
-#include "platform/memory/status_bar.h"
+#include "platform/objects/status_bar.h"
 #include "platform/qgis/qgis_host.h"
 #include "platform/qt/application_look.h"
 #include "qgis_plugin/fault_seam.h"
@@ -37,7 +39,7 @@ QString ToQt(const std::string& text) { return QString::fromStdString(text); }
 VelorinPlugin::VelorinPlugin(QgisInterface* iface)
     : QgisPlugin(kName, kDescription, kCategory, kVersion, QgisPlugin::UI),
       m_iface(iface),
-      m_context(std::make_shared<memory::HostContext>()) {
+      m_context(std::make_shared<objects::HostContext>()) {
     // QGIS keeps no record of a run: neither do we.
     m_context->recordProgress = false;
 }
@@ -52,18 +54,19 @@ void VelorinPlugin::initGui() {
     qgis::QgisHostSetup setup;
     setup.project = QgsProject::instance();
     setup.canvas = m_iface->mapCanvas();
+    // A legend shows its new symbols when the document's contents are updated
+    // (or at once, outside a run's UpdateContents): only the layers that changed.
     setup.legendChanged = [this](QgsMapLayer& layer) {
-        if (QgsLayerTreeView* view = m_iface->layerTreeView()) {
-            view->refreshLayerSymbology(layer.id());
-        }
+        if (!m_changedLegends.contains(layer.id())) m_changedLegends.append(layer.id());
+        QTimer::singleShot(0, this, [this] { RefreshLegends(); });
     };
     m_application = qgis::MakeApplication(std::move(setup), m_context);
     {
-        const memory::QuietHost quiet(m_context);
-        m_statusBar = std::dynamic_pointer_cast<memory::StatusBar>(m_application->StatusBar());
+        const objects::QuietHost quiet(m_context);
+        m_statusBar = std::dynamic_pointer_cast<objects::StatusBar>(m_application->StatusBar());
     }
 
-    memory::HostHooks& hooks = m_context->hooks;
+    objects::HostHooks& hooks = m_context->hooks;
     hooks.takeEscPress = [this] { return m_toolkit->TakeEscPress(); };
     hooks.statusChanged = [this](std::string_view text) {
         ShowStatus(QString::fromUtf8(text.data(), static_cast<int>(text.size())));
@@ -79,7 +82,6 @@ void VelorinPlugin::initGui() {
 
     m_toolBar = m_iface->addToolBar(kName);
     m_toolBar->setObjectName(QStringLiteral("velorin"));
-    m_toolBar->setToolButtonStyle(Qt::ToolButtonTextOnly);
 
     // The captions, tooltips and status texts are the command objects' own.
     m_commands.push_back(std::make_unique<commands::clsZoomFlash>());
@@ -87,8 +89,8 @@ void VelorinPlugin::initGui() {
     for (std::size_t i = 0; i < m_commands.size(); ++i) {
         commands::Command& command = *m_commands[i];
         command.OnCreate(m_application);
-        auto* action =
-            new QAction(qt::WindowIcon(), ToQt(command.Caption()), m_iface->mainWindow());
+        auto* action = new QAction(ToolIcon(i == 0 ? "zoom_flash" : "copy_legend"),
+                                   ToQt(command.Caption()), m_iface->mainWindow());
         action->setObjectName(ToQt(command.Name()));
         action->setToolTip(ToQt(command.Tooltip()));
         action->setStatusTip(ToQt(command.Message()));
@@ -101,6 +103,17 @@ void VelorinPlugin::initGui() {
         m_actions.push_back(action);
     }
     m_faultSeam = new FaultSeam(m_context->faults, m_iface->mainWindow());
+}
+
+QIcon VelorinPlugin::ToolIcon(const char* name) {
+    // The module's resources are registered when it is loaded.
+    QIcon icon;
+    for (const int size : {24, 48}) {
+        icon.addFile(
+            QStringLiteral(":/velorin-plugin/%1_%2.png").arg(QLatin1String(name)).arg(size),
+            QSize(size, size));
+    }
+    return icon;
 }
 
 void VelorinPlugin::unload() {
@@ -122,7 +135,7 @@ void VelorinPlugin::unload() {
         delete m_progress;
     }
     delete m_faultSeam;
-    m_context->hooks = memory::HostHooks{};
+    m_context->hooks = objects::HostHooks{};
     m_statusBar.reset();
     m_application.reset();
     m_toolkit.reset();
@@ -146,29 +159,37 @@ void VelorinPlugin::ShowStatus(const QString& text) {
     } else {
         bar->showMessage(text);
     }
-    // A run blocks the event loop: the text must be drawn now to be seen.
-    bar->repaint();
+    // A run blocks the event loop: the text is drawn now to be seen, a few times
+    // a second; what is skipped is drawn at the run's next pumping or its end.
+    if (text.isEmpty() || TimeToRepaint()) bar->repaint();
+}
+
+bool VelorinPlugin::TimeToRepaint() {
+    constexpr qint64 kRepaintMs = 150;
+    if (m_sinceRepaint.isValid() && m_sinceRepaint.elapsed() < kRepaintMs) return false;
+    m_sinceRepaint.start();
+    return true;
 }
 
 void VelorinPlugin::ShowProgress() {
     if (!m_statusBar || m_progress.isNull()) return;
-    const memory::QuietHost quiet(m_context);
+    const objects::QuietHost quiet(m_context);
     const auto& progressor = m_statusBar->Progressor();
     m_progress->setRange(progressor->MinRange(),
                          std::max(progressor->MinRange(), progressor->MaxRange()));
     m_progress->setValue(progressor->Position());
     m_progress->setFormat(ToQt(progressor->Message()));
     m_progress->setTextVisible(!progressor->Message().empty());
+    const bool shownBefore = m_progress->isVisible();
     m_progress->setVisible(progressor->Shown());
-    if (m_progress->isVisible()) m_progress->repaint();
+    if (m_progress->isVisible() && (!shownBefore || TimeToRepaint())) m_progress->repaint();
 }
 
 void VelorinPlugin::RefreshLegends() {
     QgsLayerTreeView* view = m_iface->layerTreeView();
+    const QStringList changed = std::exchange(m_changedLegends, {});
     if (view == nullptr) return;
-    for (QgsMapLayer* layer : QgsProject::instance()->mapLayers()) {
-        view->refreshLayerSymbology(layer->id());
-    }
+    for (const QString& id : changed) view->refreshLayerSymbology(id);
 }
 
 }  // namespace velorin::qgisplugin

@@ -3,22 +3,25 @@
 #include <qgisplugin.h>
 
 #include <QAction>
+#include <QElapsedTimer>
+#include <QIcon>
 #include <QObject>
 #include <QPointer>
 #include <QProgressBar>
 #include <QString>
+#include <QStringList>
 #include <QToolBar>
 #include <memory>
 #include <vector>
 
 #include "commands/command.h"
 #include "host/application.h"
-#include "platform/memory/host_context.h"
+#include "platform/objects/host_context.h"
 #include "platform/qt/qt_toolkit.h"
 
 class QgisInterface;
 
-namespace velorin::memory {
+namespace velorin::objects {
 class StatusBar;
 }
 
@@ -45,25 +48,34 @@ class VelorinPlugin final : public QObject, public QgisPlugin {
     void unload() override;
 
     // The host calls' fault injector, for the end-to-end test.
-    memory::FaultInjector& Faults() { return m_context->faults; }
+    objects::FaultInjector& Faults() { return m_context->faults; }
 
   private:
+    static QIcon ToolIcon(const char* name);
     void Click(std::size_t index);
     void ShowStatus(const QString& text);
     void ShowProgress();
     void RefreshLegends();
+    // Whether a blocked event loop should be painted now: a person reads a
+    // status bar a few times a second, and a synchronous repaint costs about a
+    // millisecond (an X round trip and text shaping), which a walk over a million
+    // features would pay a million times.
+    bool TimeToRepaint();
 
     QgisInterface* m_iface;
-    std::shared_ptr<memory::HostContext> m_context;
+    std::shared_ptr<objects::HostContext> m_context;
     std::unique_ptr<qt::QtToolkit> m_toolkit;
     std::shared_ptr<host::IApplication> m_application;
-    std::shared_ptr<memory::StatusBar> m_statusBar;
+    std::shared_ptr<objects::StatusBar> m_statusBar;
     std::vector<std::unique_ptr<commands::Command>> m_commands;
     // Held weakly: QGIS's main window owns them too, and may be gone first.
     std::vector<QPointer<QAction>> m_actions;
     QPointer<QToolBar> m_toolBar;
     QPointer<QProgressBar> m_progress;
     QPointer<QObject> m_faultSeam;
+    QElapsedTimer m_sinceRepaint;
+    // Layers whose legend changed since the Layers panel was last refreshed.
+    QStringList m_changedLegends;
 };
 
 }  // namespace velorin::qgisplugin

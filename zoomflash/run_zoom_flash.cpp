@@ -35,6 +35,10 @@ std::shared_ptr<host::IFeatureLayer> FindRunLayer(const std::string& name,
         Critical(Joined(text::kFeatureClassMissingFor, name));
         return nullptr;
     }
+    if (const std::string twins = forms::SameNameMessage(name, map); !twins.empty()) {
+        Critical(twins);
+        return nullptr;
+    }
     return layer;
 }
 

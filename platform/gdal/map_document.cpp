@@ -26,15 +26,15 @@
 #include "platform/memory/layers.h"
 #include "platform/memory/map.h"
 #include "platform/memory/null_canvas.h"
-#include "platform/memory/renderers.h"
-#include "platform/memory/status_bar.h"
 #include "platform/memory/view.h"
+#include "platform/objects/renderers.h"
+#include "platform/objects/status_bar.h"
 
 namespace velorin::gdal {
 
 namespace {
 
-using memory::HostContext;
+using objects::HostContext;
 
 // The format's name and the newest version this program reads and writes.
 constexpr const char* FormatKey = "velorinMapDocument";
@@ -67,7 +67,7 @@ memory::ReferenceHost Assemble(const std::shared_ptr<HostContext>& context, std:
     context->record.Clear();
     auto document = std::make_shared<memory::MxDocument>(context, std::move(title), std::move(map));
     auto application = std::make_shared<memory::Application>(
-        context, std::move(document), std::make_shared<memory::StatusBar>(context));
+        context, std::move(document), std::make_shared<objects::StatusBar>(context));
     return memory::ReferenceHost(context, std::move(application));
 }
 
@@ -183,7 +183,7 @@ class DocumentLoader {
                                                             renderer, m_featureLayers++);
         if (renderer && host::Supports<host::IUniqueValueRenderer>(renderer)) {
             layer->SetRendererPropertyPageClassID(
-                std::string(memory::UniqueValuePropertyPageClassID));
+                std::string(objects::UniqueValuePropertyPageClassID));
         }
         if (const Json* page = DocumentFaults::Find(entry, "rendererPropertyPage")) {
             layer->SetRendererPropertyPageClassID(
@@ -412,7 +412,7 @@ class DocumentParser final : public nlohmann::json_sax<Json> {
         Level level{.value = array, .role = role};
         if (role == Role::Legend) {
             level.legend = &(m_legends[Path(false)] = LegendValues{
-                                 std::make_shared<memory::UniqueValueRenderer>(m_context)});
+                                 std::make_shared<objects::UniqueValueRenderer>(m_context)});
             level.legendPlace = Path(true);
         }
         m_levels.push_back(std::move(level));
@@ -970,8 +970,8 @@ MapDocument LoadMapDocument(const std::filesystem::path& file,
                          return;
                      }
                      faults.At("map.extent", [&] {
-                         view.SetExtent(memory::MakeEnvelope((*extent)[0], (*extent)[1],
-                                                             (*extent)[2], (*extent)[3], context));
+                         view.SetExtent(objects::MakeEnvelope((*extent)[0], (*extent)[1],
+                                                              (*extent)[2], (*extent)[3], context));
                      });
                  });
     return MapDocument{std::move(host), file, std::move(loader.Sources())};
@@ -1013,7 +1013,7 @@ void SaveMapDocument(const MapDocument& document, const std::filesystem::path& f
     CheckSaveTarget(document, file);
     const memory::ReferenceHost& host = document.host;
     // Reading the host to save it is not the extension calling.
-    memory::FaultInjector::QuietScope quiet(host.Context().faults);
+    objects::FaultInjector::QuietScope quiet(host.Context().faults);
     const std::string display = DisplayName(file);
     const DocumentWriter writer(display, file, LinkTarget(file), document.sources);
     ReplaceFile(file, display, [&](const TextSink& sink) {

@@ -26,14 +26,14 @@
 #include "host/error.h"
 #include "host/field_value.h"
 #include "platform/gdal/gdal_error_scope.h"
-#include "platform/memory/fields.h"
-#include "platform/memory/geometry.h"
+#include "platform/objects/fields.h"
+#include "platform/objects/geometry.h"
 
 namespace velorin::gdal {
 
 namespace {
 
-using memory::HostContext;
+using objects::HostContext;
 
 // The four shape types of the host, and Unknown while a layer that does not
 // declare one has shown no geometry yet.
@@ -227,7 +227,7 @@ host::FieldValue ReadValue(const OGRFeature& feature, int index, ValueKind kind)
 std::string FreeName(std::string wanted, const std::vector<FieldPlan>& plans) {
     const auto used = [&](const std::string& name) {
         for (const auto& plan : plans) {
-            if (memory::SameName(plan.name, name)) return true;
+            if (objects::SameName(plan.name, name)) return true;
         }
         return false;
     };
@@ -240,7 +240,7 @@ std::string FreeName(std::string wanted, const std::vector<FieldPlan>& plans) {
 
 // Raises a plain message (the caller names the layer and feature) for a
 // coordinate that is not finite.
-memory::XY FiniteXY(double x, double y) {
+objects::XY FiniteXY(double x, double y) {
     if (!std::isfinite(x) || !std::isfinite(y)) {
         throw Error(host::E_HOST_FAIL, "a coordinate is not a finite number");
     }
@@ -256,29 +256,29 @@ class ShapeMaker {
     // message (the caller names the layer and feature) for a non-finite coordinate.
     std::shared_ptr<host::IGeometry> Make(const OGRGeometry& geometry,
                                           std::int32_t shapeType) const {
-        std::vector<memory::Path> parts;
+        std::vector<objects::Path> parts;
         Collect(geometry, parts);
-        std::erase_if(parts, [](const memory::Path& part) { return part.empty(); });
+        std::erase_if(parts, [](const objects::Path& part) { return part.empty(); });
         if (parts.empty()) return nullptr;
         switch (shapeType) {
             case host::esriGeometryPoint:
-                return memory::MakePoint(parts[0][0].x, parts[0][0].y, m_context);
+                return objects::MakePoint(parts[0][0].x, parts[0][0].y, m_context);
             case host::esriGeometryMultipoint: {
-                memory::Path points;
+                objects::Path points;
                 for (auto& part : parts) points.insert(points.end(), part.begin(), part.end());
-                return memory::MakeMultipoint(std::move(points), m_context);
+                return objects::MakeMultipoint(std::move(points), m_context);
             }
             case host::esriGeometryPolyline:
-                return memory::MakePolyline(std::move(parts), m_context);
+                return objects::MakePolyline(std::move(parts), m_context);
             default:
-                return memory::MakePolygon(std::move(parts), m_context);
+                return objects::MakePolygon(std::move(parts), m_context);
         }
     }
 
     // The coordinates of a point in a layer of points, which the store keeps
     // without a shape object; empty for any other geometry or shape type. Raises
     // as Make does.
-    static std::optional<memory::XY> PointOf(const OGRGeometry& geometry, std::int32_t shapeType) {
+    static std::optional<objects::XY> PointOf(const OGRGeometry& geometry, std::int32_t shapeType) {
         if (shapeType != host::esriGeometryPoint ||
             wkbFlatten(geometry.getGeometryType()) != wkbPoint || geometry.IsEmpty()) {
             return std::nullopt;
@@ -288,8 +288,8 @@ class ShapeMaker {
     }
 
   private:
-    static void Add(const OGRSimpleCurve& curve, std::vector<memory::Path>& parts, bool ring) {
-        memory::Path path;
+    static void Add(const OGRSimpleCurve& curve, std::vector<objects::Path>& parts, bool ring) {
+        objects::Path path;
         path.reserve(static_cast<std::size_t>(curve.getNumPoints()));
         for (int i = 0; i < curve.getNumPoints(); ++i) {
             path.push_back(FiniteXY(curve.getX(i), curve.getY(i)));
@@ -299,7 +299,7 @@ class ShapeMaker {
     }
 
     // Every point, path or ring in order; multipoints give one part per point.
-    static void Collect(const OGRGeometry& geometry, std::vector<memory::Path>& parts) {
+    static void Collect(const OGRGeometry& geometry, std::vector<objects::Path>& parts) {
         if (geometry.IsEmpty()) return;
         switch (wkbFlatten(geometry.getGeometryType())) {
             case wkbPoint: {
@@ -392,25 +392,25 @@ std::size_t ExpectedRows(OGRLayer& layer, const std::filesystem::path& file) {
     return static_cast<std::size_t>(count);
 }
 
-std::shared_ptr<memory::Fields> MakeFieldSet(OGRLayer& layer, const std::vector<FieldPlan>& plans,
-                                             bool asFeatures,
-                                             const std::shared_ptr<HostContext>& context) {
-    std::vector<std::shared_ptr<memory::Field>> fields;
+std::shared_ptr<objects::Fields> MakeFieldSet(OGRLayer& layer, const std::vector<FieldPlan>& plans,
+                                              bool asFeatures,
+                                              const std::shared_ptr<HostContext>& context) {
+    std::vector<std::shared_ptr<objects::Field>> fields;
     const char* fidColumn = layer.GetFIDColumn();
-    fields.push_back(std::make_shared<memory::Field>(
+    fields.push_back(std::make_shared<objects::Field>(
         context, FreeName(fidColumn && *fidColumn ? fidColumn : "OBJECTID", plans),
         host::esriFieldTypeOID));
     if (asFeatures) {
         const char* geometryColumn = layer.GetGeometryColumn();
-        fields.push_back(std::make_shared<memory::Field>(
+        fields.push_back(std::make_shared<objects::Field>(
             context, FreeName(geometryColumn && *geometryColumn ? geometryColumn : "Shape", plans),
             host::esriFieldTypeGeometry));
     }
     for (const auto& plan : plans) {
         fields.push_back(
-            std::make_shared<memory::Field>(context, plan.name, plan.type, plan.alias));
+            std::make_shared<objects::Field>(context, plan.name, plan.type, plan.alias));
     }
-    return std::make_shared<memory::Fields>(context, std::move(fields));
+    return std::make_shared<objects::Fields>(context, std::move(fields));
 }
 
 // What the store is laid out on: known in part before reading, and corrected by
@@ -529,7 +529,7 @@ class PassBuilder {
         });
     }
     // As Store for a point of finite coordinates that CheckPoint passed.
-    void Store(memory::XY point) {
+    void Store(objects::XY point) {
         if (ShapeTypeOf(m_layout.kind) != host::esriGeometryPoint) {
             const OGRPoint geometry(point.x, point.y);
             Store(&geometry);
@@ -786,14 +786,14 @@ std::optional<host::FieldValue> StreamValue(const Column& column, std::int64_t r
 
 // The coordinates in the WKB of a two-dimensional point, when both are finite;
 // empty for any other geometry (an empty point has NaN coordinates).
-std::optional<memory::XY> FinitePoint(std::string_view wkb) {
+std::optional<objects::XY> FinitePoint(std::string_view wkb) {
     if constexpr (std::endian::native != std::endian::little) return std::nullopt;
     constexpr std::uint32_t wkbPointType = 1;
     if (wkb.size() != 21 || wkb[0] != 1) return std::nullopt;
     std::uint32_t type = 0;
     std::memcpy(&type, wkb.data() + 1, sizeof type);
     if (type != wkbPointType) return std::nullopt;
-    memory::XY point;
+    objects::XY point;
     std::memcpy(&point.x, wkb.data() + 5, sizeof point.x);
     std::memcpy(&point.y, wkb.data() + 13, sizeof point.y);
     if (!std::isfinite(point.x) || !std::isfinite(point.y)) return std::nullopt;
@@ -927,7 +927,7 @@ bool ReadStream(GDALDataset& dataset, OGRLayer& layer, const LayerPlan& plan, bo
         const Column* shapes = plan.hasGeometryField ? &data.back() : nullptr;
         for (std::int64_t r = batch.offset; r < rows; ++r) {
             pass.Begin(fids.Value<std::int64_t>(r));
-            std::optional<memory::XY> point;
+            std::optional<objects::XY> point;
             std::unique_ptr<OGRGeometry> geometry;
             // Geometries are decoded even when not kept: the loop reports one it
             // cannot read whatever the layer is read as.

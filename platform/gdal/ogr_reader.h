@@ -6,7 +6,7 @@
 #include <vector>
 
 #include "platform/memory/feature_class.h"
-#include "platform/memory/host_context.h"
+#include "platform/objects/host_context.h"
 
 class GDALDataset;
 
@@ -84,7 +84,7 @@ class DataSetReader {
     std::vector<std::string> LayerNames() const;
     bool HasLayer(const std::string& name) const;
     LayerData Read(const std::string& name, LayerRole role,
-                   const std::shared_ptr<memory::HostContext>& context,
+                   const std::shared_ptr<objects::HostContext>& context,
                    ReadPath path = ReadPath::Fastest) const;
 
   private:

@@ -12,8 +12,8 @@
 #include "host/codes.h"
 #include "host/error.h"
 #include "host/object.h"
-#include "platform/memory/renderers.h"
-#include "platform/memory/symbols.h"
+#include "platform/objects/renderers.h"
+#include "platform/objects/symbols.h"
 
 namespace velorin::gdal {
 
@@ -184,9 +184,9 @@ std::string_view WriteSymbolAs(JsonWriter& out, const DocumentFaults& faults,
     };
     // Asked of the object itself, not through shared pointers: a legend's symbols
     // are many, and each copy of a pointer is an atomic count.
-    using memory::SimpleFillSymbol;
-    using memory::SimpleLineSymbol;
-    using memory::SimpleMarkerSymbol;
+    using objects::SimpleFillSymbol;
+    using objects::SimpleLineSymbol;
+    using objects::SimpleMarkerSymbol;
     if (const auto* marker = SymbolAs<host::ISimpleMarkerSymbol, SimpleMarkerSymbol>(*symbol)) {
         open("simpleMarker", StyleText(marker->Style(), MarkerStyles));
         out.Key("size");
@@ -325,7 +325,7 @@ struct SymbolShape {
 
 std::shared_ptr<host::ISymbol> MakeSymbol(const DocumentFaults& faults, const SymbolShape& shape,
                                           const LazyPlace& place,
-                                          const std::shared_ptr<memory::HostContext>& context) {
+                                          const std::shared_ptr<objects::HostContext>& context) {
     const auto finish = [&](auto& symbol) {
         if (shape.rasterOp) {
             try {
@@ -337,10 +337,10 @@ std::shared_ptr<host::ISymbol> MakeSymbol(const DocumentFaults& faults, const Sy
     };
     const auto color = [&] {
         const auto& rgb = *shape.color;
-        return memory::MakeRgbColor(context, rgb[0], rgb[1], rgb[2]);
+        return objects::MakeRgbColor(context, rgb[0], rgb[1], rgb[2]);
     };
     if (shape.type == "simpleMarker") {
-        auto marker = std::make_shared<memory::SimpleMarkerSymbol>(context);
+        auto marker = std::make_shared<objects::SimpleMarkerSymbol>(context);
         if (shape.style) marker->SetStyle(*shape.style);
         if (shape.measure) marker->SetSize(*shape.measure);
         if (shape.color) marker->SetColor(color());
@@ -348,14 +348,14 @@ std::shared_ptr<host::ISymbol> MakeSymbol(const DocumentFaults& faults, const Sy
         return marker;
     }
     if (shape.type == "simpleLine") {
-        auto line = std::make_shared<memory::SimpleLineSymbol>(context);
+        auto line = std::make_shared<objects::SimpleLineSymbol>(context);
         if (shape.style) line->SetStyle(*shape.style);
         if (shape.measure) line->SetWidth(*shape.measure);
         if (shape.color) line->SetColor(color());
         finish(line);
         return line;
     }
-    auto fill = std::make_shared<memory::SimpleFillSymbol>(context);
+    auto fill = std::make_shared<objects::SimpleFillSymbol>(context);
     if (shape.style) fill->SetStyle(*shape.style);
     if (shape.color) fill->SetColor(color());
     if (shape.outlineGiven) {
@@ -423,7 +423,7 @@ SymbolShape ReadShape(const DocumentFaults& faults, const Json& value, const std
 
 std::shared_ptr<host::ISymbol> ReadSymbol(const DocumentFaults& faults, const Json& value,
                                           const std::string& place,
-                                          const std::shared_ptr<memory::HostContext>& context) {
+                                          const std::shared_ptr<objects::HostContext>& context) {
     if (value.is_null()) return nullptr;
     if (!value.is_object()) faults.Fail(place, "expected a symbol object or null");
     const std::string typePlace = PlaceOf(place, "type");
@@ -440,9 +440,9 @@ namespace {
 
 std::shared_ptr<host::IFeatureRenderer> ReadSimpleRenderer(
     const DocumentFaults& faults, const Json& value, const std::string& place,
-    const std::shared_ptr<memory::HostContext>& context) {
+    const std::shared_ptr<objects::HostContext>& context) {
     faults.Object(value, place, {"type", "symbol", "label"});
-    auto renderer = std::make_shared<memory::SimpleRenderer>(context);
+    auto renderer = std::make_shared<objects::SimpleRenderer>(context);
     if (const Json* symbol = DocumentFaults::Find(value, "symbol")) {
         renderer->SetSymbol(ReadSymbol(faults, *symbol, PlaceOf(place, "symbol"), context));
     }
@@ -453,7 +453,7 @@ std::shared_ptr<host::IFeatureRenderer> ReadSimpleRenderer(
 }
 
 void ReadKeyFields(const DocumentFaults& faults, const Json& value, const std::string& place,
-                   memory::UniqueValueRenderer& renderer) {
+                   objects::UniqueValueRenderer& renderer) {
     const std::string fieldsPlace = PlaceOf(place, "fields");
     const Json& fields = faults.Array(faults.Member(value, place, "fields"), fieldsPlace);
     faults.At(fieldsPlace,
@@ -471,8 +471,8 @@ void ReadKeyFields(const DocumentFaults& faults, const Json& value, const std::s
 }
 
 void ReadValueEntry(const DocumentFaults& faults, const Json& entry, const std::string& entryPlace,
-                    memory::UniqueValueRenderer& renderer,
-                    const std::shared_ptr<memory::HostContext>& context) {
+                    objects::UniqueValueRenderer& renderer,
+                    const std::shared_ptr<objects::HostContext>& context) {
     faults.Object(entry, entryPlace, {"value", "heading", "label", "symbol"});
     const std::string text =
         faults.Text(faults.Member(entry, entryPlace, "value"), PlaceOf(entryPlace, "value"));
@@ -492,12 +492,12 @@ void ReadValueEntry(const DocumentFaults& faults, const Json& entry, const std::
 
 std::shared_ptr<host::IFeatureRenderer> ReadUniqueValueRenderer(
     const DocumentFaults& faults, const Json& value, const std::string& place,
-    const std::shared_ptr<memory::HostContext>& context, const LegendValues* legend) {
+    const std::shared_ptr<objects::HostContext>& context, const LegendValues* legend) {
     faults.Object(value, place,
                   {"type", "fields", "values", "defaultSymbol", "useDefaultSymbol", "defaultLabel",
                    "colorScheme"});
     auto renderer =
-        legend ? legend->renderer : std::make_shared<memory::UniqueValueRenderer>(context);
+        legend ? legend->renderer : std::make_shared<objects::UniqueValueRenderer>(context);
     ReadKeyFields(faults, value, place, *renderer);
     if (const Json* values = DocumentFaults::Find(value, "values")) {
         const std::string valuesPlace = PlaceOf(place, "values");
@@ -629,8 +629,8 @@ class RegularEntry {
 
     // Into renderer, as the general reading would: the same calls in the same order.
     void Into(const DocumentFaults& faults, const std::string& valuesPlace, std::size_t index,
-              memory::UniqueValueRenderer& renderer,
-              const std::shared_ptr<memory::HostContext>& context) const {
+              objects::UniqueValueRenderer& renderer,
+              const std::shared_ptr<objects::HostContext>& context) const {
         const auto entryPlace = [&] { return PlaceOf(valuesPlace, index); };
         std::shared_ptr<host::ISymbol> symbol;
         if (m_symbolMade) {
@@ -773,7 +773,7 @@ class RegularEntry {
 
 void ReadLegendEntry(const DocumentFaults& faults, const LegendEntry& entry,
                      const std::string& valuesPlace, LegendValues& legend,
-                     const std::shared_ptr<memory::HostContext>& context) {
+                     const std::shared_ptr<objects::HostContext>& context) {
     const std::size_t index = legend.count++;
     if (legend.failure) return;
     try {
@@ -791,7 +791,7 @@ void ReadLegendEntry(const DocumentFaults& faults, const LegendEntry& entry,
 
 std::shared_ptr<host::IFeatureRenderer> ReadRenderer(
     const DocumentFaults& faults, const Json& value, const std::string& place,
-    const std::shared_ptr<memory::HostContext>& context, const LegendValuesByPlace* legends) {
+    const std::shared_ptr<objects::HostContext>& context, const LegendValuesByPlace* legends) {
     if (!value.is_object()) faults.Fail(place, "expected a renderer object");
     const std::string typePlace = PlaceOf(place, "type");
     const std::string type = faults.Text(faults.Member(value, place, "type"), typePlace);
@@ -881,7 +881,7 @@ void WriteRenderer(JsonWriter& out, const DocumentFaults& faults,
     };
     // The host's own renderer is read in place: by name, each value would be
     // looked up once for each thing it holds.
-    const auto* own = dynamic_cast<const memory::UniqueValueRenderer*>(unique.get());
+    const auto* own = dynamic_cast<const objects::UniqueValueRenderer*>(unique.get());
     for (std::int32_t i = 0; i < unique->ValueCount(); ++i) {
         if (own != nullptr) {
             const auto entry = own->EntryAt(static_cast<std::size_t>(i));

@@ -16,8 +16,8 @@
 #include "host/renderers.h"
 #include "host/symbols.h"
 #include "platform/gdal/json_writer.h"
-#include "platform/memory/host_context.h"
-#include "platform/memory/renderers.h"
+#include "platform/objects/host_context.h"
+#include "platform/objects/renderers.h"
 
 // The map document's renderers and symbols in JSON, both ways (the format is
 // described in docs/map-document.md). Internal to platform/gdal.
@@ -75,7 +75,7 @@ class DocumentFaults {
 // but a simple marker, line or fill symbol with known styles and an RGB colour.
 std::shared_ptr<host::ISymbol> ReadSymbol(const DocumentFaults& faults, const Json& value,
                                           const std::string& place,
-                                          const std::shared_ptr<memory::HostContext>& context);
+                                          const std::shared_ptr<objects::HostContext>& context);
 
 // The values of a unique value renderer read while the document is parsed, entry
 // by entry, so that a legend of many values is never held as JSON. What is wrong
@@ -83,9 +83,9 @@ std::shared_ptr<host::ISymbol> ReadSymbol(const DocumentFaults& faults, const Js
 // refused with the same message, and after the same earlier faults, as if it had
 // been read whole.
 struct LegendValues {
-    std::shared_ptr<memory::UniqueValueRenderer> renderer;  // holds the values read
-    std::size_t count = 0;                                  // entries read
-    std::optional<Error> failure{};                         // the first entry's fault
+    std::shared_ptr<objects::UniqueValueRenderer> renderer;  // holds the values read
+    std::size_t count = 0;                                   // entries read
+    std::optional<Error> failure{};                          // the first entry's fault
 };
 // By the place of the renderer whose "values" they are: "layers[2].renderer".
 using LegendValuesByPlace = std::map<std::string, LegendValues>;
@@ -148,14 +148,14 @@ class LegendEntry {
 // an entry has failed, the rest are not read.
 void ReadLegendEntry(const DocumentFaults& faults, const LegendEntry& entry,
                      const std::string& valuesPlace, LegendValues& legend,
-                     const std::shared_ptr<memory::HostContext>& context);
+                     const std::shared_ptr<objects::HostContext>& context);
 
 // A simple or unique value renderer. A unique value renderer whose values were
 // read as the document was parsed (legends holds them at place; its "values" then
 // an empty array) is that renderer, with the rest of its members.
 std::shared_ptr<host::IFeatureRenderer> ReadRenderer(
     const DocumentFaults& faults, const Json& value, const std::string& place,
-    const std::shared_ptr<memory::HostContext>& context,
+    const std::shared_ptr<objects::HostContext>& context,
     const LegendValuesByPlace* legends = nullptr);
 
 // Writes a symbol's JSON to out (null for an empty one). A symbol of another kind

@@ -2,18 +2,12 @@
 
 #include <utility>
 
-#include "platform/memory/cancel_tracker.h"
-#include "platform/memory/geometry.h"
-#include "platform/memory/query_filter.h"
-#include "platform/memory/renderers.h"
-#include "platform/memory/set.h"
-#include "platform/memory/status_bar.h"
-#include "platform/memory/symbols.h"
+#include "platform/memory/neutral_objects.h"
 
 namespace velorin::memory {
 
 Application::Application(std::shared_ptr<HostContext> context, std::shared_ptr<MxDocument> document,
-                         std::shared_ptr<memory::StatusBar> statusBar)
+                         std::shared_ptr<objects::StatusBar> statusBar)
     : m_context(std::move(context)),
       m_document(std::move(document)),
       m_statusBar(std::move(statusBar)) {}

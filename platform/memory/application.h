@@ -4,7 +4,7 @@
 
 #include "host/application.h"
 #include "platform/memory/document.h"
-#include "platform/memory/host_context.h"
+#include "platform/memory/neutral_objects.h"
 
 namespace velorin::memory {
 
@@ -18,7 +18,7 @@ class Application final : public host::IApplication,
   public:
     // document and statusBar may be empty only in tests of their absence.
     Application(std::shared_ptr<HostContext> context, std::shared_ptr<MxDocument> document,
-                std::shared_ptr<memory::StatusBar> statusBar);
+                std::shared_ptr<objects::StatusBar> statusBar);
 
     std::shared_ptr<host::IDocument> Document() const override;
     std::shared_ptr<host::IStatusBar> StatusBar() const override;
@@ -37,14 +37,14 @@ class Application final : public host::IApplication,
     std::shared_ptr<host::IRendererPropertyPage> NewUniqueValuePropertyPage() override;
 
     const std::shared_ptr<MxDocument>& Doc() const { return m_document; }
-    const std::shared_ptr<memory::StatusBar>& Bar() const { return m_statusBar; }
+    const std::shared_ptr<objects::StatusBar>& Bar() const { return m_statusBar; }
 
   private:
     void Enter(const char* member) const { m_context->faults.Enter(member); }
 
     std::shared_ptr<HostContext> m_context;
     std::shared_ptr<MxDocument> m_document;
-    std::shared_ptr<memory::StatusBar> m_statusBar;
+    std::shared_ptr<objects::StatusBar> m_statusBar;
 };
 
 }  // namespace velorin::memory

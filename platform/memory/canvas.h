@@ -4,6 +4,8 @@
 #include <span>
 #include <vector>
 
+#include "platform/objects/symbol_look.h"
+
 // The surface the reference host draws its screen on. Coordinates are pixels,
 // x to the right and y down from the top-left corner of the window, as doubles;
 // pixel (i, j) covers [i, i+1) x [j, j+1). A canvas knows nothing of maps,
@@ -15,34 +17,14 @@
 // give back every pixel as it was.
 namespace velorin::memory {
 
+using objects::FillStyle;
+using objects::LinePen;
+using objects::LineStyle;
+using objects::MarkerShape;
+using objects::Rgb;
+
 // The largest width and height of a screen in pixels, for every canvas and the view.
 inline constexpr int kMaxScreenSide = 16384;
-
-struct Rgb {
-    std::uint8_t red = 0;
-    std::uint8_t green = 0;
-    std::uint8_t blue = 0;
-
-    friend bool operator==(const Rgb&, const Rgb&) = default;
-
-    // From and to the host's packing 0x00BBGGRR (bits above 24 are ignored).
-    static Rgb FromHost(std::int32_t bgr) {
-        return Rgb{static_cast<std::uint8_t>(bgr & 0xFF),
-                   static_cast<std::uint8_t>((bgr >> 8) & 0xFF),
-                   static_cast<std::uint8_t>((bgr >> 16) & 0xFF)};
-    }
-    std::int32_t ToHost() const { return red | (green << 8) | (blue << 16); }
-    // As a screen pixel 0x00RRGGBB.
-    std::uint32_t ToPixel() const {
-        return (static_cast<std::uint32_t>(red) << 16) | (static_cast<std::uint32_t>(green) << 8) |
-               blue;
-    }
-    static Rgb FromPixel(std::uint32_t pixel) {
-        return Rgb{static_cast<std::uint8_t>((pixel >> 16) & 0xFF),
-                   static_cast<std::uint8_t>((pixel >> 8) & 0xFF),
-                   static_cast<std::uint8_t>(pixel & 0xFF)};
-    }
-};
 
 struct PixelXY {
     double x = 0.0;
@@ -72,33 +54,10 @@ enum class RasterOp : int {
     White = 16,        // 1
 };
 
-enum class LineStyle { Solid, Dash, Dot, DashDot, DashDotDot, Null };
-
-// Hatches are anchored to the window's pixel grid, so neighbouring shapes hatch
-// seamlessly and the same shape drawn twice hatches the same pixels.
-enum class FillStyle {
-    Solid,
-    Hollow,
-    Horizontal,
-    Vertical,
-    ForwardDiagonal,   // lines rising to the right: /
-    BackwardDiagonal,  // lines falling to the right: \ (upper left to lower right)
-    Cross,
-    DiagonalCross,
-};
-
-enum class MarkerShape { Circle, Square, Cross, X, Diamond, Picture };
-
 // One marker of a run drawn by DrawMarkers.
 struct MarkerAt {
     PixelXY centre;
     Rgb color;
-};
-
-struct LinePen {
-    Rgb color;
-    double widthPx = 1.0;  // at least one pixel is drawn, whatever is asked
-    LineStyle style = LineStyle::Solid;
 };
 
 struct FillBrush {

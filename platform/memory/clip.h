@@ -2,7 +2,7 @@
 
 #include <vector>
 
-#include "platform/memory/geometry.h"
+#include "platform/memory/neutral_objects.h"
 
 // Cutting shapes to a rectangle in map units before they are turned into
 // pixels, so that the canvas never sees coordinates far outside the window (a

@@ -4,8 +4,8 @@
 #include <string>
 
 #include "host/application.h"
-#include "platform/memory/host_context.h"
 #include "platform/memory/map.h"
+#include "platform/memory/neutral_objects.h"
 
 namespace velorin::memory {
 

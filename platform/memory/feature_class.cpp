@@ -6,7 +6,7 @@
 #include "host/codes.h"
 #include "host/error.h"
 #include "platform/memory/cursors.h"
-#include "platform/memory/query_filter.h"
+#include "platform/memory/neutral_objects.h"
 
 namespace velorin::memory {
 
@@ -56,7 +56,7 @@ std::shared_ptr<Fields> MakeFields(const std::shared_ptr<HostContext>& context,
 
 FeatureClass::FeatureClass(std::shared_ptr<HostContext> context, std::string name,
                            std::int32_t shapeType, std::int32_t featureType,
-                           std::shared_ptr<memory::Fields> fields)
+                           std::shared_ptr<objects::Fields> fields)
     : m_context(std::move(context)),
       m_name(std::move(name)),
       m_shapeType(shapeType),
@@ -133,7 +133,7 @@ std::int32_t FeatureClass::AddFeature(const std::vector<host::FieldValue>& attri
 // ---- Table -------------------------------------------------------------------------
 
 Table::Table(std::shared_ptr<HostContext> context, std::string name,
-             std::shared_ptr<memory::Fields> fields)
+             std::shared_ptr<objects::Fields> fields)
     : m_context(std::move(context)),
       m_name(std::move(name)),
       m_store(std::make_shared<RowStore>(m_context, std::move(fields), false)) {}

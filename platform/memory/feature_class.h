@@ -6,7 +6,7 @@
 #include <vector>
 
 #include "host/data.h"
-#include "platform/memory/fields.h"
+#include "platform/memory/neutral_objects.h"
 #include "platform/memory/row_store.h"
 #include "platform/memory/search_adapters.h"
 
@@ -18,7 +18,7 @@ class FeatureClass final : public TableSearchAdapter, public FeatureClassSearchA
   public:
     // fields normally holds an object-id and a geometry field (see MakeFields).
     FeatureClass(std::shared_ptr<HostContext> context, std::string name, std::int32_t shapeType,
-                 std::int32_t featureType, std::shared_ptr<memory::Fields> fields);
+                 std::int32_t featureType, std::shared_ptr<objects::Fields> fields);
     // Over rows already stored (a loader's): store holds feature rows, and every
     // shape in it is of shapeType.
     FeatureClass(std::shared_ptr<HostContext> context, std::string name, std::int32_t shapeType,
@@ -60,7 +60,7 @@ class FeatureClass final : public TableSearchAdapter, public FeatureClassSearchA
 class Table final : public host::ITable {
   public:
     Table(std::shared_ptr<HostContext> context, std::string name,
-          std::shared_ptr<memory::Fields> fields);
+          std::shared_ptr<objects::Fields> fields);
     // Over rows already stored (a loader's); store holds plain rows.
     Table(std::shared_ptr<HostContext> context, std::string name, std::shared_ptr<RowStore> store);
 

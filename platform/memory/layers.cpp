@@ -6,7 +6,7 @@
 #include "host/codes.h"
 #include "host/error.h"
 #include "platform/memory/cursors.h"
-#include "platform/memory/renderers.h"
+#include "platform/memory/neutral_objects.h"
 
 namespace velorin::memory {
 

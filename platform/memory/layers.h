@@ -7,7 +7,7 @@
 
 #include "host/map.h"
 #include "platform/memory/feature_class.h"
-#include "platform/memory/host_context.h"
+#include "platform/memory/neutral_objects.h"
 #include "platform/memory/search_adapters.h"
 #include "platform/memory/selection_set.h"
 

@@ -7,8 +7,8 @@
 
 #include "host/map.h"
 #include "platform/memory/canvas.h"
-#include "platform/memory/host_context.h"
 #include "platform/memory/layers.h"
+#include "platform/memory/neutral_objects.h"
 #include "platform/memory/view.h"
 
 namespace velorin::memory {

@@ -4,8 +4,8 @@
 #include <utility>
 
 #include "host/error.h"
+#include "platform/memory/neutral_objects.h"
 #include "platform/memory/null_canvas.h"
-#include "platform/memory/status_bar.h"
 
 namespace velorin::memory {
 
@@ -349,7 +349,7 @@ ReferenceHost HostBuilder::Build(std::unique_ptr<Canvas> canvas) {
     m_context->record.Clear();
     auto document = std::make_shared<MxDocument>(m_context, m_title, std::move(map));
     auto application = std::make_shared<memory::Application>(
-        m_context, std::move(document), std::make_shared<memory::StatusBar>(m_context));
+        m_context, std::move(document), std::make_shared<objects::StatusBar>(m_context));
     m_built = true;
     return ReferenceHost(m_context, std::move(application));
 }

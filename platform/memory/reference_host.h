@@ -12,11 +12,9 @@
 #include "platform/memory/canvas.h"
 #include "platform/memory/document.h"
 #include "platform/memory/feature_class.h"
-#include "platform/memory/geometry.h"
-#include "platform/memory/host_context.h"
 #include "platform/memory/layers.h"
 #include "platform/memory/map.h"
-#include "platform/memory/status_bar.h"
+#include "platform/memory/neutral_objects.h"
 #include "platform/memory/view.h"
 
 namespace velorin::memory {
@@ -45,7 +43,7 @@ class ReferenceHost {
     MxDocument& Document() const { return *m_application->Doc(); }
     memory::Map& FocusMap() const;
     MapView& View() const { return FocusMap().View(); }
-    memory::StatusBar& StatusBar() const { return *m_application->Bar(); }
+    objects::StatusBar& StatusBar() const { return *m_application->Bar(); }
 
     // Lookups by exact name, depth first through group layers, top first; the first
     // match wins. Raise E_HOST_INVALIDARG naming what is missing.

@@ -9,7 +9,7 @@
 
 #include "host/codes.h"
 #include "host/error.h"
-#include "platform/memory/geometry.h"
+#include "platform/memory/neutral_objects.h"
 
 namespace velorin::memory {
 

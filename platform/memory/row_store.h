@@ -12,9 +12,7 @@
 
 #include "host/field_value.h"
 #include "host/geometry.h"
-#include "platform/memory/fields.h"
-#include "platform/memory/geometry.h"
-#include "platform/memory/host_context.h"
+#include "platform/memory/neutral_objects.h"
 #include "platform/memory/row_values.h"
 #include "platform/memory/spatial_index.h"
 #include "platform/memory/value_column.h"

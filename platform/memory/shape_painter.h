@@ -10,38 +10,13 @@
 #include "host/symbols.h"
 #include "platform/memory/canvas.h"
 #include "platform/memory/clip.h"
-#include "platform/memory/geometry.h"
+#include "platform/memory/neutral_objects.h"
 
 // Turns host geometries and symbols into canvas drawing: shared by the map's own
 // redraw and by the screen display. Reads symbols and geometries through their
 // host interfaces (so any implementation draws); callers that must not count
 // those reads as calls of the extension hold a FaultInjector::QuietScope.
 namespace velorin::memory {
-
-// Screen resolution: symbol sizes are in points, 72 to the inch.
-inline constexpr double PixelsPerPoint = 96.0 / 72.0;
-
-enum class SymbolKind { Marker, Line, Fill };
-
-// What one symbol looks like on the screen, read once per drawing.
-struct SymbolLook {
-    SymbolKind kind = SymbolKind::Marker;
-    std::string kindName;   // "SimpleMarker", "SimpleLine", "SimpleFill", "PictureMarker", ...
-    std::int32_t rgb = -1;  // 0x00BBGGRR, -1 when the symbol has no colour
-    std::int32_t rop2 = 13;
-    double size = 0.0;  // marker size or line width in points; 0 for fills
-    Rgb color;
-    MarkerShape marker = MarkerShape::Circle;
-    LineStyle line = LineStyle::Solid;
-    FillStyle fill = FillStyle::Solid;
-    std::optional<LinePen> outline;  // fills only; drawn with the fill's raster operation
-};
-
-// Raises velorin::Error (E_HOST_INVALIDARG) for a symbol that is no marker, line
-// or fill symbol, and E_HOST_POINTER for an empty one.
-SymbolLook ReadSymbol(const std::shared_ptr<host::ISymbol>& symbol);
-// The same, but empty for a symbol (or no symbol) that cannot draw.
-std::optional<SymbolLook> TryReadSymbol(const std::shared_ptr<host::ISymbol>& symbol);
 
 // Map units to pixels for a window: left and top are the map coordinates of the
 // window's top-left corner, scale is map units per pixel (> 0).

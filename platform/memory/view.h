@@ -6,8 +6,7 @@
 #include "host/geometry.h"
 #include "host/map.h"
 #include "platform/memory/canvas.h"
-#include "platform/memory/geometry.h"
-#include "platform/memory/host_context.h"
+#include "platform/memory/neutral_objects.h"
 
 namespace velorin::memory {
 

@@ -2,9 +2,12 @@
 
 #include <charconv>
 #include <cmath>
+#include <cstdint>
 #include <limits>
+#include <optional>
 #include <string>
 #include <system_error>
+#include <type_traits>
 #include <utility>
 #include <variant>
 
@@ -36,7 +39,10 @@ struct WhereClause::Node {
     std::int32_t field = -1;
     std::int32_t rightField = -1;
     double number = 0.0;  // number or date constant (dates as seconds)
-    std::string text;     // text constant
+    // The constant exactly, when it is a whole number within 64 bits: a double
+    // holds whole numbers exactly only up to 2^53, and 64-bit keys go beyond.
+    std::optional<std::int64_t> whole;
+    std::string text;  // text constant
     bool negated = false;
 
     // And, Or (two or more), Not (one).
@@ -81,6 +87,23 @@ std::optional<double> NumberOf(const host::FieldValue& value, FieldKind kind) {
     return value.AsDouble();
 }
 
+// The value of a whole-number field exactly; empty for any other value.
+std::optional<std::int64_t> WholeOf(const host::FieldValue& value) {
+    return std::visit(
+        [](const auto& v) -> std::optional<std::int64_t> {
+            using T = std::decay_t<decltype(v)>;
+            if constexpr (std::is_same_v<T, std::int16_t> || std::is_same_v<T, std::int32_t> ||
+                          std::is_same_v<T, std::int64_t>) {
+                return v;
+            } else if constexpr (std::is_same_v<T, host::ObjectId>) {
+                return v.value;
+            } else {
+                return std::nullopt;
+            }
+        },
+        value.Get());
+}
+
 template <class T>
 Truth Ordered(const T& left, CompareOp op, const T& right) {
     bool result = false;
@@ -118,6 +141,9 @@ Truth EvaluateCompare(const Node& node, const RowValues& values) {
         const auto* rightText = std::get_if<std::string>(&right.Get());
         if (rightText == nullptr) return Truth::Unknown;
         return Ordered<std::string_view>(*leftText, node.op, *rightText);
+    }
+    if (node.rightField < 0 && node.whole) {
+        if (const auto leftWhole = WholeOf(left)) return Ordered(*leftWhole, node.op, *node.whole);
     }
     const auto leftNumber = NumberOf(left, node.kind);
     if (!leftNumber) return Truth::Unknown;
@@ -422,6 +448,15 @@ class Parser {
         }
     }
 
+    // The number as written, when it is a whole number within 64 bits.
+    static std::optional<std::int64_t> WholeSpelled(const std::string& spelling) {
+        std::int64_t whole = 0;
+        const char* end = spelling.data() + spelling.size();
+        const auto [ptr, ec] = std::from_chars(spelling.data(), end, whole);
+        if (ec != std::errc() || ptr != end) return std::nullopt;
+        return whole;
+    }
+
     Operand ParseNumber(const Token& token) {
         Operand operand;
         operand.spelling = token.text;
@@ -498,7 +533,7 @@ class Parser {
             std::swap(left, right);
             op = Mirrored(op);
         }
-        const memory::Field& field = m_fields.At(left.field);
+        const objects::Field& field = m_fields.At(left.field);
         const FieldKind kind = KindOfFieldType(field.TypeCode());
         if (kind == FieldKind::Other) {
             Fail("field " + field.NameText() + " (" + FieldTypeName(field.TypeCode()) +
@@ -510,7 +545,7 @@ class Parser {
         node->kind = kind;
         node->field = left.field;
         if (right.field >= 0) {
-            const memory::Field& other = m_fields.At(right.field);
+            const objects::Field& other = m_fields.At(right.field);
             if (KindOfFieldType(other.TypeCode()) != kind) {
                 Fail("field " + field.NameText() + " (" + FieldTypeName(field.TypeCode()) +
                      ") compared with field " + other.NameText() + " (" +
@@ -529,6 +564,7 @@ class Parser {
                     node->number = AsSingle(node->number);
                 }
                 node->number += 0.0;  // -0 keys as 0
+                node->whole = WholeSpelled(right.spelling);
                 break;
             case FieldKind::Text:
                 if (!right.isText) Fail("number compared with text field " + field.NameText());

@@ -8,7 +8,7 @@
 #include <vector>
 
 #include "host/field_value.h"
-#include "platform/memory/fields.h"
+#include "platform/memory/neutral_objects.h"
 #include "platform/memory/row_values.h"
 
 namespace velorin::memory {

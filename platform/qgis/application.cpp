@@ -1,12 +1,12 @@
 #include <QFileInfo>
 
-#include "platform/memory/cancel_tracker.h"
-#include "platform/memory/geometry.h"
-#include "platform/memory/query_filter.h"
-#include "platform/memory/renderers.h"
-#include "platform/memory/set.h"
-#include "platform/memory/status_bar.h"
-#include "platform/memory/symbols.h"
+#include "platform/objects/cancel_tracker.h"
+#include "platform/objects/geometry.h"
+#include "platform/objects/query_filter.h"
+#include "platform/objects/renderers.h"
+#include "platform/objects/set.h"
+#include "platform/objects/status_bar.h"
+#include "platform/objects/symbols.h"
 #include "platform/qgis/qgis_objects.h"
 
 namespace velorin::qgis {
@@ -51,7 +51,7 @@ class Application final : public host::IApplication,
     explicit Application(std::shared_ptr<Session> session)
         : m_session(std::move(session)),
           m_document(std::make_shared<qgis::Document>(m_session)),
-          m_statusBar(std::make_shared<memory::StatusBar>(m_session->context)) {}
+          m_statusBar(std::make_shared<objects::StatusBar>(m_session->context)) {}
 
     std::shared_ptr<host::IDocument> Document() const override {
         Enter("IApplication::Document");
@@ -71,63 +71,63 @@ class Application final : public host::IApplication,
     // or renderer set on a layer, a shape drawn on the canvas).
     std::shared_ptr<host::ITrackCancel> NewCancelTracker() override {
         Enter("IObjectFactory::NewCancelTracker");
-        return std::make_shared<memory::CancelTracker>(Context());
+        return std::make_shared<objects::CancelTracker>(Context());
     }
     std::shared_ptr<host::IQueryFilter> NewQueryFilter() override {
         Enter("IObjectFactory::NewQueryFilter");
-        return std::make_shared<memory::QueryFilter>(Context());
+        return std::make_shared<objects::QueryFilter>(Context());
     }
     std::shared_ptr<host::ISet> NewSet() override {
         Enter("IObjectFactory::NewSet");
-        return std::make_shared<memory::Set>(Context());
+        return std::make_shared<objects::Set>(Context());
     }
     std::shared_ptr<host::IGeometryCollection> NewGeometryBag() override {
         Enter("IObjectFactory::NewGeometryBag");
-        return std::make_shared<memory::GeometryBag>(Context());
+        return std::make_shared<objects::GeometryBag>(Context());
     }
     std::shared_ptr<host::ISimpleMarkerSymbol> NewSimpleMarkerSymbol() override {
         Enter("IObjectFactory::NewSimpleMarkerSymbol");
-        return std::make_shared<memory::SimpleMarkerSymbol>(Context());
+        return std::make_shared<objects::SimpleMarkerSymbol>(Context());
     }
     std::shared_ptr<host::ISimpleLineSymbol> NewSimpleLineSymbol() override {
         Enter("IObjectFactory::NewSimpleLineSymbol");
-        return std::make_shared<memory::SimpleLineSymbol>(Context());
+        return std::make_shared<objects::SimpleLineSymbol>(Context());
     }
     std::shared_ptr<host::ISimpleFillSymbol> NewSimpleFillSymbol() override {
         Enter("IObjectFactory::NewSimpleFillSymbol");
-        return std::make_shared<memory::SimpleFillSymbol>(Context());
+        return std::make_shared<objects::SimpleFillSymbol>(Context());
     }
     std::shared_ptr<host::IRgbColor> NewRgbColor() override {
         Enter("IObjectFactory::NewRgbColor");
-        return std::make_shared<memory::RgbColor>(Context());
+        return std::make_shared<objects::RgbColor>(Context());
     }
     std::shared_ptr<host::IUniqueValueRenderer> NewUniqueValueRenderer() override {
         Enter("IObjectFactory::NewUniqueValueRenderer");
-        return std::make_shared<memory::UniqueValueRenderer>(Context());
+        return std::make_shared<objects::UniqueValueRenderer>(Context());
     }
     std::shared_ptr<host::IRendererPropertyPage> NewUniqueValuePropertyPage() override {
         Enter("IObjectFactory::NewUniqueValuePropertyPage");
-        return std::make_shared<memory::UniqueValuePropertyPage>(Context());
+        return std::make_shared<objects::UniqueValuePropertyPage>(Context());
     }
 
   private:
     void Enter(const char* member) const { m_session->Enter(member); }
-    const std::shared_ptr<memory::HostContext>& Context() const { return m_session->context; }
+    const std::shared_ptr<objects::HostContext>& Context() const { return m_session->context; }
 
     std::shared_ptr<Session> m_session;
     std::shared_ptr<qgis::Document> m_document;
-    std::shared_ptr<memory::StatusBar> m_statusBar;
+    std::shared_ptr<objects::StatusBar> m_statusBar;
 };
 
 }  // namespace
 
 std::shared_ptr<host::IApplication> MakeApplication(QgisHostSetup setup,
-                                                    std::shared_ptr<memory::HostContext> context) {
+                                                    std::shared_ptr<objects::HostContext> context) {
     if (setup.project == nullptr || setup.canvas == nullptr) {
         throw Error(host::E_HOST_POINTER, "QGIS's project and map canvas are needed");
     }
     auto session = std::make_shared<Session>();
-    session->context = context ? std::move(context) : std::make_shared<memory::HostContext>();
+    session->context = context ? std::move(context) : std::make_shared<objects::HostContext>();
     session->project = setup.project;
     session->canvas = setup.canvas;
     session->legendChanged = std::move(setup.legendChanged);

@@ -11,10 +11,11 @@
 #include <algorithm>
 #include <limits>
 
-#include "platform/memory/fields.h"
-#include "platform/memory/geometry.h"
-#include "platform/memory/query_filter.h"
+#include "platform/objects/fields.h"
+#include "platform/objects/geometry.h"
+#include "platform/objects/query_filter.h"
 #include "platform/qgis/qgis_objects.h"
+#include "platform/qgis/where_clause.h"
 
 namespace velorin::qgis {
 
@@ -140,11 +141,11 @@ LayerSchema MakeSchema(const std::shared_ptr<Session>& session, const QgsVectorL
     if (layer.providerType() == QLatin1String("ogr") && keys.size() == 1) oidAttribute = keys[0];
 
     LayerSchema schema;
-    std::vector<std::shared_ptr<memory::Field>> fields;
+    std::vector<std::shared_ptr<objects::Field>> fields;
     const auto add = [&](std::string name, std::int32_t type, FieldSource source,
                          std::string alias = {}) {
-        fields.push_back(std::make_shared<memory::Field>(session->context, std::move(name), type,
-                                                         std::move(alias)));
+        fields.push_back(std::make_shared<objects::Field>(session->context, std::move(name), type,
+                                                          std::move(alias)));
         schema.sources.push_back(source);
         schema.types.push_back(type);
     };
@@ -162,7 +163,7 @@ LayerSchema MakeSchema(const std::shared_ptr<Session>& session, const QgsVectorL
         add(FromQt(field.name()), HostFieldType(field), {FieldSource::Kind::Attribute, i},
             FromQt(field.alias()));
     }
-    schema.fields = std::make_shared<memory::Fields>(session->context, std::move(fields));
+    schema.fields = std::make_shared<objects::Fields>(session->context, std::move(fields));
     return schema;
 }
 
@@ -210,6 +211,8 @@ class Feature final : public host::IFeature {
         return static_cast<std::int32_t>(m_feature.id());
     }
 
+    const QgsFeature& Qgis() const { return m_feature; }
+
     std::shared_ptr<host::IGeometry> Shape() const override {
         m_data->SessionRef()->Enter("IFeature::Shape");
         if (!m_shapeRead) {
@@ -226,8 +229,8 @@ class Feature final : public host::IFeature {
     mutable bool m_shapeRead = false;
 };
 
-std::vector<memory::XY> ToPath(const QgsPolylineXY& line) {
-    std::vector<memory::XY> path;
+std::vector<objects::XY> ToPath(const QgsPolylineXY& line) {
+    std::vector<objects::XY> path;
     path.reserve(static_cast<std::size_t>(line.size()));
     for (const QgsPointXY& p : line) path.push_back({p.x(), p.y()});
     return path;
@@ -246,9 +249,9 @@ QgsVectorLayer& LayerData::Layer() const {
 }
 
 std::unique_ptr<QgsExpression> LayerData::Expression(const std::string& whereClause) const {
-    const QString clause = ToQt(whereClause).trimmed();
-    if (clause.isEmpty()) return nullptr;
+    if (ToQt(whereClause).trimmed().isEmpty()) return nullptr;
     QgsVectorLayer& layer = Layer();
+    const QString clause = ToQgisExpression(whereClause, layer.fields());
     const auto refuse = [&](const QString& why) {
         return Error(host::E_HOST_INVALID_SQL, "The where clause \"" + whereClause +
                                                    "\" cannot be evaluated on " +
@@ -274,6 +277,11 @@ QgsFeatureRequest LayerData::Request(const std::string& whereClause) const {
             QgsExpressionContext(QgsExpressionContextUtils::globalProjectLayerScopes(&Layer())));
     }
     return request;
+}
+
+const QgsFeature* QgisFeatureOf(const host::IFeature& feature) {
+    const auto* own = dynamic_cast<const Feature*>(&feature);
+    return own == nullptr ? nullptr : &own->Qgis();
 }
 
 std::shared_ptr<host::IFeature> LayerData::MakeFeature(const QgsFeature& feature) const {
@@ -302,29 +310,29 @@ std::shared_ptr<host::IGeometry> LayerData::MapShape(const QgsGeometry& geometry
     switch (shape.type()) {
         case QgsWkbTypes::PointGeometry:
             if (shape.isMultipart()) {
-                std::vector<memory::XY> points;
+                std::vector<objects::XY> points;
                 for (const QgsPointXY& p : shape.asMultiPoint()) points.push_back({p.x(), p.y()});
-                return memory::MakeMultipoint(std::move(points), context);
+                return objects::MakeMultipoint(std::move(points), context);
             } else {
                 const QgsPointXY p = shape.asPoint();
-                return memory::MakePoint(p.x(), p.y(), context);
+                return objects::MakePoint(p.x(), p.y(), context);
             }
         case QgsWkbTypes::LineGeometry: {
-            std::vector<memory::Path> paths;
+            std::vector<objects::Path> paths;
             const QgsMultiPolylineXY lines = shape.isMultipart()
                                                  ? shape.asMultiPolyline()
                                                  : QgsMultiPolylineXY{shape.asPolyline()};
             for (const QgsPolylineXY& line : lines) paths.push_back(ToPath(line));
-            return memory::MakePolyline(std::move(paths), context);
+            return objects::MakePolyline(std::move(paths), context);
         }
         case QgsWkbTypes::PolygonGeometry: {
-            std::vector<memory::Path> rings;
+            std::vector<objects::Path> rings;
             const QgsMultiPolygonXY polygons =
                 shape.isMultipart() ? shape.asMultiPolygon() : QgsMultiPolygonXY{shape.asPolygon()};
             for (const QgsPolygonXY& polygon : polygons) {
                 for (const QgsPolylineXY& ring : polygon) rings.push_back(ToPath(ring));
             }
-            return memory::MakePolygon(std::move(rings), context);
+            return objects::MakePolygon(std::move(rings), context);
         }
         default:
             return {};
@@ -353,13 +361,13 @@ std::shared_ptr<host::IFeature> FeatureCursor::NextFeature() {
 
 std::shared_ptr<host::IRow> FeatureCursor::NextRow() {
     m_data->SessionRef()->Enter("ICursor::NextRow");
-    const memory::QuietHost quiet(m_data->SessionRef()->context);
+    const objects::QuietHost quiet(m_data->SessionRef()->context);
     return NextFeature();
 }
 
 std::int32_t CountFeatures(const LayerData& data,
                            const std::shared_ptr<host::IQueryFilter>& filter) {
-    const std::string clause = memory::ClauseOf(filter);
+    const std::string clause = objects::ClauseOf(filter);
     QgsVectorLayer& layer = data.Layer();
     if (ToQt(clause).trimmed().isEmpty()) {
         const long long known = layer.featureCount();
@@ -385,7 +393,7 @@ std::shared_ptr<host::IFields> FeatureClass::Fields() const {
 
 std::int32_t FeatureClass::FindField(const std::string& name) const {
     m_data->SessionRef()->Enter("IClass::FindField");
-    const memory::QuietHost quiet(m_data->SessionRef()->context);
+    const objects::QuietHost quiet(m_data->SessionRef()->context);
     return m_data->Schema().fields->FindField(name);
 }
 
@@ -408,7 +416,7 @@ std::shared_ptr<host::IFeatureCursor> FeatureClass::Search(
     const std::shared_ptr<host::IQueryFilter>& filter, bool /*recycling*/) const {
     m_data->SessionRef()->Enter("IFeatureClass::Search");
     return std::make_shared<FeatureCursor>(
-        m_data, m_data->Layer().getFeatures(m_data->Request(memory::ClauseOf(filter))));
+        m_data, m_data->Layer().getFeatures(m_data->Request(objects::ClauseOf(filter))));
 }
 
 // ---- selection ----------------------------------------------------------------------------
@@ -445,7 +453,7 @@ std::int32_t SelectionSet::Count() const {
 std::shared_ptr<host::ICursor> SelectionSet::Search(
     const std::shared_ptr<host::IQueryFilter>& filter, bool /*recycling*/) const {
     m_data->SessionRef()->Enter("ISelectionSet::Search");
-    return std::make_shared<FeatureCursor>(m_data, Selected(memory::ClauseOf(filter)));
+    return std::make_shared<FeatureCursor>(m_data, Selected(objects::ClauseOf(filter)));
 }
 
 }  // namespace velorin::qgis

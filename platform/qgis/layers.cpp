@@ -4,8 +4,11 @@
 #include <qgslayertreelayer.h>
 #include <qgsrasterlayer.h>
 
-#include "platform/memory/query_filter.h"
-#include "platform/memory/renderers.h"
+#include <QUndoCommand>
+#include <QUndoStack>
+
+#include "platform/objects/query_filter.h"
+#include "platform/objects/renderers.h"
 #include "platform/qgis/qgis_objects.h"
 
 namespace velorin::qgis {
@@ -15,6 +18,47 @@ namespace {
 // Where a layer remembers which property page edits its renderer: QGIS has no
 // such thing, so the project keeps it with the layer's own properties.
 const QString kPropertyPageKey = QStringLiteral("velorin/rendererPropertyPage");
+// The host's display field of a layer. QGIS's display expression names features
+// in Identify and map tips, which the user set up: a tool must not overwrite it,
+// so the host's field is kept beside it.
+const QString kDisplayFieldKey = QStringLiteral("velorin/displayField");
+
+// A new renderer as one step of the layer's style undo stack, so that QGIS's
+// Undo gives the old renderer back. It holds renderers, not whole styles: a
+// style is written out as XML, which for a legend of 100,000 values costs more
+// than building the legend. The renderer it swaps out is kept for the way back.
+class RendererChange final : public QUndoCommand {
+  public:
+    RendererChange(QgsVectorLayer& layer, std::unique_ptr<QgsFeatureRenderer> before,
+                   std::function<void(QgsMapLayer&)> legendChanged)
+        : QUndoCommand(QStringLiteral("Copy Legend Colors")),
+          m_layer(&layer),
+          m_other(std::move(before)),
+          m_legendChanged(std::move(legendChanged)) {}
+
+    // Pushing a command runs it; the new renderer is already on the layer then.
+    void redo() override {
+        if (m_pushed) Swap();
+        m_pushed = true;
+    }
+    void undo() override { Swap(); }
+
+  private:
+    void Swap() {
+        if (m_layer.isNull() || !m_other) return;
+        std::unique_ptr<QgsFeatureRenderer> current(m_layer->renderer()->clone());
+        m_layer->setRenderer(m_other.release());
+        m_other = std::move(current);
+        m_layer->emitStyleChanged();
+        m_layer->triggerRepaint();
+        if (m_legendChanged) m_legendChanged(*m_layer);
+    }
+
+    QPointer<QgsVectorLayer> m_layer;
+    std::unique_ptr<QgsFeatureRenderer> m_other;
+    std::function<void(QgsMapLayer&)> m_legendChanged;
+    bool m_pushed = false;
+};
 
 // What every layer of the tree shares: its node, for name and visibility.
 class TreeLayerBase : public virtual host::ILayer {
@@ -78,7 +122,7 @@ class VectorTable : public host::ITable, public host::ITableSelection {
     }
     std::int32_t FindField(const std::string& name) const override {
         m_data->SessionRef()->Enter("IClass::FindField");
-        const memory::QuietHost quiet(m_data->SessionRef()->context);
+        const objects::QuietHost quiet(m_data->SessionRef()->context);
         return m_data->Schema().fields->FindField(name);
     }
     std::int32_t RowCount(const std::shared_ptr<host::IQueryFilter>& filter) const override {
@@ -89,7 +133,7 @@ class VectorTable : public host::ITable, public host::ITableSelection {
                                           bool /*recycling*/) const override {
         m_data->SessionRef()->Enter("ITable::Search");
         return std::make_shared<FeatureCursor>(
-            m_data, m_data->Layer().getFeatures(m_data->Request(memory::ClauseOf(filter))));
+            m_data, m_data->Layer().getFeatures(m_data->Request(objects::ClauseOf(filter))));
     }
     std::shared_ptr<host::ISelectionSet> SelectionSet() const override {
         m_data->SessionRef()->Enter("ITableSelection::SelectionSet");
@@ -134,12 +178,14 @@ class FeatureLayer final : public TreeLayerBase,
         const std::shared_ptr<host::IQueryFilter>& filter) const override {
         m_session->Enter("IFeatureLayer::Search");
         return std::make_shared<FeatureCursor>(
-            m_data, m_data->Layer().getFeatures(m_data->Request(memory::ClauseOf(filter))));
+            m_data, m_data->Layer().getFeatures(m_data->Request(objects::ClauseOf(filter))));
     }
 
   public:
     std::string DisplayField() const override {
         m_session->Enter("IFeatureLayer::DisplayField");
+        const QVariant own = m_data->Layer().customProperty(kDisplayFieldKey);
+        if (own.isValid()) return FromQt(own.toString());
         const QString expression = m_data->Layer().displayExpression();
         // A plain field reference is the field; any other expression has no name.
         const QgsExpression parsed(expression);
@@ -150,7 +196,7 @@ class FeatureLayer final : public TreeLayerBase,
     }
     void SetDisplayField(const std::string& field) override {
         m_session->Enter("IFeatureLayer::DisplayField");
-        m_data->Layer().setDisplayExpression(QgsExpression::quotedColumnRef(ToQt(field)));
+        m_data->Layer().setCustomProperty(kDisplayFieldKey, ToQt(field));
     }
 
     std::shared_ptr<host::IFeatureRenderer> Renderer() const override {
@@ -162,13 +208,19 @@ class FeatureLayer final : public TreeLayerBase,
         if (!renderer) throw Error(host::E_HOST_POINTER, "A layer needs a renderer");
         std::unique_ptr<QgsFeatureRenderer> drawn;
         {
-            const memory::QuietHost quiet(m_session->context);
+            const objects::QuietHost quiet(m_session->context);
             drawn = ToQgisRenderer(renderer);
         }
         QgsVectorLayer& layer = m_data->Layer();
+        std::unique_ptr<QgsFeatureRenderer> before(
+            layer.renderer() != nullptr ? layer.renderer()->clone() : nullptr);
         layer.setRenderer(drawn.release());
+        layer.undoStackStyles()->push(
+            new RendererChange(layer, std::move(before), m_session->legendChanged));
         layer.emitStyleChanged();
         layer.triggerRepaint();
+        // The project has changed: closing QGIS must offer to save it.
+        m_session->Project().setDirty(true);
         if (m_session->legendChanged) m_session->legendChanged(layer);
     }
     std::string RendererPropertyPageClassID() const override {

@@ -6,8 +6,8 @@
 #include <algorithm>
 #include <optional>
 
-#include "platform/memory/geometry.h"
-#include "platform/memory/shape_painter.h"
+#include "platform/objects/geometry.h"
+#include "platform/objects/symbol_look.h"
 #include "platform/qgis/qgis_objects.h"
 
 namespace velorin::qgis {
@@ -18,43 +18,43 @@ namespace {
     throw Error(host::E_HOST_INVALIDARG, why);
 }
 
-QColor ToQColor(memory::Rgb color) { return QColor(color.red, color.green, color.blue); }
+QColor ToQColor(objects::Rgb color) { return QColor(color.red, color.green, color.blue); }
 
-Qt::PenStyle PenStyle(memory::LineStyle style) {
+Qt::PenStyle PenStyle(objects::LineStyle style) {
     switch (style) {
-        case memory::LineStyle::Dash:
+        case objects::LineStyle::Dash:
             return Qt::DashLine;
-        case memory::LineStyle::Dot:
+        case objects::LineStyle::Dot:
             return Qt::DotLine;
-        case memory::LineStyle::DashDot:
+        case objects::LineStyle::DashDot:
             return Qt::DashDotLine;
-        case memory::LineStyle::DashDotDot:
+        case objects::LineStyle::DashDotDot:
             return Qt::DashDotDotLine;
-        case memory::LineStyle::Null:
+        case objects::LineStyle::Null:
             return Qt::NoPen;
-        case memory::LineStyle::Solid:
+        case objects::LineStyle::Solid:
             break;
     }
     return Qt::SolidLine;
 }
 
-Qt::BrushStyle BrushStyle(memory::FillStyle style) {
+Qt::BrushStyle BrushStyle(objects::FillStyle style) {
     switch (style) {
-        case memory::FillStyle::Hollow:
+        case objects::FillStyle::Hollow:
             return Qt::NoBrush;
-        case memory::FillStyle::Horizontal:
+        case objects::FillStyle::Horizontal:
             return Qt::HorPattern;
-        case memory::FillStyle::Vertical:
+        case objects::FillStyle::Vertical:
             return Qt::VerPattern;
-        case memory::FillStyle::ForwardDiagonal:
+        case objects::FillStyle::ForwardDiagonal:
             return Qt::BDiagPattern;
-        case memory::FillStyle::BackwardDiagonal:
+        case objects::FillStyle::BackwardDiagonal:
             return Qt::FDiagPattern;
-        case memory::FillStyle::Cross:
+        case objects::FillStyle::Cross:
             return Qt::CrossPattern;
-        case memory::FillStyle::DiagonalCross:
+        case objects::FillStyle::DiagonalCross:
             return Qt::DiagCrossPattern;
-        case memory::FillStyle::Solid:
+        case objects::FillStyle::Solid:
             break;
     }
     return Qt::SolidPattern;
@@ -81,7 +81,7 @@ std::optional<QPainter::CompositionMode> CompositionOf(std::int32_t rop2) {
 struct DrawnShape {
     std::int32_t type = host::esriGeometryNull;
     std::vector<std::vector<QgsPointXY>> parts;
-    memory::SymbolLook look;
+    objects::SymbolLook look;
 };
 
 // The screen of a flash: an item over the whole canvas that draws its shapes
@@ -111,10 +111,10 @@ class FlashItem final : public QgsMapCanvasItem {
     QPointF Pixel(const QgsPointXY& point) const { return toCanvasCoordinates(point) - pos(); }
 
     void Paint(QPainter& painter, const DrawnShape& shape, double pixelsPerPoint) const {
-        const memory::SymbolLook& look = shape.look;
+        const objects::SymbolLook& look = shape.look;
         const QColor color = ToQColor(look.color);
         switch (look.kind) {
-            case memory::SymbolKind::Marker: {
+            case objects::SymbolKind::Marker: {
                 const double size = std::max(1.0, look.size * pixelsPerPoint);
                 painter.setPen(Qt::NoPen);
                 painter.setBrush(color);
@@ -125,7 +125,7 @@ class FlashItem final : public QgsMapCanvasItem {
                 }
                 break;
             }
-            case memory::SymbolKind::Line: {
+            case objects::SymbolKind::Line: {
                 QPen pen(color, std::max(1.0, look.size * pixelsPerPoint), PenStyle(look.line),
                          Qt::FlatCap, Qt::MiterJoin);
                 painter.setPen(pen);
@@ -137,7 +137,7 @@ class FlashItem final : public QgsMapCanvasItem {
                 }
                 break;
             }
-            case memory::SymbolKind::Fill: {
+            case objects::SymbolKind::Fill: {
                 QPainterPath area;
                 area.setFillRule(Qt::OddEvenFill);
                 for (const auto& part : shape.parts) {
@@ -162,24 +162,24 @@ class FlashItem final : public QgsMapCanvasItem {
     }
 
     static void PaintMarker(QPainter& painter, QPointF centre, double size,
-                            memory::MarkerShape shape, const QColor& color) {
+                            objects::MarkerShape shape, const QColor& color) {
         const double half = size / 2.0;
         const QRectF box(centre.x() - half, centre.y() - half, size, size);
         switch (shape) {
-            case memory::MarkerShape::Square:
-            case memory::MarkerShape::Picture:
+            case objects::MarkerShape::Square:
+            case objects::MarkerShape::Picture:
                 painter.drawRect(box);
                 break;
-            case memory::MarkerShape::Diamond:
+            case objects::MarkerShape::Diamond:
                 painter.drawPolygon(QPolygonF(QVector<QPointF>{
                     QPointF(centre.x(), box.top()), QPointF(box.right(), centre.y()),
                     QPointF(centre.x(), box.bottom()), QPointF(box.left(), centre.y())}));
                 break;
-            case memory::MarkerShape::Cross:
-            case memory::MarkerShape::X: {
+            case objects::MarkerShape::Cross:
+            case objects::MarkerShape::X: {
                 // One path, so the arms' shared pixels are drawn once.
                 QPainterPath arms;
-                if (shape == memory::MarkerShape::Cross) {
+                if (shape == objects::MarkerShape::Cross) {
                     arms.addRect(QRectF(box.left(), centre.y() - 1, size, 2));
                     arms.addRect(QRectF(centre.x() - 1, box.top(), 2, size));
                 } else {
@@ -195,7 +195,7 @@ class FlashItem final : public QgsMapCanvasItem {
                 painter.fillPath(arms.simplified(), color);
                 break;
             }
-            case memory::MarkerShape::Circle:
+            case objects::MarkerShape::Circle:
                 painter.drawEllipse(box);
                 break;
         }
@@ -218,10 +218,10 @@ void ReadParts(const host::IGeometry& shape, std::vector<std::vector<QgsPointXY>
                          QgsPointXY(envelope->XMax(), envelope->YMin()),
                          QgsPointXY(envelope->XMax(), envelope->YMax()),
                          QgsPointXY(envelope->XMin(), envelope->YMax())});
-    } else if (const auto* multi = dynamic_cast<const memory::MultiPartGeometry*>(&shape)) {
-        for (const memory::Path& path : multi->Parts()) {
+    } else if (const auto* multi = dynamic_cast<const objects::MultiPartGeometry*>(&shape)) {
+        for (const objects::Path& path : multi->Parts()) {
             std::vector<QgsPointXY> part;
-            for (const memory::XY& p : path) part.emplace_back(p.x, p.y);
+            for (const objects::XY& p : path) part.emplace_back(p.x, p.y);
             parts.push_back(std::move(part));
         }
     } else {
@@ -269,28 +269,28 @@ class ScreenDisplay final : public host::IScreenDisplay {
         Session& session = Lock();
         session.Enter("IDisplay::SetSymbol");
         if (!symbol) throw Error(host::E_HOST_POINTER, "SetSymbol needs a symbol");
-        const memory::QuietHost quiet(session.context);
-        memory::ReadSymbol(symbol);  // refuses a kind that cannot draw, before it is set
+        const objects::QuietHost quiet(session.context);
+        objects::ReadSymbol(symbol);  // refuses a kind that cannot draw, before it is set
         m_symbol = symbol;
     }
 
     void DrawPoint(const std::shared_ptr<host::IGeometry>& point) override {
         Lock().Enter("IDisplay::DrawPoint");
-        Draw("DrawPoint", point, {host::esriGeometryPoint}, memory::SymbolKind::Marker);
+        Draw("DrawPoint", point, {host::esriGeometryPoint}, objects::SymbolKind::Marker);
     }
     void DrawMultipoint(const std::shared_ptr<host::IGeometry>& multipoint) override {
         Lock().Enter("IDisplay::DrawMultipoint");
         Draw("DrawMultipoint", multipoint, {host::esriGeometryMultipoint},
-             memory::SymbolKind::Marker);
+             objects::SymbolKind::Marker);
     }
     void DrawPolyline(const std::shared_ptr<host::IGeometry>& polyline) override {
         Lock().Enter("IDisplay::DrawPolyline");
-        Draw("DrawPolyline", polyline, {host::esriGeometryPolyline}, memory::SymbolKind::Line);
+        Draw("DrawPolyline", polyline, {host::esriGeometryPolyline}, objects::SymbolKind::Line);
     }
     void DrawPolygon(const std::shared_ptr<host::IGeometry>& polygon) override {
         Lock().Enter("IDisplay::DrawPolygon");
         Draw("DrawPolygon", polygon, {host::esriGeometryPolygon, host::esriGeometryEnvelope},
-             memory::SymbolKind::Fill);
+             objects::SymbolKind::Fill);
     }
 
     // QGIS redraws the whole canvas whatever the rectangle.
@@ -308,7 +308,7 @@ class ScreenDisplay final : public host::IScreenDisplay {
     }
 
     void Draw(const char* operation, const std::shared_ptr<host::IGeometry>& shape,
-              std::initializer_list<std::int32_t> accepted, memory::SymbolKind kind) {
+              std::initializer_list<std::int32_t> accepted, objects::SymbolKind kind) {
         Session& session = Lock();
         if (m_item == nullptr) {
             throw Error(host::E_HOST_FAIL, std::string(operation) + " needs StartDrawing first");
@@ -317,14 +317,14 @@ class ScreenDisplay final : public host::IScreenDisplay {
         if (!m_symbol) {
             throw Error(host::E_HOST_FAIL, std::string(operation) + " needs a symbol: SetSymbol");
         }
-        const memory::QuietHost quiet(session.context);
+        const objects::QuietHost quiet(session.context);
         DrawnShape drawn;
         drawn.type = shape->GeometryType();
         if (std::find(accepted.begin(), accepted.end(), drawn.type) == accepted.end()) {
             InvalidArgument(std::string(operation) + " cannot draw a geometry of type " +
                             std::to_string(drawn.type));
         }
-        drawn.look = memory::ReadSymbol(m_symbol);
+        drawn.look = objects::ReadSymbol(m_symbol);
         if (drawn.look.kind != kind) {
             InvalidArgument(std::string(operation) + " cannot draw with a " + drawn.look.kindName +
                             " symbol");
@@ -337,9 +337,9 @@ class ScreenDisplay final : public host::IScreenDisplay {
         }
         ReadParts(*shape, drawn.parts);
         if (session.context) {
-            session.context->record.draws.push_back(memory::DrawRecord{
+            session.context->record.draws.push_back(objects::DrawRecord{
                 operation, drawn.type, drawn.look.kindName, drawn.look.rgb, drawn.look.rop2,
-                drawn.look.kind == memory::SymbolKind::Fill ? 0.0 : drawn.look.size});
+                drawn.look.kind == objects::SymbolKind::Fill ? 0.0 : drawn.look.size});
         }
         m_item->Add(std::move(drawn));
         // Shown at once: the thread sleeps next, and nothing paints while it does.
@@ -390,13 +390,13 @@ class Map final : public host::IMap,
     std::shared_ptr<host::IEnvelope> Extent() const override {
         m_session->Enter("IActiveView::Extent");
         const QgsRectangle extent = m_session->Canvas().extent();
-        return memory::MakeEnvelope(extent.xMinimum(), extent.yMinimum(), extent.xMaximum(),
-                                    extent.yMaximum(), m_session->context);
+        return objects::MakeEnvelope(extent.xMinimum(), extent.yMinimum(), extent.xMaximum(),
+                                     extent.yMaximum(), m_session->context);
     }
     void SetExtent(const std::shared_ptr<host::IEnvelope>& extent) override {
         m_session->Enter("IActiveView::Extent");
         if (!extent) throw Error(host::E_HOST_POINTER, "The extent needs an envelope");
-        const memory::QuietHost quiet(m_session->context);
+        const objects::QuietHost quiet(m_session->context);
         if (extent->IsEmpty()) InvalidArgument("The extent cannot be an empty envelope");
         const QgsRectangle wanted(extent->XMin(), extent->YMin(), extent->XMax(), extent->YMax());
         if (m_session->context) {
@@ -433,14 +433,22 @@ class Map final : public host::IMap,
     }
 
   private:
+    // The project's layers in the Layers panel's order, those inside groups in
+    // their place: in QGIS a group only arranges the panel, and the tools must
+    // see every layer a project has.
     std::vector<QgsLayerTreeNode*> TopLevel() const {
         std::vector<QgsLayerTreeNode*> nodes;
-        if (QgsLayerTree* root = m_session->Project().layerTreeRoot()) {
-            for (QgsLayerTreeNode* child : root->children()) {
-                if (IsMapLayerNode(*child)) nodes.push_back(child);
+        if (QgsLayerTree* root = m_session->Project().layerTreeRoot()) CollectLayers(*root, nodes);
+        return nodes;
+    }
+    static void CollectLayers(QgsLayerTreeGroup& group, std::vector<QgsLayerTreeNode*>& nodes) {
+        for (QgsLayerTreeNode* child : group.children()) {
+            if (QgsLayerTree::isGroup(child)) {
+                CollectLayers(*QgsLayerTree::toGroup(child), nodes);
+            } else if (IsMapLayerNode(*child)) {
+                nodes.push_back(child);
             }
         }
-        return nodes;
     }
 
     std::shared_ptr<Session> m_session;

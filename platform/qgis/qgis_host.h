@@ -4,7 +4,7 @@
 #include <memory>
 
 #include "host/application.h"
-#include "platform/memory/host_context.h"
+#include "platform/objects/host_context.h"
 
 class QgsMapCanvas;
 class QgsMapLayer;
@@ -32,6 +32,6 @@ struct QgisHostSetup {
 // contentsChanged for UpdateContents). Raises E_HOST_POINTER without a project
 // or a canvas.
 std::shared_ptr<host::IApplication> MakeApplication(QgisHostSetup setup,
-                                                    std::shared_ptr<memory::HostContext> context);
+                                                    std::shared_ptr<objects::HostContext> context);
 
 }  // namespace velorin::qgis

@@ -19,7 +19,7 @@
 #include <vector>
 
 #include "host/host.h"
-#include "platform/memory/host_context.h"
+#include "platform/objects/host_context.h"
 #include "platform/qgis/qgis_host.h"
 
 // The adapter's objects, shared by its sources. Every member a command can call
@@ -34,7 +34,7 @@ inline std::string FromQt(const QString& text) { return text.toUtf8().toStdStrin
 
 // What every object of one adapter shares.
 struct Session {
-    std::shared_ptr<memory::HostContext> context;
+    std::shared_ptr<objects::HostContext> context;
     QPointer<QgsProject> project;
     QPointer<QgsMapCanvas> canvas;
     std::function<void(QgsMapLayer&)> legendChanged;
@@ -102,6 +102,9 @@ class LayerData : public std::enable_shared_from_this<LayerData> {
     QPointer<QgsVectorLayer> m_layer;
     LayerSchema m_schema;
 };
+
+// The QGIS feature behind a host feature of this adapter; null for another's.
+const QgsFeature* QgisFeatureOf(const host::IFeature& feature);
 
 // Features of one request, one at a time, as rows and as features.
 class FeatureCursor final : public host::ICursor, public host::IFeatureCursor {

@@ -1,4 +1,4 @@
-#include "platform/memory/symbols.h"
+#include "platform/objects/symbols.h"
 
 #include <qgscategorizedsymbolrenderer.h>
 #include <qgsexpressioncontextutils.h>
@@ -15,10 +15,10 @@
 #include <optional>
 #include <set>
 
-#include "platform/memory/renderers.h"
+#include "platform/objects/renderers.h"
 #include "platform/qgis/qgis_objects.h"
 
-// The host's simple symbols are the reference host's value objects; QGIS's own
+// The host's simple symbols are the host-neutral objects; QGIS's own
 // symbols are made from them when a renderer is installed and read into them
 // when a renderer is read. Sizes are points on the host's side and are kept in
 // points on QGIS's side, so a symbol read back is the symbol written.
@@ -46,7 +46,7 @@ double ToPoints(double size, QgsUnitTypes::RenderUnit unit) {
 // keeps a copy of QGIS's symbol, so a renderer read and set again keeps it.
 class OtherSymbol final : public host::ISymbol {
   public:
-    OtherSymbol(std::shared_ptr<memory::HostContext> context, const QgsSymbol& symbol)
+    OtherSymbol(std::shared_ptr<objects::HostContext> context, const QgsSymbol& symbol)
         : m_context(std::move(context)), m_symbol(symbol.clone()) {}
 
     std::unique_ptr<QgsSymbol> Copy() const {
@@ -54,23 +54,23 @@ class OtherSymbol final : public host::ISymbol {
     }
 
     std::int32_t ROP2() const override {
-        memory::Announce(m_context, "ISymbol::ROP2");
+        objects::Announce(m_context, "ISymbol::ROP2");
         return m_rop2;
     }
     void SetROP2(std::int32_t rop2) override {
-        memory::Announce(m_context, "ISymbol::ROP2");
+        objects::Announce(m_context, "ISymbol::ROP2");
         m_rop2 = rop2;
     }
 
   private:
-    std::shared_ptr<memory::HostContext> m_context;
+    std::shared_ptr<objects::HostContext> m_context;
     std::unique_ptr<QgsSymbol> m_symbol;
     std::int32_t m_rop2 = host::esriROPCopyPen;
 };
 
-std::shared_ptr<memory::RgbColor> HostColor(const std::shared_ptr<memory::HostContext>& context,
-                                            const QColor& color) {
-    return memory::MakeRgbColor(context, color.red(), color.green(), color.blue());
+std::shared_ptr<objects::RgbColor> HostColor(const std::shared_ptr<objects::HostContext>& context,
+                                             const QColor& color) {
+    return objects::MakeRgbColor(context, color.red(), color.green(), color.blue());
 }
 
 QColor QgisColor(const std::shared_ptr<host::IColor>& color) {
@@ -136,11 +136,11 @@ auto QgisStyle(const Table& table, std::int32_t host) {
     return table[0].qgis;
 }
 
-std::shared_ptr<memory::SimpleLineSymbol> HostLine(
-    const std::shared_ptr<memory::HostContext>& context, const QColor& color, double width,
+std::shared_ptr<objects::SimpleLineSymbol> HostLine(
+    const std::shared_ptr<objects::HostContext>& context, const QColor& color, double width,
     QgsUnitTypes::RenderUnit unit, Qt::PenStyle style) {
     const auto styleCode = HostStyle(kLineStyles, style);
-    auto line = std::make_shared<memory::SimpleLineSymbol>(context);
+    auto line = std::make_shared<objects::SimpleLineSymbol>(context);
     line->SetColor(HostColor(context, color));
     line->SetWidth(ToPoints(width, unit));
     line->SetStyle(styleCode.value_or(host::esriSLSSolid));
@@ -153,33 +153,32 @@ std::shared_ptr<host::ISymbol> ToHostSymbol(const std::shared_ptr<Session>& sess
                                             const QgsSymbol* symbol) {
     if (symbol == nullptr) return {};
     const auto& context = session->context;
-    const memory::QuietHost quiet(context);
+    const objects::QuietHost quiet(context);
     if (symbol->symbolLayerCount() == 1) {
         const QgsSymbolLayer* layer = symbol->symbolLayer(0);
+        // Every simple marker, line and fill of QGIS is a simple symbol here, in the
+        // nearest style the host has (a triangle marker a circle, a dense brush a
+        // solid fill): the tools read its colour, and QGIS keeps its own symbol.
         if (const auto* marker = dynamic_cast<const QgsSimpleMarkerSymbolLayer*>(layer)) {
-            if (const auto style = HostStyle(kMarkerStyles, marker->shape())) {
-                auto host = std::make_shared<memory::SimpleMarkerSymbol>(context);
-                host->SetColor(HostColor(context, marker->color()));
-                host->SetSize(ToPoints(marker->size(), marker->sizeUnit()));
-                host->SetStyle(*style);
-                return host;
-            }
-        } else if (const auto* line = dynamic_cast<const QgsSimpleLineSymbolLayer*>(layer)) {
-            if (HostStyle(kLineStyles, line->penStyle())) {
-                return HostLine(context, line->color(), line->width(), line->widthUnit(),
-                                line->penStyle());
-            }
-        } else if (const auto* fill = dynamic_cast<const QgsSimpleFillSymbolLayer*>(layer)) {
-            if (const auto style = HostStyle(kFillStyles, fill->brushStyle())) {
-                auto host = std::make_shared<memory::SimpleFillSymbol>(context);
-                host->SetColor(HostColor(context, fill->color()));
-                host->SetStyle(*style);
-                host->SetOutline(fill->strokeStyle() == Qt::NoPen
-                                     ? nullptr
-                                     : HostLine(context, fill->strokeColor(), fill->strokeWidth(),
-                                                fill->strokeWidthUnit(), fill->strokeStyle()));
-                return host;
-            }
+            auto host = std::make_shared<objects::SimpleMarkerSymbol>(context);
+            host->SetColor(HostColor(context, marker->color()));
+            host->SetSize(ToPoints(marker->size(), marker->sizeUnit()));
+            host->SetStyle(HostStyle(kMarkerStyles, marker->shape()).value_or(host::esriSMSCircle));
+            return host;
+        }
+        if (const auto* line = dynamic_cast<const QgsSimpleLineSymbolLayer*>(layer)) {
+            return HostLine(context, line->color(), line->width(), line->widthUnit(),
+                            line->penStyle());
+        }
+        if (const auto* fill = dynamic_cast<const QgsSimpleFillSymbolLayer*>(layer)) {
+            auto host = std::make_shared<objects::SimpleFillSymbol>(context);
+            host->SetColor(HostColor(context, fill->color()));
+            host->SetStyle(HostStyle(kFillStyles, fill->brushStyle()).value_or(host::esriSFSSolid));
+            host->SetOutline(fill->strokeStyle() == Qt::NoPen
+                                 ? nullptr
+                                 : HostLine(context, fill->strokeColor(), fill->strokeWidth(),
+                                            fill->strokeWidthUnit(), fill->strokeStyle()));
+            return host;
         }
     }
     return std::make_shared<OtherSymbol>(context, *symbol);
@@ -236,7 +235,7 @@ class OtherRenderer final : public host::IFeatureRenderer {
         const QgsVectorLayer& layer = m_data->Layer();
         QgsFeature qgisFeature(layer.fields(), static_cast<QgsFeatureId>(feature->OID()));
         {
-            const memory::QuietHost quiet(session->context);
+            const objects::QuietHost quiet(session->context);
             QgsFeature stored;
             if (layer.getFeatures(QgsFeatureRequest(qgisFeature.id())).nextFeature(stored)) {
                 qgisFeature = stored;
@@ -283,23 +282,76 @@ QVariant CategoryValue(const std::string& text, bool isString) {
     return value;
 }
 
+// A categorized renderer on an expression ("NerroID" * 1): its categories are
+// the values, and each feature's value is the expression evaluated on it, as
+// QGIS draws it. Read as a field name, the expression would match nothing and
+// every feature would take the default symbol.
+class ExpressionCategories final : public objects::UniqueValueRenderer {
+  public:
+    ExpressionCategories(std::shared_ptr<const LayerData> data, const QString& expression)
+        : objects::UniqueValueRenderer(data->SessionRef()->context),
+          m_data(std::move(data)),
+          m_expression(expression),
+          m_context(QgsExpressionContextUtils::globalProjectLayerScopes(&m_data->Layer())) {
+        m_expression.prepare(&m_context);
+    }
+
+    std::shared_ptr<host::ISymbol> SymbolByFeature(
+        const std::shared_ptr<host::IFeature>& feature) override {
+        const auto& session = m_data->SessionRef();
+        session->Enter("IFeatureRenderer::SymbolByFeature");
+        if (!feature) throw Error(host::E_HOST_POINTER, "SymbolByFeature needs a feature");
+        const objects::QuietHost quiet(session->context);
+        QgsFeature fetched;
+        const QgsFeature* qgisFeature = QgisFeatureOf(*feature);
+        if (qgisFeature == nullptr) {
+            m_data->Layer()
+                .getFeatures(QgsFeatureRequest(static_cast<QgsFeatureId>(feature->OID())))
+                .nextFeature(fetched);
+            qgisFeature = &fetched;
+        }
+        m_context.setFeature(*qgisFeature);
+        const QVariant value = m_expression.evaluate(&m_context);
+        if (m_expression.hasEvalError()) {
+            throw Error(host::E_HOST_FAIL,
+                        "The legend's expression " + FromQt(m_expression.expression()) +
+                            " cannot be evaluated: " + FromQt(m_expression.evalErrorString()));
+        }
+        if (value.isNull()) return SymbolOfEntry(NoEntry);
+        return SymbolOfEntry(FindEntry(ValueText(value)));
+    }
+
+  private:
+    std::shared_ptr<const LayerData> m_data;
+    QgsExpression m_expression;
+    QgsExpressionContext m_context;
+};
+
 }  // namespace
 
 std::shared_ptr<host::IFeatureRenderer> ToHostRenderer(const std::shared_ptr<const LayerData>& data,
                                                        const QgsFeatureRenderer* renderer) {
     if (renderer == nullptr) return {};
     const auto& session = data->SessionRef();
-    const memory::QuietHost quiet(session->context);
+    const objects::QuietHost quiet(session->context);
     if (const auto* single = dynamic_cast<const QgsSingleSymbolRenderer*>(renderer)) {
-        return std::make_shared<memory::SimpleRenderer>(session->context,
-                                                        ToHostSymbol(session, single->symbol()));
+        return std::make_shared<objects::SimpleRenderer>(session->context,
+                                                         ToHostSymbol(session, single->symbol()));
     }
     if (const auto* categorized = dynamic_cast<const QgsCategorizedSymbolRenderer*>(renderer)) {
-        auto unique = std::make_shared<memory::UniqueValueRenderer>(session->context);
         const QString field = categorized->classAttribute();
-        const int index = data->Layer().fields().lookupField(field);
+        const QgsExpression attribute(field);
+        // A field, plain or quoted, is keyed by its name; anything else is an
+        // expression evaluated per feature.
+        const int index = attribute.isField()
+                              ? QgsExpression::expressionToLayerFieldIndex(field, &data->Layer())
+                              : -1;
+        auto unique = index >= 0 || attribute.isField()
+                          ? std::make_shared<objects::UniqueValueRenderer>(session->context)
+                          : std::make_shared<ExpressionCategories>(data, field);
+        const QString keyName = index >= 0 ? data->Layer().fields().at(index).name() : field;
         unique->SetFieldCount(1);
-        unique->SetField(0, FromQt(field));
+        unique->SetField(0, FromQt(keyName));
         unique->SetFieldType(
             0, index >= 0 && data->Layer().fields().at(index).type() == QVariant::String);
         // QGIS draws what matches no category with the category of the empty
@@ -321,7 +373,7 @@ std::shared_ptr<host::IFeatureRenderer> ToHostRenderer(const std::shared_ptr<con
             for (const QVariant& one : values) {
                 const std::string text = ValueText(one);
                 if (text.empty() || !added.insert(text).second) continue;
-                unique->AddValue(text, FromQt(field), symbol);
+                unique->AddValue(text, FromQt(keyName), symbol);
                 unique->SetLabel(text, FromQt(category.label()));
             }
         }

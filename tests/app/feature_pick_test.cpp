@@ -7,10 +7,10 @@
 namespace velorin::app {
 namespace {
 
-using memory::MakeMultipoint;
-using memory::MakePoint;
-using memory::MakePolygon;
-using memory::MakePolyline;
+using objects::MakeMultipoint;
+using objects::MakePoint;
+using objects::MakePolygon;
+using objects::MakePolyline;
 
 // A square with a square hole, a diagonal line, a point and a multipoint; the
 // layer's definition query hides feature 5, which lies on top of the square.

@@ -119,7 +119,7 @@ std::map<std::string, std::int32_t> ValueColours(const memory::ReferenceHost& ho
     if (!renderer) return colours;
     for (std::int32_t i = 0; i < renderer->ValueCount(); ++i) {
         const std::string value = renderer->Value(i);
-        const auto look = memory::TryReadSymbol(renderer->Symbol(value));
+        const auto look = objects::TryReadSymbol(renderer->Symbol(value));
         colours[value] = look ? look->rgb : -1;
     }
     return colours;

@@ -24,8 +24,8 @@
 #include "app/symbology_dialog.h"
 #include "app/tool_script.h"
 #include "platform/memory/qt/qimage_canvas.h"
-#include "platform/memory/renderers.h"
-#include "platform/memory/symbols.h"
+#include "platform/objects/renderers.h"
+#include "platform/objects/symbols.h"
 #include "platform/scripted/scripted_user.h"
 #include "tests/app/sample_folder.h"
 #include "ui/current_toolkit.h"
@@ -160,7 +160,7 @@ TEST_F(MapWindow, AFlashIsPaintedAtOnceWithoutWaitingForTheEventLoop) {
     Window().Map().installEventFilter(&paints);
     const auto display = Window().Host().View().ScreenDisplay();
     const auto context = Window().Host().SharedContext();
-    auto symbol = std::make_shared<memory::SimpleFillSymbol>(context);
+    auto symbol = std::make_shared<objects::SimpleFillSymbol>(context);
     symbol->SetROP2(host::esriROPNotXOrPen);
     const auto extent = Window().Host().View().Extent();
     display->StartDrawing(0, -1);
@@ -195,7 +195,7 @@ TEST_F(MapWindow, EscIsAskedOfTheToolkitForEveryDocument) {
 TEST_F(MapWindow, ClickAndBoxSelectOnTheCurrentLayerAndZoomAndFlashVisitsTheSelection) {
     const auto catchment = Window().Host().FeatureLayerNamed("Catchment");
     ASSERT_TRUE(Window().Contents().SetCurrentLayer(catchment));
-    const auto shape = std::dynamic_pointer_cast<memory::MultiPartGeometry>(
+    const auto shape = std::dynamic_pointer_cast<objects::MultiPartGeometry>(
         catchment->Data()->Search(nullptr, false)->NextFeature()->Shape());
     ASSERT_TRUE(shape);
     const auto centre = shape->Centroid();
@@ -259,17 +259,17 @@ TEST_F(MapWindow, AFileThatCannotBeOpenedIsReportedAndChangesNothing) {
 TEST_F(MapWindow, WheelZoomKeepsThePointUnderThePointerAndPanMovesByThePixelsDragged) {
     MapWidget& map = Window().Map();
     memory::MapView& view = Window().Host().View();
-    const memory::XY before = view.ToMap({100, 80});
+    const objects::XY before = view.ToMap({100, 80});
     const double scale = view.Scale();
     map.ZoomAbout(QPointF(100, 80), 2.0);
     EXPECT_NEAR(view.Scale(), scale / 2, scale * 1e-9);
-    const memory::XY after = view.ToMap({100, 80});
+    const objects::XY after = view.ToMap({100, 80});
     EXPECT_NEAR(after.x, before.x, scale * 1e-6);
     EXPECT_NEAR(after.y, before.y, scale * 1e-6);
 
-    const memory::XY centre = view.ToMap({200, 200});
+    const objects::XY centre = view.ToMap({200, 200});
     map.PanBy(QPoint(30, -20));
-    const memory::XY moved = view.ToMap({230, 180});
+    const objects::XY moved = view.ToMap({230, 180});
     EXPECT_NEAR(moved.x, centre.x, view.Scale() * 1e-6);
     EXPECT_NEAR(moved.y, centre.y, view.Scale() * 1e-6);
 }
@@ -311,9 +311,9 @@ TEST_F(MapWindow, AUniqueValueLegendMadeInTheDialogGivesCopyLegendItsColours) {
     // The catchments are drawn in the new colours...
     const auto firstCatchment = catchment->Data()->Search(nullptr, false)->NextFeature();
     const auto centre =
-        std::dynamic_pointer_cast<memory::MultiPartGeometry>(firstCatchment->Shape())->Centroid();
+        std::dynamic_pointer_cast<objects::MultiPartGeometry>(firstCatchment->Shape())->Centroid();
     const auto colorOf = [&](const std::string& value) {
-        const memory::Rgb rgb = memory::Rgb::FromHost(
+        const objects::Rgb rgb = objects::Rgb::FromHost(
             host::As<host::ISimpleFillSymbol>(unique->Symbol(value))->Color()->RGB());
         return QColor(rgb.red, rgb.green, rgb.blue);
     };
@@ -366,7 +366,7 @@ TEST_F(MapWindow, AHiddenLayerIsGreyedAndNothingInItCanBeSelected) {
     LayerRow("Catchment")->setCheckState(0, Qt::Unchecked);
     EXPECT_FALSE(catchment->Visible());
     EXPECT_TRUE(LayerRow("Catchment")->child(0)->isDisabled());
-    const auto shape = std::dynamic_pointer_cast<memory::MultiPartGeometry>(
+    const auto shape = std::dynamic_pointer_cast<objects::MultiPartGeometry>(
         catchment->Data()->Search(nullptr, false)->NextFeature()->Shape());
     const auto centre = shape->Centroid();
     EXPECT_EQ(Window().SelectAt({centre->X(), centre->Y()}, 1.0, false), 0u);
@@ -440,7 +440,7 @@ TEST_F(MapWindow, TheLayerMenuZoomsRemovesAndLayersAreReorderedAndAdded) {
 TEST_F(MapWindow, IdentifyListsEveryVisibleLayersFeaturesTopFirstAndFlashesThem) {
     const auto catchment = Window().Host().FeatureLayerNamed("Catchment");
     const auto& store = *catchment->Data()->Store();
-    const auto shape = std::dynamic_pointer_cast<memory::MultiPartGeometry>(store.At(6).shape);
+    const auto shape = std::dynamic_pointer_cast<objects::MultiPartGeometry>(store.At(6).shape);
     const auto centre = shape->Centroid();
     Window().findChild<QAction*>("identifyTool")->trigger();
     ASSERT_EQ(Window().Map().CurrentTool(), MapWidget::Tool::Identify);

@@ -8,12 +8,12 @@
 #include "host/codes.h"
 #include "host/error.h"
 #include "host/object.h"
-#include "platform/memory/renderers.h"
+#include "platform/objects/renderers.h"
 
 namespace velorin::app {
 namespace {
 
-int Distance(memory::Rgb a, memory::Rgb b) {
+int Distance(objects::Rgb a, objects::Rgb b) {
     return std::abs(a.red - b.red) + std::abs(a.green - b.green) + std::abs(a.blue - b.blue);
 }
 
@@ -27,13 +27,13 @@ memory::ReferenceHost Cities(std::int32_t count) {
     for (std::int32_t i = 0; i < count; ++i) {
         builder.Feature(
             {countries[i % 3], i == 0 ? host::FieldValue() : host::FieldValue(count - i)},
-            memory::MakePoint(i, i));
+            objects::MakePoint(i, i));
     }
     return builder.Build();
 }
 
 TEST(DistinctColors, NeighboursStayApartAndNoColourRepeats) {
-    const std::vector<memory::Rgb> colors = DistinctColors(60);
+    const std::vector<objects::Rgb> colors = DistinctColors(60);
     std::set<std::int32_t> seen;
     for (std::size_t i = 0; i < colors.size(); ++i) {
         EXPECT_TRUE(seen.insert(colors[i].ToHost()).second) << "colour " << i << " repeats";
@@ -78,14 +78,14 @@ TEST(Categorize, GivesTheLayerAHostUniqueValueRendererAndRefusalsChangeNothing) 
     EXPECT_EQ(layer->Renderer(), before);
 
     Categorize(host, "cities", "country");
-    const auto unique = std::dynamic_pointer_cast<memory::UniqueValueRenderer>(layer->Renderer());
+    const auto unique = std::dynamic_pointer_cast<objects::UniqueValueRenderer>(layer->Renderer());
     ASSERT_TRUE(unique);
     EXPECT_EQ(unique->Field(0), "country");
     EXPECT_TRUE(unique->FieldType(0));
     ASSERT_EQ(unique->ValueCount(), 3);
     EXPECT_EQ(unique->Value(0), "Benin");
     EXPECT_TRUE(unique->UseDefaultSymbol());
-    EXPECT_EQ(layer->RendererPropertyPageClassID(), memory::UniqueValuePropertyPageClassID);
+    EXPECT_EQ(layer->RendererPropertyPageClassID(), objects::UniqueValuePropertyPageClassID);
     // Each value draws in a colour of its own, as simple markers (what Copy Legend
     // Colors reads).
     std::set<std::int32_t> colors;

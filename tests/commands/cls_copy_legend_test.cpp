@@ -24,8 +24,8 @@ using host::esriFieldTypeString;
 using host::esriGeometryPoint;
 using host::esriGeometryPolygon;
 using memory::HostBuilder;
-using memory::MakePoint;
-using memory::MakePolygon;
+using objects::MakePoint;
+using objects::MakePolygon;
 using testing::BoxTexts;
 using testing::HostAndUser;
 using testing::kGreen;
@@ -79,7 +79,7 @@ class CopyLegendCommand : public ::testing::Test {
         return Host().FeatureLayerNamed(layer)->Renderer();
     }
 
-    memory::Rgb PixelAt(double x, double y) {
+    objects::Rgb PixelAt(double x, double y) {
         const memory::PixelXY p = Host().View().ToPixel({x, y});
         return Host().View().Screen().Pixel(static_cast<int>(p.x), static_cast<int>(p.y));
     }
@@ -115,8 +115,8 @@ TEST_F(CopyLegendCommand, FirstClickWithThePreselectionColoursTheCatchmentsAndSa
     EXPECT_EQ(done.buttons, ui::MsgButtons::OkOnly);
     EXPECT_EQ(done.icon, ui::MsgIcon::None);
     EXPECT_EQ(done.title, "Velorin");
-    EXPECT_EQ(PixelAt(3, 3), (memory::Rgb{200, 30, 30}));
-    EXPECT_EQ(PixelAt(27, 6), (memory::Rgb{30, 160, 60}));
+    EXPECT_EQ(PixelAt(3, 3), (objects::Rgb{200, 30, 30}));
+    EXPECT_EQ(PixelAt(27, 6), (objects::Rgb{30, 160, 60}));
     // Key 7 has no junction: hatched, so its inside is partly background.
     int background = 0;
     for (double x = 41; x < 49; x += 0.5)
@@ -184,7 +184,7 @@ class CopyLegendCommandWithPicture : public CopyLegendCommand {
     static memory::ReferenceHost PictureHost() {
         // The host's own context does not exist yet; a symbol of another context
         // draws all the same.
-        return Junctions(std::make_shared<memory::PictureMarkerSymbol>(nullptr));
+        return Junctions(std::make_shared<objects::PictureMarkerSymbol>(nullptr));
     }
     CopyLegendCommandWithPicture() : CopyLegendCommand(PictureHost()) {}
 };

@@ -9,8 +9,8 @@
 #include <vector>
 
 #include "platform/memory/application.h"
-#include "platform/memory/renderers.h"
-#include "platform/memory/symbols.h"
+#include "platform/objects/renderers.h"
+#include "platform/objects/symbols.h"
 #include "tests/copylegend/legend_helpers.h"
 
 namespace velorin::copylegend {
@@ -21,7 +21,7 @@ using testing::ColorOf;
 
 class SymbolCopy : public ::testing::Test {
   protected:
-    std::shared_ptr<memory::HostContext> m_context = std::make_shared<memory::HostContext>();
+    std::shared_ptr<objects::HostContext> m_context = std::make_shared<objects::HostContext>();
     memory::ReferenceHost m_host = memory::HostBuilder()
                                        .FeatureLayer("Source", host::esriGeometryPoint)
                                        .Field("Key", host::esriFieldTypeString)
@@ -71,7 +71,7 @@ INSTANTIATE_TEST_SUITE_P(EveryKind, SimpleSymbolColor,
                          [](const auto& row) { return std::string(row.param.name); });
 
 TEST_F(SymbolCopy, APictureMarkerRaisesError2021) {
-    const auto picture = std::make_shared<memory::PictureMarkerSymbol>(m_context);
+    const auto picture = std::make_shared<objects::PictureMarkerSymbol>(m_context);
     const auto layer = m_host.FeatureLayerNamed("Source");
     layer->SetRenderer(testing::Legend(m_context, "Key", {{"a", picture}}));
 
@@ -121,7 +121,7 @@ TEST_F(SymbolCopy, SimpleSymbolColorsAnswersAsGetSimpleSymbolColorForEverySymbol
         const std::string key = std::to_string(i);
         builder.Feature({key});
         values.emplace_back(
-            key, i % 4 == 3 ? std::make_shared<memory::PictureMarkerSymbol>(m_context)
+            key, i % 4 == 3 ? std::make_shared<objects::PictureMarkerSymbol>(m_context)
                             : testing::SimpleSymbol(m_context, kShapes[i % 4], testing::kBlue));
     }
     memory::ReferenceHost host = builder.Build();
@@ -148,7 +148,7 @@ TEST_F(SymbolCopy, SimpleSymbolColorsAnswersAsGetSimpleSymbolColorForEverySymbol
             ASSERT_EQ(got, expected);
         }
         for (const auto& [key, symbol] : values) {
-            const auto rgb = memory::MakeRgbColor(m_context, 1, 2, 3);
+            const auto rgb = objects::MakeRgbColor(m_context, 1, 2, 3);
             if (auto marker = host::As<host::ISimpleMarkerSymbol>(symbol)) marker->SetColor(rgb);
             if (auto line = host::As<host::ISimpleLineSymbol>(symbol)) line->SetColor(rgb);
             if (auto fill = host::As<host::ISimpleFillSymbol>(symbol)) fill->SetColor(rgb);
@@ -160,7 +160,7 @@ TEST_F(SymbolCopy, SimpleSymbolColorsKeepsNoneOfTheSymbolsARendererMakesPerFeatu
     // A host may make a new symbol object each time it is asked.
     class FreshSymbols final : public host::IFeatureRenderer {
       public:
-        explicit FreshSymbols(std::shared_ptr<memory::HostContext> context)
+        explicit FreshSymbols(std::shared_ptr<objects::HostContext> context)
             : m_context(std::move(context)) {}
         std::shared_ptr<host::ISymbol> SymbolByFeature(
             const std::shared_ptr<host::IFeature>&) override {
@@ -171,7 +171,7 @@ TEST_F(SymbolCopy, SimpleSymbolColorsKeepsNoneOfTheSymbolsARendererMakesPerFeatu
         std::vector<std::weak_ptr<host::ISymbol>> made;
 
       private:
-        std::shared_ptr<memory::HostContext> m_context;
+        std::shared_ptr<objects::HostContext> m_context;
     };
     const auto renderer = std::make_shared<FreshSymbols>(m_context);
     SimpleSymbolColors colors(renderer);
@@ -201,8 +201,8 @@ TEST_F(SymbolCopy, ColorCopiesCopyEveryColourAndRaiseAsAskingForTheInterfacesWou
     };
     ColorCopies copies;
     // Each twice in a row: the second time takes the way learnt from the first.
-    for (const auto& red :
-         {memory::MakeRgbColor(m_context, 255, 0, 0), memory::MakeRgbColor(m_context, 255, 0, 0)}) {
+    for (const auto& red : {objects::MakeRgbColor(m_context, 255, 0, 0),
+                            objects::MakeRgbColor(m_context, 255, 0, 0)}) {
         const auto copy = copies.Of(red);
         EXPECT_NE(copy.get(), static_cast<host::IColor*>(red.get()));
         EXPECT_EQ(ColorOf(copy), ColorOf(red));
@@ -247,7 +247,7 @@ class SymbolRule : public SymbolCopy, public ::testing::WithParamInterface<Symbo
 
 TEST_P(SymbolRule, MakesTheSymbolOfTheRelatedShapeWithItsStyleSizeAndColour) {
     const SymbolRuleCase& rule = GetParam();
-    const auto color = memory::MakeRgbColor(m_context, 12, 34, 56);
+    const auto color = objects::MakeRgbColor(m_context, 12, 34, 56);
     const auto symbol = rule.isDefault ? MakeDefaultSymbol(rule.shapeType, Factory())
                                        : MakeValueSymbol(rule.shapeType, color, Factory());
     ASSERT_TRUE(symbol);
@@ -304,7 +304,7 @@ INSTANTIATE_TEST_SUITE_P(
     [](const auto& row) { return std::string(row.param.name); });
 
 TEST_F(SymbolCopy, OtherShapesAreRefusedWithARunTimeError) {
-    const auto color = memory::MakeRgbColor(m_context, 1, 2, 3);
+    const auto color = objects::MakeRgbColor(m_context, 1, 2, 3);
     for (const std::int32_t shape :
          {host::esriGeometryMultipoint, host::esriGeometryNull, host::esriGeometryMultiPatch}) {
         EXPECT_THROW(MakeDefaultSymbol(shape, Factory()), Error) << shape;

@@ -111,6 +111,17 @@ TEST_F(PickLists, RefillReplacesTheEntries) {
     EXPECT_EQ(List().Items(), (Names{"Wells"}));
 }
 
+TEST(SameNameMessage, SpeaksOnlyWhenFeatureLayersShareTheExactName) {
+    const auto host = MixedMap();
+    const auto map = MapOf(host);
+    EXPECT_EQ(SameNameMessage("Roads", map),
+              "The map has 2 layers named Roads: rename them so that each has a name of its own, "
+              "then try again");
+    EXPECT_EQ(SameNameMessage("roads", map), "");  // another name in letter case
+    EXPECT_EQ(SameNameMessage("Wells", map), "");  // its twin is a raster layer
+    EXPECT_EQ(SameNameMessage("Nowhere", map), "");
+}
+
 TEST(FindFeatureLayer, FirstTopLevelFeatureLayerOfExactlyThatName) {
     const auto host = MixedMap();
     const auto map = MapOf(host);
@@ -137,6 +148,7 @@ class FieldLists : public PickLists {
             .Field("Read", esriFieldTypeDate)
             .Field("Level", esriFieldTypeDouble)
             .Field("NextDownID", esriFieldTypeString)
+            .Field("GaugeID", host::esriFieldTypeBigInteger)
             .Build();
     }
     std::shared_ptr<host::IFields> GaugeFields(const memory::ReferenceHost& host) {
@@ -149,13 +161,14 @@ TEST_F(FieldLists, OffersNamesOfTheRequestedTypesInFieldOrder) {
     FillFieldList(GaugeFields(host), List(), SourceKeyFieldTypes(),
                   {.preferences = NameList{"JunctionID", "NextDownID", "NerroID", "FeatureID"},
                    .noneEntry = NoneEntry::First});
-    EXPECT_EQ(List().Items(), (Names{"<None>", "OBJECTID", "NerroID", "Level", "NextDownID"}));
+    EXPECT_EQ(List().Items(),
+              (Names{"<None>", "OBJECTID", "NerroID", "Level", "NextDownID", "GaugeID"}));
     EXPECT_EQ(List().Text(), "NextDownID");
 
     FillFieldList(GaugeFields(host), List(), RelatedKeyFieldTypes(),
                   {.preferences = NameList{"NerroID", "JunctionID", "NextDownID", "FeatureID"},
                    .noneEntry = NoneEntry::First});
-    EXPECT_EQ(List().Items(), (Names{"<None>", "NerroID", "Level", "NextDownID"}));
+    EXPECT_EQ(List().Items(), (Names{"<None>", "NerroID", "Level", "NextDownID", "GaugeID"}));
     EXPECT_EQ(List().Text(), "NerroID");
 }
 

@@ -11,7 +11,7 @@
 
 #include "host/codes.h"
 #include "platform/gdal/map_document.h"
-#include "platform/memory/geometry.h"
+#include "platform/objects/geometry.h"
 #include "tests/gdal/ogr_fixture.h"
 
 namespace velorin::sample {
@@ -103,7 +103,8 @@ TEST_F(HydrologySampleTest, DocumentShowsTheFiveLayersWithTheirKeyFieldsPointsOn
     const auto lakes = document.host.FeatureLayerNamed("Waterbody")->Data()->Store();
     bool island = false;
     for (std::size_t i = 0; i < lakes->Size(); ++i) {
-        const auto shape = std::dynamic_pointer_cast<memory::MultiPartGeometry>(lakes->At(i).shape);
+        const auto shape =
+            std::dynamic_pointer_cast<objects::MultiPartGeometry>(lakes->At(i).shape);
         island = island || shape->Parts().size() == 2;
     }
     EXPECT_TRUE(island);
@@ -154,7 +155,7 @@ TEST_F(HydrologySampleTest, EveryCatchmentDrainsToAnOutletThroughItsOwnJunction)
                              ->Store()
                              ->At(static_cast<std::size_t>(catchment - nerroIds.begin()))
                              .shape->Envelope();
-        const auto point = std::dynamic_pointer_cast<memory::PointGeometry>(
+        const auto point = std::dynamic_pointer_cast<objects::PointGeometry>(
             junctions->Data()->Store()->At(j).shape);
         EXPECT_GE(point->X(), box->XMin());
         EXPECT_LE(point->X(), box->XMax());

@@ -11,7 +11,7 @@
 #include "host/codes.h"
 #include "host/error.h"
 #include "platform/gdal/map_document.h"
-#include "platform/memory/geometry.h"
+#include "platform/objects/geometry.h"
 #include "tests/gdal/ogr_fixture.h"
 #include "tests/support/errors.h"
 
@@ -39,12 +39,12 @@ std::vector<std::int32_t> OidsOf(const memory::RowStore& store) {
 }
 
 // The parts of a feature's shape as the host holds them.
-std::vector<memory::Path> PartsOf(const memory::RowRecord& row) {
+std::vector<objects::Path> PartsOf(const memory::RowRecord& row) {
     if (!row.shape) return {};
-    if (const auto point = std::dynamic_pointer_cast<memory::PointGeometry>(row.shape)) {
+    if (const auto point = std::dynamic_pointer_cast<objects::PointGeometry>(row.shape)) {
         return {{point->Coords()}};
     }
-    return std::dynamic_pointer_cast<memory::MultiPartGeometry>(row.shape)->Parts();
+    return std::dynamic_pointer_cast<objects::MultiPartGeometry>(row.shape)->Parts();
 }
 
 TEST(LoadDataSet, GeoPackageFieldTypesValuesAndNullsReadBack) {
@@ -120,7 +120,7 @@ TEST(LoadDataSet, GeoPackageFieldTypesValuesAndNullsReadBack) {
         }
     }
     EXPECT_EQ(store.At(2).shape, nullptr);
-    EXPECT_EQ(PartsOf(store.At(1)), (std::vector<memory::Path>{{{3, 4}}}));
+    EXPECT_EQ(PartsOf(store.At(1)), (std::vector<objects::Path>{{{3, 4}}}));
     EXPECT_EQ(store.At(3).values[4], host::FieldValue(std::int64_t{5}));
 }
 
@@ -267,7 +267,7 @@ struct ShapeCase {
     const char* label;
     std::vector<const char*> geometries;  // GeoJSON geometry objects
     std::int32_t shapeType;
-    std::vector<memory::Path> firstParts;  // the first feature's parts
+    std::vector<objects::Path> firstParts;  // the first feature's parts
 };
 
 class LoadDataSetShapes : public ::testing::TestWithParam<ShapeCase> {};
@@ -343,7 +343,7 @@ TEST(LoadDataSet, CurvesAreLinearised) {
     for (const auto& xy : ring[0]) EXPECT_NEAR(std::hypot(xy.x - 5, xy.y), 5, 1e-6);
     const auto bends = document.host.FeatureLayerNamed("Bends")->Data();
     EXPECT_EQ(bends->ShapeType(), host::esriGeometryPolyline);
-    EXPECT_EQ(PartsOf(bends->Store()->At(0))[0].back(), (memory::XY{15, 0}));
+    EXPECT_EQ(PartsOf(bends->Store()->At(0))[0].back(), (objects::XY{15, 0}));
 }
 
 // A data set the map cannot show, and what the error must say.

@@ -17,8 +17,8 @@
 #include "host/error.h"
 #include "platform/gdal/json_writer.h"
 #include "platform/gdal/renderer_json.h"
-#include "platform/memory/renderers.h"
-#include "platform/memory/symbols.h"
+#include "platform/objects/renderers.h"
+#include "platform/objects/symbols.h"
 #include "tests/gdal/ogr_fixture.h"
 #include "tests/support/errors.h"
 
@@ -60,13 +60,13 @@ void WriteData(const std::filesystem::path& file) {
     }
 }
 
-std::shared_ptr<memory::RgbColor> Rgb(const memory::ReferenceHost& host, int r, int g, int b) {
-    return memory::MakeRgbColor(host.SharedContext(), r, g, b);
+std::shared_ptr<objects::RgbColor> Rgb(const memory::ReferenceHost& host, int r, int g, int b) {
+    return objects::MakeRgbColor(host.SharedContext(), r, g, b);
 }
 
-std::shared_ptr<memory::SimpleFillSymbol> Fill(const memory::ReferenceHost& host, int r, int g,
-                                               int b) {
-    auto fill = std::make_shared<memory::SimpleFillSymbol>(host.SharedContext());
+std::shared_ptr<objects::SimpleFillSymbol> Fill(const memory::ReferenceHost& host, int r, int g,
+                                                int b) {
+    auto fill = std::make_shared<objects::SimpleFillSymbol>(host.SharedContext());
     fill->SetColor(Rgb(host, r, g, b));
     return fill;
 }
@@ -96,7 +96,7 @@ TEST_F(MapDocumentTest, SavedDocumentLoadsBackEqual) {
 
     // Catchment: every member of a unique value renderer, a query, a display field
     // and a selection.
-    auto unique = std::make_shared<memory::UniqueValueRenderer>(host.SharedContext());
+    auto unique = std::make_shared<objects::UniqueValueRenderer>(host.SharedContext());
     unique->SetFieldCount(1);
     unique->SetField(0, "NerroID");
     unique->SetFieldType(0, false);
@@ -112,18 +112,18 @@ TEST_F(MapDocumentTest, SavedDocumentLoadsBackEqual) {
     unique->SetColorScheme("Warm");
     const auto catchment = host.FeatureLayerNamed("Catchment");
     catchment->SetRenderer(unique);
-    catchment->SetRendererPropertyPageClassID(std::string(memory::UniqueValuePropertyPageClassID));
+    catchment->SetRendererPropertyPageClassID(std::string(objects::UniqueValuePropertyPageClassID));
     catchment->SetDefinitionExpression("Name = 'C1' OR NerroID = 14");
     catchment->SetDisplayField("Name");
     catchment->Select({1, 3});
 
     // Junction: a simple renderer with an inverting marker, hidden, in a group.
-    auto marker = std::make_shared<memory::SimpleMarkerSymbol>(host.SharedContext());
+    auto marker = std::make_shared<objects::SimpleMarkerSymbol>(host.SharedContext());
     marker->SetStyle(host::esriSMSX);
     marker->SetSize(6.5);
     marker->SetColor(Rgb(host, 10, 20, 30));
     marker->SetROP2(host::esriROPNotXOrPen);
-    auto simple = std::make_shared<memory::SimpleRenderer>(host.SharedContext(), marker);
+    auto simple = std::make_shared<objects::SimpleRenderer>(host.SharedContext(), marker);
     simple->SetLabel("Junctions");
     const auto junction = host.FeatureLayerNamed("Junction");
     junction->SetRenderer(simple);
@@ -134,7 +134,7 @@ TEST_F(MapDocumentTest, SavedDocumentLoadsBackEqual) {
     group->SetVisible(false);
     map.InsertLayer(0, group);
     host.Select("Owners", {2});
-    map.View().SetExtent(memory::MakeEnvelope(-5, -5, 35, 25));
+    map.View().SetExtent(objects::MakeEnvelope(-5, -5, 35, 25));
     const auto extent = map.View().Extent();
 
     const auto file = m_folder / "doc.json";
@@ -167,7 +167,8 @@ TEST_F(MapDocumentTest, SavedDocumentLoadsBackEqual) {
     const auto backCatchment = back.FeatureLayerNamed("Catchment");
     EXPECT_EQ(backCatchment->DefinitionExpression(), "Name = 'C1' OR NerroID = 14");
     EXPECT_EQ(backCatchment->DisplayField(), "Name");
-    EXPECT_EQ(backCatchment->RendererPropertyPageClassID(), memory::UniqueValuePropertyPageClassID);
+    EXPECT_EQ(backCatchment->RendererPropertyPageClassID(),
+              objects::UniqueValuePropertyPageClassID);
     EXPECT_EQ(backCatchment->Selection().Oids(), (std::set<std::int32_t>{1, 3}));
     const auto backUnique = host::As<host::IUniqueValueRenderer>(backCatchment->Renderer());
     ASSERT_NE(backUnique, nullptr);
@@ -216,7 +217,7 @@ TEST_F(MapDocumentTest, TextLongerThanTheWritersBufferIsSavedWhole) {
     const std::string plain(100000, 'v');
     std::string escaped;
     while (escaped.size() < 100000) escaped += "\"\xC3\xA9\n\\ ";
-    auto unique = std::make_shared<memory::UniqueValueRenderer>(host.SharedContext());
+    auto unique = std::make_shared<objects::UniqueValueRenderer>(host.SharedContext());
     unique->SetFieldCount(1);
     unique->SetField(0, "NerroID");
     unique->AddValue(plain, escaped, Fill(host, 1, 2, 3));
@@ -345,18 +346,18 @@ INSTANTIATE_TEST_SUITE_P(
                     [](MapDocument& document) {
                         const auto& context = document.host.SharedContext();
                         document.host.FeatureLayerNamed("Junction")
-                            ->SetRenderer(std::make_shared<memory::SimpleRenderer>(
-                                context, std::make_shared<memory::PictureMarkerSymbol>(context)));
+                            ->SetRenderer(std::make_shared<objects::SimpleRenderer>(
+                                context, std::make_shared<objects::PictureMarkerSymbol>(context)));
                     },
                     "layers[0].renderer.symbol: layer \"Junction\": only simple marker, line and "
                     "fill symbols can be saved"},
         SaveRefusal{"PictureMarkerAsAUniqueValue",
                     [](MapDocument& document) {
                         const auto& context = document.host.SharedContext();
-                        auto unique = std::make_shared<memory::UniqueValueRenderer>(context);
+                        auto unique = std::make_shared<objects::UniqueValueRenderer>(context);
                         unique->AddValue("12", "", Fill(document.host, 1, 1, 1));
                         unique->AddValue("13", "",
-                                         std::make_shared<memory::PictureMarkerSymbol>(context));
+                                         std::make_shared<objects::PictureMarkerSymbol>(context));
                         document.host.FeatureLayerNamed("Catchment")->SetRenderer(unique);
                     },
                     "layers[1].renderer.values[1].symbol: layer \"Catchment\": only simple "
@@ -382,7 +383,7 @@ INSTANTIATE_TEST_SUITE_P(
                     "cannot be saved"},
         SaveRefusal{"ValueNotUtf8",
                     [](MapDocument& document) {
-                        auto unique = std::make_shared<memory::UniqueValueRenderer>(
+                        auto unique = std::make_shared<objects::UniqueValueRenderer>(
                             document.host.SharedContext());
                         unique->SetFieldCount(1);
                         unique->SetField(0, "Name");
@@ -634,7 +635,7 @@ TEST_F(MapDocumentTest, LegendEntriesReadAsParsedAreReadAsFromJson) {
         try {
             read = Written(ReadRenderer(DocumentFaults(file.generic_string()),
                                         Json::parse(renderer), "layers[0].renderer",
-                                        std::make_shared<memory::HostContext>()));
+                                        std::make_shared<objects::HostContext>()));
         } catch (const Error& error) {
             read = error.Description();
         }

@@ -14,7 +14,7 @@
 #include <variant>
 
 #include "host/error.h"
-#include "platform/memory/geometry.h"
+#include "platform/objects/geometry.h"
 #include "tests/gdal/ogr_fixture.h"
 
 namespace velorin::gdal {
@@ -32,7 +32,7 @@ std::string Outcome(const DataSetReader& reader, const std::string& layer, Layer
     out << std::hexfloat;
     try {
         const LayerData data =
-            reader.Read(layer, role, std::make_shared<memory::HostContext>(), path);
+            reader.Read(layer, role, std::make_shared<objects::HostContext>(), path);
         const auto& store = data.featureClass ? *data.featureClass->Store() : *data.table->Store();
         out << (data.featureClass ? "features of shape type " : "table")
             << (data.featureClass ? std::to_string(data.featureClass->ShapeType()) : "") << "\n";
@@ -61,11 +61,11 @@ std::string Outcome(const DataSetReader& reader, const std::string& layer, Layer
             }
             if (const auto shape = store.ShapeAt(p)) {
                 out << " shape " << shape->GeometryType();
-                if (const auto point = std::dynamic_pointer_cast<memory::PointGeometry>(shape)) {
+                if (const auto point = std::dynamic_pointer_cast<objects::PointGeometry>(shape)) {
                     out << " " << point->Coords().x << " " << point->Coords().y;
                 } else {
                     for (const auto& part :
-                         std::dynamic_pointer_cast<memory::MultiPartGeometry>(shape)->Parts()) {
+                         std::dynamic_pointer_cast<objects::MultiPartGeometry>(shape)->Parts()) {
                         out << " (";
                         for (const auto& xy : part) out << xy.x << " " << xy.y << ",";
                         out << ")";

@@ -6,8 +6,8 @@
 
 #include "host/host.h"
 #include "platform/memory/feature_class.h"
-#include "platform/memory/geometry.h"
-#include "platform/memory/host_context.h"
+#include "platform/objects/geometry.h"
+#include "platform/objects/host_context.h"
 
 namespace velorin::memory::testing {
 

@@ -6,9 +6,9 @@
 #include <vector>
 
 #include "host/host.h"
-#include "platform/memory/query_filter.h"
 #include "platform/memory/reference_host.h"
-#include "platform/memory/renderers.h"
+#include "platform/objects/query_filter.h"
+#include "platform/objects/renderers.h"
 #include "tests/memory/data_fixture.h"
 #include "tests/support/shapes.h"
 

@@ -9,9 +9,9 @@
 #include "host/host.h"
 #include "platform/memory/cursors.h"
 #include "platform/memory/feature_class.h"
-#include "platform/memory/query_filter.h"
 #include "platform/memory/selection_set.h"
-#include "platform/memory/set.h"
+#include "platform/objects/query_filter.h"
+#include "platform/objects/set.h"
 #include "tests/memory/data_fixture.h"
 
 namespace velorin::memory {

@@ -3,12 +3,13 @@
 #include <cstdint>
 #include <memory>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "host/host.h"
 #include "platform/memory/feature_class.h"
-#include "platform/memory/query_filter.h"
 #include "platform/memory/where_clause.h"
+#include "platform/objects/query_filter.h"
 #include "tests/memory/data_fixture.h"
 
 namespace velorin::memory {
@@ -187,6 +188,26 @@ TEST(WhereClause, IndexIsRebuiltAfterFeaturesAreAdded) {
     const host::FieldValue null;
     sample->AddFeature({12, "late", null, null, null, null}, MakePoint(9, 9));
     EXPECT_EQ(OidsAt(store, store.Find(twelve)), (std::vector<std::int32_t>{1, 4, 6}));
+}
+
+// 64-bit keys beyond 2^53, where neighbouring whole numbers share one double.
+TEST(WhereClauseBigIntegers, MatchTheirKeyExactly) {
+    const auto context = std::make_shared<HostContext>();
+    const auto fields = MakeFields(context, {{"Key", host::esriFieldTypeBigInteger, {}}});
+    FeatureClass big(context, "Big", host::esriGeometryPoint, host::esriFTSimple, fields);
+    big.AddFeature({std::int64_t{9007199254740992}}, MakePoint(0, 0));
+    big.AddFeature({std::int64_t{9007199254740993}}, MakePoint(1, 1));
+    big.AddFeature({std::int64_t{-9223372036854775807} - 1}, MakePoint(2, 2));
+    const RowStore& store = *big.Store();
+    for (const auto& [text, oids] : std::vector<std::pair<std::string, std::vector<std::int32_t>>>{
+             {"Key = 9007199254740993", {2}},
+             {"Key = 9007199254740992", {1}},
+             {"Key > 9007199254740992", {2}},
+             {"Key = -9223372036854775808", {3}}}) {
+        const WhereClause clause = store.Compile(text);
+        EXPECT_EQ(OidsAt(store, store.Scan(clause)), oids) << text;
+        EXPECT_EQ(OidsAt(store, store.Find(clause)), oids) << text << " through the index";
+    }
 }
 
 }  // namespace

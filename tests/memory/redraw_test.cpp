@@ -15,9 +15,9 @@
 #include "host/codes.h"
 #include "platform/memory/qt/qimage_canvas.h"
 #include "platform/memory/reference_host.h"
-#include "platform/memory/renderers.h"
 #include "platform/memory/spatial_index.h"
-#include "platform/memory/symbols.h"
+#include "platform/objects/renderers.h"
+#include "platform/objects/symbols.h"
 
 namespace velorin::memory {
 namespace {

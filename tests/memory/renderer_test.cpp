@@ -10,8 +10,8 @@
 #include "host/error.h"
 #include "host/field_value.h"
 #include "platform/memory/feature_class.h"
-#include "platform/memory/renderers.h"
-#include "platform/memory/symbols.h"
+#include "platform/memory/neutral_objects.h"
+#include "platform/memory/store_matches.h"
 
 namespace velorin::memory {
 namespace {

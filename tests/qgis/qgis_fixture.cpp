@@ -25,7 +25,7 @@
 #include <QTemporaryDir>
 #include <memory>
 
-#include "platform/memory/geometry.h"
+#include "platform/objects/geometry.h"
 #include "platform/qgis/qgis_host.h"
 #include "tests/support/host_fixture.h"
 
@@ -85,9 +85,9 @@ QVariant ToVariant(const host::FieldValue& value) {
         value.Get());
 }
 
-QgsPolylineXY Points(const memory::Path& path) {
+QgsPolylineXY Points(const objects::Path& path) {
     QgsPolylineXY points;
-    for (const memory::XY& xy : path) points << QgsPointXY(xy.x, xy.y);
+    for (const objects::XY& xy : path) points << QgsPointXY(xy.x, xy.y);
     return points;
 }
 
@@ -98,23 +98,23 @@ QgsGeometry ToGeometry(const std::shared_ptr<host::IGeometry>& shape) {
     if (const auto point = host::As<host::IPoint>(shape)) {
         return QgsGeometry::fromPointXY(QgsPointXY(point->X(), point->Y()));
     }
-    const auto multi = std::dynamic_pointer_cast<memory::MultiPartGeometry>(shape);
+    const auto multi = std::dynamic_pointer_cast<objects::MultiPartGeometry>(shape);
     if (!multi) Unsupported("a shape of type " + std::to_string(shape->GeometryType()));
     switch (multi->GeometryType()) {
         case host::esriGeometryMultipoint: {
             QgsMultiPointXY points;
-            for (const memory::Path& part : multi->Parts()) points << Points(part);
+            for (const objects::Path& part : multi->Parts()) points << Points(part);
             return QgsGeometry::fromMultiPointXY(points);
         }
         case host::esriGeometryPolyline: {
             QgsMultiPolylineXY lines;
-            for (const memory::Path& part : multi->Parts()) lines << Points(part);
+            for (const objects::Path& part : multi->Parts()) lines << Points(part);
             return lines.size() == 1 ? QgsGeometry::fromPolylineXY(lines[0])
                                      : QgsGeometry::fromMultiPolylineXY(lines);
         }
         default: {
             QgsPolygonXY rings;
-            for (const memory::Path& part : multi->Parts()) {
+            for (const objects::Path& part : multi->Parts()) {
                 QgsPolylineXY ring = Points(part);
                 if (!ring.isEmpty() && ring.front() != ring.back()) ring << ring.front();
                 rings << ring;

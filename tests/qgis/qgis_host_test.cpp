@@ -6,11 +6,14 @@
 #include <qgsfillsymbollayer.h>
 #include <qgslayertree.h>
 #include <qgsmapcanvas.h>
+#include <qgsmarkersymbol.h>
+#include <qgsmarkersymbollayer.h>
 #include <qgsproject.h>
 #include <qgsvectorlayer.h>
 
 #include <QImage>
 #include <QPixmap>
+#include <QUndoStack>
 #include <memory>
 #include <string>
 #include <vector>
@@ -95,7 +98,7 @@ class QgisHostTest : public testing::Test {
 
     QgsProject m_project;
     QgsMapCanvas m_canvas;
-    std::shared_ptr<memory::HostContext> m_context = std::make_shared<memory::HostContext>();
+    std::shared_ptr<objects::HostContext> m_context = std::make_shared<objects::HostContext>();
     std::shared_ptr<host::IApplication> m_application;
     int m_legendRefreshes = 0;
 };
@@ -153,23 +156,20 @@ TEST_F(QgisHostTest, WhereClausesFindByTextAndNumberWithQuotedTextsAndFieldNames
     }
 }
 
-TEST_F(QgisHostTest, LayersFollowTheTreeWithGroupsAsCompositeLayers) {
+TEST_F(QgisHostTest, TheMapListsEveryLayerOfTheProjectInPanelOrderGroupedOrNot) {
     QgsLayerTreeGroup* group = m_project.layerTreeRoot()->addGroup(QStringLiteral("Hydro"));
     AddLayer("inner", "Point", kFourPoints, QStringLiteral("EPSG:3857"), group);
     AddLayer("top", "Point", kFourPoints);
     m_project.addMapLayer(new QgsVectorLayer(QStringLiteral("None?field=a:integer"),
                                              QStringLiteral("table"), QStringLiteral("memory")));
 
-    // QGIS puts a new layer at the top of the tree.
+    // QGIS puts a new layer at the top of the tree; the group only arranges the
+    // panel, so its layer is the map's as any other.
     const auto map = Map();
     ASSERT_EQ(map->LayerCount(), 2);
     EXPECT_EQ(map->Layer(0)->Name(), "top");
-    const auto hydro = host::As<host::ICompositeLayer>(map->Layer(1));
-    ASSERT_TRUE(hydro);
-    EXPECT_EQ(map->Layer(1)->Name(), "Hydro");
-    ASSERT_EQ(hydro->Count(), 1);
-    EXPECT_EQ(hydro->Layer(0)->Name(), "inner");
-    EXPECT_TRUE(host::Supports<host::IFeatureLayer>(hydro->Layer(0)));
+    EXPECT_EQ(map->Layer(1)->Name(), "inner");
+    EXPECT_TRUE(host::Supports<host::IFeatureLayer>(map->Layer(1)));
     const auto tables = host::As<host::IStandaloneTableCollection>(map);
     ASSERT_EQ(tables->StandaloneTableCount(), 1);
     EXPECT_EQ(tables->StandaloneTable(0)->Name(), "table");
@@ -302,6 +302,94 @@ TEST_F(QgisHostTest, ACategorizedRendererIsReadAsUniqueValuesAndWrittenBack) {
     const auto readBack = host::As<host::IUniqueValueRenderer>(target->Renderer());
     ASSERT_TRUE(readBack);
     EXPECT_EQ(host::As<host::ISimpleFillSymbol>(readBack->Symbol("1"))->Color()->RGB(), 0x0000FF);
+}
+
+TEST_F(QgisHostTest, HostileKeyTextsAndFieldNamesFindExactlyTheirFeatures) {
+    auto* layer =
+        new QgsVectorLayer(QStringLiteral("Point?crs=EPSG:3857&field=key:string&field=and:integer"
+                                          "&field=Name%20With%20Space:string"),
+                           QStringLiteral("hostile"), QStringLiteral("memory"));
+    const std::vector<QString> keys = {QStringLiteral("C:\\temp\\x"), QStringLiteral("it's"),
+                                       QStringLiteral("\\'"),         QString::fromUtf8("Zürich ☂"),
+                                       QStringLiteral("a\"b"),        QStringLiteral("OR 1=1")};
+    QgsFeatureList features;
+    for (int i = 0; i < static_cast<int>(keys.size()); ++i) {
+        QgsFeature feature(layer->fields());
+        feature.setAttributes(QgsAttributes(QVector<QVariant>{keys[i], i, keys[i]}));
+        feature.setGeometry(QgsGeometry::fromPointXY(QgsPointXY(10 + i, 10 + i)));
+        features << feature;
+    }
+    layer->dataProvider()->addFeatures(features);
+    m_project.addMapLayer(layer);
+
+    const auto quote = [](const QString& text) {
+        std::string quoted = "'";
+        for (const char c : text.toStdString())
+            quoted += c == '\'' ? std::string("''") : std::string(1, c);
+        return quoted + "'";
+    };
+    for (int i = 0; i < static_cast<int>(keys.size()); ++i) {
+        SCOPED_TRACE(keys[i].toStdString());
+        for (const std::string& clause :
+             {"key = " + quote(keys[i]), "\"Name With Space\" = " + quote(keys[i]),
+              "\"and\" = " + std::to_string(i)}) {
+            const auto cursor = Layer(0)->Search(Where(clause), false);
+            const auto found = cursor->NextFeature();
+            ASSERT_TRUE(found) << clause;
+            EXPECT_EQ(found->OID(), i + 1) << clause;
+            EXPECT_FALSE(cursor->NextFeature()) << clause;
+        }
+    }
+}
+
+TEST_F(QgisHostTest, ALegendOnAnExpressionGivesTheColoursQgisDraws) {
+    QgsVectorLayer* source = AddLayer("pts", "Point", kFourPoints);
+    const auto markerOf = [](const QColor& color, QgsSimpleMarkerSymbolLayerBase::Shape shape) {
+        auto* layer = new QgsSimpleMarkerSymbolLayer(shape);
+        layer->setColor(color);
+        return new QgsMarkerSymbol(QgsSymbolLayerList{layer});
+    };
+    // Categories on "key" * 10; a triangle is a simple marker like any other.
+    source->setRenderer(new QgsCategorizedSymbolRenderer(
+        QStringLiteral("\"key\" * 10"),
+        {QgsRendererCategory(10,
+                             markerOf(QColor(255, 0, 0), QgsSimpleMarkerSymbolLayerBase::Triangle),
+                             QStringLiteral("ten")),
+         QgsRendererCategory(20, markerOf(QColor(0, 0, 255), QgsSimpleMarkerSymbolLayerBase::Star),
+                             QStringLiteral("twenty"))}));
+    const auto geo = host::As<host::IGeoFeatureLayer>(Layer(0));
+    const auto cursor = Layer(0)->Search(nullptr, false);
+    const auto first = cursor->NextFeature();
+    const auto second = cursor->NextFeature();
+    EXPECT_EQ(copylegend::GetSimpleSymbolColor(geo->Renderer(), first)->RGB(), 0x0000FF);
+    EXPECT_EQ(copylegend::GetSimpleSymbolColor(geo->Renderer(), second)->RGB(), 0xFF0000);
+}
+
+TEST_F(QgisHostTest, ANewRendererIsOneUndoStepMarksTheProjectAndKeepsTheDisplayExpression) {
+    QgsVectorLayer* layer = AddLayer("pts", "Point", kFourPoints);
+    layer->setDisplayExpression(QStringLiteral("\"name\" || ' (' || \"key\" || ')'"));
+    const QgsFeatureRenderer* old = layer->renderer();
+    const QString oldType = old->type();
+    m_project.setDirty(false);
+
+    const auto geo = host::As<host::IGeoFeatureLayer>(Layer(0));
+    auto renderer = Factory().NewUniqueValueRenderer();
+    renderer->SetFieldCount(1);
+    renderer->SetField(0, "key");
+    auto marker = Factory().NewSimpleMarkerSymbol();
+    renderer->AddValue("1", "key", host::As<host::ISymbol>(marker));
+    geo->SetRenderer(host::As<host::IFeatureRenderer>(renderer));
+    host::As<host::IFeatureLayer>(Layer(0))->SetDisplayField("key");
+
+    EXPECT_TRUE(m_project.isDirty());
+    EXPECT_EQ(layer->displayExpression(), QStringLiteral("\"name\" || ' (' || \"key\" || ')'"));
+    EXPECT_EQ(host::As<host::IFeatureLayer>(Layer(0))->DisplayField(), "key");
+    EXPECT_EQ(layer->renderer()->type(), QStringLiteral("categorizedSymbol"));
+    ASSERT_EQ(layer->undoStackStyles()->count(), 1);
+    layer->undoStackStyles()->undo();
+    EXPECT_EQ(layer->renderer()->type(), oldType);
+    layer->undoStackStyles()->redo();
+    EXPECT_EQ(layer->renderer()->type(), QStringLiteral("categorizedSymbol"));
 }
 
 }  // namespace

@@ -28,7 +28,7 @@ namespace velorin::testing {
 class HostAndUser {
   public:
     explicit HostAndUser(memory::ReferenceHost host) : m_host(std::move(host)) {
-        memory::HostHooks& hooks = m_host.Context().hooks;
+        objects::HostHooks& hooks = m_host.Context().hooks;
         hooks.takeEscPress = [this] { return m_user.TakeEscPress(); };
         hooks.statusChanged = [this](std::string_view text) { m_user.NoteStatusText(text); };
         // A copy of the host, so the listener does not depend on this object's
@@ -42,7 +42,7 @@ class HostAndUser {
     // Unhooks the host: a dialog kept in a per-thread slot may hold the host's
     // application beyond this object, and must not reach a user that is gone.
     ~HostAndUser() {
-        memory::HostHooks& hooks = m_host.Context().hooks;
+        objects::HostHooks& hooks = m_host.Context().hooks;
         hooks.takeEscPress = nullptr;
         hooks.statusChanged = nullptr;
     }

@@ -94,7 +94,7 @@ std::shared_ptr<host::IGeoFeatureLayer> HostFixture::FeatureLayer(const std::str
                                                                   int nth) const {
     // The test's own reading: not the extension calling, so it must not shift
     // the call counts a test aims an injected fault at.
-    const memory::QuietHost quiet{m_context};
+    const objects::QuietHost quiet{m_context};
     const auto map = FocusMap();
     int remaining = nth;
     for (std::int32_t i = 0; i < map->LayerCount(); ++i) {

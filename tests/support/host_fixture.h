@@ -10,7 +10,7 @@
 #include <vector>
 
 #include "host/host.h"
-#include "platform/memory/host_context.h"
+#include "platform/objects/host_context.h"
 #include "platform/scripted/scripted_user.h"
 #include "tests/support/map_spec.h"
 #include "ui/current_toolkit.h"
@@ -34,7 +34,7 @@ namespace velorin::testing {
 // What the hosts share of tests' observations: faults to inject, the record of
 // extents, status texts, progress and draws, and the hooks. The one name the
 // suites use for it.
-using HostContext = memory::HostContext;
+using HostContext = objects::HostContext;
 
 // A way two hosts legitimately differ, with the reason a reader of a failing
 // test needs.

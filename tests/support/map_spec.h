@@ -11,7 +11,7 @@
 #include "host/field_value.h"
 #include "host/geometry.h"
 #include "host/host.h"
-#include "platform/memory/geometry.h"
+#include "platform/objects/geometry.h"
 
 // A map stated as plain data, so one statement can be built on every host the
 // conformance suites run on (tests/support/host_fixture.h). Nothing here knows a
@@ -34,10 +34,10 @@
 namespace velorin::testing {
 
 // The shapes a spec states are the host-neutral value geometries.
-using memory::MakeMultipoint;
-using memory::MakePoint;
-using memory::MakePolygon;
-using memory::MakePolyline;
+using objects::MakeMultipoint;
+using objects::MakePoint;
+using objects::MakePolygon;
+using objects::MakePolyline;
 
 // A null field value, for stating rows: .Feature({13, Null}, shape).
 inline const host::FieldValue Null{};

@@ -4,34 +4,34 @@
 
 #include "platform/memory/qt/qimage_canvas.h"
 #include "platform/memory/reference_host.h"
-#include "platform/memory/renderers.h"
-#include "platform/memory/symbols.h"
+#include "platform/objects/renderers.h"
+#include "platform/objects/symbols.h"
 #include "tests/support/host_fixture.h"
 
 namespace velorin::testing {
 
 namespace {
 
-std::shared_ptr<host::ISymbol> MakeSymbol(const std::shared_ptr<memory::HostContext>& context,
+std::shared_ptr<host::ISymbol> MakeSymbol(const std::shared_ptr<objects::HostContext>& context,
                                           const SymbolSpec& spec) {
-    auto color = memory::MakeRgbColor(context, spec.color.red, spec.color.green, spec.color.blue);
+    auto color = objects::MakeRgbColor(context, spec.color.red, spec.color.green, spec.color.blue);
     switch (spec.kind) {
         case SymbolSpec::Kind::Marker: {
-            auto marker = std::make_shared<memory::SimpleMarkerSymbol>(context);
+            auto marker = std::make_shared<objects::SimpleMarkerSymbol>(context);
             marker->SetColor(color);
             marker->SetStyle(spec.style);
             marker->SetSize(spec.size);
             return marker;
         }
         case SymbolSpec::Kind::Line: {
-            auto line = std::make_shared<memory::SimpleLineSymbol>(context);
+            auto line = std::make_shared<objects::SimpleLineSymbol>(context);
             line->SetColor(color);
             line->SetStyle(spec.style);
             line->SetWidth(spec.size);
             return line;
         }
         case SymbolSpec::Kind::Fill: {
-            auto fill = std::make_shared<memory::SimpleFillSymbol>(context);
+            auto fill = std::make_shared<objects::SimpleFillSymbol>(context);
             fill->SetColor(color);
             fill->SetStyle(spec.style);
             return fill;
@@ -39,19 +39,19 @@ std::shared_ptr<host::ISymbol> MakeSymbol(const std::shared_ptr<memory::HostCont
         case SymbolSpec::Kind::Other:
             break;
     }
-    auto picture = std::make_shared<memory::PictureMarkerSymbol>(context);
+    auto picture = std::make_shared<objects::PictureMarkerSymbol>(context);
     picture->SetColor(color);
     picture->SetSize(spec.size);
     return picture;
 }
 
 std::shared_ptr<host::IFeatureRenderer> MakeRenderer(
-    const std::shared_ptr<memory::HostContext>& context, const LayerSpec& layer) {
+    const std::shared_ptr<objects::HostContext>& context, const LayerSpec& layer) {
     const RendererSpec& spec = layer.renderer;
     if (spec.kind == RendererSpec::Kind::Simple) {
-        return std::make_shared<memory::SimpleRenderer>(context, MakeSymbol(context, spec.symbol));
+        return std::make_shared<objects::SimpleRenderer>(context, MakeSymbol(context, spec.symbol));
     }
-    auto renderer = std::make_shared<memory::UniqueValueRenderer>(context);
+    auto renderer = std::make_shared<objects::UniqueValueRenderer>(context);
     renderer->SetFieldCount(1);
     renderer->SetField(0, spec.field);
     for (const FieldSpec& field : layer.fields) {
@@ -140,7 +140,7 @@ class MemoryFixture final : public HostFixture {
         return shot;
     }
     Color Background() const override {
-        const memory::Rgb& rgb = memory::MapView::Background;
+        const objects::Rgb& rgb = memory::MapView::Background;
         return {rgb.red, rgb.green, rgb.blue};
     }
     void Select(const std::string& layer, const std::vector<std::int32_t>& oids) override {

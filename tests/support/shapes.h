@@ -3,13 +3,13 @@
 #include <memory>
 
 #include "host/geometry.h"
-#include "platform/memory/geometry.h"
+#include "platform/objects/geometry.h"
 
 // Shapes and bounds the tests state their maps and check their views with.
 namespace velorin::testing {
 
 // The ring of an axis-aligned square with its lower-left corner at (x, y).
-inline memory::Path Square(double x, double y, double side) {
+inline objects::Path Square(double x, double y, double side) {
     return {{x, y}, {x + side, y}, {x + side, y + side}, {x, y + side}};
 }
 

@@ -1,8 +1,8 @@
 #pragma once
 
 #include "host/codes.h"
-#include "platform/memory/geometry.h"
 #include "platform/memory/reference_host.h"
+#include "platform/objects/geometry.h"
 #include "tests/support/shapes.h"
 
 namespace velorin::testing {
@@ -11,8 +11,8 @@ namespace velorin::testing {
 // make the Zoom and Flash dialog preselect everything. The caller builds it on
 // the canvas of its platform.
 inline memory::HostBuilder TwoCatchments() {
-    using memory::MakePoint;
-    using memory::MakePolygon;
+    using objects::MakePoint;
+    using objects::MakePolygon;
     return memory::HostBuilder()
         .FeatureLayer("NerroJunction", host::esriGeometryPoint)
         .Field("JunctionID", host::esriFieldTypeInteger)

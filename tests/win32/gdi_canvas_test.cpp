@@ -13,14 +13,14 @@
 
 namespace {
 
-using velorin::memory::FillStyle;
 using velorin::memory::GdiCanvas;
 using velorin::memory::kMaxScreenSide;
-using velorin::memory::LineStyle;
-using velorin::memory::MarkerShape;
 using velorin::memory::PixelPath;
 using velorin::memory::RasterOp;
-using velorin::memory::Rgb;
+using velorin::objects::FillStyle;
+using velorin::objects::LineStyle;
+using velorin::objects::MarkerShape;
+using velorin::objects::Rgb;
 
 constexpr Rgb kBackground{200, 100, 50};
 constexpr Rgb kInk{50, 50, 175};

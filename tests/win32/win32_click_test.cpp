@@ -30,8 +30,8 @@
 #include "host/symbols.h"
 #include "platform/memory/gdi/gdi_canvas.h"
 #include "platform/memory/reference_host.h"
-#include "platform/memory/renderers.h"
-#include "platform/memory/symbols.h"
+#include "platform/objects/renderers.h"
+#include "platform/objects/symbols.h"
 #include "platform/win32/win32_toolkit.h"
 #include "platform/win32/win32_window.h"
 #include "tests/com/check.h"
@@ -48,9 +48,9 @@ using velorin::host::esriFieldTypeString;
 using velorin::host::esriGeometryPoint;
 using velorin::host::esriGeometryPolygon;
 using velorin::memory::HostBuilder;
-using velorin::memory::MakePoint;
-using velorin::memory::MakePolygon;
 using velorin::memory::ReferenceHost;
+using velorin::objects::MakePoint;
+using velorin::objects::MakePolygon;
 using velorin::testing::Square;
 using velorin::win32::ControlId;
 using velorin::win32test::Describe;
@@ -74,10 +74,10 @@ struct Rgb {
 constexpr Rgb kJunctionRed{200, 30, 30};
 constexpr Rgb kJunctionGreen{30, 160, 60};
 
-std::shared_ptr<velorin::memory::SimpleMarkerSymbol> Marker(
-    const std::shared_ptr<velorin::memory::HostContext>& context, Rgb color) {
-    auto marker = std::make_shared<velorin::memory::SimpleMarkerSymbol>(context);
-    marker->SetColor(velorin::memory::MakeRgbColor(context, color.red, color.green, color.blue));
+std::shared_ptr<velorin::objects::SimpleMarkerSymbol> Marker(
+    const std::shared_ptr<velorin::objects::HostContext>& context, Rgb color) {
+    auto marker = std::make_shared<velorin::objects::SimpleMarkerSymbol>(context);
+    marker->SetColor(velorin::objects::MakeRgbColor(context, color.red, color.green, color.blue));
     return marker;
 }
 
@@ -87,7 +87,7 @@ std::shared_ptr<velorin::memory::SimpleMarkerSymbol> Marker(
 ReferenceHost ColouredJunctions() {
     HostBuilder builder;
     const auto& context = builder.Context();
-    auto legend = std::make_shared<velorin::memory::UniqueValueRenderer>(context);
+    auto legend = std::make_shared<velorin::objects::UniqueValueRenderer>(context);
     legend->SetFieldCount(1);
     legend->SetField(0, "Kind");
     legend->AddValue("r", "Kind", Marker(context, kJunctionRed));
@@ -128,7 +128,7 @@ class TestHost {
         m_window = CreateWindowExW(0, L"VelorinTestMapWindow", L"Map", WS_OVERLAPPEDWINDOW, 0, 0,
                                    200, 150, nullptr, nullptr, GetModuleHandleW(nullptr), nullptr);
         SetWindowLongPtrW(m_window, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(&m_host));
-        velorin::memory::HostHooks& hooks = m_host.Context().hooks;
+        velorin::objects::HostHooks& hooks = m_host.Context().hooks;
         hooks.takeEscPress = [this] { return m_toolkit.TakeEscPress(); };
         hooks.redrawRequested = [this] { PostMessageW(m_window, kRedrawMessage, 0, 0); };
         m_hook = std::make_unique<velorin::comtest::Hook>(m_host.Application());
@@ -261,7 +261,7 @@ VELORIN_CASE(Click, APersonRunsZoomAndFlashThroughTheRealDialog) {
 
     // The engine ran on the map: zooms, and every flash drawn with the not-XOR
     // pen, on and off.
-    const velorin::memory::HostRecord& record = host.Host().Record();
+    const velorin::objects::HostRecord& record = host.Host().Record();
     CHECK(!record.extents.empty());
     REQUIRE(!record.draws.empty());
     CHECK_EQ(record.draws.size() % 2, std::size_t{0});

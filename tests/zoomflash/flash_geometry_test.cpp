@@ -30,9 +30,9 @@ class FlashGeometryKinds : public ZoomFlashTest, public ::testing::WithParamInte
 HostBuilder BusyMap() {
     return HostBuilder()
         .FeatureLayer("Blocks", esriGeometryPolygon)
-        .Feature({}, memory::MakePolygon({Square(0, 0, 50)}))
-        .Feature({}, memory::MakePolygon({Square(30, 30, 60)}))
-        .Feature({}, memory::MakePolygon({Square(70, 0, 30)}));
+        .Feature({}, objects::MakePolygon({Square(0, 0, 50)}))
+        .Feature({}, objects::MakePolygon({Square(30, 30, 60)}))
+        .Feature({}, objects::MakePolygon({Square(70, 0, 30)}));
 }
 
 TEST_P(FlashGeometryKinds, DrawsTwiceNotXorInTheFlashColourWaitingInBetween) {
@@ -64,28 +64,28 @@ INSTANTIATE_TEST_SUITE_P(
     Kinds, FlashGeometryKinds,
     ::testing::Values(
         FlashCase{"Point",
-                  []() -> std::shared_ptr<host::IGeometry> { return memory::MakePoint(40, 40); },
+                  []() -> std::shared_ptr<host::IGeometry> { return objects::MakePoint(40, 40); },
                   "DrawPoint", "SimpleMarker", 12.0},
         FlashCase{"Multipoint",
                   []() -> std::shared_ptr<host::IGeometry> {
-                      return memory::MakeMultipoint({{10, 10}, {40, 40}, {80, 20}});
+                      return objects::MakeMultipoint({{10, 10}, {40, 40}, {80, 20}});
                   },
                   "DrawMultipoint", "SimpleMarker", 12.0},
         FlashCase{"Polyline",
                   []() -> std::shared_ptr<host::IGeometry> {
-                      return memory::MakePolyline({{{0, 0}, {50, 70}, {90, 10}}});
+                      return objects::MakePolyline({{{0, 0}, {50, 70}, {90, 10}}});
                   },
                   "DrawPolyline", "SimpleLine", 4.0},
         FlashCase{"Polygon",
                   []() -> std::shared_ptr<host::IGeometry> {
-                      return memory::MakePolygon({Square(20, 20, 50), Square(30, 30, 10)});
+                      return objects::MakePolygon({Square(20, 20, 50), Square(30, 30, 10)});
                   },
                   "DrawPolygon", "SimpleFill", 0.0}),
     [](const ::testing::TestParamInfo<FlashCase>& param) { return param.param.name; });
 
 TEST_F(ZoomFlashTest, FlashOfAnotherGeometryTypeDrawsNothingAndDoesNotWait) {
     Use(BusyMap());
-    FlashGeometry(memory::MakeEnvelope(0, 0, 10, 10), Map(), 500, Factory());
+    FlashGeometry(objects::MakeEnvelope(0, 0, 10, 10), Map(), 500, Factory());
     FlashGeometry(host::As<host::IGeometry>(Factory().NewGeometryBag()), Map(), 500, Factory());
 
     EXPECT_TRUE(Host().Record().draws.empty());
@@ -96,9 +96,9 @@ TEST_F(ZoomFlashTest, FlashOfAnotherGeometryTypeDrawsNothingAndDoesNotWait) {
 
 TEST_F(ZoomFlashTest, FlashTimeZeroSleepsNoTimeAndNegativeNeverWaits) {
     Use(BusyMap());
-    FlashGeometry(memory::MakePoint(10, 10), Map(), 0, Factory());
-    FlashGeometry(memory::MakePoint(10, 10), Map(), -1, Factory());
-    FlashGeometry(memory::MakePoint(10, 10), Map(), -32768, Factory());
+    FlashGeometry(objects::MakePoint(10, 10), Map(), 0, Factory());
+    FlashGeometry(objects::MakePoint(10, 10), Map(), -1, Factory());
+    FlashGeometry(objects::MakePoint(10, 10), Map(), -32768, Factory());
 
     // Only the flash of 0 asks for a wait; the negative ones are drawn and
     // undrawn without one.
@@ -114,11 +114,11 @@ class SourceCursor : public ZoomFlashTest {
         Use(HostBuilder()
                 .FeatureLayer("Wells", esriGeometryPoint)
                 .Field("Depth", esriFieldTypeInteger)
-                .Feature({10}, memory::MakePoint(1, 1))
-                .Feature({20}, memory::MakePoint(2, 2))
-                .Feature({30}, memory::MakePoint(3, 3))
-                .Feature({40}, memory::MakePoint(4, 4))
-                .Feature({50}, memory::MakePoint(5, 5))
+                .Feature({10}, objects::MakePoint(1, 1))
+                .Feature({20}, objects::MakePoint(2, 2))
+                .Feature({30}, objects::MakePoint(3, 3))
+                .Feature({40}, objects::MakePoint(4, 4))
+                .Feature({50}, objects::MakePoint(5, 5))
                 .RasterLayer("Elevation")
                 .StandaloneTable("Owners")
                 .Field("Owner", host::esriFieldTypeString)

@@ -16,8 +16,8 @@ using host::esriFieldTypeString;
 using host::esriGeometryPoint;
 using host::esriGeometryPolygon;
 using memory::HostBuilder;
-using memory::MakePoint;
-using memory::MakePolygon;
+using objects::MakePoint;
+using objects::MakePolygon;
 using velorin::testing::Square;
 
 const std::string kPause1 = "Paused at Catchment OID = 1.  Click OK to continue.";

@@ -17,9 +17,9 @@ using host::esriGeometryPoint;
 using host::esriGeometryPolygon;
 using host::esriGeometryPolyline;
 using memory::HostBuilder;
-using memory::MakePoint;
-using memory::MakePolygon;
 using memory::Null;
+using objects::MakePoint;
+using objects::MakePolygon;
 using velorin::testing::Square;
 
 constexpr std::int16_t kSourceMs = 100;
@@ -68,11 +68,11 @@ HostBuilder Basin() {
         .FeatureLayer("Wells", esriGeometryPoint)
         .Feature({}, MakePoint(50, 40))
         .FeatureLayer("Roads", esriGeometryPolyline)
-        .Feature({}, memory::MakePolyline({{{10, 60}, {30, 60}}}))
-        .Feature({}, memory::MakePolyline({{{70, 10}, {70, 30}}}))
+        .Feature({}, objects::MakePolyline({{{10, 60}, {30, 60}}}))
+        .Feature({}, objects::MakePolyline({{{70, 10}, {70, 30}}}))
         .FeatureLayer("Streams", esriGeometryPolyline)
         .Field("NerroID", esriFieldTypeInteger)
-        .Feature({7}, memory::MakePolyline({{{30, 40}, {34, 50}}}))
+        .Feature({7}, objects::MakePolyline({{{30, 40}, {34, 50}}}))
         .FeatureLayer("Orphans", esriGeometryPolygon)
         .WithoutFeatureClass();
 }
@@ -83,7 +83,7 @@ TEST_F(ZoomFlashFeatureTest, PointWithFullEnvelopeKeepsTheViewSizeCentredAndDoub
 
     EXPECT_FALSE(Visit("Wells", 1, "", kZoomFullEnvelope, 2.0));
     ASSERT_EQ(Extents().size(), 1U);
-    const memory::ExtentRecord first = Extents()[0];
+    const objects::ExtentRecord first = Extents()[0];
     EXPECT_DOUBLE_EQ(first.xMax - first.xMin, 2 * before->Width());
     EXPECT_DOUBLE_EQ(first.yMax - first.yMin, 2 * before->Height());
     EXPECT_DOUBLE_EQ((first.xMin + first.xMax) / 2, 50);

@@ -53,7 +53,7 @@ class ZoomFlashTest : public ::testing::Test {
     std::vector<std::int32_t> Slept() const {
         return velorin::testing::SleptMilliseconds(m_run->User());
     }
-    const std::vector<memory::ExtentRecord>& Extents() { return Host().Record().extents; }
+    const std::vector<objects::ExtentRecord>& Extents() { return Host().Record().extents; }
     int FlashesChecked() const { return m_flashesChecked; }
     // Flashes whose first drawing changed the screen.
     int FlashesShown() const { return m_flashesShown; }

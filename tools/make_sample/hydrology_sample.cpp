@@ -23,8 +23,8 @@
 #include "host/field_value.h"
 #include "platform/gdal/gdal_error_scope.h"
 #include "platform/gdal/map_document.h"
-#include "platform/memory/renderers.h"
-#include "platform/memory/symbols.h"
+#include "platform/objects/renderers.h"
+#include "platform/objects/symbols.h"
 
 namespace velorin::sample {
 
@@ -438,31 +438,31 @@ constexpr std::array<std::array<int, 3>, 20> Palette{
 void WriteDocument(const std::filesystem::path& dataSet, const std::filesystem::path& file) {
     gdal::MapDocument document = gdal::LoadDataSet(dataSet);
     const auto& context = document.host.SharedContext();
-    auto color = [&](int r, int g, int b) { return memory::MakeRgbColor(context, r, g, b); };
-    auto line = [&](const std::shared_ptr<memory::RgbColor>& rgb, double width) {
-        auto symbol = std::make_shared<memory::SimpleLineSymbol>(context);
+    auto color = [&](int r, int g, int b) { return objects::MakeRgbColor(context, r, g, b); };
+    auto line = [&](const std::shared_ptr<objects::RgbColor>& rgb, double width) {
+        auto symbol = std::make_shared<objects::SimpleLineSymbol>(context);
         symbol->SetColor(rgb);
         symbol->SetWidth(width);
         return symbol;
     };
-    auto fill = [&](const std::shared_ptr<memory::RgbColor>& rgb, std::int32_t style,
-                    const std::shared_ptr<memory::SimpleLineSymbol>& outline) {
-        auto symbol = std::make_shared<memory::SimpleFillSymbol>(context);
+    auto fill = [&](const std::shared_ptr<objects::RgbColor>& rgb, std::int32_t style,
+                    const std::shared_ptr<objects::SimpleLineSymbol>& outline) {
+        auto symbol = std::make_shared<objects::SimpleFillSymbol>(context);
         symbol->SetColor(rgb);
         symbol->SetStyle(style);
         symbol->SetOutline(outline);
         return symbol;
     };
-    auto marker = [&](const std::shared_ptr<memory::RgbColor>& rgb, std::int32_t style,
+    auto marker = [&](const std::shared_ptr<objects::RgbColor>& rgb, std::int32_t style,
                       double size) {
-        auto symbol = std::make_shared<memory::SimpleMarkerSymbol>(context);
+        auto symbol = std::make_shared<objects::SimpleMarkerSymbol>(context);
         symbol->SetColor(rgb);
         symbol->SetStyle(style);
         symbol->SetSize(size);
         return symbol;
     };
     auto simple = [&](std::shared_ptr<host::ISymbol> symbol) {
-        return std::make_shared<memory::SimpleRenderer>(context, std::move(symbol));
+        return std::make_shared<objects::SimpleRenderer>(context, std::move(symbol));
     };
 
     auto& map = document.host.FocusMap();
@@ -484,7 +484,7 @@ void WriteDocument(const std::filesystem::path& dataSet, const std::filesystem::
         ->SetRenderer(
             simple(fill(color(140, 190, 240), host::esriSFSSolid, line(color(30, 90, 170), 1))));
 
-    auto unique = std::make_shared<memory::UniqueValueRenderer>(context);
+    auto unique = std::make_shared<objects::UniqueValueRenderer>(context);
     unique->SetFieldCount(1);
     unique->SetField(0, "NerroID");
     unique->SetFieldType(0, false);
@@ -500,7 +500,7 @@ void WriteDocument(const std::filesystem::path& dataSet, const std::filesystem::
     unique->SetColorScheme("Distinct 20");
     const auto catchment = document.host.FeatureLayerNamed("Catchment");
     catchment->SetRenderer(unique);
-    catchment->SetRendererPropertyPageClassID(std::string(memory::UniqueValuePropertyPageClassID));
+    catchment->SetRendererPropertyPageClassID(std::string(objects::UniqueValuePropertyPageClassID));
     catchment->SetDisplayField("Name");
 
     map.View().ZoomToFullExtent();

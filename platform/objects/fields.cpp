@@ -1,4 +1,4 @@
-#include "platform/memory/fields.h"
+#include "platform/objects/fields.h"
 
 #include <cmath>
 #include <limits>
@@ -8,7 +8,7 @@
 #include "host/codes.h"
 #include "host/error.h"
 
-namespace velorin::memory {
+namespace velorin::objects {
 
 namespace {
 
@@ -135,7 +135,7 @@ std::int32_t Field::Type() const {
 // ---- Fields ------------------------------------------------------------------------
 
 Fields::Fields(std::shared_ptr<HostContext> context,
-               std::vector<std::shared_ptr<memory::Field>> fields)
+               std::vector<std::shared_ptr<objects::Field>> fields)
     : m_context(std::move(context)), m_fields(std::move(fields)) {
     for (std::int32_t i = 0; i < Count(); ++i) {
         const auto& field = m_fields[static_cast<std::size_t>(i)];
@@ -247,4 +247,4 @@ host::FieldValue StoredValue(host::FieldValue&& value, const Field& field) {
     return StoredValue(static_cast<const host::FieldValue&>(value), field);
 }
 
-}  // namespace velorin::memory
+}  // namespace velorin::objects

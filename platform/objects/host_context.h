@@ -8,13 +8,15 @@
 #include <string_view>
 #include <vector>
 
-namespace velorin::memory {
+namespace velorin::objects {
 
-// Makes chosen host calls fail, so tests can show that every failure of the host
-// ends a run the same way. Each member of a reference-host object announces
-// itself with Enter("IInterface::Member") before it does anything; a rule that
-// matches raises velorin::Error(code, description) there, and the call changes
-// nothing.
+// Watches the calls the extension makes on a host's objects: counts them, lists
+// them in order when asked, and makes chosen ones fail, so tests can show that
+// every failure of the host ends a run the same way and that a tool asks the
+// host in the order it must. Each member of a host object (of either host)
+// announces itself with Enter("IInterface::Member") before it does anything; a
+// rule that matches raises velorin::Error(code, description) there, and the call
+// changes nothing.
 class FaultInjector {
   public:
     // Fails the nth call (1-based, counted from now) of the member, or of any
@@ -25,9 +27,8 @@ class FaultInjector {
     void Enter(std::string_view member);
     // Calls announced since construction, those inside a quiet scope aside.
     int CallCount() const { return m_total; }
-    // Off unless a test turns it on: the counted calls by name, in order, so a
-    // test can pin the order of a run's host calls (a walk over a million
-    // features would otherwise keep millions of names).
+    // While on, every call counted is also listed, in order (off by default: a
+    // walk over a million features would list millions).
     void LogCalls(bool on) { m_logging = on; }
     const std::vector<std::string>& Calls() const { return m_calls; }
 
@@ -55,10 +56,10 @@ class FaultInjector {
         std::string description;
     };
     std::vector<Rule> m_rules;
+    std::vector<std::string> m_calls;
+    bool m_logging = false;
     int m_total = 0;
     int m_quiet = 0;
-    bool m_logging = false;
-    std::vector<std::string> m_calls;
 };
 
 // One drawing call made on the screen display by the extension (not the map's
@@ -110,7 +111,10 @@ struct HostHooks {
     std::function<void()> contentsChanged;
 };
 
-// Shared by every object of one reference host.
+// Shared by every object of one host, whichever host it is: the observer (faults
+// and the call log), the record tests and batch runs read, and the hooks that tie
+// the host to the application around it. Optional: objects made with a null
+// context observe nothing and tell no one.
 struct HostContext {
     FaultInjector faults;
     HostRecord record;
@@ -139,4 +143,4 @@ class QuietHost {
     std::optional<FaultInjector::QuietScope> m_scope;
 };
 
-}  // namespace velorin::memory
+}  // namespace velorin::objects

@@ -1,11 +1,11 @@
-#include "platform/memory/status_bar.h"
+#include "platform/objects/status_bar.h"
 
 #include <algorithm>
 
 #include "host/codes.h"
 #include "host/error.h"
 
-namespace velorin::memory {
+namespace velorin::objects {
 
 // ---- StepProgressor --------------------------------------------------------------
 
@@ -121,4 +121,4 @@ std::shared_ptr<host::IStepProgressor> StatusBar::ProgressBar() const {
     return m_progressor;
 }
 
-}  // namespace velorin::memory
+}  // namespace velorin::objects

@@ -8,9 +8,9 @@
 
 #include "host/data.h"
 #include "host/field_value.h"
-#include "platform/memory/host_context.h"
+#include "platform/objects/host_context.h"
 
-namespace velorin::memory {
+namespace velorin::objects {
 
 // How a where clause may compare a field's values.
 enum class FieldKind {
@@ -54,7 +54,7 @@ class Fields final : public host::IFields {
     // Raises E_HOST_INVALIDARG for an empty or duplicate name, or a second
     // object-id or geometry field.
     Fields(std::shared_ptr<HostContext> context,
-           std::vector<std::shared_ptr<memory::Field>> fields);
+           std::vector<std::shared_ptr<objects::Field>> fields);
 
     std::int32_t FieldCount() const override;
     std::shared_ptr<host::IField> Field(std::int32_t index) const override;
@@ -62,8 +62,8 @@ class Fields final : public host::IFields {
 
     // Quiet accessors (see Field).
     std::int32_t Count() const { return static_cast<std::int32_t>(m_fields.size()); }
-    const memory::Field& At(std::int32_t index) const { return *m_fields.at(index); }
-    const std::shared_ptr<memory::Field>& Shared(std::int32_t index) const {
+    const objects::Field& At(std::int32_t index) const { return *m_fields.at(index); }
+    const std::shared_ptr<objects::Field>& Shared(std::int32_t index) const {
         return m_fields.at(static_cast<std::size_t>(index));
     }
     // Index of the field, letter case ignored; -1 when absent.
@@ -73,7 +73,7 @@ class Fields final : public host::IFields {
 
   private:
     std::shared_ptr<HostContext> m_context;
-    std::vector<std::shared_ptr<memory::Field>> m_fields;
+    std::vector<std::shared_ptr<objects::Field>> m_fields;
     std::int32_t m_oidIndex = -1;
     std::int32_t m_shapeIndex = -1;
 };
@@ -90,4 +90,4 @@ host::FieldValue StoredValue(host::FieldValue&& value, const Field& field);
 // ASCII case-insensitive equality, as the host's data sources match names.
 bool SameName(std::string_view a, std::string_view b);
 
-}  // namespace velorin::memory
+}  // namespace velorin::objects

@@ -1,4 +1,4 @@
-#include "platform/memory/renderers.h"
+#include "platform/objects/renderers.h"
 
 #include <algorithm>
 #include <array>
@@ -15,10 +15,9 @@
 #include "host/codes.h"
 #include "host/error.h"
 #include "host/field_value.h"
-#include "platform/memory/rows.h"
-#include "platform/memory/symbols.h"
+#include "platform/objects/symbols.h"
 
-namespace velorin::memory {
+namespace velorin::objects {
 
 namespace {
 
@@ -75,54 +74,6 @@ void ValueTexts::Truncate(std::size_t count) {
     m_ends.resize(count);
 }
 
-// ---- ValuePositions ------------------------------------------------------------------
-
-namespace {
-
-std::uint32_t TagOf(std::string_view value) {
-    // Widened and mixed, so the high half spreads on 32-bit targets as well.
-    const auto hash =
-        static_cast<std::uint64_t>(std::hash<std::string_view>{}(value)) * 0x9E3779B97F4A7C15ULL;
-    return static_cast<std::uint32_t>(hash >> 32U);
-}
-
-}  // namespace
-
-std::size_t ValuePositions::SlotOf(std::string_view value, std::uint32_t tag,
-                                   const ValueTexts& values) const {
-    const std::size_t mask = m_slots.size() - 1;
-    for (std::size_t place = Home(tag);; place = (place + 1) & mask) {
-        const Slot& slot = m_slots[place];
-        if (slot.entry == 0 || (slot.tag == tag && values[slot.entry - 1] == value)) return place;
-    }
-}
-
-std::uint32_t ValuePositions::Find(std::string_view value, const ValueTexts& values) const {
-    if (m_count == 0) return None;
-    const Slot& slot = m_slots[SlotOf(value, TagOf(value), values)];
-    return slot.entry == 0 ? None : slot.entry - 1;
-}
-
-void ValuePositions::Add(std::string_view value, std::uint32_t position, const ValueTexts& values) {
-    if (5 * (m_count + 1) > 4 * m_slots.size()) {
-        if (m_slots.size() > MaxCount) throw std::length_error("too many renderer values");
-        const unsigned bits = m_bits == 0 ? 4 : m_bits + 1;
-        std::vector<Slot> grown(std::size_t{1} << bits);
-        const std::size_t mask = grown.size() - 1;
-        for (const Slot& slot : m_slots) {
-            if (slot.entry == 0) continue;
-            std::size_t place = slot.tag >> (32U - bits);
-            while (grown[place].entry != 0) place = (place + 1) & mask;
-            grown[place] = slot;
-        }
-        m_slots = std::move(grown);
-        m_bits = bits;
-    }
-    const std::uint32_t tag = TagOf(value);
-    m_slots[SlotOf(value, tag, values)] = Slot{tag, position + 1};
-    ++m_count;
-}
-
 // ---- UniqueValueRenderer -------------------------------------------------------------
 
 UniqueValueRenderer::UniqueValueRenderer(std::shared_ptr<HostContext> context)
@@ -134,67 +85,26 @@ std::shared_ptr<host::ISymbol> UniqueValueRenderer::Fallback() const {
     return m_useDefault ? m_defaultSymbol : nullptr;
 }
 
-namespace {
-
-// Asks the processor to bring the line holding `address` into the cache, without
-// waiting for it; any address will do, as nothing is read.
-void Prefetch(std::uintptr_t address) {
-#if defined(__GNUC__)
-    __builtin_prefetch(reinterpret_cast<const void*>(address));
-#else
-    static_cast<void>(address);
-#endif
-}
-
-}  // namespace
-
-void UniqueValueRenderer::FetchAhead(const std::vector<std::int32_t>& entries,
-                                     std::size_t position) const {
-    // The rows after this one are most likely asked next (a walk or a redraw goes
-    // row by row), and with a large legend their symbols lie anywhere in memory.
-    // Each answer copies a symbol reference, an atomic that waits for every
-    // earlier miss, and so does the caller's copy of the symbol's colour: misses
-    // met on demand follow one another; fetched ahead, they overlap. In steps,
-    // each reading only what the one before brought in: the symbol's place in
-    // m_symbols for a row further on, then the symbol (its reference count sits
-    // just before a symbol the host made), then its colour the same way.
-    constexpr std::size_t Far = 32;
-    constexpr std::size_t Near = 8;
-    constexpr std::size_t Nearest = 3;
-    const auto symbolAhead = [&](std::size_t distance) -> const std::shared_ptr<host::ISymbol>* {
-        if (position + distance >= entries.size()) return nullptr;
-        const std::int32_t entry = entries[position + distance];
-        if (entry < 0 || static_cast<std::size_t>(entry) >= m_symbols.size()) return nullptr;
-        return &m_symbols[static_cast<std::size_t>(entry)];
-    };
-    const auto fetchObject = [](const void* object) {
-        if (object == nullptr) return;
-        const auto address = reinterpret_cast<std::uintptr_t>(object);
-        Prefetch(address - 16);
-        Prefetch(address + 48);
-    };
-    if (const auto* symbol = symbolAhead(Far)) Prefetch(reinterpret_cast<std::uintptr_t>(symbol));
-    if (const auto* symbol = symbolAhead(Near)) fetchObject(symbol->get());
-    if (const auto* symbol = symbolAhead(Nearest); symbol != nullptr && *symbol) {
-        fetchObject(HeldColor(**symbol));
-    }
-}
-
 std::shared_ptr<host::ISymbol> UniqueValueRenderer::SymbolOfEntry(std::int32_t entry) const {
     if (entry < 0 || static_cast<std::size_t>(entry) >= m_values.Size()) return Fallback();
     return m_symbols[static_cast<std::size_t>(entry)];
 }
 
-namespace {
-
-// The key of one row, or nothing when a key field is missing or null.
-template <class ValueOf>
-std::optional<std::string> KeyOf(const std::vector<std::int32_t>& fieldIndexes,
-                                 const ValueOf& valueOf) {
+std::optional<std::string> UniqueValueRenderer::KeyOf(const host::IFeature& feature) const {
+    const auto fields = feature.Fields();
+    if (!fields) return std::nullopt;
+    const bool sameFields =
+        !m_lastFields.owner_before(fields) && !fields.owner_before(m_lastFields);
+    if (!sameFields || m_lastIndexes.size() != m_fields.size()) {
+        m_lastIndexes.clear();
+        for (const KeyField& field : m_fields)
+            m_lastIndexes.push_back(fields->FindField(field.name));
+        m_lastFields = fields;
+    }
     std::string key;
-    for (std::size_t i = 0; i < fieldIndexes.size(); ++i) {
-        if (fieldIndexes[i] < 0) return std::nullopt;
-        const host::FieldValue value = valueOf(fieldIndexes[i]);
+    for (std::size_t i = 0; i < m_lastIndexes.size(); ++i) {
+        if (m_lastIndexes[i] < 0) return std::nullopt;
+        const host::FieldValue value = feature.Value(m_lastIndexes[i]);
         if (value.IsNull()) return std::nullopt;
         if (i > 0) key += ", ";
         key += host::ToText(value);
@@ -202,111 +112,15 @@ std::optional<std::string> KeyOf(const std::vector<std::int32_t>& fieldIndexes,
     return key;
 }
 
-// The entries of a key field's whole numbers (ids, most often), found once per
-// distinct number instead of once per row: a table by number when the numbers
-// are dense, else a hash map.
-class WholeKeys {
-  public:
-    static constexpr std::int32_t Unseen = -2;
+std::vector<std::string> UniqueValueRenderer::KeyFieldNames() const {
+    std::vector<std::string> names;
+    for (const KeyField& field : m_fields) names.push_back(field.name);
+    return names;
+}
 
-    WholeKeys() = default;
-    WholeKeys(const RowStore& store, std::size_t field) : m_field(field), m_used(true) {
-        std::int64_t low = std::numeric_limits<std::int64_t>::max();
-        std::int64_t high = std::numeric_limits<std::int64_t>::min();
-        for (std::size_t p = 0; p < store.Size(); ++p) {
-            if (const auto number = WholeOf(store.ValuesAt(p)[field])) {
-                low = std::min(low, *number);
-                high = std::max(high, *number);
-            }
-        }
-        if (low > high) return;
-        // A span wider than this is cheaper to look up by hashing.
-        const auto widest =
-            static_cast<std::uint64_t>(std::max<std::size_t>(store.Size(), 4096)) * 4;
-        if (static_cast<std::uint64_t>(high) - static_cast<std::uint64_t>(low) < widest) {
-            m_low = low;
-            m_dense.assign(static_cast<std::size_t>(high - low) + 1, Unseen);
-        }
-    }
-
-    // Where the entry of the row's key number is kept, or null when the key is
-    // not a whole number (null, or another kind of field).
-    std::int32_t* Slot(const RowValues& values) {
-        if (!m_used) return nullptr;
-        const auto number = WholeOf(values[m_field]);
-        if (!number) return nullptr;
-        if (!m_dense.empty()) return &m_dense[static_cast<std::size_t>(*number - m_low)];
-        return &m_sparse.try_emplace(*number, Unseen).first->second;
-    }
-
-  private:
-    static std::optional<std::int64_t> WholeOf(const host::FieldValue& value) {
-        return std::visit(
-            [](const auto& v) -> std::optional<std::int64_t> {
-                using T = std::decay_t<decltype(v)>;
-                if constexpr (std::is_same_v<T, std::int16_t> || std::is_same_v<T, std::int32_t> ||
-                              std::is_same_v<T, std::int64_t>) {
-                    return v;
-                } else if constexpr (std::is_same_v<T, host::ObjectId>) {
-                    return v.value;
-                } else {
-                    return std::nullopt;
-                }
-            },
-            value.Get());
-    }
-
-    std::size_t m_field = 0;
-    bool m_used = false;
-    std::int64_t m_low = 0;
-    std::vector<std::int32_t> m_dense;
-    std::unordered_map<std::int64_t, std::int32_t> m_sparse;
-};
-
-}  // namespace
-
-const std::vector<std::int32_t>& UniqueValueRenderer::EntriesFor(
-    const std::shared_ptr<const RowStore>& store) const {
-    Resolution& resolved = m_resolved;
-    // Same owner, not lock(): asked once per feature drawn or walked, and the
-    // weak reference keeps the owner's block, so it cannot name another store.
-    const bool sameStore =
-        !resolved.store.owner_before(store) && !store.owner_before(resolved.store);
-    if (sameStore && resolved.rows == store->Size() && resolved.keyVersion == m_keyVersion) {
-        return resolved.entries;
-    }
-    resolved = Resolution{store, store->Size(), m_keyVersion, {}};
-    resolved.entries.assign(store->Size(), NoEntry);
-    if (m_fields.empty()) return resolved.entries;
-    const Fields& fields = *store->FieldSet();
-    std::vector<std::int32_t> indexes;
-    for (const KeyField& field : m_fields) {
-        const std::int32_t index = fields.Find(field.name);
-        // The shape field holds no value a key can have.
-        indexes.push_back(index == fields.ShapeIndex() ? -1 : index);
-    }
-    const auto entryOfKey = [&](const std::string& key) {
-        const std::uint32_t found = m_index.Find(key, m_values);
-        return found == ValuePositions::None ? NoEntry : static_cast<std::int32_t>(found);
-    };
-    WholeKeys whole;
-    if (indexes.size() == 1 && indexes[0] >= 0) {
-        whole = WholeKeys(*store, static_cast<std::size_t>(indexes[0]));
-    }
-    for (std::size_t p = 0; p < store->Size(); ++p) {
-        const RowValues values = store->ValuesAt(p);
-        if (std::int32_t* entry = whole.Slot(values)) {
-            if (*entry == WholeKeys::Unseen) {
-                *entry = entryOfKey(host::ToText(values[static_cast<std::size_t>(indexes[0])]));
-            }
-            resolved.entries[p] = *entry;
-            continue;
-        }
-        const auto key =
-            KeyOf(indexes, [&](std::int32_t i) { return values[static_cast<std::size_t>(i)]; });
-        if (key) resolved.entries[p] = entryOfKey(*key);
-    }
-    return resolved.entries;
+std::int32_t UniqueValueRenderer::FindEntry(std::string_view key) const {
+    const auto found = m_index.find(key);
+    return found == m_index.end() ? NoEntry : static_cast<std::int32_t>(found->second);
 }
 
 std::shared_ptr<host::ISymbol> UniqueValueRenderer::SymbolByFeature(
@@ -314,29 +128,12 @@ std::shared_ptr<host::ISymbol> UniqueValueRenderer::SymbolByFeature(
     Enter("IFeatureRenderer::SymbolByFeature");
     if (!feature) throw Error(host::E_HOST_POINTER, "SymbolByFeature needs a feature");
     if (m_fields.empty()) return Fallback();
-    // The store's own features, told by their type alone: a search of the type's
-    // bases (dynamic_cast) would cost a good share of the answer.
-    if (typeid(*feature) == typeid(Feature)) {
-        const auto& stored = static_cast<const Feature&>(*feature);
-        const std::vector<std::int32_t>& entries = EntriesFor(stored.Store());
-        const std::size_t position = stored.Position();
-        FetchAhead(entries, position);
-        return SymbolOfEntry(entries[position]);
-    }
-
     std::optional<std::string> key;
     {
         const QuietHost quiet(m_context);
-        const auto fields = feature->Fields();
-        if (!fields) return Fallback();
-        std::vector<std::int32_t> indexes;
-        for (const KeyField& field : m_fields) indexes.push_back(fields->FindField(field.name));
-        key = KeyOf(indexes, [&](std::int32_t i) { return feature->Value(i); });
+        key = KeyOf(*feature);
     }
-    if (!key) return Fallback();
-    const std::uint32_t found = m_index.Find(*key, m_values);
-    if (found == ValuePositions::None) return Fallback();
-    return m_symbols[found];
+    return key ? SymbolOfEntry(FindEntry(*key)) : Fallback();
 }
 
 std::int32_t UniqueValueRenderer::FieldCount() const {
@@ -428,11 +225,11 @@ std::string UniqueValueRenderer::Value(std::int32_t index) const {
 void UniqueValueRenderer::AddValue(const std::string& value, const std::string& heading,
                                    const std::shared_ptr<host::ISymbol>& symbol) {
     Enter("IUniqueValueRenderer::AddValue");
-    if (m_index.Find(value, m_values) != ValuePositions::None) {
+    if (m_index.find(value) != m_index.end()) {
         throw Error(host::E_HOST_INVALIDARG,
                     "The value '" + value + "' is already in the renderer");
     }
-    if (m_values.Size() >= ValuePositions::MaxCount ||
+    if (m_values.Size() >= std::numeric_limits<std::int32_t>::max() ||
         value.size() > ValueTexts::MaxBytes - m_values.Bytes()) {
         throw Error(host::E_HOST_FAIL, "The renderer holds as many values as it can");
     }
@@ -448,9 +245,10 @@ void UniqueValueRenderer::AddValue(const std::string& value, const std::string& 
         m_headingOf.push_back(heard->second);
         m_values.PushBack(value);
         m_symbols.push_back(symbol);
-        m_index.Add(value, position, m_values);
+        m_index.emplace(value, position);
     } catch (...) {
         // No room left: the value is not added at all.
+        m_index.erase(value);
         m_headingOf.resize(position);
         m_values.Truncate(position);
         m_symbols.resize(position);
@@ -461,9 +259,9 @@ void UniqueValueRenderer::AddValue(const std::string& value, const std::string& 
 }
 
 std::size_t UniqueValueRenderer::Find(const std::string& value) const {
-    const std::uint32_t found = m_index.Find(value, m_values);
-    if (found == ValuePositions::None) NoSuchValue(value);
-    return found;
+    const auto found = m_index.find(value);
+    if (found == m_index.end()) NoSuchValue(value);
+    return found->second;
 }
 
 std::string_view UniqueValueRenderer::LabelAt(std::size_t index) const {
@@ -558,4 +356,4 @@ std::shared_ptr<SimpleRenderer> MakeDefaultRenderer(std::shared_ptr<HostContext>
     return std::make_shared<SimpleRenderer>(context, symbol);
 }
 
-}  // namespace velorin::memory
+}  // namespace velorin::objects

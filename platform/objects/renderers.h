@@ -1,21 +1,23 @@
 #pragma once
 
 #include <cstdint>
+#include <functional>
 #include <memory>
+#include <optional>
 #include <string>
 #include <string_view>
 #include <unordered_map>
 #include <vector>
 
 #include "host/renderers.h"
-#include "platform/memory/host_context.h"
-#include "platform/memory/row_store.h"
+#include "platform/objects/host_context.h"
 
-// The reference host's feature renderers and the unique value property page.
-// Every member announces itself to the context's fault injector first; the
-// reads a renderer makes of a feature to pick its symbol are the host's own work
-// and are not announced.
-namespace velorin::memory {
+// The renderers and the unique value property page that any host hands out (the
+// extension makes them through the object factory, and a host keeps them as a
+// layer's renderer). Every member announces itself to the context's fault
+// injector first; the reads a renderer makes of a feature to pick its symbol are
+// the host's own work and are not announced.
+namespace velorin::objects {
 
 // Class identifiers of the renderer property pages: a layer remembers which page
 // edits its renderer by these.
@@ -68,39 +70,6 @@ class ValueTexts {
     std::vector<std::uint32_t> m_ends;  // per text: where it ends in m_chars
 };
 
-// The positions of a renderer's values, found by value text (compared exactly):
-// open addressing over a power-of-two table of 8-byte slots, kept at most four
-// fifths full. A lookup touches a slot or two and, on a hash match, the text; a
-// node-based set chases two or three pointers per lookup and holds a node per
-// value. Each slot keeps the high half of its value's hash, which places it in
-// any larger table, so growing hashes no text again.
-class ValuePositions {
-  public:
-    static constexpr std::uint32_t None = 0xFFFFFFFFU;
-    // At most this many values (the slots then number at most 2^32).
-    static constexpr std::size_t MaxCount = std::size_t{1} << 31;
-
-    // The position of `value` among `values` (the owner's texts by position), or
-    // None.
-    std::uint32_t Find(std::string_view value, const ValueTexts& values) const;
-    // Records that `value`, not there yet, is at `position` in `values`. Changes
-    // nothing when it raises (no memory left).
-    void Add(std::string_view value, std::uint32_t position, const ValueTexts& values);
-
-  private:
-    struct Slot {
-        std::uint32_t tag = 0;    // high half of the value's hash
-        std::uint32_t entry = 0;  // 1 + position; 0 marks an empty slot
-    };
-    // The slot holding `value`, or the empty slot where it belongs.
-    std::size_t SlotOf(std::string_view value, std::uint32_t tag, const ValueTexts& values) const;
-    std::size_t Home(std::uint32_t tag) const { return tag >> (32U - m_bits); }
-
-    std::vector<Slot> m_slots;
-    unsigned m_bits = 0;  // m_slots.size() == 1 << m_bits, when there are slots
-    std::size_t m_count = 0;
-};
-
 // One symbol per value of a key. A feature's key is the text form (host ToText)
 // of its value in field 0 (with more fields: the texts joined by ", "), found by
 // field name through the feature's own fields; it matches a value when the texts
@@ -108,14 +77,16 @@ class ValuePositions {
 // value, lacks a key field, or holds a null key value (null is no value, not the
 // text "") gets the default symbol when its use flag is set, otherwise none.
 //
-// The features of the reference host's own stores are matched once per store and
-// change of key fields or values (EntriesFor), not once per feature asked: the
-// redraw and SymbolByFeature both read that.
+// A host that draws many features at once matches them by FindEntry against the
+// key texts it reads itself, and keeps what it found while KeyVersion() stays.
 //
 // Host defaults: no fields, no values, no default symbol, use flag set, default
 // label "<all other values>", colour scheme "". A value's label starts as the
 // value itself. At most three key fields.
-class UniqueValueRenderer final : public host::IFeatureRenderer, public host::IUniqueValueRenderer {
+//
+// A host whose renderers key on more than field values (QGIS categorizes on
+// expressions) derives from it and answers SymbolByFeature itself.
+class UniqueValueRenderer : public host::IFeatureRenderer, public host::IUniqueValueRenderer {
   public:
     explicit UniqueValueRenderer(std::shared_ptr<HostContext> context);
     // Its index refers to its own values.
@@ -155,11 +126,13 @@ class UniqueValueRenderer final : public host::IFeatureRenderer, public host::IU
     void SetColorScheme(const std::string& name) override;
 
     // Not announced (the host's own reads):
-    // The value each row of the store matches, as an index into the values
-    // (NoEntry: none), kept until rows are added or the key fields or values
-    // change.
     static constexpr std::int32_t NoEntry = -1;
-    const std::vector<std::int32_t>& EntriesFor(const std::shared_ptr<const RowStore>& store) const;
+    // The key fields' names, in order.
+    std::vector<std::string> KeyFieldNames() const;
+    // The index of the value whose text is `key` exactly, or NoEntry.
+    std::int32_t FindEntry(std::string_view key) const;
+    // Grows whenever what a feature matches may change (key fields, values).
+    std::uint64_t KeyVersion() const { return m_keyVersion; }
     // The symbol of a value by index, or of NoEntry (the default symbol when it
     // is used, else none).
     std::shared_ptr<host::ISymbol> SymbolOfEntry(std::int32_t entry) const;
@@ -189,8 +162,9 @@ class UniqueValueRenderer final : public host::IFeatureRenderer, public host::IU
     std::size_t Find(const std::string& value) const;
     std::string_view LabelAt(std::size_t index) const;
     std::shared_ptr<host::ISymbol> Fallback() const;
-    // Brings the symbols of the rows after `position` towards the cache.
-    void FetchAhead(const std::vector<std::int32_t>& entries, std::size_t position) const;
+    // The key of a feature: its key fields' texts joined by ", ", or nothing when
+    // one is missing or null.
+    std::optional<std::string> KeyOf(const host::IFeature& feature) const;
 
     std::shared_ptr<HostContext> m_context;
     std::vector<KeyField> m_fields;
@@ -204,16 +178,20 @@ class UniqueValueRenderer final : public host::IFeatureRenderer, public host::IU
     std::unordered_map<std::string, std::uint32_t> m_headingIndex;  // heading -> in m_headings
     std::unordered_map<std::uint32_t, std::string> m_labels;
     std::vector<std::shared_ptr<host::ISymbol>> m_symbols;
-    ValuePositions m_index;
+    // Value text -> position: looked up for every feature a host asks about.
+    struct TextHash {
+        using is_transparent = void;
+        std::size_t operator()(std::string_view text) const {
+            return std::hash<std::string_view>{}(text);
+        }
+    };
+    std::unordered_map<std::string, std::uint32_t, TextHash, std::equal_to<>> m_index;
     std::uint64_t m_version = 0;
     std::uint64_t m_keyVersion = 0;  // grows when what a row matches may change
-    struct Resolution {
-        std::weak_ptr<const RowStore> store;
-        std::size_t rows = 0;
-        std::uint64_t keyVersion = 0;
-        std::vector<std::int32_t> entries;
-    };
-    mutable Resolution m_resolved;
+    // The key fields' positions in the fields of the feature asked last: the
+    // features of one layer share their fields, so they are found by name once.
+    mutable std::weak_ptr<host::IFields> m_lastFields;
+    mutable std::vector<std::int32_t> m_lastIndexes;
     std::shared_ptr<host::ISymbol> m_defaultSymbol;
     bool m_useDefault = true;
     std::string m_defaultLabel = "<all other values>";
@@ -238,4 +216,4 @@ std::shared_ptr<SimpleRenderer> MakeDefaultRenderer(std::shared_ptr<HostContext>
                                                     std::int32_t shapeType,
                                                     std::int32_t colorIndex = 0);
 
-}  // namespace velorin::memory
+}  // namespace velorin::objects

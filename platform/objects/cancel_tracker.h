@@ -3,9 +3,9 @@
 #include <memory>
 
 #include "host/application.h"
-#include "platform/memory/host_context.h"
+#include "platform/objects/host_context.h"
 
-namespace velorin::memory {
+namespace velorin::objects {
 
 // Reports Esc presses through hooks.takeEscPress, which the toolkit answers true
 // once per press: the first Continue asked after a press (of this tracker or any
@@ -21,4 +21,4 @@ class CancelTracker final : public host::ITrackCancel {
     std::shared_ptr<HostContext> m_context;
 };
 
-}  // namespace velorin::memory
+}  // namespace velorin::objects

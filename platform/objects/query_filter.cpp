@@ -1,8 +1,8 @@
-#include "platform/memory/query_filter.h"
+#include "platform/objects/query_filter.h"
 
 #include <utility>
 
-namespace velorin::memory {
+namespace velorin::objects {
 
 QueryFilter::QueryFilter(std::shared_ptr<HostContext> context, std::string whereClause)
     : m_context(std::move(context)), m_whereClause(std::move(whereClause)) {}
@@ -23,4 +23,4 @@ std::string ClauseOf(const std::shared_ptr<host::IQueryFilter>& filter) {
     return filter->WhereClause();
 }
 
-}  // namespace velorin::memory
+}  // namespace velorin::objects

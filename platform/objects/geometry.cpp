@@ -1,4 +1,4 @@
-#include "platform/memory/geometry.h"
+#include "platform/objects/geometry.h"
 
 #include <algorithm>
 #include <cmath>
@@ -7,7 +7,7 @@
 #include "host/codes.h"
 #include "host/error.h"
 
-namespace velorin::memory {
+namespace velorin::objects {
 
 namespace {
 
@@ -483,4 +483,4 @@ std::shared_ptr<EnvelopeGeometry> MakeEnvelope(double xMin, double yMin, double 
     return std::make_shared<EnvelopeGeometry>(std::move(context), xMin, yMin, xMax, yMax);
 }
 
-}  // namespace velorin::memory
+}  // namespace velorin::objects

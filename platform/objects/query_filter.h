@@ -4,9 +4,9 @@
 #include <string>
 
 #include "host/data.h"
-#include "platform/memory/host_context.h"
+#include "platform/objects/host_context.h"
 
-namespace velorin::memory {
+namespace velorin::objects {
 
 // A where clause and nothing else; the table searched parses it.
 class QueryFilter final : public host::IQueryFilter {
@@ -28,4 +28,4 @@ class QueryFilter final : public host::IQueryFilter {
 // else's through the interface.
 std::string ClauseOf(const std::shared_ptr<host::IQueryFilter>& filter);
 
-}  // namespace velorin::memory
+}  // namespace velorin::objects

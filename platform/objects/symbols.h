@@ -5,9 +5,9 @@
 
 #include "host/geometry.h"
 #include "host/symbols.h"
-#include "platform/memory/host_context.h"
+#include "platform/objects/host_context.h"
 
-// The reference host's colours and symbols. Every member announces itself to the
+// The colours and symbols any host hands out. Every member announces itself to the
 // context's fault injector first. Setters check their argument and raise
 // velorin::Error (E_HOST_INVALIDARG, or E_HOST_POINTER for an empty object)
 // without changing anything when it is out of range.
@@ -21,7 +21,7 @@
 //   PictureMarkerSymbol 16 points, black, copy pen
 // Symbols keep the colour object they are given; Clone copies the colour and the
 // outline too, so a clone never shares them with the original.
-namespace velorin::memory {
+namespace velorin::objects {
 
 // Counts every change of a symbol's size, width, style or outline in the process,
 // so that what depends on how far symbols reach (the margin a redraw searches)
@@ -146,7 +146,7 @@ class SimpleFillSymbol final : public SymbolBase,
 };
 
 // A marker drawn from a picture: a marker symbol that is not a simple one. The
-// reference host carries no image; it draws a framed square in the colour.
+// symbol carries no image; a host draws a framed square in the colour.
 class PictureMarkerSymbol final : public SymbolBase,
                                   public host::IMarkerSymbol,
                                   public host::IClone {
@@ -173,4 +173,4 @@ class PictureMarkerSymbol final : public SymbolBase,
 // or of another host.
 const host::IColor* HeldColor(const host::ISymbol& symbol);
 
-}  // namespace velorin::memory
+}  // namespace velorin::objects

@@ -1,11 +1,11 @@
-#include "platform/memory/set.h"
+#include "platform/objects/set.h"
 
 #include <utility>
 
 #include "host/codes.h"
 #include "host/error.h"
 
-namespace velorin::memory {
+namespace velorin::objects {
 
 Set::Set(std::shared_ptr<HostContext> context) : m_context(std::move(context)) {}
 
@@ -31,4 +31,4 @@ std::int32_t Set::Count() const {
     return static_cast<std::int32_t>(m_members.size());
 }
 
-}  // namespace velorin::memory
+}  // namespace velorin::objects

@@ -1,10 +1,10 @@
-#include "platform/memory/host_context.h"
+#include "platform/objects/host_context.h"
 
 #include <cstdint>
 
 #include "host/error.h"
 
-namespace velorin::memory {
+namespace velorin::objects {
 
 void FaultInjector::FailAt(std::string member, int nth, std::int32_t code,
                            std::string description) {
@@ -26,4 +26,4 @@ void FaultInjector::Enter(std::string_view member) {
     }
 }
 
-}  // namespace velorin::memory
+}  // namespace velorin::objects

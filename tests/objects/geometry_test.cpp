@@ -1,4 +1,4 @@
-#include "platform/memory/geometry.h"
+#include "platform/objects/geometry.h"
 
 #include <gtest/gtest.h>
 
@@ -10,7 +10,7 @@
 #include "host/error.h"
 #include "tests/support/shapes.h"
 
-namespace velorin::memory {
+namespace velorin::objects {
 namespace {
 
 using velorin::testing::BoundsOf;
@@ -98,4 +98,4 @@ TEST(GeometryTest, PolygonAreaAndCentroidSubtractHoles) {
 }
 
 }  // namespace
-}  // namespace velorin::memory
+}  // namespace velorin::objects

@@ -1,6 +1,6 @@
-#include "platform/memory/cancel_tracker.h"
+#include "platform/objects/cancel_tracker.h"
 
-namespace velorin::memory {
+namespace velorin::objects {
 
 CancelTracker::CancelTracker(std::shared_ptr<HostContext> context)
     : m_context(std::move(context)) {}
@@ -11,4 +11,4 @@ bool CancelTracker::Continue() {
     return !(m_context->hooks.takeEscPress && m_context->hooks.takeEscPress());
 }
 
-}  // namespace velorin::memory
+}  // namespace velorin::objects

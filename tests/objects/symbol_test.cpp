@@ -7,9 +7,9 @@
 
 #include "host/codes.h"
 #include "host/error.h"
-#include "platform/memory/symbols.h"
+#include "platform/objects/symbols.h"
 
-namespace velorin::memory {
+namespace velorin::objects {
 namespace {
 
 using host::As;
@@ -203,4 +203,4 @@ TEST_F(Symbols, InjectedFaultSurfacesWithItsCode) {
 }
 
 }  // namespace
-}  // namespace velorin::memory
+}  // namespace velorin::objects

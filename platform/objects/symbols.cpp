@@ -1,4 +1,4 @@
-#include "platform/memory/symbols.h"
+#include "platform/objects/symbols.h"
 
 #include <atomic>
 #include <cmath>
@@ -8,7 +8,7 @@
 #include "host/codes.h"
 #include "host/error.h"
 
-namespace velorin::memory {
+namespace velorin::objects {
 
 namespace {
 
@@ -326,4 +326,4 @@ const host::IColor* HeldColor(const host::ISymbol& symbol) {
     return nullptr;
 }
 
-}  // namespace velorin::memory
+}  // namespace velorin::objects

@@ -6,11 +6,11 @@
 #include <string>
 
 #include "host/application.h"
-#include "platform/memory/host_context.h"
+#include "platform/objects/host_context.h"
 
 // The application's status bar: message panes and a step progress bar. Every
 // member announces itself to the context's fault injector first.
-namespace velorin::memory {
+namespace velorin::objects {
 
 // The progress bar. New: range 0 to 100, step 1, position 0, no message,
 // hidden. Every change is reported through hooks.progressChanged, and recorded
@@ -77,4 +77,4 @@ class StatusBar final : public host::IStatusBar {
     std::shared_ptr<StepProgressor> m_progressor;
 };
 
-}  // namespace velorin::memory
+}  // namespace velorin::objects

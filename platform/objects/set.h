@@ -6,9 +6,9 @@
 #include <vector>
 
 #include "host/data.h"
-#include "platform/memory/host_context.h"
+#include "platform/objects/host_context.h"
 
-namespace velorin::memory {
+namespace velorin::objects {
 
 // Objects in the order added. Next walks them once: after the last it answers
 // empty until Reset. Adding empty raises E_HOST_POINTER, since an empty member
@@ -28,4 +28,4 @@ class Set final : public host::ISet {
     std::size_t m_next = 0;
 };
 
-}  // namespace velorin::memory
+}  // namespace velorin::objects

@@ -1,4 +1,4 @@
-#include "platform/memory/status_bar.h"
+#include "platform/objects/status_bar.h"
 
 #include <gtest/gtest.h>
 
@@ -9,9 +9,9 @@
 
 #include "host/codes.h"
 #include "host/error.h"
-#include "platform/memory/cancel_tracker.h"
+#include "platform/objects/cancel_tracker.h"
 
-namespace velorin::memory {
+namespace velorin::objects {
 namespace {
 
 class StatusBarTest : public ::testing::Test {
@@ -150,4 +150,4 @@ TEST(CancelTrackerTest, InjectedFaultSurfacesWithItsCode) {
 }
 
 }  // namespace
-}  // namespace velorin::memory
+}  // namespace velorin::objects

@@ -5,13 +5,13 @@
 #include <vector>
 
 #include "host/geometry.h"
-#include "platform/memory/host_context.h"
+#include "platform/objects/host_context.h"
 
-// The reference host's geometries. Coordinates are map units, x east, y north.
+// The geometries any host hands out. Coordinates are map units, x east, y north.
 // Every object takes the host context it belongs to (may be empty for geometry
 // made outside a host); each member announces itself to the context's fault
 // injector first.
-namespace velorin::memory {
+namespace velorin::objects {
 
 struct XY {
     double x = 0.0;
@@ -147,4 +147,4 @@ std::shared_ptr<MultiPartGeometry> MakePolygon(std::vector<Path> rings,
 std::shared_ptr<EnvelopeGeometry> MakeEnvelope(double xMin, double yMin, double xMax, double yMax,
                                                std::shared_ptr<HostContext> context = {});
 
-}  // namespace velorin::memory
+}  // namespace velorin::objects
