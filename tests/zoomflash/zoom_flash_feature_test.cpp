@@ -315,9 +315,9 @@ struct KeyCase {
 
 void PrintTo(const KeyCase& c, std::ostream* os) { *os << c.name; }
 
-using RelatedKeys = FeatureCases<KeyCase>;
+using RelatedKeyTypes = FeatureCases<KeyCase>;
 
-TEST_P(RelatedKeys, FindTheFeaturesWhoseKeyEqualsTheSourceKey) {
+TEST_P(RelatedKeyTypes, FindTheFeaturesWhoseKeyEqualsTheSourceKey) {
     const KeyCase& c = TheCase();
     MapSpec map;
     map.Window(200, 150)
@@ -347,7 +347,7 @@ TEST_P(RelatedKeys, FindTheFeaturesWhoseKeyEqualsTheSourceKey) {
 constexpr float kLargestSingle = std::numeric_limits<float>::max();
 
 INSTANTIATE_TEST_SUITE_P(
-    Hosts, RelatedKeys,
+    Hosts, RelatedKeyTypes,
     ::testing::Combine(
         ::testing::ValuesIn(velorin::testing::Hosts()),
         ::testing::Values(
