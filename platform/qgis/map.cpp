@@ -293,10 +293,12 @@ class ScreenDisplay final : public host::IScreenDisplay {
              objects::SymbolKind::Fill);
     }
 
-    // QGIS redraws the whole canvas whatever the rectangle.
+    // QGIS redraws the whole canvas whatever the rectangle, at the next turn of
+    // the event loop: counted as a redraw, as Refresh counts its own.
     void Invalidate(const std::shared_ptr<host::IEnvelope>&, bool, std::int16_t) override {
         Session& session = Lock();
         session.Enter("IScreenDisplay::Invalidate");
+        if (session.context) ++session.context->record.redraws;
         session.RequestRedraw();
     }
 
@@ -345,6 +347,9 @@ class ScreenDisplay final : public host::IScreenDisplay {
         // Shown at once: the thread sleeps next, and nothing paints while it does.
         m_item->update();
         m_canvas->viewport()->repaint();
+        if (session.context && session.context->hooks.screenChanged) {
+            session.context->hooks.screenChanged();
+        }
     }
 
     void RemoveItem() {
