@@ -278,6 +278,9 @@ class QgisFixture final : public HostFixture {
             .groupedLayersAreMapLayers = {true,
                                           "a QGIS map is its project's layers; groups of the "
                                           "Layers panel organise them and hide none"},
+            .singlesAreDoubles = {true,
+                                  "QGIS's vector fields have no single-precision type: a Single "
+                                  "field is built as a Double one"},
         };
         return traits;
     }

@@ -63,35 +63,28 @@ TEST_P(FlashGeometryKinds, DrawsTwiceNotXorInTheFlashColourWaitingInBetween) {
     EXPECT_EQ(FlashesShown(), 1);
 }
 
-INSTANTIATE_TEST_SUITE_P(
-    Hosts, FlashGeometryKinds,
-    ::testing::Combine(
-        ::testing::ValuesIn(velorin::testing::Hosts()),
-        ::testing::Values(
-            FlashCase{
-                "Point",
-                []() -> std::shared_ptr<host::IGeometry> { return objects::MakePoint(40, 40); },
-                "DrawPoint", "SimpleMarker", 12.0},
-            FlashCase{"Multipoint",
-                      []() -> std::shared_ptr<host::IGeometry> {
-                          return objects::MakeMultipoint({{10, 10}, {40, 40}, {80, 20}});
-                      },
-                      "DrawMultipoint", "SimpleMarker", 12.0},
-            FlashCase{
-                "Polyline",
-                []() -> std::
-                         shared_ptr<host::IGeometry> {
-                             return objects::MakePolyline({{{0, 0}, {50, 70}, {90, 10}}});
-                         },
-                "DrawPolyline", "SimpleLine", 4.0},
-            FlashCase{
-                "Polygon",
-                []() -> std::
-                         shared_ptr<host::IGeometry> {
-                             return objects::MakePolygon({Square(20, 20, 50), Square(30, 30, 10)});
-                         },
-                "DrawPolygon", "SimpleFill", 0.0})),
-    velorin::testing::HostCaseName<FlashCase>);
+std::shared_ptr<host::IGeometry> APoint() { return objects::MakePoint(40, 40); }
+std::shared_ptr<host::IGeometry> AMultipoint() {
+    return objects::MakeMultipoint({{10, 10}, {40, 40}, {80, 20}});
+}
+std::shared_ptr<host::IGeometry> APolyline() {
+    return objects::MakePolyline({{{0, 0}, {50, 70}, {90, 10}}});
+}
+std::shared_ptr<host::IGeometry> APolygonWithAHole() {
+    return objects::MakePolygon({Square(20, 20, 50), Square(30, 30, 10)});
+}
+
+const FlashCase kFlashCases[] = {
+    {"Point", APoint, "DrawPoint", "SimpleMarker", 12.0},
+    {"Multipoint", AMultipoint, "DrawMultipoint", "SimpleMarker", 12.0},
+    {"Polyline", APolyline, "DrawPolyline", "SimpleLine", 4.0},
+    {"Polygon", APolygonWithAHole, "DrawPolygon", "SimpleFill", 0.0},
+};
+
+INSTANTIATE_TEST_SUITE_P(Hosts, FlashGeometryKinds,
+                         ::testing::Combine(::testing::ValuesIn(velorin::testing::Hosts()),
+                                            ::testing::ValuesIn(kFlashCases)),
+                         velorin::testing::HostCaseName<FlashCase>);
 
 using FlashGeometryOn = ZoomFlashTest;
 

@@ -147,204 +147,47 @@ TEST_P(EngineValidation, ShowsOneBoxAndDoesNothingElse) {
 
 constexpr auto kCritical = ui::MsgIcon::Critical;
 
+const ValidationCase kValidationCases[] = {
+    {"UnknownSourceLayer", [](auto& p) { p.sourceLayer = "Nope"; }, "Could not find Nope",
+     kCritical},
+    {"SourceLayerNameIsExact", [](auto& p) { p.sourceLayer = "catchment"; },
+     "Could not find catchment", kCritical},
+    {"SourceWithoutClass", [](auto& p) { p.sourceLayer = "Orphan"; },
+     "Feature class missing for Orphan", kCritical},
+    {"UnknownRelatedLayer",
+     [](auto& p) {
+         p = WithRelated();
+         p.relatedLayer = "Rivers";
+     },
+     "Could not find Rivers", kCritical},
+    {"RelatedWithoutClass",
+     [](auto& p) {
+         p = WithRelated();
+         p.relatedLayer = "Orphan";
+     },
+     "Feature class missing for Orphan", kCritical},
+    {"KeyFieldWithoutRelatedField",
+     [](auto& p) {
+         p = WithRelated();
+         p.relatedField.clear();
+     },
+     "When specifying a source key field, a related layer and key field must also be specified",
+     kCritical},
+    {"NegativeSourceTime", [](auto& p) { p.sourceFlashTime = -1; },
+     "A non-negative value must be used for the source feature flash time", kCritical},
+    {"NegativeRelatedTime", [](auto& p) { p.relatedFlashTime = -1; },
+     "A non-negative value must be used for the related feature flash time", kCritical},
+    {"MethodZero", [](auto& p) { p.zoomMethod = 0; }, "Invalid Flash Method", ui::MsgIcon::None},
+    {"MethodFour", [](auto& p) { p.zoomMethod = 4; }, "Invalid Flash Method", ui::MsgIcon::None},
+    {"NegativeFactor", [](auto& p) { p.zoomFactor = -0.5; },
+     "Envelope zoom factor cannot be negative", kCritical},
+    {"NegativeWidthWithFullEnvelopeOnly", [](auto& p) { p.zoomWidth = -1; },
+     "Point zoom value cannot be negative", kCritical},
+};
+
 INSTANTIATE_TEST_SUITE_P(Hosts, EngineValidation,
-                         ::testing::Combine(
-                             ::testing::ValuesIn(velorin::testing::Hosts()), ::testing::
-                                                                                 Values(ValidationCase{"UnknownSourceLayer",
-                                                                                                       [](auto&
-                                                                                                              p) {
-                                                                                                           p.sourceLayer =
-                                                                                                               "Nope";
-                                                                                                       },
-                                                                                                       "Could not find Nope",
-                                                                                                       kCritical},
-                                                                                        ValidationCase{"SourceLayerNameIsExact",
-                                                                                                       [](auto&
-                                                                                                              p) {
-                                                                                                           p.sourceLayer =
-                                                                                                               "catchment";
-                                                                                                       },
-                                                                                                       "Could not find catchment",
-                                                                                                       kCritical},
-                                                                                        ValidationCase{"SourceWithoutClass",
-                                                                                                       [](auto&
-                                                                                                              p) {
-                                                                                                           p.sourceLayer =
-                                                                                                               "Orphan";
-                                                                                                       },
-                                                                                                       "Feature class missing for Orphan",
-                                                                                                       kCritical},
-                                                                                        ValidationCase{"UnknownRelatedLayer",
-                                                                                                       [](auto&
-                                                                                                              p) {
-                                                                                                           p = WithRelated();
-                                                                                                           p.relatedLayer =
-                                                                                                               "Rivers";
-                                                                                                       },
-                                                                                                       "Could not find Rivers",
-                                                                                                       kCritical},
-                                                                                        ValidationCase{"RelatedWithoutClass",
-                                                                                                       [](auto&
-                                                                                                              p) {
-                                                                                                           p = WithRelated();
-                                                                                                           p.relatedLayer =
-                                                                                                               "Orphan";
-                                                                                                       },
-                                                                                                       "Feature class missing for Orphan",
-                                                                                                       kCritical},
-                                                                                        ValidationCase{
-                                                                                            "KeyFie"
-                                                                                            "ldWith"
-                                                                                            "outRel"
-                                                                                            "atedFi"
-                                                                                            "eld",
-                                                                                            [](auto&
-                                                                                                   p) {
-                                                                                                p = WithRelated();
-                                                                                                p.relatedField
-                                                                                                    .clear();
-                                                                                            },
-                                                                                            "When "
-                                                                                            "specif"
-                                                                                            "ying "
-                                                                                            "a "
-                                                                                            "source"
-                                                                                            " key "
-                                                                                            "field,"
-                                                                                            " a "
-                                                                                            "relate"
-                                                                                            "d "
-                                                                                            "layer "
-                                                                                            "and "
-                                                                                            "key "
-                                                                                            "field "
-                                                                                            "must "
-                                                                                            "also "
-                                                                                            "be "
-                                                                                            "specif"
-                                                                                            "ied",
-                                                                                            kCritical},
-                                                                                        ValidationCase{
-                                                                                            "Negati"
-                                                                                            "veSour"
-                                                                                            "ceTim"
-                                                                                            "e",
-                                                                                            [](auto&
-                                                                                                   p) {
-                                                                                                p.sourceFlashTime =
-                                                                                                    -1;
-                                                                                            },
-                                                                                            "A "
-                                                                                            "non-"
-                                                                                            "negati"
-                                                                                            "ve "
-                                                                                            "value "
-                                                                                            "must "
-                                                                                            "be "
-                                                                                            "used "
-                                                                                            "for "
-                                                                                            "the "
-                                                                                            "source"
-                                                                                            " featu"
-                                                                                            "re "
-                                                                                            "flash "
-                                                                                            "time",
-                                                                                            kCritical},
-                                                                                        ValidationCase{
-                                                                                            "Negati"
-                                                                                            "veRela"
-                                                                                            "tedTim"
-                                                                                            "e",
-                                                                                            [](auto&
-                                                                                                   p) {
-                                                                                                p.relatedFlashTime =
-                                                                                                    -1;
-                                                                                            },
-                                                                                            "A "
-                                                                                            "non-"
-                                                                                            "negati"
-                                                                                            "ve "
-                                                                                            "value "
-                                                                                            "must "
-                                                                                            "be "
-                                                                                            "used "
-                                                                                            "for "
-                                                                                            "the "
-                                                                                            "relate"
-                                                                                            "d "
-                                                                                            "featur"
-                                                                                            "e "
-                                                                                            "flash "
-                                                                                            "time",
-                                                                                            kCritical},
-                                                                                        ValidationCase{
-                                                                                            "Method"
-                                                                                            "Zero",
-                                                                                            [](auto&
-                                                                                                   p) {
-                                                                                                p.zoomMethod =
-                                                                                                    0;
-                                                                                            },
-                                                                                            "Invali"
-                                                                                            "d "
-                                                                                            "Flash "
-                                                                                            "Metho"
-                                                                                            "d",
-                                                                                            ui::MsgIcon::
-                                                                                                None},
-                                                                                        ValidationCase{
-                                                                                            "Method"
-                                                                                            "Four",
-                                                                                            [](auto&
-                                                                                                   p) {
-                                                                                                p.zoomMethod =
-                                                                                                    4;
-                                                                                            },
-                                                                                            "Invali"
-                                                                                            "d "
-                                                                                            "Flash "
-                                                                                            "Metho"
-                                                                                            "d",
-                                                                                            ui::MsgIcon::
-                                                                                                None},
-                                                                                        ValidationCase{
-                                                                                            "Negati"
-                                                                                            "veFact"
-                                                                                            "or",
-                                                                                            [](auto&
-                                                                                                   p) {
-                                                                                                p.zoomFactor =
-                                                                                                    -0.5;
-                                                                                            },
-                                                                                            "Envelo"
-                                                                                            "pe "
-                                                                                            "zoom "
-                                                                                            "factor"
-                                                                                            " canno"
-                                                                                            "t be "
-                                                                                            "negati"
-                                                                                            "ve",
-                                                                                            kCritical},
-                                                                                        ValidationCase{
-                                                                                            "Negati"
-                                                                                            "veWidt"
-                                                                                            "hWithF"
-                                                                                            "ullEnv"
-                                                                                            "elopeO"
-                                                                                            "nly",
-                                                                                            [](auto&
-                                                                                                   p) {
-                                                                                                p.zoomWidth =
-                                                                                                    -1;
-                                                                                            },
-                                                                                            "Point "
-                                                                                            "zoom "
-                                                                                            "value "
-                                                                                            "cannot"
-                                                                                            " be "
-                                                                                            "negati"
-                                                                                            "ve",
-                                                                                            kCritical})),
+                         ::testing::Combine(::testing::ValuesIn(velorin::testing::Hosts()),
+                                            ::testing::ValuesIn(kValidationCases)),
                          velorin::testing::HostCaseName<ValidationCase>);
 
 // Where a host's grouped layers are not layers of the map, a Related layer

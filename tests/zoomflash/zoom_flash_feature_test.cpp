@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "tests/zoomflash/zoom_flash_fixture.h"
+#include "zoomflash/related_where_clause.h"
 
 namespace velorin::zoomflash {
 namespace {
@@ -297,6 +298,65 @@ INSTANTIATE_TEST_SUITE_P(
                           LookupCase{"RelatedField", "NerroID", "Lakes", "LakeID",
                                      "Could not find LakeID field in Lakes"})),
     velorin::testing::HostCaseName<LookupCase>);
+
+// Each form of the Related where clause, as the extension writes it and as the
+// host evaluates it: the host finds the Related feature holding the key, never
+// the near miss beside it.
+struct ClauseCase {
+    const char* name;
+    std::int32_t fieldType;
+    const char* key;  // the Source key's text
+    const char* clause;
+    host::FieldValue relatedKey;
+    host::FieldValue nearMiss;
+};
+
+void PrintTo(const ClauseCase& c, std::ostream* os) { *os << c.name; }
+
+using RelatedClause = FeatureCases<ClauseCase>;
+
+TEST_P(RelatedClause, QuotesTextKeysLeavesNumbersBareAndFindsThatKeyOnly) {
+    const ClauseCase& c = TheCase();
+    const std::string clause = RelatedWhereClause("NerroID", c.fieldType, c.key);
+    EXPECT_EQ(clause, c.clause);
+    MapSpec map;
+    map.Window(200, 150)
+        .FeatureLayer("Wells", esriGeometryPoint)
+        .Field("NerroID", c.fieldType)
+        .Feature({c.nearMiss}, MakePoint(40, 40))
+        .Feature({c.relatedKey}, MakePoint(20, 20));
+    Use(map);
+    const auto filter = Factory().NewQueryFilter();
+    filter->SetWhereClause(clause);
+
+    const auto cursor = Layer("Wells")->Search(filter, false);
+
+    std::vector<std::int32_t> found;
+    while (const auto feature = cursor->NextFeature()) found.push_back(feature->OID());
+    EXPECT_EQ(found, std::vector<std::int32_t>{2});
+}
+
+const ClauseCase kClauseCases[] = {
+    {"NumberAgainstString", esriFieldTypeString, "12", "NerroID = '12'", "12", "012"},
+    {"NumberAgainstInteger", esriFieldTypeInteger, "12", "NerroID = 12", std::int32_t{12},
+     std::int32_t{120}},
+    {"NegativeDecimalAgainstDouble", host::esriFieldTypeDouble, "-1.5", "NerroID = -1.5", -1.5,
+     1.5},
+    // 1e10 is the same number as a single and as a double, so the case holds where
+    // a host keeps singles as doubles (HostTraits::singlesAreDoubles).
+    {"ExponentAgainstSingle", host::esriFieldTypeSingle, "1e+10", "NerroID = 1e+10", 1e10F, 1e9F},
+    {"QuoteDoubled", esriFieldTypeString, "O'Brien", "NerroID = 'O''Brien'", "O'Brien", "OBrien"},
+    {"SqlLikeTextStaysAKey", esriFieldTypeString, "x' OR 'a'='a", "NerroID = 'x'' OR ''a''=''a'",
+     "x' OR 'a'='a", "x"},
+    {"EmptyText", esriFieldTypeString, "", "NerroID = ''", "", " "},
+    {"SpacesAndPlusLeftOut", esriFieldTypeInteger, " +12  ", "NerroID = 12", std::int32_t{12},
+     std::int32_t{-12}},
+};
+
+INSTANTIATE_TEST_SUITE_P(Hosts, RelatedClause,
+                         ::testing::Combine(::testing::ValuesIn(velorin::testing::Hosts()),
+                                            ::testing::ValuesIn(kClauseCases)),
+                         velorin::testing::HostCaseName<ClauseCase>);
 
 // A Source key of one type and a Related key of another: whether the Related
 // feature holding `relatedKey` is found for the Source feature holding
