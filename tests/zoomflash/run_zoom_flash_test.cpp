@@ -119,17 +119,16 @@ struct ValidationCase {
 
 void PrintTo(const ValidationCase& c, std::ostream* out) { *out << c.name; }
 
-class EngineValidation : public EngineOnHost,
-                         public ::testing::TestWithParam<std::tuple<HostMaker, ValidationCase>> {
+class EngineValidation : public testing::ZoomFlashCases<ValidationCase, EngineOnHost> {
   protected:
     void SetUp() override {
-        Start(std::get<0>(GetParam()));
+        ZoomFlashCases::SetUp();
         Use(Catchments());
     }
 };
 
 TEST_P(EngineValidation, ShowsOneBoxAndDoesNothingElse) {
-    const ValidationCase& c = std::get<1>(GetParam());
+    const ValidationCase& c = TheCase();
     ZoomFlashParameters p = SourceOnly();
     c.change(p);
 

@@ -59,12 +59,7 @@ INSTANTIATE_TEST_SUITE_P(Hosts, ZoomFlashFeatureTest,
                          velorin::testing::HostName);
 
 template <class Case>
-class FeatureCases : public FeatureOnHost,
-                     public ::testing::TestWithParam<std::tuple<HostMaker, Case>> {
-  protected:
-    void SetUp() override { Start(std::get<0>(this->GetParam())); }
-    const Case& TheCase() const { return std::get<1>(this->GetParam()); }
-};
+using FeatureCases = testing::ZoomFlashCases<Case, FeatureOnHost>;
 
 // A catchment with two related lakes (and one lake of another catchment), wells
 // on their own, and three junctions related to the catchment.

@@ -5,6 +5,7 @@
 #include <cstdint>
 #include <memory>
 #include <string>
+#include <tuple>
 #include <vector>
 
 #include "host/host.h"
@@ -125,12 +126,12 @@ class ZoomFlashTest : public ZoomFlashOnHost, public ::testing::TestWithParam<Ho
     void SetUp() override { Start(GetParam()); }
 };
 
-// A table of cases on every host: the parameter is (host, case).
-template <class Case>
-class ZoomFlashCases : public ZoomFlashOnHost,
-                       public ::testing::TestWithParam<std::tuple<HostMaker, Case>> {
+// A table of cases on every host: the parameter is (host, case); Base is the
+// suite's own helpers over ZoomFlashOnHost.
+template <class Case, class Base = ZoomFlashOnHost>
+class ZoomFlashCases : public Base, public ::testing::TestWithParam<std::tuple<HostMaker, Case>> {
   protected:
-    void SetUp() override { Start(std::get<0>(this->GetParam())); }
+    void SetUp() override { this->Start(std::get<0>(this->GetParam())); }
     const Case& TheCase() const { return std::get<1>(this->GetParam()); }
 };
 
