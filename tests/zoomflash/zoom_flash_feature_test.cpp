@@ -141,6 +141,14 @@ TEST_P(ZoomFlashFeatureTest, FullEnvelopeFitsSourceAndRelatedThenFlashesSourceFi
     EXPECT_DOUBLE_EQ(Extents()[0].yMin, 0);
     EXPECT_DOUBLE_EQ(Extents()[0].xMax, 25);
     EXPECT_DOUBLE_EQ(Extents()[0].yMax, 25);
+    // What the view shows, fitted to the window, holds every corner of it (a
+    // millionth of a unit allowed for the host's own transform).
+    const auto shown = View()->Extent();
+    EXPECT_LE(shown->XMin(), 1e-6);
+    EXPECT_LE(shown->YMin(), 1e-6);
+    EXPECT_GE(shown->XMax(), 25 - 1e-6);
+    EXPECT_GE(shown->YMax(), 25 - 1e-6);
+    EXPECT_LT(shown->Width() * shown->Height(), 2 * 25 * 25) << "fitted, not merely covering";
     EXPECT_EQ(Slept(), (std::vector<std::int32_t>{kSourceMs, kRelatedMs, kRelatedMs}));
     EXPECT_EQ(Record().draws.size(), 6U);
     EXPECT_EQ(FlashesChecked(), 3);
@@ -165,6 +173,12 @@ TEST_P(ZoomFlashFeatureTest, RelatedEnvelopeZoomsToEachRelatedFeatureAtTheZoomWi
         EXPECT_DOUBLE_EQ(Extents()[i].yMin, points[i].second);
         EXPECT_DOUBLE_EQ(Extents()[i].yMax, points[i].second);
     }
+    // The view shows the last point, ZoomWidth across: the window's aspect gives
+    // the height that the point's envelope lacks.
+    const auto shown = View()->Extent();
+    EXPECT_NEAR(shown->Width(), 6, 1e-6);
+    EXPECT_NEAR((shown->XMin() + shown->XMax()) / 2, 40, 1e-6);
+    EXPECT_NEAR((shown->YMin() + shown->YMax()) / 2, 5, 1e-6);
     EXPECT_EQ(Slept(), (std::vector<std::int32_t>{kSourceMs, kRelatedMs, kSourceMs, kRelatedMs,
                                                   kSourceMs, kRelatedMs}));
     EXPECT_EQ(Record().redraws, 3);
