@@ -289,6 +289,33 @@ TEST_P(ZoomFlashEngine, TextKeysMatchExactlyQuotesAndSqlLikeTextIncluded) {
     EXPECT_TRUE(BoxTexts().empty());
 }
 
+// Both layers are read through their definition queries: a Source feature or a
+// Related feature the query hides is neither visited nor flashed.
+TEST_P(ZoomFlashEngine, DefinitionQueriesNarrowTheSourceAndTheRelatedFeatures) {
+    MapSpec map;
+    map.Window(200, 150)
+        .FeatureLayer("Catchment", esriGeometryPolygon)
+        .Field("NerroID", esriFieldTypeInteger)
+        .Field("Kind", esriFieldTypeString)
+        .Feature({1, "shown"}, MakePolygon({Square(0, 0, 10)}))
+        .Feature({2, "hidden"}, MakePolygon({Square(20, 0, 10)}))
+        .Feature({2, "shown"}, MakePolygon({Square(40, 0, 10)}))
+        .Definition("Kind = 'shown'")
+        .FeatureLayer("NerroJunction", esriGeometryPoint)
+        .Field("NerroID", esriFieldTypeInteger)
+        .Field("Kind", esriFieldTypeString)
+        .Feature({2, "hidden"}, MakePoint(41, 1))
+        .Feature({2, "shown"}, MakePoint(42, 2))
+        .Definition("Kind = 'shown'");
+    Use(map);
+
+    EXPECT_FALSE(RunEngine(WithRelated()));
+
+    EXPECT_EQ(VisitedStatus(), (std::vector<std::string>{Status(1), Status(3)}));
+    // Catchment 3 with the one junction its query shows.
+    EXPECT_EQ(Slept(), (std::vector<std::int32_t>{100, 100, 200}));
+}
+
 TEST_P(ZoomFlashEngine, EscThenOkPausesOnceAndGoesOn) {
     User().EscBeforeCancelCheck(1);
     User().AnswerNext(ui::MsgResult::Ok);
