@@ -51,6 +51,9 @@ void Session::WaitForRedraw() {
     // The person's input waits: nothing they do may start another command here.
     loop.exec(QEventLoop::ExcludeUserInputEvents);
     redrawPending = false;
+    // Observers (a test watching flashes) see the redrawn map before anything
+    // is drawn over it.
+    if (context && context->hooks.screenChanged) context->hooks.screenChanged();
 }
 
 // ---- fields -------------------------------------------------------------------------------

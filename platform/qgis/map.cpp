@@ -293,10 +293,12 @@ class ScreenDisplay final : public host::IScreenDisplay {
              objects::SymbolKind::Fill);
     }
 
-    // QGIS redraws the whole canvas whatever the rectangle.
+    // QGIS redraws the whole canvas whatever the rectangle, at the next turn of
+    // the event loop: counted as a redraw, as Refresh counts its own.
     void Invalidate(const std::shared_ptr<host::IEnvelope>&, bool, std::int16_t) override {
         Session& session = Lock();
         session.Enter("IScreenDisplay::Invalidate");
+        if (session.context) ++session.context->record.redraws;
         session.RequestRedraw();
     }
 
@@ -345,6 +347,9 @@ class ScreenDisplay final : public host::IScreenDisplay {
         // Shown at once: the thread sleeps next, and nothing paints while it does.
         m_item->update();
         m_canvas->viewport()->repaint();
+        if (session.context && session.context->hooks.screenChanged) {
+            session.context->hooks.screenChanged();
+        }
     }
 
     void RemoveItem() {
@@ -403,7 +408,7 @@ class Map final : public host::IMap,
             m_session->context->record.extents.push_back(
                 {wanted.xMinimum(), wanted.yMinimum(), wanted.xMaximum(), wanted.yMaximum()});
         }
-        m_session->Canvas().setExtent(wanted);
+        m_session->Canvas().setExtent(Fitted(wanted));
         m_session->RequestRedraw();
     }
     std::shared_ptr<host::IScreenDisplay> ScreenDisplay() const override {
@@ -433,6 +438,33 @@ class Map final : public host::IMap,
     }
 
   private:
+    // A rectangle with no height (a view of a given width around a point, or a
+    // horizontal line) or no width is one QGIS's canvas takes as empty, keeping
+    // the scale it had: it gets the side the window's shape gives it, as a map
+    // window fits any extent to itself. A point gets the view as it is, centred.
+    QgsRectangle Fitted(const QgsRectangle& wanted) const {
+        const QgsMapCanvas& canvas = m_session->Canvas();
+        const QSize size = canvas.mapSettings().outputSize();
+        if (size.width() <= 0 || size.height() <= 0) return wanted;
+        const double aspect = static_cast<double>(size.height()) / size.width();
+        QgsRectangle fitted = wanted;
+        if (wanted.width() > 0 && wanted.height() <= 0) {
+            const double half = wanted.width() * aspect / 2;
+            fitted.setYMinimum(wanted.center().y() - half);
+            fitted.setYMaximum(wanted.center().y() + half);
+        } else if (wanted.height() > 0 && wanted.width() <= 0) {
+            const double half = wanted.height() / aspect / 2;
+            fitted.setXMinimum(wanted.center().x() - half);
+            fitted.setXMaximum(wanted.center().x() + half);
+        } else if (wanted.width() <= 0 && wanted.height() <= 0) {
+            const QgsRectangle now = canvas.extent();
+            fitted = QgsRectangle(
+                wanted.center().x() - now.width() / 2, wanted.center().y() - now.height() / 2,
+                wanted.center().x() + now.width() / 2, wanted.center().y() + now.height() / 2);
+        }
+        return fitted;
+    }
+
     // The project's layers in the Layers panel's order, those inside groups in
     // their place: in QGIS a group only arranges the panel, and the tools must
     // see every layer a project has.

@@ -286,6 +286,9 @@ class QgisFixture final : public HostFixture {
                               "a memory-provider layer has no id column: the adapter shows "
                               "QGIS's feature ids as a field of the first free name of FID, "
                               "OBJECTID, OID (a file's own id column keeps its name)"},
+            .singlesAreDoubles = {true,
+                                  "QGIS's vector fields have no single-precision type: a Single "
+                                  "field is built as a Double one"},
         };
         return traits;
     }

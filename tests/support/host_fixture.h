@@ -70,6 +70,11 @@ struct HostTraits {
     Difference everyClassIsSimple;
     // The object id field a layer's class shows ahead of the declared fields.
     NameDifference objectIdField{"OBJECTID", {}};
+    // The host has no single-precision field: a Single field of a spec holds the
+    // float's value as a double, and the host reads it back as a Double field, so
+    // a key's text is the double's (a single's shortest text, "1e+20", names
+    // another double than 1e20F widened).
+    Difference singlesAreDoubles;
 };
 
 // The screen at one moment, row by row, one 0xAARRGGBB word per pixel (two

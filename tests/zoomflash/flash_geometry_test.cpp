@@ -11,7 +11,8 @@ namespace {
 using host::esriFieldTypeInteger;
 using host::esriGeometryPoint;
 using host::esriGeometryPolygon;
-using memory::HostBuilder;
+using testing::MapSpec;
+using testing::ZoomFlashCases;
 using testing::ZoomFlashTest;
 using velorin::testing::Square;
 
@@ -23,27 +24,29 @@ struct FlashCase {
     double size;
 };
 
-class FlashGeometryKinds : public ZoomFlashTest, public ::testing::WithParamInterface<FlashCase> {};
+using FlashGeometryKinds = ZoomFlashCases<FlashCase>;
 
 // A map whose pixels vary under every shape, so a flash that did not restore
 // them could not go unnoticed.
-HostBuilder BusyMap() {
-    return HostBuilder()
+MapSpec BusyMap() {
+    MapSpec map;
+    map.Window(200, 150)
         .FeatureLayer("Blocks", esriGeometryPolygon)
         .Feature({}, objects::MakePolygon({Square(0, 0, 50)}))
         .Feature({}, objects::MakePolygon({Square(30, 30, 60)}))
         .Feature({}, objects::MakePolygon({Square(70, 0, 30)}));
+    return map;
 }
 
 TEST_P(FlashGeometryKinds, DrawsTwiceNotXorInTheFlashColourWaitingInBetween) {
-    const FlashCase& c = GetParam();
+    const FlashCase& c = TheCase();
     Use(BusyMap());
-    Host().View().Refresh();
-    const auto before = Host().View().Screen().Pixels();
+    View()->Refresh();
+    const auto before = Host().Pixels();
 
     FlashGeometry(c.make(), Map(), 250, Factory());
 
-    const auto& draws = Host().Record().draws;
+    const auto& draws = Record().draws;
     ASSERT_EQ(draws.size(), 2U);
     for (const auto& draw : draws) {
         EXPECT_EQ(draw.operation, c.operation);
@@ -53,48 +56,53 @@ TEST_P(FlashGeometryKinds, DrawsTwiceNotXorInTheFlashColourWaitingInBetween) {
         EXPECT_EQ(draw.size, c.size);
     }
     EXPECT_EQ(Slept(), (std::vector<std::int32_t>{250}));
-    EXPECT_EQ(Host().Record().startDrawings, 1);
-    EXPECT_EQ(Host().Record().finishDrawings, 1);
-    EXPECT_EQ(Host().View().Screen().Pixels(), before);
+    EXPECT_EQ(Record().startDrawings, 1);
+    EXPECT_EQ(Record().finishDrawings, 1);
+    EXPECT_EQ(Host().Pixels(), before);
     EXPECT_EQ(FlashesChecked(), 1);
     EXPECT_EQ(FlashesShown(), 1);
 }
 
-INSTANTIATE_TEST_SUITE_P(
-    Kinds, FlashGeometryKinds,
-    ::testing::Values(
-        FlashCase{"Point",
-                  []() -> std::shared_ptr<host::IGeometry> { return objects::MakePoint(40, 40); },
-                  "DrawPoint", "SimpleMarker", 12.0},
-        FlashCase{"Multipoint",
-                  []() -> std::shared_ptr<host::IGeometry> {
-                      return objects::MakeMultipoint({{10, 10}, {40, 40}, {80, 20}});
-                  },
-                  "DrawMultipoint", "SimpleMarker", 12.0},
-        FlashCase{"Polyline",
-                  []() -> std::shared_ptr<host::IGeometry> {
-                      return objects::MakePolyline({{{0, 0}, {50, 70}, {90, 10}}});
-                  },
-                  "DrawPolyline", "SimpleLine", 4.0},
-        FlashCase{"Polygon",
-                  []() -> std::shared_ptr<host::IGeometry> {
-                      return objects::MakePolygon({Square(20, 20, 50), Square(30, 30, 10)});
-                  },
-                  "DrawPolygon", "SimpleFill", 0.0}),
-    [](const ::testing::TestParamInfo<FlashCase>& param) { return param.param.name; });
+std::shared_ptr<host::IGeometry> APoint() { return objects::MakePoint(40, 40); }
+std::shared_ptr<host::IGeometry> AMultipoint() {
+    return objects::MakeMultipoint({{10, 10}, {40, 40}, {80, 20}});
+}
+std::shared_ptr<host::IGeometry> APolyline() {
+    return objects::MakePolyline({{{0, 0}, {50, 70}, {90, 10}}});
+}
+std::shared_ptr<host::IGeometry> APolygonWithAHole() {
+    return objects::MakePolygon({Square(20, 20, 50), Square(30, 30, 10)});
+}
 
-TEST_F(ZoomFlashTest, FlashOfAnotherGeometryTypeDrawsNothingAndDoesNotWait) {
+const FlashCase kFlashCases[] = {
+    {"Point", APoint, "DrawPoint", "SimpleMarker", 12.0},
+    {"Multipoint", AMultipoint, "DrawMultipoint", "SimpleMarker", 12.0},
+    {"Polyline", APolyline, "DrawPolyline", "SimpleLine", 4.0},
+    {"Polygon", APolygonWithAHole, "DrawPolygon", "SimpleFill", 0.0},
+};
+
+INSTANTIATE_TEST_SUITE_P(Hosts, FlashGeometryKinds,
+                         ::testing::Combine(::testing::ValuesIn(velorin::testing::Hosts()),
+                                            ::testing::ValuesIn(kFlashCases)),
+                         velorin::testing::HostCaseName<FlashCase>);
+
+using FlashGeometryOn = ZoomFlashTest;
+
+INSTANTIATE_TEST_SUITE_P(Hosts, FlashGeometryOn, ::testing::ValuesIn(velorin::testing::Hosts()),
+                         velorin::testing::HostName);
+
+TEST_P(FlashGeometryOn, AnotherGeometryTypeDrawsNothingAndDoesNotWait) {
     Use(BusyMap());
     FlashGeometry(objects::MakeEnvelope(0, 0, 10, 10), Map(), 500, Factory());
     FlashGeometry(host::As<host::IGeometry>(Factory().NewGeometryBag()), Map(), 500, Factory());
 
-    EXPECT_TRUE(Host().Record().draws.empty());
+    EXPECT_TRUE(Record().draws.empty());
     EXPECT_TRUE(User().Sleeps().empty());
-    EXPECT_EQ(Host().Record().startDrawings, 2);
-    EXPECT_EQ(Host().Record().finishDrawings, 2);
+    EXPECT_EQ(Record().startDrawings, 2);
+    EXPECT_EQ(Record().finishDrawings, 2);
 }
 
-TEST_F(ZoomFlashTest, FlashTimeZeroSleepsNoTimeAndNegativeNeverWaits) {
+TEST_P(FlashGeometryOn, TimeZeroSleepsNoTimeAndNegativeNeverWaits) {
     Use(BusyMap());
     FlashGeometry(objects::MakePoint(10, 10), Map(), 0, Factory());
     FlashGeometry(objects::MakePoint(10, 10), Map(), -1, Factory());
@@ -103,7 +111,7 @@ TEST_F(ZoomFlashTest, FlashTimeZeroSleepsNoTimeAndNegativeNeverWaits) {
     // Only the flash of 0 asks for a wait; the negative ones are drawn and
     // undrawn without one.
     EXPECT_EQ(Slept(), (std::vector<std::int32_t>{0}));
-    EXPECT_EQ(Host().Record().draws.size(), 6U);
+    EXPECT_EQ(Record().draws.size(), 6U);
     EXPECT_EQ(FlashesChecked(), 3);
 }
 
@@ -111,19 +119,22 @@ TEST_F(ZoomFlashTest, FlashTimeZeroSleepsNoTimeAndNegativeNeverWaits) {
 class SourceCursor : public ZoomFlashTest {
   protected:
     void SetUp() override {
-        Use(HostBuilder()
-                .FeatureLayer("Wells", esriGeometryPoint)
-                .Field("Depth", esriFieldTypeInteger)
-                .Feature({10}, objects::MakePoint(1, 1))
-                .Feature({20}, objects::MakePoint(2, 2))
-                .Feature({30}, objects::MakePoint(3, 3))
-                .Feature({40}, objects::MakePoint(4, 4))
-                .Feature({50}, objects::MakePoint(5, 5))
-                .RasterLayer("Elevation")
-                .StandaloneTable("Owners")
-                .Field("Owner", host::esriFieldTypeString)
-                .Row({"Ann"})
-                .Row({"Bob"}));
+        ZoomFlashTest::SetUp();
+        MapSpec map;
+        map.Window(200, 150)
+            .FeatureLayer("Wells", esriGeometryPoint)
+            .Field("Depth", esriFieldTypeInteger)
+            .Feature({10}, objects::MakePoint(1, 1))
+            .Feature({20}, objects::MakePoint(2, 2))
+            .Feature({30}, objects::MakePoint(3, 3))
+            .Feature({40}, objects::MakePoint(4, 4))
+            .Feature({50}, objects::MakePoint(5, 5))
+            .RasterLayer("Elevation")
+            .StandaloneTable("Owners")
+            .Field("Owner", host::esriFieldTypeString)
+            .Row({"Ann"})
+            .Row({"Bob"});
+        Use(map);
     }
 
     static std::vector<std::int32_t> ReadOids(const std::shared_ptr<host::ICursor>& cursor) {
@@ -133,7 +144,10 @@ class SourceCursor : public ZoomFlashTest {
     }
 };
 
-TEST_F(SourceCursor, SelectionGivesExactlyTheSelectedRows) {
+INSTANTIATE_TEST_SUITE_P(Hosts, SourceCursor, ::testing::ValuesIn(velorin::testing::Hosts()),
+                         velorin::testing::HostName);
+
+TEST_P(SourceCursor, SelectionGivesExactlyTheSelectedRows) {
     Host().Select("Wells", {4, 2, 5});
     std::shared_ptr<host::ICursor> cursor;
     std::int32_t count = -1;
@@ -147,7 +161,7 @@ TEST_F(SourceCursor, SelectionGivesExactlyTheSelectedRows) {
     EXPECT_TRUE(fromSelection);
 }
 
-TEST_F(SourceCursor, NoSelectionGivesEveryRowOfTheLayer) {
+TEST_P(SourceCursor, NoSelectionGivesEveryRowOfTheLayer) {
     std::shared_ptr<host::ICursor> cursor;
     std::int32_t count = -1;
     bool fromSelection = true;
@@ -160,12 +174,12 @@ TEST_F(SourceCursor, NoSelectionGivesEveryRowOfTheLayer) {
     EXPECT_FALSE(fromSelection);
 }
 
-TEST_F(SourceCursor, StandaloneTableIsReadLikeALayer) {
+TEST_P(SourceCursor, StandaloneTableIsReadLikeALayer) {
     std::shared_ptr<host::ICursor> cursor;
     std::int32_t count = -1;
     bool fromSelection = true;
 
-    OpenSourceCursor(Host().TableNamed("Owners"), cursor, count, fromSelection);
+    OpenSourceCursor(LayerOrTable("Owners"), cursor, count, fromSelection);
 
     ASSERT_TRUE(cursor);
     EXPECT_EQ(ReadOids(cursor), (std::vector<std::int32_t>{1, 2}));
@@ -173,12 +187,12 @@ TEST_F(SourceCursor, StandaloneTableIsReadLikeALayer) {
     EXPECT_FALSE(fromSelection);
 }
 
-TEST_F(SourceCursor, OtherLayerKindsLeaveTheOutputsAsTheyWere) {
+TEST_P(SourceCursor, OtherLayerKindsLeaveTheOutputsAsTheyWere) {
     std::shared_ptr<host::ICursor> cursor;
     std::int32_t count = 77;
     bool fromSelection = true;
 
-    OpenSourceCursor(Host().LayerNamed("Elevation"), cursor, count, fromSelection);
+    OpenSourceCursor(LayerOrTable("Elevation"), cursor, count, fromSelection);
     OpenSourceCursor(nullptr, cursor, count, fromSelection);
 
     EXPECT_FALSE(cursor);

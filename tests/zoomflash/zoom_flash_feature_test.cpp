@@ -4,9 +4,11 @@
 
 #include <limits>
 #include <ostream>
+#include <tuple>
 #include <vector>
 
 #include "tests/zoomflash/zoom_flash_fixture.h"
+#include "zoomflash/related_where_clause.h"
 
 namespace velorin::zoomflash {
 namespace {
@@ -16,16 +18,18 @@ using host::esriFieldTypeString;
 using host::esriGeometryPoint;
 using host::esriGeometryPolygon;
 using host::esriGeometryPolyline;
-using memory::HostBuilder;
-using memory::Null;
 using objects::MakePoint;
 using objects::MakePolygon;
+using testing::HostMaker;
+using testing::MapSpec;
+using velorin::testing::Null;
 using velorin::testing::Square;
 
 constexpr std::int16_t kSourceMs = 100;
 constexpr std::int16_t kRelatedMs = 200;
 
-class ZoomFlashFeatureTest : public testing::ZoomFlashTest {
+// What the step's suites share, whatever their parameters.
+class FeatureOnHost : public testing::ZoomFlashOnHost {
   protected:
     // Runs the step for one Source feature; returns `interrupted`.
     bool Visit(const std::string& layer, std::int32_t oid, const std::string& sourceField,
@@ -45,10 +49,23 @@ class ZoomFlashFeatureTest : public testing::ZoomFlashTest {
     }
 };
 
+class ZoomFlashFeatureTest : public FeatureOnHost, public ::testing::TestWithParam<HostMaker> {
+  protected:
+    void SetUp() override { Start(GetParam()); }
+};
+
+INSTANTIATE_TEST_SUITE_P(Hosts, ZoomFlashFeatureTest,
+                         ::testing::ValuesIn(velorin::testing::Hosts()),
+                         velorin::testing::HostName);
+
+template <class Case>
+using FeatureCases = testing::ZoomFlashCases<Case, FeatureOnHost>;
+
 // A catchment with two related lakes (and one lake of another catchment), wells
 // on their own, and three junctions related to the catchment.
-HostBuilder Basin() {
-    return HostBuilder()
+MapSpec Basin() {
+    MapSpec map;
+    map.Window(200, 150)
         .FeatureLayer("Catchment", esriGeometryPolygon)
         .Field("NerroID", esriFieldTypeInteger)
         .Feature({7}, MakePolygon({Square(0, 0, 10)}))
@@ -75,11 +92,12 @@ HostBuilder Basin() {
         .Feature({7}, objects::MakePolyline({{{30, 40}, {34, 50}}}))
         .FeatureLayer("Orphans", esriGeometryPolygon)
         .WithoutFeatureClass();
+    return map;
 }
 
-TEST_F(ZoomFlashFeatureTest, PointWithFullEnvelopeKeepsTheViewSizeCentredAndDoublesIt) {
+TEST_P(ZoomFlashFeatureTest, PointWithFullEnvelopeKeepsTheViewSizeCentredAndDoublesIt) {
     Use(Basin());
-    const auto before = Host().View().Extent();
+    const auto before = View()->Extent();
 
     EXPECT_FALSE(Visit("Wells", 1, "", kZoomFullEnvelope, 2.0));
     ASSERT_EQ(Extents().size(), 1U);
@@ -95,9 +113,9 @@ TEST_F(ZoomFlashFeatureTest, PointWithFullEnvelopeKeepsTheViewSizeCentredAndDoub
     EXPECT_EQ(Slept(), (std::vector<std::int32_t>{kSourceMs, kSourceMs}));
 }
 
-TEST_F(ZoomFlashFeatureTest, SegmentsWithoutWidthOrHeightAreCentredInTheCurrentViewSize) {
+TEST_P(ZoomFlashFeatureTest, SegmentsWithoutWidthOrHeightAreCentredInTheCurrentViewSize) {
     Use(Basin());
-    const auto before = Host().View().Extent();
+    const auto before = View()->Extent();
 
     EXPECT_FALSE(Visit("Roads", 1, "", kZoomFullEnvelope, 1.0));  // horizontal
     EXPECT_FALSE(Visit("Roads", 2, "", kZoomFullEnvelope, 1.0));  // vertical
@@ -113,7 +131,7 @@ TEST_F(ZoomFlashFeatureTest, SegmentsWithoutWidthOrHeightAreCentredInTheCurrentV
     EXPECT_DOUBLE_EQ((Extents()[1].yMin + Extents()[1].yMax) / 2, 20);
 }
 
-TEST_F(ZoomFlashFeatureTest, FullEnvelopeFitsSourceAndRelatedThenFlashesSourceFirst) {
+TEST_P(ZoomFlashFeatureTest, FullEnvelopeFitsSourceAndRelatedThenFlashesSourceFirst) {
     Use(Basin());
 
     EXPECT_FALSE(Visit("Catchment", 1, "NerroID", kZoomFullEnvelope, 1.0));
@@ -123,17 +141,25 @@ TEST_F(ZoomFlashFeatureTest, FullEnvelopeFitsSourceAndRelatedThenFlashesSourceFi
     EXPECT_DOUBLE_EQ(Extents()[0].yMin, 0);
     EXPECT_DOUBLE_EQ(Extents()[0].xMax, 25);
     EXPECT_DOUBLE_EQ(Extents()[0].yMax, 25);
+    // What the view shows, fitted to the window, holds every corner of it (a
+    // millionth of a unit allowed for the host's own transform).
+    const auto shown = View()->Extent();
+    EXPECT_LE(shown->XMin(), 1e-6);
+    EXPECT_LE(shown->YMin(), 1e-6);
+    EXPECT_GE(shown->XMax(), 25 - 1e-6);
+    EXPECT_GE(shown->YMax(), 25 - 1e-6);
+    EXPECT_LT(shown->Width() * shown->Height(), 2 * 25 * 25) << "fitted, not merely covering";
     EXPECT_EQ(Slept(), (std::vector<std::int32_t>{kSourceMs, kRelatedMs, kRelatedMs}));
-    EXPECT_EQ(Host().Record().draws.size(), 6U);
+    EXPECT_EQ(Record().draws.size(), 6U);
     EXPECT_EQ(FlashesChecked(), 3);
     // Written before the zoom and again after the redraw.
     EXPECT_EQ(User().StatusTexts(),
               (std::vector<std::string>{"Zooming to Source Feature OID = 1 ..Hit Esc to Pause",
                                         "Zooming to Source Feature OID = 1 ..Hit Esc to Pause"}));
-    EXPECT_EQ(Host().Record().redraws, 1);
+    EXPECT_EQ(Record().redraws, 1);
 }
 
-TEST_F(ZoomFlashFeatureTest, RelatedEnvelopeZoomsToEachRelatedFeatureAtTheZoomWidth) {
+TEST_P(ZoomFlashFeatureTest, RelatedEnvelopeZoomsToEachRelatedFeatureAtTheZoomWidth) {
     Use(Basin());
 
     EXPECT_FALSE(
@@ -147,12 +173,18 @@ TEST_F(ZoomFlashFeatureTest, RelatedEnvelopeZoomsToEachRelatedFeatureAtTheZoomWi
         EXPECT_DOUBLE_EQ(Extents()[i].yMin, points[i].second);
         EXPECT_DOUBLE_EQ(Extents()[i].yMax, points[i].second);
     }
+    // The view shows the last point, ZoomWidth across: the window's aspect gives
+    // the height that the point's envelope lacks.
+    const auto shown = View()->Extent();
+    EXPECT_NEAR(shown->Width(), 6, 1e-6);
+    EXPECT_NEAR((shown->XMin() + shown->XMax()) / 2, 40, 1e-6);
+    EXPECT_NEAR((shown->YMin() + shown->YMax()) / 2, 5, 1e-6);
     EXPECT_EQ(Slept(), (std::vector<std::int32_t>{kSourceMs, kRelatedMs, kSourceMs, kRelatedMs,
                                                   kSourceMs, kRelatedMs}));
-    EXPECT_EQ(Host().Record().redraws, 3);
+    EXPECT_EQ(Record().redraws, 3);
 }
 
-TEST_F(ZoomFlashFeatureTest, RelatedEnvelopeOfPolygonsAndLinesTakesTheZoomWidthAndKeepsTheHeight) {
+TEST_P(ZoomFlashFeatureTest, RelatedEnvelopeOfPolygonsAndLinesTakesTheZoomWidthAndKeepsTheHeight) {
     struct Related {
         const char* layer;
         std::vector<velorin::testing::Box4> views;
@@ -176,7 +208,7 @@ TEST_F(ZoomFlashFeatureTest, RelatedEnvelopeOfPolygonsAndLinesTakesTheZoomWidthA
     }
 }
 
-TEST_F(ZoomFlashFeatureTest, BothMethodsZoomToTheFullEnvelopeFirst) {
+TEST_P(ZoomFlashFeatureTest, BothMethodsZoomToTheFullEnvelopeFirst) {
     Use(Basin());
 
     EXPECT_FALSE(Visit("Catchment", 1, "NerroID", kZoomBoth, 1.0, 6.0, "Junctions", "NerroID"));
@@ -188,7 +220,7 @@ TEST_F(ZoomFlashFeatureTest, BothMethodsZoomToTheFullEnvelopeFirst) {
     EXPECT_EQ(Slept().size(), 4U + 6U);
 }
 
-TEST_F(ZoomFlashFeatureTest, NullKeySearchesNothingAndRelatedEnvelopeOnlyWritesTheStatus) {
+TEST_P(ZoomFlashFeatureTest, NullKeySearchesNothingAndRelatedEnvelopeOnlyWritesTheStatus) {
     Use(Basin());
 
     EXPECT_FALSE(Visit("Catchment", 2, "NerroID", kZoomRelatedEnvelope));
@@ -199,7 +231,7 @@ TEST_F(ZoomFlashFeatureTest, NullKeySearchesNothingAndRelatedEnvelopeOnlyWritesT
               (std::vector<std::string>{"Zooming to Source Feature OID = 2 ..Hit Esc to Pause"}));
 }
 
-TEST_F(ZoomFlashFeatureTest, NothingToShowCompletesWithoutTouchingTheStatusBar) {
+TEST_P(ZoomFlashFeatureTest, NothingToShowCompletesWithoutTouchingTheStatusBar) {
     Use(Basin());
 
     EXPECT_FALSE(Visit("Catchment", 4, "NerroID", kZoomBoth));  // no shape, key 9 has no lake
@@ -208,7 +240,7 @@ TEST_F(ZoomFlashFeatureTest, NothingToShowCompletesWithoutTouchingTheStatusBar) 
     EXPECT_TRUE(Extents().empty());
 }
 
-TEST_F(ZoomFlashFeatureTest, SourceWithoutShapeSkipsItsOwnFlash) {
+TEST_P(ZoomFlashFeatureTest, SourceWithoutShapeSkipsItsOwnFlash) {
     Use(Basin());
 
     EXPECT_FALSE(Visit("Catchment", 3, "NerroID", kZoomFullEnvelope));
@@ -219,17 +251,19 @@ TEST_F(ZoomFlashFeatureTest, SourceWithoutShapeSkipsItsOwnFlash) {
     EXPECT_DOUBLE_EQ(Extents()[0].xMax, 25);
 }
 
-TEST_F(ZoomFlashFeatureTest, EmptyShapeCountsAsNoShape) {
-    Use(HostBuilder()
-            .FeatureLayer("Blank", esriGeometryPolygon)
-            .Feature({}, MakePolygon({}))
-            .FeatureLayer("Wells", esriGeometryPoint)
-            .Feature({}, MakePoint(5, 5)));
+TEST_P(ZoomFlashFeatureTest, EmptyShapeCountsAsNoShape) {
+    MapSpec map;
+    map.Window(200, 150)
+        .FeatureLayer("Blank", esriGeometryPolygon)
+        .Feature({}, MakePolygon({}))
+        .FeatureLayer("Wells", esriGeometryPoint)
+        .Feature({}, MakePoint(5, 5));
+    Use(map);
 
     EXPECT_FALSE(Visit("Blank", 1, "", kZoomFullEnvelope));
 
     EXPECT_TRUE(Extents().empty());
-    EXPECT_TRUE(Host().Record().draws.empty());
+    EXPECT_TRUE(Record().draws.empty());
 }
 
 struct LookupCase {
@@ -240,11 +274,12 @@ struct LookupCase {
     const char* message;
 };
 
-class RelatedLookup : public ZoomFlashFeatureTest,
-                      public ::testing::WithParamInterface<LookupCase> {};
+void PrintTo(const LookupCase& c, std::ostream* os) { *os << c.name; }
+
+using RelatedLookup = FeatureCases<LookupCase>;
 
 TEST_P(RelatedLookup, FailureShowsItsBoxAndLeavesTheFeatureUnfinished) {
-    const LookupCase& c = GetParam();
+    const LookupCase& c = TheCase();
     Use(Basin());
 
     EXPECT_TRUE(
@@ -260,16 +295,77 @@ TEST_P(RelatedLookup, FailureShowsItsBoxAndLeavesTheFeatureUnfinished) {
 }
 
 INSTANTIATE_TEST_SUITE_P(
-    Failures, RelatedLookup,
-    ::testing::Values(LookupCase{"SourceField", "JunctionID", "Lakes", "NerroID",
-                                 "Could not find JunctionID field in source feature"},
-                      LookupCase{"RelatedLayer", "NerroID", "Rivers", "NerroID",
-                                 "Could not find Rivers"},
-                      LookupCase{"RelatedClass", "NerroID", "Orphans", "NerroID",
-                                 "Feature class missing for Orphans"},
-                      LookupCase{"RelatedField", "NerroID", "Lakes", "LakeID",
-                                 "Could not find LakeID field in Lakes"}),
-    [](const ::testing::TestParamInfo<LookupCase>& param) { return param.param.name; });
+    Hosts, RelatedLookup,
+    ::testing::Combine(
+        ::testing::ValuesIn(velorin::testing::Hosts()),
+        ::testing::Values(LookupCase{"SourceField", "JunctionID", "Lakes", "NerroID",
+                                     "Could not find JunctionID field in source feature"},
+                          LookupCase{"RelatedLayer", "NerroID", "Rivers", "NerroID",
+                                     "Could not find Rivers"},
+                          LookupCase{"RelatedClass", "NerroID", "Orphans", "NerroID",
+                                     "Feature class missing for Orphans"},
+                          LookupCase{"RelatedField", "NerroID", "Lakes", "LakeID",
+                                     "Could not find LakeID field in Lakes"})),
+    velorin::testing::HostCaseName<LookupCase>);
+
+// Each form of the Related where clause, as the extension writes it and as the
+// host evaluates it: the host finds the Related feature holding the key, never
+// the near miss beside it.
+struct ClauseCase {
+    const char* name;
+    std::int32_t fieldType;
+    const char* key;  // the Source key's text
+    const char* clause;
+    host::FieldValue relatedKey;
+    host::FieldValue nearMiss;
+};
+
+void PrintTo(const ClauseCase& c, std::ostream* os) { *os << c.name; }
+
+using RelatedClause = FeatureCases<ClauseCase>;
+
+TEST_P(RelatedClause, QuotesTextKeysLeavesNumbersBareAndFindsThatKeyOnly) {
+    const ClauseCase& c = TheCase();
+    const std::string clause = RelatedWhereClause("NerroID", c.fieldType, c.key);
+    EXPECT_EQ(clause, c.clause);
+    MapSpec map;
+    map.Window(200, 150)
+        .FeatureLayer("Wells", esriGeometryPoint)
+        .Field("NerroID", c.fieldType)
+        .Feature({c.nearMiss}, MakePoint(40, 40))
+        .Feature({c.relatedKey}, MakePoint(20, 20));
+    Use(map);
+    const auto filter = Factory().NewQueryFilter();
+    filter->SetWhereClause(clause);
+
+    const auto cursor = Layer("Wells")->Search(filter, false);
+
+    std::vector<std::int32_t> found;
+    while (const auto feature = cursor->NextFeature()) found.push_back(feature->OID());
+    EXPECT_EQ(found, std::vector<std::int32_t>{2});
+}
+
+const ClauseCase kClauseCases[] = {
+    {"NumberAgainstString", esriFieldTypeString, "12", "NerroID = '12'", "12", "012"},
+    {"NumberAgainstInteger", esriFieldTypeInteger, "12", "NerroID = 12", std::int32_t{12},
+     std::int32_t{120}},
+    {"NegativeDecimalAgainstDouble", host::esriFieldTypeDouble, "-1.5", "NerroID = -1.5", -1.5,
+     1.5},
+    // 1e10 is the same number as a single and as a double, so the case holds where
+    // a host keeps singles as doubles (HostTraits::singlesAreDoubles).
+    {"ExponentAgainstSingle", host::esriFieldTypeSingle, "1e+10", "NerroID = 1e+10", 1e10F, 1e9F},
+    {"QuoteDoubled", esriFieldTypeString, "O'Brien", "NerroID = 'O''Brien'", "O'Brien", "OBrien"},
+    {"SqlLikeTextStaysAKey", esriFieldTypeString, "x' OR 'a'='a", "NerroID = 'x'' OR ''a''=''a'",
+     "x' OR 'a'='a", "x"},
+    {"EmptyText", esriFieldTypeString, "", "NerroID = ''", "", " "},
+    {"SpacesAndPlusLeftOut", esriFieldTypeInteger, " +12  ", "NerroID = 12", std::int32_t{12},
+     std::int32_t{-12}},
+};
+
+INSTANTIATE_TEST_SUITE_P(Hosts, RelatedClause,
+                         ::testing::Combine(::testing::ValuesIn(velorin::testing::Hosts()),
+                                            ::testing::ValuesIn(kClauseCases)),
+                         velorin::testing::HostCaseName<ClauseCase>);
 
 // A Source key of one type and a Related key of another: whether the Related
 // feature holding `relatedKey` is found for the Source feature holding
@@ -283,25 +379,28 @@ struct KeyCase {
     host::FieldValue relatedKey;
     host::FieldValue nearMiss;
     bool found;
-    const char* sourceField = "Key";
+    const char* sourceField = "Key";  // nullptr: the object id field, as the host names it
 };
 
 void PrintTo(const KeyCase& c, std::ostream* os) { *os << c.name; }
 
-class RelatedKeys : public ZoomFlashFeatureTest, public ::testing::WithParamInterface<KeyCase> {};
+using RelatedKeyTypes = FeatureCases<KeyCase>;
 
-TEST_P(RelatedKeys, FindTheFeaturesWhoseKeyEqualsTheSourceKey) {
-    const KeyCase& c = GetParam();
-    Use(HostBuilder()
-            .FeatureLayer("Gauges", esriGeometryPoint)
-            .Field("Key", c.sourceType)
-            .Feature({c.sourceKey}, MakePoint(5, 5))
-            .FeatureLayer("Wells", esriGeometryPoint)
-            .Field("Key", c.relatedType)
-            .Feature({c.nearMiss}, MakePoint(40, 40))
-            .Feature({c.relatedKey}, MakePoint(20, 20)));
+TEST_P(RelatedKeyTypes, FindTheFeaturesWhoseKeyEqualsTheSourceKey) {
+    const KeyCase& c = TheCase();
+    MapSpec map;
+    map.Window(200, 150)
+        .FeatureLayer("Gauges", esriGeometryPoint)
+        .Field("Key", c.sourceType)
+        .Feature({c.sourceKey}, MakePoint(5, 5))
+        .FeatureLayer("Wells", esriGeometryPoint)
+        .Field("Key", c.relatedType)
+        .Feature({c.nearMiss}, MakePoint(40, 40))
+        .Feature({c.relatedKey}, MakePoint(20, 20));
+    Use(map);
+    const std::string sourceField = c.sourceField ? c.sourceField : ObjectIdField("Gauges");
 
-    EXPECT_FALSE(Visit("Gauges", 1, c.sourceField, kZoomFullEnvelope, 1.0, 6.0, "Wells", "Key"));
+    EXPECT_FALSE(Visit("Gauges", 1, sourceField, kZoomFullEnvelope, 1.0, 6.0, "Wells", "Key"));
 
     EXPECT_TRUE(BoxTexts().empty());
     const std::vector<std::int32_t> flashes = c.found
@@ -317,60 +416,76 @@ TEST_P(RelatedKeys, FindTheFeaturesWhoseKeyEqualsTheSourceKey) {
 constexpr float kLargestSingle = std::numeric_limits<float>::max();
 
 INSTANTIATE_TEST_SUITE_P(
-    Types, RelatedKeys,
-    ::testing::Values(KeyCase{"SingleToText", host::esriFieldTypeSingle, 100000.0F,
-                              esriFieldTypeString, "100000", "1e+05", true},
-                      KeyCase{"LargestSingle", host::esriFieldTypeSingle, kLargestSingle,
-                              host::esriFieldTypeSingle, kLargestSingle, 3.4028e38F, true},
-                      KeyCase{"DoubleBeyond15Digits", host::esriFieldTypeDouble, 0.1 + 0.2,
-                              host::esriFieldTypeDouble, 0.1 + 0.2, 0.3, true},
-                      KeyCase{"DoubleNextAfterOne", host::esriFieldTypeDouble, 1.0000000000000002,
-                              host::esriFieldTypeDouble, 1.0000000000000002, 1.0, true},
-                      KeyCase{"DoubleNotItsRoundedNeighbour", host::esriFieldTypeDouble, 0.1 + 0.2,
-                              host::esriFieldTypeDouble, 0.3, 0.31, false},
-                      KeyCase{"SmallIntegerToInteger", host::esriFieldTypeSmallInteger,
-                              std::int16_t{7}, esriFieldTypeInteger, std::int32_t{7},
-                              std::int32_t{70}, true},
-                      KeyCase{"DateToText", host::esriFieldTypeDate, host::MakeDate(2003, 1, 29),
-                              esriFieldTypeString, "2003-01-29", "2003-01-30", true},
-                      // The gauge's object id is 1; its "Key" holds the near miss.
-                      KeyCase{"ObjectIdToInteger", esriFieldTypeInteger, std::int32_t{5},
-                              esriFieldTypeInteger, std::int32_t{1}, std::int32_t{5}, true,
-                              "OBJECTID"},
-                      KeyCase{"ObjectIdToText", esriFieldTypeInteger, std::int32_t{5},
-                              esriFieldTypeString, "1", "5", true, "OBJECTID"},
-                      KeyCase{"TextWithPlusToInteger", esriFieldTypeString, "+12",
-                              esriFieldTypeInteger, std::int32_t{12}, std::int32_t{-12}, true},
-                      KeyCase{"TextWithSpacesToInteger", esriFieldTypeString, " 12 ",
-                              esriFieldTypeInteger, std::int32_t{12}, std::int32_t{13}, true},
-                      KeyCase{"TextWithTrailingSpaceToDouble", esriFieldTypeString, "2 ",
-                              host::esriFieldTypeDouble, 2.0, 2.5, true}),
-    [](const ::testing::TestParamInfo<KeyCase>& param) { return param.param.name; });
+    Hosts, RelatedKeyTypes,
+    ::testing::Combine(
+        ::testing::ValuesIn(velorin::testing::Hosts()),
+        ::testing::Values(
+            KeyCase{"SingleToText", host::esriFieldTypeSingle, 100000.0F, esriFieldTypeString,
+                    "100000", "1e+05", true},
+            KeyCase{"LargestSingle", host::esriFieldTypeSingle, kLargestSingle,
+                    host::esriFieldTypeSingle, kLargestSingle, 3.4028e38F, true},
+            KeyCase{"DoubleBeyond15Digits", host::esriFieldTypeDouble, 0.1 + 0.2,
+                    host::esriFieldTypeDouble, 0.1 + 0.2, 0.3, true},
+            KeyCase{"DoubleNextAfterOne", host::esriFieldTypeDouble, 1.0000000000000002,
+                    host::esriFieldTypeDouble, 1.0000000000000002, 1.0, true},
+            KeyCase{"DoubleNotItsRoundedNeighbour", host::esriFieldTypeDouble, 0.1 + 0.2,
+                    host::esriFieldTypeDouble, 0.3, 0.31, false},
+            KeyCase{"SmallIntegerToInteger", host::esriFieldTypeSmallInteger, std::int16_t{7},
+                    esriFieldTypeInteger, std::int32_t{7}, std::int32_t{70}, true},
+            KeyCase{"DateToText", host::esriFieldTypeDate, host::MakeDate(2003, 1, 29),
+                    esriFieldTypeString, "2003-01-29", "2003-01-30", true},
+            // The gauge's object id is 1; its "Key" holds the near miss.
+            KeyCase{"ObjectIdToInteger", esriFieldTypeInteger, std::int32_t{5},
+                    esriFieldTypeInteger, std::int32_t{1}, std::int32_t{5}, true, nullptr},
+            KeyCase{"ObjectIdToText", esriFieldTypeInteger, std::int32_t{5}, esriFieldTypeString,
+                    "1", "5", true, nullptr},
+            KeyCase{"TextWithPlusToInteger", esriFieldTypeString, "+12", esriFieldTypeInteger,
+                    std::int32_t{12}, std::int32_t{-12}, true},
+            KeyCase{"TextWithSpacesToInteger", esriFieldTypeString, " 12 ", esriFieldTypeInteger,
+                    std::int32_t{12}, std::int32_t{13}, true},
+            KeyCase{"TextWithTrailingSpaceToDouble", esriFieldTypeString, "2 ",
+                    host::esriFieldTypeDouble, 2.0, 2.5, true})),
+    velorin::testing::HostCaseName<KeyCase>);
 
-class RelatedKeyFieldName : public ZoomFlashFeatureTest,
-                            public ::testing::WithParamInterface<const char*> {};
+struct FieldName {
+    const char* name;
+    const char* field;
+};
+
+void PrintTo(const FieldName& c, std::ostream* os) { *os << c.name; }
+
+using RelatedKeyFieldName = FeatureCases<FieldName>;
 
 TEST_P(RelatedKeyFieldName, IsReadWhateverItIs) {
-    Use(HostBuilder()
-            .FeatureLayer("Gauges", esriGeometryPoint)
-            .Field("NerroID", esriFieldTypeInteger)
-            .Feature({7}, MakePoint(5, 5))
-            .FeatureLayer("Wells", esriGeometryPoint)
-            .Field(GetParam(), esriFieldTypeInteger)
-            .Feature({8}, MakePoint(40, 40))
-            .Feature({7}, MakePoint(20, 20)));
+    const char* field = TheCase().field;
+    MapSpec map;
+    map.Window(200, 150)
+        .FeatureLayer("Gauges", esriGeometryPoint)
+        .Field("NerroID", esriFieldTypeInteger)
+        .Feature({7}, MakePoint(5, 5))
+        .FeatureLayer("Wells", esriGeometryPoint)
+        .Field(field, esriFieldTypeInteger)
+        .Feature({8}, MakePoint(40, 40))
+        .Feature({7}, MakePoint(20, 20));
+    Use(map);
 
-    EXPECT_FALSE(Visit("Gauges", 1, "NerroID", kZoomFullEnvelope, 1.0, 6.0, "Wells", GetParam()));
+    EXPECT_FALSE(Visit("Gauges", 1, "NerroID", kZoomFullEnvelope, 1.0, 6.0, "Wells", field));
 
     EXPECT_TRUE(BoxTexts().empty());
     EXPECT_EQ(Slept(), (std::vector<std::int32_t>{kSourceMs, kRelatedMs}));
 }
 
-INSTANTIATE_TEST_SUITE_P(Names, RelatedKeyFieldName,
-                         ::testing::Values("my key", "it's", "a-b", "1st", "AND", "NULL",
-                                           "say \"hi\"", "Key_2"));
+INSTANTIATE_TEST_SUITE_P(
+    Hosts, RelatedKeyFieldName,
+    ::testing::Combine(::testing::ValuesIn(velorin::testing::Hosts()),
+                       ::testing::Values(FieldName{"Space", "my key"}, FieldName{"Quote", "it's"},
+                                         FieldName{"Hyphen", "a-b"}, FieldName{"Digit", "1st"},
+                                         FieldName{"And", "AND"}, FieldName{"Null", "NULL"},
+                                         FieldName{"DoubleQuotes", "say \"hi\""},
+                                         FieldName{"Plain", "Key_2"})),
+    velorin::testing::HostCaseName<FieldName>);
 
-TEST_F(ZoomFlashFeatureTest, EscAtAnyCheckAbandonsTheFeatureBetweenFlashes) {
+TEST_P(ZoomFlashFeatureTest, EscAtAnyCheckAbandonsTheFeatureBetweenFlashes) {
     // Checks of Full Envelope with two lakes: before the status, before the
     // Source flash, before the Related flashes, one before each Related flash.
     for (int check = 1; check <= 5; ++check) {
@@ -382,7 +497,7 @@ TEST_F(ZoomFlashFeatureTest, EscAtAnyCheckAbandonsTheFeatureBetweenFlashes) {
         const std::vector<std::size_t> flashesBefore{0, 0, 1, 1, 2};
         EXPECT_EQ(Slept().size(), flashesBefore[static_cast<std::size_t>(check - 1)])
             << "check " << check;
-        EXPECT_EQ(Host().Record().draws.size() % 2, 0U) << "a flash was cut in half";
+        EXPECT_EQ(Record().draws.size() % 2, 0U) << "a flash was cut in half";
     }
 }
 
