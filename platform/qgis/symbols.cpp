@@ -392,19 +392,50 @@ std::unique_ptr<QgsFeatureRenderer> ToQgisRenderer(
                             std::to_string(unique->FieldCount()));
         }
         const bool isString = unique->FieldType(0);
+        // One pass over the values: the categories are made without symbols
+        // (a category's copy clones its symbol, and the renderer copies the list),
+        // and each symbol is handed to the renderer's category once.
+        struct Entry {
+            std::string value;
+            std::string label;
+            std::shared_ptr<host::ISymbol> symbol;
+        };
+        std::vector<Entry> entries;
+        if (const auto* own = dynamic_cast<const objects::UniqueValueRenderer*>(unique.get())) {
+            entries.reserve(own->EntryCount());
+            for (std::size_t i = 0; i < own->EntryCount(); ++i) {
+                const auto entry = own->EntryAt(i);
+                entries.push_back(
+                    {std::string(entry.value), std::string(entry.label), entry.symbol});
+            }
+        } else {
+            for (std::int32_t i = 0; i < unique->ValueCount(); ++i) {
+                std::string value = unique->Value(i);
+                entries.push_back({value, unique->Label(value), unique->Symbol(value)});
+            }
+        }
         QgsCategoryList categories;
-        for (std::int32_t i = 0; i < unique->ValueCount(); ++i) {
-            const std::string value = unique->Value(i);
-            categories.append(QgsRendererCategory(CategoryValue(value, isString),
-                                                  ToQgisSymbol(unique->Symbol(value)).release(),
-                                                  ToQt(unique->Label(value))));
+        categories.reserve(static_cast<int>(entries.size()) + 1);
+        for (const Entry& entry : entries) {
+            categories.append(QgsRendererCategory(CategoryValue(entry.value, isString), nullptr,
+                                                  ToQt(entry.label)));
         }
-        if (unique->UseDefaultSymbol() && unique->DefaultSymbol()) {
-            categories.append(QgsRendererCategory(QString(),
-                                                  ToQgisSymbol(unique->DefaultSymbol()).release(),
-                                                  ToQt(unique->DefaultLabel())));
+        const bool withDefault = unique->UseDefaultSymbol() && unique->DefaultSymbol();
+        if (withDefault) {
+            categories.append(
+                QgsRendererCategory(QString(), nullptr, ToQt(unique->DefaultLabel())));
         }
-        return std::make_unique<QgsCategorizedSymbolRenderer>(ToQt(unique->Field(0)), categories);
+        auto categorized =
+            std::make_unique<QgsCategorizedSymbolRenderer>(ToQt(unique->Field(0)), categories);
+        for (std::size_t i = 0; i < entries.size(); ++i) {
+            categorized->updateCategorySymbol(static_cast<int>(i),
+                                              ToQgisSymbol(entries[i].symbol).release());
+        }
+        if (withDefault) {
+            categorized->updateCategorySymbol(static_cast<int>(entries.size()),
+                                              ToQgisSymbol(unique->DefaultSymbol()).release());
+        }
+        return categorized;
     }
     if (const auto simple = host::As<host::ISimpleRenderer>(renderer)) {
         return std::make_unique<QgsSingleSymbolRenderer>(ToQgisSymbol(simple->Symbol()).release());
