@@ -20,6 +20,7 @@
 #include <charconv>
 #include <cmath>
 #include <optional>
+#include <set>
 
 #include "app/attribute_table.h"
 #include "app/contents_panel.h"
@@ -85,6 +86,24 @@ void EachFeatureLayer(const std::vector<std::shared_ptr<host::ILayer>>& layers,
     }
 }
 
+// The visible feature layers of the map, group members of visible groups
+// included, top first.
+std::vector<std::shared_ptr<memory::FeatureLayer>> VisibleFeatureLayers(
+    const std::vector<std::shared_ptr<host::ILayer>>& layers) {
+    std::vector<std::shared_ptr<memory::FeatureLayer>> shown;
+    for (const auto& layer : layers) {
+        if (!layer->Visible()) continue;
+        if (auto features = std::dynamic_pointer_cast<memory::FeatureLayer>(layer)) {
+            shown.push_back(std::move(features));
+        } else if (const auto group = std::dynamic_pointer_cast<memory::GroupLayer>(layer)) {
+            for (auto& member : VisibleFeatureLayers(group->Layers())) {
+                shown.push_back(std::move(member));
+            }
+        }
+    }
+    return shown;
+}
+
 // The file a person names in the save dialog, which proposes proposed; ".json"
 // added when it has no extension; empty when they cancel.
 std::filesystem::path AskSavePath(QWidget* parent, const QString& title,
@@ -142,10 +161,12 @@ MainWindow::MainWindow(std::function<bool()> takeEscPress, QWidget* parent)
     m_pointer->setMinimumWidth(190);
     statusBar()->addPermanentWidget(m_pointer);
 
-    m_map->onClick = [this](memory::XY point, double tolerance, bool add) {
-        AtEdge([&] { SelectAt(point, tolerance, add); });
+    m_map->onClick = [this](memory::XY point, double tolerance, SelectMode mode) {
+        AtEdge([&] { SelectAt(point, tolerance, mode); });
     };
-    m_map->onBox = [this](const MapBox& box, bool add) { AtEdge([&] { SelectIn(box, add); }); };
+    m_map->onBox = [this](const MapBox& box, SelectMode mode) {
+        AtEdge([&] { SelectIn(box, mode); });
+    };
     m_map->onIdentify = [this](memory::XY point, double tolerance) {
         AtEdge([&] { IdentifyAt(point, tolerance); });
     };
@@ -270,7 +291,8 @@ MainWindow::ToolActions MainWindow::BuildTools() {
     select->setCheckable(true);
     select->setChecked(true);
     select->setStatusTip(
-        QStringLiteral("Click or drag a box to select features of the current layer (Ctrl adds)"));
+        QStringLiteral("Click a feature or drag a box to select in the current layer "
+                       "(Shift adds, Ctrl removes)"));
     select->setActionGroup(modes);
     connect(select, &QAction::triggered, this, [this] { m_map->SetTool(MapWidget::Tool::Select); });
     QAction* identify = tools->addAction(ToolIcon("identify"), QStringLiteral("&Identify"));
@@ -643,9 +665,21 @@ void MainWindow::AfterRun() {
 }
 
 std::size_t MainWindow::Select(memory::FeatureLayer& layer, const std::vector<std::int32_t>& oids,
-                               bool add) {
-    if (!add) layer.ClearSelection();
-    if (!oids.empty()) layer.Select(oids);
+                               SelectMode mode) {
+    switch (mode) {
+        case SelectMode::Replace:
+            layer.Selection().Replace(oids);
+            break;
+        case SelectMode::Add:
+            layer.Select(oids);
+            break;
+        case SelectMode::Remove: {
+            std::set<std::int32_t> kept = layer.Selection().Oids();
+            for (const std::int32_t oid : oids) kept.erase(oid);
+            layer.Selection().Replace(std::vector<std::int32_t>(kept.begin(), kept.end()));
+            break;
+        }
+    }
     SelectionChanged();
     const std::size_t count = layer.Selection().Oids().size();
     statusBar()->showMessage(QStringLiteral("%1 selected in %2").arg(count).arg(ToQt(layer.Name())),
@@ -671,16 +705,32 @@ std::shared_ptr<memory::FeatureLayer> MainWindow::SelectableLayer() {
     return layer;
 }
 
-std::size_t MainWindow::SelectAt(memory::XY point, double tolerance, bool add) {
-    const auto layer = SelectableLayer();
-    if (!layer) return 0;
-    return Select(*layer, FeaturesAtClick(*layer, point, tolerance), add);
+std::size_t MainWindow::SelectAt(memory::XY point, double tolerance, SelectMode mode) {
+    std::shared_ptr<memory::FeatureLayer> layer;
+    std::optional<std::int32_t> picked;
+    if (m_contents->CurrentFeatureLayer()) {
+        layer = SelectableLayer();
+        if (!layer) return 0;
+        picked = FeatureAtClick(*layer, point, tolerance);
+    } else {
+        // Nothing current: the layer a person sees on top under the pointer.
+        for (const auto& candidate : VisibleFeatureLayers(Host().FocusMap().Layers())) {
+            picked = FeatureAtClick(*candidate, point, tolerance);
+            if (picked) {
+                layer = candidate;
+                break;
+            }
+        }
+        if (!layer) return 0;
+    }
+    return Select(*layer, picked ? std::vector<std::int32_t>{*picked} : std::vector<std::int32_t>{},
+                  mode);
 }
 
-std::size_t MainWindow::SelectIn(const MapBox& box, bool add) {
+std::size_t MainWindow::SelectIn(const MapBox& box, SelectMode mode) {
     const auto layer = SelectableLayer();
     if (!layer) return 0;
-    return Select(*layer, FeaturesInBox(*layer, box), add);
+    return Select(*layer, FeaturesInBox(*layer, box), mode);
 }
 
 void MainWindow::ClearSelection() {

@@ -77,9 +77,13 @@ class MainWindow final : public QMainWindow {
     bool Modified() const { return m_modified; }
 
     // Selecting on the current layer of the contents list, as a click or a box on
-    // the map does; add keeps what was selected. Returns how many were found.
-    std::size_t SelectAt(memory::XY point, double tolerance, bool add);
-    std::size_t SelectIn(const MapBox& box, bool add);
+    // the map does: a click picks the one feature under the point (FeatureAtClick),
+    // a box every feature it touches; mode replaces, adds to or removes from the
+    // layer's selection. With no feature layer current, a click picks in the
+    // topmost visible layer that has a feature under the point. Returns how many
+    // features the click or box met.
+    std::size_t SelectAt(memory::XY point, double tolerance, SelectMode mode);
+    std::size_t SelectIn(const MapBox& box, SelectMode mode);
     void ClearSelection();
     // After selections changed behind the window's back (a batch driver's, or the
     // host's own): the contents list's counts and the map's outlines again.
@@ -158,7 +162,7 @@ class MainWindow final : public QMainWindow {
     // status bar says why.
     std::shared_ptr<memory::FeatureLayer> SelectableLayer();
     std::size_t Select(memory::FeatureLayer& layer, const std::vector<std::int32_t>& oids,
-                       bool add);
+                       SelectMode mode);
     // The window's event edge: the toolkit's (Toolkit::RunAtEdge), so a menu
     // command fails as a dialog's button does, in a box, and the window keeps
     // running.

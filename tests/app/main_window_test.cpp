@@ -87,6 +87,26 @@ class MapWindow : public testing::SampleTest {
         return run;
     }
 
+    // A person pressing and releasing the left button on the map, at from and
+    // then at to (a click when they are the same), with keys held.
+    void Drag(QPointF from, QPointF to, Qt::KeyboardModifiers keys = Qt::NoModifier) {
+        QMouseEvent press(QEvent::MouseButtonPress, from, Window().Map().mapToGlobal(from),
+                          Qt::LeftButton, Qt::LeftButton, keys);
+        QApplication::sendEvent(&Window().Map(), &press);
+        QMouseEvent release(QEvent::MouseButtonRelease, to, Window().Map().mapToGlobal(to),
+                            Qt::LeftButton, Qt::NoButton, keys);
+        QApplication::sendEvent(&Window().Map(), &release);
+    }
+    // Where the map shows a point of a feature's shape (its centroid).
+    QPointF PixelOf(const memory::FeatureLayer& layer, std::int32_t oid) {
+        const auto& store = *layer.Data()->Store();
+        const auto shape = std::dynamic_pointer_cast<memory::MultiPartGeometry>(
+            store.At(*store.PositionOf(oid)).shape);
+        const auto centre = shape->Centroid();
+        const memory::PixelXY pixel = Window().Host().View().ToPixel({centre->X(), centre->Y()});
+        return {pixel.x, pixel.y};
+    }
+
     // The map's pixel under a point of the map.
     QColor PixelAt(double x, double y) {
         memory::MapView& view = Window().Host().View();
@@ -199,7 +219,7 @@ TEST_F(MapWindow, ClickAndBoxSelectOnTheCurrentLayerAndZoomAndFlashVisitsTheSele
         catchment->Data()->Search(nullptr, false)->NextFeature()->Shape());
     ASSERT_TRUE(shape);
     const auto centre = shape->Centroid();
-    EXPECT_EQ(Window().SelectAt({centre->X(), centre->Y()}, 1.0, false), 1u);
+    EXPECT_EQ(Window().SelectAt({centre->X(), centre->Y()}, 1.0, SelectMode::Replace), 1u);
     EXPECT_EQ(catchment->Selection().Oids(), (std::set<std::int32_t>{1}));
     EXPECT_TRUE(LayerRow("Catchment")->text(0).contains("(1 selected)"));
 
@@ -210,7 +230,7 @@ TEST_F(MapWindow, ClickAndBoxSelectOnTheCurrentLayerAndZoomAndFlashVisitsTheSele
     const auto otherBox = other->Shape()->Envelope();
     const double x = (otherBox->XMin() + otherBox->XMax()) / 2;
     const double y = (otherBox->YMin() + otherBox->YMax()) / 2;
-    EXPECT_EQ(Window().SelectIn(MapBox{x - 1, y - 1, x + 1, y + 1}, true), 1u);
+    EXPECT_EQ(Window().SelectIn(MapBox{x - 1, y - 1, x + 1, y + 1}, SelectMode::Add), 1u);
     EXPECT_EQ(catchment->Selection().Oids(), (std::set<std::int32_t>{1, other->OID()}));
 
     DialogReport report;
@@ -227,6 +247,32 @@ TEST_F(MapWindow, ClickAndBoxSelectOnTheCurrentLayerAndZoomAndFlashVisitsTheSele
     EXPECT_EQ(JudgeRun(Tool::ZoomFlash, report, m_user.MessageBoxes()).exitStatus, kExitFinished);
 
     Window().ClearSelection();
+    EXPECT_TRUE(catchment->Selection().Oids().empty());
+}
+
+TEST_F(MapWindow, AClickSelectsOneFeatureShiftAddsCtrlRemovesAndABoxTakesAllItTouches) {
+    const auto catchment = Window().Host().FeatureLayerNamed("Catchment");
+    ASSERT_TRUE(Window().Contents().SetCurrentLayer(catchment));
+    using Oids = std::set<std::int32_t>;
+    // Catchments 1 and 2 are neighbours in the first row, 3 the next along.
+    const QPointF first = PixelOf(*catchment, 1);
+    const QPointF second = PixelOf(*catchment, 2);
+    Drag(first, first);
+    EXPECT_EQ(catchment->Selection().Oids(), Oids{1});
+    Drag(second, second, Qt::ShiftModifier);
+    EXPECT_EQ(catchment->Selection().Oids(), (Oids{1, 2}));
+    Drag(first, first, Qt::ControlModifier);
+    EXPECT_EQ(catchment->Selection().Oids(), Oids{2});
+    const QPointF third = PixelOf(*catchment, 3);
+    Drag(third, third);
+    EXPECT_EQ(catchment->Selection().Oids(), Oids{3});
+    // A thin box from the first centre to the second crosses only their shared edge.
+    Drag(first, second + QPointF(0, 4));
+    EXPECT_EQ(catchment->Selection().Oids(), (Oids{1, 2}));
+    Drag(second + QPointF(0, 4), third, Qt::ControlModifier);
+    EXPECT_EQ(catchment->Selection().Oids(), Oids{1});
+    // A click on nothing clears the layer's selection, as it replaces it.
+    Drag(QPointF(1, 1), QPointF(1, 1));
     EXPECT_TRUE(catchment->Selection().Oids().empty());
 }
 
@@ -369,12 +415,12 @@ TEST_F(MapWindow, AHiddenLayerIsGreyedAndNothingInItCanBeSelected) {
     const auto shape = std::dynamic_pointer_cast<memory::MultiPartGeometry>(
         catchment->Data()->Search(nullptr, false)->NextFeature()->Shape());
     const auto centre = shape->Centroid();
-    EXPECT_EQ(Window().SelectAt({centre->X(), centre->Y()}, 1.0, false), 0u);
-    EXPECT_EQ(Window().SelectIn(MapBox{-1e9, -1e9, 1e9, 1e9}, false), 0u);
+    EXPECT_EQ(Window().SelectAt({centre->X(), centre->Y()}, 1.0, SelectMode::Replace), 0u);
+    EXPECT_EQ(Window().SelectIn(MapBox{-1e9, -1e9, 1e9, 1e9}, SelectMode::Replace), 0u);
     EXPECT_TRUE(catchment->Selection().Oids().empty());
     LayerRow("Catchment")->setCheckState(0, Qt::Checked);
     EXPECT_FALSE(LayerRow("Catchment")->child(0)->isDisabled());
-    EXPECT_EQ(Window().SelectAt({centre->X(), centre->Y()}, 1.0, false), 1u);
+    EXPECT_EQ(Window().SelectAt({centre->X(), centre->Y()}, 1.0, SelectMode::Replace), 1u);
 }
 
 TEST_F(MapWindow, TheLayerMenuZoomsRemovesAndLayersAreReorderedAndAdded) {
