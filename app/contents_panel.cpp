@@ -22,8 +22,16 @@ constexpr int kSwatchHeight = 18;
 
 QString ToQt(const std::string& text) { return QString::fromStdString(text); }
 
+// A feature layer without data draws nothing and cannot be searched: its data
+// set was missing when the map opened.
+bool IsUnavailable(const std::shared_ptr<host::ILayer>& layer) {
+    const auto features = std::dynamic_pointer_cast<memory::FeatureLayer>(layer);
+    return features && !features->Data();
+}
+
 QString LayerCaption(const std::shared_ptr<host::ILayer>& layer) {
     QString caption = ToQt(layer->Name());
+    if (IsUnavailable(layer)) return caption + QStringLiteral("  (unavailable)");
     if (const auto features = std::dynamic_pointer_cast<memory::FeatureLayer>(layer)) {
         const std::size_t selected = features->Selection().Oids().size();
         if (selected > 0) caption += QStringLiteral("  (%1 selected)").arg(selected);
@@ -99,8 +107,14 @@ QTreeWidgetItem* ContentsPanel::AddLayer(const std::shared_ptr<host::ILayer>& la
     item->setFlags(Qt::ItemIsEnabled | Qt::ItemIsSelectable | Qt::ItemIsUserCheckable);
     item->setCheckState(0, layer->Visible() ? Qt::Checked : Qt::Unchecked);
     item->setFlags(item->flags() | Qt::ItemIsDragEnabled);
-    if (!layer->Visible())
+    if (!layer->Visible() || IsUnavailable(layer))
         item->setForeground(0, palette().brush(QPalette::Disabled, QPalette::Text));
+    if (IsUnavailable(layer) && whyUnavailable) {
+        const std::string why = whyUnavailable(*layer);
+        item->setToolTip(0,
+                         ToQt(why.empty() ? std::string("No data") : why) +
+                             QStringLiteral(". Repair Data Source... in its menu names the file."));
+    }
 
     if (const auto group = host::As<host::ICompositeLayer>(layer)) {
         const std::int32_t count = group->Count();
@@ -151,7 +165,8 @@ void ContentsPanel::RefreshCaptions() {
             (*it)->setText(0, LayerCaption(layer));
             (*it)->setCheckState(0, layer->Visible() ? Qt::Checked : Qt::Unchecked);
             (*it)->setForeground(
-                0, palette().brush(layer->Visible() ? QPalette::Active : QPalette::Disabled,
+                0, palette().brush(layer->Visible() && !IsUnavailable(layer) ? QPalette::Active
+                                                                             : QPalette::Disabled,
                                    QPalette::Text));
         } else if (layer) {
             (*it)->setDisabled(!layer->Visible());
@@ -199,6 +214,7 @@ QMenu* ContentsPanel::MenuFor(const std::shared_ptr<host::ILayer>& layer) {
     add(QStringLiteral("&Remove"), onRemove,
         m_map != nullptr && std::find(m_map->Layers().begin(), m_map->Layers().end(), layer) !=
                                 m_map->Layers().end());
+    if (features && !hasData) add(QStringLiteral("Repair Data &Source..."), onRepair, true);
     menu->addSeparator();
     add(QStringLiteral("&Properties..."), onProperties, hasData);
     return menu;

@@ -61,6 +61,10 @@ class ContentsPanel final : public QTreeWidget {
     LayerAction onOpenTable;
     LayerAction onProperties;
     LayerAction onRemove;
+    // Repair Data Source..., offered for a feature layer without data.
+    LayerAction onRepair;
+    // Why a feature layer has no data (its row's tooltip); empty when unknown.
+    std::function<std::string(const host::ILayer& layer)> whyUnavailable;
     // A top-level layer dragged to index among the top-level layers.
     std::function<void(const std::shared_ptr<host::ILayer>& layer, int index)> onMove;
 

@@ -14,6 +14,7 @@
 #include <QSettings>
 #include <QStatusBar>
 #include <QStyle>
+#include <QTemporaryDir>
 #include <QToolBar>
 #include <algorithm>
 #include <array>
@@ -209,6 +210,13 @@ MainWindow::MainWindow(std::function<bool()> takeEscPress, QWidget* parent)
     };
     m_contents->onRemove = [this](const std::shared_ptr<host::ILayer>& layer) {
         AtEdge([&] { RemoveLayer(layer); });
+    };
+    m_contents->onRepair = [this](const std::shared_ptr<host::ILayer>& layer) {
+        AtEdge([&] { RepairDataSource(layer); });
+    };
+    m_contents->whyUnavailable = [this](const host::ILayer& layer) {
+        const gdal::UnavailableLayer* what = Document().sources.Unavailable(layer);
+        return what != nullptr ? what->reason : std::string();
     };
     m_contents->onMove = [this](const std::shared_ptr<host::ILayer>& layer, int index) {
         AtEdge([&] { MoveLayer(layer, index); });
@@ -475,6 +483,64 @@ bool MainWindow::Open(const std::filesystem::path& file) {
     if (m_located) SetModified(true);
     m_lastFolder = std::filesystem::absolute(file).parent_path();
     Remember(file);
+    ReportUnavailable();
+    return true;
+}
+
+void MainWindow::ReportUnavailable() {
+    std::string list;
+    std::size_t count = 0;
+    EachFeatureLayer(Host().FocusMap().Layers(), [&](memory::FeatureLayer& layer) {
+        if (const gdal::UnavailableLayer* what = Document().sources.Unavailable(layer)) {
+            list += "\n" + layer.Name() + ": " + what->reason;
+            ++count;
+        }
+    });
+    if (count == 0) return;
+    ui::CurrentToolkit().MsgBox(
+        (count == 1
+             ? std::string("One layer has no data and is shown as unavailable:")
+             : std::to_string(count) + " layers have no data and are shown as unavailable:") +
+            list +
+            "\n\nRepair Data Source... in a layer's menu names its file; saving keeps them as "
+            "the document had them.",
+        ui::MsgButtons::OkOnly, ui::MsgIcon::None);
+}
+
+bool MainWindow::RepairDataSource(const std::shared_ptr<host::ILayer>& layer) {
+    const gdal::UnavailableLayer* what = Document().sources.Unavailable(*layer);
+    if (what == nullptr) return false;
+    const std::filesystem::path missing = what->source.file;
+    const QString found = pickFile(QStringLiteral("Locate ") + ToQt(missing.filename().string()),
+                                   ToQt(StartFolder().string()),
+                                   QStringLiteral("Data sets (*.gpkg *.shp *.geojson "
+                                                  "*.json *.fgb *.gml *.kml *.sqlite);;"
+                                                  "All files (*)"));
+    if (found.isEmpty()) return false;
+    // Saved beside nothing of the person's: the copy's data paths are relative to
+    // its own folder, and so read back as the same files.
+    const QTemporaryDir scratch;
+    if (!scratch.isValid())
+        throw Error(host::E_HOST_FAIL, "no folder for a temporary copy of the map");
+    const std::filesystem::path copy = scratch.filePath(QStringLiteral("map.json")).toStdString();
+    gdal::SaveMapDocument(Document(), copy);
+    const std::filesystem::path named = found.toStdString();
+    auto repaired = std::make_unique<gdal::MapDocument>(
+        OpenMap(copy, std::max(m_map->width(), 1), std::max(m_map->height(), 1),
+                [&](const std::filesystem::path& file) {
+                    return file == missing ? named : std::filesystem::path();
+                }));
+    if (repaired->sources.UnavailableCount() >= Document().sources.UnavailableCount()) {
+        ui::CurrentToolkit().MsgBox(found.toStdString() + " does not hold the layer \"" +
+                                        what->source.layer + "\"; the map is as it was.",
+                                    ui::MsgButtons::OkOnly, ui::MsgIcon::Critical);
+        return false;
+    }
+    repaired->path = Document().path;
+    Attach(std::move(repaired));
+    SetModified(true);
+    UpdateTitle();
+    statusBar()->showMessage(QStringLiteral("Data read from ") + found, 4000);
     return true;
 }
 
@@ -885,6 +951,7 @@ void MainWindow::RemoveLayer(const std::shared_ptr<host::ILayer>& layer) {
     const auto at = std::find(layers.begin(), layers.end(), layer);
     if (at == layers.end()) return;
     CloseLayerWindows(layer);
+    Document().sources.ForgetUnavailable(*layer);
     map.RemoveLayer(static_cast<std::int32_t>(at - layers.begin()));
     Host().View().Refresh();
     m_contents->Rebuild(&map);

@@ -98,6 +98,12 @@ class MainWindow final : public QMainWindow {
     // the window keeps working under it). One per layer: asking again raises the
     // open one.
     SymbologyDialog* ShowProperties(const std::shared_ptr<memory::FeatureLayer>& layer);
+    // An unavailable layer's data file named again (asked through pickFile): the
+    // map is read again with that file in place of the missing one, and any other
+    // missing file found beside it, keeping everything else of the map (through
+    // a saved copy, so that what reading a document checks is checked again).
+    // False, changing nothing, when the person cancels or the file does not serve.
+    bool RepairDataSource(const std::shared_ptr<host::ILayer>& layer);
     // A top-level layer out of the map, or to index among the top-level layers.
     void RemoveLayer(const std::shared_ptr<host::ILayer>& layer);
     void MoveLayer(const std::shared_ptr<host::ILayer>& layer, int index);
@@ -158,6 +164,8 @@ class MainWindow final : public QMainWindow {
     void FillRecentMenu();
     std::filesystem::path ProposedSavePath() const;
     std::filesystem::path LocateMissing(const std::filesystem::path& missing);
+    // One box naming the map's unavailable layers and why, when it has any.
+    void ReportUnavailable();
     // The current layer when it is a visible feature layer; else null, and the
     // status bar says why.
     std::shared_ptr<memory::FeatureLayer> SelectableLayer();

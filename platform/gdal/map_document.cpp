@@ -163,16 +163,20 @@ class DocumentLoader {
                          "renderer", "rendererPropertyPage", "selection"});
         const std::string name =
             m_faults.Text(m_faults.Member(entry, place, "name"), PlaceOf(place, "name"));
-        auto data = Read(m_faults.Member(entry, place, "source"), PlaceOf(place, "source"),
-                         LayerRole::FeatureClass);
+        const Json& source = m_faults.Member(entry, place, "source");
+        std::optional<UnavailableLayer> missing;
+        if (m_locate) missing = Missing(source, PlaceOf(place, "source"));
+        LayerData data;
+        if (!missing) data = Read(source, PlaceOf(place, "source"), LayerRole::FeatureClass);
 
         std::shared_ptr<host::IFeatureRenderer> renderer;
         if (const Json* value = DocumentFaults::Find(entry, "renderer")) {
             const std::string rendererPlace = PlaceOf(place, "renderer");
             renderer = ReadRenderer(m_faults, *value, rendererPlace, m_context, &m_legends);
-            const auto& fields = *data.featureClass->Store()->FieldSet();
-            const auto keys = RendererFields(renderer);
+            // Fields are checked when the data is there to check them against.
+            const auto keys = missing ? std::vector<std::string>{} : RendererFields(renderer);
             for (std::size_t i = 0; i < keys.size(); ++i) {
+                const auto& fields = *data.featureClass->Store()->FieldSet();
                 if (fields.Find(keys[i]) < 0) {
                     m_faults.Fail(PlaceOf(PlaceOf(PlaceOf(rendererPlace, "fields"), i), "name"),
                                   "layer \"" + name + "\" has no field \"" + keys[i] + "\"");
@@ -195,18 +199,31 @@ class DocumentLoader {
         if (const Json* query = DocumentFaults::Find(entry, "definitionQuery")) {
             const std::string queryPlace = PlaceOf(place, "definitionQuery");
             const std::string text = m_faults.Text(*query, queryPlace);
-            m_faults.At(queryPlace, [&] { layer->SetDefinitionExpression(text); });
+            if (missing) {
+                missing->definitionQuery = text;
+            } else {
+                m_faults.At(queryPlace, [&] { layer->SetDefinitionExpression(text); });
+            }
         }
         if (const Json* display = DocumentFaults::Find(entry, "displayField")) {
             const std::string displayPlace = PlaceOf(place, "displayField");
             const std::string text = m_faults.Text(*display, displayPlace);
-            m_faults.At(displayPlace, [&] { layer->SetDisplayField(text); });
+            if (missing) {
+                missing->displayField = text;
+            } else {
+                m_faults.At(displayPlace, [&] { layer->SetDisplayField(text); });
+            }
         }
         if (const Json* selection = DocumentFaults::Find(entry, "selection")) {
             const std::string selectionPlace = PlaceOf(place, "selection");
             auto oids = ReadOids(*selection, selectionPlace);
-            m_faults.At(selectionPlace, [&] { layer->Select(oids); });
+            if (missing) {
+                missing->selection = std::move(oids);
+            } else {
+                m_faults.At(selectionPlace, [&] { layer->Select(oids); });
+            }
         }
+        if (missing) m_sources.AddUnavailable(layer, std::move(*missing));
         return layer;
     }
 
@@ -220,25 +237,64 @@ class DocumentLoader {
         return oids;
     }
 
+    // A source as the document writes it, and the file it names once located.
+    struct SourceEntry {
+        std::string written;
+        std::string layerName;
+        std::filesystem::path file;
+    };
+    SourceEntry ReadSource(const Json& source, const std::string& place) {
+        m_faults.Object(source, place, {"path", "layer"});
+        const std::string pathPlace = PlaceOf(place, "path");
+        SourceEntry entry;
+        entry.written = m_faults.Text(m_faults.Member(source, place, "path"), pathPlace);
+        if (entry.written.empty()) m_faults.Fail(pathPlace, "the path is empty");
+        entry.layerName =
+            m_faults.Text(m_faults.Member(source, place, "layer"), PlaceOf(place, "layer"));
+        entry.file = Located((m_folder / std::filesystem::path(entry.written)).lexically_normal());
+        return entry;
+    }
+
+    DataSetReader& ReaderOf(const SourceEntry& entry, const std::string& place) {
+        auto& reader = m_readers[entry.file.string()];
+        if (!reader) {
+            m_faults.At(PlaceOf(place, "path"), [&] {
+                reader = std::make_unique<DataSetReader>(entry.file, entry.written);
+            });
+        }
+        return *reader;
+    }
+
+    // Why the source's data is not there (its file missing, or its data set
+    // without the layer); empty when it is. A file that is there but cannot be
+    // read fails the load, as it is not a file that moved.
+    std::optional<UnavailableLayer> Missing(const Json& source, const std::string& place) {
+        const SourceEntry entry = ReadSource(source, place);
+        const DataSource origin{entry.file, entry.layerName};
+        std::error_code error;
+        if (!std::filesystem::exists(entry.file, error)) {
+            return UnavailableLayer{origin, entry.written + ": no such file", {}, {}, {}};
+        }
+        if (!ReaderOf(entry, place).HasLayer(entry.layerName)) {
+            return UnavailableLayer{
+                origin,
+                "the data set \"" + entry.written + "\" has no layer \"" + entry.layerName + "\"",
+                {},
+                {},
+                {}};
+        }
+        return std::nullopt;
+    }
+
     // The data behind a source; each data set is opened once and each of its
     // layers read once per role, so layers naming the same source share its data.
     LayerData Read(const Json& source, const std::string& place, LayerRole role) {
-        m_faults.Object(source, place, {"path", "layer"});
-        const std::string pathPlace = PlaceOf(place, "path");
-        const std::string written =
-            m_faults.Text(m_faults.Member(source, place, "path"), pathPlace);
-        if (written.empty()) m_faults.Fail(pathPlace, "the path is empty");
+        const SourceEntry entry = ReadSource(source, place);
+        const std::string& written = entry.written;
+        const std::string& layerName = entry.layerName;
         const std::string layerPlace = PlaceOf(place, "layer");
-        const std::string layerName =
-            m_faults.Text(m_faults.Member(source, place, "layer"), layerPlace);
-
-        const std::filesystem::path file =
-            Located((m_folder / std::filesystem::path(written)).lexically_normal());
-        auto& reader = m_readers[file.string()];
-        if (!reader) {
-            m_faults.At(pathPlace,
-                        [&] { reader = std::make_unique<DataSetReader>(file, written); });
-        }
+        const std::filesystem::path& file = entry.file;
+        DataSetReader* reader = &ReaderOf(entry, place);
         if (!reader->HasLayer(layerName)) {
             m_faults.Fail(layerPlace,
                           "the data set \"" + written + "\" has no layer \"" + layerName + "\"");
@@ -254,15 +310,23 @@ class DocumentLoader {
         return found->second;
     }
 
-    // The file itself, or the one the person named in place of a missing one.
+    // The file itself, or the one the person named in place of a missing one, or
+    // the file of its name in a folder where the person located another.
     std::filesystem::path Located(const std::filesystem::path& file) {
         std::error_code error;
         if (!m_locate || std::filesystem::exists(file, error)) return file;
         auto [found, added] = m_located.try_emplace(file.string());
-        if (added) {
-            const std::filesystem::path named = m_locate(file);
-            found->second = named.empty() ? file : AbsoluteNormal(named);
+        if (!added) return found->second;
+        for (const std::filesystem::path& folder : m_locatedFolders) {
+            const std::filesystem::path beside = folder / file.filename();
+            if (std::filesystem::is_regular_file(beside, error)) {
+                found->second = beside;
+                return beside;
+            }
         }
+        const std::filesystem::path named = m_locate(file);
+        found->second = named.empty() ? file : AbsoluteNormal(named);
+        if (!named.empty()) m_locatedFolders.push_back(found->second.parent_path());
         return found->second;
     }
 
@@ -272,6 +336,7 @@ class DocumentLoader {
     LocateDataFile m_locate;
     const LegendValuesByPlace& m_legends;
     std::map<std::string, std::filesystem::path> m_located;
+    std::vector<std::filesystem::path> m_locatedFolders;
     DataSources m_sources;
     std::map<std::string, std::unique_ptr<DataSetReader>> m_readers;
     std::map<std::tuple<std::string, std::string, LayerRole>, LayerData> m_data;
@@ -744,7 +809,11 @@ class DocumentWriter {
                 m_faults.Fail(place, "layer \"" + ShownText(name) + "\" is " + kind +
                                          " that a map document cannot hold");
             }
-            const DataSource* source = feature->Data() ? m_sources.Find(*feature->Data()) : nullptr;
+            const UnavailableLayer* unavailable =
+                feature->Data() ? nullptr : m_sources.Unavailable(*feature);
+            const DataSource* source = feature->Data()          ? m_sources.Find(*feature->Data())
+                                       : unavailable != nullptr ? &unavailable->source
+                                                                : nullptr;
             if (!source) {
                 m_faults.Fail(PlaceOf(place, "source"),
                               "layer \"" + ShownText(name) +
@@ -760,16 +829,20 @@ class DocumentWriter {
             out.Key("visible");
             out.Bool(feature->Visible());
             out.Key("definitionQuery");
-            out.String(feature->DefinitionExpression());
+            out.String(unavailable ? unavailable->definitionQuery
+                                   : feature->DefinitionExpression());
             out.Key("displayField");
-            out.String(feature->DisplayField());
+            out.String(unavailable ? unavailable->displayField : feature->DisplayField());
             out.Key("renderer");
             WriteRenderer(out, m_faults, feature->Renderer(), PlaceOf(place, "renderer"),
                           ShownText(name));
             out.Key("rendererPropertyPage");
             out.String(feature->RendererPropertyPageClassID());
             out.Key("selection");
-            Oids(feature->Selection().Oids(), out);
+            Oids(unavailable ? std::set<std::int32_t>(unavailable->selection.begin(),
+                                                      unavailable->selection.end())
+                             : feature->Selection().Oids(),
+                 out);
             out.EndObject();
         } catch (const JsonWriter::InvalidText& text) {
             NotUtf8(text, "layer \"" + ShownText(name) + "\": ");
@@ -841,6 +914,21 @@ const DataSource* DataSources::Reading(const std::filesystem::path& file) const 
         }
     }
     return nullptr;
+}
+
+void DataSources::AddUnavailable(std::shared_ptr<const host::ILayer> layer, UnavailableLayer what) {
+    m_unavailable.emplace_back(std::move(layer), std::move(what));
+}
+
+const UnavailableLayer* DataSources::Unavailable(const host::ILayer& layer) const {
+    for (const auto& [shown, what] : m_unavailable) {
+        if (shown.get() == &layer) return &what;
+    }
+    return nullptr;
+}
+
+void DataSources::ForgetUnavailable(const host::ILayer& layer) {
+    std::erase_if(m_unavailable, [&](const auto& entry) { return entry.first.get() == &layer; });
 }
 
 const DataSource* DataSources::FindAddress(const void* data) const {

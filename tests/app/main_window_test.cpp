@@ -16,6 +16,7 @@
 #include <QStandardPaths>
 #include <QTableView>
 #include <QTreeWidgetItem>
+#include <fstream>
 
 #include "app/attribute_table.h"
 #include "app/contents_panel.h"
@@ -575,14 +576,16 @@ TEST_F(MapWindow, AMissingDataFileIsNamedAndLocatedThroughThePrompt) {
         return QString::fromStdString(moved.string());
     };
 
-    // Given up: the box named the file and the open map stays.
+    // Given up: the box named the file, and the map opens with every layer
+    // named but unavailable.
     m_user.Answer("is missing", ui::MsgResult::Cancel);
-    const std::filesystem::path before = Window().Document().path;
-    ASSERT_FALSE(Window().Open(Document()));
-    ASSERT_GE(m_user.MessageBoxes().size(), 2u);
+    ASSERT_TRUE(Window().Open(Document()));
+    ASSERT_EQ(m_user.MessageBoxes().size(), 2u);
     EXPECT_NE(m_user.MessageBoxes().front().text.find("hydrology.gpkg"), std::string::npos);
+    EXPECT_NE(m_user.MessageBoxes().back().text.find("5 layers have no data"), std::string::npos);
     EXPECT_TRUE(asked.isEmpty());
-    EXPECT_EQ(Window().Document().path, before);
+    EXPECT_EQ(Window().Host().FocusMap().LayerCount(), 5);
+    EXPECT_TRUE(LayerRow("Catchment")->text(0).endsWith("(unavailable)"));
 
     // Located: every layer reads the new file, and saving names it.
     m_user.Answer("is missing", ui::MsgResult::Ok);
@@ -596,6 +599,78 @@ TEST_F(MapWindow, AMissingDataFileIsNamedAndLocatedThroughThePrompt) {
     ASSERT_TRUE(Window().Open(Document()));
     EXPECT_TRUE(asked.isEmpty());
     EXPECT_EQ(Window().Host().FocusMap().LayerCount(), 5);
+}
+
+TEST_F(MapWindow, ADocumentWithMissingLayersOpensTheRestAndSavesThemAsTheyWere) {
+    // Junctions from a file that moved away, a layer its data set lacks, and
+    // catchments that are there.
+    const std::filesystem::path folder = Document().parent_path();
+    std::filesystem::copy_file(folder / "hydrology.gpkg", folder / "b.gpkg");
+    const std::filesystem::path moved = Scratch() / "moved";
+    std::filesystem::create_directories(moved);
+    std::filesystem::copy_file(folder / "hydrology.gpkg", moved / "a.gpkg");
+    std::filesystem::copy_file(folder / "hydrology.gpkg", moved / "c.gpkg");
+    const std::filesystem::path document = folder / "parts.json";
+    std::ofstream(document) << R"({"velorinMapDocument": 1, "layers": [
+        {"kind": "feature", "name": "Junctions", "source": {"path": "a.gpkg", "layer": "NerroJunction"},
+         "selection": [2, 3], "definitionQuery": "NerroID > 1003"},
+        {"kind": "feature", "name": "Ghost", "source": {"path": "b.gpkg", "layer": "Gone"}},
+        {"kind": "feature", "name": "Stations", "source": {"path": "c.gpkg", "layer": "MonitoringPoint"}},
+        {"kind": "feature", "name": "Catchments", "source": {"path": "b.gpkg", "layer": "Catchment"}}]})";
+    int asked = 0;
+    Window().pickFile = [&](const QString&, const QString&, const QString&) {
+        ++asked;
+        return QString::fromStdString((moved / "a.gpkg").string());
+    };
+    m_user.AnswerAlways("is missing", ui::MsgResult::Cancel);
+    ASSERT_TRUE(Window().Open(document));
+    EXPECT_EQ(asked, 0);
+    ASSERT_EQ(Window().Host().FocusMap().LayerCount(), 4);
+    EXPECT_TRUE(Window().Host().FeatureLayerNamed("Catchments")->Data());
+    for (const char* name : {"Junctions", "Ghost", "Stations"}) {
+        EXPECT_FALSE(Window().Host().FeatureLayerNamed(name)->Data()) << name;
+        EXPECT_TRUE(LayerRow(name)->text(0).endsWith("(unavailable)")) << name;
+    }
+    const std::string listed = m_user.MessageBoxes().back().text;
+    EXPECT_NE(listed.find("Ghost: the data set \"b.gpkg\" has no layer \"Gone\""),
+              std::string::npos);
+    EXPECT_NE(listed.find("Junctions: a.gpkg: no such file"), std::string::npos);
+
+    // Saved elsewhere and read again: what the document said of them is kept.
+    const std::filesystem::path saved = Scratch() / "saved.json";
+    ASSERT_TRUE(Window().SaveAs(saved));
+    ASSERT_TRUE(Window().Open(saved));
+    const auto junctions = Window().Host().FeatureLayerNamed("Junctions");
+    const gdal::UnavailableLayer* kept = Window().Document().sources.Unavailable(*junctions);
+    ASSERT_NE(kept, nullptr);
+    EXPECT_EQ(kept->source.file, folder / "a.gpkg");
+    EXPECT_EQ(kept->selection, (std::vector<std::int32_t>{2, 3}));
+    EXPECT_EQ(kept->definitionQuery, "NerroID > 1003");
+
+    // Repaired: the file named, and the other missing one found beside it.
+    ASSERT_TRUE(Window().RepairDataSource(junctions));
+    EXPECT_EQ(asked, 1);
+    const auto repaired = Window().Host().FeatureLayerNamed("Junctions");
+    ASSERT_TRUE(repaired->Data());
+    EXPECT_EQ(repaired->Selection().Oids(), (std::set<std::int32_t>{2, 3}));
+    EXPECT_TRUE(Window().Host().FeatureLayerNamed("Stations")->Data());
+    EXPECT_FALSE(Window().Host().FeatureLayerNamed("Ghost")->Data());
+    EXPECT_TRUE(Window().Modified());
+    EXPECT_EQ(Window().Document().path, saved);
+}
+
+TEST_F(MapWindow, AJsonFileThatIsNeitherAMapNorADataSetSaysSo) {
+    // More members than any object of a map document has, which its parse would
+    // have complained of.
+    std::string members;
+    for (int i = 0; i < 70; ++i) members += (i ? ", \"k" : "\"k") + std::to_string(i) + "\": 1";
+    const std::filesystem::path file = Scratch() / "settings.json";
+    std::ofstream(file) << "{" << members << "}";
+    EXPECT_FALSE(Window().Open(file));
+    ASSERT_EQ(m_user.MessageBoxes().size(), 1u);
+    const std::string text = m_user.MessageBoxes().front().text;
+    EXPECT_NE(text.find("settings.json: neither a map document"), std::string::npos) << text;
+    EXPECT_EQ(text.find("more than"), std::string::npos) << text;
 }
 
 TEST_F(MapWindow, WhileAToolRunsTheWindowIsBusyAndAfterwardsItIsNot) {
