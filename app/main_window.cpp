@@ -2,6 +2,7 @@
 
 #include <QAction>
 #include <QActionGroup>
+#include <QApplication>
 #include <QCloseEvent>
 #include <QDockWidget>
 #include <QFileDialog>
@@ -28,6 +29,7 @@
 #include "app/identify_panel.h"
 #include "app/map_widget.h"
 #include "app/open_map.h"
+#include "app/stopping_toolkit.h"
 #include "app/symbology_dialog.h"
 #include "commands/cls_copy_legend.h"
 #include "commands/cls_zoom_flash.h"
@@ -223,6 +225,8 @@ MainWindow::MainWindow(std::function<bool()> takeEscPress, QWidget* parent)
     };
 
     BuildActions();
+    // Installed after the toolkit's input gate, so seen before it.
+    QApplication::instance()->installEventFilter(this);
     Attach(EmptyDocument(800, 600));
     resize(1100, 720);
 }
@@ -388,7 +392,11 @@ void MainWindow::Attach(std::unique_ptr<gdal::MapDocument> document) {
     Detach();
     m_document = std::move(document);
     memory::HostHooks& hooks = Host().Context().hooks;
-    hooks.takeEscPress = m_takeEscPress;
+    // A run the person stopped to close the window sees Esc at every check, and
+    // leaves a real press for a later run.
+    hooks.takeEscPress = [this] {
+        return (m_run != nullptr && m_run->Stopped()) || m_takeEscPress();
+    };
     hooks.screenChanged = [this] {
         m_map->ShowScreenNow();
         ShowScale();
@@ -708,18 +716,42 @@ void MainWindow::ClickCommand(std::size_t index) {
     // Whatever ends the run, the window comes back.
     struct BusyScope {
         MainWindow& window;
-        explicit BusyScope(MainWindow& w) : window(w) { window.SetBusy(true); }
-        ~BusyScope() { window.SetBusy(false); }
+        BusyScope(MainWindow& w, StoppingToolkit& run) : window(w) {
+            window.m_run = &run;
+            window.SetBusy(true);
+        }
+        ~BusyScope() {
+            window.SetBusy(false);
+            window.m_run = nullptr;
+        }
         BusyScope(const BusyScope&) = delete;
         BusyScope& operator=(const BusyScope&) = delete;
         BusyScope(BusyScope&&) = delete;
         BusyScope& operator=(BusyScope&&) = delete;
     };
     {
-        const BusyScope busy(*this);
+        StoppingToolkit run(ui::CurrentToolkit());
+        const ui::ToolkitScope scope(run);
+        const BusyScope busy(*this, run);
         m_commands.at(index)->OnClick();
     }
     AfterRun();
+    if (m_closeAfterRun) {
+        m_closeAfterRun = false;
+        // From the event loop, as the person's close would have come.
+        QMetaObject::invokeMethod(this, &QWidget::close, Qt::QueuedConnection);
+    }
+}
+
+void MainWindow::AskToStopRun() {
+    if (m_run == nullptr || m_run->Stopped()) return;
+    const ui::MsgResult answer = ui::CurrentToolkit().MsgBox(
+        "A tool is running. Stop it at its next step and close the window?",
+        ui::MsgButtons::OkCancel);
+    if (answer != ui::MsgResult::Ok || m_run == nullptr) return;
+    m_run->Stop();
+    m_closeAfterRun = true;
+    m_pane0->setText(QStringLiteral("Stopping the run to close the window..."));
 }
 
 void MainWindow::AfterRun() {
@@ -1036,7 +1068,21 @@ void MainWindow::AddLayersFromMenu() {
     });
 }
 
+bool MainWindow::eventFilter(QObject* watched, QEvent* event) {
+    if (watched == this && event->type() == QEvent::Close && m_busy) {
+        AtEdge([this] { AskToStopRun(); });
+        event->ignore();
+        return true;
+    }
+    return QMainWindow::eventFilter(watched, event);
+}
+
 void MainWindow::closeEvent(QCloseEvent* event) {
+    if (m_busy) {
+        AtEdge([this] { AskToStopRun(); });
+        event->ignore();
+        return;
+    }
     bool close = true;
     AtEdge([&] { close = ConfirmDiscard(); });
     if (close) {

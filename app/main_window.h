@@ -24,6 +24,7 @@ class AttributeTable;
 class ContentsPanel;
 class IdentifyPanel;
 class MapWidget;
+class StoppingToolkit;
 class SymbologyDialog;
 
 // The map host's window around the reference host: the map, the table of
@@ -63,7 +64,9 @@ class MainWindow final : public QMainWindow {
 
     // Clicks the command, as its button does but without the window's event edge:
     // what is not a velorin::Error passes to the caller. While it runs, the
-    // window's own actions are disabled and the map shows a busy pointer.
+    // window's own actions are disabled and the map shows a busy pointer. Closing
+    // the window meanwhile asks whether to stop the run; yes stops it at its next
+    // cancel check, answering any box it then shows, and closes the window after.
     void ClickCommand(std::size_t index);
     bool Busy() const { return m_busy; }
     std::size_t CommandCount() const { return m_commands.size(); }
@@ -136,6 +139,9 @@ class MainWindow final : public QMainWindow {
 
   protected:
     void closeEvent(QCloseEvent* event) override;
+    // Sees the window's close requests before the toolkit's input gate, which
+    // swallows them while a run pumps events.
+    bool eventFilter(QObject* watched, QEvent* event) override;
 
   private:
     // The menus and tool bars, in the order they stand.
@@ -149,6 +155,7 @@ class MainWindow final : public QMainWindow {
     void Attach(std::unique_ptr<gdal::MapDocument> document);
     void Detach();
     void AfterRun();
+    void AskToStopRun();
     void ShowSelection();
     void ShowProgress();
     void SetModified(bool modified);
@@ -188,6 +195,9 @@ class MainWindow final : public QMainWindow {
     QMenu* m_recentMenu = nullptr;
     std::filesystem::path m_lastFolder;
     bool m_busy = false;
+    // The running tool's toolkit while a command runs, else null.
+    StoppingToolkit* m_run = nullptr;
+    bool m_closeAfterRun = false;
     bool m_located = false;
     QProgressBar* m_progress = nullptr;
     std::vector<QPointer<SymbologyDialog>> m_symbology;

@@ -673,6 +673,44 @@ TEST_F(MapWindow, AJsonFileThatIsNeitherAMapNorADataSetSaysSo) {
     EXPECT_EQ(text.find("more than"), std::string::npos) << text;
 }
 
+// The person closes the window as the run shows its first status text, and
+// answers the question; the run visits the catchments one by one.
+class CloseDuringARun : public MapWindow, public ::testing::WithParamInterface<bool> {};
+
+TEST_P(CloseDuringARun, YesStopsTheRunAtItsNextCheckAndThenClosesNoLetsItFinish) {
+    const bool stop = GetParam();
+    const std::size_t features =
+        static_cast<std::size_t>(Window().Host().FeatureLayerNamed("Catchment")->RowCount(nullptr));
+    std::vector<std::string> visited;
+    memory::HostHooks& hooks = Window().Host().Context().hooks;
+    hooks.statusChanged = [&, shown = hooks.statusChanged](std::string_view text) {
+        shown(text);
+        if (text.empty() || (!visited.empty() && visited.back() == text)) return;
+        visited.emplace_back(text);
+        if (visited.size() == 1) Window().close();
+    };
+    m_user.Answer("A tool is running", stop ? ui::MsgResult::Ok : ui::MsgResult::Cancel);
+    DialogReport report;
+    PlanRun(m_user, Run(Tool::ZoomFlash), report);
+    Window().ClickCommand(0);
+    EXPECT_TRUE(Window().isVisible());
+    QApplication::processEvents();
+
+    EXPECT_EQ(visited.size(), stop ? 1u : features);
+    EXPECT_EQ(Window().isVisible(), !stop);
+    // Neither a pause nor the completion box stood before the close.
+    std::vector<std::string> boxes;
+    for (const auto& box : m_user.MessageBoxes()) boxes.push_back(box.title + ": " + box.text);
+    ASSERT_FALSE(boxes.empty());
+    EXPECT_NE(boxes.front().find("A tool is running"), std::string::npos);
+    EXPECT_EQ(boxes.size(), stop ? 1u : 2u) << ::testing::PrintToString(boxes);
+}
+
+INSTANTIATE_TEST_SUITE_P(Answers, CloseDuringARun, ::testing::Bool(),
+                         [](const ::testing::TestParamInfo<bool>& answer) {
+                             return answer.param ? "Yes" : "No";
+                         });
+
 TEST_F(MapWindow, WhileAToolRunsTheWindowIsBusyAndAfterwardsItIsNot) {
     bool busyDuringRun = false;
     bool menusDuringRun = true;
