@@ -74,7 +74,7 @@ std::unique_ptr<gdal::MapDocument> EmptyDocument(int width, int height) {
     auto host = memory::HostBuilder()
                     .Title("Untitled")
                     .Build(memory::MakeQImageCanvas(std::max(width, 1), std::max(height, 1)));
-    return std::make_unique<gdal::MapDocument>(gdal::MapDocument{std::move(host), {}, {}});
+    return std::make_unique<gdal::MapDocument>(gdal::MapDocument{std::move(host), {}, {}, {}, {}});
 }
 
 // Every feature layer of the map, group members included, top first.
@@ -158,8 +158,11 @@ MainWindow::MainWindow(std::function<bool()> takeEscPress, QWidget* parent)
     statusBar()->addPermanentWidget(m_progress);
     m_scale = new QLabel(this);
     m_scale->setMinimumWidth(110);
-    m_scale->setToolTip(QStringLiteral("Map scale, map units taken as metres"));
+    m_scale->setToolTip(QStringLiteral("Map scale, at the centre of the view"));
     statusBar()->addPermanentWidget(m_scale);
+    m_system = new QLabel(this);
+    m_system->setObjectName(QStringLiteral("coordinateSystem"));
+    statusBar()->addPermanentWidget(m_system);
     m_pointer = new QLabel(this);
     m_pointer->setMinimumWidth(190);
     statusBar()->addPermanentWidget(m_pointer);
@@ -447,6 +450,7 @@ void MainWindow::Attach(std::unique_ptr<gdal::MapDocument> document) {
     m_progress->hide();
     SetModified(false);
     UpdateTitle();
+    ShowSystem();
     ShowScale();
 }
 
@@ -504,15 +508,20 @@ void MainWindow::ReportUnavailable() {
             ++count;
         }
     });
-    if (count == 0) return;
-    ui::CurrentToolkit().MsgBox(
-        (count == 1
-             ? std::string("One layer has no data and is shown as unavailable:")
-             : std::to_string(count) + " layers have no data and are shown as unavailable:") +
-            list +
-            "\n\nRepair Data Source... in a layer's menu names its file; saving keeps them as "
-            "the document had them.",
-        ui::MsgButtons::OkOnly, ui::MsgIcon::None);
+    std::string text;
+    if (count > 0) {
+        text = (count == 1 ? std::string("One layer has no data and is shown as unavailable:")
+                           : std::to_string(count) +
+                                 " layers have no data and are shown as unavailable:") +
+               list +
+               "\n\nRepair Data Source... in a layer's menu names its file; saving keeps them "
+               "as the document had them.";
+    }
+    for (const std::string& warning : Document().warnings) {
+        text += (text.empty() ? "" : "\n\n") + warning;
+    }
+    if (text.empty()) return;
+    ui::CurrentToolkit().MsgBox(text, ui::MsgButtons::OkOnly, ui::MsgIcon::None);
 }
 
 bool MainWindow::RepairDataSource(const std::shared_ptr<host::ILayer>& layer) {
@@ -613,13 +622,26 @@ void MainWindow::FillRecentMenu() {
 
 QString MainWindow::ScaleText() const {
     constexpr double kMetresPerPixel = 0.0254 / 96.0;
-    const double scale = Host().View().Scale() / kMetresPerPixel;
+    // Degrees are measured along the parallel through the view's centre.
+    const auto extent = Host().View().Extent();
+    const double latitude = (extent->YMin() + extent->YMax()) / 2;
+    const double scale =
+        Host().View().Scale() * Document().system.MetresPerUnit(latitude) / kMetresPerPixel;
     if (!std::isfinite(scale) || scale <= 0 || scale > 1e15) return {};
     return QStringLiteral("1:") + QLocale(QLocale::English).toString(std::llround(scale));
 }
 
 void MainWindow::ShowScale() {
     if (m_document) m_scale->setText(ScaleText());
+}
+
+void MainWindow::ShowSystem() {
+    const gdal::CoordinateSystem& system = Document().system;
+    m_system->setText(system.Empty() ? QStringLiteral("No coordinate system")
+                                     : ToQt(system.Label()));
+    m_system->setToolTip(system.Empty() ? QStringLiteral("The data declare no coordinate system: "
+                                                         "map units are taken as metres")
+                                        : ToQt(system.Name()));
 }
 
 void MainWindow::SetBusy(bool busy) {
@@ -642,7 +664,7 @@ void MainWindow::SetBusy(bool busy) {
 bool MainWindow::AddLayers(const std::filesystem::path& file) {
     std::optional<gdal::MapDocument> added;
     try {
-        added.emplace(gdal::LoadDataSet(file));
+        added.emplace(gdal::LoadDataSet(file, {}, Document().system));
     } catch (const velorin::Error& error) {
         ui::CurrentToolkit().MsgBox(error.Description(), ui::MsgButtons::OkOnly,
                                     ui::MsgIcon::Critical);
@@ -675,11 +697,17 @@ bool MainWindow::AddLayers(const std::filesystem::path& file) {
         }
         map.AddStandaloneTable(table);
     }
+    // An empty map takes the system of the first data set added to it.
+    if (Document().system.Empty()) Document().system = added->system;
+    ShowSystem();
     Host().View().Refresh();
     m_contents->Rebuild(&map);
     if (!layers.empty()) m_contents->SetCurrentLayer(layers.front());
     ShowSelection();
     SetModified(true);
+    for (const std::string& warning : added->warnings) {
+        ui::CurrentToolkit().MsgBox(warning, ui::MsgButtons::OkOnly, ui::MsgIcon::None);
+    }
     statusBar()->showMessage(
         QStringLiteral("Added %1 from %2").arg(layers.size()).arg(ToQt(file.filename().string())),
         4000);

@@ -127,8 +127,10 @@ class MainWindow final : public QMainWindow {
     // The recently opened and saved files, newest first (at most kRecentFiles).
     static constexpr int kRecentFiles = 8;
     QStringList RecentFiles() const;
-    // The map scale as the status bar shows it ("1:25,000"), taking map units
-    // as metres on a screen of 96 pixels to the inch.
+    // The map scale as the status bar shows it ("1:25,000"), on a screen of 96
+    // pixels to the inch: map units in the map's coordinate system (degrees
+    // measured along the parallel through the view's centre), taken as metres
+    // when it has none.
     QString ScaleText() const;
     QLabel& PointerLabel() const { return *m_pointer; }
 
@@ -167,6 +169,7 @@ class MainWindow final : public QMainWindow {
     void CloseLayerWindows(const std::shared_ptr<host::ILayer>& layer);
     void SetBusy(bool busy);
     void ShowScale();
+    void ShowSystem();
     void Remember(const std::filesystem::path& file);
     void FillRecentMenu();
     std::filesystem::path ProposedSavePath() const;
@@ -192,6 +195,7 @@ class MainWindow final : public QMainWindow {
     QLabel* m_pane0 = nullptr;
     QLabel* m_pointer = nullptr;
     QLabel* m_scale = nullptr;
+    QLabel* m_system = nullptr;
     QMenu* m_recentMenu = nullptr;
     std::filesystem::path m_lastFolder;
     bool m_busy = false;

@@ -71,6 +71,28 @@ memory::ReferenceHost Assemble(const std::shared_ptr<HostContext>& context, std:
     return memory::ReferenceHost(context, std::move(application));
 }
 
+// Brings a layer just read into the map's system; the first layer that declares a
+// system gives the map its own when it has none yet. A layer that declares none is
+// taken to be in the map's.
+void IntoMapSystem(LayerData& data, const DataSource& source, const std::string& display,
+                   CoordinateSystem& map, std::vector<std::string>& warnings) {
+    if (!data.featureClass) return;
+    const CoordinateSystem own = CoordinateSystem::OfLayer(source.file, source.layer);
+    if (own.Empty()) return;
+    if (map.Empty()) {
+        map = own;
+        return;
+    }
+    if (own.SameAs(map)) return;
+    std::size_t lost = 0;
+    data.featureClass = Reprojected(*data.featureClass, own, map, lost);
+    if (lost > 0) {
+        warnings.push_back(display + ": layer \"" + source.layer + "\": " + std::to_string(lost) +
+                           (lost == 1 ? " shape lies" : " shapes lie") + " outside " + map.Label() +
+                           " and " + (lost == 1 ? "is" : "are") + " not drawn");
+    }
+}
+
 // Records where the data of one read layer came from.
 void AddSource(DataSources& sources, const LayerData& data, const DataSource& origin) {
     if (data.featureClass) sources.Add(data.featureClass, origin);
@@ -94,6 +116,10 @@ class DocumentLoader {
 
     const DocumentFaults& Faults() const { return m_faults; }
     DataSources& Sources() { return m_sources; }
+    // The map's system: set before the layers are read to the document's, else
+    // taken from the first layer that declares one.
+    CoordinateSystem& System() { return m_system; }
+    std::vector<std::string>& Warnings() { return m_warnings; }
 
     std::vector<std::shared_ptr<host::ILayer>> ReadLayers(const Json& list,
                                                           const std::string& place, int depth = 0) {
@@ -303,7 +329,10 @@ class DocumentLoader {
         auto found = m_data.find(key);
         if (found == m_data.end()) {
             LayerData data;
-            m_faults.At(place, [&] { data = reader->Read(layerName, role, m_context); });
+            m_faults.At(place, [&] {
+                data = reader->Read(layerName, role, m_context);
+                IntoMapSystem(data, DataSource{file, layerName}, written, m_system, m_warnings);
+            });
             AddSource(m_sources, data, DataSource{file, layerName});
             found = m_data.emplace(key, std::move(data)).first;
         }
@@ -338,6 +367,8 @@ class DocumentLoader {
     std::map<std::string, std::filesystem::path> m_located;
     std::vector<std::filesystem::path> m_locatedFolders;
     DataSources m_sources;
+    CoordinateSystem m_system;
+    std::vector<std::string> m_warnings;
     std::map<std::string, std::unique_ptr<DataSetReader>> m_readers;
     std::map<std::tuple<std::string, std::string, LayerRole>, LayerData> m_data;
     std::int32_t m_featureLayers = 0;
@@ -714,7 +745,7 @@ class DocumentWriter {
           m_physical(written != file),
           m_sources(sources) {}
 
-    void Write(const memory::Map& map, JsonWriter& out) const {
+    void Write(const memory::Map& map, const CoordinateSystem& system, JsonWriter& out) const {
         const auto extent = map.View().Extent();
         try {
             out.BeginObject();
@@ -724,6 +755,10 @@ class DocumentWriter {
             out.BeginObject();
             out.Key("name");
             out.String(map.Name());
+            if (!system.Empty()) {
+                out.Key("coordinateSystem");
+                out.String(system.Text());
+            }
             out.Key("extent");
             out.BeginObject();
             const std::array<std::pair<const char*, double>, 4> corners{{{"xMin", extent->XMin()},
@@ -940,10 +975,13 @@ const DataSource* DataSources::FindAddress(const void* data) const {
 
 // ---- the public routines -----------------------------------------------------------
 
-MapDocument LoadDataSet(const std::filesystem::path& file, std::unique_ptr<memory::Canvas> canvas) {
+MapDocument LoadDataSet(const std::filesystem::path& file, std::unique_ptr<memory::Canvas> canvas,
+                        const CoordinateSystem& mapSystem) {
     auto context = std::make_shared<HostContext>();
     const DataSetReader reader(AbsoluteNormal(file), DisplayName(file));
     DataSources sources;
+    CoordinateSystem system = mapSystem;
+    std::vector<std::string> warnings;
 
     struct Read {
         std::string name;
@@ -952,6 +990,8 @@ MapDocument LoadDataSet(const std::filesystem::path& file, std::unique_ptr<memor
     std::vector<Read> read;
     for (const auto& name : reader.LayerNames()) {
         read.push_back(Read{name, reader.Read(name, LayerRole::Auto, context)});
+        IntoMapSystem(read.back().data, DataSource{reader.File(), name}, reader.Display(), system,
+                      warnings);
         AddSource(sources, read.back().data, DataSource{reader.File(), name});
     }
 
@@ -1001,7 +1041,8 @@ MapDocument LoadDataSet(const std::filesystem::path& file, std::unique_ptr<memor
     auto host =
         Assemble(context, "Layers", file.filename().string(), std::move(layers), std::move(tables),
                  std::move(canvas), [](memory::MapView& view) { view.ZoomToFullExtent(); });
-    return MapDocument{std::move(host), {}, std::move(sources)};
+    return MapDocument{
+        std::move(host), {}, std::move(sources), std::move(system), std::move(warnings)};
 }
 
 MapDocument LoadMapDocument(const std::filesystem::path& file,
@@ -1029,7 +1070,12 @@ MapDocument LoadMapDocument(const std::filesystem::path& file,
     std::string mapName = "Layers";
     std::optional<std::array<double, 4>> extent;
     if (const Json* map = DocumentFaults::Find(root, "map")) {
-        faults.Object(*map, "map", {"name", "extent"});
+        faults.Object(*map, "map", {"name", "extent", "coordinateSystem"});
+        if (const Json* system = DocumentFaults::Find(*map, "coordinateSystem")) {
+            const std::string text = faults.Text(*system, "map.coordinateSystem");
+            faults.At("map.coordinateSystem",
+                      [&] { loader.System() = CoordinateSystem::FromText(text); });
+        }
         if (const Json* name = DocumentFaults::Find(*map, "name")) {
             mapName = faults.Text(*name, "map.name");
         }
@@ -1062,7 +1108,8 @@ MapDocument LoadMapDocument(const std::filesystem::path& file,
                                                              (*extent)[2], (*extent)[3], context));
                      });
                  });
-    return MapDocument{std::move(host), file, std::move(loader.Sources())};
+    return MapDocument{std::move(host), file, std::move(loader.Sources()),
+                       std::move(loader.System()), std::move(loader.Warnings())};
 }
 
 void CheckSaveTarget(const MapDocument& document, const std::filesystem::path& file) {
@@ -1106,7 +1153,7 @@ void SaveMapDocument(const MapDocument& document, const std::filesystem::path& f
     const DocumentWriter writer(display, file, LinkTarget(file), document.sources);
     ReplaceFile(file, display, [&](const TextSink& sink) {
         JsonWriter out(sink);
-        writer.Write(host.FocusMap(), out);
+        writer.Write(host.FocusMap(), document.system, out);
     });
 }
 

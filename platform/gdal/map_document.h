@@ -6,6 +6,7 @@
 #include <string>
 #include <vector>
 
+#include "platform/gdal/coordinate_system.h"
 #include "platform/memory/canvas.h"
 #include "platform/memory/feature_class.h"
 #include "platform/memory/reference_host.h"
@@ -75,6 +76,12 @@ struct MapDocument {
     // The document file; empty for a data set opened on its own and not yet saved.
     std::filesystem::path path;
     DataSources sources;
+    // The map's coordinate system: the document's, else that of the first layer
+    // read that declares one; every layer in another was transformed into it.
+    CoordinateSystem system;
+    // What loading could not keep whole, one line each ("hydrology.gpkg: layer
+    // "Cities": 3 shapes lie outside EPSG:3857 and are not drawn").
+    std::vector<std::string> warnings;
 };
 
 // Opens any vector data set GDAL reads (GeoPackage, Shapefile, GeoJSON,
@@ -84,7 +91,8 @@ struct MapDocument {
 // the smaller features; layers without geometry become standalone tables. A data
 // set with no layer to show (none readable, or none with a shape) is refused,
 // saying why. The view shows the full extent. canvas empty: a NullCanvas of
-// 800 x 600 pixels.
+// 800 x 600 pixels. Layers are transformed into mapSystem when it is given (a
+// data set added to an open map), else into the system of the first that has one.
 //
 // How layers are read (see docs/map-document.md for the whole account): field
 // types map onto the host's codes; unset and null fields read as null; the FID is
@@ -94,7 +102,8 @@ struct MapDocument {
 // lines and polygons (and their multi and curved forms) are refused, naming the
 // layer.
 MapDocument LoadDataSet(const std::filesystem::path& file,
-                        std::unique_ptr<memory::Canvas> canvas = {});
+                        std::unique_ptr<memory::Canvas> canvas = {},
+                        const CoordinateSystem& mapSystem = {});
 
 // Asked, once per file, for a data file that the document names and that does
 // not exist: the file to read in its place (the document's source then names

@@ -1,6 +1,9 @@
 #include "app/main_window.h"
 
+#include <gdal_priv.h>
 #include <gtest/gtest.h>
+#include <ogr_spatialref.h>
+#include <ogrsf_frmts.h>
 
 #include <QAction>
 #include <QApplication>
@@ -710,6 +713,89 @@ INSTANTIATE_TEST_SUITE_P(Answers, CloseDuringARun, ::testing::Bool(),
                          [](const ::testing::TestParamInfo<bool>& answer) {
                              return answer.param ? "Yes" : "No";
                          });
+
+// The sample's junctions (UTM zone 32N) written in WGS 84 by OGR directly, as
+// another program would have written them; returns their UTM coordinates.
+std::vector<memory::XY> WriteJunctionsInWgs84(const std::filesystem::path& sample,
+                                              const std::filesystem::path& file) {
+    OGRSpatialReference utm;
+    OGRSpatialReference wgs84;
+    utm.importFromEPSG(32632);
+    wgs84.importFromEPSG(4326);
+    utm.SetAxisMappingStrategy(OAMS_TRADITIONAL_GIS_ORDER);
+    wgs84.SetAxisMappingStrategy(OAMS_TRADITIONAL_GIS_ORDER);
+    const std::unique_ptr<OGRCoordinateTransformation> toWgs84(
+        OGRCreateCoordinateTransformation(&utm, &wgs84));
+    const GDALDatasetUniquePtr in(
+        GDALDataset::Open(sample.string().c_str(), GDAL_OF_VECTOR, nullptr, nullptr, nullptr));
+    const GDALDatasetUniquePtr out(GetGDALDriverManager()->GetDriverByName("GPKG")->Create(
+        file.string().c_str(), 0, 0, 0, GDT_Unknown, nullptr));
+    OGRLayer* layer = out->CreateLayer("Junctions84", &wgs84, wkbPoint, nullptr);
+    std::vector<memory::XY> original;
+    for (const auto& feature : in->GetLayerByName("NerroJunction")) {
+        auto* point = feature->GetGeometryRef()->toPoint();
+        original.push_back({point->getX(), point->getY()});
+        point->transform(toWgs84.get());
+        OGRFeature copy(layer->GetLayerDefn());
+        copy.SetGeometry(point);
+        EXPECT_EQ(layer->CreateFeature(&copy), OGRERR_NONE);
+    }
+    return original;
+}
+
+TEST_F(MapWindow, LayersOfTwoSystemsOverlayAndTheScaleIsTrueInDegrees) {
+    const std::filesystem::path folder = Document().parent_path();
+    const std::vector<memory::XY> utm =
+        WriteJunctionsInWgs84(folder / "hydrology.gpkg", folder / "wgs84.gpkg");
+    const std::filesystem::path document = folder / "mixed.json";
+    std::ofstream(document) << R"({"velorinMapDocument": 1,
+        "map": {"coordinateSystem": "EPSG:32632"}, "layers": [
+        {"kind": "feature", "name": "Junctions84", "source": {"path": "wgs84.gpkg", "layer": "Junctions84"},
+         "renderer": {"type": "simple", "symbol": {"type": "simpleMarker", "size": 9, "color": [200, 0, 0]}}},
+        {"kind": "feature", "name": "Catchment", "source": {"path": "hydrology.gpkg", "layer": "Catchment"}}]})";
+    ASSERT_TRUE(Window().Open(document));
+    EXPECT_EQ(Window().findChild<QLabel*>("coordinateSystem")->text(), "EPSG:32632");
+    memory::MapView& view = Window().Host().View();
+    const auto& store = *Window().Host().FeatureLayerNamed("Junctions84")->Data()->Store();
+    ASSERT_EQ(store.Size(), utm.size());
+    for (std::size_t i = 0; i < utm.size(); ++i) {
+        const auto point = std::dynamic_pointer_cast<memory::PointGeometry>(store.ShapeAt(i));
+        const memory::PixelXY ours = view.ToPixel(point->Coords());
+        const memory::PixelXY theirs = view.ToPixel(utm[i]);
+        EXPECT_LE(std::hypot(ours.x - theirs.x, ours.y - theirs.y), 1.0) << "junction " << i;
+        EXPECT_EQ(PixelAt(utm[i].x, utm[i].y), QColor(200, 0, 0)) << "junction " << i;
+    }
+    // Saved, the document keeps the map's system.
+    ASSERT_TRUE(Window().SaveAs(folder / "mixed-saved.json"));
+    ASSERT_TRUE(Window().Open(folder / "mixed-saved.json"));
+    EXPECT_EQ(Window().Document().system.Text(), "EPSG:32632");
+
+    // The data set alone is a map in degrees; its scale is what a ruler along the
+    // view's middle measures, in metres on the ground (through UTM, whose own
+    // scale is within 0.1% of true here).
+    ASSERT_TRUE(Window().Open(folder / "wgs84.gpkg"));
+    EXPECT_EQ(Window().findChild<QLabel*>("coordinateSystem")->text(), "EPSG:4326");
+    memory::MapView& degrees = Window().Host().View();
+    const double middle = degrees.Height() / 2.0;
+    const memory::XY left = degrees.ToMap({0, middle});
+    const memory::XY right = degrees.ToMap({static_cast<double>(degrees.Width()), middle});
+    OGRSpatialReference utmSystem;
+    OGRSpatialReference wgs84;
+    utmSystem.importFromEPSG(32632);
+    wgs84.importFromEPSG(4326);
+    utmSystem.SetAxisMappingStrategy(OAMS_TRADITIONAL_GIS_ORDER);
+    wgs84.SetAxisMappingStrategy(OAMS_TRADITIONAL_GIS_ORDER);
+    const std::unique_ptr<OGRCoordinateTransformation> toUtm(
+        OGRCreateCoordinateTransformation(&wgs84, &utmSystem));
+    std::array<double, 2> xs{left.x, right.x};
+    std::array<double, 2> ys{left.y, right.y};
+    ASSERT_TRUE(toUtm->Transform(2, xs.data(), ys.data()));
+    const double metres = std::hypot(xs[1] - xs[0], ys[1] - ys[0]);
+    const double expected = metres / (degrees.Width() * 0.0254 / 96);
+    const double shown =
+        QLocale(QLocale::English).toDouble(Window().ScaleText().mid(2).remove(','));
+    EXPECT_NEAR(shown / expected, 1.0, 0.002) << Window().ScaleText().toStdString();
+}
 
 TEST_F(MapWindow, WhileAToolRunsTheWindowIsBusyAndAfterwardsItIsNot) {
     bool busyDuringRun = false;
