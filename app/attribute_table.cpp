@@ -1,5 +1,6 @@
 #include "app/attribute_table.h"
 
+#include <QCollator>
 #include <QHBoxLayout>
 #include <QHeaderView>
 #include <QItemSelection>
@@ -9,6 +10,8 @@
 #include <QVBoxLayout>
 #include <algorithm>
 #include <numeric>
+#include <optional>
+#include <variant>
 
 #include "app/symbology.h"
 #include "host/codes.h"
@@ -105,6 +108,49 @@ void AttributeTableModel::sort(int column, Qt::SortOrder order) {
     // Positions ascend with object ids: a stable sort keeps equal values in
     // object-id order, and the same order both ways.
     std::sort(m_rows.begin(), m_rows.end());
+    if (!shapes && store.FieldSet()->At(column).Type() == host::esriFieldTypeString) {
+        SortTexts(field, order);
+    } else {
+        SortValues(field, shapes, order);
+    }
+    m_rowOf.clear();
+
+    QModelIndexList after;
+    after.reserve(before.size());
+    for (qsizetype i = 0; i < before.size(); ++i) {
+        after.push_back(index(RowOf(oids[static_cast<std::size_t>(i)]), before[i].column()));
+    }
+    changePersistentIndexList(before, after);
+    emit layoutChanged({}, QAbstractItemModel::VerticalSortHint);
+}
+
+void AttributeTableModel::SortTexts(std::size_t field, Qt::SortOrder order) {
+    // Texts as the person's language orders them ("Ängelholm" among the A's, not
+    // after "Zürich"), each row's collation key made once rather than at every
+    // comparison; nulls first ascending.
+    const memory::RowStore& store = Store();
+    QCollator collator;
+    collator.setNumericMode(true);
+    std::vector<std::optional<QCollatorSortKey>> keys(store.Size());
+    for (const std::uint32_t position : m_rows) {
+        const host::FieldValue value = store.ValueAt(position, field);
+        if (const auto* text = std::get_if<std::string>(&value.Get())) {
+            keys[position].emplace(collator.sortKey(QString::fromStdString(*text)));
+        }
+    }
+    const auto before = [&](std::uint32_t a, std::uint32_t b) {
+        const auto& left = keys[a];
+        const auto& right = keys[b];
+        if (!left || !right) return !left && right;
+        return left->compare(*right) < 0;
+    };
+    std::stable_sort(m_rows.begin(), m_rows.end(), [&](std::uint32_t a, std::uint32_t b) {
+        return order == Qt::AscendingOrder ? before(a, b) : before(b, a);
+    });
+}
+
+void AttributeTableModel::SortValues(std::size_t field, bool shapes, Qt::SortOrder order) {
+    const memory::RowStore& store = Store();
     std::stable_sort(m_rows.begin(), m_rows.end(), [&](std::uint32_t a, std::uint32_t b) {
         if (shapes) {
             const auto left = store.ShapeAt(a);
@@ -118,15 +164,6 @@ void AttributeTableModel::sort(int column, Qt::SortOrder order) {
         return order == Qt::AscendingOrder ? ValueBefore(left[field], right[field])
                                            : ValueBefore(right[field], left[field]);
     });
-    m_rowOf.clear();
-
-    QModelIndexList after;
-    after.reserve(before.size());
-    for (qsizetype i = 0; i < before.size(); ++i) {
-        after.push_back(index(RowOf(oids[static_cast<std::size_t>(i)]), before[i].column()));
-    }
-    changePersistentIndexList(before, after);
-    emit layoutChanged({}, QAbstractItemModel::VerticalSortHint);
 }
 
 std::int32_t AttributeTableModel::OidAt(int row) const {
@@ -150,7 +187,9 @@ int AttributeTableModel::RowOf(std::int32_t oid) const {
 // ---- AttributeTable -----------------------------------------------------------------
 
 AttributeTable::AttributeTable(std::shared_ptr<memory::FeatureLayer> layer, QWidget* parent)
-    : QWidget(parent, Qt::Window), m_layer(std::move(layer)) {
+    // A tool window: it stays above the map window it belongs to while the person
+    // clicks on the map, as desktop GIS attribute tables do.
+    : QWidget(parent, Qt::Tool), m_layer(std::move(layer)) {
     setObjectName(QStringLiteral("attributeTable"));
     setWindowTitle(QStringLiteral("Attributes of ") + QString::fromStdString(m_layer->Name()));
     m_model = new AttributeTableModel(m_layer, this);

@@ -34,7 +34,9 @@ class AttributeTableModel final : public QAbstractTableModel {
     QVariant data(const QModelIndex& index, int role = Qt::DisplayRole) const override;
     QVariant headerData(int section, Qt::Orientation orientation,
                         int role = Qt::DisplayRole) const override;
-    // Nulls first ascending; equal values keep their object-id order.
+    // Nulls first ascending; texts in the collation of the user's locale (digits
+    // by their value), other values in their natural order; equal values keep
+    // their object-id order.
     void sort(int column, Qt::SortOrder order = Qt::AscendingOrder) override;
 
     std::int32_t OidAt(int row) const;
@@ -43,6 +45,8 @@ class AttributeTableModel final : public QAbstractTableModel {
 
   private:
     const memory::RowStore& Store() const { return *m_layer->Data()->Store(); }
+    void SortTexts(std::size_t field, Qt::SortOrder order);
+    void SortValues(std::size_t field, bool shapes, Qt::SortOrder order);
 
     std::shared_ptr<memory::FeatureLayer> m_layer;
     // Positions in the layer's store, in the order shown.

@@ -54,6 +54,9 @@ ContentsPanel::ContentsPanel(QWidget* parent) : QTreeWidget(parent) {
     setUniformRowHeights(false);
     setSelectionMode(QAbstractItemView::SingleSelection);
     setContextMenuPolicy(Qt::CustomContextMenu);
+    // A double-click opens a layer's Properties; folding its legend as well would
+    // undo what the person arranged.
+    setExpandsOnDoubleClick(false);
     // Rows are dragged to reorder layers; the drop is the window's to carry out,
     // and the list is then built again from the map.
     setDragEnabled(true);

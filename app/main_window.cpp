@@ -107,12 +107,11 @@ std::vector<std::shared_ptr<memory::FeatureLayer>> VisibleFeatureLayers(
     return shown;
 }
 
-// The file a person names in the save dialog, which proposes proposed; ".json"
-// added when it has no extension; empty when they cancel.
-std::filesystem::path AskSavePath(QWidget* parent, const QString& title,
-                                  const std::filesystem::path& proposed) {
-    const QString file = QFileDialog::getSaveFileName(parent, title, ToQt(proposed.string()),
-                                                      QStringLiteral("Map documents (*.json)"));
+// The file a person names in the save dialog (asked through ask), which proposes
+// proposed; ".json" added when it has no extension; empty when they cancel.
+std::filesystem::path AskSavePath(const std::function<QString(const QString&, const QString&)>& ask,
+                                  const QString& title, const std::filesystem::path& proposed) {
+    const QString file = ask(title, ToQt(proposed.string()));
     if (file.isEmpty()) return {};
     std::filesystem::path path = file.toStdString();
     if (path.extension().empty()) path += ".json";
@@ -130,6 +129,10 @@ MainWindow::MainWindow(std::function<bool()> takeEscPress, QWidget* parent)
     InitialiseMapResources();
     pickFile = [this](const QString& title, const QString& folder, const QString& filter) {
         return QFileDialog::getOpenFileName(this, title, folder, filter);
+    };
+    pickSaveFile = [this](const QString& title, const QString& proposed) {
+        return QFileDialog::getSaveFileName(this, title, proposed,
+                                            QStringLiteral("Map documents (*.json)"));
     };
     m_map = new MapWidget(this);
     setCentralWidget(m_map);
@@ -231,7 +234,12 @@ MainWindow::MainWindow(std::function<bool()> takeEscPress, QWidget* parent)
     // Installed after the toolkit's input gate, so seen before it.
     QApplication::instance()->installEventFilter(this);
     Attach(EmptyDocument(800, 600));
-    resize(1100, 720);
+    // The size, place and panels the person left the window with.
+    const QSettings settings = Settings();
+    if (!restoreGeometry(settings.value(QStringLiteral("window/geometry")).toByteArray())) {
+        resize(1100, 720);
+    }
+    restoreState(settings.value(QStringLiteral("window/state")).toByteArray());
 }
 
 MainWindow::~MainWindow() { Detach(); }
@@ -275,11 +283,13 @@ void MainWindow::BuildFileMenu() {
     save->setStatusTip(QStringLiteral("Save the map document"));
     connect(save, &QAction::triggered, this, [this] { AtEdge([this] { Save(); }); });
     QAction* saveAs = fileMenu->addAction(QStringLiteral("Save &As..."));
-    saveAs->setShortcut(QKeySequence::SaveAs);
+    // Spelt out: the platform's standard Save As key is empty on some desktops.
+    saveAs->setShortcut(QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_S));
+    saveAs->setObjectName(QStringLiteral("saveAs"));
     saveAs->setStatusTip(QStringLiteral("Save the map document under a new name"));
     connect(saveAs, &QAction::triggered, this, [this] {
         const std::filesystem::path path =
-            AskSavePath(this, QStringLiteral("Save Map Document As"), ProposedSavePath());
+            AskSavePath(pickSaveFile, QStringLiteral("Save Map Document As"), ProposedSavePath());
         if (!path.empty()) AtEdge([&] { SaveAs(path); });
     });
     fileMenu->addSeparator();
@@ -585,11 +595,20 @@ std::filesystem::path MainWindow::StartFolder() const {
 
 std::filesystem::path MainWindow::ProposedSavePath() const {
     if (!Document().path.empty()) return Document().path;
-    // A data set opened on its own: a document of its name beside it.
+    // A data set opened on its own: a document of its name beside it, unless that
+    // name is taken by a file that is not a map document (a GeoJSON data set
+    // named ".json", say), which the save would refuse to replace.
     const std::string title = Host().Document().Title();
-    const std::filesystem::path name =
-        std::filesystem::path(title == "Untitled" || title.empty() ? "map" : title).stem();
-    return StartFolder() / name.string().append(".json");
+    const std::string stem =
+        std::filesystem::path(title == "Untitled" || title.empty() ? "map" : title).stem().string();
+    std::filesystem::path proposed = StartFolder() / (stem + ".json");
+    std::error_code error;
+    for (int n = 2; std::filesystem::exists(proposed, error) && !LooksLikeMapDocument(proposed);
+         ++n) {
+        proposed = StartFolder() /
+                   (stem + (n == 2 ? std::string(" map") : " map " + std::to_string(n)) + ".json");
+    }
+    return proposed;
 }
 
 QStringList MainWindow::RecentFiles() const {
@@ -718,7 +737,7 @@ bool MainWindow::AddLayers(const std::filesystem::path& file) {
 bool MainWindow::Save() {
     if (Document().path.empty()) {
         const std::filesystem::path path =
-            AskSavePath(this, QStringLiteral("Save Map Document"), ProposedSavePath());
+            AskSavePath(pickSaveFile, QStringLiteral("Save Map Document"), ProposedSavePath());
         return !path.empty() && SaveAs(path);
     }
     return SaveAs(Document().path);
@@ -985,12 +1004,16 @@ std::size_t MainWindow::IdentifyAt(memory::XY point, double tolerance) {
                 if (!features || !features->Data()) continue;
                 const memory::RowStore& store = *features->Data()->Store();
                 const memory::Fields& fields = *store.FieldSet();
+                const std::int32_t display = fields.Find(features->DisplayField());
                 for (const std::int32_t oid : FeaturesAtClick(*features, point, tolerance)) {
                     const memory::RowRecord& row = store.At(*store.PositionOf(oid));
-                    IdentifiedFeature feature{features->Name(), oid, {}};
+                    IdentifiedFeature feature{features->Name(), oid, {}, {}, features};
                     for (std::int32_t i = 0; i < fields.Count(); ++i) {
                         feature.fields.emplace_back(fields.At(i).NameText(),
                                                     CellText(fields, row, i).toStdString());
+                    }
+                    if (display >= 0) {
+                        feature.heading = feature.fields[static_cast<std::size_t>(display)].second;
                     }
                     found.push_back(std::move(feature));
                     if (row.shape) shapes.push_back(row.shape);
@@ -998,11 +1021,12 @@ std::size_t MainWindow::IdentifyAt(memory::XY point, double tolerance) {
             }
         };
     visit(Host().FocusMap().Layers());
-    m_identify->Show(found);
+    m_identify->Show(std::move(found));
     m_identifyDock->show();
     m_map->Flash(std::move(shapes));
-    statusBar()->showMessage(QStringLiteral("%1 features identified").arg(found.size()), 4000);
-    return found.size();
+    const std::size_t count = m_identify->Count();
+    statusBar()->showMessage(QStringLiteral("%1 features identified").arg(count), 4000);
+    return count;
 }
 
 void MainWindow::RemoveLayer(const std::shared_ptr<host::ILayer>& layer) {
@@ -1011,6 +1035,7 @@ void MainWindow::RemoveLayer(const std::shared_ptr<host::ILayer>& layer) {
     const auto at = std::find(layers.begin(), layers.end(), layer);
     if (at == layers.end()) return;
     CloseLayerWindows(layer);
+    m_identify->ForgetLayer(layer);
     Document().sources.ForgetUnavailable(*layer);
     map.RemoveLayer(static_cast<std::int32_t>(at - layers.begin()));
     Host().View().Refresh();
@@ -1062,8 +1087,10 @@ void MainWindow::SetModified(bool modified) {
 }
 
 void MainWindow::UpdateTitle() {
+    // An opened data set is named by its file until the map is saved as a document.
     const std::filesystem::path& path = Document().path;
-    const QString name = path.empty() ? QStringLiteral("Untitled") : ToQt(path.filename().string());
+    const QString name =
+        path.empty() ? ToQt(Host().Document().Title()) : ToQt(path.filename().string());
     setWindowTitle(name + QStringLiteral("[*] - Velorin"));
 }
 
@@ -1114,6 +1141,9 @@ void MainWindow::closeEvent(QCloseEvent* event) {
     bool close = true;
     AtEdge([&] { close = ConfirmDiscard(); });
     if (close) {
+        QSettings settings = Settings();
+        settings.setValue(QStringLiteral("window/geometry"), saveGeometry());
+        settings.setValue(QStringLiteral("window/state"), saveState());
         event->accept();
     } else {
         event->ignore();

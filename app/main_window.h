@@ -138,6 +138,11 @@ class MainWindow final : public QMainWindow {
     // an empty answer is a Cancel. Tests put a person of their own here.
     std::function<QString(const QString& title, const QString& folder, const QString& filter)>
         pickFile;
+    // Asked for the file to save to (title, proposed file); empty: Cancel.
+    std::function<QString(const QString& title, const QString& proposed)> pickSaveFile;
+    // The file Save proposes for a map that has none: a document named after the
+    // opened data set beside it, never a name a data set or other file holds.
+    std::filesystem::path ProposedSavePath() const;
 
   protected:
     void closeEvent(QCloseEvent* event) override;
@@ -172,7 +177,6 @@ class MainWindow final : public QMainWindow {
     void ShowSystem();
     void Remember(const std::filesystem::path& file);
     void FillRecentMenu();
-    std::filesystem::path ProposedSavePath() const;
     std::filesystem::path LocateMissing(const std::filesystem::path& missing);
     // One box naming the map's unavailable layers and why, when it has any.
     void ReportUnavailable();

@@ -516,10 +516,18 @@ TEST_F(MapWindow, IdentifyListsEveryVisibleLayersFeaturesTopFirstAndFlashesThem)
     EXPECT_EQ(Window().Map().FlashCount(), flashes + 1);
     EXPECT_TRUE(Window().Map().Flashing());
 
+    // A feature is headed by its display field's value, as the person knows it.
+    EXPECT_EQ(panel.topLevelItem(2)->child(0)->text(0).toStdString(), field("Name"));
+
     // A hidden layer is not asked.
     Window().Host().LayerNamed("Watershed")->SetVisible(false);
     EXPECT_EQ(Window().IdentifyAt({centre->X(), centre->Y()}, 0.5), 2u);
     EXPECT_EQ(panel.topLevelItem(0)->text(0), "Waterbody");
+
+    // A removed layer's features leave the list with it.
+    Window().RemoveLayer(Window().Host().LayerNamed("Waterbody"));
+    ASSERT_EQ(panel.topLevelItemCount(), 1);
+    EXPECT_EQ(panel.topLevelItem(0)->text(0), "Catchment");
 }
 
 TEST_F(MapWindow, RowsSelectedInTheAttributeTableAreTheMapsSelectionAndBack) {
@@ -795,6 +803,80 @@ TEST_F(MapWindow, LayersOfTwoSystemsOverlayAndTheScaleIsTrueInDegrees) {
     const double shown =
         QLocale(QLocale::English).toDouble(Window().ScaleText().mid(2).remove(','));
     EXPECT_NEAR(shown / expected, 1.0, 0.002) << Window().ScaleText().toStdString();
+}
+
+TEST_F(MapWindow, AnOpenedDataSetIsNamedAndSaveAsProposesAMapDocumentBesideIt) {
+    // A GeoJSON data set whose own name a document of its name would replace.
+    const std::filesystem::path data = Scratch() / "points.json";
+    std::ofstream(data) << R"({"type": "FeatureCollection", "features": [{"type": "Feature",
+        "properties": {"name": "a"}, "geometry": {"type": "Point", "coordinates": [1, 2]}}]})";
+    ASSERT_TRUE(Window().Open(data));
+    EXPECT_TRUE(Window().windowTitle().startsWith("points.json"))
+        << Window().windowTitle().toStdString();
+    QStringList proposed;
+    Window().pickSaveFile = [&](const QString&, const QString& file) {
+        proposed << file;
+        return proposed.size() == 1 ? QString() : file;
+    };
+    QAction* saveAs = Window().findChild<QAction*>("saveAs");
+    ASSERT_NE(saveAs, nullptr);
+    EXPECT_EQ(saveAs->shortcut(), QKeySequence(QStringLiteral("Ctrl+Shift+S")));
+    saveAs->trigger();
+    ASSERT_EQ(proposed.size(), 1);
+    EXPECT_EQ(proposed.front().toStdString(), (Scratch() / "points map.json").string());
+    ASSERT_TRUE(Window().Save());
+    EXPECT_EQ(Window().Document().path, Scratch() / "points map.json");
+    EXPECT_TRUE(Window().windowTitle().startsWith("points map.json"));
+}
+
+TEST_F(MapWindow, ADoubleClickOpensPropertiesWithoutFoldingTheLayer) {
+    QTreeWidgetItem* row = LayerRow("Catchment");
+    ASSERT_TRUE(row->isExpanded());
+    ContentsPanel& contents = Window().Contents();
+    const QPoint at = contents.visualItemRect(row).center();
+    for (const QEvent::Type type : {QEvent::MouseButtonPress, QEvent::MouseButtonRelease,
+                                    QEvent::MouseButtonDblClick, QEvent::MouseButtonRelease}) {
+        QMouseEvent event(type, at, contents.viewport()->mapToGlobal(at), Qt::LeftButton,
+                          type == QEvent::MouseButtonRelease ? Qt::NoButton : Qt::LeftButton,
+                          Qt::NoModifier);
+        QApplication::sendEvent(contents.viewport(), &event);
+    }
+    EXPECT_TRUE(LayerRow("Catchment")->isExpanded());
+    EXPECT_NE(Window().findChild<SymbologyDialog*>(), nullptr);
+}
+
+TEST_F(MapWindow, TheWindowsSizeAndPanelsAreRememberedBetweenSessions) {
+    Window().resize(1010, 707);
+    QApplication::processEvents();
+    ASSERT_TRUE(Window().close());
+    m_window = std::make_unique<MainWindow>([] { return false; });
+    EXPECT_EQ(Window().size(), QSize(1010, 707));
+}
+
+TEST(AttributeTableModel, TextsSortAsTheLanguageOrdersThemNullsFirst) {
+    QLocale::setDefault(QLocale(QLocale::English, QLocale::UnitedStates));
+    auto host = memory::HostBuilder()
+                    .FeatureLayer("Places", host::esriGeometryPoint)
+                    .Field("Name", host::esriFieldTypeString)
+                    .Feature({std::string("Zug")}, memory::MakePoint(0, 0))
+                    .Feature({std::string("'t Zand")}, memory::MakePoint(0, 0))
+                    .Feature({host::FieldValue()}, memory::MakePoint(0, 0))
+                    .Feature({std::string("Ängelholm")}, memory::MakePoint(0, 0))
+                    .Feature({std::string("Road 10")}, memory::MakePoint(0, 0))
+                    .Feature({std::string("Road 9")}, memory::MakePoint(0, 0))
+                    .Feature({std::string("bern")}, memory::MakePoint(0, 0))
+                    .Build();
+    AttributeTableModel model(host.FeatureLayerNamed("Places"));
+    const int name = host.FeatureLayerNamed("Places")->FindField("Name");
+    model.sort(name, Qt::AscendingOrder);
+    std::vector<std::int32_t> order;
+    for (int row = 0; row < model.rowCount(); ++row) order.push_back(model.OidAt(row));
+    // Null, then Ängelholm among the A's, bern among the B's, numbers by value.
+    EXPECT_EQ(order, (std::vector<std::int32_t>{3, 2, 4, 7, 6, 5, 1}));
+    model.sort(name, Qt::DescendingOrder);
+    EXPECT_EQ(model.OidAt(0), 1);
+    EXPECT_EQ(model.OidAt(model.rowCount() - 1), 3);
+    QLocale::setDefault(QLocale::c());
 }
 
 TEST_F(MapWindow, WhileAToolRunsTheWindowIsBusyAndAfterwardsItIsNot) {
