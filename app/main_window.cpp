@@ -137,6 +137,23 @@ MainWindow::MainWindow(std::function<bool()> takeEscPress, QWidget* parent)
     m_map = new MapWidget(this);
     setCentralWidget(m_map);
 
+    BuildDocks();
+    BuildStatusBar();
+    ConnectMap();
+    ConnectContents();
+    BuildActions();
+    // Installed after the toolkit's input gate, so seen before it.
+    QApplication::instance()->installEventFilter(this);
+    Attach(EmptyDocument(800, 600));
+    // The size, place and panels the person left the window with.
+    const QSettings settings = Settings();
+    if (!restoreGeometry(settings.value(QStringLiteral("window/geometry")).toByteArray())) {
+        resize(1100, 720);
+    }
+    restoreState(settings.value(QStringLiteral("window/state")).toByteArray());
+}
+
+void MainWindow::BuildDocks() {
     m_contents = new ContentsPanel(this);
     auto* dock = new QDockWidget(QStringLiteral("Layers"), this);
     dock->setObjectName(QStringLiteral("contents"));
@@ -150,7 +167,9 @@ MainWindow::MainWindow(std::function<bool()> takeEscPress, QWidget* parent)
     m_identifyDock->setWidget(m_identify);
     addDockWidget(Qt::RightDockWidgetArea, m_identifyDock);
     m_identifyDock->hide();
+}
 
+void MainWindow::BuildStatusBar() {
     m_pane0 = new QLabel(this);
     m_pane0->setMinimumWidth(200);
     statusBar()->addWidget(m_pane0, 1);
@@ -169,7 +188,10 @@ MainWindow::MainWindow(std::function<bool()> takeEscPress, QWidget* parent)
     m_pointer = new QLabel(this);
     m_pointer->setMinimumWidth(190);
     statusBar()->addPermanentWidget(m_pointer);
+}
 
+// What a person does on the map: selecting, identifying, pointing, navigating.
+void MainWindow::ConnectMap() {
     m_map->onClick = [this](memory::XY point, double tolerance, SelectMode mode) {
         AtEdge([&] { SelectAt(point, tolerance, mode); });
     };
@@ -187,6 +209,10 @@ MainWindow::MainWindow(std::function<bool()> takeEscPress, QWidget* parent)
     m_map->onRefused = [this](const std::string& why) {
         statusBar()->showMessage(ToQt(why), 4000);
     };
+}
+
+// What a person does in the table of contents, each through the window's edge.
+void MainWindow::ConnectContents() {
     m_contents->onVisibility = [this](const std::shared_ptr<host::ILayer>& layer, bool visible) {
         AtEdge([&] {
             layer->SetVisible(visible);
@@ -229,17 +255,6 @@ MainWindow::MainWindow(std::function<bool()> takeEscPress, QWidget* parent)
     m_contents->onMove = [this](const std::shared_ptr<host::ILayer>& layer, int index) {
         AtEdge([&] { MoveLayer(layer, index); });
     };
-
-    BuildActions();
-    // Installed after the toolkit's input gate, so seen before it.
-    QApplication::instance()->installEventFilter(this);
-    Attach(EmptyDocument(800, 600));
-    // The size, place and panels the person left the window with.
-    const QSettings settings = Settings();
-    if (!restoreGeometry(settings.value(QStringLiteral("window/geometry")).toByteArray())) {
-        resize(1100, 720);
-    }
-    restoreState(settings.value(QStringLiteral("window/state")).toByteArray());
 }
 
 MainWindow::~MainWindow() { Detach(); }

@@ -153,6 +153,10 @@ class MainWindow final : public QMainWindow {
   private:
     // The menus and tool bars, in the order they stand.
     struct ToolActions;
+    void BuildDocks();
+    void BuildStatusBar();
+    void ConnectMap();
+    void ConnectContents();
     void BuildActions();
     void BuildFileMenu();
     ToolActions BuildTools();
