@@ -17,8 +17,10 @@
 #include <QStyle>
 #include <QTemporaryDir>
 #include <QToolBar>
+#include <QToolButton>
 #include <algorithm>
 #include <array>
+#include <atomic>
 #include <charconv>
 #include <cmath>
 #include <optional>
@@ -124,6 +126,16 @@ const QString kFileFilters = QStringLiteral(
 
 }  // namespace
 
+// A data set read by the reader thread for Open or Add Layer.
+struct MainWindow::LoadJob {
+    std::filesystem::path file;
+    bool add = false;
+    std::atomic<bool> cancelled{false};
+    // Set by the reader thread before it posts the end; read on this thread after.
+    std::unique_ptr<gdal::MapDocument> result;
+    std::optional<velorin::Error> error;
+};
+
 MainWindow::MainWindow(std::function<bool()> takeEscPress, QWidget* parent)
     : QMainWindow(parent), m_takeEscPress(std::move(takeEscPress)) {
     InitialiseMapResources();
@@ -178,6 +190,13 @@ void MainWindow::BuildStatusBar() {
     m_progress->setMinimumWidth(220);
     m_progress->hide();
     statusBar()->addPermanentWidget(m_progress);
+    m_cancelLoad = new QToolButton(this);
+    m_cancelLoad->setObjectName(QStringLiteral("cancelLoading"));
+    m_cancelLoad->setText(QStringLiteral("Cancel"));
+    m_cancelLoad->setToolTip(QStringLiteral("Stop reading the data set"));
+    m_cancelLoad->hide();
+    connect(m_cancelLoad, &QToolButton::clicked, this, [this] { CancelLoading(); });
+    statusBar()->addPermanentWidget(m_cancelLoad);
     m_scale = new QLabel(this);
     m_scale->setMinimumWidth(110);
     m_scale->setToolTip(QStringLiteral("Map scale, at the centre of the view"));
@@ -257,7 +276,11 @@ void MainWindow::ConnectContents() {
     };
 }
 
-MainWindow::~MainWindow() { Detach(); }
+MainWindow::~MainWindow() {
+    if (m_job) m_job->cancelled = true;
+    if (m_loader.joinable()) m_loader.join();
+    Detach();
+}
 
 struct MainWindow::ToolActions {
     QToolBar* bar;
@@ -512,6 +535,12 @@ bool MainWindow::Open(const std::filesystem::path& file) {
                                     ui::MsgIcon::Critical);
         return false;
     }
+    ShowOpened(std::move(document), file);
+    return true;
+}
+
+void MainWindow::ShowOpened(std::unique_ptr<gdal::MapDocument> document,
+                            const std::filesystem::path& file) {
     const bool dataSet = document->path.empty();
     Attach(std::move(document));
     // A data set opened on its own shows all of itself, with a margin.
@@ -521,7 +550,6 @@ bool MainWindow::Open(const std::filesystem::path& file) {
     m_lastFolder = std::filesystem::absolute(file).parent_path();
     Remember(file);
     ReportUnavailable();
-    return true;
 }
 
 void MainWindow::ReportUnavailable() {
@@ -648,7 +676,7 @@ void MainWindow::FillRecentMenu() {
         QAction* item = m_recentMenu->addAction(QStringLiteral("&%1 %2").arg(i + 1).arg(file));
         connect(item, &QAction::triggered, this, [this, file] {
             AtEdge([&] {
-                if (ConfirmDiscard()) Open(file.toStdString());
+                if (ConfirmDiscard()) OpenInBackground(file.toStdString());
             });
         });
     }
@@ -704,6 +732,12 @@ bool MainWindow::AddLayers(const std::filesystem::path& file) {
                                     ui::MsgIcon::Critical);
         return false;
     }
+    AddLoaded(std::move(*added), file);
+    return true;
+}
+
+void MainWindow::AddLoaded(gdal::MapDocument loaded, const std::filesystem::path& file) {
+    std::optional<gdal::MapDocument> added(std::move(loaded));
     memory::Map& map = Host().FocusMap();
     std::int32_t featureLayers = 0;
     EachFeatureLayer(map.Layers(), [&](memory::FeatureLayer&) { ++featureLayers; });
@@ -746,7 +780,83 @@ bool MainWindow::AddLayers(const std::filesystem::path& file) {
         QStringLiteral("Added %1 from %2").arg(layers.size()).arg(ToQt(file.filename().string())),
         4000);
     m_lastFolder = std::filesystem::absolute(file).parent_path();
+}
+
+// ---- data sets read in the background ----------------------------------------------
+
+bool MainWindow::LoadInBackground(const std::filesystem::path& file, bool add) {
+    if (m_job) {
+        statusBar()->showMessage(QStringLiteral("A data set is still being read"), 4000);
+        return false;
+    }
+    auto job = std::make_shared<LoadJob>();
+    job->file = file;
+    job->add = add;
+    m_job = job;
+    // The reader gets copies of all it needs: it builds a host of its own, which
+    // nothing of the open map shares until the result is taken here.
+    const int width = std::max(m_map->width(), 1);
+    const int height = std::max(m_map->height(), 1);
+    const gdal::CoordinateSystem system = add ? Document().system : gdal::CoordinateSystem();
+    m_loader = std::thread([this, job, width, height, system] {
+        try {
+            job->result = std::make_unique<gdal::MapDocument>(
+                gdal::LoadDataSet(job->file, memory::MakeQImageCanvas(width, height), system));
+        } catch (const velorin::Error& error) {
+            job->error = error;
+        } catch (const std::exception& error) {
+            job->error =
+                velorin::Error(host::E_HOST_FAIL, job->file.generic_string() + ": " + error.what());
+        }
+        // The window waits for this thread before it goes, so it is there to post to.
+        QMetaObject::invokeMethod(
+            this, [this] { FinishLoading(); }, Qt::QueuedConnection);
+    });
+    m_progress->setRange(0, 0);
+    m_progress->setFormat(QStringLiteral("Reading ") + ToQt(file.filename().string()));
+    m_progress->setTextVisible(true);
+    m_progress->show();
+    m_cancelLoad->show();
     return true;
+}
+
+void MainWindow::CancelLoading() {
+    if (!m_job) return;
+    // GDAL's read cannot be interrupted; what it returns is dropped.
+    m_job->cancelled = true;
+    m_cancelLoad->hide();
+    m_progress->hide();
+    statusBar()->showMessage(QStringLiteral("Reading cancelled"), 4000);
+}
+
+void MainWindow::FinishLoading() {
+    if (m_loader.joinable()) m_loader.join();
+    const std::shared_ptr<LoadJob> job = std::move(m_job);
+    m_job.reset();
+    m_cancelLoad->hide();
+    m_progress->hide();
+    if (!job || job->cancelled) return;
+    AtEdge([&] {
+        if (job->error) {
+            ui::CurrentToolkit().MsgBox(job->error->Description(), ui::MsgButtons::OkOnly,
+                                        ui::MsgIcon::Critical);
+        } else if (job->add) {
+            AddLoaded(std::move(*job->result), job->file);
+        } else {
+            ShowOpened(std::move(job->result), job->file);
+        }
+    });
+}
+
+void MainWindow::OpenInBackground(const std::filesystem::path& file) {
+    // A map document may ask the person for a missing file as it reads: it is
+    // read here. Data sets, which ask nothing, are read by the reader thread.
+    const bool document = file.extension() == ".json" && LooksLikeMapDocument(file);
+    if (document) {
+        Open(file);
+    } else {
+        LoadInBackground(file, false);
+    }
 }
 
 bool MainWindow::Save() {
@@ -1124,7 +1234,7 @@ void MainWindow::OpenFromMenu() {
         if (!ConfirmDiscard()) return;
         const QString file =
             pickFile(QStringLiteral("Open"), ToQt(StartFolder().string()), kFileFilters);
-        if (!file.isEmpty()) Open(file.toStdString());
+        if (!file.isEmpty()) OpenInBackground(file.toStdString());
     });
 }
 
@@ -1134,7 +1244,7 @@ void MainWindow::AddLayersFromMenu() {
             QStringLiteral("Add Layer"), ToQt(StartFolder().string()),
             QStringLiteral("Data sets (*.gpkg *.shp *.geojson *.json *.fgb *.gml *.kml *.sqlite);;"
                            "All files (*)"));
-        if (!file.isEmpty()) AddLayers(file.toStdString());
+        if (!file.isEmpty()) LoadInBackground(file.toStdString(), true);
     });
 }
 

@@ -6,6 +6,7 @@
 #include <filesystem>
 #include <functional>
 #include <memory>
+#include <thread>
 #include <vector>
 
 #include "app/feature_pick.h"
@@ -17,6 +18,7 @@ class QDockWidget;
 class QLabel;
 class QMenu;
 class QProgressBar;
+class QToolButton;
 
 namespace velorin::app {
 
@@ -56,6 +58,17 @@ class MainWindow final : public QMainWindow {
     // Adds the layers and tables of a data set to the open map, on top of its
     // layers; a file that cannot be read is reported in a box and changes nothing.
     bool AddLayers(const std::filesystem::path& file);
+    // Open and Add Layer as the menus do them: a data set is read on a thread of
+    // its own while the window goes on working, with a busy progress bar and a
+    // Cancel button in the status bar; its map is shown (or its layers added)
+    // when the read ends, and a failure then says why in a box. One read at a
+    // time: false while another runs. A map document is opened at once (Open),
+    // as it may ask for missing files as it is read.
+    bool LoadInBackground(const std::filesystem::path& file, bool add);
+    void OpenInBackground(const std::filesystem::path& file);
+    bool Loading() const { return m_job != nullptr; }
+    // Drops the read under way: its result is thrown away when it ends.
+    void CancelLoading();
     // Saves to the document's own file (Save As when it has none) or to file,
     // which then becomes the document's. A failure is reported in a box and
     // leaves any earlier file whole.
@@ -166,6 +179,10 @@ class MainWindow final : public QMainWindow {
     void Attach(std::unique_ptr<gdal::MapDocument> document);
     void Detach();
     void AfterRun();
+    struct LoadJob;
+    void FinishLoading();
+    void ShowOpened(std::unique_ptr<gdal::MapDocument> document, const std::filesystem::path& file);
+    void AddLoaded(gdal::MapDocument loaded, const std::filesystem::path& file);
     void AskToStopRun();
     void ShowSelection();
     void ShowProgress();
@@ -212,6 +229,9 @@ class MainWindow final : public QMainWindow {
     bool m_closeAfterRun = false;
     bool m_located = false;
     QProgressBar* m_progress = nullptr;
+    QToolButton* m_cancelLoad = nullptr;
+    std::shared_ptr<LoadJob> m_job;
+    std::thread m_loader;
     std::vector<QPointer<SymbologyDialog>> m_symbology;
     std::vector<QPointer<AttributeTable>> m_tables;
     IdentifyPanel* m_identify = nullptr;

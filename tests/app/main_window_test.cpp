@@ -18,8 +18,11 @@
 #include <QPushButton>
 #include <QStandardPaths>
 #include <QTableView>
+#include <QToolButton>
 #include <QTreeWidgetItem>
+#include <chrono>
 #include <fstream>
+#include <thread>
 
 #include "app/attribute_table.h"
 #include "app/contents_panel.h"
@@ -877,6 +880,43 @@ TEST(AttributeTableModel, TextsSortAsTheLanguageOrdersThemNullsFirst) {
     EXPECT_EQ(model.OidAt(0), 1);
     EXPECT_EQ(model.OidAt(model.rowCount() - 1), 3);
     QLocale::setDefault(QLocale::c());
+}
+
+// The event loop turns until the window's background read has ended.
+void WaitForLoading(const MainWindow& window) {
+    for (int turns = 0; window.Loading() && turns < 10000; ++turns) {
+        QApplication::processEvents();
+        std::this_thread::sleep_for(std::chrono::milliseconds(2));
+    }
+    ASSERT_FALSE(window.Loading());
+}
+
+TEST_F(MapWindow, ADataSetIsReadInTheBackgroundWhileTheWindowWorksAndCancelDropsIt) {
+    const std::filesystem::path data = Document().parent_path() / "hydrology.gpkg";
+    const std::filesystem::path before = Window().Document().path;
+    ASSERT_TRUE(Window().LoadInBackground(data, false));
+    // Until the read ends the map shown is the one before, and a second read waits.
+    EXPECT_TRUE(Window().Loading());
+    EXPECT_EQ(Window().Document().path, before);
+    EXPECT_FALSE(Window().LoadInBackground(data, true));
+    WaitForLoading(Window());
+    EXPECT_TRUE(Window().windowTitle().startsWith("hydrology.gpkg"));
+    EXPECT_EQ(Window().Host().FocusMap().LayerCount(), 5);
+
+    // Cancelled: what the read returns is dropped.
+    ASSERT_TRUE(Window().LoadInBackground(data, true));
+    Window().findChild<QToolButton*>("cancelLoading")->click();
+    WaitForLoading(Window());
+    EXPECT_EQ(Window().Host().FocusMap().LayerCount(), 5);
+
+    // Added, into the map's system; a file that cannot be read says so.
+    ASSERT_TRUE(Window().LoadInBackground(data, true));
+    WaitForLoading(Window());
+    EXPECT_EQ(Window().Host().FocusMap().LayerCount(), 10);
+    ASSERT_TRUE(Window().LoadInBackground(Scratch() / "missing.gpkg", true));
+    WaitForLoading(Window());
+    ASSERT_EQ(m_user.MessageBoxes().size(), 1u);
+    EXPECT_NE(m_user.MessageBoxes().front().text.find("missing.gpkg"), std::string::npos);
 }
 
 TEST_F(MapWindow, WhileAToolRunsTheWindowIsBusyAndAfterwardsItIsNot) {
