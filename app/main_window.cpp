@@ -541,10 +541,16 @@ bool MainWindow::Open(const std::filesystem::path& file) {
 
 void MainWindow::ShowOpened(std::unique_ptr<gdal::MapDocument> document,
                             const std::filesystem::path& file) {
-    const bool dataSet = document->path.empty();
+    // A data set opened on its own shows all of itself, with a margin: put before
+    // the map is shown, so that it is drawn once.
+    if (document->path.empty()) {
+        if (const auto box = JoinedBox(document->host.FocusMap().Layers())) {
+            const MapBox shown = WithMargin(*box, 0.05);
+            document->host.View().SetExtent(
+                memory::MakeEnvelope(shown.xMin, shown.yMin, shown.xMax, shown.yMax));
+        }
+    }
     Attach(std::move(document));
-    // A data set opened on its own shows all of itself, with a margin.
-    if (dataSet) FullExtent();
     // A source repointed to a located file is a change to save.
     if (m_located) SetModified(true);
     m_lastFolder = std::filesystem::absolute(file).parent_path();

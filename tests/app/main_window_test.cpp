@@ -919,6 +919,39 @@ TEST_F(MapWindow, ADataSetIsReadInTheBackgroundWhileTheWindowWorksAndCancelDrops
     EXPECT_NE(m_user.MessageBoxes().front().text.find("missing.gpkg"), std::string::npos);
 }
 
+TEST(AttributeTableModel, ALargeTableSortsInTheBackgroundToTheOrderOfTheSortAtOnce) {
+    memory::HostBuilder builder;
+    builder.FeatureLayer("Places", host::esriGeometryPoint)
+        .Field("Name", host::esriFieldTypeString)
+        .Field("Rank", host::esriFieldTypeInteger);
+    const auto rows = static_cast<std::int32_t>(AttributeTableModel::kSortInBackground) + 5;
+    for (std::int32_t i = 0; i < rows; ++i) {
+        builder.Feature(
+            {i % 97 == 0 ? host::FieldValue()
+                         : host::FieldValue("Place " + std::to_string((i * 7919) % 1000)),
+             i % 13},
+            memory::MakePoint(i, 0));
+    }
+    auto host = builder.Build();
+    const auto layer = host.FeatureLayerNamed("Places");
+    for (const char* field : {"Name", "Rank"}) {
+        AttributeTableModel background(layer);
+        AttributeTableModel atOnce(layer);
+        const int column = layer->FindField(field);
+        background.sort(column, Qt::DescendingOrder);
+        EXPECT_TRUE(background.Sorting());
+        for (int turns = 0; background.Sorting() && turns < 10000; ++turns) {
+            QApplication::processEvents();
+            std::this_thread::sleep_for(std::chrono::milliseconds(2));
+        }
+        ASSERT_FALSE(background.Sorting());
+        atOnce.SortAtOnce(column, Qt::DescendingOrder);
+        for (int row = 0; row < rows; ++row) {
+            ASSERT_EQ(background.OidAt(row), atOnce.OidAt(row)) << field << " row " << row;
+        }
+    }
+}
+
 TEST_F(MapWindow, WhileAToolRunsTheWindowIsBusyAndAfterwardsItIsNot) {
     bool busyDuringRun = false;
     bool menusDuringRun = true;
