@@ -91,6 +91,16 @@ void EachFeatureLayer(const std::vector<std::shared_ptr<host::ILayer>>& layers,
     }
 }
 
+// A data set opened on its own shows all of itself, with a margin: put before
+// the map is shown, so that it is drawn once.
+void ShowAllOf(gdal::MapDocument& document) {
+    if (const auto box = JoinedBox(document.host.FocusMap().Layers())) {
+        const MapBox shown = WithMargin(*box, 0.05);
+        document.host.View().SetExtent(
+            memory::MakeEnvelope(shown.xMin, shown.yMin, shown.xMax, shown.yMax));
+    }
+}
+
 // The visible feature layers of the map, group members of visible groups
 // included, top first.
 std::vector<std::shared_ptr<memory::FeatureLayer>> VisibleFeatureLayers(
@@ -540,16 +550,8 @@ bool MainWindow::Open(const std::filesystem::path& file) {
 }
 
 void MainWindow::ShowOpened(std::unique_ptr<gdal::MapDocument> document,
-                            const std::filesystem::path& file) {
-    // A data set opened on its own shows all of itself, with a margin: put before
-    // the map is shown, so that it is drawn once.
-    if (document->path.empty()) {
-        if (const auto box = JoinedBox(document->host.FocusMap().Layers())) {
-            const MapBox shown = WithMargin(*box, 0.05);
-            document->host.View().SetExtent(
-                memory::MakeEnvelope(shown.xMin, shown.yMin, shown.xMax, shown.yMax));
-        }
-    }
+                            const std::filesystem::path& file, bool placed) {
+    if (document->path.empty() && !placed) ShowAllOf(*document);
     Attach(std::move(document));
     // A source repointed to a located file is a change to save.
     if (m_located) SetModified(true);
@@ -810,6 +812,18 @@ bool MainWindow::LoadInBackground(const std::filesystem::path& file, bool add) {
         try {
             job->result = std::make_unique<gdal::MapDocument>(
                 gdal::LoadDataSet(job->file, memory::MakeQImageCanvas(width, height), system));
+            // The stores' spatial indexes are built on their first search: here,
+            // while the host is still this thread's alone, rather than at the
+            // first redraw on the window's.
+            EachFeatureLayer(job->result->host.FocusMap().Layers(),
+                             [](memory::FeatureLayer& layer) {
+                                 if (layer.Data()) layer.Data()->Store()->Spatial();
+                             });
+            // So is its first picture, of a map opened on its own.
+            if (!job->add) {
+                ShowAllOf(*job->result);
+                job->result->host.View().ProcessPendingRedraw();
+            }
         } catch (const velorin::Error& error) {
             job->error = error;
         } catch (const std::exception& error) {
@@ -851,7 +865,7 @@ void MainWindow::FinishLoading() {
         } else if (job->add) {
             AddLoaded(std::move(*job->result), job->file);
         } else {
-            ShowOpened(std::move(job->result), job->file);
+            ShowOpened(std::move(job->result), job->file, true);
         }
     });
 }

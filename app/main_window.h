@@ -181,7 +181,10 @@ class MainWindow final : public QMainWindow {
     void AfterRun();
     struct LoadJob;
     void FinishLoading();
-    void ShowOpened(std::unique_ptr<gdal::MapDocument> document, const std::filesystem::path& file);
+    // placed: the view already shows what it should (a data set read in the
+    // background is placed and drawn there).
+    void ShowOpened(std::unique_ptr<gdal::MapDocument> document, const std::filesystem::path& file,
+                    bool placed = false);
     void AddLoaded(gdal::MapDocument loaded, const std::filesystem::path& file);
     void AskToStopRun();
     void ShowSelection();
