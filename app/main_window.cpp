@@ -144,7 +144,14 @@ struct MainWindow::LoadJob {
     // Set by the reader thread before it posts the end; read on this thread after.
     std::unique_ptr<gdal::MapDocument> result;
     std::optional<velorin::Error> error;
+    // A map document, read as long as it asks nothing of the person.
+    bool document = false;
+    bool needsThePerson = false;
 };
+
+// A map document read in the background names a missing data file: the person
+// must be asked, which only the window's thread can do.
+struct NeedsThePerson {};
 
 MainWindow::MainWindow(std::function<bool()> takeEscPress, QWidget* parent)
     : QMainWindow(parent), m_takeEscPress(std::move(takeEscPress)) {
@@ -802,6 +809,7 @@ bool MainWindow::LoadInBackground(const std::filesystem::path& file, bool add) {
     auto job = std::make_shared<LoadJob>();
     job->file = file;
     job->add = add;
+    job->document = !add && file.extension() == ".json" && LooksLikeMapDocument(file);
     m_job = job;
     // The reader gets copies of all it needs: it builds a host of its own, which
     // nothing of the open map shares until the result is taken here.
@@ -811,7 +819,12 @@ bool MainWindow::LoadInBackground(const std::filesystem::path& file, bool add) {
     m_loader = std::thread([this, job, width, height, system] {
         try {
             job->result = std::make_unique<gdal::MapDocument>(
-                gdal::LoadDataSet(job->file, memory::MakeQImageCanvas(width, height), system));
+                job->document ? OpenMap(job->file, width, height,
+                                        [](const std::filesystem::path&) -> std::filesystem::path {
+                                            throw NeedsThePerson{};
+                                        })
+                              : gdal::LoadDataSet(job->file,
+                                                  memory::MakeQImageCanvas(width, height), system));
             // The stores' spatial indexes are built on their first search: here,
             // while the host is still this thread's alone, rather than at the
             // first redraw on the window's.
@@ -819,11 +832,13 @@ bool MainWindow::LoadInBackground(const std::filesystem::path& file, bool add) {
                              [](memory::FeatureLayer& layer) {
                                  if (layer.Data()) layer.Data()->Store()->Spatial();
                              });
-            // So is its first picture, of a map opened on its own.
+            // So is the first picture of a map that is opened.
             if (!job->add) {
-                ShowAllOf(*job->result);
+                if (!job->document) ShowAllOf(*job->result);
                 job->result->host.View().ProcessPendingRedraw();
             }
+        } catch (const NeedsThePerson&) {
+            job->needsThePerson = true;
         } catch (const velorin::Error& error) {
             job->error = error;
         } catch (const std::exception& error) {
@@ -859,7 +874,10 @@ void MainWindow::FinishLoading() {
     m_progress->hide();
     if (!job || job->cancelled) return;
     AtEdge([&] {
-        if (job->error) {
+        if (job->needsThePerson) {
+            // Read again here, asking for what is missing as it is met.
+            Open(job->file);
+        } else if (job->error) {
             ui::CurrentToolkit().MsgBox(job->error->Description(), ui::MsgButtons::OkOnly,
                                         ui::MsgIcon::Critical);
         } else if (job->add) {
@@ -871,14 +889,7 @@ void MainWindow::FinishLoading() {
 }
 
 void MainWindow::OpenInBackground(const std::filesystem::path& file) {
-    // A map document may ask the person for a missing file as it reads: it is
-    // read here. Data sets, which ask nothing, are read by the reader thread.
-    const bool document = file.extension() == ".json" && LooksLikeMapDocument(file);
-    if (document) {
-        Open(file);
-    } else {
-        LoadInBackground(file, false);
-    }
+    LoadInBackground(file, false);
 }
 
 bool MainWindow::Save() {

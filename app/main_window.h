@@ -58,12 +58,12 @@ class MainWindow final : public QMainWindow {
     // Adds the layers and tables of a data set to the open map, on top of its
     // layers; a file that cannot be read is reported in a box and changes nothing.
     bool AddLayers(const std::filesystem::path& file);
-    // Open and Add Layer as the menus do them: a data set is read on a thread of
-    // its own while the window goes on working, with a busy progress bar and a
-    // Cancel button in the status bar; its map is shown (or its layers added)
-    // when the read ends, and a failure then says why in a box. One read at a
-    // time: false while another runs. A map document is opened at once (Open),
-    // as it may ask for missing files as it is read.
+    // Open and Add Layer as the menus do them: a data set or map document is read
+    // on a thread of its own while the window goes on working, with a busy
+    // progress bar and a Cancel button in the status bar; its map is shown (or
+    // its layers added) when the read ends, and a failure then says why in a box.
+    // One read at a time: false while another runs. A map document that names a
+    // missing data file is read again at once (Open), asking the person.
     bool LoadInBackground(const std::filesystem::path& file, bool add);
     void OpenInBackground(const std::filesystem::path& file);
     bool Loading() const { return m_job != nullptr; }

@@ -917,6 +917,23 @@ TEST_F(MapWindow, ADataSetIsReadInTheBackgroundWhileTheWindowWorksAndCancelDrops
     WaitForLoading(Window());
     ASSERT_EQ(m_user.MessageBoxes().size(), 1u);
     EXPECT_NE(m_user.MessageBoxes().front().text.find("missing.gpkg"), std::string::npos);
+
+    // A map document opens at its own extent; one whose data moved is read again
+    // at once, asking the person.
+    Window().OpenInBackground(Document());
+    WaitForLoading(Window());
+    EXPECT_TRUE(Window().windowTitle().startsWith("hydrology.json"));
+    const auto background = Window().Host().View().Extent();
+    ASSERT_TRUE(Window().Open(Document()));
+    const auto atOnce = Window().Host().View().Extent();
+    EXPECT_DOUBLE_EQ(background->XMin(), atOnce->XMin());
+    EXPECT_DOUBLE_EQ(background->YMax(), atOnce->YMax());
+    std::filesystem::rename(data, Scratch() / "moved.gpkg");
+    m_user.AnswerAlways("is missing", ui::MsgResult::Cancel);
+    Window().OpenInBackground(Document());
+    WaitForLoading(Window());
+    EXPECT_NE(m_user.MessageBoxes().at(1).text.find("is missing"), std::string::npos);
+    EXPECT_TRUE(LayerRow("Catchment")->text(0).endsWith("(unavailable)"));
 }
 
 TEST(AttributeTableModel, ALargeTableSortsInTheBackgroundToTheOrderOfTheSortAtOnce) {
