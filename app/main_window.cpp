@@ -815,7 +815,13 @@ bool MainWindow::LoadInBackground(const std::filesystem::path& file, bool add) {
     // nothing of the open map shares until the result is taken here.
     const int width = std::max(m_map->width(), 1);
     const int height = std::max(m_map->height(), 1);
-    const gdal::CoordinateSystem system = add ? Document().system : gdal::CoordinateSystem();
+    // A system of its own: GDAL's spatial references are not to be read by two
+    // threads at once, and the window reads the map's for its scale.
+    const gdal::CoordinateSystem system =
+        add && !Document().system.Empty()
+            ? gdal::CoordinateSystem::FromText(Document().system.Text())
+            : gdal::CoordinateSystem();
+    m_located = false;
     m_loader = std::thread([this, job, width, height, system] {
         try {
             job->result = std::make_unique<gdal::MapDocument>(
