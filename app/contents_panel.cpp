@@ -75,6 +75,15 @@ ContentsPanel::ContentsPanel(QWidget* parent) : QTreeWidget(parent) {
         if (IsFeatureLayerWithData(layer) && onProperties) onProperties(layer);
     });
     connect(this, &QTreeWidget::currentItemChanged, this, [this] { MarkCurrent(); });
+    // Legends the person folded stay folded when the list is built again (after a
+    // reorder, a removal, a new legend): a long one would otherwise push the other
+    // layers out of view every time.
+    connect(this, &QTreeWidget::itemCollapsed, this, [this](QTreeWidgetItem* item) {
+        if (const auto layer = LayerOf(item)) m_folded.insert(layer.get());
+    });
+    connect(this, &QTreeWidget::itemExpanded, this, [this](QTreeWidgetItem* item) {
+        if (const auto layer = LayerOf(item)) m_folded.erase(layer.get());
+    });
     connect(this, &QTreeWidget::itemChanged, this, [this](QTreeWidgetItem* item, int) {
         const auto layer = LayerOf(item);
         if (!layer || !item->flags().testFlag(Qt::ItemIsUserCheckable)) return;
@@ -134,7 +143,7 @@ QTreeWidgetItem* ContentsPanel::AddLayer(const std::shared_ptr<host::ILayer>& la
             if (!layer->Visible()) row->setDisabled(true);
         }
     }
-    item->setExpanded(true);
+    item->setExpanded(!m_folded.contains(layer.get()));
     return item;
 }
 
@@ -147,6 +156,12 @@ void ContentsPanel::Rebuild(const memory::Map* map) {
     m_map = map;
     if (map == nullptr) return;
     for (const auto& layer : map->Layers()) AddLayer(layer, nullptr);
+    // A layer that left the map is forgotten, so that a later one at its address
+    // starts unfolded.
+    std::erase_if(m_folded, [this](const host::ILayer* folded) {
+        return std::none_of(m_layers.begin(), m_layers.end(),
+                            [&](const auto& layer) { return layer.get() == folded; });
+    });
     for (const auto& table : map->StandaloneTables()) {
         auto* item = new QTreeWidgetItem(this);
         item->setText(0, ToQt(table->Name()) + QStringLiteral("  (table)"));

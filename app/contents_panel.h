@@ -5,6 +5,7 @@
 #include <QTreeWidget>
 #include <functional>
 #include <memory>
+#include <set>
 #include <vector>
 
 #include "host/map.h"
@@ -82,6 +83,8 @@ class ContentsPanel final : public QTreeWidget {
     std::vector<std::shared_ptr<host::ILayer>> m_layers;
     const memory::Map* m_map = nullptr;
     QTreeWidgetItem* m_marked = nullptr;
+    // The layers whose legends the person folded (compared by address only).
+    std::set<const host::ILayer*> m_folded;
 };
 
 }  // namespace velorin::app

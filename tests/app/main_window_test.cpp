@@ -848,6 +848,18 @@ TEST_F(MapWindow, ADoubleClickOpensPropertiesWithoutFoldingTheLayer) {
     EXPECT_NE(Window().findChild<SymbologyDialog*>(), nullptr);
 }
 
+TEST_F(MapWindow, AFoldedLegendStaysFoldedWhenLayersAreReorderedOrRemoved) {
+    LayerRow("Catchment")->setExpanded(false);
+    Window().MoveLayer(Window().Host().LayerNamed("Catchment"), 0);
+    EXPECT_FALSE(LayerRow("Catchment")->isExpanded());
+    EXPECT_TRUE(LayerRow("NerroJunction")->isExpanded());
+    Window().RemoveLayer(Window().Host().LayerNamed("Waterbody"));
+    EXPECT_FALSE(LayerRow("Catchment")->isExpanded());
+    LayerRow("Catchment")->setExpanded(true);
+    Window().MoveLayer(Window().Host().LayerNamed("Catchment"), 2);
+    EXPECT_TRUE(LayerRow("Catchment")->isExpanded());
+}
+
 TEST_F(MapWindow, TheWindowsSizeAndPanelsAreRememberedBetweenSessions) {
     Window().resize(1010, 707);
     QApplication::processEvents();
