@@ -1,5 +1,6 @@
 #include "app/attribute_table.h"
 
+#include <QCollator>
 #include <QHBoxLayout>
 #include <QHeaderView>
 #include <QItemSelection>
@@ -8,7 +9,11 @@
 #include <QTableView>
 #include <QVBoxLayout>
 #include <algorithm>
+#include <mutex>
 #include <numeric>
+#include <optional>
+#include <thread>
+#include <variant>
 
 #include "app/symbology.h"
 #include "host/codes.h"
@@ -44,9 +49,19 @@ QString CellText(const objects::Fields& fields, const memory::RowRecord& row, st
 
 // ---- AttributeTableModel ------------------------------------------------------------
 
+// Lets a sorting thread hand its result to the model while it lives: the model
+// clears the pointer as it goes, under the lock the thread posts under.
+struct AttributeTableModel::Mailbox {
+    std::mutex lock;
+    AttributeTableModel* model = nullptr;
+};
+
 AttributeTableModel::AttributeTableModel(std::shared_ptr<memory::FeatureLayer> layer,
                                          QObject* parent)
-    : QAbstractTableModel(parent), m_layer(std::move(layer)) {
+    : QAbstractTableModel(parent),
+      m_layer(std::move(layer)),
+      m_mailbox(std::make_shared<Mailbox>()) {
+    m_mailbox->model = this;
     if (!m_layer->Data()) return;
     const objects::QuietHost quiet(Store().Context());
     const std::string definition = m_layer->DefinitionExpression();
@@ -91,35 +106,103 @@ QVariant AttributeTableModel::headerData(int section, Qt::Orientation orientatio
     return QString::fromStdString(Store().FieldSet()->At(section).NameText());
 }
 
+namespace {
+
+// The rows (store positions) in the order of the column: texts as the person's
+// language orders them ("Ängelholm" among the A's, not after "Zürich"), each
+// row's collation key made once rather than at every comparison; other values
+// in their natural order; nulls first ascending. Positions ascend with object
+// ids: a stable sort keeps equal values in object-id order, the same both ways.
+// Reads the store only, so it may run on any thread.
+std::vector<std::uint32_t> Ordered(const memory::RowStore& store, std::vector<std::uint32_t> rows,
+                                   int column, Qt::SortOrder order) {
+    std::sort(rows.begin(), rows.end());
+    const auto field = static_cast<std::size_t>(column);
+    const bool shapes = column == store.FieldSet()->ShapeIndex();
+    const auto stable = [&](const auto& before) {
+        std::stable_sort(rows.begin(), rows.end(), [&](std::uint32_t a, std::uint32_t b) {
+            return order == Qt::AscendingOrder ? before(a, b) : before(b, a);
+        });
+    };
+    if (shapes) {
+        stable([&](std::uint32_t a, std::uint32_t b) {
+            const auto left = store.ShapeAt(a);
+            const auto right = store.ShapeAt(b);
+            return (left ? left->GeometryType() : -1) < (right ? right->GeometryType() : -1);
+        });
+    } else if (store.FieldSet()->At(column).Type() == host::esriFieldTypeString) {
+        QCollator collator;
+        collator.setNumericMode(true);
+        std::vector<std::optional<QCollatorSortKey>> keys(store.Size());
+        for (const std::uint32_t position : rows) {
+            const host::FieldValue value = store.ValueAt(position, field);
+            if (const auto* text = std::get_if<std::string>(&value.Get())) {
+                keys[position].emplace(collator.sortKey(QString::fromStdString(*text)));
+            }
+        }
+        stable([&](std::uint32_t a, std::uint32_t b) {
+            const auto& left = keys[a];
+            const auto& right = keys[b];
+            if (!left || !right) return !left && right;
+            return left->compare(*right) < 0;
+        });
+    } else {
+        stable([&](std::uint32_t a, std::uint32_t b) {
+            return ValueBefore(store.ValueAt(a, field), store.ValueAt(b, field));
+        });
+    }
+    return rows;
+}
+
+}  // namespace
+
+AttributeTableModel::~AttributeTableModel() {
+    const std::lock_guard<std::mutex> closed(m_mailbox->lock);
+    m_mailbox->model = nullptr;
+}
+
 void AttributeTableModel::sort(int column, Qt::SortOrder order) {
     if (column < 0 || column >= columnCount()) return;
+    if (m_rows.size() < kSortInBackground) {
+        SortAtOnce(column, order);
+        return;
+    }
+    // A later click wins over a sort still under way.
+    const int generation = ++m_generation;
+    m_sorting = true;
+    std::thread([mailbox = m_mailbox, layer = m_layer, rows = m_rows, column, order,
+                 generation]() mutable {
+        std::vector<std::uint32_t> ordered =
+            Ordered(*layer->Data()->Store(), std::move(rows), column, order);
+        const std::lock_guard<std::mutex> open(mailbox->lock);
+        if (mailbox->model == nullptr) return;
+        AttributeTableModel* model = mailbox->model;
+        QMetaObject::invokeMethod(
+            model,
+            [model, generation, ordered = std::move(ordered)]() mutable {
+                if (generation != model->m_generation) return;
+                model->m_sorting = false;
+                model->ShowOrder(std::move(ordered));
+            },
+            Qt::QueuedConnection);
+    }).detach();
+}
+
+void AttributeTableModel::SortAtOnce(int column, Qt::SortOrder order) {
+    if (column < 0 || column >= columnCount()) return;
+    ++m_generation;
+    m_sorting = false;
+    ShowOrder(Ordered(Store(), m_rows, column, order));
+}
+
+void AttributeTableModel::ShowOrder(std::vector<std::uint32_t> rows) {
     emit layoutAboutToBeChanged({}, QAbstractItemModel::VerticalSortHint);
     const QModelIndexList before = persistentIndexList();
     std::vector<std::int32_t> oids;
     oids.reserve(static_cast<std::size_t>(before.size()));
     for (const QModelIndex& index : before) oids.push_back(OidAt(index.row()));
-
-    const memory::RowStore& store = Store();
-    const auto field = static_cast<std::size_t>(column);
-    const bool shapes = column == store.FieldSet()->ShapeIndex();
-    // Positions ascend with object ids: a stable sort keeps equal values in
-    // object-id order, and the same order both ways.
-    std::sort(m_rows.begin(), m_rows.end());
-    std::stable_sort(m_rows.begin(), m_rows.end(), [&](std::uint32_t a, std::uint32_t b) {
-        if (shapes) {
-            const auto left = store.ShapeAt(a);
-            const auto right = store.ShapeAt(b);
-            const int l = left ? left->GeometryType() : -1;
-            const int r = right ? right->GeometryType() : -1;
-            return order == Qt::AscendingOrder ? l < r : r < l;
-        }
-        const memory::RowValues left = store.ValuesAt(a);
-        const memory::RowValues right = store.ValuesAt(b);
-        return order == Qt::AscendingOrder ? ValueBefore(left[field], right[field])
-                                           : ValueBefore(right[field], left[field]);
-    });
+    m_rows = std::move(rows);
     m_rowOf.clear();
-
     QModelIndexList after;
     after.reserve(before.size());
     for (qsizetype i = 0; i < before.size(); ++i) {
@@ -150,7 +233,9 @@ int AttributeTableModel::RowOf(std::int32_t oid) const {
 // ---- AttributeTable -----------------------------------------------------------------
 
 AttributeTable::AttributeTable(std::shared_ptr<memory::FeatureLayer> layer, QWidget* parent)
-    : QWidget(parent, Qt::Window), m_layer(std::move(layer)) {
+    // A tool window: it stays above the map window it belongs to while the person
+    // clicks on the map, as desktop GIS attribute tables do.
+    : QWidget(parent, Qt::Tool), m_layer(std::move(layer)) {
     setObjectName(QStringLiteral("attributeTable"));
     setWindowTitle(QStringLiteral("Attributes of ") + QString::fromStdString(m_layer->Name()));
     m_model = new AttributeTableModel(m_layer, this);

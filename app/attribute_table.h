@@ -28,14 +28,31 @@ class AttributeTableModel final : public QAbstractTableModel {
   public:
     explicit AttributeTableModel(std::shared_ptr<memory::FeatureLayer> layer,
                                  QObject* parent = nullptr);
+    ~AttributeTableModel() override;
+    AttributeTableModel(const AttributeTableModel&) = delete;
+    AttributeTableModel& operator=(const AttributeTableModel&) = delete;
+    AttributeTableModel(AttributeTableModel&&) = delete;
+    AttributeTableModel& operator=(AttributeTableModel&&) = delete;
+
+    // Tables of this many rows or more are sorted on a thread of their own: the
+    // view keeps its order (and the window keeps working) until the new order is
+    // shown, and a later sort wins over one under way.
+    static constexpr std::size_t kSortInBackground = 20'000;
 
     int rowCount(const QModelIndex& parent = QModelIndex()) const override;
     int columnCount(const QModelIndex& parent = QModelIndex()) const override;
     QVariant data(const QModelIndex& index, int role = Qt::DisplayRole) const override;
     QVariant headerData(int section, Qt::Orientation orientation,
                         int role = Qt::DisplayRole) const override;
-    // Nulls first ascending; equal values keep their object-id order.
+    // Nulls first ascending; texts in the collation of the user's locale (digits
+    // by their value), other values in their natural order; equal values keep
+    // their object-id order.
     void sort(int column, Qt::SortOrder order = Qt::AscendingOrder) override;
+    // The same order, made on this thread whatever the size: the plain twin of
+    // the background sort.
+    void SortAtOnce(int column, Qt::SortOrder order);
+    // Whether a background sort is under way.
+    bool Sorting() const { return m_sorting; }
 
     std::int32_t OidAt(int row) const;
     // The row showing the feature, or -1 when the table does not show it.
@@ -43,12 +60,19 @@ class AttributeTableModel final : public QAbstractTableModel {
 
   private:
     const memory::RowStore& Store() const { return *m_layer->Data()->Store(); }
+    struct Mailbox;
+    // Shows the rows in this order, the selection and current row following
+    // their features.
+    void ShowOrder(std::vector<std::uint32_t> rows);
 
     std::shared_ptr<memory::FeatureLayer> m_layer;
     // Positions in the layer's store, in the order shown.
     std::vector<std::uint32_t> m_rows;
     // Row of each store position (-1: not shown), made when first asked.
     mutable std::vector<std::int32_t> m_rowOf;
+    std::shared_ptr<Mailbox> m_mailbox;
+    int m_generation = 0;
+    bool m_sorting = false;
 };
 
 // A layer's attribute table window: the table, sortable by a click on a column,

@@ -22,8 +22,16 @@ constexpr int kSwatchHeight = 18;
 
 QString ToQt(const std::string& text) { return QString::fromStdString(text); }
 
+// A feature layer without data draws nothing and cannot be searched: its data
+// set was missing when the map opened.
+bool IsUnavailable(const std::shared_ptr<host::ILayer>& layer) {
+    const auto features = std::dynamic_pointer_cast<memory::FeatureLayer>(layer);
+    return features && !features->Data();
+}
+
 QString LayerCaption(const std::shared_ptr<host::ILayer>& layer) {
     QString caption = ToQt(layer->Name());
+    if (IsUnavailable(layer)) return caption + QStringLiteral("  (unavailable)");
     if (const auto features = std::dynamic_pointer_cast<memory::FeatureLayer>(layer)) {
         const std::size_t selected = features->Selection().Oids().size();
         if (selected > 0) caption += QStringLiteral("  (%1 selected)").arg(selected);
@@ -46,6 +54,9 @@ ContentsPanel::ContentsPanel(QWidget* parent) : QTreeWidget(parent) {
     setUniformRowHeights(false);
     setSelectionMode(QAbstractItemView::SingleSelection);
     setContextMenuPolicy(Qt::CustomContextMenu);
+    // A double-click opens a layer's Properties; folding its legend as well would
+    // undo what the person arranged.
+    setExpandsOnDoubleClick(false);
     // Rows are dragged to reorder layers; the drop is the window's to carry out,
     // and the list is then built again from the map.
     setDragEnabled(true);
@@ -64,6 +75,15 @@ ContentsPanel::ContentsPanel(QWidget* parent) : QTreeWidget(parent) {
         if (IsFeatureLayerWithData(layer) && onProperties) onProperties(layer);
     });
     connect(this, &QTreeWidget::currentItemChanged, this, [this] { MarkCurrent(); });
+    // Legends the person folded stay folded when the list is built again (after a
+    // reorder, a removal, a new legend): a long one would otherwise push the other
+    // layers out of view every time.
+    connect(this, &QTreeWidget::itemCollapsed, this, [this](QTreeWidgetItem* item) {
+        if (const auto layer = LayerOf(item)) m_folded.insert(layer.get());
+    });
+    connect(this, &QTreeWidget::itemExpanded, this, [this](QTreeWidgetItem* item) {
+        if (const auto layer = LayerOf(item)) m_folded.erase(layer.get());
+    });
     connect(this, &QTreeWidget::itemChanged, this, [this](QTreeWidgetItem* item, int) {
         const auto layer = LayerOf(item);
         if (!layer || !item->flags().testFlag(Qt::ItemIsUserCheckable)) return;
@@ -99,8 +119,14 @@ QTreeWidgetItem* ContentsPanel::AddLayer(const std::shared_ptr<host::ILayer>& la
     item->setFlags(Qt::ItemIsEnabled | Qt::ItemIsSelectable | Qt::ItemIsUserCheckable);
     item->setCheckState(0, layer->Visible() ? Qt::Checked : Qt::Unchecked);
     item->setFlags(item->flags() | Qt::ItemIsDragEnabled);
-    if (!layer->Visible())
+    if (!layer->Visible() || IsUnavailable(layer))
         item->setForeground(0, palette().brush(QPalette::Disabled, QPalette::Text));
+    if (IsUnavailable(layer) && whyUnavailable) {
+        const std::string why = whyUnavailable(*layer);
+        item->setToolTip(0,
+                         ToQt(why.empty() ? std::string("No data") : why) +
+                             QStringLiteral(". Repair Data Source... in its menu names the file."));
+    }
 
     if (const auto group = host::As<host::ICompositeLayer>(layer)) {
         const std::int32_t count = group->Count();
@@ -117,7 +143,7 @@ QTreeWidgetItem* ContentsPanel::AddLayer(const std::shared_ptr<host::ILayer>& la
             if (!layer->Visible()) row->setDisabled(true);
         }
     }
-    item->setExpanded(true);
+    item->setExpanded(!m_folded.contains(layer.get()));
     return item;
 }
 
@@ -130,6 +156,12 @@ void ContentsPanel::Rebuild(const memory::Map* map) {
     m_map = map;
     if (map == nullptr) return;
     for (const auto& layer : map->Layers()) AddLayer(layer, nullptr);
+    // A layer that left the map is forgotten, so that a later one at its address
+    // starts unfolded.
+    std::erase_if(m_folded, [this](const host::ILayer* folded) {
+        return std::none_of(m_layers.begin(), m_layers.end(),
+                            [&](const auto& layer) { return layer.get() == folded; });
+    });
     for (const auto& table : map->StandaloneTables()) {
         auto* item = new QTreeWidgetItem(this);
         item->setText(0, ToQt(table->Name()) + QStringLiteral("  (table)"));
@@ -151,7 +183,8 @@ void ContentsPanel::RefreshCaptions() {
             (*it)->setText(0, LayerCaption(layer));
             (*it)->setCheckState(0, layer->Visible() ? Qt::Checked : Qt::Unchecked);
             (*it)->setForeground(
-                0, palette().brush(layer->Visible() ? QPalette::Active : QPalette::Disabled,
+                0, palette().brush(layer->Visible() && !IsUnavailable(layer) ? QPalette::Active
+                                                                             : QPalette::Disabled,
                                    QPalette::Text));
         } else if (layer) {
             (*it)->setDisabled(!layer->Visible());
@@ -199,6 +232,7 @@ QMenu* ContentsPanel::MenuFor(const std::shared_ptr<host::ILayer>& layer) {
     add(QStringLiteral("&Remove"), onRemove,
         m_map != nullptr && std::find(m_map->Layers().begin(), m_map->Layers().end(), layer) !=
                                 m_map->Layers().end());
+    if (features && !hasData) add(QStringLiteral("Repair Data &Source..."), onRepair, true);
     menu->addSeparator();
     add(QStringLiteral("&Properties..."), onProperties, hasData);
     return menu;

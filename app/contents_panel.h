@@ -5,6 +5,7 @@
 #include <QTreeWidget>
 #include <functional>
 #include <memory>
+#include <set>
 #include <vector>
 
 #include "host/map.h"
@@ -61,6 +62,10 @@ class ContentsPanel final : public QTreeWidget {
     LayerAction onOpenTable;
     LayerAction onProperties;
     LayerAction onRemove;
+    // Repair Data Source..., offered for a feature layer without data.
+    LayerAction onRepair;
+    // Why a feature layer has no data (its row's tooltip); empty when unknown.
+    std::function<std::string(const host::ILayer& layer)> whyUnavailable;
     // A top-level layer dragged to index among the top-level layers.
     std::function<void(const std::shared_ptr<host::ILayer>& layer, int index)> onMove;
 
@@ -78,6 +83,8 @@ class ContentsPanel final : public QTreeWidget {
     std::vector<std::shared_ptr<host::ILayer>> m_layers;
     const memory::Map* m_map = nullptr;
     QTreeWidgetItem* m_marked = nullptr;
+    // The layers whose legends the person folded (compared by address only).
+    std::set<const host::ILayer*> m_folded;
 };
 
 }  // namespace velorin::app

@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cmath>
 #include <cstdint>
+#include <limits>
 
 #include "host/codes.h"
 #include "platform/memory/row_store.h"
@@ -66,6 +67,17 @@ bool InsidePolygon(const std::vector<Path>& rings, const XY& p) {
     return inside;
 }
 
+double Distance(const XY& a, const XY& b) { return std::hypot(a.x - b.x, a.y - b.y); }
+
+double SegmentDistance(const XY& a, const XY& b, const XY& p) {
+    const double dx = b.x - a.x;
+    const double dy = b.y - a.y;
+    const double length2 = dx * dx + dy * dy;
+    if (length2 == 0.0) return Distance(a, p);
+    const double t = std::clamp(((p.x - a.x) * dx + (p.y - a.y) * dy) / length2, 0.0, 1.0);
+    return Distance(XY{a.x + t * dx, a.y + t * dy}, p);
+}
+
 MapBox Around(const XY& p, double tolerance) {
     return {p.x - tolerance, p.y - tolerance, p.x + tolerance, p.y + tolerance};
 }
@@ -122,15 +134,39 @@ bool ShapeMeetsBox(const host::IGeometry& shape, const MapBox& box) {
     }
 }
 
-bool ShapeMeetsClick(const host::IGeometry& shape, objects::XY point, double tolerance) {
-    const MapBox box = Around(point, tolerance);
-    const auto* parts = dynamic_cast<const objects::MultiPartGeometry*>(&shape);
-    if (parts != nullptr && parts->GeometryType() == host::esriGeometryPolygon) {
-        return InsidePolygon(parts->Parts(), point) ||
-               std::any_of(parts->Parts().begin(), parts->Parts().end(),
-                           [&](const Path& ring) { return PathMeetsBox(ring, box, true); });
+std::optional<double> ClickDistance(const host::IGeometry& shape, objects::XY point,
+                                    double tolerance) {
+    double nearest = std::numeric_limits<double>::infinity();
+    if (const auto* single = dynamic_cast<const objects::PointGeometry*>(&shape)) {
+        nearest = Distance(single->Coords(), point);
+    } else if (const auto* parts = dynamic_cast<const objects::MultiPartGeometry*>(&shape)) {
+        switch (parts->GeometryType()) {
+            case host::esriGeometryPolygon:
+                if (InsidePolygon(parts->Parts(), point)) return 0.0;
+                return std::nullopt;
+            case host::esriGeometryMultipoint:
+                for (const Path& path : parts->Parts()) {
+                    for (const XY& p : path) nearest = std::min(nearest, Distance(p, point));
+                }
+                break;
+            case host::esriGeometryPolyline:
+                for (const Path& path : parts->Parts()) {
+                    if (path.size() == 1) nearest = std::min(nearest, Distance(path[0], point));
+                    for (std::size_t i = 1; i < path.size(); ++i) {
+                        nearest = std::min(nearest, SegmentDistance(path[i - 1], path[i], point));
+                    }
+                }
+                break;
+            default:
+                break;
+        }
     }
-    return ShapeMeetsBox(shape, box);
+    if (nearest <= tolerance) return nearest;
+    return std::nullopt;
+}
+
+bool ShapeMeetsClick(const host::IGeometry& shape, objects::XY point, double tolerance) {
+    return ClickDistance(shape, point, tolerance).has_value();
 }
 
 std::vector<std::int32_t> FeaturesInBox(const memory::FeatureLayer& layer, const MapBox& box) {
@@ -152,10 +188,36 @@ std::vector<std::int32_t> FeaturesAtClick(const memory::FeatureLayer& layer, obj
     return oids;
 }
 
+std::optional<std::int32_t> FeatureAtClick(const memory::FeatureLayer& layer, objects::XY point,
+                                           double tolerance) {
+    std::optional<std::int32_t> picked;
+    double best = std::numeric_limits<double>::infinity();
+    EachFeatureNear(layer, Around(point, tolerance),
+                    [&](std::int32_t oid, const std::shared_ptr<host::IGeometry>& shape) {
+                        const std::optional<double> distance =
+                            ClickDistance(*shape, point, tolerance);
+                        // <=: features come in drawing order, so a tie goes to the
+                        // later one, drawn over the other.
+                        if (distance && *distance <= best) {
+                            best = *distance;
+                            picked = oid;
+                        }
+                    });
+    return picked;
+}
+
 std::optional<MapBox> LayerBox(memory::FeatureLayer& layer, bool selectedOnly) {
     std::optional<MapBox> joined;
     const memory::SelectionSet& selection = layer.Selection();
     if (selectedOnly && selection.Oids().empty()) return joined;
+    if (!selectedOnly) {
+        // The store's own box of the rows the layer shows: no feature object is
+        // made, so Full Extent on a layer of a million points costs no visit of each.
+        if (!layer.Data()) return joined;
+        const memory::Box box = layer.Data()->Store()->Extent(layer.DefinitionMask());
+        if (!box.IsEmpty()) joined = MapBox{box.xMin, box.yMin, box.xMax, box.yMax};
+        return joined;
+    }
     const objects::QuietHost quiet(layer.Data() ? layer.Data()->Store()->Context() : nullptr);
     EachFeature(layer, [&](std::int32_t oid, const std::shared_ptr<host::IGeometry>& shape) {
         if (selectedOnly && !selection.Oids().contains(oid)) return;

@@ -6,8 +6,8 @@
 #include <vector>
 
 #include "host/geometry.h"
-#include "platform/memory/layers.h"
 #include "platform/objects/geometry.h"
+#include "platform/memory/layers.h"
 
 // Which features a click or a dragged box on the map meets. Map units
 // throughout. Only the features the layer shows count (its definition query
@@ -26,9 +26,17 @@ struct MapBox {
 // other hosts never meet anything.
 bool ShapeMeetsBox(const host::IGeometry& shape, const MapBox& box);
 
-// A click: the box of half-width tolerance around the point, except that a
-// polygon is met only when the point is inside it (or within tolerance of its
-// outline), not when it merely lies in its envelope.
+// How a click or a box changes the selection of a layer, as in desktop GIS:
+// without a key it replaces it, Shift adds to it, Ctrl removes from it.
+enum class SelectMode { Replace, Add, Remove };
+
+// How far a click at point is from the shape, when it meets it: a point or a
+// line within tolerance (the distance to the nearest vertex or segment), a
+// polygon only when the point is inside it (0), never merely near its outline:
+// at a small scale every neighbour of a country lies within a few pixels of the
+// pointer. Empty when the click does not meet it.
+std::optional<double> ClickDistance(const host::IGeometry& shape, objects::XY point,
+                                    double tolerance);
 bool ShapeMeetsClick(const host::IGeometry& shape, objects::XY point, double tolerance);
 
 // Object ids of the layer's features that the box (or the click) meets, in the
@@ -36,6 +44,10 @@ bool ShapeMeetsClick(const host::IGeometry& shape, objects::XY point, double tol
 std::vector<std::int32_t> FeaturesInBox(const memory::FeatureLayer& layer, const MapBox& box);
 std::vector<std::int32_t> FeaturesAtClick(const memory::FeatureLayer& layer, objects::XY point,
                                           double tolerance);
+// The one feature a click picks: the nearest of those it meets; of equally near
+// ones (overlapping polygons) the one drawn last, which is the one on top.
+std::optional<std::int32_t> FeatureAtClick(const memory::FeatureLayer& layer, objects::XY point,
+                                           double tolerance);
 
 // The box around the shapes of the features the layer shows (selectedOnly: of
 // its selected ones); empty when there is no such shape.

@@ -20,16 +20,27 @@ IdentifyPanel::IdentifyPanel(QWidget* parent) : QTreeWidget(parent) {
     setSelectionMode(QAbstractItemView::SingleSelection);
 }
 
-void IdentifyPanel::Show(const std::vector<IdentifiedFeature>& features) {
+void IdentifyPanel::ForgetLayer(const std::shared_ptr<host::ILayer>& layer) {
+    const auto before = m_shown.size();
+    std::erase_if(m_shown, [&](const IdentifiedFeature& feature) {
+        const auto from = feature.from.lock();
+        return !from || from == layer;
+    });
+    if (m_shown.size() != before) Show(std::move(m_shown));
+}
+
+void IdentifyPanel::Show(std::vector<IdentifiedFeature> features) {
     clear();
-    if (features.empty()) {
+    m_shown = std::move(features);
+    const std::vector<IdentifiedFeature>& shown = m_shown;
+    if (shown.empty()) {
         auto* none = new QTreeWidgetItem(this);
         none->setText(0, QStringLiteral("No features here"));
         none->setFlags(Qt::ItemIsEnabled);
         return;
     }
     QTreeWidgetItem* layerRow = nullptr;
-    for (const IdentifiedFeature& feature : features) {
+    for (const IdentifiedFeature& feature : shown) {
         if (layerRow == nullptr || layerRow->text(0) != ToQt(feature.layer)) {
             layerRow = new QTreeWidgetItem(this);
             layerRow->setText(0, ToQt(feature.layer));
@@ -40,7 +51,12 @@ void IdentifyPanel::Show(const std::vector<IdentifiedFeature>& features) {
             layerRow->setExpanded(true);
         }
         auto* featureRow = new QTreeWidgetItem(layerRow);
-        featureRow->setText(0, QStringLiteral("Feature %1").arg(feature.oid));
+        if (feature.heading.empty()) {
+            featureRow->setText(0, QStringLiteral("Feature %1").arg(feature.oid));
+        } else {
+            featureRow->setText(0, ToQt(feature.heading));
+            featureRow->setText(1, QStringLiteral("OID %1").arg(feature.oid));
+        }
         for (const auto& [name, value] : feature.fields) {
             auto* row = new QTreeWidgetItem(featureRow);
             row->setText(0, ToQt(name));

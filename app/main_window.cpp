@@ -2,6 +2,7 @@
 
 #include <QAction>
 #include <QActionGroup>
+#include <QApplication>
 #include <QCloseEvent>
 #include <QDockWidget>
 #include <QFileDialog>
@@ -14,18 +15,23 @@
 #include <QSettings>
 #include <QStatusBar>
 #include <QStyle>
+#include <QTemporaryDir>
 #include <QToolBar>
+#include <QToolButton>
 #include <algorithm>
 #include <array>
+#include <atomic>
 #include <charconv>
 #include <cmath>
 #include <optional>
+#include <set>
 
 #include "app/attribute_table.h"
 #include "app/contents_panel.h"
 #include "app/identify_panel.h"
 #include "app/map_widget.h"
 #include "app/open_map.h"
+#include "app/stopping_toolkit.h"
 #include "app/symbology_dialog.h"
 #include "commands/cls_copy_legend.h"
 #include "commands/cls_zoom_flash.h"
@@ -70,7 +76,7 @@ std::unique_ptr<gdal::MapDocument> EmptyDocument(int width, int height) {
     auto host = memory::HostBuilder()
                     .Title("Untitled")
                     .Build(memory::MakeQImageCanvas(std::max(width, 1), std::max(height, 1)));
-    return std::make_unique<gdal::MapDocument>(gdal::MapDocument{std::move(host), {}, {}});
+    return std::make_unique<gdal::MapDocument>(gdal::MapDocument{std::move(host), {}, {}, {}, {}});
 }
 
 // Every feature layer of the map, group members included, top first.
@@ -85,12 +91,39 @@ void EachFeatureLayer(const std::vector<std::shared_ptr<host::ILayer>>& layers,
     }
 }
 
-// The file a person names in the save dialog, which proposes proposed; ".json"
-// added when it has no extension; empty when they cancel.
-std::filesystem::path AskSavePath(QWidget* parent, const QString& title,
-                                  const std::filesystem::path& proposed) {
-    const QString file = QFileDialog::getSaveFileName(parent, title, ToQt(proposed.string()),
-                                                      QStringLiteral("Map documents (*.json)"));
+// A data set opened on its own shows all of itself, with a margin: put before
+// the map is shown, so that it is drawn once.
+void ShowAllOf(gdal::MapDocument& document) {
+    if (const auto box = JoinedBox(document.host.FocusMap().Layers())) {
+        const MapBox shown = WithMargin(*box, 0.05);
+        document.host.View().SetExtent(
+            objects::MakeEnvelope(shown.xMin, shown.yMin, shown.xMax, shown.yMax));
+    }
+}
+
+// The visible feature layers of the map, group members of visible groups
+// included, top first.
+std::vector<std::shared_ptr<memory::FeatureLayer>> VisibleFeatureLayers(
+    const std::vector<std::shared_ptr<host::ILayer>>& layers) {
+    std::vector<std::shared_ptr<memory::FeatureLayer>> shown;
+    for (const auto& layer : layers) {
+        if (!layer->Visible()) continue;
+        if (auto features = std::dynamic_pointer_cast<memory::FeatureLayer>(layer)) {
+            shown.push_back(std::move(features));
+        } else if (const auto group = std::dynamic_pointer_cast<memory::GroupLayer>(layer)) {
+            for (auto& member : VisibleFeatureLayers(group->Layers())) {
+                shown.push_back(std::move(member));
+            }
+        }
+    }
+    return shown;
+}
+
+// The file a person names in the save dialog (asked through ask), which proposes
+// proposed; ".json" added when it has no extension; empty when they cancel.
+std::filesystem::path AskSavePath(const std::function<QString(const QString&, const QString&)>& ask,
+                                  const QString& title, const std::filesystem::path& proposed) {
+    const QString file = ask(title, ToQt(proposed.string()));
     if (file.isEmpty()) return {};
     std::filesystem::path path = file.toStdString();
     if (path.extension().empty()) path += ".json";
@@ -103,15 +136,53 @@ const QString kFileFilters = QStringLiteral(
 
 }  // namespace
 
+// A data set read by the reader thread for Open or Add Layer.
+struct MainWindow::LoadJob {
+    std::filesystem::path file;
+    bool add = false;
+    std::atomic<bool> cancelled{false};
+    // Set by the reader thread before it posts the end; read on this thread after.
+    std::unique_ptr<gdal::MapDocument> result;
+    std::optional<velorin::Error> error;
+    // A map document, read as long as it asks nothing of the person.
+    bool document = false;
+    bool needsThePerson = false;
+};
+
+// A map document read in the background names a missing data file: the person
+// must be asked, which only the window's thread can do.
+struct NeedsThePerson {};
+
 MainWindow::MainWindow(std::function<bool()> takeEscPress, QWidget* parent)
     : QMainWindow(parent), m_takeEscPress(std::move(takeEscPress)) {
     InitialiseMapResources();
     pickFile = [this](const QString& title, const QString& folder, const QString& filter) {
         return QFileDialog::getOpenFileName(this, title, folder, filter);
     };
+    pickSaveFile = [this](const QString& title, const QString& proposed) {
+        return QFileDialog::getSaveFileName(this, title, proposed,
+                                            QStringLiteral("Map documents (*.json)"));
+    };
     m_map = new MapWidget(this);
     setCentralWidget(m_map);
 
+    BuildDocks();
+    BuildStatusBar();
+    ConnectMap();
+    ConnectContents();
+    BuildActions();
+    // Installed after the toolkit's input gate, so seen before it.
+    QApplication::instance()->installEventFilter(this);
+    Attach(EmptyDocument(800, 600));
+    // The size, place and panels the person left the window with.
+    const QSettings settings = Settings();
+    if (!restoreGeometry(settings.value(QStringLiteral("window/geometry")).toByteArray())) {
+        resize(1100, 720);
+    }
+    restoreState(settings.value(QStringLiteral("window/state")).toByteArray());
+}
+
+void MainWindow::BuildDocks() {
     m_contents = new ContentsPanel(this);
     auto* dock = new QDockWidget(QStringLiteral("Layers"), this);
     dock->setObjectName(QStringLiteral("contents"));
@@ -125,7 +196,9 @@ MainWindow::MainWindow(std::function<bool()> takeEscPress, QWidget* parent)
     m_identifyDock->setWidget(m_identify);
     addDockWidget(Qt::RightDockWidgetArea, m_identifyDock);
     m_identifyDock->hide();
+}
 
+void MainWindow::BuildStatusBar() {
     m_pane0 = new QLabel(this);
     m_pane0->setMinimumWidth(200);
     statusBar()->addWidget(m_pane0, 1);
@@ -134,18 +207,33 @@ MainWindow::MainWindow(std::function<bool()> takeEscPress, QWidget* parent)
     m_progress->setMinimumWidth(220);
     m_progress->hide();
     statusBar()->addPermanentWidget(m_progress);
+    m_cancelLoad = new QToolButton(this);
+    m_cancelLoad->setObjectName(QStringLiteral("cancelLoading"));
+    m_cancelLoad->setText(QStringLiteral("Cancel"));
+    m_cancelLoad->setToolTip(QStringLiteral("Stop reading the data set"));
+    m_cancelLoad->hide();
+    connect(m_cancelLoad, &QToolButton::clicked, this, [this] { CancelLoading(); });
+    statusBar()->addPermanentWidget(m_cancelLoad);
     m_scale = new QLabel(this);
     m_scale->setMinimumWidth(110);
-    m_scale->setToolTip(QStringLiteral("Map scale, map units taken as metres"));
+    m_scale->setToolTip(QStringLiteral("Map scale, at the centre of the view"));
     statusBar()->addPermanentWidget(m_scale);
+    m_system = new QLabel(this);
+    m_system->setObjectName(QStringLiteral("coordinateSystem"));
+    statusBar()->addPermanentWidget(m_system);
     m_pointer = new QLabel(this);
     m_pointer->setMinimumWidth(190);
     statusBar()->addPermanentWidget(m_pointer);
+}
 
-    m_map->onClick = [this](objects::XY point, double tolerance, bool add) {
-        AtEdge([&] { SelectAt(point, tolerance, add); });
+// What a person does on the map: selecting, identifying, pointing, navigating.
+void MainWindow::ConnectMap() {
+    m_map->onClick = [this](objects::XY point, double tolerance, SelectMode mode) {
+        AtEdge([&] { SelectAt(point, tolerance, mode); });
     };
-    m_map->onBox = [this](const MapBox& box, bool add) { AtEdge([&] { SelectIn(box, add); }); };
+    m_map->onBox = [this](const MapBox& box, SelectMode mode) {
+        AtEdge([&] { SelectIn(box, mode); });
+    };
     m_map->onIdentify = [this](objects::XY point, double tolerance) {
         AtEdge([&] { IdentifyAt(point, tolerance); });
     };
@@ -157,6 +245,10 @@ MainWindow::MainWindow(std::function<bool()> takeEscPress, QWidget* parent)
     m_map->onRefused = [this](const std::string& why) {
         statusBar()->showMessage(ToQt(why), 4000);
     };
+}
+
+// What a person does in the table of contents, each through the window's edge.
+void MainWindow::ConnectContents() {
     m_contents->onVisibility = [this](const std::shared_ptr<host::ILayer>& layer, bool visible) {
         AtEdge([&] {
             layer->SetVisible(visible);
@@ -189,16 +281,23 @@ MainWindow::MainWindow(std::function<bool()> takeEscPress, QWidget* parent)
     m_contents->onRemove = [this](const std::shared_ptr<host::ILayer>& layer) {
         AtEdge([&] { RemoveLayer(layer); });
     };
+    m_contents->onRepair = [this](const std::shared_ptr<host::ILayer>& layer) {
+        AtEdge([&] { RepairDataSource(layer); });
+    };
+    m_contents->whyUnavailable = [this](const host::ILayer& layer) {
+        const gdal::UnavailableLayer* what = Document().sources.Unavailable(layer);
+        return what != nullptr ? what->reason : std::string();
+    };
     m_contents->onMove = [this](const std::shared_ptr<host::ILayer>& layer, int index) {
         AtEdge([&] { MoveLayer(layer, index); });
     };
-
-    BuildActions();
-    Attach(EmptyDocument(800, 600));
-    resize(1100, 720);
 }
 
-MainWindow::~MainWindow() { Detach(); }
+MainWindow::~MainWindow() {
+    if (m_job) m_job->cancelled = true;
+    if (m_loader.joinable()) m_loader.join();
+    Detach();
+}
 
 struct MainWindow::ToolActions {
     QToolBar* bar;
@@ -239,11 +338,13 @@ void MainWindow::BuildFileMenu() {
     save->setStatusTip(QStringLiteral("Save the map document"));
     connect(save, &QAction::triggered, this, [this] { AtEdge([this] { Save(); }); });
     QAction* saveAs = fileMenu->addAction(QStringLiteral("Save &As..."));
-    saveAs->setShortcut(QKeySequence::SaveAs);
+    // Spelt out: the platform's standard Save As key is empty on some desktops.
+    saveAs->setShortcut(QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_S));
+    saveAs->setObjectName(QStringLiteral("saveAs"));
     saveAs->setStatusTip(QStringLiteral("Save the map document under a new name"));
     connect(saveAs, &QAction::triggered, this, [this] {
         const std::filesystem::path path =
-            AskSavePath(this, QStringLiteral("Save Map Document As"), ProposedSavePath());
+            AskSavePath(pickSaveFile, QStringLiteral("Save Map Document As"), ProposedSavePath());
         if (!path.empty()) AtEdge([&] { SaveAs(path); });
     });
     fileMenu->addSeparator();
@@ -270,7 +371,8 @@ MainWindow::ToolActions MainWindow::BuildTools() {
     select->setCheckable(true);
     select->setChecked(true);
     select->setStatusTip(
-        QStringLiteral("Click or drag a box to select features of the current layer (Ctrl adds)"));
+        QStringLiteral("Click a feature or drag a box to select in the current layer "
+                       "(Shift adds, Ctrl removes)"));
     select->setActionGroup(modes);
     connect(select, &QAction::triggered, this, [this] { m_map->SetTool(MapWidget::Tool::Select); });
     QAction* identify = tools->addAction(ToolIcon("identify"), QStringLiteral("&Identify"));
@@ -358,7 +460,11 @@ void MainWindow::Attach(std::unique_ptr<gdal::MapDocument> document) {
     Detach();
     m_document = std::move(document);
     objects::HostHooks& hooks = Host().Context().hooks;
-    hooks.takeEscPress = m_takeEscPress;
+    // A run the person stopped to close the window sees Esc at every check, and
+    // leaves a real press for a later run.
+    hooks.takeEscPress = [this] {
+        return (m_run != nullptr && m_run->Stopped()) || m_takeEscPress();
+    };
     hooks.screenChanged = [this] {
         m_map->ShowScreenNow();
         ShowScale();
@@ -409,6 +515,7 @@ void MainWindow::Attach(std::unique_ptr<gdal::MapDocument> document) {
     m_progress->hide();
     SetModified(false);
     UpdateTitle();
+    ShowSystem();
     ShowScale();
 }
 
@@ -445,14 +552,82 @@ bool MainWindow::Open(const std::filesystem::path& file) {
                                     ui::MsgIcon::Critical);
         return false;
     }
-    const bool dataSet = document->path.empty();
+    ShowOpened(std::move(document), file);
+    return true;
+}
+
+void MainWindow::ShowOpened(std::unique_ptr<gdal::MapDocument> document,
+                            const std::filesystem::path& file, bool placed) {
+    if (document->path.empty() && !placed) ShowAllOf(*document);
     Attach(std::move(document));
-    // A data set opened on its own shows all of itself, with a margin.
-    if (dataSet) FullExtent();
     // A source repointed to a located file is a change to save.
     if (m_located) SetModified(true);
     m_lastFolder = std::filesystem::absolute(file).parent_path();
     Remember(file);
+    ReportUnavailable();
+}
+
+void MainWindow::ReportUnavailable() {
+    std::string list;
+    std::size_t count = 0;
+    EachFeatureLayer(Host().FocusMap().Layers(), [&](memory::FeatureLayer& layer) {
+        if (const gdal::UnavailableLayer* what = Document().sources.Unavailable(layer)) {
+            // Appended piece by piece: GCC 12 at -O3 warns wrongly of a literal
+            // joined before a string.
+            list.append("\n").append(layer.Name()).append(": ").append(what->reason);
+            ++count;
+        }
+    });
+    std::string text;
+    if (count > 0) {
+        text = (count == 1 ? std::string("One layer has no data and is shown as unavailable:")
+                           : std::to_string(count) +
+                                 " layers have no data and are shown as unavailable:") +
+               list +
+               "\n\nRepair Data Source... in a layer's menu names its file; saving keeps them "
+               "as the document had them.";
+    }
+    for (const std::string& warning : Document().warnings) {
+        text += (text.empty() ? "" : "\n\n") + warning;
+    }
+    if (text.empty()) return;
+    ui::CurrentToolkit().MsgBox(text, ui::MsgButtons::OkOnly, ui::MsgIcon::None);
+}
+
+bool MainWindow::RepairDataSource(const std::shared_ptr<host::ILayer>& layer) {
+    const gdal::UnavailableLayer* what = Document().sources.Unavailable(*layer);
+    if (what == nullptr) return false;
+    const std::filesystem::path missing = what->source.file;
+    const QString found = pickFile(QStringLiteral("Locate ") + ToQt(missing.filename().string()),
+                                   ToQt(StartFolder().string()),
+                                   QStringLiteral("Data sets (*.gpkg *.shp *.geojson "
+                                                  "*.json *.fgb *.gml *.kml *.sqlite);;"
+                                                  "All files (*)"));
+    if (found.isEmpty()) return false;
+    // Saved beside nothing of the person's: the copy's data paths are relative to
+    // its own folder, and so read back as the same files.
+    const QTemporaryDir scratch;
+    if (!scratch.isValid())
+        throw Error(host::E_HOST_FAIL, "no folder for a temporary copy of the map");
+    const std::filesystem::path copy = scratch.filePath(QStringLiteral("map.json")).toStdString();
+    gdal::SaveMapDocument(Document(), copy);
+    const std::filesystem::path named = found.toStdString();
+    auto repaired = std::make_unique<gdal::MapDocument>(
+        OpenMap(copy, std::max(m_map->width(), 1), std::max(m_map->height(), 1),
+                [&](const std::filesystem::path& file) {
+                    return file == missing ? named : std::filesystem::path();
+                }));
+    if (repaired->sources.UnavailableCount() >= Document().sources.UnavailableCount()) {
+        ui::CurrentToolkit().MsgBox(found.toStdString() + " does not hold the layer \"" +
+                                        what->source.layer + "\"; the map is as it was.",
+                                    ui::MsgButtons::OkOnly, ui::MsgIcon::Critical);
+        return false;
+    }
+    repaired->path = Document().path;
+    Attach(std::move(repaired));
+    SetModified(true);
+    UpdateTitle();
+    statusBar()->showMessage(QStringLiteral("Data read from ") + found, 4000);
     return true;
 }
 
@@ -480,11 +655,20 @@ std::filesystem::path MainWindow::StartFolder() const {
 
 std::filesystem::path MainWindow::ProposedSavePath() const {
     if (!Document().path.empty()) return Document().path;
-    // A data set opened on its own: a document of its name beside it.
+    // A data set opened on its own: a document of its name beside it, unless that
+    // name is taken by a file that is not a map document (a GeoJSON data set
+    // named ".json", say), which the save would refuse to replace.
     const std::string title = Host().Document().Title();
-    const std::filesystem::path name =
-        std::filesystem::path(title == "Untitled" || title.empty() ? "map" : title).stem();
-    return StartFolder() / name.string().append(".json");
+    const std::string stem =
+        std::filesystem::path(title == "Untitled" || title.empty() ? "map" : title).stem().string();
+    std::filesystem::path proposed = StartFolder() / (stem + ".json");
+    std::error_code error;
+    for (int n = 2; std::filesystem::exists(proposed, error) && !LooksLikeMapDocument(proposed);
+         ++n) {
+        proposed = StartFolder() /
+                   (stem + (n == 2 ? std::string(" map") : " map " + std::to_string(n)) + ".json");
+    }
+    return proposed;
 }
 
 QStringList MainWindow::RecentFiles() const {
@@ -509,7 +693,7 @@ void MainWindow::FillRecentMenu() {
         QAction* item = m_recentMenu->addAction(QStringLiteral("&%1 %2").arg(i + 1).arg(file));
         connect(item, &QAction::triggered, this, [this, file] {
             AtEdge([&] {
-                if (ConfirmDiscard()) Open(file.toStdString());
+                if (ConfirmDiscard()) OpenInBackground(file.toStdString());
             });
         });
     }
@@ -517,13 +701,26 @@ void MainWindow::FillRecentMenu() {
 
 QString MainWindow::ScaleText() const {
     constexpr double kMetresPerPixel = 0.0254 / 96.0;
-    const double scale = Host().View().Scale() / kMetresPerPixel;
+    // Degrees are measured along the parallel through the view's centre.
+    const auto extent = Host().View().Extent();
+    const double latitude = (extent->YMin() + extent->YMax()) / 2;
+    const double scale =
+        Host().View().Scale() * Document().system.MetresPerUnit(latitude) / kMetresPerPixel;
     if (!std::isfinite(scale) || scale <= 0 || scale > 1e15) return {};
     return QStringLiteral("1:") + QLocale(QLocale::English).toString(std::llround(scale));
 }
 
 void MainWindow::ShowScale() {
     if (m_document) m_scale->setText(ScaleText());
+}
+
+void MainWindow::ShowSystem() {
+    const gdal::CoordinateSystem& system = Document().system;
+    m_system->setText(system.Empty() ? QStringLiteral("No coordinate system")
+                                     : ToQt(system.Label()));
+    m_system->setToolTip(system.Empty() ? QStringLiteral("The data declare no coordinate system: "
+                                                         "map units are taken as metres")
+                                        : ToQt(system.Name()));
 }
 
 void MainWindow::SetBusy(bool busy) {
@@ -546,12 +743,18 @@ void MainWindow::SetBusy(bool busy) {
 bool MainWindow::AddLayers(const std::filesystem::path& file) {
     std::optional<gdal::MapDocument> added;
     try {
-        added.emplace(gdal::LoadDataSet(file));
+        added.emplace(gdal::LoadDataSet(file, {}, Document().system));
     } catch (const velorin::Error& error) {
         ui::CurrentToolkit().MsgBox(error.Description(), ui::MsgButtons::OkOnly,
                                     ui::MsgIcon::Critical);
         return false;
     }
+    AddLoaded(std::move(*added), file);
+    return true;
+}
+
+void MainWindow::AddLoaded(gdal::MapDocument loaded, const std::filesystem::path& file) {
+    std::optional<gdal::MapDocument> added(std::move(loaded));
     memory::Map& map = Host().FocusMap();
     std::int32_t featureLayers = 0;
     EachFeatureLayer(map.Layers(), [&](memory::FeatureLayer&) { ++featureLayers; });
@@ -579,22 +782,126 @@ bool MainWindow::AddLayers(const std::filesystem::path& file) {
         }
         map.AddStandaloneTable(table);
     }
+    // An empty map takes the system of the first data set added to it.
+    if (Document().system.Empty()) Document().system = added->system;
+    ShowSystem();
     Host().View().Refresh();
     m_contents->Rebuild(&map);
     if (!layers.empty()) m_contents->SetCurrentLayer(layers.front());
     ShowSelection();
     SetModified(true);
+    for (const std::string& warning : added->warnings) {
+        ui::CurrentToolkit().MsgBox(warning, ui::MsgButtons::OkOnly, ui::MsgIcon::None);
+    }
     statusBar()->showMessage(
         QStringLiteral("Added %1 from %2").arg(layers.size()).arg(ToQt(file.filename().string())),
         4000);
     m_lastFolder = std::filesystem::absolute(file).parent_path();
+}
+
+// ---- data sets read in the background ----------------------------------------------
+
+bool MainWindow::LoadInBackground(const std::filesystem::path& file, bool add) {
+    if (m_job) {
+        statusBar()->showMessage(QStringLiteral("A data set is still being read"), 4000);
+        return false;
+    }
+    auto job = std::make_shared<LoadJob>();
+    job->file = file;
+    job->add = add;
+    job->document = !add && file.extension() == ".json" && LooksLikeMapDocument(file);
+    m_job = job;
+    // The reader gets copies of all it needs: it builds a host of its own, which
+    // nothing of the open map shares until the result is taken here.
+    const int width = std::max(m_map->width(), 1);
+    const int height = std::max(m_map->height(), 1);
+    // A system of its own: GDAL's spatial references are not to be read by two
+    // threads at once, and the window reads the map's for its scale.
+    const gdal::CoordinateSystem system =
+        add && !Document().system.Empty()
+            ? gdal::CoordinateSystem::FromText(Document().system.Text())
+            : gdal::CoordinateSystem();
+    m_located = false;
+    m_loader = std::thread([this, job, width, height, system] {
+        try {
+            job->result = std::make_unique<gdal::MapDocument>(
+                job->document ? OpenMap(job->file, width, height,
+                                        [](const std::filesystem::path&) -> std::filesystem::path {
+                                            throw NeedsThePerson{};
+                                        })
+                              : gdal::LoadDataSet(job->file,
+                                                  memory::MakeQImageCanvas(width, height), system));
+            // The stores' spatial indexes are built on their first search: here,
+            // while the host is still this thread's alone, rather than at the
+            // first redraw on the window's.
+            EachFeatureLayer(job->result->host.FocusMap().Layers(),
+                             [](memory::FeatureLayer& layer) {
+                                 if (layer.Data()) layer.Data()->Store()->Spatial();
+                             });
+            // So is the first picture of a map that is opened.
+            if (!job->add) {
+                if (!job->document) ShowAllOf(*job->result);
+                job->result->host.View().ProcessPendingRedraw();
+            }
+        } catch (const NeedsThePerson&) {
+            job->needsThePerson = true;
+        } catch (const velorin::Error& error) {
+            job->error = error;
+        } catch (const std::exception& error) {
+            job->error =
+                velorin::Error(host::E_HOST_FAIL, job->file.generic_string() + ": " + error.what());
+        }
+        // The window waits for this thread before it goes, so it is there to post to.
+        QMetaObject::invokeMethod(
+            this, [this] { FinishLoading(); }, Qt::QueuedConnection);
+    });
+    m_progress->setRange(0, 0);
+    m_progress->setFormat(QStringLiteral("Reading ") + ToQt(file.filename().string()));
+    m_progress->setTextVisible(true);
+    m_progress->show();
+    m_cancelLoad->show();
     return true;
+}
+
+void MainWindow::CancelLoading() {
+    if (!m_job) return;
+    // GDAL's read cannot be interrupted; what it returns is dropped.
+    m_job->cancelled = true;
+    m_cancelLoad->hide();
+    m_progress->hide();
+    statusBar()->showMessage(QStringLiteral("Reading cancelled"), 4000);
+}
+
+void MainWindow::FinishLoading() {
+    if (m_loader.joinable()) m_loader.join();
+    const std::shared_ptr<LoadJob> job = std::move(m_job);
+    m_job.reset();
+    m_cancelLoad->hide();
+    m_progress->hide();
+    if (!job || job->cancelled) return;
+    AtEdge([&] {
+        if (job->needsThePerson) {
+            // Read again here, asking for what is missing as it is met.
+            Open(job->file);
+        } else if (job->error) {
+            ui::CurrentToolkit().MsgBox(job->error->Description(), ui::MsgButtons::OkOnly,
+                                        ui::MsgIcon::Critical);
+        } else if (job->add) {
+            AddLoaded(std::move(*job->result), job->file);
+        } else {
+            ShowOpened(std::move(job->result), job->file, true);
+        }
+    });
+}
+
+void MainWindow::OpenInBackground(const std::filesystem::path& file) {
+    LoadInBackground(file, false);
 }
 
 bool MainWindow::Save() {
     if (Document().path.empty()) {
         const std::filesystem::path path =
-            AskSavePath(this, QStringLiteral("Save Map Document"), ProposedSavePath());
+            AskSavePath(pickSaveFile, QStringLiteral("Save Map Document"), ProposedSavePath());
         return !path.empty() && SaveAs(path);
     }
     return SaveAs(Document().path);
@@ -620,18 +927,42 @@ void MainWindow::ClickCommand(std::size_t index) {
     // Whatever ends the run, the window comes back.
     struct BusyScope {
         MainWindow& window;
-        explicit BusyScope(MainWindow& w) : window(w) { window.SetBusy(true); }
-        ~BusyScope() { window.SetBusy(false); }
+        BusyScope(MainWindow& w, StoppingToolkit& run) : window(w) {
+            window.m_run = &run;
+            window.SetBusy(true);
+        }
+        ~BusyScope() {
+            window.SetBusy(false);
+            window.m_run = nullptr;
+        }
         BusyScope(const BusyScope&) = delete;
         BusyScope& operator=(const BusyScope&) = delete;
         BusyScope(BusyScope&&) = delete;
         BusyScope& operator=(BusyScope&&) = delete;
     };
     {
-        const BusyScope busy(*this);
+        StoppingToolkit run(ui::CurrentToolkit());
+        const ui::ToolkitScope scope(run);
+        const BusyScope busy(*this, run);
         m_commands.at(index)->OnClick();
     }
     AfterRun();
+    if (m_closeAfterRun) {
+        m_closeAfterRun = false;
+        // From the event loop, as the person's close would have come.
+        QMetaObject::invokeMethod(this, &QWidget::close, Qt::QueuedConnection);
+    }
+}
+
+void MainWindow::AskToStopRun() {
+    if (m_run == nullptr || m_run->Stopped()) return;
+    const ui::MsgResult answer = ui::CurrentToolkit().MsgBox(
+        "A tool is running. Stop it at its next step and close the window?",
+        ui::MsgButtons::OkCancel);
+    if (answer != ui::MsgResult::Ok || m_run == nullptr) return;
+    m_run->Stop();
+    m_closeAfterRun = true;
+    m_pane0->setText(QStringLiteral("Stopping the run to close the window..."));
 }
 
 void MainWindow::AfterRun() {
@@ -643,9 +974,21 @@ void MainWindow::AfterRun() {
 }
 
 std::size_t MainWindow::Select(memory::FeatureLayer& layer, const std::vector<std::int32_t>& oids,
-                               bool add) {
-    if (!add) layer.ClearSelection();
-    if (!oids.empty()) layer.Select(oids);
+                               SelectMode mode) {
+    switch (mode) {
+        case SelectMode::Replace:
+            layer.Selection().Replace(oids);
+            break;
+        case SelectMode::Add:
+            layer.Select(oids);
+            break;
+        case SelectMode::Remove: {
+            std::set<std::int32_t> kept = layer.Selection().Oids();
+            for (const std::int32_t oid : oids) kept.erase(oid);
+            layer.Selection().Replace(std::vector<std::int32_t>(kept.begin(), kept.end()));
+            break;
+        }
+    }
     SelectionChanged();
     const std::size_t count = layer.Selection().Oids().size();
     statusBar()->showMessage(QStringLiteral("%1 selected in %2").arg(count).arg(ToQt(layer.Name())),
@@ -671,16 +1014,32 @@ std::shared_ptr<memory::FeatureLayer> MainWindow::SelectableLayer() {
     return layer;
 }
 
-std::size_t MainWindow::SelectAt(objects::XY point, double tolerance, bool add) {
-    const auto layer = SelectableLayer();
-    if (!layer) return 0;
-    return Select(*layer, FeaturesAtClick(*layer, point, tolerance), add);
+std::size_t MainWindow::SelectAt(objects::XY point, double tolerance, SelectMode mode) {
+    std::shared_ptr<memory::FeatureLayer> layer;
+    std::optional<std::int32_t> picked;
+    if (m_contents->CurrentFeatureLayer()) {
+        layer = SelectableLayer();
+        if (!layer) return 0;
+        picked = FeatureAtClick(*layer, point, tolerance);
+    } else {
+        // Nothing current: the layer a person sees on top under the pointer.
+        for (const auto& candidate : VisibleFeatureLayers(Host().FocusMap().Layers())) {
+            picked = FeatureAtClick(*candidate, point, tolerance);
+            if (picked) {
+                layer = candidate;
+                break;
+            }
+        }
+        if (!layer) return 0;
+    }
+    return Select(*layer, picked ? std::vector<std::int32_t>{*picked} : std::vector<std::int32_t>{},
+                  mode);
 }
 
-std::size_t MainWindow::SelectIn(const MapBox& box, bool add) {
+std::size_t MainWindow::SelectIn(const MapBox& box, SelectMode mode) {
     const auto layer = SelectableLayer();
     if (!layer) return 0;
-    return Select(*layer, FeaturesInBox(*layer, box), add);
+    return Select(*layer, FeaturesInBox(*layer, box), mode);
 }
 
 void MainWindow::ClearSelection() {
@@ -809,12 +1168,16 @@ std::size_t MainWindow::IdentifyAt(objects::XY point, double tolerance) {
                 if (!features || !features->Data()) continue;
                 const memory::RowStore& store = *features->Data()->Store();
                 const objects::Fields& fields = *store.FieldSet();
+                const std::int32_t display = fields.Find(features->DisplayField());
                 for (const std::int32_t oid : FeaturesAtClick(*features, point, tolerance)) {
                     const memory::RowRecord& row = store.At(*store.PositionOf(oid));
-                    IdentifiedFeature feature{features->Name(), oid, {}};
+                    IdentifiedFeature feature{features->Name(), oid, {}, {}, features};
                     for (std::int32_t i = 0; i < fields.Count(); ++i) {
                         feature.fields.emplace_back(fields.At(i).NameText(),
                                                     CellText(fields, row, i).toStdString());
+                    }
+                    if (display >= 0) {
+                        feature.heading = feature.fields[static_cast<std::size_t>(display)].second;
                     }
                     found.push_back(std::move(feature));
                     if (row.shape) shapes.push_back(row.shape);
@@ -822,11 +1185,12 @@ std::size_t MainWindow::IdentifyAt(objects::XY point, double tolerance) {
             }
         };
     visit(Host().FocusMap().Layers());
-    m_identify->Show(found);
+    m_identify->Show(std::move(found));
     m_identifyDock->show();
     m_map->Flash(std::move(shapes));
-    statusBar()->showMessage(QStringLiteral("%1 features identified").arg(found.size()), 4000);
-    return found.size();
+    const std::size_t count = m_identify->Count();
+    statusBar()->showMessage(QStringLiteral("%1 features identified").arg(count), 4000);
+    return count;
 }
 
 void MainWindow::RemoveLayer(const std::shared_ptr<host::ILayer>& layer) {
@@ -835,6 +1199,8 @@ void MainWindow::RemoveLayer(const std::shared_ptr<host::ILayer>& layer) {
     const auto at = std::find(layers.begin(), layers.end(), layer);
     if (at == layers.end()) return;
     CloseLayerWindows(layer);
+    m_identify->ForgetLayer(layer);
+    Document().sources.ForgetUnavailable(*layer);
     map.RemoveLayer(static_cast<std::int32_t>(at - layers.begin()));
     Host().View().Refresh();
     m_contents->Rebuild(&map);
@@ -885,8 +1251,10 @@ void MainWindow::SetModified(bool modified) {
 }
 
 void MainWindow::UpdateTitle() {
+    // An opened data set is named by its file until the map is saved as a document.
     const std::filesystem::path& path = Document().path;
-    const QString name = path.empty() ? QStringLiteral("Untitled") : ToQt(path.filename().string());
+    const QString name =
+        path.empty() ? ToQt(Host().Document().Title()) : ToQt(path.filename().string());
     setWindowTitle(name + QStringLiteral("[*] - Velorin"));
 }
 
@@ -905,7 +1273,7 @@ void MainWindow::OpenFromMenu() {
         if (!ConfirmDiscard()) return;
         const QString file =
             pickFile(QStringLiteral("Open"), ToQt(StartFolder().string()), kFileFilters);
-        if (!file.isEmpty()) Open(file.toStdString());
+        if (!file.isEmpty()) OpenInBackground(file.toStdString());
     });
 }
 
@@ -915,14 +1283,31 @@ void MainWindow::AddLayersFromMenu() {
             QStringLiteral("Add Layer"), ToQt(StartFolder().string()),
             QStringLiteral("Data sets (*.gpkg *.shp *.geojson *.json *.fgb *.gml *.kml *.sqlite);;"
                            "All files (*)"));
-        if (!file.isEmpty()) AddLayers(file.toStdString());
+        if (!file.isEmpty()) LoadInBackground(file.toStdString(), true);
     });
 }
 
+bool MainWindow::eventFilter(QObject* watched, QEvent* event) {
+    if (watched == this && event->type() == QEvent::Close && m_busy) {
+        AtEdge([this] { AskToStopRun(); });
+        event->ignore();
+        return true;
+    }
+    return QMainWindow::eventFilter(watched, event);
+}
+
 void MainWindow::closeEvent(QCloseEvent* event) {
+    if (m_busy) {
+        AtEdge([this] { AskToStopRun(); });
+        event->ignore();
+        return;
+    }
     bool close = true;
     AtEdge([&] { close = ConfirmDiscard(); });
     if (close) {
+        QSettings settings = Settings();
+        settings.setValue(QStringLiteral("window/geometry"), saveGeometry());
+        settings.setValue(QStringLiteral("window/state"), saveState());
         event->accept();
     } else {
         event->ignore();

@@ -6,6 +6,7 @@
 #include <filesystem>
 #include <functional>
 #include <memory>
+#include <thread>
 #include <vector>
 
 #include "app/feature_pick.h"
@@ -17,6 +18,7 @@ class QDockWidget;
 class QLabel;
 class QMenu;
 class QProgressBar;
+class QToolButton;
 
 namespace velorin::app {
 
@@ -24,6 +26,7 @@ class AttributeTable;
 class ContentsPanel;
 class IdentifyPanel;
 class MapWidget;
+class StoppingToolkit;
 class SymbologyDialog;
 
 // The map host's window around the reference host: the map, the table of
@@ -55,6 +58,17 @@ class MainWindow final : public QMainWindow {
     // Adds the layers and tables of a data set to the open map, on top of its
     // layers; a file that cannot be read is reported in a box and changes nothing.
     bool AddLayers(const std::filesystem::path& file);
+    // Open and Add Layer as the menus do them: a data set or map document is read
+    // on a thread of its own while the window goes on working, with a busy
+    // progress bar and a Cancel button in the status bar; its map is shown (or
+    // its layers added) when the read ends, and a failure then says why in a box.
+    // One read at a time: false while another runs. A map document that names a
+    // missing data file is read again at once (Open), asking the person.
+    bool LoadInBackground(const std::filesystem::path& file, bool add);
+    void OpenInBackground(const std::filesystem::path& file);
+    bool Loading() const { return m_job != nullptr; }
+    // Drops the read under way: its result is thrown away when it ends.
+    void CancelLoading();
     // Saves to the document's own file (Save As when it has none) or to file,
     // which then becomes the document's. A failure is reported in a box and
     // leaves any earlier file whole.
@@ -63,7 +77,9 @@ class MainWindow final : public QMainWindow {
 
     // Clicks the command, as its button does but without the window's event edge:
     // what is not a velorin::Error passes to the caller. While it runs, the
-    // window's own actions are disabled and the map shows a busy pointer.
+    // window's own actions are disabled and the map shows a busy pointer. Closing
+    // the window meanwhile asks whether to stop the run; yes stops it at its next
+    // cancel check, answering any box it then shows, and closes the window after.
     void ClickCommand(std::size_t index);
     bool Busy() const { return m_busy; }
     std::size_t CommandCount() const { return m_commands.size(); }
@@ -77,9 +93,13 @@ class MainWindow final : public QMainWindow {
     bool Modified() const { return m_modified; }
 
     // Selecting on the current layer of the contents list, as a click or a box on
-    // the map does; add keeps what was selected. Returns how many were found.
-    std::size_t SelectAt(objects::XY point, double tolerance, bool add);
-    std::size_t SelectIn(const MapBox& box, bool add);
+    // the map does: a click picks the one feature under the point (FeatureAtClick),
+    // a box every feature it touches; mode replaces, adds to or removes from the
+    // layer's selection. With no feature layer current, a click picks in the
+    // topmost visible layer that has a feature under the point. Returns how many
+    // features the click or box met.
+    std::size_t SelectAt(objects::XY point, double tolerance, SelectMode mode);
+    std::size_t SelectIn(const MapBox& box, SelectMode mode);
     void ClearSelection();
     // After selections changed behind the window's back (a batch driver's, or the
     // host's own): the contents list's counts and the map's outlines again.
@@ -94,6 +114,12 @@ class MainWindow final : public QMainWindow {
     // the window keeps working under it). One per layer: asking again raises the
     // open one.
     SymbologyDialog* ShowProperties(const std::shared_ptr<memory::FeatureLayer>& layer);
+    // An unavailable layer's data file named again (asked through pickFile): the
+    // map is read again with that file in place of the missing one, and any other
+    // missing file found beside it, keeping everything else of the map (through
+    // a saved copy, so that what reading a document checks is checked again).
+    // False, changing nothing, when the person cancels or the file does not serve.
+    bool RepairDataSource(const std::shared_ptr<host::ILayer>& layer);
     // A top-level layer out of the map, or to index among the top-level layers.
     void RemoveLayer(const std::shared_ptr<host::ILayer>& layer);
     void MoveLayer(const std::shared_ptr<host::ILayer>& layer, int index);
@@ -114,8 +140,10 @@ class MainWindow final : public QMainWindow {
     // The recently opened and saved files, newest first (at most kRecentFiles).
     static constexpr int kRecentFiles = 8;
     QStringList RecentFiles() const;
-    // The map scale as the status bar shows it ("1:25,000"), taking map units
-    // as metres on a screen of 96 pixels to the inch.
+    // The map scale as the status bar shows it ("1:25,000"), on a screen of 96
+    // pixels to the inch: map units in the map's coordinate system (degrees
+    // measured along the parallel through the view's centre), taken as metres
+    // when it has none.
     QString ScaleText() const;
     QLabel& PointerLabel() const { return *m_pointer; }
 
@@ -123,13 +151,25 @@ class MainWindow final : public QMainWindow {
     // an empty answer is a Cancel. Tests put a person of their own here.
     std::function<QString(const QString& title, const QString& folder, const QString& filter)>
         pickFile;
+    // Asked for the file to save to (title, proposed file); empty: Cancel.
+    std::function<QString(const QString& title, const QString& proposed)> pickSaveFile;
+    // The file Save proposes for a map that has none: a document named after the
+    // opened data set beside it, never a name a data set or other file holds.
+    std::filesystem::path ProposedSavePath() const;
 
   protected:
     void closeEvent(QCloseEvent* event) override;
+    // Sees the window's close requests before the toolkit's input gate, which
+    // swallows them while a run pumps events.
+    bool eventFilter(QObject* watched, QEvent* event) override;
 
   private:
     // The menus and tool bars, in the order they stand.
     struct ToolActions;
+    void BuildDocks();
+    void BuildStatusBar();
+    void ConnectMap();
+    void ConnectContents();
     void BuildActions();
     void BuildFileMenu();
     ToolActions BuildTools();
@@ -139,6 +179,14 @@ class MainWindow final : public QMainWindow {
     void Attach(std::unique_ptr<gdal::MapDocument> document);
     void Detach();
     void AfterRun();
+    struct LoadJob;
+    void FinishLoading();
+    // placed: the view already shows what it should (a data set read in the
+    // background is placed and drawn there).
+    void ShowOpened(std::unique_ptr<gdal::MapDocument> document, const std::filesystem::path& file,
+                    bool placed = false);
+    void AddLoaded(gdal::MapDocument loaded, const std::filesystem::path& file);
+    void AskToStopRun();
     void ShowSelection();
     void ShowProgress();
     void SetModified(bool modified);
@@ -150,15 +198,17 @@ class MainWindow final : public QMainWindow {
     void CloseLayerWindows(const std::shared_ptr<host::ILayer>& layer);
     void SetBusy(bool busy);
     void ShowScale();
+    void ShowSystem();
     void Remember(const std::filesystem::path& file);
     void FillRecentMenu();
-    std::filesystem::path ProposedSavePath() const;
     std::filesystem::path LocateMissing(const std::filesystem::path& missing);
+    // One box naming the map's unavailable layers and why, when it has any.
+    void ReportUnavailable();
     // The current layer when it is a visible feature layer; else null, and the
     // status bar says why.
     std::shared_ptr<memory::FeatureLayer> SelectableLayer();
     std::size_t Select(memory::FeatureLayer& layer, const std::vector<std::int32_t>& oids,
-                       bool add);
+                       SelectMode mode);
     // The window's event edge: the toolkit's (Toolkit::RunAtEdge), so a menu
     // command fails as a dialog's button does, in a box, and the window keeps
     // running.
@@ -173,11 +223,18 @@ class MainWindow final : public QMainWindow {
     QLabel* m_pane0 = nullptr;
     QLabel* m_pointer = nullptr;
     QLabel* m_scale = nullptr;
+    QLabel* m_system = nullptr;
     QMenu* m_recentMenu = nullptr;
     std::filesystem::path m_lastFolder;
     bool m_busy = false;
+    // The running tool's toolkit while a command runs, else null.
+    StoppingToolkit* m_run = nullptr;
+    bool m_closeAfterRun = false;
     bool m_located = false;
     QProgressBar* m_progress = nullptr;
+    QToolButton* m_cancelLoad = nullptr;
+    std::shared_ptr<LoadJob> m_job;
+    std::thread m_loader;
     std::vector<QPointer<SymbologyDialog>> m_symbology;
     std::vector<QPointer<AttributeTable>> m_tables;
     IdentifyPanel* m_identify = nullptr;

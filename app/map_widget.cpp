@@ -236,7 +236,10 @@ void MapWidget::mousePressEvent(QMouseEvent* event) {
         m_drag = Drag::Pan;
     } else if (event->button() == Qt::LeftButton) {
         m_drag = Drag::Box;
-        m_dragAdds = (event->modifiers() & (Qt::ControlModifier | Qt::ShiftModifier)) != 0;
+        const Qt::KeyboardModifiers keys = event->modifiers();
+        m_dragMode = (keys & Qt::ControlModifier) != 0 ? SelectMode::Remove
+                     : (keys & Qt::ShiftModifier) != 0 ? SelectMode::Add
+                                                       : SelectMode::Replace;
     } else {
         return;
     }
@@ -270,7 +273,7 @@ void MapWidget::mouseReleaseEvent(QMouseEvent* event) {
         return;
     }
     if (click) {
-        if (onClick) onClick(ToMap(m_dragStart), kClickTolerancePx * m_view->Scale(), m_dragAdds);
+        if (onClick) onClick(ToMap(m_dragStart), kClickTolerancePx * m_view->Scale(), m_dragMode);
         return;
     }
     const objects::XY a = ToMap(m_dragStart);
@@ -278,7 +281,7 @@ void MapWidget::mouseReleaseEvent(QMouseEvent* event) {
     if (onBox) {
         onBox(
             MapBox{std::min(a.x, b.x), std::min(a.y, b.y), std::max(a.x, b.x), std::max(a.y, b.y)},
-            m_dragAdds);
+            m_dragMode);
     }
 }
 

@@ -56,9 +56,10 @@ class MapWidget final : public QWidget {
     // Moves the map by whole pixels, as a drag does.
     void PanBy(QPoint offset);
 
-    // What a person asked for; add: with Ctrl or Shift held.
-    std::function<void(objects::XY point, double tolerance, bool add)> onClick;
-    std::function<void(const MapBox& box, bool add)> onBox;
+    // What a person asked for; the mode from the keys held (Shift adds, Ctrl
+    // removes).
+    std::function<void(objects::XY point, double tolerance, SelectMode mode)> onClick;
+    std::function<void(const MapBox& box, SelectMode mode)> onBox;
     std::function<void()> onExtentChanged;
     std::function<void(objects::XY point)> onPointer;
     // The pointer left the map.
@@ -90,7 +91,7 @@ class MapWidget final : public QWidget {
     Drag m_drag = Drag::None;
     QPoint m_dragStart;
     QPoint m_dragNow;
-    bool m_dragAdds = false;
+    SelectMode m_dragMode = SelectMode::Replace;
     bool m_resizing = false;
     std::vector<std::shared_ptr<host::IGeometry>> m_highlight;
     std::vector<std::shared_ptr<host::IGeometry>> m_flash;

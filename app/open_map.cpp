@@ -41,8 +41,17 @@ gdal::MapDocument OpenMap(const std::filesystem::path& file, int width, int heig
     }
     try {
         return gdal::LoadDataSet(file, memory::MakeQImageCanvas(width, height));
-    } catch (const velorin::Error&) {
-        return gdal::LoadMapDocument(file, memory::MakeQImageCanvas(width, height), locate);
+    } catch (const velorin::Error& dataSet) {
+        // What the map document's parse would complain of (a crowded object, a
+        // missing member) is no help about a file that never claimed to be one.
+        std::error_code error;
+        if (!std::filesystem::is_regular_file(file, error)) throw;
+        throw velorin::Error(
+            dataSet.Number(),
+            file.generic_string() +
+                ": neither a map document (it has no \"velorinMapDocument\" member) nor a data "
+                "set GDAL reads (" +
+                dataSet.Description() + ")");
     }
 }
 

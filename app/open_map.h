@@ -8,9 +8,9 @@ namespace velorin::app {
 
 // Opens what the person named: a map document, or any vector data set as a map
 // of its own, drawn on a QImage screen of width x height pixels. A ".json" file
-// that is not a map document is read as a data set (GeoJSON); when it is neither,
-// the map document's complaint is the one raised, as that is what a ".json" most
-// likely meant. Raises velorin::Error naming the file; nothing half-opened stays.
+// that does not declare itself a map document is read as a data set (GeoJSON);
+// when it is neither, the error says so with GDAL's complaint. Raises
+// velorin::Error naming the file; nothing half-opened stays.
 // locate is asked for a data file a map document names that is missing.
 gdal::MapDocument OpenMap(const std::filesystem::path& file, int width, int height,
                           const gdal::LocateDataFile& locate = {});

@@ -57,6 +57,34 @@ SymbologyDialog::SymbologyDialog(memory::ReferenceHost host,
     setWindowTitle(QStringLiteral("Layer Properties - ") + QString::fromStdString(m_layer->Name()));
     m_choice = ReadSymbolChoice(CurrentSymbol(*m_layer), m_shape);
 
+    QGroupBox* legendBox = BuildLegendBox();
+    QGroupBox* symbolBox = BuildSymbolBox();
+    QGroupBox* previewBox = BuildPreviewBox();
+    m_buttons = new QDialogButtonBox(
+        QDialogButtonBox::Ok | QDialogButtonBox::Cancel | QDialogButtonBox::Apply, this);
+
+    auto* layout = new QVBoxLayout(this);
+    layout->addWidget(legendBox);
+    layout->addWidget(symbolBox);
+    layout->addWidget(previewBox, 1);
+    layout->addWidget(m_buttons);
+
+    // Start from the layer's own legend.
+    if (const auto unique = host::As<host::IUniqueValueRenderer>(m_layer->Renderer());
+        unique && unique->FieldCount() > 0) {
+        m_kind->setCurrentIndex(static_cast<int>(Kind::UniqueValues));
+        const int field =
+            m_field->findText(QString::fromStdString(unique->Field(0)), Qt::MatchFixedString);
+        if (field >= 0) m_field->setCurrentIndex(field);
+        m_allOthers->setChecked(unique->UseDefaultSymbol());
+    }
+
+    ConnectControls();
+    BuildPreview();
+    resize(380, 560);
+}
+
+QGroupBox* SymbologyDialog::BuildLegendBox() {
     auto* legendBox = new QGroupBox(QStringLiteral("&Legend"), this);
     auto* legendForm = new QFormLayout(legendBox);
     m_kind = new QComboBox(legendBox);
@@ -72,6 +100,10 @@ SymbologyDialog::SymbologyDialog(memory::ReferenceHost host,
     m_allOthers->setChecked(true);
     legendForm->addRow(QString(), m_allOthers);
 
+    return legendBox;
+}
+
+QGroupBox* SymbologyDialog::BuildSymbolBox() {
     auto* symbolBox = new QGroupBox(QStringLiteral("S&ymbol"), this);
     auto* symbolForm = new QFormLayout(symbolBox);
     m_color = new QPushButton(symbolBox);
@@ -115,6 +147,10 @@ SymbologyDialog::SymbologyDialog(memory::ReferenceHost host,
     PaintButton(m_color, m_choice.color);
     PaintButton(m_outlineColor, m_choice.outlineColor);
 
+    return symbolBox;
+}
+
+QGroupBox* SymbologyDialog::BuildPreviewBox() {
     auto* previewBox = new QGroupBox(QStringLiteral("&Preview"), this);
     auto* previewLayout = new QVBoxLayout(previewBox);
     m_previewList = new QTreeWidget(previewBox);
@@ -129,25 +165,10 @@ SymbologyDialog::SymbologyDialog(memory::ReferenceHost host,
     m_problem->hide();
     previewLayout->addWidget(m_problem);
 
-    m_buttons = new QDialogButtonBox(
-        QDialogButtonBox::Ok | QDialogButtonBox::Cancel | QDialogButtonBox::Apply, this);
+    return previewBox;
+}
 
-    auto* layout = new QVBoxLayout(this);
-    layout->addWidget(legendBox);
-    layout->addWidget(symbolBox);
-    layout->addWidget(previewBox, 1);
-    layout->addWidget(m_buttons);
-
-    // Start from the layer's own legend.
-    if (const auto unique = host::As<host::IUniqueValueRenderer>(m_layer->Renderer());
-        unique && unique->FieldCount() > 0) {
-        m_kind->setCurrentIndex(static_cast<int>(Kind::UniqueValues));
-        const int field =
-            m_field->findText(QString::fromStdString(unique->Field(0)), Qt::MatchFixedString);
-        if (field >= 0) m_field->setCurrentIndex(field);
-        m_allOthers->setChecked(unique->UseDefaultSymbol());
-    }
-
+void SymbologyDialog::ConnectControls() {
     connect(m_kind, &QComboBox::currentIndexChanged, this, [this] { BuildPreview(); });
     connect(m_field, &QComboBox::currentIndexChanged, this, [this] { BuildPreview(); });
     connect(m_allOthers, &QCheckBox::toggled, this, [this] { BuildPreview(); });
@@ -163,9 +184,6 @@ SymbologyDialog::SymbologyDialog(memory::ReferenceHost host,
         if (Apply()) accept();
     });
     connect(m_buttons, &QDialogButtonBox::rejected, this, &QDialog::reject);
-
-    BuildPreview();
-    resize(380, 560);
 }
 
 SymbologyDialog::Kind SymbologyDialog::CurrentKind() const {

@@ -16,6 +16,8 @@ class QLabel;
 class QPushButton;
 class QTreeWidget;
 
+class QGroupBox;
+
 namespace velorin::app {
 
 // A layer's Properties: its legend, as a single symbol (colour, marker style and
@@ -58,6 +60,11 @@ class SymbologyDialog final : public QDialog {
     std::function<void()> onApplied;
 
   private:
+    // The dialog's parts, built in the order they stand.
+    QGroupBox* BuildLegendBox();
+    QGroupBox* BuildSymbolBox();
+    QGroupBox* BuildPreviewBox();
+    void ConnectControls();
     void BuildPreview();
     void ShowControls();
     SymbolChoice Choice() const;

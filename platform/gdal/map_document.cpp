@@ -71,6 +71,28 @@ memory::ReferenceHost Assemble(const std::shared_ptr<HostContext>& context, std:
     return memory::ReferenceHost(context, std::move(application));
 }
 
+// Brings a layer just read into the map's system; the first layer that declares a
+// system gives the map its own when it has none yet. A layer that declares none is
+// taken to be in the map's.
+void IntoMapSystem(LayerData& data, const DataSource& source, const std::string& display,
+                   CoordinateSystem& map, std::vector<std::string>& warnings) {
+    if (!data.featureClass) return;
+    const CoordinateSystem own = CoordinateSystem::OfLayer(source.file, source.layer);
+    if (own.Empty()) return;
+    if (map.Empty()) {
+        map = own;
+        return;
+    }
+    if (own.SameAs(map)) return;
+    std::size_t lost = 0;
+    data.featureClass = Reprojected(*data.featureClass, own, map, lost);
+    if (lost > 0) {
+        warnings.push_back(display + ": layer \"" + source.layer + "\": " + std::to_string(lost) +
+                           (lost == 1 ? " shape lies" : " shapes lie") + " outside " + map.Label() +
+                           " and " + (lost == 1 ? "is" : "are") + " not drawn");
+    }
+}
+
 // Records where the data of one read layer came from.
 void AddSource(DataSources& sources, const LayerData& data, const DataSource& origin) {
     if (data.featureClass) sources.Add(data.featureClass, origin);
@@ -94,6 +116,10 @@ class DocumentLoader {
 
     const DocumentFaults& Faults() const { return m_faults; }
     DataSources& Sources() { return m_sources; }
+    // The map's system: set before the layers are read to the document's, else
+    // taken from the first layer that declares one.
+    CoordinateSystem& System() { return m_system; }
+    std::vector<std::string>& Warnings() { return m_warnings; }
 
     std::vector<std::shared_ptr<host::ILayer>> ReadLayers(const Json& list,
                                                           const std::string& place, int depth = 0) {
@@ -163,16 +189,20 @@ class DocumentLoader {
                          "renderer", "rendererPropertyPage", "selection"});
         const std::string name =
             m_faults.Text(m_faults.Member(entry, place, "name"), PlaceOf(place, "name"));
-        auto data = Read(m_faults.Member(entry, place, "source"), PlaceOf(place, "source"),
-                         LayerRole::FeatureClass);
+        const Json& source = m_faults.Member(entry, place, "source");
+        std::optional<UnavailableLayer> missing;
+        if (m_locate) missing = Missing(source, PlaceOf(place, "source"));
+        LayerData data;
+        if (!missing) data = Read(source, PlaceOf(place, "source"), LayerRole::FeatureClass);
 
         std::shared_ptr<host::IFeatureRenderer> renderer;
         if (const Json* value = DocumentFaults::Find(entry, "renderer")) {
             const std::string rendererPlace = PlaceOf(place, "renderer");
             renderer = ReadRenderer(m_faults, *value, rendererPlace, m_context, &m_legends);
-            const auto& fields = *data.featureClass->Store()->FieldSet();
-            const auto keys = RendererFields(renderer);
+            // Fields are checked when the data is there to check them against.
+            const auto keys = missing ? std::vector<std::string>{} : RendererFields(renderer);
             for (std::size_t i = 0; i < keys.size(); ++i) {
+                const auto& fields = *data.featureClass->Store()->FieldSet();
                 if (fields.Find(keys[i]) < 0) {
                     m_faults.Fail(PlaceOf(PlaceOf(PlaceOf(rendererPlace, "fields"), i), "name"),
                                   "layer \"" + name + "\" has no field \"" + keys[i] + "\"");
@@ -195,18 +225,31 @@ class DocumentLoader {
         if (const Json* query = DocumentFaults::Find(entry, "definitionQuery")) {
             const std::string queryPlace = PlaceOf(place, "definitionQuery");
             const std::string text = m_faults.Text(*query, queryPlace);
-            m_faults.At(queryPlace, [&] { layer->SetDefinitionExpression(text); });
+            if (missing) {
+                missing->definitionQuery = text;
+            } else {
+                m_faults.At(queryPlace, [&] { layer->SetDefinitionExpression(text); });
+            }
         }
         if (const Json* display = DocumentFaults::Find(entry, "displayField")) {
             const std::string displayPlace = PlaceOf(place, "displayField");
             const std::string text = m_faults.Text(*display, displayPlace);
-            m_faults.At(displayPlace, [&] { layer->SetDisplayField(text); });
+            if (missing) {
+                missing->displayField = text;
+            } else {
+                m_faults.At(displayPlace, [&] { layer->SetDisplayField(text); });
+            }
         }
         if (const Json* selection = DocumentFaults::Find(entry, "selection")) {
             const std::string selectionPlace = PlaceOf(place, "selection");
             auto oids = ReadOids(*selection, selectionPlace);
-            m_faults.At(selectionPlace, [&] { layer->Select(oids); });
+            if (missing) {
+                missing->selection = std::move(oids);
+            } else {
+                m_faults.At(selectionPlace, [&] { layer->Select(oids); });
+            }
         }
+        if (missing) m_sources.AddUnavailable(layer, std::move(*missing));
         return layer;
     }
 
@@ -220,25 +263,64 @@ class DocumentLoader {
         return oids;
     }
 
+    // A source as the document writes it, and the file it names once located.
+    struct SourceEntry {
+        std::string written;
+        std::string layerName;
+        std::filesystem::path file;
+    };
+    SourceEntry ReadSource(const Json& source, const std::string& place) {
+        m_faults.Object(source, place, {"path", "layer"});
+        const std::string pathPlace = PlaceOf(place, "path");
+        SourceEntry entry;
+        entry.written = m_faults.Text(m_faults.Member(source, place, "path"), pathPlace);
+        if (entry.written.empty()) m_faults.Fail(pathPlace, "the path is empty");
+        entry.layerName =
+            m_faults.Text(m_faults.Member(source, place, "layer"), PlaceOf(place, "layer"));
+        entry.file = Located((m_folder / std::filesystem::path(entry.written)).lexically_normal());
+        return entry;
+    }
+
+    DataSetReader& ReaderOf(const SourceEntry& entry, const std::string& place) {
+        auto& reader = m_readers[entry.file.string()];
+        if (!reader) {
+            m_faults.At(PlaceOf(place, "path"), [&] {
+                reader = std::make_unique<DataSetReader>(entry.file, entry.written);
+            });
+        }
+        return *reader;
+    }
+
+    // Why the source's data is not there (its file missing, or its data set
+    // without the layer); empty when it is. A file that is there but cannot be
+    // read fails the load, as it is not a file that moved.
+    std::optional<UnavailableLayer> Missing(const Json& source, const std::string& place) {
+        const SourceEntry entry = ReadSource(source, place);
+        const DataSource origin{entry.file, entry.layerName};
+        std::error_code error;
+        if (!std::filesystem::exists(entry.file, error)) {
+            return UnavailableLayer{origin, entry.written + ": no such file", {}, {}, {}};
+        }
+        if (!ReaderOf(entry, place).HasLayer(entry.layerName)) {
+            return UnavailableLayer{
+                origin,
+                "the data set \"" + entry.written + "\" has no layer \"" + entry.layerName + "\"",
+                {},
+                {},
+                {}};
+        }
+        return std::nullopt;
+    }
+
     // The data behind a source; each data set is opened once and each of its
     // layers read once per role, so layers naming the same source share its data.
     LayerData Read(const Json& source, const std::string& place, LayerRole role) {
-        m_faults.Object(source, place, {"path", "layer"});
-        const std::string pathPlace = PlaceOf(place, "path");
-        const std::string written =
-            m_faults.Text(m_faults.Member(source, place, "path"), pathPlace);
-        if (written.empty()) m_faults.Fail(pathPlace, "the path is empty");
+        const SourceEntry entry = ReadSource(source, place);
+        const std::string& written = entry.written;
+        const std::string& layerName = entry.layerName;
         const std::string layerPlace = PlaceOf(place, "layer");
-        const std::string layerName =
-            m_faults.Text(m_faults.Member(source, place, "layer"), layerPlace);
-
-        const std::filesystem::path file =
-            Located((m_folder / std::filesystem::path(written)).lexically_normal());
-        auto& reader = m_readers[file.string()];
-        if (!reader) {
-            m_faults.At(pathPlace,
-                        [&] { reader = std::make_unique<DataSetReader>(file, written); });
-        }
+        const std::filesystem::path& file = entry.file;
+        DataSetReader* reader = &ReaderOf(entry, place);
         if (!reader->HasLayer(layerName)) {
             m_faults.Fail(layerPlace,
                           "the data set \"" + written + "\" has no layer \"" + layerName + "\"");
@@ -247,22 +329,33 @@ class DocumentLoader {
         auto found = m_data.find(key);
         if (found == m_data.end()) {
             LayerData data;
-            m_faults.At(place, [&] { data = reader->Read(layerName, role, m_context); });
+            m_faults.At(place, [&] {
+                data = reader->Read(layerName, role, m_context);
+                IntoMapSystem(data, DataSource{file, layerName}, written, m_system, m_warnings);
+            });
             AddSource(m_sources, data, DataSource{file, layerName});
             found = m_data.emplace(key, std::move(data)).first;
         }
         return found->second;
     }
 
-    // The file itself, or the one the person named in place of a missing one.
+    // The file itself, or the one the person named in place of a missing one, or
+    // the file of its name in a folder where the person located another.
     std::filesystem::path Located(const std::filesystem::path& file) {
         std::error_code error;
         if (!m_locate || std::filesystem::exists(file, error)) return file;
         auto [found, added] = m_located.try_emplace(file.string());
-        if (added) {
-            const std::filesystem::path named = m_locate(file);
-            found->second = named.empty() ? file : AbsoluteNormal(named);
+        if (!added) return found->second;
+        for (const std::filesystem::path& folder : m_locatedFolders) {
+            const std::filesystem::path beside = folder / file.filename();
+            if (std::filesystem::is_regular_file(beside, error)) {
+                found->second = beside;
+                return beside;
+            }
         }
+        const std::filesystem::path named = m_locate(file);
+        found->second = named.empty() ? file : AbsoluteNormal(named);
+        if (!named.empty()) m_locatedFolders.push_back(found->second.parent_path());
         return found->second;
     }
 
@@ -272,7 +365,10 @@ class DocumentLoader {
     LocateDataFile m_locate;
     const LegendValuesByPlace& m_legends;
     std::map<std::string, std::filesystem::path> m_located;
+    std::vector<std::filesystem::path> m_locatedFolders;
     DataSources m_sources;
+    CoordinateSystem m_system;
+    std::vector<std::string> m_warnings;
     std::map<std::string, std::unique_ptr<DataSetReader>> m_readers;
     std::map<std::tuple<std::string, std::string, LayerRole>, LayerData> m_data;
     std::int32_t m_featureLayers = 0;
@@ -649,7 +745,7 @@ class DocumentWriter {
           m_physical(written != file),
           m_sources(sources) {}
 
-    void Write(const memory::Map& map, JsonWriter& out) const {
+    void Write(const memory::Map& map, const CoordinateSystem& system, JsonWriter& out) const {
         const auto extent = map.View().Extent();
         try {
             out.BeginObject();
@@ -659,6 +755,10 @@ class DocumentWriter {
             out.BeginObject();
             out.Key("name");
             out.String(map.Name());
+            if (!system.Empty()) {
+                out.Key("coordinateSystem");
+                out.String(system.Text());
+            }
             out.Key("extent");
             out.BeginObject();
             const std::array<std::pair<const char*, double>, 4> corners{{{"xMin", extent->XMin()},
@@ -744,7 +844,11 @@ class DocumentWriter {
                 m_faults.Fail(place, "layer \"" + ShownText(name) + "\" is " + kind +
                                          " that a map document cannot hold");
             }
-            const DataSource* source = feature->Data() ? m_sources.Find(*feature->Data()) : nullptr;
+            const UnavailableLayer* unavailable =
+                feature->Data() ? nullptr : m_sources.Unavailable(*feature);
+            const DataSource* source = feature->Data()          ? m_sources.Find(*feature->Data())
+                                       : unavailable != nullptr ? &unavailable->source
+                                                                : nullptr;
             if (!source) {
                 m_faults.Fail(PlaceOf(place, "source"),
                               "layer \"" + ShownText(name) +
@@ -760,16 +864,20 @@ class DocumentWriter {
             out.Key("visible");
             out.Bool(feature->Visible());
             out.Key("definitionQuery");
-            out.String(feature->DefinitionExpression());
+            out.String(unavailable ? unavailable->definitionQuery
+                                   : feature->DefinitionExpression());
             out.Key("displayField");
-            out.String(feature->DisplayField());
+            out.String(unavailable ? unavailable->displayField : feature->DisplayField());
             out.Key("renderer");
             WriteRenderer(out, m_faults, feature->Renderer(), PlaceOf(place, "renderer"),
                           ShownText(name));
             out.Key("rendererPropertyPage");
             out.String(feature->RendererPropertyPageClassID());
             out.Key("selection");
-            Oids(feature->Selection().Oids(), out);
+            Oids(unavailable ? std::set<std::int32_t>(unavailable->selection.begin(),
+                                                      unavailable->selection.end())
+                             : feature->Selection().Oids(),
+                 out);
             out.EndObject();
         } catch (const JsonWriter::InvalidText& text) {
             NotUtf8(text, "layer \"" + ShownText(name) + "\": ");
@@ -843,6 +951,21 @@ const DataSource* DataSources::Reading(const std::filesystem::path& file) const 
     return nullptr;
 }
 
+void DataSources::AddUnavailable(std::shared_ptr<const host::ILayer> layer, UnavailableLayer what) {
+    m_unavailable.emplace_back(std::move(layer), std::move(what));
+}
+
+const UnavailableLayer* DataSources::Unavailable(const host::ILayer& layer) const {
+    for (const auto& [shown, what] : m_unavailable) {
+        if (shown.get() == &layer) return &what;
+    }
+    return nullptr;
+}
+
+void DataSources::ForgetUnavailable(const host::ILayer& layer) {
+    std::erase_if(m_unavailable, [&](const auto& entry) { return entry.first.get() == &layer; });
+}
+
 const DataSource* DataSources::FindAddress(const void* data) const {
     for (const auto& entry : m_entries) {
         if (entry.data.get() == data) return &entry.source;
@@ -852,10 +975,13 @@ const DataSource* DataSources::FindAddress(const void* data) const {
 
 // ---- the public routines -----------------------------------------------------------
 
-MapDocument LoadDataSet(const std::filesystem::path& file, std::unique_ptr<memory::Canvas> canvas) {
+MapDocument LoadDataSet(const std::filesystem::path& file, std::unique_ptr<memory::Canvas> canvas,
+                        const CoordinateSystem& mapSystem) {
     auto context = std::make_shared<HostContext>();
     const DataSetReader reader(AbsoluteNormal(file), DisplayName(file));
     DataSources sources;
+    CoordinateSystem system = mapSystem;
+    std::vector<std::string> warnings;
 
     struct Read {
         std::string name;
@@ -864,6 +990,8 @@ MapDocument LoadDataSet(const std::filesystem::path& file, std::unique_ptr<memor
     std::vector<Read> read;
     for (const auto& name : reader.LayerNames()) {
         read.push_back(Read{name, reader.Read(name, LayerRole::Auto, context)});
+        IntoMapSystem(read.back().data, DataSource{reader.File(), name}, reader.Display(), system,
+                      warnings);
         AddSource(sources, read.back().data, DataSource{reader.File(), name});
     }
 
@@ -913,7 +1041,8 @@ MapDocument LoadDataSet(const std::filesystem::path& file, std::unique_ptr<memor
     auto host =
         Assemble(context, "Layers", file.filename().string(), std::move(layers), std::move(tables),
                  std::move(canvas), [](memory::MapView& view) { view.ZoomToFullExtent(); });
-    return MapDocument{std::move(host), {}, std::move(sources)};
+    return MapDocument{
+        std::move(host), {}, std::move(sources), std::move(system), std::move(warnings)};
 }
 
 MapDocument LoadMapDocument(const std::filesystem::path& file,
@@ -941,7 +1070,12 @@ MapDocument LoadMapDocument(const std::filesystem::path& file,
     std::string mapName = "Layers";
     std::optional<std::array<double, 4>> extent;
     if (const Json* map = DocumentFaults::Find(root, "map")) {
-        faults.Object(*map, "map", {"name", "extent"});
+        faults.Object(*map, "map", {"name", "extent", "coordinateSystem"});
+        if (const Json* system = DocumentFaults::Find(*map, "coordinateSystem")) {
+            const std::string text = faults.Text(*system, "map.coordinateSystem");
+            faults.At("map.coordinateSystem",
+                      [&] { loader.System() = CoordinateSystem::FromText(text); });
+        }
         if (const Json* name = DocumentFaults::Find(*map, "name")) {
             mapName = faults.Text(*name, "map.name");
         }
@@ -974,7 +1108,8 @@ MapDocument LoadMapDocument(const std::filesystem::path& file,
                                                               (*extent)[2], (*extent)[3], context));
                      });
                  });
-    return MapDocument{std::move(host), file, std::move(loader.Sources())};
+    return MapDocument{std::move(host), file, std::move(loader.Sources()),
+                       std::move(loader.System()), std::move(loader.Warnings())};
 }
 
 void CheckSaveTarget(const MapDocument& document, const std::filesystem::path& file) {
@@ -1018,7 +1153,7 @@ void SaveMapDocument(const MapDocument& document, const std::filesystem::path& f
     const DocumentWriter writer(display, file, LinkTarget(file), document.sources);
     ReplaceFile(file, display, [&](const TextSink& sink) {
         JsonWriter out(sink);
-        writer.Write(host.FocusMap(), out);
+        writer.Write(host.FocusMap(), document.system, out);
     });
 }
 

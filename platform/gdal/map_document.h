@@ -6,6 +6,7 @@
 #include <string>
 #include <vector>
 
+#include "platform/gdal/coordinate_system.h"
 #include "platform/memory/canvas.h"
 #include "platform/memory/feature_class.h"
 #include "platform/memory/reference_host.h"
@@ -26,6 +27,19 @@ struct DataSource {
     friend bool operator==(const DataSource&, const DataSource&) = default;
 };
 
+// A feature layer of a document whose data was not there when it opened: its data
+// file missing and not located, or the data set without the layer. The layer stays
+// in the map, named and without a feature class; what the document said of it
+// that needs the data (its query, display field and selection) is kept here, so
+// that saving writes it back unchanged.
+struct UnavailableLayer {
+    DataSource source;
+    std::string reason;  // "hydrology.gpkg: no such file"
+    std::string definitionQuery;
+    std::string displayField;
+    std::vector<std::int32_t> selection;
+};
+
 // Which data set each feature class and table of a host was read from, so that a
 // document can name it. Keeps the objects it lists alive, so an entry can never be
 // mistaken for a later object at the same address.
@@ -39,6 +53,12 @@ class DataSources {
     // The source read from file (the same file however it is named), null when none.
     const DataSource* Reading(const std::filesystem::path& file) const;
 
+    void AddUnavailable(std::shared_ptr<const host::ILayer> layer, UnavailableLayer what);
+    // Null when the layer is not one of the document's unavailable layers.
+    const UnavailableLayer* Unavailable(const host::ILayer& layer) const;
+    void ForgetUnavailable(const host::ILayer& layer);
+    std::size_t UnavailableCount() const { return m_unavailable.size(); }
+
   private:
     struct Entry {
         std::shared_ptr<const void> data;
@@ -47,6 +67,7 @@ class DataSources {
     const DataSource* FindAddress(const void* data) const;
 
     std::vector<Entry> m_entries;
+    std::vector<std::pair<std::shared_ptr<const host::ILayer>, UnavailableLayer>> m_unavailable;
 };
 
 // An open map: the reference host and what saving it needs.
@@ -55,6 +76,12 @@ struct MapDocument {
     // The document file; empty for a data set opened on its own and not yet saved.
     std::filesystem::path path;
     DataSources sources;
+    // The map's coordinate system: the document's, else that of the first layer
+    // read that declares one; every layer in another was transformed into it.
+    CoordinateSystem system;
+    // What loading could not keep whole, one line each ("hydrology.gpkg: layer
+    // "Cities": 3 shapes lie outside EPSG:3857 and are not drawn").
+    std::vector<std::string> warnings;
 };
 
 // Opens any vector data set GDAL reads (GeoPackage, Shapefile, GeoJSON,
@@ -64,7 +91,8 @@ struct MapDocument {
 // the smaller features; layers without geometry become standalone tables. A data
 // set with no layer to show (none readable, or none with a shape) is refused,
 // saying why. The view shows the full extent. canvas empty: a NullCanvas of
-// 800 x 600 pixels.
+// 800 x 600 pixels. Layers are transformed into mapSystem when it is given (a
+// data set added to an open map), else into the system of the first that has one.
 //
 // How layers are read (see docs/map-document.md for the whole account): field
 // types map onto the host's codes; unset and null fields read as null; the FID is
@@ -74,16 +102,25 @@ struct MapDocument {
 // lines and polygons (and their multi and curved forms) are refused, naming the
 // layer.
 MapDocument LoadDataSet(const std::filesystem::path& file,
-                        std::unique_ptr<memory::Canvas> canvas = {});
+                        std::unique_ptr<memory::Canvas> canvas = {},
+                        const CoordinateSystem& mapSystem = {});
 
 // Asked, once per file, for a data file that the document names and that does
 // not exist: the file to read in its place (the document's source then names
-// it), or an empty path to give up, failing the load as without the question.
+// it), or an empty path to give up on it. A file of the same name in the folder
+// of a file located before is taken without asking, as data sets move together.
 using LocateDataFile = std::function<std::filesystem::path(const std::filesystem::path& missing)>;
 
 // Reads a map document (docs/map-document.md). Data set paths in it are relative
 // to the document's folder (for a symbolic link, the folder of the file it names).
 // canvas empty: a NullCanvas of 800 x 600 pixels.
+//
+// Without locate, a missing data file or layer fails the load like any other
+// fault (a batch run must not go on without its data). With it, as in the map
+// window, a feature layer whose file was not located, or whose data set lacks
+// its layer, opens unavailable (see UnavailableLayer, listed in the document's
+// sources) and the rest of the document opens; a standalone table's missing data
+// still fails the load.
 MapDocument LoadMapDocument(const std::filesystem::path& file,
                             std::unique_ptr<memory::Canvas> canvas = {},
                             const LocateDataFile& locate = {});

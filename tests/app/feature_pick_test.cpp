@@ -43,8 +43,10 @@ class FeaturePick : public ::testing::Test {
 TEST_F(FeaturePick, AClickMeetsAPolygonInsideItButNotInItsHole) {
     EXPECT_EQ(FeaturesAtClick(Layer("Parcels"), {2, 2}, 0.1), std::vector<std::int32_t>{1});
     EXPECT_TRUE(FeaturesAtClick(Layer("Parcels"), {5, 5}, 0.1).empty());
-    // Near the hole's edge, within the tolerance, the outline is met.
-    EXPECT_EQ(FeaturesAtClick(Layer("Parcels"), {5, 5}, 1.5), std::vector<std::int32_t>{1});
+    // Near the hole's edge, within the tolerance, but not inside: a polygon is
+    // under the pointer only when the pointer is inside it.
+    EXPECT_TRUE(FeaturesAtClick(Layer("Parcels"), {5, 5}, 1.5).empty());
+    EXPECT_TRUE(FeaturesAtClick(Layer("Parcels"), {10.5, 5}, 1.5).empty());
     // Between the squares, near neither.
     EXPECT_TRUE(FeaturesAtClick(Layer("Parcels"), {15, 5}, 1).empty());
 }
@@ -56,6 +58,43 @@ TEST_F(FeaturePick, AClickMeetsLinesAndPointsWithinTheTolerance) {
     EXPECT_TRUE(FeaturesAtClick(Layer("Wells"), {52, 50}, 1).empty());
     EXPECT_EQ(FeaturesAtClick(Layer("Clusters"), {70, 70.5}, 1), std::vector<std::int32_t>{1});
 }
+
+// One click picks one feature: the nearest met, and of overlapping ones the
+// one drawn last (on top).
+struct PickCase {
+    const char* name;
+    objects::XY point;
+    double tolerance;
+    std::optional<std::int32_t> picked;
+    friend void PrintTo(const PickCase& pick, std::ostream* out) { *out << pick.name; }
+};
+
+class FeatureAtClickPicks : public ::testing::TestWithParam<PickCase> {};
+
+TEST_P(FeatureAtClickPicks, TheNearestAndThenTheTopmost) {
+    auto host = memory::HostBuilder()
+                    .FeatureLayer("Wells", host::esriGeometryPoint)
+                    .Feature({}, MakePoint(0, 0))
+                    .Feature({}, MakePoint(3, 0))
+                    .Feature({}, MakePoint(10, 0))
+                    .FeatureLayer("Fields", host::esriGeometryPolygon)
+                    .Feature({}, MakePolygon({{{0, 0}, {10, 0}, {10, 10}, {0, 10}}}))
+                    .Feature({}, MakePolygon({{{5, 0}, {15, 0}, {15, 10}, {5, 10}}}))
+                    .Build();
+    const PickCase& c = GetParam();
+    const char* layer = c.point.y > 1 || c.point.x > 20 ? "Fields" : "Wells";
+    EXPECT_EQ(FeatureAtClick(*host.FeatureLayerNamed(layer), c.point, c.tolerance), c.picked);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Cases, FeatureAtClickPicks,
+    ::testing::Values(PickCase{"NearerOfTwoPointsInReach", {2, 0.5}, 4, 2},
+                      PickCase{"FirstOfTwoPointsInReach", {1, 0.5}, 4, 1},
+                      PickCase{"NoPointInReach", {6.5, 0.5}, 3, std::nullopt},
+                      PickCase{"TheOnePolygonAround", {2, 5}, 4, 1},
+                      PickCase{"TopmostOfOverlappingPolygons", {7, 5}, 4, 2},
+                      PickCase{"NoPolygonWhenOutsideButNear", {30, 5}, 20, std::nullopt}),
+    [](const ::testing::TestParamInfo<PickCase>& pick) { return pick.param.name; });
 
 TEST_F(FeaturePick, ABoxMeetsWhatCrossesItLiesInItOrSurroundsIt) {
     // Crossing the first square's edge and lying around the second.

@@ -1,6 +1,9 @@
 #include "app/main_window.h"
 
+#include <gdal_priv.h>
 #include <gtest/gtest.h>
+#include <ogr_spatialref.h>
+#include <ogrsf_frmts.h>
 
 #include <QAction>
 #include <QApplication>
@@ -15,7 +18,11 @@
 #include <QPushButton>
 #include <QStandardPaths>
 #include <QTableView>
+#include <QToolButton>
 #include <QTreeWidgetItem>
+#include <chrono>
+#include <fstream>
+#include <thread>
 
 #include "app/attribute_table.h"
 #include "app/contents_panel.h"
@@ -85,6 +92,26 @@ class MapWindow : public testing::SampleTest {
             run.dialog.methods = ZoomMethods::Full;
         }
         return run;
+    }
+
+    // A person pressing and releasing the left button on the map, at from and
+    // then at to (a click when they are the same), with keys held.
+    void Drag(QPointF from, QPointF to, Qt::KeyboardModifiers keys = Qt::NoModifier) {
+        QMouseEvent press(QEvent::MouseButtonPress, from, Window().Map().mapToGlobal(from),
+                          Qt::LeftButton, Qt::LeftButton, keys);
+        QApplication::sendEvent(&Window().Map(), &press);
+        QMouseEvent release(QEvent::MouseButtonRelease, to, Window().Map().mapToGlobal(to),
+                            Qt::LeftButton, Qt::NoButton, keys);
+        QApplication::sendEvent(&Window().Map(), &release);
+    }
+    // Where the map shows a point of a feature's shape (its centroid).
+    QPointF PixelOf(const memory::FeatureLayer& layer, std::int32_t oid) {
+        const auto& store = *layer.Data()->Store();
+        const auto shape = std::dynamic_pointer_cast<objects::MultiPartGeometry>(
+            store.At(*store.PositionOf(oid)).shape);
+        const auto centre = shape->Centroid();
+        const memory::PixelXY pixel = Window().Host().View().ToPixel({centre->X(), centre->Y()});
+        return {pixel.x, pixel.y};
     }
 
     // The map's pixel under a point of the map.
@@ -199,7 +226,7 @@ TEST_F(MapWindow, ClickAndBoxSelectOnTheCurrentLayerAndZoomAndFlashVisitsTheSele
         catchment->Data()->Search(nullptr, false)->NextFeature()->Shape());
     ASSERT_TRUE(shape);
     const auto centre = shape->Centroid();
-    EXPECT_EQ(Window().SelectAt({centre->X(), centre->Y()}, 1.0, false), 1u);
+    EXPECT_EQ(Window().SelectAt({centre->X(), centre->Y()}, 1.0, SelectMode::Replace), 1u);
     EXPECT_EQ(catchment->Selection().Oids(), (std::set<std::int32_t>{1}));
     EXPECT_TRUE(LayerRow("Catchment")->text(0).contains("(1 selected)"));
 
@@ -210,7 +237,7 @@ TEST_F(MapWindow, ClickAndBoxSelectOnTheCurrentLayerAndZoomAndFlashVisitsTheSele
     const auto otherBox = other->Shape()->Envelope();
     const double x = (otherBox->XMin() + otherBox->XMax()) / 2;
     const double y = (otherBox->YMin() + otherBox->YMax()) / 2;
-    EXPECT_EQ(Window().SelectIn(MapBox{x - 1, y - 1, x + 1, y + 1}, true), 1u);
+    EXPECT_EQ(Window().SelectIn(MapBox{x - 1, y - 1, x + 1, y + 1}, SelectMode::Add), 1u);
     EXPECT_EQ(catchment->Selection().Oids(), (std::set<std::int32_t>{1, other->OID()}));
 
     DialogReport report;
@@ -227,6 +254,32 @@ TEST_F(MapWindow, ClickAndBoxSelectOnTheCurrentLayerAndZoomAndFlashVisitsTheSele
     EXPECT_EQ(JudgeRun(Tool::ZoomFlash, report, m_user.MessageBoxes()).exitStatus, kExitFinished);
 
     Window().ClearSelection();
+    EXPECT_TRUE(catchment->Selection().Oids().empty());
+}
+
+TEST_F(MapWindow, AClickSelectsOneFeatureShiftAddsCtrlRemovesAndABoxTakesAllItTouches) {
+    const auto catchment = Window().Host().FeatureLayerNamed("Catchment");
+    ASSERT_TRUE(Window().Contents().SetCurrentLayer(catchment));
+    using Oids = std::set<std::int32_t>;
+    // Catchments 1 and 2 are neighbours in the first row, 3 the next along.
+    const QPointF first = PixelOf(*catchment, 1);
+    const QPointF second = PixelOf(*catchment, 2);
+    Drag(first, first);
+    EXPECT_EQ(catchment->Selection().Oids(), Oids{1});
+    Drag(second, second, Qt::ShiftModifier);
+    EXPECT_EQ(catchment->Selection().Oids(), (Oids{1, 2}));
+    Drag(first, first, Qt::ControlModifier);
+    EXPECT_EQ(catchment->Selection().Oids(), Oids{2});
+    const QPointF third = PixelOf(*catchment, 3);
+    Drag(third, third);
+    EXPECT_EQ(catchment->Selection().Oids(), Oids{3});
+    // A thin box from the first centre to the second crosses only their shared edge.
+    Drag(first, second + QPointF(0, 4));
+    EXPECT_EQ(catchment->Selection().Oids(), (Oids{1, 2}));
+    Drag(second + QPointF(0, 4), third, Qt::ControlModifier);
+    EXPECT_EQ(catchment->Selection().Oids(), Oids{1});
+    // A click on nothing clears the layer's selection, as it replaces it.
+    Drag(QPointF(1, 1), QPointF(1, 1));
     EXPECT_TRUE(catchment->Selection().Oids().empty());
 }
 
@@ -369,12 +422,12 @@ TEST_F(MapWindow, AHiddenLayerIsGreyedAndNothingInItCanBeSelected) {
     const auto shape = std::dynamic_pointer_cast<objects::MultiPartGeometry>(
         catchment->Data()->Search(nullptr, false)->NextFeature()->Shape());
     const auto centre = shape->Centroid();
-    EXPECT_EQ(Window().SelectAt({centre->X(), centre->Y()}, 1.0, false), 0u);
-    EXPECT_EQ(Window().SelectIn(MapBox{-1e9, -1e9, 1e9, 1e9}, false), 0u);
+    EXPECT_EQ(Window().SelectAt({centre->X(), centre->Y()}, 1.0, SelectMode::Replace), 0u);
+    EXPECT_EQ(Window().SelectIn(MapBox{-1e9, -1e9, 1e9, 1e9}, SelectMode::Replace), 0u);
     EXPECT_TRUE(catchment->Selection().Oids().empty());
     LayerRow("Catchment")->setCheckState(0, Qt::Checked);
     EXPECT_FALSE(LayerRow("Catchment")->child(0)->isDisabled());
-    EXPECT_EQ(Window().SelectAt({centre->X(), centre->Y()}, 1.0, false), 1u);
+    EXPECT_EQ(Window().SelectAt({centre->X(), centre->Y()}, 1.0, SelectMode::Replace), 1u);
 }
 
 TEST_F(MapWindow, TheLayerMenuZoomsRemovesAndLayersAreReorderedAndAdded) {
@@ -466,10 +519,18 @@ TEST_F(MapWindow, IdentifyListsEveryVisibleLayersFeaturesTopFirstAndFlashesThem)
     EXPECT_EQ(Window().Map().FlashCount(), flashes + 1);
     EXPECT_TRUE(Window().Map().Flashing());
 
+    // A feature is headed by its display field's value, as the person knows it.
+    EXPECT_EQ(panel.topLevelItem(2)->child(0)->text(0).toStdString(), field("Name"));
+
     // A hidden layer is not asked.
     Window().Host().LayerNamed("Watershed")->SetVisible(false);
     EXPECT_EQ(Window().IdentifyAt({centre->X(), centre->Y()}, 0.5), 2u);
     EXPECT_EQ(panel.topLevelItem(0)->text(0), "Waterbody");
+
+    // A removed layer's features leave the list with it.
+    Window().RemoveLayer(Window().Host().LayerNamed("Waterbody"));
+    ASSERT_EQ(panel.topLevelItemCount(), 1);
+    EXPECT_EQ(panel.topLevelItem(0)->text(0), "Catchment");
 }
 
 TEST_F(MapWindow, RowsSelectedInTheAttributeTableAreTheMapsSelectionAndBack) {
@@ -529,14 +590,16 @@ TEST_F(MapWindow, AMissingDataFileIsNamedAndLocatedThroughThePrompt) {
         return QString::fromStdString(moved.string());
     };
 
-    // Given up: the box named the file and the open map stays.
+    // Given up: the box named the file, and the map opens with every layer
+    // named but unavailable.
     m_user.Answer("is missing", ui::MsgResult::Cancel);
-    const std::filesystem::path before = Window().Document().path;
-    ASSERT_FALSE(Window().Open(Document()));
-    ASSERT_GE(m_user.MessageBoxes().size(), 2u);
+    ASSERT_TRUE(Window().Open(Document()));
+    ASSERT_EQ(m_user.MessageBoxes().size(), 2u);
     EXPECT_NE(m_user.MessageBoxes().front().text.find("hydrology.gpkg"), std::string::npos);
+    EXPECT_NE(m_user.MessageBoxes().back().text.find("5 layers have no data"), std::string::npos);
     EXPECT_TRUE(asked.isEmpty());
-    EXPECT_EQ(Window().Document().path, before);
+    EXPECT_EQ(Window().Host().FocusMap().LayerCount(), 5);
+    EXPECT_TRUE(LayerRow("Catchment")->text(0).endsWith("(unavailable)"));
 
     // Located: every layer reads the new file, and saving names it.
     m_user.Answer("is missing", ui::MsgResult::Ok);
@@ -550,6 +613,372 @@ TEST_F(MapWindow, AMissingDataFileIsNamedAndLocatedThroughThePrompt) {
     ASSERT_TRUE(Window().Open(Document()));
     EXPECT_TRUE(asked.isEmpty());
     EXPECT_EQ(Window().Host().FocusMap().LayerCount(), 5);
+}
+
+TEST_F(MapWindow, ADocumentWithMissingLayersOpensTheRestAndSavesThemAsTheyWere) {
+    // Junctions from a file that moved away, a layer its data set lacks, and
+    // catchments that are there.
+    const std::filesystem::path folder = Document().parent_path();
+    std::filesystem::copy_file(folder / "hydrology.gpkg", folder / "b.gpkg");
+    const std::filesystem::path moved = Scratch() / "moved";
+    std::filesystem::create_directories(moved);
+    std::filesystem::copy_file(folder / "hydrology.gpkg", moved / "a.gpkg");
+    std::filesystem::copy_file(folder / "hydrology.gpkg", moved / "c.gpkg");
+    const std::filesystem::path document = folder / "parts.json";
+    std::ofstream(document) << R"({"velorinMapDocument": 1, "layers": [
+        {"kind": "feature", "name": "Junctions", "source": {"path": "a.gpkg", "layer": "NerroJunction"},
+         "selection": [2, 3], "definitionQuery": "NerroID > 1003"},
+        {"kind": "feature", "name": "Ghost", "source": {"path": "b.gpkg", "layer": "Gone"}},
+        {"kind": "feature", "name": "Stations", "source": {"path": "c.gpkg", "layer": "MonitoringPoint"}},
+        {"kind": "feature", "name": "Catchments", "source": {"path": "b.gpkg", "layer": "Catchment"}}]})";
+    int asked = 0;
+    Window().pickFile = [&](const QString&, const QString&, const QString&) {
+        ++asked;
+        return QString::fromStdString((moved / "a.gpkg").string());
+    };
+    m_user.AnswerAlways("is missing", ui::MsgResult::Cancel);
+    ASSERT_TRUE(Window().Open(document));
+    EXPECT_EQ(asked, 0);
+    ASSERT_EQ(Window().Host().FocusMap().LayerCount(), 4);
+    EXPECT_TRUE(Window().Host().FeatureLayerNamed("Catchments")->Data());
+    for (const char* name : {"Junctions", "Ghost", "Stations"}) {
+        EXPECT_FALSE(Window().Host().FeatureLayerNamed(name)->Data()) << name;
+        EXPECT_TRUE(LayerRow(name)->text(0).endsWith("(unavailable)")) << name;
+    }
+    const std::string listed = m_user.MessageBoxes().back().text;
+    EXPECT_NE(listed.find("Ghost: the data set \"b.gpkg\" has no layer \"Gone\""),
+              std::string::npos);
+    EXPECT_NE(listed.find("Junctions: a.gpkg: no such file"), std::string::npos);
+
+    // Saved elsewhere and read again: what the document said of them is kept.
+    const std::filesystem::path saved = Scratch() / "saved.json";
+    ASSERT_TRUE(Window().SaveAs(saved));
+    ASSERT_TRUE(Window().Open(saved));
+    const auto junctions = Window().Host().FeatureLayerNamed("Junctions");
+    const gdal::UnavailableLayer* kept = Window().Document().sources.Unavailable(*junctions);
+    ASSERT_NE(kept, nullptr);
+    EXPECT_EQ(kept->source.file, folder / "a.gpkg");
+    EXPECT_EQ(kept->selection, (std::vector<std::int32_t>{2, 3}));
+    EXPECT_EQ(kept->definitionQuery, "NerroID > 1003");
+
+    // Repaired: the file named, and the other missing one found beside it.
+    ASSERT_TRUE(Window().RepairDataSource(junctions));
+    EXPECT_EQ(asked, 1);
+    const auto repaired = Window().Host().FeatureLayerNamed("Junctions");
+    ASSERT_TRUE(repaired->Data());
+    EXPECT_EQ(repaired->Selection().Oids(), (std::set<std::int32_t>{2, 3}));
+    EXPECT_TRUE(Window().Host().FeatureLayerNamed("Stations")->Data());
+    EXPECT_FALSE(Window().Host().FeatureLayerNamed("Ghost")->Data());
+    EXPECT_TRUE(Window().Modified());
+    EXPECT_EQ(Window().Document().path, saved);
+}
+
+TEST_F(MapWindow, AJsonFileThatIsNeitherAMapNorADataSetSaysSo) {
+    // More members than any object of a map document has, which its parse would
+    // have complained of.
+    std::string members;
+    for (int i = 0; i < 70; ++i) members += (i ? ", \"k" : "\"k") + std::to_string(i) + "\": 1";
+    const std::filesystem::path file = Scratch() / "settings.json";
+    std::ofstream(file) << "{" << members << "}";
+    EXPECT_FALSE(Window().Open(file));
+    ASSERT_EQ(m_user.MessageBoxes().size(), 1u);
+    const std::string text = m_user.MessageBoxes().front().text;
+    EXPECT_NE(text.find("settings.json: neither a map document"), std::string::npos) << text;
+    EXPECT_EQ(text.find("more than"), std::string::npos) << text;
+}
+
+// The person closes the window as the run shows its first status text, and
+// answers the question; the run visits the catchments one by one.
+class CloseDuringARun : public MapWindow, public ::testing::WithParamInterface<bool> {};
+
+TEST_P(CloseDuringARun, YesStopsTheRunAtItsNextCheckAndThenClosesNoLetsItFinish) {
+    const bool stop = GetParam();
+    const std::size_t features =
+        static_cast<std::size_t>(Window().Host().FeatureLayerNamed("Catchment")->RowCount(nullptr));
+    std::vector<std::string> visited;
+    objects::HostHooks& hooks = Window().Host().Context().hooks;
+    hooks.statusChanged = [&, shown = hooks.statusChanged](std::string_view text) {
+        shown(text);
+        if (text.empty() || (!visited.empty() && visited.back() == text)) return;
+        visited.emplace_back(text);
+        if (visited.size() == 1) Window().close();
+    };
+    m_user.Answer("A tool is running", stop ? ui::MsgResult::Ok : ui::MsgResult::Cancel);
+    DialogReport report;
+    PlanRun(m_user, Run(Tool::ZoomFlash), report);
+    Window().ClickCommand(0);
+    EXPECT_TRUE(Window().isVisible());
+    QApplication::processEvents();
+
+    EXPECT_EQ(visited.size(), stop ? 1u : features);
+    EXPECT_EQ(Window().isVisible(), !stop);
+    // Neither a pause nor the completion box stood before the close.
+    std::vector<std::string> boxes;
+    for (const auto& box : m_user.MessageBoxes()) boxes.push_back(box.title + ": " + box.text);
+    ASSERT_FALSE(boxes.empty());
+    EXPECT_NE(boxes.front().find("A tool is running"), std::string::npos);
+    EXPECT_EQ(boxes.size(), stop ? 1u : 2u) << ::testing::PrintToString(boxes);
+}
+
+INSTANTIATE_TEST_SUITE_P(Answers, CloseDuringARun, ::testing::Bool(),
+                         [](const ::testing::TestParamInfo<bool>& answer) {
+                             return answer.param ? "Yes" : "No";
+                         });
+
+// The sample's junctions (UTM zone 32N) written in WGS 84 by OGR directly, as
+// another program would have written them; returns their UTM coordinates.
+std::vector<objects::XY> WriteJunctionsInWgs84(const std::filesystem::path& sample,
+                                              const std::filesystem::path& file) {
+    OGRSpatialReference utm;
+    OGRSpatialReference wgs84;
+    utm.importFromEPSG(32632);
+    wgs84.importFromEPSG(4326);
+    utm.SetAxisMappingStrategy(OAMS_TRADITIONAL_GIS_ORDER);
+    wgs84.SetAxisMappingStrategy(OAMS_TRADITIONAL_GIS_ORDER);
+    const std::unique_ptr<OGRCoordinateTransformation> toWgs84(
+        OGRCreateCoordinateTransformation(&utm, &wgs84));
+    const GDALDatasetUniquePtr in(
+        GDALDataset::Open(sample.string().c_str(), GDAL_OF_VECTOR, nullptr, nullptr, nullptr));
+    const GDALDatasetUniquePtr out(GetGDALDriverManager()->GetDriverByName("GPKG")->Create(
+        file.string().c_str(), 0, 0, 0, GDT_Unknown, nullptr));
+    OGRLayer* layer = out->CreateLayer("Junctions84", &wgs84, wkbPoint, nullptr);
+    std::vector<objects::XY> original;
+    for (const auto& feature : in->GetLayerByName("NerroJunction")) {
+        auto* point = feature->GetGeometryRef()->toPoint();
+        original.push_back({point->getX(), point->getY()});
+        point->transform(toWgs84.get());
+        OGRFeature copy(layer->GetLayerDefn());
+        copy.SetGeometry(point);
+        EXPECT_EQ(layer->CreateFeature(&copy), OGRERR_NONE);
+    }
+    return original;
+}
+
+TEST_F(MapWindow, LayersOfTwoSystemsOverlayAndTheScaleIsTrueInDegrees) {
+    const std::filesystem::path folder = Document().parent_path();
+    const std::vector<objects::XY> utm =
+        WriteJunctionsInWgs84(folder / "hydrology.gpkg", folder / "wgs84.gpkg");
+    const std::filesystem::path document = folder / "mixed.json";
+    std::ofstream(document) << R"({"velorinMapDocument": 1,
+        "map": {"coordinateSystem": "EPSG:32632"}, "layers": [
+        {"kind": "feature", "name": "Junctions84", "source": {"path": "wgs84.gpkg", "layer": "Junctions84"},
+         "renderer": {"type": "simple", "symbol": {"type": "simpleMarker", "size": 9, "color": [200, 0, 0]}}},
+        {"kind": "feature", "name": "Catchment", "source": {"path": "hydrology.gpkg", "layer": "Catchment"}}]})";
+    ASSERT_TRUE(Window().Open(document));
+    EXPECT_EQ(Window().findChild<QLabel*>("coordinateSystem")->text(), "EPSG:32632");
+    memory::MapView& view = Window().Host().View();
+    const auto& store = *Window().Host().FeatureLayerNamed("Junctions84")->Data()->Store();
+    ASSERT_EQ(store.Size(), utm.size());
+    for (std::size_t i = 0; i < utm.size(); ++i) {
+        const auto point = std::dynamic_pointer_cast<objects::PointGeometry>(store.ShapeAt(i));
+        const memory::PixelXY ours = view.ToPixel(point->Coords());
+        const memory::PixelXY theirs = view.ToPixel(utm[i]);
+        EXPECT_LE(std::hypot(ours.x - theirs.x, ours.y - theirs.y), 1.0) << "junction " << i;
+        EXPECT_EQ(PixelAt(utm[i].x, utm[i].y), QColor(200, 0, 0)) << "junction " << i;
+    }
+    // Saved, the document keeps the map's system.
+    ASSERT_TRUE(Window().SaveAs(folder / "mixed-saved.json"));
+    ASSERT_TRUE(Window().Open(folder / "mixed-saved.json"));
+    EXPECT_EQ(Window().Document().system.Text(), "EPSG:32632");
+
+    // The data set alone is a map in degrees; its scale is what a ruler along the
+    // view's middle measures, in metres on the ground (through UTM, whose own
+    // scale is within 0.1% of true here).
+    ASSERT_TRUE(Window().Open(folder / "wgs84.gpkg"));
+    EXPECT_EQ(Window().findChild<QLabel*>("coordinateSystem")->text(), "EPSG:4326");
+    memory::MapView& degrees = Window().Host().View();
+    const double middle = degrees.Height() / 2.0;
+    const objects::XY left = degrees.ToMap({0, middle});
+    const objects::XY right = degrees.ToMap({static_cast<double>(degrees.Width()), middle});
+    OGRSpatialReference utmSystem;
+    OGRSpatialReference wgs84;
+    utmSystem.importFromEPSG(32632);
+    wgs84.importFromEPSG(4326);
+    utmSystem.SetAxisMappingStrategy(OAMS_TRADITIONAL_GIS_ORDER);
+    wgs84.SetAxisMappingStrategy(OAMS_TRADITIONAL_GIS_ORDER);
+    const std::unique_ptr<OGRCoordinateTransformation> toUtm(
+        OGRCreateCoordinateTransformation(&wgs84, &utmSystem));
+    std::array<double, 2> xs{left.x, right.x};
+    std::array<double, 2> ys{left.y, right.y};
+    ASSERT_TRUE(toUtm->Transform(2, xs.data(), ys.data()));
+    const double metres = std::hypot(xs[1] - xs[0], ys[1] - ys[0]);
+    const double expected = metres / (degrees.Width() * 0.0254 / 96);
+    const double shown =
+        QLocale(QLocale::English).toDouble(Window().ScaleText().mid(2).remove(','));
+    EXPECT_NEAR(shown / expected, 1.0, 0.002) << Window().ScaleText().toStdString();
+}
+
+TEST_F(MapWindow, AnOpenedDataSetIsNamedAndSaveAsProposesAMapDocumentBesideIt) {
+    // A GeoJSON data set whose own name a document of its name would replace.
+    const std::filesystem::path data = Scratch() / "points.json";
+    std::ofstream(data) << R"({"type": "FeatureCollection", "features": [{"type": "Feature",
+        "properties": {"name": "a"}, "geometry": {"type": "Point", "coordinates": [1, 2]}}]})";
+    ASSERT_TRUE(Window().Open(data));
+    EXPECT_TRUE(Window().windowTitle().startsWith("points.json"))
+        << Window().windowTitle().toStdString();
+    QStringList proposed;
+    Window().pickSaveFile = [&](const QString&, const QString& file) {
+        proposed << file;
+        return proposed.size() == 1 ? QString() : file;
+    };
+    QAction* saveAs = Window().findChild<QAction*>("saveAs");
+    ASSERT_NE(saveAs, nullptr);
+    EXPECT_EQ(saveAs->shortcut(), QKeySequence(QStringLiteral("Ctrl+Shift+S")));
+    saveAs->trigger();
+    ASSERT_EQ(proposed.size(), 1);
+    EXPECT_EQ(proposed.front().toStdString(), (Scratch() / "points map.json").string());
+    ASSERT_TRUE(Window().Save());
+    EXPECT_EQ(Window().Document().path, Scratch() / "points map.json");
+    EXPECT_TRUE(Window().windowTitle().startsWith("points map.json"));
+}
+
+TEST_F(MapWindow, ADoubleClickOpensPropertiesWithoutFoldingTheLayer) {
+    QTreeWidgetItem* row = LayerRow("Catchment");
+    ASSERT_TRUE(row->isExpanded());
+    ContentsPanel& contents = Window().Contents();
+    const QPoint at = contents.visualItemRect(row).center();
+    for (const QEvent::Type type : {QEvent::MouseButtonPress, QEvent::MouseButtonRelease,
+                                    QEvent::MouseButtonDblClick, QEvent::MouseButtonRelease}) {
+        QMouseEvent event(type, at, contents.viewport()->mapToGlobal(at), Qt::LeftButton,
+                          type == QEvent::MouseButtonRelease ? Qt::NoButton : Qt::LeftButton,
+                          Qt::NoModifier);
+        QApplication::sendEvent(contents.viewport(), &event);
+    }
+    EXPECT_TRUE(LayerRow("Catchment")->isExpanded());
+    EXPECT_NE(Window().findChild<SymbologyDialog*>(), nullptr);
+}
+
+TEST_F(MapWindow, AFoldedLegendStaysFoldedWhenLayersAreReorderedOrRemoved) {
+    LayerRow("Catchment")->setExpanded(false);
+    Window().MoveLayer(Window().Host().LayerNamed("Catchment"), 0);
+    EXPECT_FALSE(LayerRow("Catchment")->isExpanded());
+    EXPECT_TRUE(LayerRow("NerroJunction")->isExpanded());
+    Window().RemoveLayer(Window().Host().LayerNamed("Waterbody"));
+    EXPECT_FALSE(LayerRow("Catchment")->isExpanded());
+    LayerRow("Catchment")->setExpanded(true);
+    Window().MoveLayer(Window().Host().LayerNamed("Catchment"), 2);
+    EXPECT_TRUE(LayerRow("Catchment")->isExpanded());
+}
+
+TEST_F(MapWindow, TheWindowsSizeAndPanelsAreRememberedBetweenSessions) {
+    Window().resize(1010, 707);
+    QApplication::processEvents();
+    ASSERT_TRUE(Window().close());
+    m_window = std::make_unique<MainWindow>([] { return false; });
+    EXPECT_EQ(Window().size(), QSize(1010, 707));
+}
+
+TEST(AttributeTableModel, TextsSortAsTheLanguageOrdersThemNullsFirst) {
+    QLocale::setDefault(QLocale(QLocale::English, QLocale::UnitedStates));
+    auto host = memory::HostBuilder()
+                    .FeatureLayer("Places", host::esriGeometryPoint)
+                    .Field("Name", host::esriFieldTypeString)
+                    .Feature({std::string("Zug")}, objects::MakePoint(0, 0))
+                    .Feature({std::string("'t Zand")}, objects::MakePoint(0, 0))
+                    .Feature({host::FieldValue()}, objects::MakePoint(0, 0))
+                    .Feature({std::string("Ängelholm")}, objects::MakePoint(0, 0))
+                    .Feature({std::string("Road 10")}, objects::MakePoint(0, 0))
+                    .Feature({std::string("Road 9")}, objects::MakePoint(0, 0))
+                    .Feature({std::string("bern")}, objects::MakePoint(0, 0))
+                    .Build();
+    AttributeTableModel model(host.FeatureLayerNamed("Places"));
+    const int name = host.FeatureLayerNamed("Places")->FindField("Name");
+    model.sort(name, Qt::AscendingOrder);
+    std::vector<std::int32_t> order;
+    for (int row = 0; row < model.rowCount(); ++row) order.push_back(model.OidAt(row));
+    // Null, then Ängelholm among the A's, bern among the B's, numbers by value.
+    EXPECT_EQ(order, (std::vector<std::int32_t>{3, 2, 4, 7, 6, 5, 1}));
+    model.sort(name, Qt::DescendingOrder);
+    EXPECT_EQ(model.OidAt(0), 1);
+    EXPECT_EQ(model.OidAt(model.rowCount() - 1), 3);
+    QLocale::setDefault(QLocale::c());
+}
+
+// The event loop turns until the window's background read has ended.
+void WaitForLoading(const MainWindow& window) {
+    for (int turns = 0; window.Loading() && turns < 10000; ++turns) {
+        QApplication::processEvents();
+        std::this_thread::sleep_for(std::chrono::milliseconds(2));
+    }
+    ASSERT_FALSE(window.Loading());
+}
+
+TEST_F(MapWindow, ADataSetIsReadInTheBackgroundWhileTheWindowWorksAndCancelDropsIt) {
+    const std::filesystem::path data = Document().parent_path() / "hydrology.gpkg";
+    const std::filesystem::path before = Window().Document().path;
+    ASSERT_TRUE(Window().LoadInBackground(data, false));
+    // Until the read ends the map shown is the one before, and a second read waits.
+    EXPECT_TRUE(Window().Loading());
+    EXPECT_EQ(Window().Document().path, before);
+    EXPECT_FALSE(Window().LoadInBackground(data, true));
+    WaitForLoading(Window());
+    EXPECT_TRUE(Window().windowTitle().startsWith("hydrology.gpkg"));
+    EXPECT_EQ(Window().Host().FocusMap().LayerCount(), 5);
+
+    // Cancelled: what the read returns is dropped.
+    ASSERT_TRUE(Window().LoadInBackground(data, true));
+    Window().findChild<QToolButton*>("cancelLoading")->click();
+    WaitForLoading(Window());
+    EXPECT_EQ(Window().Host().FocusMap().LayerCount(), 5);
+
+    // Added, into the map's system; a file that cannot be read says so.
+    ASSERT_TRUE(Window().LoadInBackground(data, true));
+    WaitForLoading(Window());
+    EXPECT_EQ(Window().Host().FocusMap().LayerCount(), 10);
+    ASSERT_TRUE(Window().LoadInBackground(Scratch() / "missing.gpkg", true));
+    WaitForLoading(Window());
+    ASSERT_EQ(m_user.MessageBoxes().size(), 1u);
+    EXPECT_NE(m_user.MessageBoxes().front().text.find("missing.gpkg"), std::string::npos);
+
+    // A map document opens at its own extent; one whose data moved is read again
+    // at once, asking the person.
+    Window().OpenInBackground(Document());
+    WaitForLoading(Window());
+    EXPECT_TRUE(Window().windowTitle().startsWith("hydrology.json"));
+    const auto background = Window().Host().View().Extent();
+    ASSERT_TRUE(Window().Open(Document()));
+    const auto atOnce = Window().Host().View().Extent();
+    EXPECT_DOUBLE_EQ(background->XMin(), atOnce->XMin());
+    EXPECT_DOUBLE_EQ(background->YMax(), atOnce->YMax());
+    std::filesystem::rename(data, Scratch() / "moved.gpkg");
+    m_user.AnswerAlways("is missing", ui::MsgResult::Cancel);
+    Window().OpenInBackground(Document());
+    WaitForLoading(Window());
+    EXPECT_NE(m_user.MessageBoxes().at(1).text.find("is missing"), std::string::npos);
+    EXPECT_TRUE(LayerRow("Catchment")->text(0).endsWith("(unavailable)"));
+}
+
+TEST(AttributeTableModel, ALargeTableSortsInTheBackgroundToTheOrderOfTheSortAtOnce) {
+    memory::HostBuilder builder;
+    builder.FeatureLayer("Places", host::esriGeometryPoint)
+        .Field("Name", host::esriFieldTypeString)
+        .Field("Rank", host::esriFieldTypeInteger);
+    const auto rows = static_cast<std::int32_t>(AttributeTableModel::kSortInBackground) + 5;
+    for (std::int32_t i = 0; i < rows; ++i) {
+        builder.Feature(
+            {i % 97 == 0 ? host::FieldValue()
+                         : host::FieldValue("Place " + std::to_string((i * 7919) % 1000)),
+             i % 13},
+            objects::MakePoint(i, 0));
+    }
+    auto host = builder.Build();
+    const auto layer = host.FeatureLayerNamed("Places");
+    for (const char* field : {"Name", "Rank"}) {
+        AttributeTableModel background(layer);
+        AttributeTableModel atOnce(layer);
+        const int column = layer->FindField(field);
+        background.sort(column, Qt::DescendingOrder);
+        EXPECT_TRUE(background.Sorting());
+        for (int turns = 0; background.Sorting() && turns < 10000; ++turns) {
+            QApplication::processEvents();
+            std::this_thread::sleep_for(std::chrono::milliseconds(2));
+        }
+        ASSERT_FALSE(background.Sorting());
+        atOnce.SortAtOnce(column, Qt::DescendingOrder);
+        for (int row = 0; row < rows; ++row) {
+            ASSERT_EQ(background.OidAt(row), atOnce.OidAt(row)) << field << " row " << row;
+        }
+    }
 }
 
 TEST_F(MapWindow, WhileAToolRunsTheWindowIsBusyAndAfterwardsItIsNot) {
