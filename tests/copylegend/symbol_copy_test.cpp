@@ -3,37 +3,99 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <functional>
 #include <memory>
+#include <optional>
+#include <ostream>
 #include <string>
+#include <tuple>
 #include <utility>
 #include <vector>
 
-#include "platform/memory/application.h"
-#include "platform/objects/renderers.h"
-#include "platform/objects/symbols.h"
-#include "tests/copylegend/legend_helpers.h"
+#include "tests/support/host_fixture.h"
+#include "tests/support/map_spec.h"
 
+// The symbol rules on every host the binary links: legends are stated as data,
+// and the symbols and colours a test makes come from the host's object factory.
 namespace velorin::copylegend {
 namespace {
 
 using testing::Color;
 using testing::ColorOf;
+using testing::HostMaker;
+using testing::kBlue;
+using testing::kGreen;
+using testing::kRed;
+using testing::Look;
+using testing::MapSpec;
+using testing::RendererSpec;
+using testing::SymbolSpec;
 
-class SymbolCopy : public ::testing::Test {
-  protected:
-    std::shared_ptr<objects::HostContext> m_context = std::make_shared<objects::HostContext>();
-    memory::ReferenceHost m_host = memory::HostBuilder()
-                                       .FeatureLayer("Source", host::esriGeometryPoint)
-                                       .Field("Key", host::esriFieldTypeString)
-                                       .Feature({"a"})
-                                       .Feature({"b"})
-                                       .Build();
-    host::IObjectFactory& Factory() { return *m_host.Application(); }
-
-    std::shared_ptr<host::IFeature> FirstFeature() {
-        return m_host.FeatureLayerNamed("Source")->Search(nullptr, false)->NextFeature();
+// The failure `call` raises; none when it returns.
+std::optional<Error> Raised(const std::function<void()>& call) {
+    try {
+        call();
+    } catch (const Error& error) {
+        return error;
     }
+    return std::nullopt;
+}
+
+// What the suite's tests share, whatever their parameters.
+class SymbolCopyOnHost {
+  protected:
+    void Start(const HostMaker& maker) { m_host = maker.make(); }
+
+    // "Source": features keyed "a" then "b" on the text field "Key", drawn by
+    // `legend` (the host's own drawing when left out).
+    void BuildSource(const RendererSpec& legend = {},
+                     std::int32_t shapeType = host::esriGeometryPoint) {
+        MapSpec map;
+        map.FeatureLayer("Source", shapeType)
+            .Field("Key", host::esriFieldTypeString)
+            .Feature({"a"})
+            .Feature({"b"})
+            .Renderer(legend);
+        m_host->Build(map);
+    }
+
+    std::shared_ptr<host::IGeoFeatureLayer> Layer(const std::string& name = "Source") {
+        auto layer = m_host->FeatureLayer(name);
+        if (!layer) throw Error(host::E_HOST_INVALIDARG, "no feature layer " + name);
+        return layer;
+    }
+    std::shared_ptr<host::IFeature> FirstFeature() {
+        return Layer()->Search(nullptr, false)->NextFeature();
+    }
+
+    std::shared_ptr<host::IObjectFactory> SharedFactory() {
+        return m_host->Application()->ObjectFactory();
+    }
+    host::IObjectFactory& Factory() {
+        if (!m_factory) m_factory = SharedFactory();
+        return *m_factory;
+    }
+    static std::shared_ptr<host::IRgbColor> NewColor(host::IObjectFactory& factory, Color color) {
+        auto rgb = factory.NewRgbColor();
+        rgb->SetRed(color.red);
+        rgb->SetGreen(color.green);
+        rgb->SetBlue(color.blue);
+        return rgb;
+    }
+
+    std::unique_ptr<testing::HostFixture> m_host;
+
+  private:
+    std::shared_ptr<host::IObjectFactory> m_factory;
 };
+
+class SymbolCopy : public SymbolCopyOnHost, public ::testing::TestWithParam<HostMaker> {
+  protected:
+    void SetUp() override { Start(GetParam()); }
+};
+
+INSTANTIATE_TEST_SUITE_P(Hosts, SymbolCopy, ::testing::ValuesIn(testing::Hosts()),
+                         testing::HostName);
 
 // ---- GetSimpleSymbolColor --------------------------------------------------------------
 
@@ -42,113 +104,110 @@ struct SimpleKindCase {
     std::int32_t shapeType;
 };
 
-class SimpleSymbolColor : public SymbolCopy,
-                          public ::testing::WithParamInterface<SimpleKindCase> {};
+void PrintTo(const SimpleKindCase& c, std::ostream* out) { *out << c.name; }
+
+class SimpleSymbolColor : public SymbolCopyOnHost,
+                          public ::testing::TestWithParam<std::tuple<HostMaker, SimpleKindCase>> {
+  protected:
+    void SetUp() override { Start(std::get<0>(GetParam())); }
+};
 
 TEST_P(SimpleSymbolColor, IsTheColourObjectOfTheSymbolTheLegendDrawsTheFeatureWith) {
-    const auto symbol = testing::SimpleSymbol(m_context, GetParam().shapeType, testing::kGreen);
-    const auto layer = m_host.FeatureLayerNamed("Source");
-    layer->SetRenderer(testing::Legend(
-        m_context, "Key",
-        {{"a", symbol},
-         {"b", testing::SimpleSymbol(m_context, GetParam().shapeType, testing::kRed)}}));
+    const std::int32_t shape = std::get<1>(GetParam()).shapeType;
+    BuildSource(RendererSpec::UniqueValues("Key", {{"a", SymbolSpec::For(shape, kGreen)},
+                                                   {"b", SymbolSpec::For(shape, kRed)}}),
+                shape);
+    const auto feature = FirstFeature();
 
-    const auto color = GetSimpleSymbolColor(layer, FirstFeature());
-
-    EXPECT_EQ(ColorOf(color), testing::kGreen);
-    // Not a copy: the engine clones it, so the rule must not clone twice.
-    std::shared_ptr<host::IColor> own;
-    if (auto marker = host::As<host::IMarkerSymbol>(symbol)) own = marker->Color();
-    if (auto line = host::As<host::ILineSymbol>(symbol)) own = line->Color();
-    if (auto fill = host::As<host::IFillSymbol>(symbol)) own = fill->Color();
-    EXPECT_EQ(color, own);
+    EXPECT_EQ(ColorOf(GetSimpleSymbolColor(Layer(), feature)), kGreen);
+    // Not a copy: the engine clones it, so the rule must not clone twice. Asked of
+    // one renderer, as a host may give a new renderer at each reading.
+    const auto renderer = Layer()->Renderer();
+    EXPECT_EQ(GetSimpleSymbolColor(renderer, feature),
+              Look(renderer->SymbolByFeature(feature)).color);
 }
 
-INSTANTIATE_TEST_SUITE_P(EveryKind, SimpleSymbolColor,
-                         ::testing::Values(SimpleKindCase{"Marker", host::esriGeometryPoint},
-                                           SimpleKindCase{"Line", host::esriGeometryPolyline},
-                                           SimpleKindCase{"Fill", host::esriGeometryPolygon}),
-                         [](const auto& row) { return std::string(row.param.name); });
+INSTANTIATE_TEST_SUITE_P(
+    Hosts, SimpleSymbolColor,
+    ::testing::Combine(::testing::ValuesIn(testing::Hosts()),
+                       ::testing::Values(SimpleKindCase{"Marker", host::esriGeometryPoint},
+                                         SimpleKindCase{"Line", host::esriGeometryPolyline},
+                                         SimpleKindCase{"Fill", host::esriGeometryPolygon})),
+    testing::HostCaseName<SimpleKindCase>);
 
-TEST_F(SymbolCopy, APictureMarkerRaisesError2021) {
-    const auto picture = std::make_shared<objects::PictureMarkerSymbol>(m_context);
-    const auto layer = m_host.FeatureLayerNamed("Source");
-    layer->SetRenderer(testing::Legend(m_context, "Key", {{"a", picture}}));
+TEST_P(SymbolCopy, ASymbolThatIsNotSimpleRaisesError2021) {
+    BuildSource(RendererSpec::UniqueValues("Key", {{"a", SymbolSpec::NotSimple(kBlue)}}));
 
-    try {
-        GetSimpleSymbolColor(layer, FirstFeature());
-        FAIL() << "no error";
-    } catch (const Error& error) {
-        EXPECT_EQ(error.Number(), 2021);
-        EXPECT_EQ(error.Description(), "Symbol type must be simple");
-    }
+    const auto error = Raised([&] { GetSimpleSymbolColor(Layer(), FirstFeature()); });
+
+    ASSERT_TRUE(error);
+    EXPECT_EQ(error->Number(), 2021);
+    EXPECT_EQ(error->Description(), "Symbol type must be simple");
 }
 
-TEST_F(SymbolCopy, AFeatureTheLegendDrawsWithNoSymbolRaisesError2021) {
-    // "a" has no value and the legend draws nothing for other values.
-    const auto legend = testing::Legend(
-        m_context, "Key", {{"b", testing::SimpleSymbol(m_context, host::esriGeometryPoint, {})}});
-    legend->SetUseDefaultSymbol(false);
-    const auto layer = m_host.FeatureLayerNamed("Source");
-    layer->SetRenderer(legend);
+TEST_P(SymbolCopy, AFeatureTheLegendDrawsWithNoSymbolRaisesError2021) {
+    // "a" has no value and the legend has no symbol for other values.
+    BuildSource(
+        RendererSpec::UniqueValues("Key", {{"b", SymbolSpec::For(host::esriGeometryPoint, kRed)}}));
 
-    try {
-        GetSimpleSymbolColor(layer, FirstFeature());
-        FAIL() << "no error";
-    } catch (const Error& error) {
-        EXPECT_EQ(error.Number(), kErrSymbolNotSimple);
-    }
+    const auto error = Raised([&] { GetSimpleSymbolColor(Layer(), FirstFeature()); });
+
+    ASSERT_TRUE(error);
+    EXPECT_EQ(error->Number(), kErrSymbolNotSimple);
 }
 
-TEST_F(SymbolCopy, NoRendererRaisesAHostErrorNotACrash) {
-    try {
-        GetSimpleSymbolColor(std::shared_ptr<host::IFeatureRenderer>{}, FirstFeature());
-        FAIL() << "no error";
-    } catch (const Error& error) {
-        EXPECT_EQ(error.Number(), host::E_HOST_POINTER);
-    }
+TEST_P(SymbolCopy, NoRendererRaisesAHostErrorNotACrash) {
+    BuildSource();
+
+    const auto error = Raised(
+        [&] { GetSimpleSymbolColor(std::shared_ptr<host::IFeatureRenderer>{}, FirstFeature()); });
+
+    ASSERT_TRUE(error);
+    EXPECT_EQ(error->Number(), host::E_HOST_POINTER);
 }
 
-TEST_F(SymbolCopy, SimpleSymbolColorsAnswersAsGetSimpleSymbolColorForEverySymbolAndAgain) {
+TEST_P(SymbolCopy, SimpleSymbolColorsAnswersAsGetSimpleSymbolColorForEverySymbolAndAgain) {
     // Symbols of every kind and some that are not simple, asked twice, with
     // every colour object replaced in between.
-    memory::HostBuilder builder;
-    builder.FeatureLayer("Many", host::esriGeometryPoint).Field("Key", host::esriFieldTypeString);
-    std::vector<std::pair<std::string, std::shared_ptr<host::ISymbol>>> values;
+    MapSpec map;
+    map.FeatureLayer("Many", host::esriGeometryPoint).Field("Key", host::esriFieldTypeString);
+    std::vector<std::pair<std::string, SymbolSpec>> values;
     constexpr std::int32_t kShapes[] = {host::esriGeometryPoint, host::esriGeometryPolyline,
                                         host::esriGeometryPolygon};
     for (int i = 0; i < 300; ++i) {
         const std::string key = std::to_string(i);
-        builder.Feature({key});
-        values.emplace_back(
-            key, i % 4 == 3 ? std::make_shared<objects::PictureMarkerSymbol>(m_context)
-                            : testing::SimpleSymbol(m_context, kShapes[i % 4], testing::kBlue));
+        map.Feature({key});
+        values.emplace_back(key, i % 4 == 3 ? SymbolSpec::NotSimple(kBlue)
+                                            : SymbolSpec::For(kShapes[i % 4], kBlue));
     }
-    memory::ReferenceHost host = builder.Build();
-    const auto layer = host.FeatureLayerNamed("Many");
-    const auto renderer = testing::Legend(m_context, "Key", values);
-    layer->SetRenderer(renderer);
-    const auto errorOf = [](const auto& ask) {
-        try {
-            return ask() == nullptr ? -1 : 0;
-        } catch (const Error& error) {
-            return error.Number();
-        }
+    map.Renderer(RendererSpec::UniqueValues("Key", values));
+    m_host->Build(map);
+    // One reading: the colours replaced are those of the renderer asked.
+    const auto renderer = Layer("Many")->Renderer();
+    const auto legend = host::As<host::IUniqueValueRenderer>(renderer);
+    ASSERT_TRUE(legend);
+    const auto numberOf = [](const auto& ask) {
+        const auto error = Raised([&] { ask(); });
+        return error ? error->Number() : 0;
     };
 
     SimpleSymbolColors colors(renderer);
     for (int pass = 0; pass < 2; ++pass) {
-        const auto cursor = layer->Search(nullptr, false);
+        const auto cursor = Layer("Many")->Search(nullptr, false);
+        int features = 0;
         while (const auto feature = cursor->NextFeature()) {
+            ++features;
             std::shared_ptr<host::IColor> expected;
             std::shared_ptr<host::IColor> got;
             const int expectedError =
-                errorOf([&] { return expected = GetSimpleSymbolColor(renderer, feature); });
-            ASSERT_EQ(errorOf([&] { return got = colors.Of(feature); }), expectedError);
+                numberOf([&] { expected = GetSimpleSymbolColor(renderer, feature); });
+            ASSERT_EQ(numberOf([&] { got = colors.Of(feature); }), expectedError);
             ASSERT_EQ(got, expected);
         }
-        for (const auto& [key, symbol] : values) {
-            const auto rgb = objects::MakeRgbColor(m_context, 1, 2, 3);
+        ASSERT_EQ(features, 300);
+        for (const auto& [key, spec] : values) {
+            const auto symbol = legend->Symbol(key);
+            const auto rgb = NewColor(Factory(), {1, 2, 3});
             if (auto marker = host::As<host::ISimpleMarkerSymbol>(symbol)) marker->SetColor(rgb);
             if (auto line = host::As<host::ISimpleLineSymbol>(symbol)) line->SetColor(rgb);
             if (auto fill = host::As<host::ISimpleFillSymbol>(symbol)) fill->SetColor(rgb);
@@ -156,68 +215,71 @@ TEST_F(SymbolCopy, SimpleSymbolColorsAnswersAsGetSimpleSymbolColorForEverySymbol
     }
 }
 
-TEST_F(SymbolCopy, SimpleSymbolColorsKeepsNoneOfTheSymbolsARendererMakesPerFeatureAlive) {
-    // A host may make a new symbol object each time it is asked.
+TEST_P(SymbolCopy, SimpleSymbolColorsKeepsNoneOfTheSymbolsARendererMakesPerFeatureAlive) {
+    // A host may make a new symbol object each time it is asked. The renderer is
+    // the test's own; its symbols are the host's.
     class FreshSymbols final : public host::IFeatureRenderer {
       public:
-        explicit FreshSymbols(std::shared_ptr<objects::HostContext> context)
-            : m_context(std::move(context)) {}
+        explicit FreshSymbols(std::shared_ptr<host::IObjectFactory> factory)
+            : m_factory(std::move(factory)) {}
         std::shared_ptr<host::ISymbol> SymbolByFeature(
             const std::shared_ptr<host::IFeature>&) override {
-            auto symbol = testing::SimpleSymbol(m_context, host::esriGeometryPoint, testing::kRed);
+            auto marker = m_factory->NewSimpleMarkerSymbol();
+            marker->SetColor(NewColor(*m_factory, kRed));
+            auto symbol = host::Require<host::ISymbol>(marker, "ISymbol");
             made.push_back(symbol);
             return symbol;
         }
         std::vector<std::weak_ptr<host::ISymbol>> made;
 
       private:
-        std::shared_ptr<objects::HostContext> m_context;
+        std::shared_ptr<host::IObjectFactory> m_factory;
     };
-    const auto renderer = std::make_shared<FreshSymbols>(m_context);
+    BuildSource();
+    const auto renderer = std::make_shared<FreshSymbols>(SharedFactory());
     SimpleSymbolColors colors(renderer);
     const auto feature = FirstFeature();
-    for (int i = 0; i < 100; ++i) EXPECT_EQ(ColorOf(colors.Of(feature)), testing::kRed);
+    for (int i = 0; i < 100; ++i) EXPECT_EQ(ColorOf(colors.Of(feature)), kRed);
 
+    ASSERT_EQ(renderer->made.size(), 100U);
     const auto alive = std::count_if(renderer->made.begin(), renderer->made.end(),
                                      [](const auto& symbol) { return !symbol.expired(); });
     EXPECT_EQ(alive, 0);
 }
 
-TEST_F(SymbolCopy, SimpleSymbolColorsWithoutARendererRaisesAtTheFirstFeature) {
+TEST_P(SymbolCopy, SimpleSymbolColorsWithoutARendererRaisesAtTheFirstFeature) {
+    BuildSource();
     SimpleSymbolColors colors(nullptr);
-    try {
-        colors.Of(FirstFeature());
-        FAIL() << "no error";
-    } catch (const Error& error) {
-        EXPECT_EQ(error.Number(), host::E_HOST_POINTER);
-    }
+
+    const auto error = Raised([&] { colors.Of(FirstFeature()); });
+
+    ASSERT_TRUE(error);
+    EXPECT_EQ(error->Number(), host::E_HOST_POINTER);
 }
 
-TEST_F(SymbolCopy, ColorCopiesCopyEveryColourAndRaiseAsAskingForTheInterfacesWould) {
+TEST_P(SymbolCopy, ColorCopiesCopyEveryColourAndRaiseAsAskingForTheInterfacesWould) {
     // A colour of another host, without the clone interface.
     class BareColor final : public host::IColor {
       public:
         std::int32_t RGB() const override { return 0x0000FF; }
     };
+    BuildSource();
     ColorCopies copies;
     // Each twice in a row: the second time takes the way learnt from the first.
-    for (const auto& red : {objects::MakeRgbColor(m_context, 255, 0, 0),
-                            objects::MakeRgbColor(m_context, 255, 0, 0)}) {
+    for (const std::shared_ptr<host::IColor> red :
+         {NewColor(Factory(), kRed), NewColor(Factory(), kRed)}) {
         const auto copy = copies.Of(red);
-        EXPECT_NE(copy.get(), static_cast<host::IColor*>(red.get()));
-        EXPECT_EQ(ColorOf(copy), ColorOf(red));
+        EXPECT_NE(copy, red);
+        EXPECT_EQ(ColorOf(copy), kRed);
     }
     const auto bare = std::make_shared<BareColor>();
     for (const auto& [color, number] : std::vector<std::pair<std::shared_ptr<host::IColor>, int>>{
              {bare, host::E_HOST_NOINTERFACE},
              {bare, host::E_HOST_NOINTERFACE},
              {nullptr, host::E_HOST_POINTER}}) {
-        try {
-            copies.Of(color);
-            ADD_FAILURE() << "no error " << number;
-        } catch (const Error& error) {
-            EXPECT_EQ(error.Number(), number);
-        }
+        const auto error = Raised([&, color = color] { copies.Of(color); });
+        ASSERT_TRUE(error) << number;
+        EXPECT_EQ(error->Number(), number);
     }
 }
 
@@ -231,8 +293,13 @@ struct SymbolRuleCase {
     double sizeOrWidth;  // 0 for fills
 };
 
-class SymbolRule : public SymbolCopy, public ::testing::WithParamInterface<SymbolRuleCase> {
+void PrintTo(const SymbolRuleCase& c, std::ostream* out) { *out << c.name; }
+
+class SymbolRule : public SymbolCopyOnHost,
+                   public ::testing::TestWithParam<std::tuple<HostMaker, SymbolRuleCase>> {
   protected:
+    void SetUp() override { Start(std::get<0>(GetParam())); }
+
     // The colour a new symbol of that kind gets from the host.
     Color HostDefaultColor(std::int32_t shapeType) {
         if (shapeType == host::esriGeometryPoint) {
@@ -246,8 +313,9 @@ class SymbolRule : public SymbolCopy, public ::testing::WithParamInterface<Symbo
 };
 
 TEST_P(SymbolRule, MakesTheSymbolOfTheRelatedShapeWithItsStyleSizeAndColour) {
-    const SymbolRuleCase& rule = GetParam();
-    const auto color = objects::MakeRgbColor(m_context, 12, 34, 56);
+    const SymbolRuleCase& rule = std::get<1>(GetParam());
+    BuildSource();
+    const auto color = NewColor(Factory(), {12, 34, 56});
     const auto symbol = rule.isDefault ? MakeDefaultSymbol(rule.shapeType, Factory())
                                        : MakeValueSymbol(rule.shapeType, color, Factory());
     ASSERT_TRUE(symbol);
@@ -288,23 +356,26 @@ TEST_P(SymbolRule, MakesTheSymbolOfTheRelatedShapeWithItsStyleSizeAndColour) {
 }
 
 INSTANTIATE_TEST_SUITE_P(
-    PointLinePolygon, SymbolRule,
-    ::testing::Values(SymbolRuleCase{"DefaultPointIsAnX", host::esriGeometryPoint, true,
-                                     host::esriSMSX, 12},
-                      SymbolRuleCase{"DefaultLineIsDashed", host::esriGeometryPolyline, true,
-                                     host::esriSLSDash, 1},
-                      SymbolRuleCase{"DefaultPolygonIsHatched", host::esriGeometryPolygon, true,
-                                     host::esriSFSBackwardDiagonal, 0},
-                      SymbolRuleCase{"ValuePointIsACircle", host::esriGeometryPoint, false,
-                                     host::esriSMSCircle, 12},
-                      SymbolRuleCase{"ValueLineIsSolid", host::esriGeometryPolyline, false,
-                                     host::esriSLSSolid, 1},
-                      SymbolRuleCase{"ValuePolygonIsSolid", host::esriGeometryPolygon, false,
-                                     host::esriSFSSolid, 0}),
-    [](const auto& row) { return std::string(row.param.name); });
+    Hosts, SymbolRule,
+    ::testing::Combine(
+        ::testing::ValuesIn(testing::Hosts()),
+        ::testing::Values(SymbolRuleCase{"DefaultPointIsAnX", host::esriGeometryPoint, true,
+                                         host::esriSMSX, 12},
+                          SymbolRuleCase{"DefaultLineIsDashed", host::esriGeometryPolyline, true,
+                                         host::esriSLSDash, 1},
+                          SymbolRuleCase{"DefaultPolygonIsHatched", host::esriGeometryPolygon, true,
+                                         host::esriSFSBackwardDiagonal, 0},
+                          SymbolRuleCase{"ValuePointIsACircle", host::esriGeometryPoint, false,
+                                         host::esriSMSCircle, 12},
+                          SymbolRuleCase{"ValueLineIsSolid", host::esriGeometryPolyline, false,
+                                         host::esriSLSSolid, 1},
+                          SymbolRuleCase{"ValuePolygonIsSolid", host::esriGeometryPolygon, false,
+                                         host::esriSFSSolid, 0})),
+    testing::HostCaseName<SymbolRuleCase>);
 
-TEST_F(SymbolCopy, OtherShapesAreRefusedWithARunTimeError) {
-    const auto color = objects::MakeRgbColor(m_context, 1, 2, 3);
+TEST_P(SymbolCopy, OtherShapesAreRefusedWithARunTimeError) {
+    BuildSource();
+    const auto color = NewColor(Factory(), {1, 2, 3});
     for (const std::int32_t shape :
          {host::esriGeometryMultipoint, host::esriGeometryNull, host::esriGeometryMultiPatch}) {
         EXPECT_THROW(MakeDefaultSymbol(shape, Factory()), Error) << shape;
