@@ -19,6 +19,9 @@ inline constexpr int kTwipsPerPixel = 15;
 // Twips to whole pixels, rounded to the nearest (halves away from zero) and kept
 // within what a widget can measure (16777215 pixels either way).
 int TwipsToPixels(std::int64_t twips);
+// The same at `scale` times that many pixels (a layout fitted to a larger font);
+// at a scale of 1, the same pixels as above.
+int TwipsToPixels(std::int64_t twips, double scale);
 
 // The font of every window and box: DejaVu Sans (or the nearest sans serif),
 // 11 pixels high, narrowed to 83% of its width. Sized in pixels, never in points,
