@@ -40,6 +40,10 @@ constexpr int kNoLimit = std::numeric_limits<int>::max();
 // need, and the layout takes at most this share of the screen for its lists.
 constexpr double kListGrowth = 2.0;
 constexpr double kScreenShare = 0.9;
+// No font needs a layout eight times as large; a control moved to a sliver of
+// a pixel around a caption must not blow the window up past what a screen or
+// Qt can hold.
+constexpr double kMaxScale = 8.0;
 // Rounding each edge to whole pixels may leave a text a pixel short of the
 // scale found in one round; a second round makes up for it.
 constexpr int kFitRounds = 4;
@@ -250,6 +254,7 @@ QtWindow::QtWindow(ui::Window& window, QtToolkit& toolkit) : WindowMirror(window
     for (const Mirror& mirror : m_mirrors) {
         mirror.widget->raise();
     }
+    SizeAt(m_scale);
     PlaceAt(m_scale);
     Attach();
     m_built = true;
@@ -529,6 +534,12 @@ void QtWindow::PlaceAt(double scale) {
             }
         }
     }
+    for (const Mirror& mirror : m_mirrors) {
+        mirror.widget->setGeometry(ScaledRect(mirror.shown, scale));
+    }
+}
+
+void QtWindow::SizeAt(double scale) {
     const ui::Window& window = Model();
     const QSize client(TwipsToPixels(window.ClientWidth(), scale),
                        TwipsToPixels(window.ClientHeight(), scale));
@@ -536,9 +547,6 @@ void QtWindow::PlaceAt(double scale) {
         m_dialog->resize(client);
     } else {
         m_dialog->setFixedSize(client);
-    }
-    for (const Mirror& mirror : m_mirrors) {
-        mirror.widget->setGeometry(ScaledRect(mirror.shown, scale));
     }
 }
 
@@ -584,7 +592,7 @@ void QtWindow::Relayout() {
             }
         }
         const double listCap = std::max(captions, std::min(captions * kListGrowth, screenScale));
-        const double next = std::max(captions, std::min(lists, listCap));
+        const double next = std::min(std::max(captions, std::min(lists, listCap)), kMaxScale);
         if (next <= scale) {
             break;
         }
@@ -593,6 +601,8 @@ void QtWindow::Relayout() {
     if (placed != scale) {
         PlaceAt(scale);
     }
+    // Sized once, at the end: a window system would see every trial size.
+    SizeAt(scale);
     m_scale = scale;
     FitLists();
 }

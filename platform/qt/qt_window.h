@@ -101,8 +101,10 @@ class QtWindow final : public ui::WindowMirror {
     void Relayout();
     // Relayout once the event loop turns, however many changes ask for it.
     void ScheduleRelayout();
-    // Places the dialog and every widget at `scale`.
+    // Places every widget at `scale`, each less what it gives up to another.
     void PlaceAt(double scale);
+    // Sizes the dialog at `scale`.
+    void SizeAt(double scale);
     // The largest scale at which the dialog takes at most nine tenths of its
     // screen.
     double ScreenScale() const;

@@ -3,6 +3,7 @@
 #include <QAbstractItemView>
 #include <QCheckBox>
 #include <QComboBox>
+#include <QCoreApplication>
 #include <QDialog>
 #include <QFontMetrics>
 #include <QGroupBox>
@@ -281,6 +282,19 @@ TEST(DialogFit, AListTooLongForTheDialogShowsItsEntryWholeInThePopupAndTheToolti
     // Picking an entry that fits takes the name off the tooltip.
     list.SetListIndex(0);
     EXPECT_EQ(combo->toolTip().toStdString(), list.ToolTip());
+}
+
+// A caption moved into a sliver one pixel wide would want the window some fifty
+// times as large; it grows, but only so far.
+TEST(DialogFit, ACaptionSqueezedIntoASliverGrowsTheWindowOnlySoFar) {
+    QtToolkit toolkit;
+    ui::Window window(forms::frmZoomFlash::Layout());
+    const QtWindow view(window, toolkit);
+    const QSize declared = view.Dialog().size();
+    window.Label("lblZoomFactor").Move(3120, 375, 15, 255);
+    QCoreApplication::processEvents();
+    EXPECT_GT(view.Dialog().width(), declared.width() * 2);
+    EXPECT_LE(view.Dialog().width(), declared.width() * 8 + 1);
 }
 
 }  // namespace
