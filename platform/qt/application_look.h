@@ -23,14 +23,13 @@ int TwipsToPixels(std::int64_t twips);
 // at a scale of 1, the same pixels as above.
 int TwipsToPixels(std::int64_t twips, double scale);
 
-// The font of every window and box: DejaVu Sans (or the nearest sans serif),
-// 11 pixels high, narrowed to 83% of its width. Sized in pixels, never in points,
-// so it does not follow the screen's dpi; narrowed because the layouts were
-// measured for a narrow dialog font: every caption fits its control, and where a
-// layout lets controls overlap, their captions still stand apart ("Related
-// Feature Envelope" ends 12 pixels before the right-aligned "Zoom Width (map
-// units)" begins, where the semi-condensed width, 87%, drew them over each
-// other).
+// The font of every window and box of our own programs: DejaVu Sans (or the
+// nearest sans serif), 11 pixels high, narrowed to 83% of its width. Sized in
+// pixels, never in points, so it does not follow the screen's dpi; narrowed
+// because the layouts were measured for a narrow dialog font: at it every
+// caption fits its control as declared, so the windows show at their declared
+// size (QtWindow scales a layout up only for a font that needs more room, such
+// as a host's).
 QFont DialogFont();
 
 // The window icon shared by every window of ours, from the library's resources.
