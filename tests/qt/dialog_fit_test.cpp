@@ -284,6 +284,29 @@ TEST(DialogFit, AListTooLongForTheDialogShowsItsEntryWholeInThePopupAndTheToolti
     EXPECT_EQ(combo->toolTip().toStdString(), list.ToolTip());
 }
 
+// FillInputs runs before the show, but picking a layer refills its field list
+// while the dialog is up: the layout grows for the new entries then.
+TEST(DialogFit, AListRefilledWhileShownGrowsTheLayoutForItsNewEntry) {
+    HostWindow host(12);
+    QtToolkit toolkit;
+    toolkit.SetDialogParent(&host.Widget());
+    ui::Window window(forms::frmCopyLegend::Layout());
+    window.Load();  // as FillInputs does before the show
+    const QtWindow view(window, toolkit);
+    view.Dialog().show();
+    QCoreApplication::processEvents();
+    auto* combo = qobject_cast<QComboBox*>(view.Widget("cboFld1"));
+    ASSERT_NE(combo, nullptr);
+    const int width = view.Dialog().width();
+
+    window.ComboBox("cboFld1").AddItem(kLongLayerName);
+    window.ComboBox("cboFld1").SetListIndex(0);
+    QCoreApplication::processEvents();
+    EXPECT_GT(view.Dialog().width(), width);
+    EXPECT_LE(combo->fontMetrics().horizontalAdvance(QString::fromUtf8(kLongLayerName)),
+              TextRect(*combo).width());
+}
+
 // A caption moved into a sliver one pixel wide would want the window some fifty
 // times as large; it grows, but only so far.
 TEST(DialogFit, ACaptionSqueezedIntoASliverGrowsTheWindowOnlySoFar) {
