@@ -42,7 +42,8 @@ class QtToolkit;
 // than moving controls about (a text box scrolls what a person types into it). A list may widen the
 // layout further for its longest entry, up to twice the captions' scale and never past nine tenths
 // of the screen; an entry that still does not fit shows whole in the popup, and as the list's
-// tooltip while it is current. Where the layout lets two controls of one container overlap, one
+// tooltip while it is current. No layout grows past eight times its declared size, whatever a
+// caption asks. Where the layout lets two controls of one container overlap, one
 // gives way (PartOverlap): a label or check box to a box beside it, two captions meet halfway; so
 // no two widgets overlap. The scale is found again whenever a caption, a list's entries, a position
 // or the font changes (once the event loop turns; a show does it first, and a position change
