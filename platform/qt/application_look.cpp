@@ -5,6 +5,7 @@
 #include <QIcon>
 #include <QString>
 #include <algorithm>
+#include <cmath>
 
 // Resources of a static library are registered by an initialiser the linker may
 // drop; naming it once here keeps it. Q_INIT_RESOURCE must be used outside any
@@ -13,13 +14,26 @@ static void InitialiseVelorinResources() { Q_INIT_RESOURCE(velorin_qt); }
 
 namespace velorin::qt {
 
+namespace {
+
+// QWIDGETSIZE_MAX; a layout or a Move beyond it would trip Qt's own checks.
+constexpr std::int64_t kPixelLimit = (std::int64_t{1} << 24) - 1;
+
+}  // namespace
+
 int TwipsToPixels(std::int64_t twips) {
-    // QWIDGETSIZE_MAX; a layout or a Move beyond it would trip Qt's own checks.
-    constexpr std::int64_t kLimit = (std::int64_t{1} << 24) - 1;
     const std::int64_t half = kTwipsPerPixel / 2;
     const std::int64_t pixels =
         twips >= 0 ? (twips + half) / kTwipsPerPixel : -((-twips + half) / kTwipsPerPixel);
-    return static_cast<int>(std::clamp(pixels, -kLimit, kLimit));
+    return static_cast<int>(std::clamp(pixels, -kPixelLimit, kPixelLimit));
+}
+
+int TwipsToPixels(std::int64_t twips, double scale) {
+    // A twip count is whole, so twips / 15 is never a half: rounding the scaled
+    // quotient gives, at a scale of 1, what the whole-number rounding gives.
+    const double pixels = static_cast<double>(twips) * scale / kTwipsPerPixel;
+    const auto limit = static_cast<double>(kPixelLimit);
+    return static_cast<int>(std::llround(std::clamp(pixels, -limit, limit)));
 }
 
 QFont DialogFont() {

@@ -19,15 +19,17 @@ inline constexpr int kTwipsPerPixel = 15;
 // Twips to whole pixels, rounded to the nearest (halves away from zero) and kept
 // within what a widget can measure (16777215 pixels either way).
 int TwipsToPixels(std::int64_t twips);
+// The same at `scale` times that many pixels (a layout fitted to a larger font);
+// at a scale of 1, the same pixels as above.
+int TwipsToPixels(std::int64_t twips, double scale);
 
-// The font of every window and box: DejaVu Sans (or the nearest sans serif),
-// 11 pixels high, narrowed to 83% of its width. Sized in pixels, never in points,
-// so it does not follow the screen's dpi; narrowed because the layouts were
-// measured for a narrow dialog font: every caption fits its control, and where a
-// layout lets controls overlap, their captions still stand apart ("Related
-// Feature Envelope" ends 12 pixels before the right-aligned "Zoom Width (map
-// units)" begins, where the semi-condensed width, 87%, drew them over each
-// other).
+// The font of every window and box of our own programs: DejaVu Sans (or the
+// nearest sans serif), 11 pixels high, narrowed to 83% of its width. Sized in
+// pixels, never in points, so it does not follow the screen's dpi; narrowed
+// because the layouts were measured for a narrow dialog font: at it every
+// caption fits its control as declared, so the windows show at their declared
+// size (QtWindow scales a layout up only for a font that needs more room, such
+// as a host's).
 QFont DialogFont();
 
 // The window icon shared by every window of ours, from the library's resources.

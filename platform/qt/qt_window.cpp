@@ -1,5 +1,6 @@
 #include "platform/qt/qt_window.h"
 
+#include <QAbstractItemView>
 #include <QApplication>
 #include <QCheckBox>
 #include <QCloseEvent>
@@ -13,6 +14,7 @@
 #include <QPlainTextEdit>
 #include <QPushButton>
 #include <QScreen>
+#include <QTimer>
 #include <QWindow>
 #include <algorithm>
 #include <limits>
@@ -33,6 +35,18 @@ namespace {
 
 // A QLineEdit's own limit when the model has none.
 constexpr int kNoLimit = std::numeric_limits<int>::max();
+
+// A list may widen the layout to at most this many times the scale its captions
+// need, and the layout takes at most this share of the screen for its lists.
+constexpr double kListGrowth = 2.0;
+constexpr double kScreenShare = 0.9;
+// No font needs a layout eight times as large; a control moved to a sliver of
+// a pixel around a caption must not blow the window up past what a screen or
+// Qt can hold.
+constexpr double kMaxScale = 8.0;
+// Rounding each edge to whole pixels may leave a text a pixel short of the
+// scale found in one round; a second round makes up for it.
+constexpr int kFitRounds = 4;
 
 QString ToQt(std::string_view text) {
     return QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size()));
@@ -69,16 +83,39 @@ Qt::Alignment HorizontalAlignment(ui::Alignment alignment) {
     return Qt::AlignLeft;
 }
 
-// Both edges are rounded, not the width, so that controls declared edge to edge
-// stay edge to edge in pixels.
-QRect PixelRect(const ui::Control& control) {
+TwipRect DeclaredRect(const ui::Control& control) {
     const std::int64_t left = control.Left();
     const std::int64_t top = control.Top();
-    const int x0 = TwipsToPixels(left);
-    const int y0 = TwipsToPixels(top);
-    const int x1 = TwipsToPixels(left + control.Width());
-    const int y1 = TwipsToPixels(top + control.Height());
-    return {x0, y0, x1 - x0, y1 - y0};
+    return {.left = left,
+            .top = top,
+            .right = left + control.Width(),
+            .bottom = top + control.Height()};
+}
+
+// A caption drawn on the window's ground: a label's or a check box's text.
+bool IsCaption(const ui::Control& control) {
+    return control.Kind() == ui::ControlKind::Label || control.Kind() == ui::ControlKind::CheckBox;
+}
+
+// Of two overlapping controls (`earlier` before `later` in the layout), a
+// caption gives way to a box (a list, a text box, a button, a frame), whose
+// whole rectangle is drawn; two captions, each drawn from its own side, meet
+// halfway; of two boxes, the earlier one, which the later one covers, gives way.
+Yield WhoYields(const ui::Control& earlier, const ui::Control& later) {
+    if (IsCaption(earlier) && IsCaption(later)) {
+        return Yield::Halfway;
+    }
+    return IsCaption(later) && !IsCaption(earlier) ? Yield::Second : Yield::First;
+}
+
+// The scale at which a widget `have` pixels long, placed at `scale`, would be
+// `need` pixels long; 1 when it is long enough already. What the style draws
+// around a text does not grow with the scale, so this errs on the large side.
+double ScaleFor(double scale, int need, int have) {
+    if (need <= have || have <= 0) {
+        return 1.0;
+    }
+    return scale * (need + 1.0) / have;
 }
 
 // What a text box's QLineEdit may hold. The model's maximum applies to the next
@@ -143,6 +180,13 @@ class QtWindow::ModelDialog final : public QDialog {
     void reject() override {}
 
   protected:
+    void changeEvent(QEvent* event) override {
+        if (event->type() == QEvent::FontChange || event->type() == QEvent::StyleChange) {
+            m_owner.ScheduleRelayout();
+        }
+        QDialog::changeEvent(event);
+    }
+
     void keyPressEvent(QKeyEvent* event) override {
         const bool plain = (event->modifiers() & ~Qt::KeypadModifier) == Qt::NoModifier;
         if (plain && (event->key() == Qt::Key_Return || event->key() == Qt::Key_Enter)) {
@@ -181,29 +225,26 @@ QtWindow::QtWindow(ui::Window& window, QtToolkit& toolkit) : WindowMirror(window
     }
     m_dialog = std::make_unique<ModelDialog>(*this, flags);
     m_dialog->setObjectName(ToQt(window.Name()));
-    m_dialog->setFont(DialogFont());
     // Over a host's main window as the window system sees it, not as its child
-    // widget: a host's style sheet on its window (QGIS sets every widget's font
-    // by one) would override the dialog font, which a sheet cannot narrow.
+    // widget, which would take on the host's whole style sheet; only its font,
+    // the one its user chose (QGIS sets it by a style sheet), is taken.
+    QFont font = DialogFont();
     if (QWidget* host = toolkit.DialogParent(); host != nullptr) {
+        host->window()->ensurePolished();
+        font = host->window()->font();
         m_dialog->winId();
         QWindow* over = host->window()->windowHandle();
         if (over != nullptr && m_dialog->windowHandle() != nullptr) {
             m_dialog->windowHandle()->setTransientParent(over);
         }
     }
+    m_dialog->setFont(font);
     m_dialog->setWindowIcon(WindowIcon());
     m_dialog->setWindowModality(Qt::ApplicationModal);
-    const QSize client(TwipsToPixels(window.ClientWidth()), TwipsToPixels(window.ClientHeight()));
-    if (window.Resizable()) {
-        m_dialog->resize(client);
-    } else {
-        m_dialog->setFixedSize(client);
-    }
 
     m_mirrors.reserve(window.ControlCount());
     for (std::size_t i = 0; i < window.ControlCount(); ++i) {
-        m_mirrors.push_back({.control = &window.ControlAt(i)});
+        m_mirrors.push_back({.control = &window.ControlAt(i), .widget = nullptr, .shown = {}});
     }
     for (const Mirror& mirror : m_mirrors) {
         Build(*mirror.control);
@@ -213,7 +254,11 @@ QtWindow::QtWindow(ui::Window& window, QtToolkit& toolkit) : WindowMirror(window
     for (const Mirror& mirror : m_mirrors) {
         mirror.widget->raise();
     }
+    SizeAt(m_scale);
+    PlaceAt(m_scale);
     Attach();
+    m_built = true;
+    Relayout();
 }
 
 QtWindow::~QtWindow() { Detach(); }
@@ -323,12 +368,18 @@ void QtWindow::SyncEnabled(ui::Control& control) { Widget(control)->setEnabled(c
 
 void QtWindow::SyncVisible(ui::Control& control) { Widget(control)->setVisible(control.Visible()); }
 
-void QtWindow::SyncGeometry(ui::Control& control) {
-    Widget(control)->setGeometry(PixelRect(control));
+void QtWindow::SyncGeometry(ui::Control& /*control*/) {
+    // A control that moves may cover another, or uncover it.
+    PlaceAt(m_scale);
+    ScheduleRelayout();
 }
 
 void QtWindow::SyncToolTip(ui::Control& control) {
-    Widget(control)->setToolTip(ToQt(control.ToolTip()));
+    if (WidgetAs<QComboBox>(control) != nullptr) {
+        FitListToolTip(control);
+    } else {
+        Widget(control)->setToolTip(ToQt(control.ToolTip()));
+    }
 }
 
 void QtWindow::SyncCaption(ui::Control& control, const std::string& caption) {
@@ -340,6 +391,7 @@ void QtWindow::SyncCaption(ui::Control& control, const std::string& caption) {
     } else if (auto* button = qobject_cast<QAbstractButton*>(widget)) {
         button->setText(ToQt(caption));
     }
+    ScheduleRelayout();
 }
 
 void QtWindow::SyncAlignment(ui::Control& control, ui::Alignment alignment) {
@@ -357,12 +409,15 @@ void QtWindow::SyncItems(ui::ComboBox& list) {
     if (auto* combo = WidgetAs<QComboBox>(list)) {
         SyncComboItems(*combo, list);
         combo->setCurrentIndex(list.ListIndex());
+        FitListToolTip(list);
     }
+    ScheduleRelayout();
 }
 
 void QtWindow::SyncListIndex(ui::ComboBox& list) {
     if (auto* combo = WidgetAs<QComboBox>(list)) {
         combo->setCurrentIndex(list.ListIndex());
+        FitListToolTip(list);
     }
 }
 
@@ -412,6 +467,9 @@ void QtWindow::RunModal() {
     if (!Model().Loaded() || !Model().Visible()) {
         return;
     }
+    if (m_relayoutPending) {
+        Relayout();
+    }
     PlaceOnScreen();
     if (ui::Control* first = FirstFocus(); first != nullptr) {
         Widget(*first)->setFocus(Qt::OtherFocusReason);
@@ -446,6 +504,136 @@ void QtWindow::EndShow() {
 void QtWindow::ShowAgain() {
     if (m_loop != nullptr) {
         m_dialog->show();
+    }
+}
+
+void QtWindow::ScheduleRelayout() {
+    if (!m_built || m_relayoutPending) {
+        return;
+    }
+    m_relayoutPending = true;
+    // The dialog as the context: a window thrown away before the loop turns
+    // takes the call with it.
+    QTimer::singleShot(0, m_dialog.get(), [this] {
+        if (m_relayoutPending) {
+            Relayout();
+        }
+    });
+}
+
+void QtWindow::PlaceAt(double scale) {
+    for (Mirror& mirror : m_mirrors) {
+        mirror.shown = DeclaredRect(*mirror.control);
+    }
+    for (std::size_t i = 0; i < m_mirrors.size(); ++i) {
+        for (std::size_t j = i + 1; j < m_mirrors.size(); ++j) {
+            const ui::Control& earlier = *m_mirrors[i].control;
+            const ui::Control& later = *m_mirrors[j].control;
+            if (earlier.Container() == later.Container()) {
+                PartOverlap(m_mirrors[i].shown, m_mirrors[j].shown, WhoYields(earlier, later));
+            }
+        }
+    }
+    for (const Mirror& mirror : m_mirrors) {
+        mirror.widget->setGeometry(ScaledRect(mirror.shown, scale));
+    }
+}
+
+void QtWindow::SizeAt(double scale) {
+    const ui::Window& window = Model();
+    const QSize client(TwipsToPixels(window.ClientWidth(), scale),
+                       TwipsToPixels(window.ClientHeight(), scale));
+    if (window.Resizable()) {
+        m_dialog->resize(client);
+    } else {
+        m_dialog->setFixedSize(client);
+    }
+}
+
+double QtWindow::ScreenScale() const {
+    const QScreen* screen = m_dialog->screen();
+    if (screen == nullptr) {
+        screen = QGuiApplication::primaryScreen();
+    }
+    const double width = Model().ClientWidth() / static_cast<double>(kTwipsPerPixel);
+    const double height = Model().ClientHeight() / static_cast<double>(kTwipsPerPixel);
+    if (screen == nullptr || width <= 0 || height <= 0) {
+        return 1.0;
+    }
+    const QRect available = screen->availableGeometry();
+    return kScreenShare * std::min(available.width() / width, available.height() / height);
+}
+
+void QtWindow::Relayout() {
+    m_relayoutPending = false;
+    // Style sheets set their fonts when a widget is polished: measure after.
+    m_dialog->ensurePolished();
+    const double screenScale = ScreenScale();
+    double captions = 1.0;
+    double lists = 1.0;
+    double scale = 1.0;
+    double placed = 0.0;
+    for (int round = 0; round < kFitRounds; ++round) {
+        PlaceAt(scale);
+        placed = scale;
+        for (const Mirror& mirror : m_mirrors) {
+            QWidget& widget = *mirror.widget;
+            const QSize have = widget.size();
+            const QSize need = RoomNeeded(widget);
+            captions = std::max({captions, ScaleFor(scale, need.width(), have.width()),
+                                 ScaleFor(scale, need.height(), have.height())});
+            if (auto* combo = qobject_cast<QComboBox*>(&widget)) {
+                lists = std::max(lists, ScaleFor(scale, ListWidthNeeded(*combo), have.width()));
+            }
+            // A control in a frame starts below the frame's title.
+            if (auto* frame = qobject_cast<QGroupBox*>(widget.parentWidget())) {
+                captions =
+                    std::max(captions, ScaleFor(scale, frame->contentsRect().top(), widget.y()));
+            }
+        }
+        const double listCap = std::max(captions, std::min(captions * kListGrowth, screenScale));
+        const double next = std::min(std::max(captions, std::min(lists, listCap)), kMaxScale);
+        if (next <= scale) {
+            break;
+        }
+        scale = next;
+    }
+    if (placed != scale) {
+        PlaceAt(scale);
+    }
+    // Sized once, at the end: a window system would see every trial size.
+    SizeAt(scale);
+    m_scale = scale;
+    FitLists();
+}
+
+void QtWindow::FitLists() {
+    const QScreen* screen = m_dialog->screen();
+    const int widest = screen != nullptr
+                           ? static_cast<int>(screen->availableGeometry().width() * kScreenShare)
+                           : QWIDGETSIZE_MAX;
+    for (const Mirror& mirror : m_mirrors) {
+        if (auto* combo = qobject_cast<QComboBox*>(mirror.widget)) {
+            combo->view()->setMinimumWidth(std::min(PopupWidthNeeded(*combo), widest));
+            FitListToolTip(*mirror.control);
+        }
+    }
+}
+
+void QtWindow::FitListToolTip(ui::Control& control) {
+    auto* combo = WidgetAs<QComboBox>(control);
+    if (combo == nullptr) {
+        return;
+    }
+    const QString declared = ToQt(control.ToolTip());
+    const QString current = combo->currentText();
+    const bool cut = combo->fontMetrics().horizontalAdvance(current) > ListField(*combo).width();
+    if (!cut) {
+        combo->setToolTip(declared);
+    } else if (declared.isEmpty()) {
+        combo->setToolTip(current);
+    } else {
+        combo->setToolTip(current + QLatin1Char('\n') + declared);
     }
 }
 

@@ -6,6 +6,7 @@
 #include <string_view>
 #include <vector>
 
+#include "platform/qt/layout_fit.h"
 #include "ui/window.h"
 #include "ui/window_mirror.h"
 
@@ -31,11 +32,28 @@ class QtToolkit;
 //   - the close box unloads the window.
 // Errors the model's handlers raise meanwhile are shown by the toolkit's edge.
 //
-// Geometry: twips at 15 per pixel (kTwipsPerPixel); each control sits in its
-// frame (a QGroupBox) or on the dialog. The window has a fixed border unless its
-// layout is resizable, a minimise and maximise button only when the layout asks
-// for them, the shared window icon and the dialog font; it is centred on the
-// screen when the layout says so.
+// Geometry: twips at 15 per pixel (kTwipsPerPixel) times one scale for the whole
+// window; each control sits in its frame (a QGroupBox) or on the dialog. The
+// layouts were drawn for a small dialog font; the font a dialog really shows (a
+// host's, a style sheet's, a larger one at 150% scaling) may need more room. The
+// scale, from 1 up, is just large enough that every caption and frame title
+// shows whole and every list and text box is tall enough for a line of text, by
+// the widgets' own styles, so the layout keeps its order and proportions rather
+// than moving controls about (a text box scrolls what a person types into it). A list may widen the
+// layout further for its longest entry, up to twice the captions' scale and never past nine tenths
+// of the screen; an entry that still does not fit shows whole in the popup, and as the list's
+// tooltip while it is current. No layout grows past eight times its declared size, whatever a
+// caption asks. Where the layout lets two controls of one container overlap, one
+// gives way (PartOverlap): a label or check box to a box beside it, two captions meet halfway; so
+// no two widgets overlap. The scale is found again whenever a caption, a list's entries, a position
+// or the font changes (once the event loop turns; a show does it first, and a position change
+// places the widgets at once).
+//
+// The window has a fixed border unless its layout is resizable, a minimise and
+// maximise button only when the layout asks for them, and the shared window
+// icon. Its font is that of the window it sits over (a host's main window: QGIS
+// sets its user's font there by a style sheet) or else the dialog font. It is
+// centred on the screen when the layout says so.
 //
 // The object names of the dialog and of each widget are the model's names
 // ("frmZoomFlash", "cboLyr1"). The QtWindow borrows the window and the toolkit and
@@ -66,6 +84,7 @@ class QtWindow final : public ui::WindowMirror {
     struct Mirror {
         ui::Control* control = nullptr;
         QWidget* widget = nullptr;
+        TwipRect shown;  // the control's rectangle less what later controls cover
     };
 
     QWidget* Build(ui::Control& control);
@@ -78,6 +97,21 @@ class QtWindow final : public ui::WindowMirror {
     W* WidgetAs(const ui::Control& control) const;
 
     void PlaceOnScreen();
+
+    // Finds the scale (see the class comment) and places every widget at it.
+    void Relayout();
+    // Relayout once the event loop turns, however many changes ask for it.
+    void ScheduleRelayout();
+    // Places every widget at `scale`, each less what it gives up to another.
+    void PlaceAt(double scale);
+    // Sizes the dialog at `scale`.
+    void SizeAt(double scale);
+    // The largest scale at which the dialog takes at most nine tenths of its
+    // screen.
+    double ScreenScale() const;
+    // Each list's popup wide enough for its entries, and its tooltip.
+    void FitLists();
+    void FitListToolTip(ui::Control& control);
 
     void SyncWindowCaption(const std::string& caption) override;
     void ShowAgain() override;
@@ -100,6 +134,9 @@ class QtWindow final : public ui::WindowMirror {
     // application's quit from one that the model ended.
     bool m_showEnded = false;
     QEventLoop* m_loop = nullptr;  // the running show's loop, or null
+    double m_scale = 1.0;
+    bool m_relayoutPending = false;
+    bool m_built = false;  // every widget made and mirroring the model
 };
 
 }  // namespace velorin::qt
