@@ -180,6 +180,22 @@ bool FieldValue::IsNumber() const noexcept {
         m_value);
 }
 
+std::optional<std::int64_t> FieldValue::AsWhole() const noexcept {
+    return std::visit(
+        [](const auto& v) -> std::optional<std::int64_t> {
+            using T = std::decay_t<decltype(v)>;
+            if constexpr (std::is_same_v<T, std::int16_t> || std::is_same_v<T, std::int32_t> ||
+                          std::is_same_v<T, std::int64_t>) {
+                return v;
+            } else if constexpr (std::is_same_v<T, ObjectId>) {
+                return v.value;
+            } else {
+                return std::nullopt;
+            }
+        },
+        m_value);
+}
+
 double FieldValue::AsDouble() const noexcept {
     return std::visit(
         [](const auto& v) -> double {

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <cstdint>
+#include <optional>
 #include <string>
 #include <string_view>
 #include <variant>
@@ -45,6 +46,9 @@ class FieldValue {
     bool IsNumber() const noexcept;
     // The numeric value of a number; 0 for anything else.
     double AsDouble() const noexcept;
+    // The value of an integer or object id exactly (a double holds whole numbers
+    // exactly only up to 2^53); empty for anything else.
+    std::optional<std::int64_t> AsWhole() const noexcept;
 
     friend bool operator==(const FieldValue&, const FieldValue&) = default;
 

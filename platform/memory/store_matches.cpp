@@ -25,7 +25,7 @@ class WholeKeys {
         std::int64_t low = std::numeric_limits<std::int64_t>::max();
         std::int64_t high = std::numeric_limits<std::int64_t>::min();
         for (std::size_t p = 0; p < store.Size(); ++p) {
-            if (const auto number = WholeOf(store.ValuesAt(p)[field])) {
+            if (const auto number = store.ValuesAt(p)[field].AsWhole()) {
                 low = std::min(low, *number);
                 high = std::max(high, *number);
             }
@@ -44,29 +44,13 @@ class WholeKeys {
     // not a whole number (null, or another kind of field).
     std::int32_t* Slot(const RowValues& values) {
         if (!m_used) return nullptr;
-        const auto number = WholeOf(values[m_field]);
+        const auto number = values[m_field].AsWhole();
         if (!number) return nullptr;
         if (!m_dense.empty()) return &m_dense[static_cast<std::size_t>(*number - m_low)];
         return &m_sparse.try_emplace(*number, Unseen).first->second;
     }
 
   private:
-    static std::optional<std::int64_t> WholeOf(const host::FieldValue& value) {
-        return std::visit(
-            [](const auto& v) -> std::optional<std::int64_t> {
-                using T = std::decay_t<decltype(v)>;
-                if constexpr (std::is_same_v<T, std::int16_t> || std::is_same_v<T, std::int32_t> ||
-                              std::is_same_v<T, std::int64_t>) {
-                    return v;
-                } else if constexpr (std::is_same_v<T, host::ObjectId>) {
-                    return v.value;
-                } else {
-                    return std::nullopt;
-                }
-            },
-            value.Get());
-    }
-
     std::size_t m_field = 0;
     bool m_used = false;
     std::int64_t m_low = 0;

@@ -87,23 +87,6 @@ std::optional<double> NumberOf(const host::FieldValue& value, FieldKind kind) {
     return value.AsDouble();
 }
 
-// The value of a whole-number field exactly; empty for any other value.
-std::optional<std::int64_t> WholeOf(const host::FieldValue& value) {
-    return std::visit(
-        [](const auto& v) -> std::optional<std::int64_t> {
-            using T = std::decay_t<decltype(v)>;
-            if constexpr (std::is_same_v<T, std::int16_t> || std::is_same_v<T, std::int32_t> ||
-                          std::is_same_v<T, std::int64_t>) {
-                return v;
-            } else if constexpr (std::is_same_v<T, host::ObjectId>) {
-                return v.value;
-            } else {
-                return std::nullopt;
-            }
-        },
-        value.Get());
-}
-
 template <class T>
 Truth Ordered(const T& left, CompareOp op, const T& right) {
     bool result = false;
@@ -143,7 +126,7 @@ Truth EvaluateCompare(const Node& node, const RowValues& values) {
         return Ordered<std::string_view>(*leftText, node.op, *rightText);
     }
     if (node.rightField < 0 && node.whole) {
-        if (const auto leftWhole = WholeOf(left)) return Ordered(*leftWhole, node.op, *node.whole);
+        if (const auto leftWhole = left.AsWhole()) return Ordered(*leftWhole, node.op, *node.whole);
     }
     const auto leftNumber = NumberOf(left, node.kind);
     if (!leftNumber) return Truth::Unknown;

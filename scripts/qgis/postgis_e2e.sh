@@ -41,5 +41,15 @@ connection="host=127.0.0.1 port=$port dbname=hydrology user=postgres"
 ogr2ogr -f PostgreSQL "PG:$connection" "$work/sample/hydrology.gpkg" \
     -lco LAUNDER=NO -lco GEOMETRY_NAME=geom -lco FID=fid >"$work/ogr2ogr.log" 2>&1
 
+# The adapter's table of hostile keys and field names, on this database.
+VELORIN_TEST_POSTGRES="$connection" QT_QPA_PLATFORM=offscreen \
+    "$build/tests/qgis/qgis_host_tests" --gtest_filter='Providers/HostileKeys.*/2' \
+    >"$work/hostile.log" 2>&1 ||
+    { echo "postgis_e2e: the hostile keys failed on PostGIS:" >&2; tail -n 30 "$work/hostile.log" >&2; exit 1; }
+grep -q '\[  PASSED  \] 1 test' "$work/hostile.log" ||
+    { echo "postgis_e2e: the hostile keys did not run on PostGIS" >&2; exit 1; }
+! grep -q '\[  SKIPPED \]' "$work/hostile.log" ||
+    { echo "postgis_e2e: the hostile keys were skipped" >&2; exit 1; }
+
 VELORIN_POSTGRES="$connection" VELORIN_E2E_SAMPLE="$work/sample" \
     bash "$here/e2e.sh" "$build" "$work/qgis"

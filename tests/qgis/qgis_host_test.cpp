@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 #include <qgscategorizedsymbolrenderer.h>
+#include <qgsdatasourceuri.h>
 #include <qgsfillsymbol.h>
 #include <qgsfillsymbollayer.h>
 #include <qgslayertree.h>
@@ -10,9 +11,11 @@
 #include <qgsmarkersymbollayer.h>
 #include <qgsproject.h>
 #include <qgsvectorlayer.h>
+#include <qgsvectorlayerexporter.h>
 
 #include <QImage>
 #include <QPixmap>
+#include <QTemporaryDir>
 #include <QUndoStack>
 #include <memory>
 #include <string>
@@ -304,43 +307,90 @@ TEST_F(QgisHostTest, ACategorizedRendererIsReadAsUniqueValuesAndWrittenBack) {
     EXPECT_EQ(host::As<host::ISimpleFillSymbol>(readBack->Symbol("1"))->Color()->RGB(), 0x0000FF);
 }
 
-TEST_F(QgisHostTest, HostileKeyTextsAndFieldNamesFindExactlyTheirFeatures) {
-    auto* layer =
-        new QgsVectorLayer(QStringLiteral("Point?crs=EPSG:3857&field=key:string&field=and:integer"
-                                          "&field=Name%20With%20Space:string"),
-                           QStringLiteral("hostile"), QStringLiteral("memory"));
-    const std::vector<QString> keys = {QStringLiteral("C:\\temp\\x"), QStringLiteral("it's"),
-                                       QStringLiteral("\\'"),         QString::fromUtf8("Zürich ☂"),
-                                       QStringLiteral("a\"b"),        QStringLiteral("OR 1=1")};
-    QgsFeatureList features;
-    for (int i = 0; i < static_cast<int>(keys.size()); ++i) {
-        QgsFeature feature(layer->fields());
-        feature.setAttributes(QgsAttributes(QVector<QVariant>{keys[i], i, keys[i]}));
-        feature.setGeometry(QgsGeometry::fromPointXY(QgsPointXY(10 + i, 10 + i)));
-        features << feature;
+// One table of hostile key texts and field names, on each provider a QGIS user
+// keys layers with: the where clause must find exactly its feature on all.
+// PostGIS runs when VELORIN_TEST_POSTGRES names a database (postgis_e2e.sh does).
+class HostileKeys : public QgisHostTest, public testing::WithParamInterface<const char*> {
+  protected:
+    static const std::vector<QString>& Keys() {
+        static const std::vector<QString> keys = {
+            QStringLiteral("C:\\temp\\x"), QStringLiteral("it's"), QStringLiteral("\\'"),
+            QString::fromUtf8("Zürich ☂"), QStringLiteral("a\"b"), QStringLiteral("OR 1=1")};
+        return keys;
     }
-    layer->dataProvider()->addFeatures(features);
-    m_project.addMapLayer(layer);
 
+    // The hostile layer on the provider of the test's parameter.
+    QgsVectorLayer* HostileLayer() {
+        QgsVectorLayer memory(
+            QStringLiteral("Point?crs=EPSG:3857&field=key:string&field=and:integer"
+                           "&field=Name%20With%20Space:string"),
+            QStringLiteral("hostile"), QStringLiteral("memory"));
+        QgsFeatureList features;
+        for (int i = 0; i < static_cast<int>(Keys().size()); ++i) {
+            QgsFeature feature(memory.fields());
+            feature.setAttributes(QgsAttributes(QVector<QVariant>{Keys()[i], i, Keys()[i]}));
+            feature.setGeometry(QgsGeometry::fromPointXY(QgsPointXY(10 + i, 10 + i)));
+            features << feature;
+        }
+        memory.dataProvider()->addFeatures(features);
+        const QString provider = QString::fromLatin1(GetParam());
+        if (provider == QLatin1String("memory")) {
+            auto* layer = memory.clone();
+            m_project.addMapLayer(layer);
+            return layer;
+        }
+        QString uri;
+        if (provider == QLatin1String("ogr")) {
+            uri = m_folder.filePath(QStringLiteral("hostile.gpkg"));
+        } else {
+            QgsDataSourceUri database(QString::fromLocal8Bit(qgetenv("VELORIN_TEST_POSTGRES")));
+            database.setDataSource(QStringLiteral("public"), QStringLiteral("hostile"),
+                                   QStringLiteral("geom"), QString(), QStringLiteral("fid"));
+            uri = database.uri(false);
+        }
+        QMap<QString, QVariant> options{{QStringLiteral("overwrite"), true}};
+        const Qgis::VectorExportResult exported = QgsVectorLayerExporter::exportLayer(
+            &memory, uri, provider, memory.crs(), false, nullptr, options);
+        if (exported != Qgis::VectorExportResult::Success) return nullptr;
+        if (provider == QLatin1String("ogr")) uri += QStringLiteral("|layername=hostile");
+        auto* layer = new QgsVectorLayer(uri, QStringLiteral("hostile"), provider);
+        m_project.addMapLayer(layer);
+        return layer->isValid() ? layer : nullptr;
+    }
+
+    QTemporaryDir m_folder;
+};
+
+TEST_P(HostileKeys, FindExactlyTheirFeatureByTextAndFieldName) {
+    if (std::string(GetParam()) == "postgres" &&
+        qEnvironmentVariableIsEmpty("VELORIN_TEST_POSTGRES")) {
+        GTEST_SKIP() << "no database named in VELORIN_TEST_POSTGRES";
+    }
+    ASSERT_NE(HostileLayer(), nullptr);
     const auto quote = [](const QString& text) {
         std::string quoted = "'";
-        for (const char c : text.toStdString())
+        for (const char c : text.toStdString()) {
             quoted += c == '\'' ? std::string("''") : std::string(1, c);
+        }
         return quoted + "'";
     };
-    for (int i = 0; i < static_cast<int>(keys.size()); ++i) {
-        SCOPED_TRACE(keys[i].toStdString());
+    for (int i = 0; i < static_cast<int>(Keys().size()); ++i) {
+        SCOPED_TRACE(Keys()[i].toStdString());
         for (const std::string& clause :
-             {"key = " + quote(keys[i]), "\"Name With Space\" = " + quote(keys[i]),
+             {"key = " + quote(Keys()[i]), "\"Name With Space\" = " + quote(Keys()[i]),
               "\"and\" = " + std::to_string(i)}) {
+            std::vector<std::string> found;
             const auto cursor = Layer(0)->Search(Where(clause), false);
-            const auto found = cursor->NextFeature();
-            ASSERT_TRUE(found) << clause;
-            EXPECT_EQ(found->OID(), i + 1) << clause;
-            EXPECT_FALSE(cursor->NextFeature()) << clause;
+            while (const auto feature = cursor->NextFeature()) {
+                const std::int32_t key = feature->Fields()->FindField("key");
+                found.push_back(std::get<std::string>(feature->Value(key).Get()));
+            }
+            EXPECT_EQ(found, std::vector<std::string>{Keys()[i].toStdString()}) << clause;
         }
     }
 }
+
+INSTANTIATE_TEST_SUITE_P(Providers, HostileKeys, testing::Values("memory", "ogr", "postgres"));
 
 TEST_F(QgisHostTest, ALegendOnAnExpressionGivesTheColoursQgisDraws) {
     QgsVectorLayer* source = AddLayer("pts", "Point", kFourPoints);

@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <functional>
 #include <ostream>
 #include <tuple>
@@ -201,6 +202,46 @@ TEST_P(ZoomFlashEngine, ARelatedLayerInsideAGroupIsFoundExactlyWhereGroupedLayer
     EXPECT_EQ(BoxTexts(), found ? std::vector<std::string>{}
                                 : std::vector<std::string>{"Could not find Streams"});
     EXPECT_EQ(Extents().size(), found ? 3U : 0U);
+}
+
+TEST_P(ZoomFlashEngine, HostCallsFollowTheRunsStepsInOrder) {
+    Host().Select("Catchment", {2});
+    Context().faults.LogCalls(true);
+
+    EXPECT_FALSE(RunEngine(WithRelated()));
+
+    // Each step's first host call, in the order of their first calls: the layers
+    // and the run's tracker, the Source features gathered into a set, then per
+    // feature the pause text's id and check A, the key and the Related search,
+    // the status text, the zoom and its redraw, the flashes, and the status bar
+    // cleared at the end.
+    const std::vector<std::string> steps = {"IMxDocument::FocusMap",
+                                            "IFeatureLayer::FeatureClass",
+                                            "IObjectFactory::NewCancelTracker",
+                                            "IFeatureSelection::SelectionSet",
+                                            "IObjectFactory::NewSet",
+                                            "ISet::Reset",
+                                            "IRow::OID",
+                                            "ITrackCancel::Continue",
+                                            "IObjectFactory::NewGeometryBag",
+                                            "IQueryFilter::SetWhereClause",
+                                            "IFeatureLayer::Search",
+                                            "IStatusBar::Message",
+                                            "IActiveView::SetExtent",
+                                            "IScreenDisplay::Invalidate",
+                                            "IDisplay::StartDrawing",
+                                            "IDisplay::FinishDrawing"};
+    std::vector<std::string> firstCalls;
+    for (const std::string& call : Context().faults.Calls()) {
+        if (std::find(steps.begin(), steps.end(), call) != steps.end() &&
+            std::find(firstCalls.begin(), firstCalls.end(), call) == firstCalls.end()) {
+            firstCalls.push_back(call);
+        }
+    }
+    EXPECT_EQ(firstCalls, steps);
+    // The last status text set clears the bar.
+    ASSERT_FALSE(User().StatusTexts().empty());
+    EXPECT_EQ(User().StatusTexts().back(), "");
 }
 
 TEST_P(ZoomFlashEngine, EmptySuppliedSetIsRefused) {
