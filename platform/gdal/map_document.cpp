@@ -166,21 +166,7 @@ class DocumentLoader {
         if (!entry.is_object()) m_faults.Fail(place, "expected a layer object");
         const std::string kindPlace = PlaceOf(place, "kind");
         const std::string kind = m_faults.Text(m_faults.Member(entry, place, "kind"), kindPlace);
-        if (kind == "group") {
-            m_faults.Object(entry, place, {"kind", "name", "visible", "layers"});
-            auto group = std::make_shared<memory::GroupLayer>(
-                m_context,
-                m_faults.Text(m_faults.Member(entry, place, "name"), PlaceOf(place, "name")));
-            if (const Json* visible = DocumentFaults::Find(entry, "visible")) {
-                group->SetVisible(m_faults.Flag(*visible, PlaceOf(place, "visible")));
-            }
-            if (const Json* members = DocumentFaults::Find(entry, "layers")) {
-                for (auto& layer : ReadLayers(*members, PlaceOf(place, "layers"), depth + 1)) {
-                    group->Add(std::move(layer));
-                }
-            }
-            return group;
-        }
+        if (kind == "group") return ReadGroup(entry, place, depth);
         if (kind != "feature") {
             m_faults.Fail(kindPlace, "unknown layer kind \"" + kind + "\" (one of feature, group)");
         }
@@ -215,12 +201,38 @@ class DocumentLoader {
             layer->SetRendererPropertyPageClassID(
                 std::string(objects::UniqueValuePropertyPageClassID));
         }
+        ReadLayerState(entry, place, *layer, missing);
+        if (missing) m_sources.AddUnavailable(layer, std::move(*missing));
+        return layer;
+    }
+
+    std::shared_ptr<host::ILayer> ReadGroup(const Json& entry, const std::string& place,
+                                            int depth) {
+        m_faults.Object(entry, place, {"kind", "name", "visible", "layers"});
+        auto group = std::make_shared<memory::GroupLayer>(
+            m_context,
+            m_faults.Text(m_faults.Member(entry, place, "name"), PlaceOf(place, "name")));
+        if (const Json* visible = DocumentFaults::Find(entry, "visible")) {
+            group->SetVisible(m_faults.Flag(*visible, PlaceOf(place, "visible")));
+        }
+        if (const Json* members = DocumentFaults::Find(entry, "layers")) {
+            for (auto& layer : ReadLayers(*members, PlaceOf(place, "layers"), depth + 1)) {
+                group->Add(std::move(layer));
+            }
+        }
+        return group;
+    }
+
+    // What a document says of a feature layer beyond its data and renderer; kept
+    // aside for a layer whose data is missing, to apply once it is repaired.
+    void ReadLayerState(const Json& entry, const std::string& place, memory::FeatureLayer& layer,
+                        std::optional<UnavailableLayer>& missing) {
         if (const Json* page = DocumentFaults::Find(entry, "rendererPropertyPage")) {
-            layer->SetRendererPropertyPageClassID(
+            layer.SetRendererPropertyPageClassID(
                 m_faults.Text(*page, PlaceOf(place, "rendererPropertyPage")));
         }
         if (const Json* visible = DocumentFaults::Find(entry, "visible")) {
-            layer->SetVisible(m_faults.Flag(*visible, PlaceOf(place, "visible")));
+            layer.SetVisible(m_faults.Flag(*visible, PlaceOf(place, "visible")));
         }
         if (const Json* query = DocumentFaults::Find(entry, "definitionQuery")) {
             const std::string queryPlace = PlaceOf(place, "definitionQuery");
@@ -228,7 +240,7 @@ class DocumentLoader {
             if (missing) {
                 missing->definitionQuery = text;
             } else {
-                m_faults.At(queryPlace, [&] { layer->SetDefinitionExpression(text); });
+                m_faults.At(queryPlace, [&] { layer.SetDefinitionExpression(text); });
             }
         }
         if (const Json* display = DocumentFaults::Find(entry, "displayField")) {
@@ -237,7 +249,7 @@ class DocumentLoader {
             if (missing) {
                 missing->displayField = text;
             } else {
-                m_faults.At(displayPlace, [&] { layer->SetDisplayField(text); });
+                m_faults.At(displayPlace, [&] { layer.SetDisplayField(text); });
             }
         }
         if (const Json* selection = DocumentFaults::Find(entry, "selection")) {
@@ -246,11 +258,9 @@ class DocumentLoader {
             if (missing) {
                 missing->selection = std::move(oids);
             } else {
-                m_faults.At(selectionPlace, [&] { layer->Select(oids); });
+                m_faults.At(selectionPlace, [&] { layer.Select(oids); });
             }
         }
-        if (missing) m_sources.AddUnavailable(layer, std::move(*missing));
-        return layer;
     }
 
     std::vector<std::int32_t> ReadOids(const Json& list, const std::string& place) const {

@@ -51,17 +51,7 @@ std::int32_t RowStore::Append(const std::vector<host::FieldValue>& attributes, S
                                                  " attribute values, not " +
                                                  std::to_string(attributes.size()));
     }
-    const std::int32_t last = m_rows == 0 ? 0 : OidAt(m_rows - 1);
-    if (oid == 0) {
-        if (last == std::numeric_limits<std::int32_t>::max()) {
-            throw Error(host::E_HOST_FAIL, "No object id is left for a new row");
-        }
-        oid = last + 1;
-    } else if (oid <= last) {
-        throw Error(host::E_HOST_INVALIDARG, "Object id " + std::to_string(oid) +
-                                                 " must be above the last one, " +
-                                                 std::to_string(last));
-    }
+    oid = NextOid(oid);
     if (const auto* object = std::get_if<std::shared_ptr<host::IGeometry>>(&shape)) {
         // A point of this host that no one else holds is kept as its coordinates.
         const auto* point = dynamic_cast<const PointGeometry*>(object->get());
@@ -75,22 +65,7 @@ std::int32_t RowStore::Append(const std::vector<host::FieldValue>& attributes, S
                     "A row of a table without a geometry field has no shape");
     }
 
-    // Every value is checked before any is kept; most arrive as their fields
-    // store them already.
-    const host::FieldValue* values = attributes.data();
-    bool asStored = true;
-    for (std::size_t c = 0; c < m_columns.size() && asStored; ++c) {
-        asStored = m_columns[c].Takes(attributes[c]);
-    }
-    if (!asStored) {
-        m_stored.clear();
-        std::size_t next = 0;
-        for (std::int32_t i = 0; i < fieldCount; ++i) {
-            if (i == m_fields->OidIndex() || i == m_fields->ShapeIndex()) continue;
-            m_stored.push_back(StoredValue(attributes[next++], m_fields->At(i)));
-        }
-        values = m_stored.data();
-    }
+    const host::FieldValue* values = StoredValues(attributes);
     const std::size_t rows = m_rows;
     try {
         for (std::size_t c = 0; c < m_columns.size(); ++c) m_columns[c].Push(values[c]);
@@ -127,6 +102,39 @@ std::int32_t RowStore::Append(const std::vector<host::FieldValue>& attributes, S
     m_indexes.clear();
     m_spatial.reset();
     return oid;
+}
+
+std::int32_t RowStore::NextOid(std::int32_t oid) const {
+    const std::int32_t last = m_rows == 0 ? 0 : OidAt(m_rows - 1);
+    if (oid == 0) {
+        if (last == std::numeric_limits<std::int32_t>::max()) {
+            throw Error(host::E_HOST_FAIL, "No object id is left for a new row");
+        }
+        return last + 1;
+    }
+    if (oid <= last) {
+        throw Error(host::E_HOST_INVALIDARG, "Object id " + std::to_string(oid) +
+                                                 " must be above the last one, " +
+                                                 std::to_string(last));
+    }
+    return oid;
+}
+
+const host::FieldValue* RowStore::StoredValues(const std::vector<host::FieldValue>& attributes) {
+    // Every value is checked before any is kept; most arrive as their fields
+    // store them already.
+    bool asStored = true;
+    for (std::size_t c = 0; c < m_columns.size() && asStored; ++c) {
+        asStored = m_columns[c].Takes(attributes[c]);
+    }
+    if (asStored) return attributes.data();
+    m_stored.clear();
+    std::size_t next = 0;
+    for (std::int32_t i = 0; i < m_fields->Count(); ++i) {
+        if (i == m_fields->OidIndex() || i == m_fields->ShapeIndex()) continue;
+        m_stored.push_back(StoredValue(attributes[next++], m_fields->At(i)));
+    }
+    return m_stored.data();
 }
 
 void RowStore::Retype(std::int32_t field, std::int32_t type) {

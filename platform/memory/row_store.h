@@ -151,6 +151,14 @@ class RowStore {
     void Compact();
 
   private:
+    // The object id a new row gets: `oid`, or the next after the last when 0.
+    // Raises E_HOST_INVALIDARG for one not above the last, E_HOST_FAIL when none
+    // is left.
+    std::int32_t NextOid(std::int32_t oid) const;
+    // The row's values as the columns keep them: the given ones when every column
+    // takes its value as it is, else converted (into m_stored). Raises, keeping
+    // nothing, for a value a field cannot hold.
+    const host::FieldValue* StoredValues(const std::vector<host::FieldValue>& attributes);
     // Rows are kept by column: the object ids in one array (none while they are
     // the positions plus one), each attribute field's values in a column of its
     // type, the points made for this host that no one else holds as their

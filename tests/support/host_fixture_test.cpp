@@ -61,7 +61,8 @@ std::vector<std::string> Rows(const std::shared_ptr<Cursor>& cursor) {
     return rows;
 }
 
-TEST_P(HostFixtureBuild, TheSpecIsTheMapReadThroughHostInterfaces) {
+// A map of every kind of layer and value a spec states.
+MapSpec EveryKind() {
     MapSpec map;
     map.Window(200, 150)
         .FeatureLayer("Junctions", host::esriGeometryPoint)
@@ -93,7 +94,11 @@ TEST_P(HostFixtureBuild, TheSpecIsTheMapReadThroughHostInterfaces) {
         .Field("Owner", host::esriFieldTypeString)
         .Row({"Ann"})
         .Row({"Bo"});
-    m_host->Build(map);
+    return map;
+}
+
+TEST_P(HostFixtureBuild, TheSpecsLayersAreTheMapsInItsOrder) {
+    m_host->Build(EveryKind());
 
     const auto focus = m_host->FocusMap();
     std::vector<std::string> outline;
@@ -125,7 +130,11 @@ TEST_P(HostFixtureBuild, TheSpecIsTheMapReadThroughHostInterfaces) {
     EXPECT_TRUE(raster("Elevation")->Raster());
     EXPECT_FALSE(raster("Gone")->Raster());
     EXPECT_FALSE(m_host->FeatureLayer("Lost")->FeatureClass());
+}
 
+TEST_P(HostFixtureBuild, TheSpecsFieldsFeaturesSelectionsAndRenderersReadBack) {
+    m_host->Build(EveryKind());
+    const auto focus = m_host->FocusMap();
     const auto junctions = m_host->FeatureLayer("Junctions");
     const auto junctionClass = junctions->FeatureClass();
     EXPECT_EQ(junctionClass->ShapeType(), host::esriGeometryPoint);

@@ -495,11 +495,8 @@ void QImageCanvas::DrawMarkers(std::span<const MarkerAt> markers, MarkerShape sh
         return;
     }
     StampSet& set = StampSetFor(shape, size);
-    const bool copy = m_op == RasterOp::CopyPen;
     const long long width = m_image.width();
     const long long height = m_image.height();
-    const qsizetype stride = m_image.bytesPerLine();
-    uchar* bits = m_image.bits();
     // The pixels holding the stamped markers' centres, to know what was drawn.
     long long leftmost = width;
     long long rightmost = -1;
@@ -510,7 +507,6 @@ void QImageCanvas::DrawMarkers(std::span<const MarkerAt> markers, MarkerShape sh
         if (!Finite(centre)) continue;
         if (std::abs(centre.x) >= 1e9 || std::abs(centre.y) >= 1e9) {
             DrawMarkerPath(centre, shape, size, marker.color);
-            bits = m_image.bits();
             continue;
         }
         const double left = std::floor(centre.x);
@@ -531,42 +527,8 @@ void QImageCanvas::DrawMarkers(std::span<const MarkerAt> markers, MarkerShape sh
         rightmost = std::max(rightmost, ix);
         topmost = std::min(topmost, iy);
         bottommost = std::max(bottommost, iy);
-        const std::size_t fraction = static_cast<std::size_t>(fy) * StampSteps + fx;
-        if (set.begins[fraction] == StampSet::Unmade) {
-            const std::size_t before = set.spans.size();
-            MakeStamp(set, fx, fy);
-            m_stampSpans += set.spans.size() - before;
-        }
-        const Span* span = set.spans.data() + set.begins[fraction];
-        const Span* const spansEnd = set.spans.data() + set.ends[fraction];
-        const QRgb ink = qRgb(marker.color.red, marker.color.green, marker.color.blue);
-        const auto paint = [&](QRgb* from, QRgb* to) {
-            if (copy) {
-                std::fill(from, to, ink);
-                return;
-            }
-            for (; from != to; ++from) *from = Combined(m_op, ink & 0xFFFFFFU, *from & 0xFFFFFFU);
-        };
-        const bool inside = ix - set.half >= 0 && ix + set.half + 1 <= width &&
-                            iy - set.half >= 0 && iy + set.half < height;
-        if (inside) {
-            uchar* const row = bits + static_cast<qsizetype>(iy) * stride;
-            for (; span != spansEnd; ++span) {
-                auto* line =
-                    reinterpret_cast<QRgb*>(row + static_cast<qsizetype>(span->dy) * stride);
-                paint(line + ix + span->from, line + ix + span->to);
-            }
-            continue;
-        }
-        for (; span != spansEnd; ++span) {
-            const long long y = iy + span->dy;
-            if (y < 0 || y >= height) continue;
-            const long long from = std::max(0LL, ix + span->from);
-            const long long to = std::min(width, ix + span->to);
-            if (from >= to) continue;
-            auto* line = reinterpret_cast<QRgb*>(bits + static_cast<qsizetype>(y) * stride);
-            paint(line + from, line + to);
-        }
+        StampAt(set, ix, iy, static_cast<std::size_t>(fy) * StampSteps + fx,
+                qRgb(marker.color.red, marker.color.green, marker.color.blue));
     }
     if (leftmost <= rightmost && topmost <= bottommost) {
         const auto clamp = [](long long value, long long most) {
@@ -575,6 +537,49 @@ void QImageCanvas::DrawMarkers(std::span<const MarkerAt> markers, MarkerShape sh
         AddDirty(QRect(
             QPoint(clamp(leftmost - set.half, width), clamp(topmost - set.half, height)),
             QPoint(clamp(rightmost + set.half + 1, width), clamp(bottommost + set.half, height))));
+    }
+}
+
+void QImageCanvas::StampAt(StampSet& set, long long ix, long long iy, std::size_t fraction,
+                           QRgb ink) {
+    if (set.begins[fraction] == StampSet::Unmade) {
+        const std::size_t before = set.spans.size();
+        MakeStamp(set, static_cast<int>(fraction % StampSteps),
+                  static_cast<int>(fraction / StampSteps));
+        m_stampSpans += set.spans.size() - before;
+    }
+    const bool copy = m_op == RasterOp::CopyPen;
+    const long long width = m_image.width();
+    const long long height = m_image.height();
+    const qsizetype stride = m_image.bytesPerLine();
+    uchar* const bits = m_image.bits();
+    const Span* span = set.spans.data() + set.begins[fraction];
+    const Span* const spansEnd = set.spans.data() + set.ends[fraction];
+    const auto paint = [&](QRgb* from, QRgb* to) {
+        if (copy) {
+            std::fill(from, to, ink);
+            return;
+        }
+        for (; from != to; ++from) *from = Combined(m_op, ink & 0xFFFFFFU, *from & 0xFFFFFFU);
+    };
+    const bool inside = ix - set.half >= 0 && ix + set.half + 1 <= width && iy - set.half >= 0 &&
+                        iy + set.half < height;
+    if (inside) {
+        uchar* const row = bits + static_cast<qsizetype>(iy) * stride;
+        for (; span != spansEnd; ++span) {
+            auto* line = reinterpret_cast<QRgb*>(row + static_cast<qsizetype>(span->dy) * stride);
+            paint(line + ix + span->from, line + ix + span->to);
+        }
+        return;
+    }
+    for (; span != spansEnd; ++span) {
+        const long long y = iy + span->dy;
+        if (y < 0 || y >= height) continue;
+        const long long from = std::max(0LL, ix + span->from);
+        const long long to = std::min(width, ix + span->to);
+        if (from >= to) continue;
+        auto* line = reinterpret_cast<QRgb*>(bits + static_cast<qsizetype>(y) * stride);
+        paint(line + from, line + to);
     }
 }
 

@@ -64,6 +64,9 @@ class QImageCanvas final : public Canvas {
 
     StampSet& StampSetFor(MarkerShape shape, double size);
     static void MakeStamp(StampSet& set, int fx, int fy);
+    // Paints the set's stamp for the fraction of a pixel `fraction` with its
+    // centre in pixel (ix, iy), clipped to the screen, in the current operation.
+    void StampAt(StampSet& set, long long ix, long long iy, std::size_t fraction, QRgb ink);
     void DrawMarkerPath(PixelXY centre, MarkerShape shape, double size, Rgb color);
     // Notes that pixels inside the area (in pixels) may have changed.
     void MarkDrawn(const QRectF& area);
