@@ -26,6 +26,7 @@
 #include "platform/memory/layers.h"
 #include "platform/memory/map.h"
 #include "platform/memory/null_canvas.h"
+#include "platform/memory/store_matches.h"
 #include "platform/memory/view.h"
 #include "platform/objects/renderers.h"
 #include "platform/objects/status_bar.h"
@@ -988,6 +989,7 @@ const DataSource* DataSources::FindAddress(const void* data) const {
 MapDocument LoadDataSet(const std::filesystem::path& file, std::unique_ptr<memory::Canvas> canvas,
                         const CoordinateSystem& mapSystem) {
     auto context = std::make_shared<HostContext>();
+    memory::MatchStoredRows(*context);
     const DataSetReader reader(AbsoluteNormal(file), DisplayName(file));
     DataSources sources;
     CoordinateSystem system = mapSystem;
@@ -1059,6 +1061,7 @@ MapDocument LoadMapDocument(const std::filesystem::path& file,
                             std::unique_ptr<memory::Canvas> canvas, const LocateDataFile& locate) {
     const std::string display = DisplayName(file);
     auto context = std::make_shared<HostContext>();
+    memory::MatchStoredRows(*context);
     LegendValuesByPlace legends;
     // The text goes as soon as it is parsed: a large legend makes it large.
     const Json root = DocumentParser(display, context, legends).Parse(ReadWholeFile(file, display));

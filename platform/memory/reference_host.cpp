@@ -6,6 +6,7 @@
 #include "host/error.h"
 #include "platform/memory/neutral_objects.h"
 #include "platform/memory/null_canvas.h"
+#include "platform/memory/store_matches.h"
 
 namespace velorin::memory {
 
@@ -101,7 +102,9 @@ void ReferenceHost::ClearSelection() const {
 
 // ---- HostBuilder -------------------------------------------------------------------
 
-HostBuilder::HostBuilder() : m_context(std::make_shared<HostContext>()) {}
+HostBuilder::HostBuilder() : m_context(std::make_shared<HostContext>()) {
+    MatchStoredRows(*m_context);
+}
 
 void HostBuilder::CheckOpen() const {
     if (m_built) throw Error(host::E_HOST_FAIL, "This host builder has already built its host");

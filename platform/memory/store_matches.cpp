@@ -5,9 +5,11 @@
 #include <optional>
 #include <string>
 #include <type_traits>
+#include <typeinfo>
 #include <variant>
 
 #include "host/field_value.h"
+#include "platform/memory/rows.h"
 
 namespace velorin::memory {
 
@@ -112,5 +114,42 @@ const std::vector<std::int32_t>& StoreMatches::Of(
     }
     return entry.entries;
 }
+
+namespace {
+
+// A renderer's matches of the rows of the store it was asked about last.
+struct RowMatches {
+    std::weak_ptr<const RowStore> store;
+    std::size_t rows = 0;
+    std::uint64_t keyVersion = 0;
+    std::vector<std::int32_t> entries;
+};
+
+std::int32_t EntryOfStoredFeature(const host::IFeature& feature,
+                                  const UniqueValueRenderer& renderer) {
+    // The store's own features, told by their type alone: a search of the type's
+    // bases (dynamic_cast) would cost a good share of the answer.
+    if (typeid(feature) != typeid(Feature)) return UniqueValueRenderer::NotKnown;
+    const auto& stored = static_cast<const Feature&>(feature);
+    const std::shared_ptr<const RowStore>& store = stored.Store();
+    std::shared_ptr<void>& memo = renderer.HostMemo();
+    auto* matches = static_cast<RowMatches*>(memo.get());
+    // Same owner, not lock(): asked once per feature, and the weak reference keeps
+    // the owner's block, so it cannot name another store.
+    const bool same = matches != nullptr && !matches->store.owner_before(store) &&
+                      !store.owner_before(matches->store) && matches->rows == store->Size() &&
+                      matches->keyVersion == renderer.KeyVersion();
+    if (!same) {
+        auto made = std::make_shared<RowMatches>(
+            RowMatches{store, store->Size(), renderer.KeyVersion(), MatchRows(renderer, *store)});
+        matches = made.get();
+        memo = std::move(made);
+    }
+    return matches->entries[stored.Position()];
+}
+
+}  // namespace
+
+void MatchStoredRows(HostContext& context) { context.entryOfFeature = EntryOfStoredFeature; }
 
 }  // namespace velorin::memory

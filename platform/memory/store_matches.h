@@ -35,4 +35,13 @@ class StoreMatches {
 // The same, worked out without keeping anything.
 std::vector<std::int32_t> MatchRows(const UniqueValueRenderer& renderer, const RowStore& store);
 
+// Lets every unique value renderer of the context find the value a feature of
+// this host's stores matches by its row (HostContext::entryOfFeature), worked
+// out once per store and kept in the renderer, instead of reading the feature's
+// keys: a walk over a million features asks a million times. What it saves is
+// measured by bench/copylegend_bench (the engine and its floor read every
+// feature's colour); the plain reading of keys is its twin, compared in
+// tests/memory/renderer_test.cpp.
+void MatchStoredRows(HostContext& context);
+
 }  // namespace velorin::memory

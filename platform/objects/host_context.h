@@ -8,6 +8,8 @@
 #include <string_view>
 #include <vector>
 
+#include "host/data.h"
+
 namespace velorin::objects {
 
 // Watches the calls the extension makes on a host's objects: counts them, lists
@@ -115,10 +117,21 @@ struct HostHooks {
 // and the call log), the record tests and batch runs read, and the hooks that tie
 // the host to the application around it. Optional: objects made with a null
 // context observe nothing and tell no one.
+class UniqueValueRenderer;
+
+// Which value of a unique value renderer one of a host's own features matches
+// (its index, or the renderer's NoEntry), when the host knows it faster than by
+// reading the feature's key values: the reference host works it out once per
+// store of rows. UniqueValueRenderer::NotKnown for a feature it does not hold.
+using EntryOfFeature =
+    std::function<std::int32_t(const host::IFeature&, const UniqueValueRenderer&)>;
+
 struct HostContext {
     FaultInjector faults;
     HostRecord record;
     HostHooks hooks;
+    // Empty: every feature's keys are read.
+    EntryOfFeature entryOfFeature;
     // Whether every progress change goes into record.progress: a test facility,
     // off unless a test asks for it (a real host keeps no such record, and a walk
     // over a million features would hold a million entries). The progress bar's

@@ -74,6 +74,54 @@ void ValueTexts::Truncate(std::size_t count) {
     m_ends.resize(count);
 }
 
+// ---- ValuePositions ------------------------------------------------------------------
+
+namespace {
+
+std::uint32_t TagOf(std::string_view value) {
+    // Widened and mixed, so the high half spreads on 32-bit targets as well.
+    const auto hash =
+        static_cast<std::uint64_t>(std::hash<std::string_view>{}(value)) * 0x9E3779B97F4A7C15ULL;
+    return static_cast<std::uint32_t>(hash >> 32U);
+}
+
+}  // namespace
+
+std::size_t ValuePositions::SlotOf(std::string_view value, std::uint32_t tag,
+                                   const ValueTexts& values) const {
+    const std::size_t mask = m_slots.size() - 1;
+    for (std::size_t place = Home(tag);; place = (place + 1) & mask) {
+        const Slot& slot = m_slots[place];
+        if (slot.entry == 0 || (slot.tag == tag && values[slot.entry - 1] == value)) return place;
+    }
+}
+
+std::uint32_t ValuePositions::Find(std::string_view value, const ValueTexts& values) const {
+    if (m_count == 0) return None;
+    const Slot& slot = m_slots[SlotOf(value, TagOf(value), values)];
+    return slot.entry == 0 ? None : slot.entry - 1;
+}
+
+void ValuePositions::Add(std::string_view value, std::uint32_t position, const ValueTexts& values) {
+    if (5 * (m_count + 1) > 4 * m_slots.size()) {
+        if (m_slots.size() > MaxCount) throw std::length_error("too many renderer values");
+        const unsigned bits = m_bits == 0 ? 4 : m_bits + 1;
+        std::vector<Slot> grown(std::size_t{1} << bits);
+        const std::size_t mask = grown.size() - 1;
+        for (const Slot& slot : m_slots) {
+            if (slot.entry == 0) continue;
+            std::size_t place = slot.tag >> (32U - bits);
+            while (grown[place].entry != 0) place = (place + 1) & mask;
+            grown[place] = slot;
+        }
+        m_slots = std::move(grown);
+        m_bits = bits;
+    }
+    const std::uint32_t tag = TagOf(value);
+    m_slots[SlotOf(value, tag, values)] = Slot{tag, position + 1};
+    ++m_count;
+}
+
 // ---- UniqueValueRenderer -------------------------------------------------------------
 
 UniqueValueRenderer::UniqueValueRenderer(std::shared_ptr<HostContext> context)
@@ -119,8 +167,8 @@ std::vector<std::string> UniqueValueRenderer::KeyFieldNames() const {
 }
 
 std::int32_t UniqueValueRenderer::FindEntry(std::string_view key) const {
-    const auto found = m_index.find(key);
-    return found == m_index.end() ? NoEntry : static_cast<std::int32_t>(found->second);
+    const std::uint32_t found = m_index.Find(key, m_values);
+    return found == ValuePositions::None ? NoEntry : static_cast<std::int32_t>(found);
 }
 
 std::shared_ptr<host::ISymbol> UniqueValueRenderer::SymbolByFeature(
@@ -128,6 +176,10 @@ std::shared_ptr<host::ISymbol> UniqueValueRenderer::SymbolByFeature(
     Enter("IFeatureRenderer::SymbolByFeature");
     if (!feature) throw Error(host::E_HOST_POINTER, "SymbolByFeature needs a feature");
     if (m_fields.empty()) return Fallback();
+    if (m_context && m_context->entryOfFeature) {
+        const std::int32_t entry = m_context->entryOfFeature(*feature, *this);
+        if (entry != NotKnown) return SymbolOfEntry(entry);
+    }
     std::optional<std::string> key;
     {
         const QuietHost quiet(m_context);
@@ -225,30 +277,33 @@ std::string UniqueValueRenderer::Value(std::int32_t index) const {
 void UniqueValueRenderer::AddValue(const std::string& value, const std::string& heading,
                                    const std::shared_ptr<host::ISymbol>& symbol) {
     Enter("IUniqueValueRenderer::AddValue");
-    if (m_index.find(value) != m_index.end()) {
+    if (m_index.Find(value, m_values) != ValuePositions::None) {
         throw Error(host::E_HOST_INVALIDARG,
                     "The value '" + value + "' is already in the renderer");
     }
-    if (m_values.Size() >= std::numeric_limits<std::int32_t>::max() ||
+    if (m_values.Size() >= ValuePositions::MaxCount ||
         value.size() > ValueTexts::MaxBytes - m_values.Bytes()) {
         throw Error(host::E_HOST_FAIL, "The renderer holds as many values as it can");
     }
     const auto position = static_cast<std::uint32_t>(m_values.Size());
     try {
-        auto heard = m_headingIndex.find(heading);
-        if (heard == m_headingIndex.end()) {
-            m_headings.push_back(heading);
-            heard =
-                m_headingIndex.emplace(heading, static_cast<std::uint32_t>(m_headings.size() - 1))
-                    .first;
+        // Values mostly share one heading (the key field's name).
+        if (m_headings.empty() || m_headings[m_lastHeading] != heading) {
+            auto heard = m_headingIndex.find(heading);
+            if (heard == m_headingIndex.end()) {
+                m_headings.push_back(heading);
+                heard = m_headingIndex
+                            .emplace(heading, static_cast<std::uint32_t>(m_headings.size() - 1))
+                            .first;
+            }
+            m_lastHeading = heard->second;
         }
-        m_headingOf.push_back(heard->second);
+        m_headingOf.push_back(m_lastHeading);
         m_values.PushBack(value);
         m_symbols.push_back(symbol);
-        m_index.emplace(value, position);
+        m_index.Add(value, position, m_values);
     } catch (...) {
         // No room left: the value is not added at all.
-        m_index.erase(value);
         m_headingOf.resize(position);
         m_values.Truncate(position);
         m_symbols.resize(position);
@@ -259,9 +314,9 @@ void UniqueValueRenderer::AddValue(const std::string& value, const std::string& 
 }
 
 std::size_t UniqueValueRenderer::Find(const std::string& value) const {
-    const auto found = m_index.find(value);
-    if (found == m_index.end()) NoSuchValue(value);
-    return found->second;
+    const std::uint32_t found = m_index.Find(value, m_values);
+    if (found == ValuePositions::None) NoSuchValue(value);
+    return found;
 }
 
 std::string_view UniqueValueRenderer::LabelAt(std::size_t index) const {

@@ -65,7 +65,10 @@ std::shared_ptr<host::IFeature> FeatureWith(const char* field, FieldValue value)
 
 class UniqueValues : public ::testing::Test {
   protected:
+    // The host's own features take the stored-row matching; the stub features
+    // the plain reading of keys, which the stored tests compare them with.
     UniqueValues() {
+        MatchStoredRows(*m_context);
         m_renderer->SetFieldCount(1);
         m_renderer->SetField(0, "Code");
         m_renderer->SetDefaultSymbol(m_default);
