@@ -31,7 +31,10 @@ def finish():
     with open(RESULT, "w", encoding="utf-8") as stream:
         json.dump({"ok": bool(checks) and all(c["ok"] for c in checks), "checks": checks},
                   stream, indent=1)
-    QgsProject.instance().setDirty(False)
+    # Closing the project first: QGIS 3.22 left to clear it while it takes
+    # itself apart dies on signal 11 (its style dock is gone by then), plugin
+    # or not, and a crash at the end must stay a finding.
+    QgsProject.instance().clear()
     QgsApplication.instance().exit(0)
 
 
@@ -65,17 +68,24 @@ def pick(dialog, name, text):
 
 
 def plugin_manager_entry():
-    """QGIS reads its C++ plugins' entries when the plugin manager opens."""
+    """QGIS reads its C++ plugins' entries (keyed "cpp:" and the library's name)
+    when the plugin manager opens."""
     seen = {}
 
-    def read(dialog):
-        seen.update(iface.pluginManagerInterface().pluginMetadata("libvelorinqgis") or {})
-        dialog.reject()
+    def read(dialog, left=100):
+        # The entries fill in while the dialog starts: ask until ours is there.
+        seen.update(iface.pluginManagerInterface().pluginMetadata("cpp:libvelorinqgis") or {})
+        if seen or left == 0:
+            dialog.reject()
+        else:
+            QTimer.singleShot(50, lambda: read(dialog, left - 1))
 
-    when_modal(lambda dialog: not isinstance(dialog, QMessageBox), read)
+    when_modal(lambda dialog: dialog.objectName() == "QgsPluginManagerBase", read)
     iface.pluginManagerInterface().showPluginManager()
     check("the plugin manager lists Velorin %s" % VERSION,
           seen.get("name") == "Velorin" and seen.get("version_installed") == VERSION, seen)
+    check("QGIS loaded the plugin from where the package put it",
+          seen.get("library") == "/usr/lib/qgis/plugins/libvelorinqgis.so", seen.get("library"))
 
 
 def copy_legend_colors():

@@ -18,7 +18,7 @@ packages=(velorin velorin-qgis)
 as_root=()
 [[ $(id -u) -eq 0 ]] || as_root=(sudo -n)
 apt_get() {
-    DEBIAN_FRONTEND=noninteractive timeout 600 "${as_root[@]}" apt-get -y -q \
+    DEBIAN_FRONTEND=noninteractive timeout 300 "${as_root[@]}" apt-get -y -q \
         -o DPkg::Lock::Timeout=300 "$@"
 }
 installed() { dpkg-query -W -f='${Status}\n' "$@" 2>/dev/null | grep -q 'install ok installed'; }
@@ -57,7 +57,7 @@ trap cleanup EXIT
 echo "== building the packages (log: $work/build.log)"
 out="$source_dir/build/package"
 rm -f "$out"/*.deb
-(cd "$source_dir" && timeout 2400 cmake --workflow --preset package) >"$work/build.log" 2>&1 ||
+(cd "$source_dir" && timeout 1800 cmake --workflow --preset package) >"$work/build.log" 2>&1 ||
     { tail -n 30 "$work/build.log" >&2; fail "the package build failed"; }
 version=$(sed -n 's/^set(CPACK_PACKAGE_VERSION "\(.*\)")$/\1/p' "$out/CPackConfig.cmake")
 [[ -n "$version" ]] || fail "no version in $out/CPackConfig.cmake"
@@ -128,6 +128,7 @@ timeout 120 xvfb-run -a -s "-screen 0 1280x1024x24" \
     qgis --nologo --noversioncheck --profiles-path "$work/home" \
     --code "$here/drive.py" "$work/sample/hydrology.qgz" >"$work/qgis.log" 2>&1 || true
 [[ -f "$VELORIN_E2E_RESULT" ]] || { tail -n 40 "$work/qgis.log" >&2; fail "QGIS wrote no result"; }
+! grep -q "QGIS died on signal" "$work/qgis.log" || { cat "$work/qgis.log" >&2; fail "QGIS crashed"; }
 /usr/bin/python3 - "$VELORIN_E2E_RESULT" <<'PY' || fail "QGIS with the installed plugin"
 import json, sys
 result = json.load(open(sys.argv[1], encoding="utf-8"))
