@@ -31,8 +31,12 @@ work=$(cd "$work" && pwd)
 
 # Installing is machine-wide: two runs of this test at once (two checkouts) wait
 # for each other rather than purge each other's packages.
-exec 9>/tmp/velorin-package-test.lock
-flock -w 1800 9 || fail "another package test holds /tmp/velorin-package-test.lock"
+# The lock file is opened for reading, so that whoever made it first (root or
+# not) never keeps the other out.
+lock=/tmp/velorin-package-test.lock
+[[ -e "$lock" ]] || { : >"$lock" && chmod 644 "$lock"; }
+exec 9<"$lock"
+flock -w 1800 9 || fail "another package test holds $lock"
 
 # A Velorin someone installed is theirs: this test would replace it and then
 # purge it. Refuse, and say what is in the way.
