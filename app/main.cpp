@@ -83,7 +83,7 @@ int main(int argc, char** argv) {
         return kExitFinished;
     }
     if (line.mode == Mode::Version) {
-        std::cout << "velorin-map 1.0\n";
+        std::cout << "velorin-map " VELORIN_VERSION "\n";
         return kExitFinished;
     }
 

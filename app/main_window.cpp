@@ -450,7 +450,8 @@ void MainWindow::BuildHelpMenu() {
     connect(about, &QAction::triggered, this, [this] {
         QMessageBox::about(
             this, QStringLiteral("About Velorin"),
-            QStringLiteral("<b>velorin-map 1.0</b><p>The map window of Velorin: two map tools, "
+            QStringLiteral("<b>velorin-map " VELORIN_VERSION
+                           "</b><p>The map window of Velorin: two map tools, "
                            "Zoom and Flash and Copy Legend Colors, on a reference map host that "
                            "reads GIS data through GDAL and draws with Qt.</p>"));
     });

@@ -28,3 +28,9 @@ if(VELORIN_FUZZ)
     endif()
     target_compile_options(velorin_flags INTERFACE -fsanitize=fuzzer-no-link)
 endif()
+
+# The version lives in project() alone; programs that show it get it as a
+# definition, so the package, --version and QGIS's plugin list cannot drift apart.
+function(velorin_version_definition target)
+    target_compile_definitions(${target} PRIVATE VELORIN_VERSION="${PROJECT_VERSION}")
+endfunction()

@@ -29,7 +29,7 @@ const QString kName = QStringLiteral("Velorin");
 const QString kDescription =
     QStringLiteral("Zoom and Flash, and Copy Legend Colors, for related layers");
 const QString kCategory = QStringLiteral("Plugins");
-const QString kVersion = QStringLiteral("1.0");
+const QString kVersion = QStringLiteral(VELORIN_VERSION);
 const QString kIcon = QStringLiteral(":/velorin/window_icon_32.png");
 
 QString ToQt(const std::string& text) { return QString::fromStdString(text); }

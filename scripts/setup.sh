@@ -27,6 +27,9 @@ packages=(
     # bench/copylegend_end_to_end.sh: ogr2ogr to write its data set, the sqlite3
     # peer it is measured against, and GNU time for both peaks of memory.
     gdal-bin sqlite3 time
+    # scripts/package/package_test.sh: CPack's dependency computation
+    # (dpkg-shlibdeps) and the checker of the packages it makes.
+    dpkg-dev lintian
 )
 
 missing=()

@@ -12,7 +12,9 @@ namespace {
 constexpr std::string_view Usage =
     "Usage: velorin-make-sample OUTDIR\n"
     "Writes OUTDIR/hydrology.gpkg (Catchment, NerroJunction, Watershed, Waterbody and\n"
-    "MonitoringPoint) and OUTDIR/hydrology.json, a map document showing them.\n";
+    "MonitoringPoint) and OUTDIR/hydrology.json, a map document showing them.\n"
+    "\n"
+    "  -h, --help  show this text\n";
 
 }  // namespace
 
