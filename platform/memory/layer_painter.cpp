@@ -37,7 +37,7 @@ double ReachOfSymbol(const std::shared_ptr<host::ISymbol>& symbol) {
 class LayerSymbols {
   public:
     LayerSymbols(std::shared_ptr<host::IFeatureRenderer> renderer,
-                 std::shared_ptr<const RowStore> store, StoreMatches& matches)
+                 std::shared_ptr<const RowStore> store)
         : m_renderer(std::move(renderer)), m_store(std::move(store)) {
         if (const auto* simple = dynamic_cast<const SimpleRenderer*>(m_renderer.get())) {
             m_single = TryReadSymbol(simple->Symbol());
@@ -45,7 +45,7 @@ class LayerSymbols {
         } else if (const auto unique =
                        std::dynamic_pointer_cast<const UniqueValueRenderer>(m_renderer)) {
             m_unique = unique.get();
-            m_entries = &matches.Of(unique, m_store);
+            m_entries = &StoredMatches(*unique, m_store);
             m_slots.assign(unique->EntryCount() + 1, Unread);
             m_kind = Kind::Unique;
         }
@@ -197,14 +197,14 @@ class MarkerRuns {
 }  // namespace
 
 void PaintStoredLayer(Canvas& canvas, const ViewTransform& view, const FeatureLayer& layer,
-                      PaintCaches& caches) {
+                      ReachCache& reaches) {
     const auto& featureClass = layer.Data();
     if (!featureClass) return;
     auto renderer = layer.Renderer();
     if (!renderer) return;
     const std::shared_ptr<RowStore>& store = featureClass->Store();
     const SpatialIndex& index = store->Spatial();
-    const ClipRect window = view.Window(caches.reaches.ReachOf(renderer));
+    const ClipRect window = view.Window(reaches.ReachOf(renderer));
     const Box query{window.xMin, window.yMin, window.xMax, window.yMax};
     if (index.Extent().IsEmpty() || !query.Meets(index.Extent())) return;
     const std::vector<char>* passes = layer.DefinitionMask();
@@ -213,7 +213,7 @@ void PaintStoredLayer(Canvas& canvas, const ViewTransform& view, const FeatureLa
     // Only rows with a shape have a box that is not empty, so every position
     // visited below has a shape. A feature the renderer gives no symbol, or one
     // that cannot draw its shape, is left out, as a map window leaves it out.
-    LayerSymbols symbols(std::move(renderer), store, caches.matches);
+    LayerSymbols symbols(std::move(renderer), store);
     MarkerRuns markers(canvas, view);
     const auto paint = [&](std::size_t position, const Box& box) {
         if (passes != nullptr && !(*passes)[position]) return;

@@ -31,17 +31,11 @@ class ReachCache {
     std::unordered_map<const host::IFeatureRenderer*, Entry> m_entries;
 };
 
-// What one view keeps from redraw to redraw.
-struct PaintCaches {
-    ReachCache reaches;
-    StoreMatches matches;
-};
-
 // Draws one of the host's own feature layers as the map's redraw draws any layer
 // (definition query applied, the renderer's symbol for each feature, in object-id
 // order), visiting only the features whose envelopes, grown by how far their
 // symbols reach, meet the window. The caller holds a QuietHost.
 void PaintStoredLayer(Canvas& canvas, const ViewTransform& view, const FeatureLayer& layer,
-                      PaintCaches& caches);
+                      ReachCache& reaches);
 
 }  // namespace velorin::memory

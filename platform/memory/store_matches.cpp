@@ -100,21 +100,6 @@ std::vector<std::int32_t> MatchRows(const UniqueValueRenderer& renderer, const R
     return entries;
 }
 
-const std::vector<std::int32_t>& StoreMatches::Of(
-    const std::shared_ptr<const UniqueValueRenderer>& renderer,
-    const std::shared_ptr<const RowStore>& store) {
-    // Renderers that are gone leave their entries behind: clear now and then.
-    if (m_entries.size() > 64) m_entries.clear();
-    Entry& entry = m_entries[renderer.get()];
-    const bool same = entry.renderer.lock() == renderer && entry.store.lock() == store &&
-                      entry.rows == store->Size() && entry.keyVersion == renderer->KeyVersion();
-    if (!same) {
-        entry = Entry{renderer, store, store->Size(), renderer->KeyVersion(),
-                      MatchRows(*renderer, *store)};
-    }
-    return entry.entries;
-}
-
 namespace {
 
 // A renderer's matches of the rows of the store it was asked about last.
@@ -125,13 +110,10 @@ struct RowMatches {
     std::vector<std::int32_t> entries;
 };
 
-std::int32_t EntryOfStoredFeature(const host::IFeature& feature,
-                                  const UniqueValueRenderer& renderer) {
-    // The store's own features, told by their type alone: a search of the type's
-    // bases (dynamic_cast) would cost a good share of the answer.
-    if (typeid(feature) != typeid(Feature)) return UniqueValueRenderer::NotKnown;
-    const auto& stored = static_cast<const Feature&>(feature);
-    const std::shared_ptr<const RowStore>& store = stored.Store();
+}  // namespace
+
+const std::vector<std::int32_t>& StoredMatches(const UniqueValueRenderer& renderer,
+                                               const std::shared_ptr<const RowStore>& store) {
     std::shared_ptr<void>& memo = renderer.HostMemo();
     auto* matches = static_cast<RowMatches*>(memo.get());
     // Same owner, not lock(): asked once per feature, and the weak reference keeps
@@ -145,7 +127,18 @@ std::int32_t EntryOfStoredFeature(const host::IFeature& feature,
         matches = made.get();
         memo = std::move(made);
     }
-    return matches->entries[stored.Position()];
+    return matches->entries;
+}
+
+namespace {
+
+std::int32_t EntryOfStoredFeature(const host::IFeature& feature,
+                                  const UniqueValueRenderer& renderer) {
+    // The store's own features, told by their type alone: a search of the type's
+    // bases (dynamic_cast) would cost a good share of the answer.
+    if (typeid(feature) != typeid(Feature)) return UniqueValueRenderer::NotKnown;
+    const auto& stored = static_cast<const Feature&>(feature);
+    return StoredMatches(renderer, stored.Store())[stored.Position()];
 }
 
 }  // namespace

@@ -49,7 +49,7 @@ struct ViewCore {
     // pixels under it), so redraws nobody sees cost nothing.
     bool stale = false;
     bool drawing = false;  // between StartDrawing and FinishDrawing
-    PaintCaches caches;
+    ReachCache reaches;
     std::shared_ptr<host::ISymbol> symbol;
 
     void ScreenChanged() const {
@@ -181,7 +181,7 @@ struct ViewCore {
             return;
         }
         if (const auto* stored = dynamic_cast<const FeatureLayer*>(layer.get())) {
-            PaintStoredLayer(*canvas, view, *stored, caches);
+            PaintStoredLayer(*canvas, view, *stored, reaches);
             return;
         }
         auto features = host::As<host::IGeoFeatureLayer>(layer);

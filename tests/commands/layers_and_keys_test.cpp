@@ -16,7 +16,7 @@
 #include "forms/frm_copy_legend.h"
 #include "forms/frm_zoom_flash.h"
 #include "tests/support/host_fixture.h"
-#include "tests/support/map_spec.h"
+#include "tests/support/map_plan.h"
 #include "tests/support/user_records.h"
 #include "zoomflash/run_zoom_flash.h"
 
@@ -29,9 +29,9 @@ using testing::kGreen;
 using testing::kRed;
 using testing::MakePoint;
 using testing::MakePolygon;
-using testing::MapSpec;
-using testing::RendererSpec;
-using testing::SymbolSpec;
+using testing::MapPlan;
+using testing::RendererPlan;
+using testing::SymbolPlan;
 
 std::shared_ptr<host::IGeometry> Square(double x, double y) {
     return MakePolygon({{{x, y}, {x + 10, y}, {x + 10, y + 10}, {x, y + 10}}});
@@ -51,7 +51,7 @@ class LayersAndKeysOnHost {
         return testing::DescribeRenderer(m_host->FeatureLayer(layer, nth)->Renderer());
     }
 
-    MapSpec m_map;
+    MapPlan m_map;
     std::unique_ptr<testing::HostFixture> m_host;
 };
 
@@ -167,9 +167,9 @@ TEST_P(LayersAndKeys, BigIntegerKeysGetTheColoursOfExactlyTheirKeys) {
         .Field("Kind", host::esriFieldTypeString)
         .Feature({big, "r"}, MakePoint(5, 45))
         .Feature({big - 1, "g"}, MakePoint(25, 45))
-        .Renderer(RendererSpec::UniqueValues(
-            "Kind", {{"r", SymbolSpec::For(host::esriGeometryPoint, kRed)},
-                     {"g", SymbolSpec::For(host::esriGeometryPoint, kGreen)}}))
+        .Renderer(RendererPlan::UniqueValues(
+            "Kind", {{"r", SymbolPlan::For(host::esriGeometryPoint, kRed)},
+                     {"g", SymbolPlan::For(host::esriGeometryPoint, kGreen)}}))
         .FeatureLayer("Catchment", host::esriGeometryPolygon)
         .Field("JunctionID", host::esriFieldTypeBigInteger)
         .Feature({big - 1}, Square(0, 0))
@@ -196,8 +196,8 @@ TEST_P(LayersAndKeys, CopyLegendNeverChangesATwinNamedLayerThePersonDidNotPick) 
         .Field("NerroID", host::esriFieldTypeInteger)
         .Field("Kind", host::esriFieldTypeString)
         .Feature({1, "r"}, MakePoint(5, 45))
-        .Renderer(RendererSpec::UniqueValues(
-            "Kind", {{"r", SymbolSpec::For(host::esriGeometryPoint, kRed)}}))
+        .Renderer(RendererPlan::UniqueValues(
+            "Kind", {{"r", SymbolPlan::For(host::esriGeometryPoint, kRed)}}))
         .FeatureLayer("Catchment", host::esriGeometryPolygon)
         .Field("JunctionID", host::esriFieldTypeInteger)
         .Feature({1}, Square(0, 0))

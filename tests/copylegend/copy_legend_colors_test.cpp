@@ -10,7 +10,7 @@
 #include <vector>
 
 #include "tests/support/host_fixture.h"
-#include "tests/support/map_spec.h"
+#include "tests/support/map_plan.h"
 #include "tests/support/user_records.h"
 
 // The engine on every host the binary links: the same map, the same run, the
@@ -28,10 +28,10 @@ using testing::Look;
 using testing::MakePoint;
 using testing::MakePolygon;
 using testing::MakePolyline;
-using testing::MapSpec;
+using testing::MapPlan;
 using testing::Null;
-using testing::RendererSpec;
-using testing::SymbolSpec;
+using testing::RendererPlan;
+using testing::SymbolPlan;
 
 std::shared_ptr<host::IGeometry> ShapeAt(std::int32_t shapeType, double x, double y) {
     if (shapeType == host::esriGeometryPoint) return MakePoint(x + 5, y + 5);
@@ -39,21 +39,21 @@ std::shared_ptr<host::IGeometry> ShapeAt(std::int32_t shapeType, double x, doubl
     return MakePolygon({{{x, y}, {x + 10, y}, {x + 10, y + 10}, {x, y + 10}}});
 }
 
-SymbolSpec::Kind KindFor(std::int32_t shapeType) {
-    if (shapeType == host::esriGeometryPoint) return SymbolSpec::Kind::Marker;
-    if (shapeType == host::esriGeometryPolyline) return SymbolSpec::Kind::Line;
-    return SymbolSpec::Kind::Fill;
+SymbolPlan::Kind KindFor(std::int32_t shapeType) {
+    if (shapeType == host::esriGeometryPoint) return SymbolPlan::Kind::Marker;
+    if (shapeType == host::esriGeometryPolyline) return SymbolPlan::Kind::Line;
+    return SymbolPlan::Kind::Fill;
 }
 
 // A Source legend on "Kind": one simple symbol per key text.
-RendererSpec SourceLegend(std::int32_t shapeType,
+RendererPlan SourceLegend(std::int32_t shapeType,
                           const std::vector<std::pair<std::string, Color>>& colours,
                           const std::string& field = "Kind") {
-    std::vector<std::pair<std::string, SymbolSpec>> values;
+    std::vector<std::pair<std::string, SymbolPlan>> values;
     for (const auto& [value, colour] : colours) {
-        values.emplace_back(value, SymbolSpec::For(shapeType, colour));
+        values.emplace_back(value, SymbolPlan::For(shapeType, colour));
     }
-    return RendererSpec::UniqueValues(field, values);
+    return RendererPlan::UniqueValues(field, values);
 }
 
 // What the suite's tests share, whatever their parameters.
@@ -63,7 +63,7 @@ class CopyLegendOnHost {
 
     // Source "NerroJunction": NerroID 1, 2, 3 drawn red, green, blue by a legend on
     // "Kind". Related "Catchment": JunctionID "1", "2", "9" (text).
-    MapSpec& StandardMap(std::int32_t sourceShape = host::esriGeometryPoint,
+    MapPlan& StandardMap(std::int32_t sourceShape = host::esriGeometryPoint,
                          std::int32_t relatedShape = host::esriGeometryPolygon,
                          const std::string& sourceDefinition = {}) {
         m_map.Window(300, 200)
@@ -156,7 +156,7 @@ class CopyLegendOnHost {
         return colours;
     }
 
-    MapSpec m_map;
+    MapPlan m_map;
     std::unique_ptr<testing::HostFixture> m_host;
 };
 
@@ -194,7 +194,7 @@ TEST_P(CopyLegendValidation, ShowsOneBoxAndChangesNothing) {
         .FeatureLayer("Plain", host::esriGeometryPoint)
         .Field("NerroID", host::esriFieldTypeInteger)
         .Feature({1}, MakePoint(1, 1))
-        .Renderer(RendererSpec::Simple(SymbolSpec::For(host::esriGeometryPoint, kRed)))
+        .Renderer(RendererPlan::Simple(SymbolPlan::For(host::esriGeometryPoint, kRed)))
         .FeatureLayer("NoData", host::esriGeometryPolygon)
         .WithoutFeatureClass()
         .FeatureLayer("Wells", host::esriGeometryMultipoint)
@@ -322,7 +322,7 @@ TEST_P(CopyLegendShapes, RelatedLegendHoldsOneValuePerKeyInTheSourceColours) {
     EXPECT_EQ(legend->ColorScheme(), Host().Traits().colorSchemeForgotten.differs ? "" : "Custom");
     EXPECT_EQ(Values(legend), (std::vector<std::string>{"1", "2", "3"}));
 
-    const SymbolSpec::Kind kind = KindFor(shapes.related);
+    const SymbolPlan::Kind kind = KindFor(shapes.related);
     const Color expected[] = {kRed, kGreen, kBlue};
     for (int i = 0; i < 3; ++i) {
         const std::string value = legend->Value(i);
@@ -333,17 +333,17 @@ TEST_P(CopyLegendShapes, RelatedLegendHoldsOneValuePerKeyInTheSourceColours) {
         EXPECT_EQ(ColorOf(drawn.color), expected[i]) << value;
         // Solid, and 12-point circles or 1-point lines.
         EXPECT_EQ(drawn.style, 0) << value;
-        if (kind == SymbolSpec::Kind::Marker) {
+        if (kind == SymbolPlan::Kind::Marker) {
             EXPECT_DOUBLE_EQ(drawn.size, 12);
         }
-        if (kind == SymbolSpec::Kind::Line) {
+        if (kind == SymbolPlan::Kind::Line) {
             EXPECT_DOUBLE_EQ(drawn.size, 1);
         }
     }
     const testing::SymbolLook fallback = Look(legend->DefaultSymbol());
     EXPECT_EQ(fallback.kind, kind);
-    const std::int32_t defaultStyle = kind == SymbolSpec::Kind::Marker ? host::esriSMSX
-                                      : kind == SymbolSpec::Kind::Line
+    const std::int32_t defaultStyle = kind == SymbolPlan::Kind::Marker ? host::esriSMSX
+                                      : kind == SymbolPlan::Kind::Line
                                           ? host::esriSLSDash
                                           : host::esriSFSBackwardDiagonal;
     EXPECT_EQ(fallback.style, defaultStyle);
@@ -417,21 +417,14 @@ TEST_P(CopyLegendEngine, HostCallsFollowTheRunsStepsInOrder) {
         "ITrackCancel::Continue",         "IUniqueValueRenderer::ColorScheme",
         "IRendererPropertyPage::ClassID", "IProgressor::Hide",
         "IActiveView::Refresh",           "IMxDocument::UpdateContents"};
-    std::vector<std::string> firstCalls;
-    for (const std::string& call : Context().faults.Calls()) {
-        if (std::find(steps.begin(), steps.end(), call) != steps.end() &&
-            std::find(firstCalls.begin(), firstCalls.end(), call) == firstCalls.end()) {
-            firstCalls.push_back(call);
-        }
-    }
-    EXPECT_EQ(firstCalls, steps);
+    EXPECT_EQ(velorin::testing::FirstCallsOf(steps, Context().faults.Calls()), steps);
 }
 
 // ---- The walk ------------------------------------------------------------------------------
 
 // Source "NerroJunction" of points keyed by `keyType` and coloured by "Kind",
 // Related "Catchment" of polygons keyed by text.
-MapSpec& KeyedSource(MapSpec& map, std::int32_t keyType,
+MapPlan& KeyedSource(MapPlan& map, std::int32_t keyType,
                      const std::vector<std::pair<host::FieldValue, std::string>>& features) {
     map.FeatureLayer("NerroJunction", host::esriGeometryPoint)
         .Field("NerroID", keyType)
@@ -591,9 +584,9 @@ TEST_P(CopyLegendEngine, ANonSimpleSourceSymbolRaises2021AndSkipsTheFinish) {
         .Feature({1, "r"}, MakePoint(1, 1))
         .Feature({1, "pic"}, MakePoint(2, 2))
         .Feature({2, "r"}, MakePoint(3, 3))
-        .Renderer(RendererSpec::UniqueValues("Kind",
-                                             {{"r", SymbolSpec::For(host::esriGeometryPoint, kRed)},
-                                              {"pic", SymbolSpec::NotSimple(kBlue)}}))
+        .Renderer(RendererPlan::UniqueValues("Kind",
+                                             {{"r", SymbolPlan::For(host::esriGeometryPoint, kRed)},
+                                              {"pic", SymbolPlan::NotSimple(kBlue)}}))
         .FeatureLayer("Catchment", host::esriGeometryPolygon)
         .Field("JunctionID", host::esriFieldTypeString);
     Build();

@@ -10,10 +10,10 @@
 #include "platform/memory/reference_host.h"
 #include "platform/objects/renderers.h"
 #include "platform/objects/symbols.h"
-#include "tests/support/map_spec.h"
+#include "tests/support/map_plan.h"
 
 // Reference-host symbols and legends for the suites that build the reference
-// host directly (colours and ColorOf come with the host fixture's spec).
+// host directly (colours and ColorOf come with the host fixture's plan).
 namespace velorin::testing {
 
 // A simple symbol of the kind a layer of that shape draws with, in `color`.

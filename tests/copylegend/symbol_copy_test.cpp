@@ -13,7 +13,7 @@
 #include <vector>
 
 #include "tests/support/host_fixture.h"
-#include "tests/support/map_spec.h"
+#include "tests/support/map_plan.h"
 
 // The symbol rules on every host the binary links: legends are stated as data,
 // and the symbols and colours a test makes come from the host's object factory.
@@ -27,9 +27,9 @@ using testing::kBlue;
 using testing::kGreen;
 using testing::kRed;
 using testing::Look;
-using testing::MapSpec;
-using testing::RendererSpec;
-using testing::SymbolSpec;
+using testing::MapPlan;
+using testing::RendererPlan;
+using testing::SymbolPlan;
 
 // The failure `call` raises; none when it returns.
 std::optional<Error> Raised(const std::function<void()>& call) {
@@ -48,9 +48,9 @@ class SymbolCopyOnHost {
 
     // "Source": features keyed "a" then "b" on the text field "Key", drawn by
     // `legend` (the host's own drawing when left out).
-    void BuildSource(const RendererSpec& legend = {},
+    void BuildSource(const RendererPlan& legend = {},
                      std::int32_t shapeType = host::esriGeometryPoint) {
-        MapSpec map;
+        MapPlan map;
         map.FeatureLayer("Source", shapeType)
             .Field("Key", host::esriFieldTypeString)
             .Feature({"a"})
@@ -114,8 +114,8 @@ class SimpleSymbolColor : public SymbolCopyOnHost,
 
 TEST_P(SimpleSymbolColor, IsTheColourObjectOfTheSymbolTheLegendDrawsTheFeatureWith) {
     const std::int32_t shape = std::get<1>(GetParam()).shapeType;
-    BuildSource(RendererSpec::UniqueValues("Key", {{"a", SymbolSpec::For(shape, kGreen)},
-                                                   {"b", SymbolSpec::For(shape, kRed)}}),
+    BuildSource(RendererPlan::UniqueValues("Key", {{"a", SymbolPlan::For(shape, kGreen)},
+                                                   {"b", SymbolPlan::For(shape, kRed)}}),
                 shape);
     const auto feature = FirstFeature();
 
@@ -136,7 +136,7 @@ INSTANTIATE_TEST_SUITE_P(
     testing::HostCaseName<SimpleKindCase>);
 
 TEST_P(SymbolCopy, ASymbolThatIsNotSimpleRaisesError2021) {
-    BuildSource(RendererSpec::UniqueValues("Key", {{"a", SymbolSpec::NotSimple(kBlue)}}));
+    BuildSource(RendererPlan::UniqueValues("Key", {{"a", SymbolPlan::NotSimple(kBlue)}}));
 
     const auto error = Raised([&] { GetSimpleSymbolColor(Layer(), FirstFeature()); });
 
@@ -148,7 +148,7 @@ TEST_P(SymbolCopy, ASymbolThatIsNotSimpleRaisesError2021) {
 TEST_P(SymbolCopy, AFeatureTheLegendDrawsWithNoSymbolRaisesError2021) {
     // "a" has no value and the legend has no symbol for other values.
     BuildSource(
-        RendererSpec::UniqueValues("Key", {{"b", SymbolSpec::For(host::esriGeometryPoint, kRed)}}));
+        RendererPlan::UniqueValues("Key", {{"b", SymbolPlan::For(host::esriGeometryPoint, kRed)}}));
 
     const auto error = Raised([&] { GetSimpleSymbolColor(Layer(), FirstFeature()); });
 
@@ -169,18 +169,18 @@ TEST_P(SymbolCopy, NoRendererRaisesAHostErrorNotACrash) {
 TEST_P(SymbolCopy, SimpleSymbolColorsAnswersAsGetSimpleSymbolColorForEverySymbolAndAgain) {
     // Symbols of every kind and some that are not simple, asked twice, with
     // every colour object replaced in between.
-    MapSpec map;
+    MapPlan map;
     map.FeatureLayer("Many", host::esriGeometryPoint).Field("Key", host::esriFieldTypeString);
-    std::vector<std::pair<std::string, SymbolSpec>> values;
+    std::vector<std::pair<std::string, SymbolPlan>> values;
     constexpr std::int32_t kShapes[] = {host::esriGeometryPoint, host::esriGeometryPolyline,
                                         host::esriGeometryPolygon};
     for (int i = 0; i < 300; ++i) {
         const std::string key = std::to_string(i);
         map.Feature({key});
-        values.emplace_back(key, i % 4 == 3 ? SymbolSpec::NotSimple(kBlue)
-                                            : SymbolSpec::For(kShapes[i % 4], kBlue));
+        values.emplace_back(key, i % 4 == 3 ? SymbolPlan::NotSimple(kBlue)
+                                            : SymbolPlan::For(kShapes[i % 4], kBlue));
     }
-    map.Renderer(RendererSpec::UniqueValues("Key", values));
+    map.Renderer(RendererPlan::UniqueValues("Key", values));
     m_host->Build(map);
     // One reading: the colours replaced are those of the renderer asked.
     const auto renderer = Layer("Many")->Renderer();
@@ -205,7 +205,7 @@ TEST_P(SymbolCopy, SimpleSymbolColorsAnswersAsGetSimpleSymbolColorForEverySymbol
             ASSERT_EQ(got, expected);
         }
         ASSERT_EQ(features, 300);
-        for (const auto& [key, spec] : values) {
+        for (const auto& [key, plan] : values) {
             const auto symbol = legend->Symbol(key);
             const auto rgb = NewColor(Factory(), {1, 2, 3});
             if (auto marker = host::As<host::ISimpleMarkerSymbol>(symbol)) marker->SetColor(rgb);

@@ -12,7 +12,7 @@
 
 #include "host/host.h"
 #include "tests/support/host_fixture.h"
-#include "tests/support/map_spec.h"
+#include "tests/support/map_plan.h"
 #include "tests/support/user_records.h"
 #include "ui/current_toolkit.h"
 
@@ -27,7 +27,7 @@ using host::esriFieldTypeString;
 using host::esriGeometryPoint;
 using host::esriGeometryPolygon;
 using velorin::testing::HostMaker;
-using velorin::testing::MapSpec;
+using velorin::testing::MapPlan;
 
 // The lists of the dialog as a person sees them: entries and the current one.
 struct ListState {
@@ -50,7 +50,7 @@ class CopyLegendFormOnHost {
     void Start(const HostMaker& maker) { m_maker = maker; }
 
     // Builds the test's one map and the dialog that runs over it.
-    void Use(const MapSpec& map) {
+    void Use(const MapPlan& map) {
         m_host = m_maker.make();
         m_host->Build(map);
         m_dialog.emplace();
@@ -59,7 +59,7 @@ class CopyLegendFormOnHost {
 
     // The data-model map: three layers, each with the key fields of the model.
     void DataModelMap() {
-        MapSpec map;
+        MapPlan map;
         map.FeatureLayer("Streams", host::esriGeometryPolyline)
             .Field("StreamID", esriFieldTypeInteger)
             .FeatureLayer("Catchment", esriGeometryPolygon)
@@ -144,7 +144,7 @@ TEST_P(CopyLegendForm, FirstOpeningPreselectsTheDataModelLayersAndKeys) {
 // Grouped layers and feature types are the list routines' (tests of
 // modUtilsForms, where hosts declare how they differ in both).
 TEST_P(CopyLegendForm, PreferencesIgnoreLetterCaseAndPassOverOtherLayerKinds) {
-    MapSpec map;
+    MapPlan map;
     map.OtherLayer("Labels")
         .FeatureLayer("WATERSHED", esriGeometryPolygon)
         .Field("junctionid", esriFieldTypeInteger)
@@ -162,7 +162,7 @@ TEST_P(CopyLegendForm, PreferencesIgnoreLetterCaseAndPassOverOtherLayerKinds) {
 }
 
 TEST_P(CopyLegendForm, AMapWithoutFeatureLayersLeavesEveryListEmptyAndRefusesOk) {
-    MapSpec map;
+    MapPlan map;
     map.RasterLayer("Elevation");
     Use(map);
     User().OnShow("frmCopyLegend").Press("cmdOK").Press("cmdCancel");
@@ -179,7 +179,7 @@ TEST_P(CopyLegendForm, AMapWithoutFeatureLayersLeavesEveryListEmptyAndRefusesOk)
 }
 
 TEST_P(CopyLegendForm, WithOneFeatureLayerTheRelatedKeyListStaysEmpty) {
-    MapSpec map;
+    MapPlan map;
     map.FeatureLayer("Catchment", esriGeometryPolygon).Field("JunctionID", esriFieldTypeInteger);
     Use(map);
     User().OnShow("frmCopyLegend").Press("cmdOK").Press("cmdCancel");
@@ -213,7 +213,7 @@ class CopyLegendOkCheck : public CopyLegendFormOnHost,
 TEST_P(CopyLegendOkCheck, RefusesWithOneBoxAndKeepsTheDialogOpenAndItsLists) {
     const OkCase& c = std::get<1>(GetParam());
     // "Bare" has no field a Related key may be (its object id is a Source key only).
-    MapSpec map;
+    MapPlan map;
     map.FeatureLayer("Bare", esriGeometryPoint)
         .Field("Surveyed", esriFieldTypeDate)
         .FeatureLayer("Catchment", esriGeometryPolygon)
@@ -297,7 +297,7 @@ TEST_P(CopyLegendForm, OkStoresTheChoiceHidesTheDialogAndTheNextOpeningOffersItF
 }
 
 TEST_P(CopyLegendForm, RememberedNamesMissingFromTheMapAreNotPreferred) {
-    MapSpec map;
+    MapPlan map;
     map.FeatureLayer("Streams", host::esriGeometryPolyline)
         .Field("StreamID", esriFieldTypeInteger)
         .FeatureLayer("NerroJunction", esriGeometryPoint)

@@ -12,7 +12,7 @@
 
 #include "host/host.h"
 #include "tests/support/host_fixture.h"
-#include "tests/support/map_spec.h"
+#include "tests/support/map_plan.h"
 #include "tests/support/user_records.h"
 #include "zoomflash/zoom_flash_parameters.h"
 
@@ -27,12 +27,12 @@ using host::esriFieldTypeString;
 using host::esriGeometryPoint;
 using host::esriGeometryPolygon;
 using velorin::testing::HostMaker;
-using velorin::testing::MapSpec;
+using velorin::testing::MapPlan;
 using Names = std::vector<std::string>;
 
 // Streams, Watershed and NerroJunction, with key fields of the data model.
-MapSpec Hydrology() {
-    MapSpec map;
+MapPlan Hydrology() {
+    MapPlan map;
     map.FeatureLayer("Streams", host::esriGeometryPolyline)
         .Field("Name", esriFieldTypeString)
         .FeatureLayer("Watershed", esriGeometryPolygon)
@@ -48,7 +48,7 @@ MapSpec Hydrology() {
 // What the suite's tests share, whatever their parameters.
 class ZoomFlashDialogOnHost {
   protected:
-    void Start(const HostMaker& maker, const MapSpec& map = Hydrology()) {
+    void Start(const HostMaker& maker, const MapPlan& map = Hydrology()) {
         m_host = maker.make();
         m_host->Build(map);
         m_dialog.emplace();
@@ -540,7 +540,7 @@ TEST_P(ZoomFlashDialogTest, HostFailureAfterAPickIsReportedAndTheDialogStaysOpen
 
 class EmptyMapDialog : public ZoomFlashDialogTest {
   protected:
-    void SetUp() override { Start(GetParam(), MapSpec{}); }
+    void SetUp() override { Start(GetParam(), MapPlan{}); }
 };
 
 INSTANTIATE_TEST_SUITE_P(Hosts, EmptyMapDialog, ::testing::ValuesIn(velorin::testing::Hosts()),
@@ -563,7 +563,7 @@ TEST_P(EmptyMapDialog, OpensWithNoneOnlyAndRefusesOk) {
 class OtherNamesDialog : public ZoomFlashDialogTest {
   protected:
     void SetUp() override {
-        MapSpec map;
+        MapPlan map;
         map.FeatureLayer("Roads", host::esriGeometryPolyline)
             .Field("Code", esriFieldTypeInteger)
             .FeatureLayer("CATCHMENT", esriGeometryPolygon)

@@ -10,7 +10,7 @@
 #include "host/host.h"
 #include "tests/forms/list_window.h"
 #include "tests/support/host_fixture.h"
-#include "tests/support/map_spec.h"
+#include "tests/support/map_plan.h"
 
 // The list routines on every host the binary links: the same map, the same
 // lists, read through host interfaces.
@@ -25,7 +25,7 @@ using host::esriGeometryPoint;
 using host::esriGeometryPolygon;
 using host::esriGeometryPolyline;
 using velorin::testing::HostMaker;
-using velorin::testing::MapSpec;
+using velorin::testing::MapPlan;
 using Names = std::vector<std::string>;
 
 class PickLists : public ::testing::TestWithParam<HostMaker> {
@@ -61,7 +61,7 @@ class PickLists : public ::testing::TestWithParam<HostMaker> {
         Build();
     }
 
-    MapSpec m_map;
+    MapPlan m_map;
     std::unique_ptr<velorin::testing::HostFixture> m_host;
     ui::Window m_window{testing::kListLayout};
 };

@@ -195,34 +195,34 @@ Qt::BrushStyle BrushStyle(std::int32_t style) {
 }
 
 // QGIS's own symbols, sizes in points as the host states them.
-QgsSymbol* MakeSymbol(const SymbolSpec& spec) {
-    const QColor color = ToColor(spec.color);
-    switch (spec.kind) {
-        case SymbolSpec::Kind::Marker: {
-            auto* layer = new QgsSimpleMarkerSymbolLayer(MarkerShape(spec.style), spec.size);
+QgsSymbol* MakeSymbol(const SymbolPlan& plan) {
+    const QColor color = ToColor(plan.color);
+    switch (plan.kind) {
+        case SymbolPlan::Kind::Marker: {
+            auto* layer = new QgsSimpleMarkerSymbolLayer(MarkerShape(plan.style), plan.size);
             layer->setSizeUnit(QgsUnitTypes::RenderPoints);
             layer->setColor(color);
             layer->setStrokeColor(color);
             return new QgsMarkerSymbol(QgsSymbolLayerList{layer});
         }
-        case SymbolSpec::Kind::Line: {
-            auto* layer = new QgsSimpleLineSymbolLayer(color, spec.size, PenStyle(spec.style));
+        case SymbolPlan::Kind::Line: {
+            auto* layer = new QgsSimpleLineSymbolLayer(color, plan.size, PenStyle(plan.style));
             layer->setWidthUnit(QgsUnitTypes::RenderPoints);
             return new QgsLineSymbol(QgsSymbolLayerList{layer});
         }
-        case SymbolSpec::Kind::Fill: {
+        case SymbolPlan::Kind::Fill: {
             auto* layer =
-                new QgsSimpleFillSymbolLayer(color, BrushStyle(spec.style), color, Qt::NoPen);
+                new QgsSimpleFillSymbolLayer(color, BrushStyle(plan.style), color, Qt::NoPen);
             return new QgsFillSymbol(QgsSymbolLayerList{layer});
         }
-        case SymbolSpec::Kind::Other:
+        case SymbolPlan::Kind::Other:
             break;
     }
     // Two marker layers: a symbol QGIS draws that is no simple one.
-    auto* under = new QgsSimpleMarkerSymbolLayer(QgsSimpleMarkerSymbolLayerBase::Square, spec.size);
+    auto* under = new QgsSimpleMarkerSymbolLayer(QgsSimpleMarkerSymbolLayerBase::Square, plan.size);
     under->setColor(color);
     auto* over =
-        new QgsSimpleMarkerSymbolLayer(QgsSimpleMarkerSymbolLayerBase::Circle, spec.size / 2);
+        new QgsSimpleMarkerSymbolLayer(QgsSimpleMarkerSymbolLayerBase::Circle, plan.size / 2);
     over->setColor(color.darker());
     return new QgsMarkerSymbol(QgsSymbolLayerList{under, over});
 }
@@ -234,23 +234,23 @@ QVariant CategoryValue(const std::string& text, QVariant::Type type) {
     return QVariant(ToQt(text));
 }
 
-QgsFeatureRenderer* MakeRenderer(const LayerSpec& layer, const QgsFields& fields) {
-    const RendererSpec& spec = layer.renderer;
-    if (spec.kind == RendererSpec::Kind::Simple) {
-        return new QgsSingleSymbolRenderer(MakeSymbol(spec.symbol));
+QgsFeatureRenderer* MakeRenderer(const LayerPlan& layer, const QgsFields& fields) {
+    const RendererPlan& plan = layer.renderer;
+    if (plan.kind == RendererPlan::Kind::Simple) {
+        return new QgsSingleSymbolRenderer(MakeSymbol(plan.symbol));
     }
-    const int index = fields.lookupField(ToQt(spec.field));
+    const int index = fields.lookupField(ToQt(plan.field));
     const QVariant::Type type = index >= 0 ? fields.at(index).type() : QVariant::String;
     QgsCategoryList categories;
-    for (const auto& [value, symbol] : spec.values) {
+    for (const auto& [value, symbol] : plan.values) {
         categories << QgsRendererCategory(CategoryValue(value, type), MakeSymbol(symbol),
                                           ToQt(value));
     }
     // The category of the empty value draws what matches no other.
-    if (spec.defaultSymbol) {
-        categories << QgsRendererCategory(QString(), MakeSymbol(*spec.defaultSymbol), QString());
+    if (plan.defaultSymbol) {
+        categories << QgsRendererCategory(QString(), MakeSymbol(*plan.defaultSymbol), QString());
     }
-    return new QgsCategorizedSymbolRenderer(ToQt(spec.field), categories);
+    return new QgsCategorizedSymbolRenderer(ToQt(plan.field), categories);
 }
 
 class QgisFixture final : public HostFixture {
@@ -293,13 +293,13 @@ class QgisFixture final : public HostFixture {
         return traits;
     }
 
-    void Build(const MapSpec& map) override {
+    void Build(const MapPlan& map) override {
         if (m_application) throw Error(host::E_HOST_INVALIDARG, "The host fixture builds once");
         m_canvas.resize(map.Width(), map.Height());
         m_canvas.show();
         QgsLayerTree* root = m_project.layerTreeRoot();
-        for (const LayerSpec& layer : map.Layers()) AddLayer(layer, *root);
-        for (const TableSpec& table : map.Tables()) AddTable(table, *root);
+        for (const LayerPlan& layer : map.Layers()) AddLayer(layer, *root);
+        for (const TablePlan& table : map.Tables()) AddTable(table, *root);
 
         QList<QgsMapLayer*> drawn;
         for (QgsMapLayer* layer : root->layerOrder()) {
@@ -370,77 +370,77 @@ class QgisFixture final : public HostFixture {
         group.addLayer(layer);
     }
 
-    void AddLayer(const LayerSpec& spec, QgsLayerTreeGroup& group) {
-        switch (spec.kind) {
-            case LayerSpec::Kind::Group: {
-                QgsLayerTreeGroup* inner = group.addGroup(ToQt(spec.name));
-                for (const LayerSpec& child : spec.children) AddLayer(child, *inner);
+    void AddLayer(const LayerPlan& plan, QgsLayerTreeGroup& group) {
+        switch (plan.kind) {
+            case LayerPlan::Kind::Group: {
+                QgsLayerTreeGroup* inner = group.addGroup(ToQt(plan.name));
+                for (const LayerPlan& child : plan.children) AddLayer(child, *inner);
                 return;
             }
-            case LayerSpec::Kind::Raster:
-                Place(new QgsRasterLayer(spec.hasData ? RasterFile() : Missing("tif"),
-                                         ToQt(spec.name), QStringLiteral("gdal")),
+            case LayerPlan::Kind::Raster:
+                Place(new QgsRasterLayer(plan.hasData ? RasterFile() : Missing("tif"),
+                                         ToQt(plan.name), QStringLiteral("gdal")),
                       group);
                 return;
-            case LayerSpec::Kind::Other:
-                Place(new QgsAnnotationLayer(ToQt(spec.name), QgsAnnotationLayer::LayerOptions(
+            case LayerPlan::Kind::Other:
+                Place(new QgsAnnotationLayer(ToQt(plan.name), QgsAnnotationLayer::LayerOptions(
                                                                   m_project.transformContext())),
                       group);
                 return;
-            case LayerSpec::Kind::Feature:
+            case LayerPlan::Kind::Feature:
                 break;
         }
-        if (!spec.hasData) {
+        if (!plan.hasData) {
             // A layer whose data source is gone, as QGIS reads it from a project:
             // invalid, with the geometry type the project recorded.
             QgsVectorLayer::LayerOptions options(m_project.transformContext());
-            options.fallbackWkbType = QgsWkbTypes::parseType(LayerKind(spec.shapeType));
-            Place(new QgsVectorLayer(Missing("gpkg"), ToQt(spec.name), QStringLiteral("ogr"),
+            options.fallbackWkbType = QgsWkbTypes::parseType(LayerKind(plan.shapeType));
+            Place(new QgsVectorLayer(Missing("gpkg"), ToQt(plan.name), QStringLiteral("ogr"),
                                      options),
                   group);
             return;
         }
         // Built anyway it would be a simple layer, and a suite would test another map.
-        if (spec.featureType != host::esriFTSimple) {
-            Unsupported("a feature class of feature type " + std::to_string(spec.featureType));
+        if (plan.featureType != host::esriFTSimple) {
+            Unsupported("a feature class of feature type " + std::to_string(plan.featureType));
         }
         auto* layer =
-            MakeVectorLayer(LayerKind(spec.shapeType), spec.name, spec.fields, spec.features);
-        if (!spec.definition.empty() && !layer->setSubsetString(ToQt(spec.definition))) {
-            Unsupported("the definition query " + spec.definition);
+            MakeVectorLayer(LayerKind(plan.shapeType), plan.name, plan.fields, plan.features);
+        if (!plan.definition.empty() && !layer->setSubsetString(ToQt(plan.definition))) {
+            Unsupported("the definition query " + plan.definition);
         }
-        if (!spec.displayField.empty()) {
-            layer->setDisplayExpression(QgsExpression::quotedColumnRef(ToQt(spec.displayField)));
+        if (!plan.displayField.empty()) {
+            layer->setDisplayExpression(QgsExpression::quotedColumnRef(ToQt(plan.displayField)));
         }
-        if (spec.renderer.kind != RendererSpec::Kind::Default) {
-            layer->setRenderer(MakeRenderer(spec, layer->fields()));
+        if (plan.renderer.kind != RendererPlan::Kind::Default) {
+            layer->setRenderer(MakeRenderer(plan, layer->fields()));
         }
         // QGIS drops the selection when the subset string changes: select after.
-        if (!spec.selection.empty()) Selects(*layer, spec.selection);
+        if (!plan.selection.empty()) Selects(*layer, plan.selection);
         Place(layer, group);
     }
 
-    void AddTable(const TableSpec& spec, QgsLayerTreeGroup& group) {
-        if (!spec.hasData) {
+    void AddTable(const TablePlan& plan, QgsLayerTreeGroup& group) {
+        if (!plan.hasData) {
             // As QGIS reads a table whose source is gone from a project: invalid,
             // with the geometry type the project recorded (none).
             QgsVectorLayer::LayerOptions options(m_project.transformContext());
             options.fallbackWkbType = QgsWkbTypes::NoGeometry;
-            Place(new QgsVectorLayer(Missing("gpkg"), ToQt(spec.name), QStringLiteral("ogr"),
+            Place(new QgsVectorLayer(Missing("gpkg"), ToQt(plan.name), QStringLiteral("ogr"),
                                      options),
                   group);
             return;
         }
-        Place(MakeVectorLayer(QStringLiteral("None"), spec.name, spec.fields, spec.rows), group);
+        Place(MakeVectorLayer(QStringLiteral("None"), plan.name, plan.fields, plan.rows), group);
     }
 
     QgsVectorLayer* MakeVectorLayer(const QString& kind, const std::string& name,
-                                    const std::vector<FieldSpec>& fields,
-                                    const std::vector<FeatureSpec>& features) {
+                                    const std::vector<FieldPlan>& fields,
+                                    const std::vector<FeaturePlan>& features) {
         auto* layer = new QgsVectorLayer(kind + QStringLiteral("?crs=EPSG:3857"), ToQt(name),
                                          QStringLiteral("memory"));
         QList<QgsField> attributes;
-        for (const FieldSpec& field : fields) {
+        for (const FieldPlan& field : fields) {
             attributes << QgsField(ToQt(field.name), QgisType(field.type));
         }
         layer->dataProvider()->addAttributes(attributes);
@@ -452,7 +452,7 @@ class QgisFixture final : public HostFixture {
         }
         QgsFeatureList rows;
         std::int32_t next = 1;
-        for (const FeatureSpec& feature : features) {
+        for (const FeaturePlan& feature : features) {
             // The memory provider numbers features itself, from 1.
             if (feature.oid != 0 && feature.oid != next) {
                 Unsupported("object id " + std::to_string(feature.oid) + " out of sequence");

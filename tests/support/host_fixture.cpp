@@ -1,5 +1,6 @@
 #include "tests/support/host_fixture.h"
 
+#include <algorithm>
 #include <ostream>
 #include <sstream>
 #include <variant>
@@ -29,15 +30,15 @@ std::shared_ptr<host::IGeoFeatureLayer> FindNth(const std::shared_ptr<host::ILay
     return feature;
 }
 
-const char* KindName(SymbolSpec::Kind kind) {
+const char* KindName(SymbolPlan::Kind kind) {
     switch (kind) {
-        case SymbolSpec::Kind::Marker:
+        case SymbolPlan::Kind::Marker:
             return "marker";
-        case SymbolSpec::Kind::Line:
+        case SymbolPlan::Kind::Line:
             return "line";
-        case SymbolSpec::Kind::Fill:
+        case SymbolPlan::Kind::Fill:
             return "fill";
-        case SymbolSpec::Kind::Other:
+        case SymbolPlan::Kind::Other:
             break;
     }
     return "other";
@@ -126,15 +127,15 @@ Color ScreenShot::At(double x, double y) const {
 
 SymbolLook Look(const std::shared_ptr<host::ISymbol>& symbol) {
     if (const auto marker = host::As<host::ISimpleMarkerSymbol>(symbol)) {
-        return {SymbolSpec::Kind::Marker, marker->Style(), marker->Size(), marker->Color()};
+        return {SymbolPlan::Kind::Marker, marker->Style(), marker->Size(), marker->Color()};
     }
     if (const auto line = host::As<host::ISimpleLineSymbol>(symbol)) {
-        return {SymbolSpec::Kind::Line, line->Style(), line->Width(), line->Color()};
+        return {SymbolPlan::Kind::Line, line->Style(), line->Width(), line->Color()};
     }
     if (const auto fill = host::As<host::ISimpleFillSymbol>(symbol)) {
-        return {SymbolSpec::Kind::Fill, fill->Style(), 0, fill->Color()};
+        return {SymbolPlan::Kind::Fill, fill->Style(), 0, fill->Color()};
     }
-    return {SymbolSpec::Kind::Other, -1, 0, nullptr};
+    return {SymbolPlan::Kind::Other, -1, 0, nullptr};
 }
 
 std::string DescribeRenderer(const std::shared_ptr<host::IFeatureRenderer>& renderer) {
@@ -159,6 +160,18 @@ std::string DescribeRenderer(const std::shared_ptr<host::IFeatureRenderer>& rend
         DescribeSymbol(out, unique->Symbol(value));
     }
     return out.str();
+}
+
+std::vector<std::string> FirstCallsOf(const std::vector<std::string>& steps,
+                                      const std::vector<std::string>& calls) {
+    std::vector<std::string> first;
+    for (const std::string& call : calls) {
+        if (std::find(steps.begin(), steps.end(), call) != steps.end() &&
+            std::find(first.begin(), first.end(), call) == first.end()) {
+            first.push_back(call);
+        }
+    }
+    return first;
 }
 
 }  // namespace velorin::testing

@@ -12,10 +12,10 @@
 #include "host/host.h"
 #include "platform/objects/host_context.h"
 #include "platform/scripted/scripted_user.h"
-#include "tests/support/map_spec.h"
+#include "tests/support/map_plan.h"
 #include "ui/current_toolkit.h"
 
-// One map, any host: the conformance suites state their map as a MapSpec, build
+// One map, any host: the conformance suites state their map as a MapPlan, build
 // it on each host a test binary links, run the tools through the scripted user
 // and read back through host interfaces only. A suite is value-parameterized on
 // the host:
@@ -70,7 +70,7 @@ struct HostTraits {
     Difference everyClassIsSimple;
     // The object id field a layer's class shows ahead of the declared fields.
     NameDifference objectIdField{"OBJECTID", {}};
-    // The host has no single-precision field: a Single field of a spec holds the
+    // The host has no single-precision field: a Single field of a plan holds the
     // float's value as a double, and the host reads it back as a Double field, so
     // a key's text is the double's (a single's shortest text, "1e+20", names
     // another double than 1e20F widened).
@@ -104,9 +104,9 @@ class HostFixture {
     virtual std::string Name() const = 0;
     virtual const HostTraits& Traits() const = 0;
 
-    // Builds the map once; progress is recorded from then on. A spec the host
+    // Builds the map once; progress is recorded from then on. A plan the host
     // cannot build raises velorin::Error.
-    virtual void Build(const MapSpec& map) = 0;
+    virtual void Build(const MapPlan& map) = 0;
     // What the extension is given.
     virtual std::shared_ptr<host::IApplication> Application() const = 0;
     // The screen as it is now.
@@ -164,9 +164,14 @@ void PrintTo(const HostMaker& maker, std::ostream* out);
 
 // ---- Reading what a host holds ------------------------------------------------------
 
+// Of the calls an observer listed, those naming one of `steps`, each at its first
+// call only, in the order met: a run's steps in the order it took them.
+std::vector<std::string> FirstCallsOf(const std::vector<std::string>& steps,
+                                      const std::vector<std::string>& calls);
+
 // A symbol as the suites compare it: kind, style, size and colour.
 struct SymbolLook {
-    SymbolSpec::Kind kind = SymbolSpec::Kind::Other;
+    SymbolPlan::Kind kind = SymbolPlan::Kind::Other;
     std::int32_t style = -1;
     double size = 0;  // marker size, line width; 0 for fills and others
     std::shared_ptr<host::IColor> color;

@@ -1,4 +1,4 @@
-// The fixture itself: one spec, read back through host interfaces, is the same
+// The fixture itself: one plan, read back through host interfaces, is the same
 // map on every host, so a suite's failure on one host is the host's and not the
 // fixture's.
 #include "tests/support/host_fixture.h"
@@ -9,7 +9,7 @@
 #include <type_traits>
 #include <vector>
 
-#include "tests/support/map_spec.h"
+#include "tests/support/map_plan.h"
 
 namespace velorin::testing {
 namespace {
@@ -61,9 +61,9 @@ std::vector<std::string> Rows(const std::shared_ptr<Cursor>& cursor) {
     return rows;
 }
 
-// A map of every kind of layer and value a spec states.
-MapSpec EveryKind() {
-    MapSpec map;
+// A map of every kind of layer and value a plan states.
+MapPlan EveryKind() {
+    MapPlan map;
     map.Window(200, 150)
         .FeatureLayer("Junctions", host::esriGeometryPoint)
         .Field("Name", host::esriFieldTypeString)
@@ -76,12 +76,12 @@ MapSpec EveryKind() {
         .Select({1, 3})
         .Definition("Key > 0")
         .DisplayField("Name")
-        .Renderer(RendererSpec::UniqueValues(
-            "Name", {{"a", SymbolSpec::For(host::esriGeometryPoint, kRed)}},
-            SymbolSpec::For(host::esriGeometryPoint, kGreen)))
+        .Renderer(RendererPlan::UniqueValues(
+            "Name", {{"a", SymbolPlan::For(host::esriGeometryPoint, kRed)}},
+            SymbolPlan::For(host::esriGeometryPoint, kGreen)))
         .GroupLayer("Hydro")
         .FeatureLayer("Rivers", host::esriGeometryPolyline)
-        .Renderer(RendererSpec::Simple(SymbolSpec::For(host::esriGeometryPolyline, kBlue)))
+        .Renderer(RendererPlan::Simple(SymbolPlan::For(host::esriGeometryPolyline, kBlue)))
         .GroupLayer("Deep")
         .FeatureLayer("Lost", host::esriGeometryPolygon)
         .WithoutFeatureClass()
@@ -183,7 +183,7 @@ namespace {
 // A feature layer whose data source is gone is a layer of the map and nothing
 // else: not also a standalone table.
 TEST_P(HostFixtureBuild, AFeatureLayerWithoutDataIsNoStandaloneTable) {
-    MapSpec map;
+    MapPlan map;
     map.FeatureLayer("Lost", host::esriGeometryPolygon).WithoutFeatureClass();
     m_host->Build(map);
 

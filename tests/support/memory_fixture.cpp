@@ -13,88 +13,88 @@ namespace velorin::testing {
 namespace {
 
 std::shared_ptr<host::ISymbol> MakeSymbol(const std::shared_ptr<objects::HostContext>& context,
-                                          const SymbolSpec& spec) {
-    auto color = objects::MakeRgbColor(context, spec.color.red, spec.color.green, spec.color.blue);
-    switch (spec.kind) {
-        case SymbolSpec::Kind::Marker: {
+                                          const SymbolPlan& plan) {
+    auto color = objects::MakeRgbColor(context, plan.color.red, plan.color.green, plan.color.blue);
+    switch (plan.kind) {
+        case SymbolPlan::Kind::Marker: {
             auto marker = std::make_shared<objects::SimpleMarkerSymbol>(context);
             marker->SetColor(color);
-            marker->SetStyle(spec.style);
-            marker->SetSize(spec.size);
+            marker->SetStyle(plan.style);
+            marker->SetSize(plan.size);
             return marker;
         }
-        case SymbolSpec::Kind::Line: {
+        case SymbolPlan::Kind::Line: {
             auto line = std::make_shared<objects::SimpleLineSymbol>(context);
             line->SetColor(color);
-            line->SetStyle(spec.style);
-            line->SetWidth(spec.size);
+            line->SetStyle(plan.style);
+            line->SetWidth(plan.size);
             return line;
         }
-        case SymbolSpec::Kind::Fill: {
+        case SymbolPlan::Kind::Fill: {
             auto fill = std::make_shared<objects::SimpleFillSymbol>(context);
             fill->SetColor(color);
-            fill->SetStyle(spec.style);
+            fill->SetStyle(plan.style);
             return fill;
         }
-        case SymbolSpec::Kind::Other:
+        case SymbolPlan::Kind::Other:
             break;
     }
     auto picture = std::make_shared<objects::PictureMarkerSymbol>(context);
     picture->SetColor(color);
-    picture->SetSize(spec.size);
+    picture->SetSize(plan.size);
     return picture;
 }
 
 std::shared_ptr<host::IFeatureRenderer> MakeRenderer(
-    const std::shared_ptr<objects::HostContext>& context, const LayerSpec& layer) {
-    const RendererSpec& spec = layer.renderer;
-    if (spec.kind == RendererSpec::Kind::Simple) {
-        return std::make_shared<objects::SimpleRenderer>(context, MakeSymbol(context, spec.symbol));
+    const std::shared_ptr<objects::HostContext>& context, const LayerPlan& layer) {
+    const RendererPlan& plan = layer.renderer;
+    if (plan.kind == RendererPlan::Kind::Simple) {
+        return std::make_shared<objects::SimpleRenderer>(context, MakeSymbol(context, plan.symbol));
     }
     auto renderer = std::make_shared<objects::UniqueValueRenderer>(context);
     renderer->SetFieldCount(1);
-    renderer->SetField(0, spec.field);
-    for (const FieldSpec& field : layer.fields) {
-        if (field.name == spec.field) {
+    renderer->SetField(0, plan.field);
+    for (const FieldPlan& field : layer.fields) {
+        if (field.name == plan.field) {
             renderer->SetFieldType(0, field.type == host::esriFieldTypeString);
         }
     }
-    for (const auto& [value, symbol] : spec.values) {
-        renderer->AddValue(value, spec.field, MakeSymbol(context, symbol));
+    for (const auto& [value, symbol] : plan.values) {
+        renderer->AddValue(value, plan.field, MakeSymbol(context, symbol));
     }
-    if (spec.defaultSymbol) {
-        renderer->SetDefaultSymbol(MakeSymbol(context, *spec.defaultSymbol));
+    if (plan.defaultSymbol) {
+        renderer->SetDefaultSymbol(MakeSymbol(context, *plan.defaultSymbol));
         renderer->SetUseDefaultSymbol(true);
     }
     return renderer;
 }
 
-void AddLayer(memory::HostBuilder& builder, const LayerSpec& layer) {
+void AddLayer(memory::HostBuilder& builder, const LayerPlan& layer) {
     switch (layer.kind) {
-        case LayerSpec::Kind::Group:
+        case LayerPlan::Kind::Group:
             builder.GroupLayer(layer.name);
-            for (const LayerSpec& child : layer.children) AddLayer(builder, child);
+            for (const LayerPlan& child : layer.children) AddLayer(builder, child);
             builder.EndGroup();
             return;
-        case LayerSpec::Kind::Raster:
+        case LayerPlan::Kind::Raster:
             builder.RasterLayer(layer.name, layer.hasData);
             return;
-        case LayerSpec::Kind::Other:
+        case LayerPlan::Kind::Other:
             builder.OtherLayer(layer.name);
             return;
-        case LayerSpec::Kind::Feature:
+        case LayerPlan::Kind::Feature:
             break;
     }
     builder.FeatureLayer(layer.name, layer.shapeType, layer.featureType);
     if (!layer.hasData) builder.WithoutFeatureClass();
-    for (const FieldSpec& field : layer.fields) builder.Field(field.name, field.type, field.alias);
-    for (const FeatureSpec& feature : layer.features) {
+    for (const FieldPlan& field : layer.fields) builder.Field(field.name, field.type, field.alias);
+    for (const FeaturePlan& feature : layer.features) {
         builder.Feature(feature.values, feature.shape, feature.oid);
     }
     if (!layer.selection.empty()) builder.Select(layer.selection);
     if (!layer.definition.empty()) builder.Definition(layer.definition);
     if (!layer.displayField.empty()) builder.DisplayField(layer.displayField);
-    if (layer.renderer.kind != RendererSpec::Kind::Default) {
+    if (layer.renderer.kind != RendererPlan::Kind::Default) {
         builder.Renderer(MakeRenderer(builder.Context(), layer));
     }
 }
@@ -107,17 +107,17 @@ class MemoryFixture final : public HostFixture {
         return traits;
     }
 
-    void Build(const MapSpec& map) override {
+    void Build(const MapPlan& map) override {
         if (m_host) throw Error(host::E_HOST_INVALIDARG, "The host fixture builds once");
         memory::HostBuilder builder;
         builder.Window(map.Width(), map.Height());
-        for (const LayerSpec& layer : map.Layers()) AddLayer(builder, layer);
-        for (const TableSpec& table : map.Tables()) {
+        for (const LayerPlan& layer : map.Layers()) AddLayer(builder, layer);
+        for (const TablePlan& table : map.Tables()) {
             builder.StandaloneTable(table.name, table.hasData);
-            for (const FieldSpec& field : table.fields) {
+            for (const FieldPlan& field : table.fields) {
                 builder.Field(field.name, field.type, field.alias);
             }
-            for (const FeatureSpec& row : table.rows) builder.Row(row.values, row.oid);
+            for (const FeaturePlan& row : table.rows) builder.Row(row.values, row.oid);
         }
         m_host.emplace(builder.Build(memory::MakeQImageCanvas(map.Width(), map.Height())));
         // A copy of the host, so the pump does not depend on this object's address.

@@ -11,7 +11,7 @@ namespace {
 using host::esriFieldTypeInteger;
 using host::esriGeometryPoint;
 using host::esriGeometryPolygon;
-using testing::MapSpec;
+using testing::MapPlan;
 using testing::ZoomFlashCases;
 using testing::ZoomFlashTest;
 using velorin::testing::Square;
@@ -28,8 +28,8 @@ using FlashGeometryKinds = ZoomFlashCases<FlashCase>;
 
 // A map whose pixels vary under every shape, so a flash that did not restore
 // them could not go unnoticed.
-MapSpec BusyMap() {
-    MapSpec map;
+MapPlan BusyMap() {
+    MapPlan map;
     map.Window(200, 150)
         .FeatureLayer("Blocks", esriGeometryPolygon)
         .Feature({}, objects::MakePolygon({Square(0, 0, 50)}))
@@ -120,7 +120,7 @@ class SourceCursor : public ZoomFlashTest {
   protected:
     void SetUp() override {
         ZoomFlashTest::SetUp();
-        MapSpec map;
+        MapPlan map;
         map.Window(200, 150)
             .FeatureLayer("Wells", esriGeometryPoint)
             .Field("Depth", esriFieldTypeInteger)

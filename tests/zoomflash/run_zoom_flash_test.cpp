@@ -21,13 +21,13 @@ using host::esriGeometryPolygon;
 using objects::MakePoint;
 using objects::MakePolygon;
 using testing::HostMaker;
-using testing::MapSpec;
+using testing::MapPlan;
 using velorin::testing::Square;
 
 const std::string kPause1 = "Paused at Catchment OID = 1.  Click OK to continue.";
 
-MapSpec Catchments() {
-    MapSpec map;
+MapPlan Catchments() {
+    MapPlan map;
     map.Window(200, 150)
         .FeatureLayer("Catchment", esriGeometryPolygon)
         .Field("NerroID", esriFieldTypeInteger)
@@ -231,14 +231,7 @@ TEST_P(ZoomFlashEngine, HostCallsFollowTheRunsStepsInOrder) {
                                             "IScreenDisplay::Invalidate",
                                             "IDisplay::StartDrawing",
                                             "IDisplay::FinishDrawing"};
-    std::vector<std::string> firstCalls;
-    for (const std::string& call : Context().faults.Calls()) {
-        if (std::find(steps.begin(), steps.end(), call) != steps.end() &&
-            std::find(firstCalls.begin(), firstCalls.end(), call) == firstCalls.end()) {
-            firstCalls.push_back(call);
-        }
-    }
-    EXPECT_EQ(firstCalls, steps);
+    EXPECT_EQ(velorin::testing::FirstCallsOf(steps, Context().faults.Calls()), steps);
     // The last status text set clears the bar.
     ASSERT_FALSE(User().StatusTexts().empty());
     EXPECT_EQ(User().StatusTexts().back(), "");
@@ -333,7 +326,7 @@ TEST_P(ZoomFlashEngine, TextKeysMatchExactlyQuotesAndSqlLikeTextIncluded) {
 // Both layers are read through their definition queries: a Source feature or a
 // Related feature the query hides is neither visited nor flashed.
 TEST_P(ZoomFlashEngine, DefinitionQueriesNarrowTheSourceAndTheRelatedFeatures) {
-    MapSpec map;
+    MapPlan map;
     map.Window(200, 150)
         .FeatureLayer("Catchment", esriGeometryPolygon)
         .Field("NerroID", esriFieldTypeInteger)
@@ -456,7 +449,7 @@ TEST_P(ZoomFlashEngine, NonNumberKeyAgainstANumericFieldEndsTheRun) {
 
 TEST_P(ZoomFlashEngine, HostErrorOnAFeatureReachesTheCallerAsRaised) {
     // The centre of a point this far out is beyond the double range.
-    MapSpec far;
+    MapPlan far;
     far.Window(200, 150)
         .FeatureLayer("Far", esriGeometryPoint)
         .Field("NerroID", esriFieldTypeInteger)

@@ -21,7 +21,7 @@ using host::esriGeometryPolyline;
 using objects::MakePoint;
 using objects::MakePolygon;
 using testing::HostMaker;
-using testing::MapSpec;
+using testing::MapPlan;
 using velorin::testing::Null;
 using velorin::testing::Square;
 
@@ -63,8 +63,8 @@ using FeatureCases = testing::ZoomFlashCases<Case, FeatureOnHost>;
 
 // A catchment with two related lakes (and one lake of another catchment), wells
 // on their own, and three junctions related to the catchment.
-MapSpec Basin() {
-    MapSpec map;
+MapPlan Basin() {
+    MapPlan map;
     map.Window(200, 150)
         .FeatureLayer("Catchment", esriGeometryPolygon)
         .Field("NerroID", esriFieldTypeInteger)
@@ -252,7 +252,7 @@ TEST_P(ZoomFlashFeatureTest, SourceWithoutShapeSkipsItsOwnFlash) {
 }
 
 TEST_P(ZoomFlashFeatureTest, EmptyShapeCountsAsNoShape) {
-    MapSpec map;
+    MapPlan map;
     map.Window(200, 150)
         .FeatureLayer("Blank", esriGeometryPolygon)
         .Feature({}, MakePolygon({}))
@@ -328,7 +328,7 @@ TEST_P(RelatedClause, QuotesTextKeysLeavesNumbersBareAndFindsThatKeyOnly) {
     const ClauseCase& c = TheCase();
     const std::string clause = RelatedWhereClause("NerroID", c.fieldType, c.key);
     EXPECT_EQ(clause, c.clause);
-    MapSpec map;
+    MapPlan map;
     map.Window(200, 150)
         .FeatureLayer("Wells", esriGeometryPoint)
         .Field("NerroID", c.fieldType)
@@ -388,7 +388,7 @@ using RelatedKeyTypes = FeatureCases<KeyCase>;
 
 TEST_P(RelatedKeyTypes, FindTheFeaturesWhoseKeyEqualsTheSourceKey) {
     const KeyCase& c = TheCase();
-    MapSpec map;
+    MapPlan map;
     map.Window(200, 150)
         .FeatureLayer("Gauges", esriGeometryPoint)
         .Field("Key", c.sourceType)
@@ -458,7 +458,7 @@ using RelatedKeyFieldName = FeatureCases<FieldName>;
 
 TEST_P(RelatedKeyFieldName, IsReadWhateverItIs) {
     const char* field = TheCase().field;
-    MapSpec map;
+    MapPlan map;
     map.Window(200, 150)
         .FeatureLayer("Gauges", esriGeometryPoint)
         .Field("NerroID", esriFieldTypeInteger)

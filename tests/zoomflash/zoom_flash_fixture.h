@@ -10,14 +10,14 @@
 
 #include "host/host.h"
 #include "tests/support/host_fixture.h"
-#include "tests/support/map_spec.h"
+#include "tests/support/map_plan.h"
 #include "tests/support/shapes.h"
 #include "tests/support/user_records.h"
 
 namespace velorin::zoomflash::testing {
 
 using velorin::testing::HostMaker;
-using velorin::testing::MapSpec;
+using velorin::testing::MapPlan;
 
 // The Zoom and Flash suites on any host the binary links (tests/support/
 // host_fixture.h), read back through host interfaces. Every flash is watched:
@@ -30,7 +30,7 @@ class ZoomFlashOnHost {
     void Start(const HostMaker& maker) { m_maker = maker; }
 
     // A new host holding the map; the one before goes first, so toolkit scopes nest.
-    void Use(const MapSpec& map) {
+    void Use(const MapPlan& map) {
         m_host.reset();
         m_draws = 0;
         m_flashesChecked = 0;

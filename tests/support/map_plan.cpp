@@ -1,4 +1,4 @@
-#include "tests/support/map_spec.h"
+#include "tests/support/map_plan.h"
 
 #include "host/error.h"
 
@@ -7,12 +7,12 @@ namespace velorin::testing {
 namespace {
 
 [[noreturn]] void Mistake(const std::string& text) {
-    throw Error(host::E_HOST_INVALIDARG, "MapSpec: " + text);
+    throw Error(host::E_HOST_INVALIDARG, "MapPlan: " + text);
 }
 
 }  // namespace
 
-SymbolSpec SymbolSpec::For(std::int32_t shapeType, Color color) {
+SymbolPlan SymbolPlan::For(std::int32_t shapeType, Color color) {
     if (shapeType == host::esriGeometryPoint || shapeType == host::esriGeometryMultipoint) {
         return {Kind::Marker, color, host::esriSMSCircle, 8};
     }
@@ -20,29 +20,29 @@ SymbolSpec SymbolSpec::For(std::int32_t shapeType, Color color) {
     return {Kind::Fill, color, host::esriSFSSolid, 0};
 }
 
-MapSpec& MapSpec::Window(int width, int height) {
+MapPlan& MapPlan::Window(int width, int height) {
     if (width <= 0 || height <= 0) Mistake("the window needs a size");
     m_width = width;
     m_height = height;
     return *this;
 }
 
-std::vector<LayerSpec>& MapSpec::OpenList() {
-    std::vector<LayerSpec>* list = &m_layers;
+std::vector<LayerPlan>& MapPlan::OpenList() {
+    std::vector<LayerPlan>* list = &m_layers;
     for (const std::size_t index : m_openGroups) list = &(*list)[index].children;
     return *list;
 }
 
-LayerSpec& MapSpec::LastFeatureLayer(const char* what) {
+LayerPlan& MapPlan::LastFeatureLayer(const char* what) {
     if (m_last != Last::Layer) Mistake(std::string(what) + " needs a feature layer stated before");
-    LayerSpec& layer = OpenList().back();
-    if (layer.kind != LayerSpec::Kind::Feature)
+    LayerPlan& layer = OpenList().back();
+    if (layer.kind != LayerPlan::Kind::Feature)
         Mistake(std::string(what) + " on a non-feature layer");
     return layer;
 }
 
-MapSpec& MapSpec::FeatureLayer(std::string name, std::int32_t shapeType, std::int32_t featureType) {
-    LayerSpec layer;
+MapPlan& MapPlan::FeatureLayer(std::string name, std::int32_t shapeType, std::int32_t featureType) {
+    LayerPlan layer;
     layer.name = std::move(name);
     layer.shapeType = shapeType;
     layer.featureType = featureType;
@@ -51,12 +51,12 @@ MapSpec& MapSpec::FeatureLayer(std::string name, std::int32_t shapeType, std::in
     return *this;
 }
 
-MapSpec& MapSpec::WithoutFeatureClass() {
+MapPlan& MapPlan::WithoutFeatureClass() {
     LastFeatureLayer("WithoutFeatureClass").hasData = false;
     return *this;
 }
 
-MapSpec& MapSpec::Field(std::string name, std::int32_t type, std::string alias) {
+MapPlan& MapPlan::Field(std::string name, std::int32_t type, std::string alias) {
     if (m_last == Last::Table) {
         m_tables.back().fields.push_back({std::move(name), type, std::move(alias)});
         return *this;
@@ -65,55 +65,55 @@ MapSpec& MapSpec::Field(std::string name, std::int32_t type, std::string alias) 
     return *this;
 }
 
-MapSpec& MapSpec::Feature(std::vector<host::FieldValue> values,
+MapPlan& MapPlan::Feature(std::vector<host::FieldValue> values,
                           std::shared_ptr<host::IGeometry> shape, std::int32_t oid) {
-    LayerSpec& layer = LastFeatureLayer("Feature");
+    LayerPlan& layer = LastFeatureLayer("Feature");
     if (values.size() != layer.fields.size()) Mistake("a feature needs one value per field");
     layer.features.push_back({std::move(values), std::move(shape), oid});
     return *this;
 }
 
-MapSpec& MapSpec::Select(std::vector<std::int32_t> oids) {
+MapPlan& MapPlan::Select(std::vector<std::int32_t> oids) {
     LastFeatureLayer("Select").selection = std::move(oids);
     return *this;
 }
 
-MapSpec& MapSpec::Definition(std::string whereClause) {
+MapPlan& MapPlan::Definition(std::string whereClause) {
     LastFeatureLayer("Definition").definition = std::move(whereClause);
     return *this;
 }
 
-MapSpec& MapSpec::DisplayField(std::string field) {
+MapPlan& MapPlan::DisplayField(std::string field) {
     LastFeatureLayer("DisplayField").displayField = std::move(field);
     return *this;
 }
 
-MapSpec& MapSpec::Renderer(RendererSpec renderer) {
+MapPlan& MapPlan::Renderer(RendererPlan renderer) {
     LastFeatureLayer("Renderer").renderer = std::move(renderer);
     return *this;
 }
 
-MapSpec& MapSpec::GroupLayer(std::string name) {
-    LayerSpec group;
-    group.kind = LayerSpec::Kind::Group;
+MapPlan& MapPlan::GroupLayer(std::string name) {
+    LayerPlan group;
+    group.kind = LayerPlan::Kind::Group;
     group.name = std::move(name);
-    std::vector<LayerSpec>& list = OpenList();
+    std::vector<LayerPlan>& list = OpenList();
     list.push_back(std::move(group));
     m_openGroups.push_back(list.size() - 1);
     m_last = Last::None;
     return *this;
 }
 
-MapSpec& MapSpec::EndGroup() {
+MapPlan& MapPlan::EndGroup() {
     if (m_openGroups.empty()) Mistake("EndGroup without a group");
     m_openGroups.pop_back();
     m_last = Last::None;
     return *this;
 }
 
-MapSpec& MapSpec::RasterLayer(std::string name, bool hasRaster) {
-    LayerSpec layer;
-    layer.kind = LayerSpec::Kind::Raster;
+MapPlan& MapPlan::RasterLayer(std::string name, bool hasRaster) {
+    LayerPlan layer;
+    layer.kind = LayerPlan::Kind::Raster;
     layer.name = std::move(name);
     layer.hasData = hasRaster;
     OpenList().push_back(std::move(layer));
@@ -121,24 +121,24 @@ MapSpec& MapSpec::RasterLayer(std::string name, bool hasRaster) {
     return *this;
 }
 
-MapSpec& MapSpec::OtherLayer(std::string name) {
-    LayerSpec layer;
-    layer.kind = LayerSpec::Kind::Other;
+MapPlan& MapPlan::OtherLayer(std::string name) {
+    LayerPlan layer;
+    layer.kind = LayerPlan::Kind::Other;
     layer.name = std::move(name);
     OpenList().push_back(std::move(layer));
     m_last = Last::None;
     return *this;
 }
 
-MapSpec& MapSpec::StandaloneTable(std::string name, bool hasTable) {
+MapPlan& MapPlan::StandaloneTable(std::string name, bool hasTable) {
     m_tables.push_back({std::move(name), {}, {}, hasTable});
     m_last = Last::Table;
     return *this;
 }
 
-MapSpec& MapSpec::Row(std::vector<host::FieldValue> values, std::int32_t oid) {
+MapPlan& MapPlan::Row(std::vector<host::FieldValue> values, std::int32_t oid) {
     if (m_last != Last::Table) Mistake("Row needs a standalone table stated before");
-    TableSpec& table = m_tables.back();
+    TablePlan& table = m_tables.back();
     if (values.size() != table.fields.size()) Mistake("a row needs one value per field");
     table.rows.push_back({std::move(values), {}, oid});
     return *this;

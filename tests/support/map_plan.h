@@ -18,12 +18,12 @@
 // host: symbols and renderers are descriptions that each fixture turns into its
 // host's own objects.
 //
-//   MapSpec map;
+//   MapPlan map;
 //   map.Window(300, 200)
 //       .FeatureLayer("NerroJunction", esriGeometryPoint)
 //           .Field("NerroID", esriFieldTypeInteger).Field("Kind", esriFieldTypeString)
 //           .Feature({1, "r"}, MakePoint(5, 35))
-//           .Renderer(RendererSpec::UniqueValues("Kind", {{"r", SymbolSpec::For(esriGeometryPoint,
+//           .Renderer(RendererPlan::UniqueValues("Kind", {{"r", SymbolPlan::For(esriGeometryPoint,
 //           kRed)}}))
 //       .GroupLayer("Hydro").FeatureLayer("Rivers", esriGeometryPolyline).EndGroup()
 //       .StandaloneTable("Owners").Field("Owner", esriFieldTypeString).Row({"Ann"});
@@ -33,7 +33,7 @@
 // call after FeatureLayer or StandaloneTable applies to the one stated last.
 namespace velorin::testing {
 
-// The shapes a spec states are the host-neutral value geometries.
+// The shapes a plan states are the host-neutral value geometries.
 using objects::MakeMultipoint;
 using objects::MakePoint;
 using objects::MakePolygon;
@@ -62,7 +62,7 @@ inline Color ColorOf(const std::shared_ptr<host::IColor>& color) {
 // A symbol as data. Simple markers, lines and fills use style (the host's style
 // code) and size (marker size or line width in points; unused by fills); Other
 // is a symbol that is no simple one (a picture or several layers).
-struct SymbolSpec {
+struct SymbolPlan {
     enum class Kind { Marker, Line, Fill, Other };
     Kind kind = Kind::Marker;
     Color color;
@@ -70,42 +70,42 @@ struct SymbolSpec {
     double size = 0;
 
     // The simple symbol a layer of that shape type draws with, solid, in color.
-    static SymbolSpec For(std::int32_t shapeType, Color color);
-    static SymbolSpec NotSimple(Color color) { return {Kind::Other, color, 0, 16}; }
+    static SymbolPlan For(std::int32_t shapeType, Color color);
+    static SymbolPlan NotSimple(Color color) { return {Kind::Other, color, 0, 16}; }
 };
 
 // A renderer as data. Default: whatever a new layer of the host draws with.
-struct RendererSpec {
+struct RendererPlan {
     enum class Kind { Default, Simple, UniqueValues };
     Kind kind = Kind::Default;
-    SymbolSpec symbol;  // Simple
+    SymbolPlan symbol;  // Simple
     std::string field;  // UniqueValues: the one field
-    std::vector<std::pair<std::string, SymbolSpec>> values;
-    std::optional<SymbolSpec> defaultSymbol;  // what matches no value
+    std::vector<std::pair<std::string, SymbolPlan>> values;
+    std::optional<SymbolPlan> defaultSymbol;  // what matches no value
 
-    static RendererSpec Simple(SymbolSpec symbol) {
+    static RendererPlan Simple(SymbolPlan symbol) {
         return {Kind::Simple, symbol, {}, {}, std::nullopt};
     }
-    static RendererSpec UniqueValues(std::string field,
-                                     std::vector<std::pair<std::string, SymbolSpec>> values,
-                                     std::optional<SymbolSpec> defaultSymbol = std::nullopt) {
+    static RendererPlan UniqueValues(std::string field,
+                                     std::vector<std::pair<std::string, SymbolPlan>> values,
+                                     std::optional<SymbolPlan> defaultSymbol = std::nullopt) {
         return {Kind::UniqueValues, {}, std::move(field), std::move(values), defaultSymbol};
     }
 };
 
-struct FieldSpec {
+struct FieldPlan {
     std::string name;
     std::int32_t type = host::esriFieldTypeInteger;  // esriFieldType
     std::string alias;                               // empty: none
 };
 
-struct FeatureSpec {
+struct FeaturePlan {
     std::vector<host::FieldValue> values;  // one per declared field, in order
     std::shared_ptr<host::IGeometry> shape;
     std::int32_t oid = 0;  // 0: the next id
 };
 
-struct LayerSpec {
+struct LayerPlan {
     enum class Kind { Feature, Group, Raster, Other };
     Kind kind = Kind::Feature;
     std::string name;
@@ -113,59 +113,59 @@ struct LayerSpec {
     std::int32_t shapeType = host::esriGeometryNull;
     std::int32_t featureType = host::esriFTSimple;
     bool hasData = true;  // feature class, or raster
-    std::vector<FieldSpec> fields;
-    std::vector<FeatureSpec> features;
+    std::vector<FieldPlan> fields;
+    std::vector<FeaturePlan> features;
     std::vector<std::int32_t> selection;
     std::string definition;
     std::string displayField;
-    RendererSpec renderer;
+    RendererPlan renderer;
     // Group layers, top first.
-    std::vector<LayerSpec> children;
+    std::vector<LayerPlan> children;
 };
 
-struct TableSpec {
+struct TablePlan {
     std::string name;
-    std::vector<FieldSpec> fields;
-    std::vector<FeatureSpec> rows;  // shapes unused
+    std::vector<FieldPlan> fields;
+    std::vector<FeaturePlan> rows;  // shapes unused
     bool hasData = true;            // false: a table whose data source is gone
 };
 
-class MapSpec {
+class MapPlan {
   public:
-    MapSpec& Window(int width, int height);
-    MapSpec& FeatureLayer(std::string name, std::int32_t shapeType,
+    MapPlan& Window(int width, int height);
+    MapPlan& FeatureLayer(std::string name, std::int32_t shapeType,
                           std::int32_t featureType = host::esriFTSimple);
-    MapSpec& WithoutFeatureClass();
-    MapSpec& Field(std::string name, std::int32_t type, std::string alias = {});
-    MapSpec& Feature(std::vector<host::FieldValue> values,
+    MapPlan& WithoutFeatureClass();
+    MapPlan& Field(std::string name, std::int32_t type, std::string alias = {});
+    MapPlan& Feature(std::vector<host::FieldValue> values,
                      std::shared_ptr<host::IGeometry> shape = {}, std::int32_t oid = 0);
-    MapSpec& Select(std::vector<std::int32_t> oids);
-    MapSpec& Definition(std::string whereClause);
-    MapSpec& DisplayField(std::string field);
-    MapSpec& Renderer(RendererSpec renderer);
-    MapSpec& GroupLayer(std::string name);
-    MapSpec& EndGroup();
-    MapSpec& RasterLayer(std::string name, bool hasRaster = true);
-    MapSpec& OtherLayer(std::string name);
-    MapSpec& StandaloneTable(std::string name, bool hasTable = true);
-    MapSpec& Row(std::vector<host::FieldValue> values, std::int32_t oid = 0);
+    MapPlan& Select(std::vector<std::int32_t> oids);
+    MapPlan& Definition(std::string whereClause);
+    MapPlan& DisplayField(std::string field);
+    MapPlan& Renderer(RendererPlan renderer);
+    MapPlan& GroupLayer(std::string name);
+    MapPlan& EndGroup();
+    MapPlan& RasterLayer(std::string name, bool hasRaster = true);
+    MapPlan& OtherLayer(std::string name);
+    MapPlan& StandaloneTable(std::string name, bool hasTable = true);
+    MapPlan& Row(std::vector<host::FieldValue> values, std::int32_t oid = 0);
 
     int Width() const { return m_width; }
     int Height() const { return m_height; }
     // Top first, groups holding their layers.
-    const std::vector<LayerSpec>& Layers() const { return m_layers; }
-    const std::vector<TableSpec>& Tables() const { return m_tables; }
+    const std::vector<LayerPlan>& Layers() const { return m_layers; }
+    const std::vector<TablePlan>& Tables() const { return m_tables; }
 
   private:
     // The list a new layer goes into: the innermost open group's, or the map's.
-    std::vector<LayerSpec>& OpenList();
-    LayerSpec& LastFeatureLayer(const char* what);
+    std::vector<LayerPlan>& OpenList();
+    LayerPlan& LastFeatureLayer(const char* what);
 
     int m_width = 300;
     int m_height = 200;
-    std::vector<LayerSpec> m_layers;
+    std::vector<LayerPlan> m_layers;
     std::vector<std::size_t> m_openGroups;  // index path to the innermost open group
-    std::vector<TableSpec> m_tables;
+    std::vector<TablePlan> m_tables;
     // What Field, Feature, Select, ... apply to.
     enum class Last { None, Layer, Table } m_last = Last::None;
 };
