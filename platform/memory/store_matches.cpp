@@ -138,7 +138,10 @@ std::int32_t EntryOfStoredFeature(const host::IFeature& feature,
     // bases (dynamic_cast) would cost a good share of the answer.
     if (typeid(feature) != typeid(Feature)) return UniqueValueRenderer::NotKnown;
     const auto& stored = static_cast<const Feature&>(feature);
-    return StoredMatches(renderer, stored.Store())[stored.Position()];
+    const std::vector<std::int32_t>& entries = StoredMatches(renderer, stored.Store());
+    // A walk or a redraw goes row by row, so the rows after this one come next.
+    renderer.FetchAhead(entries, stored.Position());
+    return entries[stored.Position()];
 }
 
 }  // namespace

@@ -133,6 +133,53 @@ std::shared_ptr<host::ISymbol> UniqueValueRenderer::Fallback() const {
     return m_useDefault ? m_defaultSymbol : nullptr;
 }
 
+namespace {
+
+// Asks the processor to bring the line holding `address` into the cache, without
+// waiting for it; any address will do, as nothing is read.
+void Prefetch(std::uintptr_t address) {
+#if defined(__GNUC__)
+    __builtin_prefetch(reinterpret_cast<const void*>(address));
+#else
+    static_cast<void>(address);
+#endif
+}
+
+// Both ends of an object the host made with make_shared: its reference count sits
+// just before it, and a symbol's colour reference a little after. A wrong guess
+// costs one useless fetch, never a wrong answer.
+void PrefetchObject(const void* object) {
+    if (object == nullptr) return;
+    const auto address = reinterpret_cast<std::uintptr_t>(object);
+    Prefetch(address - 16);
+    Prefetch(address + 48);
+}
+
+}  // namespace
+
+void UniqueValueRenderer::FetchAhead(std::span<const std::int32_t> entries,
+                                     std::size_t position) const {
+    // Each answer copies a symbol reference, an atomic that waits for every earlier
+    // miss, and so does the caller's copy of the symbol's colour: misses met on
+    // demand follow one another; fetched ahead, they overlap. In steps, each
+    // reading only what the one before brought in: the symbol's place in
+    // m_symbols for a row further on, then the symbol, then its colour.
+    constexpr std::size_t Far = 32;
+    constexpr std::size_t Near = 8;
+    constexpr std::size_t Nearest = 3;
+    const auto symbolAhead = [&](std::size_t distance) -> const std::shared_ptr<host::ISymbol>* {
+        if (position + distance >= entries.size()) return nullptr;
+        const std::int32_t entry = entries[position + distance];
+        if (entry < 0 || static_cast<std::size_t>(entry) >= m_symbols.size()) return nullptr;
+        return &m_symbols[static_cast<std::size_t>(entry)];
+    };
+    if (const auto* symbol = symbolAhead(Far)) Prefetch(reinterpret_cast<std::uintptr_t>(symbol));
+    if (const auto* symbol = symbolAhead(Near)) PrefetchObject(symbol->get());
+    if (const auto* symbol = symbolAhead(Nearest); symbol != nullptr && *symbol) {
+        PrefetchObject(HeldColor(**symbol));
+    }
+}
+
 std::shared_ptr<host::ISymbol> UniqueValueRenderer::SymbolOfEntry(std::int32_t entry) const {
     if (entry < 0 || static_cast<std::size_t>(entry) >= m_values.Size()) return Fallback();
     return m_symbols[static_cast<std::size_t>(entry)];
