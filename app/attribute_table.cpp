@@ -40,6 +40,12 @@ QString ShapeName(const host::IGeometry& shape) {
 
 }  // namespace
 
+QCollator TextCollator() {
+    QCollator collator;
+    collator.setNumericMode(true);
+    return collator;
+}
+
 QString CellText(const objects::Fields& fields, const memory::RowRecord& row, std::int32_t field) {
     if (field == fields.ShapeIndex()) return row.shape ? ShapeName(*row.shape) : QString();
     const host::FieldValue& value = row.values[static_cast<std::size_t>(field)];
@@ -131,8 +137,7 @@ std::vector<std::uint32_t> Ordered(const memory::RowStore& store, std::vector<st
             return (left ? left->GeometryType() : -1) < (right ? right->GeometryType() : -1);
         });
     } else if (store.FieldSet()->At(column).Type() == host::esriFieldTypeString) {
-        QCollator collator;
-        collator.setNumericMode(true);
+        const QCollator collator = TextCollator();
         std::vector<std::optional<QCollatorSortKey>> keys(store.Size());
         for (const std::uint32_t position : rows) {
             const host::FieldValue value = store.ValueAt(position, field);

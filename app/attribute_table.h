@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QAbstractTableModel>
+#include <QCollator>
 #include <QWidget>
 #include <cstdint>
 #include <functional>
@@ -14,6 +15,10 @@ class QLabel;
 class QTableView;
 
 namespace velorin::app {
+
+// How the window orders texts, in a table's column as in a legend's values: in
+// the collation of the person's language, digits within them by their value.
+QCollator TextCollator();
 
 // A cell as the window shows it: a value's text (the system's one conversion),
 // "<Null>" for null, the shape's kind for the geometry field.
