@@ -930,6 +930,44 @@ TEST_F(MapWindow, RemoveAndMoveAreUndoneAndRedoneUntilAnotherMapOpens) {
     EXPECT_FALSE(Window().Modified());
 }
 
+TEST_F(MapWindow, AClickThatBringsTheAttributeTableForwardSelectsNoRow) {
+    const auto catchment = Window().Host().FeatureLayerNamed("Catchment");
+    AttributeTable* table = Window().OpenAttributeTable(catchment);
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(table));
+    // A tool window of the map window: the window system keeps it above that
+    // window, also while the person clicks on the map.
+    EXPECT_EQ(table->windowType(), Qt::Tool);
+    EXPECT_EQ(table->windowHandle()->transientParent(), Window().windowHandle());
+    QTableView& view = table->View();
+    const QPoint row = view.visualRect(table->Model().index(1, 0)).center();
+    // The window system's activation (activateWindow() counts the map window as
+    // active while its tool window is).
+    const auto active = [](QWidget* window) {
+        return QTest::qWaitFor([window] { return QApplication::activeWindow() == window; });
+    };
+    const auto activate = [&](QWidget* window) {
+        window->windowHandle()->requestActivate();
+        return active(window);
+    };
+    // The map window active, or the table activated by the click's own window
+    // system an instant before the click comes.
+    for (const bool tableActivatedFirst : {false, true}) {
+        SCOPED_TRACE(tableActivatedFirst ? "table activated first" : "map window active");
+        view.clearSelection();
+        ASSERT_TRUE(activate(&Window()));
+        if (tableActivatedFirst) {
+            ASSERT_TRUE(activate(table));
+        }
+        QTest::mouseClick(view.viewport(), Qt::LeftButton, {}, row);
+        EXPECT_TRUE(active(table));
+        EXPECT_TRUE(view.selectionModel()->selectedRows().isEmpty());
+        EXPECT_TRUE(catchment->Selection().Oids().empty());
+        // Now a click in the active table selects.
+        QTest::mouseClick(view.viewport(), Qt::LeftButton, {}, row);
+        EXPECT_EQ(catchment->Selection().Oids(), (std::set<std::int32_t>{table->Model().OidAt(1)}));
+    }
+}
+
 TEST_F(MapWindow, TheWindowsSizeAndPanelsAreRememberedBetweenSessions) {
     Window().resize(1010, 707);
     QApplication::processEvents();
