@@ -1,13 +1,16 @@
 #include "app/attribute_table.h"
 
+#include <QApplication>
 #include <QCollator>
 #include <QHBoxLayout>
 #include <QHeaderView>
 #include <QItemSelection>
 #include <QLabel>
+#include <QMouseEvent>
 #include <QPushButton>
 #include <QTableView>
 #include <QVBoxLayout>
+#include <QWindow>
 #include <algorithm>
 #include <mutex>
 #include <numeric>
@@ -39,6 +42,12 @@ QString ShapeName(const host::IGeometry& shape) {
 }
 
 }  // namespace
+
+QCollator TextCollator() {
+    QCollator collator;
+    collator.setNumericMode(true);
+    return collator;
+}
 
 QString CellText(const objects::Fields& fields, const memory::RowRecord& row, std::int32_t field) {
     if (field == fields.ShapeIndex()) return row.shape ? ShapeName(*row.shape) : QString();
@@ -131,8 +140,7 @@ std::vector<std::uint32_t> Ordered(const memory::RowStore& store, std::vector<st
             return (left ? left->GeometryType() : -1) < (right ? right->GeometryType() : -1);
         });
     } else if (store.FieldSet()->At(column).Type() == host::esriFieldTypeString) {
-        QCollator collator;
-        collator.setNumericMode(true);
+        const QCollator collator = TextCollator();
         std::vector<std::optional<QCollatorSortKey>> keys(store.Size());
         for (const std::uint32_t position : rows) {
             const host::FieldValue value = store.ValueAt(position, field);
@@ -274,9 +282,69 @@ AttributeTable::AttributeTable(std::shared_ptr<memory::FeatureLayer> layer, QWid
     connect(clear, &QPushButton::clicked, this, [this] { m_view->clearSelection(); });
     connect(m_view->selectionModel(), &QItemSelectionModel::selectionChanged, this,
             [this] { TakeRowSelection(); });
+    // Where a click selects rows or sorts a column.
+    for (QWidget* area : {m_view->viewport(), m_view->verticalHeader()->viewport(),
+                          m_view->horizontalHeader()->viewport()}) {
+        area->installEventFilter(this);
+    }
 
     ShowLayerSelection();
     resize(720, 420);
+}
+
+bool AttributeTable::Active() const {
+    // Not isActiveWindow(): where the style shares activation, a tool window
+    // counts as active while its parent is.
+    return QApplication::activeWindow() == this;
+}
+
+void AttributeTable::changeEvent(QEvent* event) {
+    if (event->type() == QEvent::ActivationChange) {
+        if (Active()) {
+            m_activatedAt.start();
+            // Activated after a press already taken as the activating click: the
+            // next press is the person's.
+            m_pressSinceActivation = m_activationAsked;
+        }
+        m_activationAsked = false;
+    }
+    QWidget::changeEvent(event);
+}
+
+bool AttributeTable::eventFilter(QObject* watched, QEvent* event) {
+    switch (event->type()) {
+        case QEvent::MouseButtonPress: {
+            const bool justActivated = !m_pressSinceActivation && m_activatedAt.isValid() &&
+                                       m_activatedAt.elapsed() < kActivationClickMs;
+            m_pressSinceActivation = true;
+            // A window system that did not activate the window for the last such
+            // click has its next one taken as the person's: a table never turns
+            // deaf.
+            const bool bringsForward = Active() ? justActivated : !m_activationAsked;
+            if (!bringsForward) break;
+            m_activationClick = true;
+            if (!Active()) {
+                m_activationAsked = true;
+                raise();
+                // Not activateWindow(): it does nothing while the map window is
+                // active, whose transient child this window counts as.
+                if (QWindow* window = windowHandle()) window->requestActivate();
+            }
+            return true;
+        }
+        case QEvent::MouseMove:
+            if (m_activationClick) return true;
+            break;
+        case QEvent::MouseButtonRelease:
+            if (!m_activationClick) break;
+            if (static_cast<QMouseEvent*>(event)->buttons() == Qt::NoButton) {
+                m_activationClick = false;
+            }
+            return true;
+        default:
+            break;
+    }
+    return QWidget::eventFilter(watched, event);
 }
 
 void AttributeTable::TakeRowSelection() {

@@ -1,6 +1,8 @@
 #pragma once
 
 #include <QAbstractTableModel>
+#include <QCollator>
+#include <QElapsedTimer>
 #include <QWidget>
 #include <cstdint>
 #include <functional>
@@ -14,6 +16,10 @@ class QLabel;
 class QTableView;
 
 namespace velorin::app {
+
+// How the window orders texts, in a table's column as in a legend's values: in
+// the collation of the person's language, digits within them by their value.
+QCollator TextCollator();
 
 // A cell as the window shows it: a value's text (the system's one conversion),
 // "<Null>" for null, the shape's kind for the geometry field.
@@ -77,7 +83,14 @@ class AttributeTableModel final : public QAbstractTableModel {
 
 // A layer's attribute table window: the table, sortable by a click on a column,
 // its selection the layer's selection both ways, and a button zooming to the
-// selected rows.
+// selected rows. It is a tool window of the map window, so it stays above it
+// while the person works on the map.
+//
+// A click that brings the window to the front (it was not the active window)
+// only does that: it selects no row and sorts no column. The window systems
+// activate a window before they hand it the click that activated it, so the
+// first press that comes within kActivationClickMs of the activation counts as
+// such a click too.
 class AttributeTable final : public QWidget {
   public:
     AttributeTable(std::shared_ptr<memory::FeatureLayer> layer, QWidget* parent = nullptr);
@@ -95,15 +108,30 @@ class AttributeTable final : public QWidget {
     // Zoom to the selected features, asked for by the button.
     std::function<void()> onZoomToSelection;
 
+    // Long enough for a busy window system's activation to come before its click,
+    // short enough that a person who brought the window forward otherwise (the
+    // keyboard, the task bar) has not aimed at a row yet.
+    static constexpr qint64 kActivationClickMs = 300;
+
+  protected:
+    bool eventFilter(QObject* watched, QEvent* event) override;
+    void changeEvent(QEvent* event) override;
+
   private:
     void TakeRowSelection();
     void ShowCount();
+    bool Active() const;
 
     std::shared_ptr<memory::FeatureLayer> m_layer;
     AttributeTableModel* m_model = nullptr;
     QTableView* m_view = nullptr;
     QLabel* m_count = nullptr;
     bool m_syncing = false;
+    // The click that activated the window, from its press to its release.
+    bool m_activationClick = false;
+    bool m_pressSinceActivation = true;
+    bool m_activationAsked = false;
+    QElapsedTimer m_activatedAt;
 };
 
 }  // namespace velorin::app

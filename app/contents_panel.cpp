@@ -175,6 +175,14 @@ void ContentsPanel::Rebuild(const memory::Map* map) {
     }
 }
 
+void ContentsPanel::SetFolded(const host::ILayer& layer, bool folded) {
+    if (folded) {
+        m_folded.insert(&layer);
+    } else {
+        m_folded.erase(&layer);
+    }
+}
+
 void ContentsPanel::RefreshCaptions() {
     const QSignalBlocker blocker(this);
     for (QTreeWidgetItemIterator it(this); *it != nullptr; ++it) {

@@ -44,6 +44,11 @@ class ContentsPanel final : public QTreeWidget {
     // Makes the layer's row current; false when the list does not show it.
     bool SetCurrentLayer(const std::shared_ptr<host::ILayer>& layer);
 
+    // Whether the person folded the layer's legend; set before the list is built
+    // again with a layer that comes back to the map.
+    bool Folded(const host::ILayer& layer) const { return m_folded.contains(&layer); }
+    void SetFolded(const host::ILayer& layer, bool folded);
+
     // The layer row under a pixel of the list's viewport (a legend row gives its
     // layer); null where there is none.
     std::shared_ptr<host::ILayer> LayerAt(QPoint pixel) const;

@@ -18,6 +18,8 @@
 #include <QTemporaryDir>
 #include <QToolBar>
 #include <QToolButton>
+#include <QUndoCommand>
+#include <QUndoStack>
 #include <algorithm>
 #include <array>
 #include <atomic>
@@ -133,6 +135,62 @@ std::filesystem::path AskSavePath(const std::function<QString(const QString&, co
 const QString kFileFilters = QStringLiteral(
     "Maps and data sets (*.json *.gpkg *.shp *.geojson *.fgb *.gml *.kml *.sqlite);;"
     "Map documents (*.json);;All files (*)");
+
+// An edit of the map that Undo takes back: what doing and undoing it do. Each
+// runs at the window's edge, as the menu command it is.
+class MapEdit final : public QUndoCommand {
+  public:
+    MapEdit(const QString& text, std::function<void()> redo, std::function<void()> undo)
+        : QUndoCommand(text), m_redo(std::move(redo)), m_undo(std::move(undo)) {}
+    void redo() override { ui::CurrentToolkit().RunAtEdge(m_redo); }
+    void undo() override { ui::CurrentToolkit().RunAtEdge(m_undo); }
+
+  private:
+    std::function<void()> m_redo;
+    std::function<void()> m_undo;
+};
+
+int IndexOf(const std::vector<std::shared_ptr<host::ILayer>>& layers,
+            const std::shared_ptr<host::ILayer>& layer) {
+    const auto at = std::find(layers.begin(), layers.end(), layer);
+    return at == layers.end() ? -1 : static_cast<int>(at - layers.begin());
+}
+
+}  // namespace
+
+// Where a top-level layer stands among the others: the layers just below and
+// above it, and its index, for when both have gone. Layers added or removed
+// meanwhile do not move it from its neighbours.
+struct LayerSpot {
+    std::weak_ptr<host::ILayer> below;
+    std::weak_ptr<host::ILayer> above;
+    int index = 0;
+
+    // The spot at index among others (the top-level layers without the one placed).
+    static LayerSpot At(const std::vector<std::shared_ptr<host::ILayer>>& others, int index) {
+        const auto count = static_cast<int>(others.size());
+        LayerSpot spot;
+        spot.index = index;
+        if (index >= 0 && index < count) spot.below = others[static_cast<std::size_t>(index)];
+        if (index > 0 && index <= count) spot.above = others[static_cast<std::size_t>(index - 1)];
+        return spot;
+    }
+    // Its index among others now.
+    int In(const std::vector<std::shared_ptr<host::ILayer>>& others) const {
+        if (const int at = IndexOf(others, below.lock()); at >= 0) return at;
+        if (const int at = IndexOf(others, above.lock()); at >= 0) return at + 1;
+        return std::clamp(index, 0, static_cast<int>(others.size()));
+    }
+};
+
+namespace {
+
+// The top-level layers but one.
+std::vector<std::shared_ptr<host::ILayer>> Without(
+    std::vector<std::shared_ptr<host::ILayer>> layers, const std::shared_ptr<host::ILayer>& layer) {
+    std::erase(layers, layer);
+    return layers;
+}
 
 }  // namespace
 
@@ -310,6 +368,7 @@ struct MainWindow::ToolActions {
 
 void MainWindow::BuildActions() {
     BuildFileMenu();
+    BuildEditMenu();
     const ToolActions tools = BuildTools();
     BuildViewMenu(tools);
     QMenu* selection = menuBar()->addMenu(QStringLiteral("&Selection"));
@@ -351,6 +410,26 @@ void MainWindow::BuildFileMenu() {
     QAction* quit = fileMenu->addAction(QStringLiteral("&Quit"));
     quit->setShortcut(QKeySequence::Quit);
     connect(quit, &QAction::triggered, this, &QWidget::close);
+}
+
+void MainWindow::BuildEditMenu() {
+    m_undo = new QUndoStack(this);
+    // A removed layer's data stays in memory while its Remove can be undone.
+    m_undo->setUndoLimit(kUndoLimit);
+    connect(m_undo, &QUndoStack::cleanChanged, this, [this] { ShowModified(); });
+    QMenu* edit = menuBar()->addMenu(QStringLiteral("&Edit"));
+    QAction* undo = m_undo->createUndoAction(this, QStringLiteral("&Undo"));
+    undo->setObjectName(QStringLiteral("undo"));
+    undo->setShortcuts(QKeySequence::Undo);
+    edit->addAction(undo);
+    QAction* redo = m_undo->createRedoAction(this, QStringLiteral("&Redo"));
+    redo->setObjectName(QStringLiteral("redo"));
+    // The platform's keys, and Ctrl+Shift+Z wherever they lack it.
+    QList<QKeySequence> redoKeys = QKeySequence::keyBindings(QKeySequence::Redo);
+    const QKeySequence shiftZ(Qt::CTRL | Qt::SHIFT | Qt::Key_Z);
+    if (!redoKeys.contains(shiftZ)) redoKeys.append(shiftZ);
+    redo->setShortcuts(redoKeys);
+    edit->addAction(redo);
 }
 
 // The Tools bar: the map tools, one checked at a time, then Full Extent and Clear
@@ -422,7 +501,8 @@ void MainWindow::BuildViewMenu(const ToolActions& tools) {
 void MainWindow::BuildCommandActions() {
     // The commands of category Velorin. Their captions, tooltips and messages are
     // read from the command objects each time a document brings new ones.
-    QMenu* velorin = menuBar()->addMenu(QStringLiteral("V&elorin"));
+    // Alt+L: Alt+E is the Edit menu's, as everywhere.
+    QMenu* velorin = menuBar()->addMenu(QStringLiteral("Ve&lorin"));
     auto* bar = addToolBar(QStringLiteral("Velorin"));
     bar->setObjectName(QStringLiteral("velorin"));
     for (std::size_t i = 0; i < 2; ++i) {
@@ -531,6 +611,8 @@ void MainWindow::Detach() {
     }
     m_tables.clear();
     m_identify->clear();
+    // Its edits hold its layers.
+    m_undo->clear();
     // The commands go first: dropping them unloads their dialogs, which let go of
     // the application; then the host stops calling into this window.
     m_commands.clear();
@@ -1195,30 +1277,73 @@ std::size_t MainWindow::IdentifyAt(objects::XY point, double tolerance) {
 }
 
 void MainWindow::RemoveLayer(const std::shared_ptr<host::ILayer>& layer) {
+    const auto& layers = Host().FocusMap().Layers();
+    const int index = IndexOf(layers, layer);
+    if (index < 0) return;
+    const LayerSpot spot = LayerSpot::At(Without(layers, layer), index);
+    // What the map's document and list keep of the layer outside it, read again
+    // at every redo.
+    auto unavailable = std::make_shared<std::optional<gdal::UnavailableLayer>>();
+    auto folded = std::make_shared<bool>(false);
+    m_undo->push(new MapEdit(
+        QStringLiteral("Remove %1").arg(ToQt(layer->Name())),
+        [this, layer, unavailable, folded] {
+            const gdal::UnavailableLayer* what = Document().sources.Unavailable(*layer);
+            *unavailable = what != nullptr ? std::optional(*what) : std::nullopt;
+            *folded = m_contents->Folded(*layer);
+            TakeOutLayer(layer);
+        },
+        [this, layer, spot, unavailable, folded] {
+            if (*unavailable) Document().sources.AddUnavailable(layer, **unavailable);
+            m_contents->SetFolded(*layer, *folded);
+            PutBackLayer(layer, spot);
+        }));
+}
+
+void MainWindow::TakeOutLayer(const std::shared_ptr<host::ILayer>& layer) {
     memory::Map& map = Host().FocusMap();
-    const auto& layers = map.Layers();
-    const auto at = std::find(layers.begin(), layers.end(), layer);
-    if (at == layers.end()) return;
+    const int index = IndexOf(map.Layers(), layer);
+    if (index < 0) return;
     CloseLayerWindows(layer);
     m_identify->ForgetLayer(layer);
     Document().sources.ForgetUnavailable(*layer);
-    map.RemoveLayer(static_cast<std::int32_t>(at - layers.begin()));
+    map.RemoveLayer(index);
     Host().View().Refresh();
     m_contents->Rebuild(&map);
     ShowSelection();
-    SetModified(true);
 }
 
-void MainWindow::MoveLayer(const std::shared_ptr<host::ILayer>& layer, int index) {
+void MainWindow::PutBackLayer(const std::shared_ptr<host::ILayer>& layer, const LayerSpot& spot) {
     memory::Map& map = Host().FocusMap();
-    const auto& layers = map.Layers();
-    const auto at = std::find(layers.begin(), layers.end(), layer);
-    if (at == layers.end() || index < 0 || index >= static_cast<int>(layers.size())) return;
-    map.MoveLayer(static_cast<std::int32_t>(at - layers.begin()), index);
+    if (IndexOf(map.Layers(), layer) >= 0) return;
+    map.InsertLayer(spot.In(map.Layers()), layer);
     Host().View().Refresh();
     m_contents->Rebuild(&map);
     m_contents->SetCurrentLayer(layer);
-    SetModified(true);
+    ShowSelection();
+}
+
+void MainWindow::MoveLayer(const std::shared_ptr<host::ILayer>& layer, int index) {
+    const auto& layers = Host().FocusMap().Layers();
+    const int from = IndexOf(layers, layer);
+    if (from < 0 || from == index || index < 0 || index >= static_cast<int>(layers.size())) return;
+    const std::vector<std::shared_ptr<host::ILayer>> others = Without(layers, layer);
+    const LayerSpot there = LayerSpot::At(others, index);
+    const LayerSpot back = LayerSpot::At(others, from);
+    m_undo->push(new MapEdit(
+        QStringLiteral("Move %1").arg(ToQt(layer->Name())),
+        [this, layer, there] { PlaceLayer(layer, there); },
+        [this, layer, back] { PlaceLayer(layer, back); }));
+}
+
+void MainWindow::PlaceLayer(const std::shared_ptr<host::ILayer>& layer, const LayerSpot& spot) {
+    memory::Map& map = Host().FocusMap();
+    const int from = IndexOf(map.Layers(), layer);
+    if (from < 0) return;
+    map.MoveLayer(from, spot.In(Without(map.Layers(), layer)));
+    Host().View().Refresh();
+    m_contents->Rebuild(&map);
+    m_contents->SetCurrentLayer(layer);
 }
 
 void MainWindow::ShowSelection() {
@@ -1247,8 +1372,15 @@ void MainWindow::ShowProgress() {
 }
 
 void MainWindow::SetModified(bool modified) {
-    m_modified = modified;
-    setWindowModified(modified);
+    m_changedBesideStack = modified;
+    // Saved or opened: where the undo stack stands is as saved.
+    if (!modified) m_undo->setClean();
+    ShowModified();
+}
+
+void MainWindow::ShowModified() {
+    m_modified = m_changedBesideStack || !m_undo->isClean();
+    setWindowModified(m_modified);
 }
 
 void MainWindow::UpdateTitle() {

@@ -19,12 +19,14 @@ class QLabel;
 class QMenu;
 class QProgressBar;
 class QToolButton;
+class QUndoStack;
 
 namespace velorin::app {
 
 class AttributeTable;
 class ContentsPanel;
 class IdentifyPanel;
+struct LayerSpot;
 class MapWidget;
 class StoppingToolkit;
 class SymbologyDialog;
@@ -121,8 +123,16 @@ class MainWindow final : public QMainWindow {
     // False, changing nothing, when the person cancels or the file does not serve.
     bool RepairDataSource(const std::shared_ptr<host::ILayer>& layer);
     // A top-level layer out of the map, or to index among the top-level layers.
+    // Both are edits the Edit menu's Undo takes back: a removed layer comes back
+    // where it stood (below the layer it was above, wherever that is now), with
+    // its legend, visibility, selection, definition query and folding.
     void RemoveLayer(const std::shared_ptr<host::ILayer>& layer);
     void MoveLayer(const std::shared_ptr<host::ILayer>& layer, int index);
+    // The edits Undo and Redo go through: the last kUndoLimit, dropped when
+    // another map is shown. The map counts as saved when the stack is where it
+    // was at the save and nothing outside it changed since.
+    static constexpr int kUndoLimit = 10;
+    QUndoStack& UndoStack() const { return *m_undo; }
     // After a layer's legend changed in the window: the map, the contents.
     void LegendChanged();
     // The layer's attribute table window, shown (one per layer, as Properties).
@@ -172,6 +182,7 @@ class MainWindow final : public QMainWindow {
     void ConnectContents();
     void BuildActions();
     void BuildFileMenu();
+    void BuildEditMenu();
     ToolActions BuildTools();
     void BuildViewMenu(const ToolActions& tools);
     void BuildCommandActions();
@@ -196,6 +207,11 @@ class MainWindow final : public QMainWindow {
     void AddLayersFromMenu();
     void ZoomToBox(const MapBox& box);
     void CloseLayerWindows(const std::shared_ptr<host::ILayer>& layer);
+    // What Remove and its Undo, and a move, do to the map and the window.
+    void TakeOutLayer(const std::shared_ptr<host::ILayer>& layer);
+    void PutBackLayer(const std::shared_ptr<host::ILayer>& layer, const LayerSpot& spot);
+    void PlaceLayer(const std::shared_ptr<host::ILayer>& layer, const LayerSpot& spot);
+    void ShowModified();
     void SetBusy(bool busy);
     void ShowScale();
     void ShowSystem();
@@ -239,7 +255,10 @@ class MainWindow final : public QMainWindow {
     std::vector<QPointer<AttributeTable>> m_tables;
     IdentifyPanel* m_identify = nullptr;
     QDockWidget* m_identifyDock = nullptr;
+    QUndoStack* m_undo = nullptr;
     bool m_modified = false;
+    // A change the undo stack does not hold (a legend, visibility, added layers).
+    bool m_changedBesideStack = false;
     bool m_redrawPosted = false;
 };
 

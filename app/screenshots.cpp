@@ -150,6 +150,8 @@ void PictureSymbology(MainWindow& window, const std::shared_ptr<memory::FeatureL
     SymbologyDialog* symbology = window.ShowProperties(catchment);
     symbology->SetKind(SymbologyDialog::Kind::UniqueValues);
     symbology->SetField(QStringLiteral("NerroID"));
+    // The dialog's own colours, not the ones the sample's legend came with.
+    symbology->SetRamp(ColorRamp::Random);
     QApplication::processEvents();
     pictures.Save(symbology->grab(), "symbology-dialog.png");
     symbology->Apply();

@@ -121,6 +121,44 @@ std::vector<objects::Rgb> DistinctColors(std::size_t count) {
     return colors;
 }
 
+std::vector<objects::Rgb> RampColors(ColorRamp ramp, std::size_t count) {
+    if (ramp == ColorRamp::Random) return DistinctColors(count);
+    // Stops of ramps cartographers know, the light ends kept off white so that
+    // every value shows on the map's background.
+    static const std::vector<objects::Rgb> kBlues{
+        {198, 219, 239}, {107, 174, 214}, {33, 113, 181}, {8, 48, 107}};
+    static const std::vector<objects::Rgb> kGreens{
+        {199, 233, 192}, {116, 196, 118}, {35, 139, 69}, {0, 68, 27}};
+    static const std::vector<objects::Rgb> kReds{
+        {252, 187, 161}, {251, 106, 74}, {203, 24, 29}, {103, 0, 13}};
+    static const std::vector<objects::Rgb> kViridis{
+        {68, 1, 84}, {59, 82, 139}, {33, 145, 140}, {94, 201, 98}, {253, 231, 37}};
+    static const std::vector<objects::Rgb> kSpectral{{213, 62, 79},   {252, 141, 89},
+                                                     {254, 224, 139}, {230, 245, 152},
+                                                     {153, 213, 148}, {50, 136, 189}};
+    const std::vector<objects::Rgb>& stops = ramp == ColorRamp::Blues     ? kBlues
+                                             : ramp == ColorRamp::Greens  ? kGreens
+                                             : ramp == ColorRamp::Reds    ? kReds
+                                             : ramp == ColorRamp::Viridis ? kViridis
+                                                                          : kSpectral;
+    std::vector<objects::Rgb> colors;
+    colors.reserve(count);
+    for (std::size_t i = 0; i < count; ++i) {
+        const double at =
+            count == 1 ? 0.5 : static_cast<double>(i) / static_cast<double>(count - 1);
+        const double place = at * static_cast<double>(stops.size() - 1);
+        const std::size_t from = std::min(static_cast<std::size_t>(place), stops.size() - 2);
+        const double t = place - static_cast<double>(from);
+        const auto mix = [t](std::uint8_t a, std::uint8_t b) {
+            return static_cast<std::uint8_t>(std::lround(a + (b - a) * t));
+        };
+        const objects::Rgb& a = stops[from];
+        const objects::Rgb& b = stops[from + 1];
+        colors.push_back({mix(a.red, b.red), mix(a.green, b.green), mix(a.blue, b.blue)});
+    }
+    return colors;
+}
+
 ShapeKind ShapeKindOf(std::int32_t shapeType) {
     if (shapeType == host::esriGeometryPoint || shapeType == host::esriGeometryMultipoint) {
         return ShapeKind::Marker;
@@ -238,24 +276,51 @@ std::vector<host::FieldValue> DistinctValues(const memory::FeatureLayer& layer,
     return values;
 }
 
+std::vector<ValueClass> ClassifyValues(const memory::FeatureLayer& layer, const std::string& field,
+                                       ColorRamp ramp) {
+    const std::vector<host::FieldValue> values = DistinctValues(layer, field);
+    const std::vector<objects::Rgb> colors = RampColors(ramp, values.size());
+    std::vector<ValueClass> classes;
+    classes.reserve(values.size());
+    for (std::size_t i = 0; i < values.size(); ++i) {
+        std::string text = host::ToText(values[i]);
+        classes.push_back({text, text, colors[i]});
+    }
+    return classes;
+}
+
+std::vector<ValueClass> ClassesOf(const host::IUniqueValueRenderer& renderer, ShapeKind kind) {
+    std::vector<ValueClass> classes;
+    const std::int32_t count = renderer.ValueCount();
+    for (std::int32_t i = 0; i < count; ++i) {
+        std::string value = renderer.Value(i);
+        const objects::Rgb color = ReadSymbolChoice(renderer.Symbol(value), kind).color;
+        classes.push_back({value, renderer.Label(value), color});
+    }
+    return classes;
+}
+
 std::shared_ptr<host::IUniqueValueRenderer> MakeUniqueValueRenderer(
     host::IObjectFactory& factory, const memory::FeatureLayer& layer, const std::string& field,
-    const SymbolChoice& look, bool allOtherValues) {
-    const std::vector<host::FieldValue> values = DistinctValues(layer, field);
+    const SymbolChoice& look, const std::vector<ValueClass>& classes, bool allOtherValues) {
     const memory::RowStore& store = *ClassOf(layer).Store();
-    const objects::Field& key = store.FieldSet()->At(store.FieldSet()->Find(field));
+    const std::int32_t index = store.FieldSet()->Find(field);
+    if (index < 0 || !CanKey(store.FieldSet()->At(index).TypeCode())) {
+        throw Error(host::E_HOST_INVALIDARG, "The layer \"" + layer.Name() + "\" has no field \"" +
+                                                 field + "\" that a legend can use");
+    }
+    const objects::Field& key = store.FieldSet()->At(index);
     const ShapeKind kind = ShapeKindOf(layer.Data()->ShapeType());
 
     auto renderer = factory.NewUniqueValueRenderer();
     renderer->SetFieldCount(1);
     renderer->SetField(0, key.NameText());
     renderer->SetFieldType(0, objects::KindOfFieldType(key.TypeCode()) == objects::FieldKind::Text);
-    const std::vector<objects::Rgb> colors = DistinctColors(values.size());
-    for (std::size_t i = 0; i < values.size(); ++i) {
+    for (const ValueClass& value : classes) {
         SymbolChoice choice = look;
-        choice.color = colors[i];
-        const std::string text = host::ToText(values[i]);
-        renderer->AddValue(text, key.NameText(), MakeSymbol(factory, kind, choice));
+        choice.color = value.color;
+        renderer->AddValue(value.value, key.NameText(), MakeSymbol(factory, kind, choice));
+        if (value.label != value.value) renderer->SetLabel(value.value, value.label);
     }
     SymbolChoice other = look;
     other.color = kOtherValuesGrey;
@@ -284,7 +349,8 @@ void Categorize(const memory::ReferenceHost& host, const std::string& layerName,
     const auto layer = host.FeatureLayerNamed(layerName);
     const ShapeKind kind = ShapeKindOf(ClassOf(*layer).ShapeType());
     const SymbolChoice look = ReadSymbolChoice(CurrentSymbol(*layer), kind);
-    auto renderer = MakeUniqueValueRenderer(*host.Application(), *layer, field, look, true);
+    auto renderer = MakeUniqueValueRenderer(*host.Application(), *layer, field, look,
+                                            ClassifyValues(*layer, field, ColorRamp::Random), true);
     ApplyRenderer(host, *layer,
                   host::Require<host::IFeatureRenderer>(renderer, "IFeatureRenderer"));
     host.View().Refresh();

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <array>
 #include <cstddef>
 #include <cstdint>
 #include <memory>
@@ -29,6 +30,16 @@ inline constexpr std::size_t kMaxUniqueValues = 500;
 // neighbours apart after the hues come round again. The same count always gives
 // the same colours.
 std::vector<objects::Rgb> DistinctColors(std::size_t count);
+
+// The colour ramps a legend's values can be coloured along, in the order the
+// dialog lists them (kColorRampNames). Random is DistinctColors; the others run
+// from their light (or first) end to their dark (or last) end.
+enum class ColorRamp { Random, Blues, Greens, Reds, Viridis, Spectral };
+inline constexpr std::array<const char*, 6> kColorRampNames = {"Random", "Blues",   "Greens",
+                                                               "Reds",   "Viridis", "Spectral"};
+
+// count colours along the ramp, first to last end (one colour: the ramp's middle).
+std::vector<objects::Rgb> RampColors(ColorRamp ramp, std::size_t count);
 
 // What the dialog's single symbol page edits. style is the marker, line or fill
 // style code of the layer's shape (esriSMS..., esriSLS..., esriSFS...).
@@ -74,12 +85,32 @@ std::vector<host::FieldValue> DistinctValues(const memory::FeatureLayer& layer,
 // The fields a unique value legend can use, in the layer's order.
 std::vector<std::string> LegendFields(const memory::FeatureLayer& layer);
 
-// A new unique value renderer of the host on the field: one symbol per value
-// (template's look in a colour of DistinctColors), and the default symbol in
-// grey under "<all other values>", used when allOtherValues is set.
+// One value of a unique value legend as the dialog edits it: the value as the
+// renderer keys it (host::ToText of the field's value), its label and its
+// colour; the rest of the look is the legend's.
+struct ValueClass {
+    std::string value;
+    std::string label;
+    objects::Rgb color;
+};
+
+// The layer's values of the field (DistinctValues, so in their natural order,
+// and raising what it raises), each labelled with itself, coloured along the
+// ramp.
+std::vector<ValueClass> ClassifyValues(const memory::FeatureLayer& layer, const std::string& field,
+                                       ColorRamp ramp);
+
+// A unique value renderer's values in its order, each with its label and its
+// symbol's colour (grey where the symbol is not simple).
+std::vector<ValueClass> ClassesOf(const host::IUniqueValueRenderer& renderer, ShapeKind kind);
+
+// A new unique value renderer of the host on the field: one symbol per class
+// (look's style in the class's colour, under its label), and the default
+// symbol in grey under "<all other values>", used when allOtherValues is set.
+// Raises velorin::Error naming the field when the layer has no such field.
 std::shared_ptr<host::IUniqueValueRenderer> MakeUniqueValueRenderer(
     host::IObjectFactory& factory, const memory::FeatureLayer& layer, const std::string& field,
-    const SymbolChoice& look, bool allOtherValues);
+    const SymbolChoice& look, const std::vector<ValueClass>& classes, bool allOtherValues);
 
 // A new simple renderer of the host drawing every feature with the symbol.
 std::shared_ptr<host::IFeatureRenderer> MakeSimpleRenderer(const memory::ReferenceHost& host,

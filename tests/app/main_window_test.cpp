@@ -18,8 +18,11 @@
 #include <QPushButton>
 #include <QStandardPaths>
 #include <QTableView>
+#include <QTest>
 #include <QToolButton>
 #include <QTreeWidgetItem>
+#include <QUndoStack>
+#include <QWindow>
 #include <chrono>
 #include <fstream>
 #include <thread>
@@ -661,6 +664,15 @@ TEST_F(MapWindow, ADocumentWithMissingLayersOpensTheRestAndSavesThemAsTheyWere) 
     EXPECT_EQ(kept->selection, (std::vector<std::int32_t>{2, 3}));
     EXPECT_EQ(kept->definitionQuery, "NerroID > 1003");
 
+    // Removed, and put back by Undo with what the document said of it.
+    Window().RemoveLayer(junctions);
+    EXPECT_EQ(Window().Document().sources.Unavailable(*junctions), nullptr);
+    Window().UndoStack().undo();
+    const gdal::UnavailableLayer* back = Window().Document().sources.Unavailable(*junctions);
+    ASSERT_NE(back, nullptr);
+    EXPECT_EQ(back->selection, (std::vector<std::int32_t>{2, 3}));
+    EXPECT_EQ(Window().Host().FocusMap().Layers().front(), junctions);
+
     // Repaired: the file named, and the other missing one found beside it.
     ASSERT_TRUE(Window().RepairDataSource(junctions));
     EXPECT_EQ(asked, 1);
@@ -728,7 +740,7 @@ INSTANTIATE_TEST_SUITE_P(Answers, CloseDuringARun, ::testing::Bool(),
 // The sample's junctions (UTM zone 32N) written in WGS 84 by OGR directly, as
 // another program would have written them; returns their UTM coordinates.
 std::vector<objects::XY> WriteJunctionsInWgs84(const std::filesystem::path& sample,
-                                              const std::filesystem::path& file) {
+                                               const std::filesystem::path& file) {
     OGRSpatialReference utm;
     OGRSpatialReference wgs84;
     utm.importFromEPSG(32632);
@@ -858,6 +870,102 @@ TEST_F(MapWindow, AFoldedLegendStaysFoldedWhenLayersAreReorderedOrRemoved) {
     LayerRow("Catchment")->setExpanded(true);
     Window().MoveLayer(Window().Host().LayerNamed("Catchment"), 2);
     EXPECT_TRUE(LayerRow("Catchment")->isExpanded());
+}
+
+TEST_F(MapWindow, RemoveAndMoveAreUndoneAndRedoneUntilAnotherMapOpens) {
+    const auto catchment = Window().Host().FeatureLayerNamed("Catchment");
+    const std::vector<std::shared_ptr<host::ILayer>> order = Window().Host().FocusMap().Layers();
+    const auto layers = [&] { return Window().Host().FocusMap().Layers(); };
+    // As the person left it: hidden, filtered, two selected, its legend folded.
+    const auto renderer = catchment->Renderer();
+    catchment->SetVisible(false);
+    catchment->SetDefinitionExpression("NerroID > 1005");
+    Window().Host().Select("Catchment", {7, 9});
+    LayerRow("Catchment")->setExpanded(false);
+    ASSERT_FALSE(Window().Modified());
+    auto* undo = Window().findChild<QAction*>("undo");
+    auto* redo = Window().findChild<QAction*>("redo");
+    ASSERT_TRUE(undo && redo);
+    EXPECT_FALSE(undo->isEnabled());
+
+    std::unique_ptr<QMenu> menu(Window().Contents().MenuFor(catchment));
+    MenuItem(*menu, "Remove")->trigger();
+    EXPECT_EQ(layers().size(), order.size() - 1);
+    EXPECT_TRUE(Window().Modified());
+    EXPECT_TRUE(undo->text().remove('&').endsWith("Undo Remove Catchment"));
+    // Ctrl+Z, as the person presses it.
+    Window().activateWindow();
+    ASSERT_TRUE(QTest::qWaitForWindowActive(&Window()));
+    QTest::keyClick(&Window(), Qt::Key_Z, Qt::ControlModifier);
+    EXPECT_EQ(layers(), order);
+    EXPECT_EQ(catchment->Renderer(), renderer);
+    EXPECT_FALSE(catchment->Visible());
+    EXPECT_EQ(catchment->DefinitionExpression(), "NerroID > 1005");
+    EXPECT_EQ(catchment->Selection().Oids(), (std::set<std::int32_t>{7, 9}));
+    EXPECT_TRUE(LayerRow("Catchment")->text(0).contains("(2 selected)"));
+    EXPECT_FALSE(LayerRow("Catchment")->isExpanded());
+    EXPECT_FALSE(Window().Modified());
+    QTest::keyClick(&Window(), Qt::Key_Z, Qt::ControlModifier | Qt::ShiftModifier);
+    EXPECT_EQ(layers().size(), order.size() - 1);
+    EXPECT_TRUE(Window().Modified());
+    undo->trigger();
+
+    // Layers added meanwhile do not move a layer from its neighbours.
+    const auto waterbody = Window().Host().LayerNamed("Waterbody");
+    const auto was = std::find(order.begin(), order.end(), waterbody);
+    ASSERT_TRUE(was != order.begin() && was + 1 != order.end());
+    Window().MoveLayer(waterbody, 0);
+    ASSERT_EQ(layers().front(), waterbody);
+    ASSERT_TRUE(Window().AddLayers(Document().parent_path() / "hydrology.gpkg"));
+    undo->trigger();
+    const auto now = layers();
+    const auto at = std::find(now.begin(), now.end(), waterbody);
+    ASSERT_TRUE(at != now.begin() && at + 1 != now.end());
+    EXPECT_EQ((*(at - 1))->Name(), (*(was - 1))->Name());
+    EXPECT_EQ((*(at + 1))->Name(), (*(was + 1))->Name());
+    EXPECT_EQ(*(at + 1), *(was + 1));
+
+    ASSERT_TRUE(Window().Open(Document()));
+    EXPECT_FALSE(Window().UndoStack().canUndo());
+    EXPECT_FALSE(Window().Modified());
+}
+
+TEST_F(MapWindow, AClickThatBringsTheAttributeTableForwardSelectsNoRow) {
+    const auto catchment = Window().Host().FeatureLayerNamed("Catchment");
+    AttributeTable* table = Window().OpenAttributeTable(catchment);
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(table));
+    // A tool window of the map window: the window system keeps it above that
+    // window, also while the person clicks on the map.
+    EXPECT_EQ(table->windowType(), Qt::Tool);
+    EXPECT_EQ(table->windowHandle()->transientParent(), Window().windowHandle());
+    QTableView& view = table->View();
+    const QPoint row = view.visualRect(table->Model().index(1, 0)).center();
+    // The window system's activation (activateWindow() counts the map window as
+    // active while its tool window is).
+    const auto active = [](QWidget* window) {
+        return QTest::qWaitFor([window] { return QApplication::activeWindow() == window; });
+    };
+    const auto activate = [&](QWidget* window) {
+        window->windowHandle()->requestActivate();
+        return active(window);
+    };
+    // The map window active, or the table activated by the click's own window
+    // system an instant before the click comes.
+    for (const bool tableActivatedFirst : {false, true}) {
+        SCOPED_TRACE(tableActivatedFirst ? "table activated first" : "map window active");
+        view.clearSelection();
+        ASSERT_TRUE(activate(&Window()));
+        if (tableActivatedFirst) {
+            ASSERT_TRUE(activate(table));
+        }
+        QTest::mouseClick(view.viewport(), Qt::LeftButton, {}, row);
+        EXPECT_TRUE(active(table));
+        EXPECT_TRUE(view.selectionModel()->selectedRows().isEmpty());
+        EXPECT_TRUE(catchment->Selection().Oids().empty());
+        // Now a click in the active table selects.
+        QTest::mouseClick(view.viewport(), Qt::LeftButton, {}, row);
+        EXPECT_EQ(catchment->Selection().Oids(), (std::set<std::int32_t>{table->Model().OidAt(1)}));
+    }
 }
 
 TEST_F(MapWindow, TheWindowsSizeAndPanelsAreRememberedBetweenSessions) {
