@@ -20,6 +20,7 @@
 #include <QToolButton>
 #include <QUndoCommand>
 #include <QUndoStack>
+#include <QWindow>
 #include <algorithm>
 #include <array>
 #include <atomic>
@@ -1189,7 +1190,9 @@ SymbologyDialog* MainWindow::ShowProperties(const std::shared_ptr<memory::Featur
     for (const auto& open : m_symbology) {
         if (open->Layer() == layer) {
             open->raise();
-            open->activateWindow();
+            // Not activateWindow(): it does nothing while this window is active,
+            // whose transient child the other one counts as.
+            if (QWindow* window = open->windowHandle()) window->requestActivate();
             return open;
         }
     }
@@ -1223,7 +1226,9 @@ AttributeTable* MainWindow::OpenAttributeTable(const std::shared_ptr<memory::Fea
     for (const auto& open : m_tables) {
         if (open->Layer() == layer) {
             open->raise();
-            open->activateWindow();
+            // Not activateWindow(): it does nothing while this window is active,
+            // whose transient child the other one counts as.
+            if (QWindow* window = open->windowHandle()) window->requestActivate();
             return open;
         }
     }
