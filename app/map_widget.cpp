@@ -46,7 +46,7 @@ MapWidget::MapWidget(QWidget* parent) : QWidget(parent) {
 
 void MapWidget::SetView(memory::MapView* view) {
     CancelPicture();
-    m_spare.reset();
+    m_spares.clear();
     m_hereSerial = 0;
     m_view = view;
     m_drag = Drag::None;
@@ -126,18 +126,32 @@ void MapWidget::RequestPicture() {
     }
     if (m_pictures.Busy() && m_pictures.Serial() == m_view->RedrawSerial()) return;
     KeepLastPicture();
-    if (auto older = m_pictures.Cancel()) m_spare = older->TakeCanvas();
-    if (!m_spare) m_spare = memory::MakeQImageCanvas(m_view->Width(), m_view->Height());
-    auto picture = m_view->PlanPicture(std::move(m_spare));
+    std::unique_ptr<memory::Canvas> canvas;
+    if (m_spares.empty()) {
+        // Grown to the window's size where it is drawn.
+        canvas = memory::MakeQImageCanvas(1, 1);
+    } else {
+        canvas = std::move(m_spares.back());
+        m_spares.pop_back();
+    }
+    auto picture = m_view->PlanPicture(std::move(canvas));
     if (!picture->OffThread()) {
         // Drawn by the next paint, here.
         m_hereSerial = picture->Serial();
-        m_spare = picture->TakeCanvas();
+        Recycle(*picture);
         m_lastPicture = QImage();
         update();
         return;
     }
+    // The one under way is left to stop on its own: waiting for it would hold
+    // this thread for as long as it takes to notice.
     m_pictures.Start(std::move(picture));
+}
+
+void MapWidget::Recycle(memory::MapPicture& picture) {
+    // Enough for the screen's last and a few pictures drawn at once (cancelled
+    // ones still stopping), so that the wheel turned fast makes no new ones.
+    if (m_spares.size() < 4) m_spares.push_back(picture.TakeCanvas());
 }
 
 void MapWidget::PictureDrawn(std::unique_ptr<memory::MapPicture> picture) {
@@ -153,7 +167,7 @@ void MapWidget::PictureDrawn(std::unique_ptr<memory::MapPicture> picture) {
         m_lastPicture = QImage();
         update();
     }
-    m_spare = picture->TakeCanvas();
+    Recycle(*picture);
     // A redraw asked for since.
     RequestPicture();
 }
@@ -161,10 +175,12 @@ void MapWidget::PictureDrawn(std::unique_ptr<memory::MapPicture> picture) {
 void MapWidget::FinishPicture() {
     RequestPicture();
     while (auto picture = m_pictures.Wait()) PictureDrawn(std::move(picture));
+    // And those cancelled before, still stopping.
+    for (const auto& picture : m_pictures.CancelAll()) Recycle(*picture);
 }
 
 void MapWidget::CancelPicture() {
-    if (auto picture = m_pictures.Cancel()) m_spare = picture->TakeCanvas();
+    for (const auto& picture : m_pictures.CancelAll()) Recycle(*picture);
     m_lastPicture = QImage();
 }
 

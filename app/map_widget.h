@@ -56,7 +56,8 @@ class MapWidget final : public QWidget {
     // a flash is drawn and undrawn while the thread sleeps and processes nothing.
     // A redraw to be drawn off this thread is started instead.
     void ShowScreenNow();
-    // Whether a picture of the map is being drawn off this thread.
+    // Whether a picture of the map is being drawn off this thread (not counting
+    // pictures cancelled and still stopping).
     bool DrawingPicture() const { return m_pictures.Busy(); }
     // Waits for the picture being drawn, and any redraw asked for meanwhile, and
     // shows it: for a caller that needs the map as it now is (a screenshot).
@@ -100,6 +101,8 @@ class MapWidget final : public QWidget {
     // Plans the redraw the view waits for and starts drawing it, unless under way.
     void RequestPicture();
     void PictureDrawn(std::unique_ptr<memory::MapPicture> picture);
+    // Keeps the picture's canvas for a later picture.
+    void Recycle(memory::MapPicture& picture);
     void CancelPicture();
     // The screen's last picture, kept to be shown until the next is done.
     void KeepLastPicture();
@@ -123,8 +126,8 @@ class MapWidget final : public QWidget {
     bool m_offThread = true;
     // A redraw that can only be drawn here (memory::MapView::PlanPicture), 0 for none.
     std::uint64_t m_hereSerial = 0;
-    // The canvas the next picture is drawn on: the one the screen gave up last.
-    std::unique_ptr<memory::Canvas> m_spare;
+    // Canvases for the next pictures: those the screen and cancelled pictures gave up.
+    std::vector<std::unique_ptr<memory::Canvas>> m_spares;
     // What the screen showed when the redraw under way was asked for (null: none),
     // and the view it showed.
     QImage m_lastPicture;

@@ -460,10 +460,14 @@ MapPicture::~MapPicture() = default;
 
 MapPicture::State MapPicture::Draw(const std::atomic<bool>& cancel) {
     if (!m_offThread) return m_state = State::NeedsViewThread;
+    const ViewTransform& view = m_plan->view;
+    if (m_canvas->Width() != view.width || m_canvas->Height() != view.height) {
+        m_canvas->Resize(view.width, view.height);
+    }
     m_canvas->SetRasterOp(RasterOp::CopyPen);
     m_canvas->Clear(MapView::Background);
     for (const StoredLayerPicture& layer : m_plan->layers) {
-        switch (layer.Paint(*m_canvas, m_plan->view, cancel)) {
+        switch (layer.Paint(*m_canvas, view, cancel)) {
             case StoredLayerPicture::Drawn::Whole:
                 break;
             case StoredLayerPicture::Drawn::Cancelled:
@@ -490,9 +494,6 @@ std::unique_ptr<MapPicture> MapView::PlanPicture(std::unique_ptr<Canvas> canvas)
                 break;
             }
         }
-    }
-    if (canvas->Width() != view.width || canvas->Height() != view.height) {
-        canvas->Resize(view.width, view.height);
     }
     picture->m_canvas = std::move(canvas);
     return picture;

@@ -115,7 +115,8 @@ class MapView {
     const Canvas& ScreenAsItIs() const;
     std::optional<ViewTransform> ScreenShows() const;
     // The picture of the redraw asked for last, at the extent and size the view
-    // has now, to be drawn on canvas (resized to the window). Not drawable off the
+    // has now, to be drawn on canvas (resized to the window by Draw, so that a new
+    // canvas may start at a pixel and be filled where it is drawn). Not drawable off the
     // view's thread (OffThread() false) when a visible layer is not one of the
     // host's own feature layers or its renderer is not a simple or unique value
     // renderer: such a redraw is drawn by Screen, here. canvas: not null, of the
