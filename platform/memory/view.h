@@ -43,8 +43,10 @@ class MapPicture;
 // renderer gives each one. A redraw counts in the host record and calls
 // hooks.screenChanged at once, but its pixels are drawn only when someone looks:
 // Screen(), or a drawing of the extension on the screen display (a flash needs
-// the map under it). Every other change of pixels calls hooks.screenChanged too. The reads a redraw
-// makes are the host's own work, not calls of the extension: the fault injector does not see them.
+// the map under it), unless a picture of it drawn off the view's thread is
+// presented first (see below). Every other change of pixels calls
+// hooks.screenChanged too. The reads a redraw makes are the host's own work, not
+// calls of the extension: the fault injector does not see them.
 class MapView {
   public:
     static constexpr int DefaultWidth = 800;
