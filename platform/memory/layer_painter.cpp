@@ -213,6 +213,8 @@ struct RowsToDraw {
     Box query;                        // the window grown by the symbols' reach, in map units
     const std::vector<char>* passes;  // the definition query's flags per row, or null
     bool points;                      // a point layer: markers go at the rows' boxes
+    // The rows the query meets, when already searched for; else null.
+    const std::vector<SpatialIndex::Hit>* hits = nullptr;
 };
 
 // Draws the rows the query meets with the look lookAt(position) gives each (null:
@@ -251,7 +253,11 @@ StoredLayerPicture::Drawn PaintRows(Canvas& canvas, const ViewTransform& view,
         PaintShape(canvas, view, *shape, *look);
         return true;
     };
-    if (rows.query.Contains(rows.index.Extent())) {
+    if (rows.hits != nullptr) {
+        for (const SpatialIndex::Hit& hit : *rows.hits) {
+            if (!paint(hit.position, hit.box)) break;
+        }
+    } else if (rows.query.Contains(rows.index.Extent())) {
         // The whole layer is in view: every row with a shape, without a search.
         for (std::size_t position = 0; position < rows.index.Size(); ++position) {
             const Box& box = rows.index.BoxAt(position);
@@ -323,21 +329,54 @@ std::optional<StoredLayerPicture> StoredLayerPicture::Plan(const FeatureLayer& l
         plan.m_looks.push_back(TryReadSymbol(simple->Symbol()));
         return plan;
     }
-    // Every value's look, the default symbol's first: the person may change the
-    // legend while the picture is drawn, and the drawing reads none of it.
     plan.m_byValue = true;
     plan.m_entries = StoredMatches(*unique, store);
-    for (std::int32_t entry = UniqueValueRenderer::NoEntry;
-         entry < static_cast<std::int32_t>(unique->EntryCount()); ++entry) {
-        plan.m_looks.push_back(TryReadSymbol(unique->SymbolOfEntry(entry)));
-    }
+    plan.ReadLooks(*unique);
     return plan;
+}
+
+void StoredLayerPicture::ReadLooks(const UniqueValueRenderer& legend) {
+    // The person may change the legend while the picture is drawn, and the
+    // drawing reads none of it: each value's look is read here, the default
+    // symbol's first. A short legend is read whole.
+    constexpr std::size_t kReadWhole = 1024;
+    const std::size_t count = legend.EntryCount() + 1;
+    m_looks.resize(count);
+    const auto read = [&](std::size_t slot) {
+        m_looks[slot] = TryReadSymbol(legend.SymbolOfEntry(static_cast<std::int32_t>(slot) - 1));
+    };
+    if (count <= kReadWhole) {
+        for (std::size_t slot = 0; slot < count; ++slot) read(slot);
+        return;
+    }
+    // A long one only where the window's features meet it, as the redraw on the
+    // view's thread reads it: a window on a few features of a layer of 100,000
+    // values reads a few (bench/redraw_bench, BM_PlanPictureZoomed). The rows are
+    // searched for here, then, and the drawing takes them as they are.
+    std::vector<char> met(count, 0);
+    const auto meet = [&](std::size_t position) {
+        if (m_filtered && !m_passes[position]) return;
+        const auto slot = static_cast<std::size_t>(m_entries[position] + 1);
+        if (!met[slot]) read(slot);
+        met[slot] = 1;
+    };
+    if (m_query.Contains(m_index->Extent())) {
+        for (std::size_t position = 0; position < m_index->Size(); ++position) {
+            if (!m_index->BoxAt(position).IsEmpty()) meet(position);
+        }
+        return;
+    }
+    m_hits = m_index->SearchBoxes(m_query);
+    m_searched = true;
+    for (const SpatialIndex::Hit& hit : m_hits) meet(hit.position);
 }
 
 StoredLayerPicture::Drawn StoredLayerPicture::Paint(Canvas& canvas, const ViewTransform& view,
                                                     const std::atomic<bool>& cancel) const {
     if (!m_store) return Drawn::Whole;
-    const RowsToDraw rows{*m_store, *m_index, m_query, m_filtered ? &m_passes : nullptr, m_points};
+    const RowsToDraw rows{*m_store, *m_index,
+                          m_query,  m_filtered ? &m_passes : nullptr,
+                          m_points, m_searched ? &m_hits : nullptr};
     const auto lookAt = [this](std::size_t position) -> const SymbolLook* {
         const std::optional<SymbolLook>& look =
             m_byValue ? m_looks[static_cast<std::size_t>(m_entries[position] + 1)]

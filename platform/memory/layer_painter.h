@@ -10,7 +10,9 @@
 #include "host/renderers.h"
 #include "platform/memory/canvas.h"
 #include "platform/memory/layers.h"
+#include "platform/memory/neutral_objects.h"
 #include "platform/memory/shape_painter.h"
+#include "platform/memory/spatial_index.h"
 #include "platform/memory/store_matches.h"
 
 namespace velorin::memory {
@@ -62,6 +64,7 @@ class StoredLayerPicture {
 
   private:
     StoredLayerPicture() = default;
+    void ReadLooks(const UniqueValueRenderer& legend);
 
     std::shared_ptr<const RowStore> m_store;  // null: nothing of the layer is in view
     const SpatialIndex* m_index = nullptr;    // the store's
@@ -74,6 +77,9 @@ class StoredLayerPicture {
     bool m_byValue = false;
     std::vector<std::int32_t> m_entries;
     std::vector<std::optional<SymbolLook>> m_looks;
+    // The rows the window meets, when searched for while planning.
+    bool m_searched = false;
+    std::vector<SpatialIndex::Hit> m_hits;
 };
 
 // Draws one of the host's own feature layers as the map's redraw draws any layer

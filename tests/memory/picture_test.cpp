@@ -32,21 +32,22 @@ std::shared_ptr<SimpleFillSymbol> Fill(const std::shared_ptr<HostContext>& conte
 }
 
 // A map of every kind of layer a redraw draws: a unique value legend of markers
-// with a definition query (some markers beyond the window, a row without a
-// shape), lines in a group beside a hidden layer, filled and outlined polygons
-// with a hole, and a raster layer, which draws nothing; then what more asks for.
-ReferenceHost BuildMap(const std::function<void(HostBuilder&)>& more = {}) {
+// (of `values` values, the features' keys among the first seven) with a
+// definition query (some markers beyond the window, a row without a shape),
+// lines in a group beside a hidden layer, filled and outlined polygons with a
+// hole, and a raster layer, which draws nothing; then what more asks for.
+ReferenceHost BuildMap(const std::function<void(HostBuilder&)>& more = {}, int values = 6) {
     HostBuilder builder;
     const auto& context = builder.Context();
     builder.Window(120, 90);
     auto legend = std::make_shared<UniqueValueRenderer>(context);
     legend->SetFieldCount(1);
     legend->SetField(0, "Kind");
-    for (int kind = 0; kind < 6; ++kind) {
+    for (int kind = 0; kind < values; ++kind) {
         auto marker = std::make_shared<SimpleMarkerSymbol>(context);
-        marker->SetColor(MakeRgbColor(context, 40 * kind, 200 - 30 * kind, 90));
+        marker->SetColor(MakeRgbColor(context, 40 * kind % 256, 200 - 30 * (kind % 7), 90));
         marker->SetStyle(kind % 2 == 0 ? host::esriSMSSquare : host::esriSMSCircle);
-        marker->SetSize(4 + kind);
+        marker->SetSize(4 + kind % 7);
         legend->AddValue(std::to_string(kind), "Kind", marker);
     }
     builder.FeatureLayer("Wells", host::esriGeometryPoint)
@@ -89,6 +90,7 @@ std::unique_ptr<MapPicture> DrawElsewhere(const MapView& view, bool cancelled = 
 struct ExtentCase {
     const char* name;
     double xMin, yMin, xMax, yMax;
+    int values;  // of the markers' legend: a long one's looks are read where met
 };
 
 class PictureOffTheThread : public ::testing::TestWithParam<ExtentCase> {};
@@ -96,9 +98,9 @@ class PictureOffTheThread : public ::testing::TestWithParam<ExtentCase> {};
 // Drawn elsewhere and shown, the picture is what the screen draws itself, and its
 // drawing announced nothing to the host's observer.
 TEST_P(PictureOffTheThread, IsTheRedrawsPicture) {
-    ReferenceHost host = BuildMap();
-    MapView& view = host.View();
     const ExtentCase& extent = GetParam();
+    ReferenceHost host = BuildMap({}, extent.values);
+    MapView& view = host.View();
     view.SetExtent(MakeEnvelope(extent.xMin, extent.yMin, extent.xMax, extent.yMax));
     view.ProcessPendingRedraw();
     ASSERT_TRUE(view.ScreenStale());
@@ -117,9 +119,12 @@ TEST_P(PictureOffTheThread, IsTheRedrawsPicture) {
 }
 
 INSTANTIATE_TEST_SUITE_P(Extents, PictureOffTheThread,
-                         ::testing::Values(ExtentCase{"WholeMap", -20, -20, 140, 130},
-                                           ExtentCase{"Part", 20, 20, 60, 50},
-                                           ExtentCase{"Beyond", 1000, 1000, 1040, 1030}),
+                         ::testing::Values(ExtentCase{"WholeMap", -20, -20, 140, 130, 6},
+                                           ExtentCase{"Part", 20, 20, 60, 50, 6},
+                                           ExtentCase{"Beyond", 1000, 1000, 1040, 1030, 6},
+                                           ExtentCase{"WholeMapLongLegend", -20, -20, 140, 130,
+                                                      1500},
+                                           ExtentCase{"PartLongLegend", 20, 20, 60, 50, 1500}),
                          [](const auto& testInfo) { return std::string(testInfo.param.name); });
 
 TEST(MapPicture, IsShownOnlyWholeAndOfTheRedrawTheScreenWaitsFor) {
