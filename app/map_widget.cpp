@@ -45,6 +45,9 @@ MapWidget::MapWidget(QWidget* parent) : QWidget(parent) {
 }
 
 void MapWidget::SetView(memory::MapView* view) {
+    CancelPicture();
+    m_spares.clear();
+    m_hereSerial = 0;
     m_view = view;
     m_drag = Drag::None;
     m_highlight.clear();
@@ -63,7 +66,20 @@ void MapWidget::SetHighlight(std::vector<std::shared_ptr<host::IGeometry>> shape
     update();
 }
 
+void MapWidget::SetAccepting(bool accepting) {
+    m_accepting = accepting;
+    m_drag = Drag::None;
+    // Off first, so that finishing the picture under way starts no other.
+    m_offThread = accepting;
+    if (!accepting) FinishPicture();
+}
+
 void MapWidget::ShowScreenNow() {
+    if (DrawsOffThread()) {
+        RequestPicture();
+        update();
+        return;
+    }
     // Inside a resize Qt paints anyway once it is done; an immediate repaint
     // there would paint a half-laid-out window.
     if (m_resizing || !isVisible()) {
@@ -88,8 +104,105 @@ void MapWidget::Navigate(const std::function<void()>& change) {
         return;
     }
     m_view->ProcessPendingRedraw();
+    RequestPicture();
     update();
     if (onExtentChanged) onExtentChanged();
+}
+
+// ---- redraws drawn off this thread ---------------------------------------------------
+
+bool MapWidget::DrawsOffThread() const {
+    // The picture swaps with the screen, so both must be of one kind.
+    return m_view != nullptr && m_offThread && m_view->ScreenStale() &&
+           m_view->RedrawSerial() != m_hereSerial &&
+           dynamic_cast<const memory::QImageCanvas*>(&m_view->ScreenAsItIs()) != nullptr;
+}
+
+void MapWidget::RequestPicture() {
+    if (!DrawsOffThread()) {
+        // Nothing to wait for: the screen may be drawn on without copying it.
+        if (!m_pictures.Busy()) m_lastPicture = QImage();
+        return;
+    }
+    if (m_pictures.Busy() && m_pictures.Serial() == m_view->RedrawSerial()) return;
+    KeepLastPicture();
+    std::unique_ptr<memory::Canvas> canvas;
+    if (m_spares.empty()) {
+        // Grown to the window's size where it is drawn.
+        canvas = memory::MakeQImageCanvas(1, 1);
+    } else {
+        canvas = std::move(m_spares.back());
+        m_spares.pop_back();
+    }
+    auto picture = m_view->PlanPicture(std::move(canvas));
+    if (!picture->OffThread()) {
+        // Drawn by the next paint, here.
+        m_hereSerial = picture->Serial();
+        Recycle(*picture);
+        m_lastPicture = QImage();
+        update();
+        return;
+    }
+    // The one under way is left to stop on its own: waiting for it would hold
+    // this thread for as long as it takes to notice.
+    m_pictures.Start(std::move(picture));
+}
+
+void MapWidget::Recycle(memory::MapPicture& picture) {
+    // Enough for the screen's last and a few pictures drawn at once (cancelled
+    // ones still stopping), so that the wheel turned fast makes no new ones.
+    if (m_spares.size() < 4) m_spares.push_back(picture.TakeCanvas());
+}
+
+void MapWidget::PictureDrawn(std::unique_ptr<memory::MapPicture> picture) {
+    const memory::MapPicture::State drawn = picture->Result();
+    if (m_view != nullptr && m_view->Present(*picture)) {
+        m_lastPicture = QImage();
+        update();
+    } else if (drawn != memory::MapPicture::State::Whole &&
+               drawn != memory::MapPicture::State::Cancelled) {
+        // A shape it could not read there, or a failure: drawn here, where a
+        // failure is reported as any other redraw's.
+        m_hereSerial = picture->Serial();
+        m_lastPicture = QImage();
+        update();
+    }
+    Recycle(*picture);
+    // A redraw asked for since.
+    RequestPicture();
+}
+
+void MapWidget::FinishPicture() {
+    RequestPicture();
+    while (auto picture = m_pictures.Wait()) PictureDrawn(std::move(picture));
+    // And those cancelled before, still stopping.
+    for (const auto& picture : m_pictures.CancelAll()) Recycle(*picture);
+}
+
+void MapWidget::CancelPicture() {
+    for (const auto& picture : m_pictures.CancelAll()) Recycle(*picture);
+    m_lastPicture = QImage();
+}
+
+void MapWidget::KeepLastPicture() {
+    if (!m_lastPicture.isNull() || m_view == nullptr) return;
+    const auto shows = m_view->ScreenShows();
+    const auto* canvas = dynamic_cast<const memory::QImageCanvas*>(&m_view->ScreenAsItIs());
+    if (!shows || canvas == nullptr) return;
+    // Shares the pixels: the screen is not drawn on until the picture replaces it.
+    m_lastPicture = canvas->Image();
+    m_lastShows = *shows;
+}
+
+void MapWidget::PaintLastPicture(QPainter& painter, QPoint shift) const {
+    if (m_lastPicture.isNull()) return;
+    const memory::ViewTransform& was = m_lastShows;
+    const memory::PixelXY topLeft = m_view->ToPixel({was.left, was.top});
+    const memory::PixelXY bottomRight =
+        m_view->ToPixel({was.left + was.width * was.scale, was.top - was.height * was.scale});
+    painter.drawImage(QRectF(QPointF(topLeft.x, topLeft.y) + shift,
+                             QPointF(bottomRight.x, bottomRight.y) + shift),
+                      m_lastPicture);
 }
 
 void MapWidget::ZoomAbout(QPointF pixel, double factor) {
@@ -117,15 +230,24 @@ void MapWidget::paintEvent(QPaintEvent* /*event*/) {
     QPainter painter(this);
     const QColor background(memory::MapView::Background.red, memory::MapView::Background.green,
                             memory::MapView::Background.blue);
-    const auto* canvas =
-        m_view != nullptr ? dynamic_cast<const memory::QImageCanvas*>(&m_view->Screen()) : nullptr;
-    if (canvas == nullptr) {
-        painter.fillRect(rect(), background);
-        return;
-    }
     const QPoint shift = m_drag == Drag::Pan ? m_dragNow - m_dragStart : QPoint();
-    if (!shift.isNull() || canvas->Image().size() != size()) painter.fillRect(rect(), background);
-    painter.drawImage(shift, canvas->Image());
+    if (DrawsOffThread()) {
+        RequestPicture();
+        painter.fillRect(rect(), background);
+        PaintLastPicture(painter, shift);
+    } else {
+        const auto* canvas = m_view != nullptr
+                                 ? dynamic_cast<const memory::QImageCanvas*>(&m_view->Screen())
+                                 : nullptr;
+        if (canvas == nullptr) {
+            painter.fillRect(rect(), background);
+            return;
+        }
+        if (!shift.isNull() || canvas->Image().size() != size()) {
+            painter.fillRect(rect(), background);
+        }
+        painter.drawImage(shift, canvas->Image());
+    }
 
     painter.translate(shift);
     painter.setRenderHint(QPainter::Antialiasing);
@@ -211,6 +333,8 @@ void MapWidget::leaveEvent(QEvent* event) {
 void MapWidget::resizeEvent(QResizeEvent* event) {
     QWidget::resizeEvent(event);
     if (m_view == nullptr || width() < 1 || height() < 1) return;
+    // The resize clears the screen: its picture is shown until the next is done.
+    if (m_offThread) KeepLastPicture();
     m_resizing = true;
     try {
         m_view->Resize(width(), height());
@@ -218,6 +342,7 @@ void MapWidget::resizeEvent(QResizeEvent* event) {
         if (onRefused) onRefused(error.Description());
     }
     m_resizing = false;
+    RequestPicture();
 }
 
 void MapWidget::wheelEvent(QWheelEvent* event) {

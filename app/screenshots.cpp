@@ -13,6 +13,7 @@
 #include "app/attribute_table.h"
 #include "app/contents_panel.h"
 #include "app/main_window.h"
+#include "app/map_widget.h"
 #include "app/symbology_dialog.h"
 #include "app/tool_script.h"
 #include "platform/qt/qt_toolkit.h"
@@ -140,6 +141,7 @@ void PictureToolRuns(MainWindow& window, scripted::ScriptedUser& user, qt::QtToo
     window.Host().View().ZoomToFullExtent();
     window.Host().View().ProcessPendingRedraw();
     window.Contents().SetCurrentLayer(window.Host().LayerNamed("NerroJunction"));
+    window.Map().FinishPicture();
     pictures.Save(window.grab(), "copy-legend-junctions.png");
     user.OnEvent(nullptr);
 }
@@ -170,6 +172,7 @@ void PictureIdentify(MainWindow& window, const std::shared_ptr<memory::FeatureLa
                             ->Centroid();
     window.IdentifyAt({centre->X(), centre->Y()}, window.Host().View().Scale() * 4);
     QApplication::processEvents();
+    window.Map().FinishPicture();
     pictures.Save(window.grab(), "map-window-identify.png");
 }
 

@@ -3,7 +3,9 @@
 //     only the points that window shows (the floor: drawing the visible features),
 //     with one symbol and with a unique value legend of 100,000 values;
 //   - the full extent of the 1,000,000 points, against blitting one marker image at
-//     each point's pixel (the floor of any marker drawing).
+//     each point's pixel (the floor of any marker drawing);
+//   - planning the zoomed redraw for a thread of its own: what the window's thread
+//     does before the picture is drawn elsewhere.
 // Each redraw is asked for and then looked at, as a window paints it. Run a release
 // build: build/release/bench/redraw_bench
 #include <benchmark/benchmark.h>
@@ -23,6 +25,7 @@
 #include "platform/memory/qt/qimage_canvas.h"
 #include "platform/memory/reference_host.h"
 #include "platform/memory/shape_painter.h"
+#include "platform/memory/view.h"
 #include "platform/objects/renderers.h"
 #include "platform/objects/symbols.h"
 
@@ -132,6 +135,22 @@ void BM_RedrawZoomed(benchmark::State& state) { Zoomed(state, Content::All); }
 void BM_DrawVisibleOnly(benchmark::State& state) { Zoomed(state, Content::VisibleOnly); }
 BENCHMARK(BM_RedrawZoomed)->ArgName("legend")->Arg(0)->Arg(1)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_DrawVisibleOnly)->ArgName("legend")->Arg(0)->Arg(1)->Unit(benchmark::kMillisecond);
+
+// What a window's thread does for a redraw drawn on a thread of its own: plan the
+// picture (MapView::PlanPicture), zoomed in as above; drawing it is the redraw.
+void BM_PlanPictureZoomed(benchmark::State& state) {
+    ReferenceHost& host = HostFor(Content::All, state.range(0) != 0);
+    host.View().SetExtent(
+        MakeEnvelope(kZoomLeft, kZoomBottom, kZoomLeft + kZoomWidth, kZoomBottom + kZoomHeight));
+    RedrawAndLook(host);
+    std::unique_ptr<Canvas> canvas = MakeQImageCanvas(1, 1);
+    for (auto _ : state) {
+        host.View().Refresh();
+        auto picture = host.View().PlanPicture(std::move(canvas));
+        canvas = picture->TakeCanvas();
+    }
+}
+BENCHMARK(BM_PlanPictureZoomed)->ArgName("legend")->Arg(0)->Arg(1)->Unit(benchmark::kMillisecond);
 
 void BM_RedrawFull(benchmark::State& state) {
     ReferenceHost& host = HostFor(Content::All, false);

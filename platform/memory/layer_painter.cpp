@@ -1,6 +1,7 @@
 #include "platform/memory/layer_painter.h"
 
 #include <algorithm>
+#include <atomic>
 #include <cmath>
 #include <limits>
 #include <optional>
@@ -196,6 +197,95 @@ class MarkerRuns {
 
 }  // namespace
 
+namespace {
+
+// Whether drawing the shape reads nothing through the host's interfaces: a
+// picture drawn on a thread of its own must leave the context's observer alone.
+bool OwnShape(const host::IGeometry& shape) {
+    return dynamic_cast<const PointGeometry*>(&shape) != nullptr ||
+           dynamic_cast<const MultiPartGeometry*>(&shape) != nullptr;
+}
+
+// What a layer's drawing reads of its store and where.
+struct RowsToDraw {
+    const RowStore& store;
+    const SpatialIndex& index;
+    Box query;                        // the window grown by the symbols' reach, in map units
+    const std::vector<char>* passes;  // the definition query's flags per row, or null
+    bool points;                      // a point layer: markers go at the rows' boxes
+    // The rows the query meets, when already searched for; else null.
+    const std::vector<SpatialIndex::Hit>* hits = nullptr;
+};
+
+// Draws the rows the query meets with the look lookAt(position) gives each (null:
+// left out), as the map's redraw draws a layer. cancel is null on the view's own
+// thread; else it is asked before each feature, and a shape that is not one of the
+// host's own stops the drawing (it must be read on the view's thread).
+template <class LookAt>
+StoredLayerPicture::Drawn PaintRows(Canvas& canvas, const ViewTransform& view,
+                                    const RowsToDraw& rows, LookAt&& lookAt,
+                                    const std::atomic<bool>* cancel) {
+    using Drawn = StoredLayerPicture::Drawn;
+    Drawn drawn = Drawn::Whole;
+    // Only rows with a shape have a box that is not empty, so every position
+    // visited below has a shape. A feature the renderer gives no symbol, or one
+    // that cannot draw its shape, is left out, as a map window leaves it out.
+    MarkerRuns markers(canvas, view);
+    const auto paint = [&](std::size_t position, const Box& box) {
+        if (cancel != nullptr && cancel->load(std::memory_order_relaxed)) {
+            drawn = Drawn::Cancelled;
+            return false;
+        }
+        if (rows.passes != nullptr && !(*rows.passes)[position]) return true;
+        const SymbolLook* look = lookAt(position);
+        if (look == nullptr) return true;
+        if (rows.points && look->kind == SymbolKind::Marker) {
+            // A point's envelope is the point: no need to read the shape.
+            markers.Add(XY{box.xMin, box.yMin}, *look);
+            return true;
+        }
+        markers.Flush();
+        const std::shared_ptr<host::IGeometry> shape = rows.store.ShapeAt(position);
+        if (cancel != nullptr && !OwnShape(*shape)) {
+            drawn = Drawn::NeedsViewThread;
+            return false;
+        }
+        PaintShape(canvas, view, *shape, *look);
+        return true;
+    };
+    if (rows.hits != nullptr) {
+        for (const SpatialIndex::Hit& hit : *rows.hits) {
+            if (!paint(hit.position, hit.box)) break;
+        }
+    } else if (rows.query.Contains(rows.index.Extent())) {
+        // The whole layer is in view: every row with a shape, without a search.
+        for (std::size_t position = 0; position < rows.index.Size(); ++position) {
+            const Box& box = rows.index.BoxAt(position);
+            if (!box.IsEmpty() && !paint(position, box)) break;
+        }
+    } else {
+        for (const SpatialIndex::Hit& hit : rows.index.SearchBoxes(rows.query)) {
+            if (!paint(hit.position, hit.box)) break;
+        }
+    }
+    markers.Flush();
+    canvas.SetRasterOp(RasterOp::CopyPen);
+    return drawn;
+}
+
+// The window grown by how far the renderer's symbols reach, as a box; empty when
+// it meets none of the store's shapes.
+std::optional<Box> QueryOf(const ViewTransform& view, const SpatialIndex& index,
+                           const std::shared_ptr<host::IFeatureRenderer>& renderer,
+                           ReachCache& reaches) {
+    const ClipRect window = view.Window(reaches.ReachOf(renderer));
+    const Box query{window.xMin, window.yMin, window.xMax, window.yMax};
+    if (index.Extent().IsEmpty() || !query.Meets(index.Extent())) return std::nullopt;
+    return query;
+}
+
+}  // namespace
+
 void PaintStoredLayer(Canvas& canvas, const ViewTransform& view, const FeatureLayer& layer,
                       ReachCache& reaches) {
     const auto& featureClass = layer.Data();
@@ -204,40 +294,96 @@ void PaintStoredLayer(Canvas& canvas, const ViewTransform& view, const FeatureLa
     if (!renderer) return;
     const std::shared_ptr<RowStore>& store = featureClass->Store();
     const SpatialIndex& index = store->Spatial();
-    const ClipRect window = view.Window(reaches.ReachOf(renderer));
-    const Box query{window.xMin, window.yMin, window.xMax, window.yMax};
-    if (index.Extent().IsEmpty() || !query.Meets(index.Extent())) return;
-    const std::vector<char>* passes = layer.DefinitionMask();
-    const bool points = featureClass->ShapeType() == host::esriGeometryPoint;
-
-    // Only rows with a shape have a box that is not empty, so every position
-    // visited below has a shape. A feature the renderer gives no symbol, or one
-    // that cannot draw its shape, is left out, as a map window leaves it out.
+    const std::optional<Box> query = QueryOf(view, index, renderer, reaches);
+    if (!query) return;
+    const RowsToDraw rows{*store, index, *query, layer.DefinitionMask(),
+                          featureClass->ShapeType() == host::esriGeometryPoint};
     LayerSymbols symbols(std::move(renderer), store);
-    MarkerRuns markers(canvas, view);
-    const auto paint = [&](std::size_t position, const Box& box) {
-        if (passes != nullptr && !(*passes)[position]) return;
-        const SymbolLook* look = symbols.At(position);
-        if (look == nullptr) return;
-        if (points && look->kind == SymbolKind::Marker) {
-            // A point's envelope is the point: no need to read the shape.
-            markers.Add(XY{box.xMin, box.yMin}, *look);
-        } else {
-            markers.Flush();
-            PaintShape(canvas, view, *store->ShapeAt(position), *look);
-        }
-    };
-    if (query.Contains(index.Extent())) {
-        // The whole layer is in view: every row with a shape, without a search.
-        for (std::size_t position = 0; position < index.Size(); ++position) {
-            const Box& box = index.BoxAt(position);
-            if (!box.IsEmpty()) paint(position, box);
-        }
-    } else {
-        for (const SpatialIndex::Hit& hit : index.SearchBoxes(query)) paint(hit.position, hit.box);
+    PaintRows(
+        canvas, view, rows, [&](std::size_t position) { return symbols.At(position); }, nullptr);
+}
+
+std::optional<StoredLayerPicture> StoredLayerPicture::Plan(const FeatureLayer& layer,
+                                                           const ViewTransform& view,
+                                                           ReachCache& reaches) {
+    StoredLayerPicture plan;
+    const auto& featureClass = layer.Data();
+    const auto renderer = featureClass ? layer.Renderer() : nullptr;
+    if (!renderer) return plan;
+    const auto* simple = dynamic_cast<const SimpleRenderer*>(renderer.get());
+    const auto unique = std::dynamic_pointer_cast<const UniqueValueRenderer>(renderer);
+    // Any other renderer is asked feature by feature, through its interfaces.
+    if (simple == nullptr && !unique) return std::nullopt;
+    const std::shared_ptr<RowStore>& store = featureClass->Store();
+    // Built here, where the store is read alone: the drawing only reads it.
+    const SpatialIndex& index = store->Spatial();
+    const std::optional<Box> query = QueryOf(view, index, renderer, reaches);
+    if (!query) return plan;
+    plan.m_store = store;
+    plan.m_index = &index;
+    plan.m_query = *query;
+    if (const std::vector<char>* passes = layer.DefinitionMask()) plan.m_passes = *passes;
+    plan.m_filtered = layer.DefinitionMask() != nullptr;
+    plan.m_points = featureClass->ShapeType() == host::esriGeometryPoint;
+    if (simple != nullptr) {
+        plan.m_looks.push_back(TryReadSymbol(simple->Symbol()));
+        return plan;
     }
-    markers.Flush();
-    canvas.SetRasterOp(RasterOp::CopyPen);
+    plan.m_byValue = true;
+    plan.m_entries = StoredMatches(*unique, store);
+    plan.ReadLooks(*unique);
+    return plan;
+}
+
+void StoredLayerPicture::ReadLooks(const UniqueValueRenderer& legend) {
+    // The person may change the legend while the picture is drawn, and the
+    // drawing reads none of it: each value's look is read here, the default
+    // symbol's first. A short legend is read whole.
+    constexpr std::size_t kReadWhole = 1024;
+    const std::size_t count = legend.EntryCount() + 1;
+    m_looks.resize(count);
+    const auto read = [&](std::size_t slot) {
+        m_looks[slot] = TryReadSymbol(legend.SymbolOfEntry(static_cast<std::int32_t>(slot) - 1));
+    };
+    if (count <= kReadWhole) {
+        for (std::size_t slot = 0; slot < count; ++slot) read(slot);
+        return;
+    }
+    // A long one only where the window's features meet it, as the redraw on the
+    // view's thread reads it: a window on a few features of a layer of 100,000
+    // values reads a few (bench/redraw_bench, BM_PlanPictureZoomed). The rows are
+    // searched for here, then, and the drawing takes them as they are.
+    std::vector<char> met(count, 0);
+    const auto meet = [&](std::size_t position) {
+        if (m_filtered && !m_passes[position]) return;
+        const auto slot = static_cast<std::size_t>(m_entries[position] + 1);
+        if (!met[slot]) read(slot);
+        met[slot] = 1;
+    };
+    if (m_query.Contains(m_index->Extent())) {
+        for (std::size_t position = 0; position < m_index->Size(); ++position) {
+            if (!m_index->BoxAt(position).IsEmpty()) meet(position);
+        }
+        return;
+    }
+    m_hits = m_index->SearchBoxes(m_query);
+    m_searched = true;
+    for (const SpatialIndex::Hit& hit : m_hits) meet(hit.position);
+}
+
+StoredLayerPicture::Drawn StoredLayerPicture::Paint(Canvas& canvas, const ViewTransform& view,
+                                                    const std::atomic<bool>& cancel) const {
+    if (!m_store) return Drawn::Whole;
+    const RowsToDraw rows{*m_store, *m_index,
+                          m_query,  m_filtered ? &m_passes : nullptr,
+                          m_points, m_searched ? &m_hits : nullptr};
+    const auto lookAt = [this](std::size_t position) -> const SymbolLook* {
+        const std::optional<SymbolLook>& look =
+            m_byValue ? m_looks[static_cast<std::size_t>(m_entries[position] + 1)]
+                      : m_looks.front();
+        return look ? &*look : nullptr;
+    };
+    return PaintRows(canvas, view, rows, lookAt, &cancel);
 }
 
 }  // namespace velorin::memory

@@ -31,7 +31,7 @@ std::optional<Parts> ReadParts(const host::IGeometry& shape) {
         return result;
     }
     if (const auto* multi = dynamic_cast<const MultiPartGeometry*>(&shape)) {
-        return Parts{multi->GeometryType(), multi->Parts()};
+        return Parts{multi->Type(), multi->Parts()};
     }
     if (const auto* point = dynamic_cast<const host::IPoint*>(&shape)) {
         const XY p{point->X(), point->Y()};

@@ -15,7 +15,9 @@
 // Turns host geometries and symbols into canvas drawing: shared by the map's own
 // redraw and by the screen display. Reads symbols and geometries through their
 // host interfaces (so any implementation draws); callers that must not count
-// those reads as calls of the extension hold a FaultInjector::QuietScope.
+// those reads as calls of the extension hold a FaultInjector::QuietScope. The
+// host's own points and multipart geometries are read through their classes,
+// announcing nothing: a picture drawn on a thread of its own draws them too.
 namespace velorin::memory {
 
 // Map units to pixels for a window: left and top are the map coordinates of the
@@ -26,6 +28,8 @@ struct ViewTransform {
     double scale = 1.0;
     int width = 0;
     int height = 0;
+
+    friend bool operator==(const ViewTransform&, const ViewTransform&) = default;
 
     PixelXY ToPixel(const XY& p) const { return {(p.x - left) / scale, (top - p.y) / scale}; }
     // The window grown by a margin of pixels on every side, in map units.

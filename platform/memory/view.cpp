@@ -1,9 +1,11 @@
 #include "platform/memory/view.h"
 
 #include <algorithm>
+#include <atomic>
 #include <cmath>
 #include <optional>
 #include <string>
+#include <vector>
 
 #include "host/codes.h"
 #include "host/error.h"
@@ -48,7 +50,10 @@ struct ViewCore {
     // when someone looks (Screen, or a drawing of the extension that needs the
     // pixels under it), so redraws nobody sees cost nothing.
     bool stale = false;
-    bool drawing = false;  // between StartDrawing and FinishDrawing
+    bool drawing = false;      // between StartDrawing and FinishDrawing
+    std::uint64_t serial = 0;  // redraws asked for
+    // What the canvas shows, when it shows a picture of the map.
+    std::optional<ViewTransform> shows;
     ReachCache reaches;
     std::shared_ptr<host::ISymbol> symbol;
 
@@ -147,6 +152,7 @@ struct ViewCore {
     void Redraw() {
         dirty = false;
         stale = true;
+        ++serial;
         if (context) ++context->record.redraws;
         ScreenChanged();
     }
@@ -168,8 +174,32 @@ struct ViewCore {
                 }
             }
             canvas->SetRasterOp(RasterOp::CopyPen);
+            shows = view;
         }
         if (context) ++context->record.paints;
+    }
+
+    // Adds the layer's picture (its members', bottom first, for a group) to the
+    // plan; false when it can be drawn on this thread only.
+    bool PlanLayer(const std::shared_ptr<host::ILayer>& layer, const ViewTransform& view,
+                   std::vector<StoredLayerPicture>& layers) {
+        if (!layer || !layer->Visible()) return true;
+        if (auto group = host::As<host::ICompositeLayer>(layer)) {
+            for (std::int32_t i = group->Count() - 1; i >= 0; --i) {
+                if (!PlanLayer(group->Layer(i), view, layers)) return false;
+            }
+            return true;
+        }
+        if (const auto* stored = dynamic_cast<const FeatureLayer*>(layer.get())) {
+            std::optional<StoredLayerPicture> picture =
+                StoredLayerPicture::Plan(*stored, view, reaches);
+            if (!picture) return false;
+            layers.push_back(std::move(*picture));
+            return true;
+        }
+        // Another host's feature layer is read through its interfaces; layers of
+        // other kinds draw nothing.
+        return !host::As<host::IGeoFeatureLayer>(layer);
     }
 
     void DrawLayer(const std::shared_ptr<host::ILayer>& layer, const ViewTransform& view) {
@@ -389,6 +419,7 @@ void MapView::Resize(int width, int height) {
     CheckWindow(width, height);
     m_core->EnsureExtent();
     m_core->canvas->Resize(width, height);
+    m_core->shows.reset();
     m_core->Redraw();
 }
 
@@ -410,6 +441,77 @@ XY MapView::ToMap(const PixelXY& pixel) const {
 const Canvas& MapView::Screen() const {
     m_core->EnsureDrawn();
     return *m_core->canvas;
+}
+
+bool MapView::ScreenStale() const { return m_core->stale; }
+std::uint64_t MapView::RedrawSerial() const { return m_core->serial; }
+const Canvas& MapView::ScreenAsItIs() const { return *m_core->canvas; }
+std::optional<ViewTransform> MapView::ScreenShows() const { return m_core->shows; }
+
+// ---- pictures drawn off the view's thread ------------------------------------------
+
+struct MapPicture::Plan {
+    ViewTransform view;
+    std::vector<StoredLayerPicture> layers;  // bottom first
+};
+
+MapPicture::MapPicture() : m_plan(std::make_unique<Plan>()) {}
+MapPicture::~MapPicture() = default;
+
+MapPicture::State MapPicture::Draw(const std::atomic<bool>& cancel) {
+    if (!m_offThread) return m_state = State::NeedsViewThread;
+    const ViewTransform& view = m_plan->view;
+    if (m_canvas->Width() != view.width || m_canvas->Height() != view.height) {
+        m_canvas->Resize(view.width, view.height);
+    }
+    m_canvas->SetRasterOp(RasterOp::CopyPen);
+    m_canvas->Clear(MapView::Background);
+    for (const StoredLayerPicture& layer : m_plan->layers) {
+        switch (layer.Paint(*m_canvas, view, cancel)) {
+            case StoredLayerPicture::Drawn::Whole:
+                break;
+            case StoredLayerPicture::Drawn::Cancelled:
+                return m_state = State::Cancelled;
+            case StoredLayerPicture::Drawn::NeedsViewThread:
+                return m_state = State::NeedsViewThread;
+        }
+    }
+    m_canvas->SetRasterOp(RasterOp::CopyPen);
+    return m_state = State::Whole;
+}
+
+std::unique_ptr<MapPicture> MapView::PlanPicture(std::unique_ptr<Canvas> canvas) const {
+    std::unique_ptr<MapPicture> picture(new MapPicture());
+    const QuietHost quiet(m_core->context);
+    const ViewTransform view = m_core->Transform();
+    picture->m_serial = m_core->serial;
+    picture->m_plan->view = view;
+    if (auto shown = m_core->map.lock()) {
+        for (std::int32_t i = shown->LayerCount() - 1; i >= 0; --i) {
+            if (!m_core->PlanLayer(shown->Layer(i), view, picture->m_plan->layers)) {
+                picture->m_offThread = false;
+                picture->m_plan->layers.clear();
+                break;
+            }
+        }
+    }
+    picture->m_canvas = std::move(canvas);
+    return picture;
+}
+
+bool MapView::Present(MapPicture& picture) {
+    ViewCore& core = *m_core;
+    // Nor while the extension draws on the screen: its drawing stays where it is.
+    if (picture.m_state != MapPicture::State::Whole || !picture.m_canvas || !core.stale ||
+        core.drawing || picture.m_serial != core.serial ||
+        !(picture.m_plan->view == core.Transform())) {
+        return false;
+    }
+    std::swap(core.canvas, picture.m_canvas);
+    core.stale = false;
+    core.shows = picture.m_plan->view;
+    if (core.context) ++core.context->record.paints;
+    return true;
 }
 
 }  // namespace velorin::memory

@@ -1,16 +1,21 @@
 #pragma once
 
+#include <atomic>
+#include <cstdint>
 #include <memory>
+#include <optional>
 
 #include "host/display.h"
 #include "host/geometry.h"
 #include "host/map.h"
 #include "platform/memory/canvas.h"
 #include "platform/memory/neutral_objects.h"
+#include "platform/memory/shape_painter.h"
 
 namespace velorin::memory {
 
 struct ViewCore;
+class MapPicture;
 
 // The active view's machinery: a window of pixels showing part of a map, its
 // screen, and the screen display the extension draws on.
@@ -38,8 +43,10 @@ struct ViewCore;
 // renderer gives each one. A redraw counts in the host record and calls
 // hooks.screenChanged at once, but its pixels are drawn only when someone looks:
 // Screen(), or a drawing of the extension on the screen display (a flash needs
-// the map under it). Every other change of pixels calls hooks.screenChanged too. The reads a redraw
-// makes are the host's own work, not calls of the extension: the fault injector does not see them.
+// the map under it), unless a picture of it drawn off the view's thread is
+// presented first (see below). Every other change of pixels calls
+// hooks.screenChanged too. The reads a redraw makes are the host's own work, not
+// calls of the extension: the fault injector does not see them.
 class MapView {
   public:
     static constexpr int DefaultWidth = 800;
@@ -91,9 +98,80 @@ class MapView {
     // The screen, with any redraw asked for drawn first.
     const Canvas& Screen() const;
 
+    // ---- redraws drawn off the view's thread -----------------------------------------
+    // A map window keeps its thread free while the person moves around the map: a
+    // redraw asked for is planned here (PlanPicture), drawn on a thread of its own,
+    // and shown by Present, and meanwhile the window shows the screen as it was.
+    // Whatever else looks at the screen (the extension's drawing, Screen) still
+    // draws the redraw here first, at once, so a flash always falls on the finished
+    // picture.
+
+    // Whether a redraw was asked for that the screen does not show yet.
+    bool ScreenStale() const;
+    // Counts the redraws asked for: a picture is shown only if none was asked for
+    // after the one it was planned for.
+    std::uint64_t RedrawSerial() const;
+    // The screen as it is, without drawing a redraw asked for; and what its pixels
+    // show, empty when they show no picture of the map (never drawn, or cleared by
+    // a resize).
+    const Canvas& ScreenAsItIs() const;
+    std::optional<ViewTransform> ScreenShows() const;
+    // The picture of the redraw asked for last, at the extent and size the view
+    // has now, to be drawn on canvas (resized to the window by Draw, so that a new
+    // canvas may start at a pixel and be filled where it is drawn). Not drawable off the
+    // view's thread (OffThread() false) when a visible layer is not one of the
+    // host's own feature layers or its renderer is not a simple or unique value
+    // renderer: such a redraw is drawn by Screen, here. canvas: not null, of the
+    // screen's own kind.
+    std::unique_ptr<MapPicture> PlanPicture(std::unique_ptr<Canvas> canvas) const;
+    // Shows a picture drawn whole, as if the screen had drawn the redraw itself
+    // (counted as painted): its canvas becomes the screen, and the picture takes
+    // the old screen's canvas. False, changing nothing, when the picture is not
+    // whole or not of the redraw the screen still waits for, at the view as it is,
+    // or while the extension draws on the screen (StartDrawing to FinishDrawing).
+    bool Present(MapPicture& picture);
+
   private:
     std::shared_ptr<ViewCore> m_core;
     std::shared_ptr<host::IScreenDisplay> m_display;
+};
+
+// A redraw of a view planned on the view's thread (MapView::PlanPicture) to be
+// drawn on any other: the layers it draws are read into the plan (see
+// StoredLayerPicture), so the view's thread may go on working, and even change
+// the map, while it is drawn; only the stores of rows must not gain rows.
+class MapPicture {
+  public:
+    enum class State { Planned, Whole, Cancelled, NeedsViewThread };
+
+    MapPicture(const MapPicture&) = delete;
+    MapPicture& operator=(const MapPicture&) = delete;
+    MapPicture(MapPicture&&) = delete;
+    MapPicture& operator=(MapPicture&&) = delete;
+    ~MapPicture();
+
+    // Whether Draw may run off the view's thread; a picture that may not is
+    // never drawn and only gives its canvas back.
+    bool OffThread() const { return m_offThread; }
+    // Draws the background and every planned layer, bottom first, asking cancel
+    // before each feature; on one thread at a time. Announces nothing to the
+    // host's observer. Raises what the canvas raises.
+    State Draw(const std::atomic<bool>& cancel);
+    State Result() const { return m_state; }
+    std::uint64_t Serial() const { return m_serial; }
+    // The canvas, given back for the next picture.
+    std::unique_ptr<Canvas> TakeCanvas() { return std::move(m_canvas); }
+
+  private:
+    friend class MapView;
+    MapPicture();
+
+    struct Plan;
+    std::unique_ptr<Plan> m_plan;
+    std::unique_ptr<Canvas> m_canvas;
+    std::uint64_t m_serial = 0;
+    bool m_offThread = true;
+    State m_state = State::Planned;
 };
 
 }  // namespace velorin::memory

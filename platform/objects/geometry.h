@@ -106,6 +106,10 @@ class MultiPartGeometry final : public host::IGeometry, public host::IArea, publ
     std::shared_ptr<host::IClone> Clone() const override;
 
     const std::vector<Path>& Parts() const { return m_parts; }
+    // GeometryType without announcing the call: for the host's own drawing, which
+    // may run on a thread of its own, where the context's observer must not be
+    // touched.
+    std::int32_t Type() const { return m_type; }
 
   private:
     std::shared_ptr<HostContext> m_context;

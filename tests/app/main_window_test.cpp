@@ -330,6 +330,65 @@ TEST_F(MapWindow, WheelZoomKeepsThePointUnderThePointerAndPanMovesByThePixelsDra
     EXPECT_NEAR(moved.y, centre.y, view.Scale() * 1e-6);
 }
 
+// Waits, turning the event loop, for the picture being drawn off the window's thread
+// to be shown.
+void AwaitPicture(MapWidget& map) {
+    for (int turn = 0; turn < 5000 && map.DrawingPicture(); ++turn) {
+        QApplication::processEvents();
+        std::this_thread::sleep_for(std::chrono::milliseconds(1));
+    }
+}
+
+TEST_F(MapWindow, ANavigationRedrawIsDrawnOffTheThreadAndANewerOneSupersedesIt) {
+    MapWidget& map = Window().Map();
+    memory::MapView& view = Window().Host().View();
+    map.FinishPicture();
+    const int paints = Window().Host().Record().paints;
+    map.ZoomAbout(QPointF(100, 80), 2.0);
+    // The window's thread is back before the picture is drawn.
+    EXPECT_TRUE(map.DrawingPicture());
+    EXPECT_TRUE(view.ScreenStale());
+    map.PanBy(QPoint(-40, 25));
+    AwaitPicture(map);
+    ASSERT_FALSE(map.DrawingPicture());
+    EXPECT_FALSE(view.ScreenStale());
+    // Only the newer was shown, and it is what the screen draws itself.
+    EXPECT_EQ(Window().Host().Record().paints, paints + 1);
+    const auto shown = view.ScreenAsItIs().Pixels();
+    view.Refresh();
+    EXPECT_EQ(shown, view.Screen().Pixels());
+}
+
+TEST_F(MapWindow, AToolRunAfterANavigationFlashesOnTheFinishedPicture) {
+    MapWidget& map = Window().Map();
+    memory::MapView& view = Window().Host().View();
+    Window().Host().Select("Catchment", {1, 2});
+    Window().SelectionChanged();
+    map.ZoomAbout(QPointF(100, 80), 0.5);
+    ASSERT_TRUE(map.DrawingPicture());
+    int flashes = 0;
+    bool onTheFinishedPicture = true;
+    m_user.OnEvent([&](const scripted::Event& event) {
+        // The scripted person's pump does what the window's event loop would.
+        if (std::holds_alternative<scripted::DoEventsRecord>(event)) view.ProcessPendingRedraw();
+        if (!std::holds_alternative<scripted::SleepRecord>(event)) return;
+        ++flashes;
+        onTheFinishedPicture = onTheFinishedPicture && !map.DrawingPicture() && !view.ScreenStale();
+    });
+    DialogReport report;
+    PlanRun(m_user, Run(Tool::ZoomFlash), report);
+    Window().ClickCommand(0);
+    m_user.OnEvent(nullptr);
+    EXPECT_EQ(JudgeRun(Tool::ZoomFlash, report, m_user.MessageBoxes()).exitStatus, kExitFinished);
+    EXPECT_GT(flashes, 0);
+    EXPECT_TRUE(onTheFinishedPicture);
+    // Every flash gave its pixels back.
+    map.FinishPicture();
+    const auto shown = view.ScreenAsItIs().Pixels();
+    view.Refresh();
+    EXPECT_EQ(shown, view.Screen().Pixels());
+}
+
 TEST_F(MapWindow, TheViewFollowsTheMapWidgetsSize) {
     Window().resize(1000, 700);
     QApplication::processEvents();
