@@ -55,9 +55,8 @@ class Scene {
   public:
     explicit Scene(bool apart) {
         ShowCanvas(m_canvas);
-        auto* source = PointLayer(QStringLiteral("Source"), kSources, [](int i) {
-            return std::make_pair(SourcePoint(i), i);
-        });
+        auto* source = PointLayer(QStringLiteral("Source"), kSources,
+                                  [](int i) { return std::make_pair(SourcePoint(i), i); });
         auto* related = PointLayer(QStringLiteral("Related"), kRelated, [apart](int i) {
             if (i < kSources) return std::make_pair(RelatedPoint(i, apart), i);
             return std::make_pair(OtherPoint(i, apart), -1);

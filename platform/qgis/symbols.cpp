@@ -303,7 +303,7 @@ class ExpressionCategories final : public objects::UniqueValueRenderer {
         if (!feature) throw Error(host::E_HOST_POINTER, "SymbolByFeature needs a feature");
         const objects::QuietHost quiet(session->context);
         QgsFeature fetched;
-        const QgsFeature* qgisFeature = QgisFeatureOf(*feature);
+        const QgsFeature* qgisFeature = QgisFeatureOf(*feature, m_expression.needsGeometry());
         if (qgisFeature == nullptr) {
             m_data->Layer()
                 .getFeatures(QgsFeatureRequest(static_cast<QgsFeatureId>(feature->OID())))
