@@ -394,6 +394,9 @@ std::shared_ptr<FeatureCursor> FeatureCursor::Open(const std::shared_ptr<const L
                                                    const std::string& whereClause) {
     QgsFeatureRequest request = data->Request(whereClause);
     if (!ToQt(whereClause).trimmed().isEmpty()) {
+        if (auto found = IndexedSearch(*data, whereClause)) {
+            return std::make_shared<FeatureCursor>(data, std::move(*found));
+        }
         return std::make_shared<FeatureCursor>(data, data->Layer().getFeatures(request));
     }
     request.setFlags(request.flags() | QgsFeatureRequest::NoGeometry);

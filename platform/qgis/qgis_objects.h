@@ -14,6 +14,7 @@
 #include <cstdint>
 #include <functional>
 #include <memory>
+#include <optional>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -32,6 +33,30 @@ inline QString ToQt(std::string_view text) {
 }
 inline std::string FromQt(const QString& text) { return text.toUtf8().toStdString(); }
 
+// The numbers of a number field of memory layers, each with its feature id, in
+// order: a where clause that keeps a field within a range (Zoom and Flash's
+// search for the Related features of a key) finds its candidates in them
+// instead of QGIS testing the clause on every feature, and QGIS then tests it on
+// the candidates alone. Made on first use and kept while the layer stays as it
+// is (QGIS's change signals, the feature count).
+class KeyIndexes {
+  public:
+    KeyIndexes();
+    ~KeyIndexes();
+    KeyIndexes(const KeyIndexes&) = delete;
+    KeyIndexes& operator=(const KeyIndexes&) = delete;
+
+    // The ids of the features whose number in `field` lies in [low, high], in
+    // key order; none when so many do that reading the layer through is quicker.
+    std::optional<std::vector<QgsFeatureId>> Find(QgsVectorLayer& layer, int field, double low,
+                                                  double high);
+
+  private:
+    struct Index;
+    const Index& IndexOf(QgsVectorLayer& layer, int field);
+    std::vector<std::unique_ptr<Index>> m_indexes;
+};
+
 // What every object of one adapter shares.
 struct Session {
     std::shared_ptr<objects::HostContext> context;
@@ -43,6 +68,7 @@ struct Session {
     bool redrawPending = false;
     // The one screen display of the canvas, made on first use.
     std::shared_ptr<host::IScreenDisplay> display;
+    KeyIndexes keys;
 
     void Enter(const char* member) const { Announce(context, member); }
     QgsMapCanvas& Canvas() const;
@@ -198,6 +224,14 @@ class SelectionSet final : public host::ISelectionSet {
 
     std::shared_ptr<const LayerData> m_data;
 };
+
+// The features of a memory layer that the where clause lets through, in the
+// layer's own order, found through the session's key indexes; nothing when the
+// clause keeps no number field within a range (or keeps most of the layer).
+// Its plain twin is the layer's own search; tests/qgis/qgis_host_test.cpp
+// compares the two.
+std::optional<std::vector<QgsFeature>> IndexedSearch(const LayerData& data,
+                                                     const std::string& whereClause);
 
 // Features of a layer matching a filter, counted.
 std::int32_t CountFeatures(const LayerData& data,

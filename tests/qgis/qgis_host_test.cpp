@@ -451,6 +451,81 @@ TEST_F(QgisHostTest, LegendsMatchTheAdapterFeaturesAsReadingTheirKeysDoes) {
     }
 }
 
+// A search of a memory layer through the session's key index against its plain
+// twin, QGIS testing the clause on every feature: the same features in the same
+// order, before and after the layer changes (through QGIS, and past it).
+TEST_F(QgisHostTest, AnIndexedSearchFindsWhatTheLayerItselfFinds) {
+    auto* layer =
+        new QgsVectorLayer(QStringLiteral("Point?crs=EPSG:3857&field=key:int8&field=val:double"),
+                           QStringLiteral("keys"), QStringLiteral("memory"));
+    const QVariant null;
+    const std::vector<std::pair<QVariant, QVariant>> rows = {{qlonglong{3}, 0.3},
+                                                             {qlonglong{-5}, 2.5},
+                                                             {null, 0.30000000000000004},
+                                                             {qlonglong{3}, null},
+                                                             {qlonglong{70001}, -1.0},
+                                                             {qlonglong{9007199254740993}, 1e-20},
+                                                             {qlonglong{9007199254740992}, 3.0}};
+    QgsFeatureList features;
+    for (int i = 0; i < 40; ++i) {
+        const auto& row = rows[static_cast<std::size_t>(i) % rows.size()];
+        QgsFeature feature(layer->fields());
+        feature.setAttributes(QgsAttributes(QVector<QVariant>{row.first, row.second}));
+        feature.setGeometry(QgsGeometry::fromPointXY(QgsPointXY(i, i)));
+        features << feature;
+    }
+    layer->dataProvider()->addFeatures(features);
+    m_project.addMapLayer(layer);
+    auto session = std::make_shared<Session>();
+    session->context = m_context;
+    session->project = &m_project;
+    session->canvas = &m_canvas;
+    const auto data = std::make_shared<LayerData>(session, *layer);
+    struct Case {
+        std::string clause;
+        bool indexed;
+    };
+    const std::vector<Case> cases = {{"key = 3", true},
+                                     {"key = -5", true},
+                                     {"3 = key", true},
+                                     {"key >= -5 AND key <= 3", true},
+                                     {"key > 70000", true},
+                                     {"key < -4 AND val > 0", true},
+                                     {"key = 9007199254740993", true},
+                                     {"val = 0.3", true},
+                                     {"val = 0.30000000000000004", true},
+                                     {"val = 0", true},
+                                     {"key = 3.0000000000000004", true},
+                                     {"key = 3 OR key = 70001", false},
+                                     {"key >= -100", true},
+                                     {"val > 0.25 AND val < 1", true}};
+    const auto oids = [](const std::shared_ptr<host::IFeatureCursor>& cursor) {
+        std::vector<std::int32_t> found;
+        while (const auto feature = cursor->NextFeature()) found.push_back(feature->OID());
+        return found;
+    };
+    const auto compare = [&](const char* when) {
+        SCOPED_TRACE(when);
+        for (const Case& c : cases) {
+            SCOPED_TRACE(c.clause);
+            EXPECT_EQ(IndexedSearch(*data, c.clause).has_value(), c.indexed);
+            const auto plain =
+                std::make_shared<FeatureCursor>(data, layer->getFeatures(data->Request(c.clause)));
+            EXPECT_EQ(oids(FeatureCursor::Open(data, c.clause)), oids(plain));
+        }
+    };
+    compare("as made");
+    QgsFeature added(layer->fields());
+    added.setAttributes(QgsAttributes(QVector<QVariant>{qlonglong{3}, 0.3}));
+    QgsFeatureList more{added};
+    layer->dataProvider()->addFeatures(more);
+    compare("a feature added past the layer");
+    layer->startEditing();
+    layer->changeAttributeValue(2, 0, qlonglong{-5});
+    layer->commitChanges();
+    compare("a key changed through the layer");
+}
+
 // One table of hostile key texts and field names, on each provider a QGIS user
 // keys layers with: the where clause must find exactly its feature on all.
 // PostGIS runs when VELORIN_TEST_POSTGRES names a database (postgis_e2e.sh does).
