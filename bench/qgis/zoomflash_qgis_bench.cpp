@@ -1,6 +1,6 @@
 // Zoom and Flash inside QGIS against QGIS's own redraw, in one QGIS process (the
 // offscreen platform, memory-provider layers, an 800 x 600 map canvas shown
-// offscreen with QGIS's render cache). A Source of 5 points keyed 0..4 and a
+// offscreen with QGIS's render cache). A Source of 3 points keyed 0..2 and a
 // Related layer of 1,000,000 points, of which one per Source key carries it:
 //
 //   ZoomFlash/0     each Source feature run through Zoom and Flash (Full
@@ -32,7 +32,7 @@
 namespace velorin::bench {
 namespace {
 
-constexpr int kSources = 5;
+constexpr int kSources = 3;
 constexpr int kRelated = 1'000'000;
 constexpr double kSide = 1000;
 
