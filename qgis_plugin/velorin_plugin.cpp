@@ -178,9 +178,10 @@ void VelorinPlugin::ShowProgress() {
     const bool shown = progressor->Shown();
     const bool shownBefore = m_progress->isVisible();
     // A bar that stays up is brought up to date a few times a second, as it is
-    // painted: a walk steps it once per feature, and setting its range, value and
-    // text costs about a microsecond each time (more than reading the feature).
-    // What is skipped is set when the run next lets the event loop turn.
+    // painted: a walk moves it twice per feature, and setting a shown bar's range,
+    // value and text took 13 microseconds each time (a million times, offscreen),
+    // 50 times what the walk itself spends on a feature of a memory layer. What
+    // is skipped is set when the run next lets the event loop turn.
     if (shown && shownBefore && !TimeToRepaint()) {
         if (!m_progressBehind) {
             m_progressBehind = true;

@@ -14,7 +14,9 @@
 //                   after the other, each redrawn to the end.
 //
 // Process CPU time (QGIS draws in threads of its own); the ratio ZoomFlash /
-// QgisRedraw is what counts. Run a release build:
+// QgisRedraw is what counts. The views are found by one run before any is timed,
+// which also makes what the adapter keeps from run to run (its key index), as a
+// session's first search does. Run a release build:
 //   build/release/bench/qgis/zoomflash_qgis_bench
 #include <qgsproject.h>
 
