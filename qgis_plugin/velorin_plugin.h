@@ -55,6 +55,8 @@ class VelorinPlugin final : public QObject, public QgisPlugin {
     void Click(std::size_t index);
     void ShowStatus(const QString& text);
     void ShowProgress();
+    // Sets the progress bar from the status bar's progressor.
+    void UpdateProgress();
     void RefreshLegends();
     // Whether a blocked event loop should be painted now: a person reads a
     // status bar a few times a second, and a synchronous repaint costs about a
@@ -74,6 +76,8 @@ class VelorinPlugin final : public QObject, public QgisPlugin {
     QPointer<QProgressBar> m_progress;
     QPointer<QObject> m_faultSeam;
     QElapsedTimer m_sinceRepaint;
+    // The progress bar was not brought up to date at the last step.
+    bool m_progressBehind = false;
     // Layers whose legend changed since the Layers panel was last refreshed.
     QStringList m_changedLegends;
 };

@@ -128,6 +128,7 @@ std::shared_ptr<host::IApplication> MakeApplication(QgisHostSetup setup,
     }
     auto session = std::make_shared<Session>();
     session->context = context ? std::move(context) : std::make_shared<objects::HostContext>();
+    MatchQgisFeatures(*session->context);
     session->project = setup.project;
     session->canvas = setup.canvas;
     session->legendChanged = std::move(setup.legendChanged);

@@ -4,16 +4,20 @@
 #include <qgsexpressioncontextutils.h>
 #include <qgsgeometry.h>
 #include <qgsvectordataprovider.h>
+#include <qgsvectorlayerjoinbuffer.h>
 
 #include <QDateTime>
 #include <QEventLoop>
 #include <QTimer>
 #include <algorithm>
 #include <limits>
+#include <typeinfo>
+#include <unordered_map>
 
 #include "platform/objects/fields.h"
 #include "platform/objects/geometry.h"
 #include "platform/objects/query_filter.h"
+#include "platform/objects/renderers.h"
 #include "platform/qgis/qgis_objects.h"
 #include "platform/qgis/where_clause.h"
 
@@ -172,12 +176,9 @@ LayerSchema MakeSchema(const std::shared_ptr<Session>& session, const QgsVectorL
 
 // ---- rows ---------------------------------------------------------------------------------
 
-namespace {
-
 class Feature final : public host::IFeature {
   public:
-    Feature(std::shared_ptr<const LayerData> data, QgsFeature feature)
-        : m_data(std::move(data)), m_feature(std::move(feature)) {}
+    explicit Feature(std::shared_ptr<const LayerData> data) : m_data(std::move(data)) {}
 
     std::shared_ptr<host::IFields> Fields() const override {
         m_data->SessionRef()->Enter("IRowBuffer::Fields");
@@ -214,15 +215,27 @@ class Feature final : public host::IFeature {
         return static_cast<std::int32_t>(m_feature.id());
     }
 
-    const QgsFeature& Qgis() const { return m_feature; }
-
     std::shared_ptr<host::IGeometry> Shape() const override {
         m_data->SessionRef()->Enter("IFeature::Shape");
         if (!m_shapeRead) {
-            m_shape = m_data->MapShape(m_feature.geometry());
+            m_shape = m_data->MapShape(m_shapeLater ? m_data->StoredGeometry(m_feature.id())
+                                                    : m_feature.geometry());
             m_shapeRead = true;
         }
         return m_shape;
+    }
+
+    const QgsFeature& Qgis() const { return m_feature; }
+    bool ShapeLater() const { return m_shapeLater; }
+    const std::shared_ptr<const LayerData>& Data() const { return m_data; }
+
+    // The QGIS feature to fill with a row; its geometry left out when
+    // `shapeLater`.
+    QgsFeature& Refill(bool shapeLater) {
+        m_shape.reset();
+        m_shapeRead = false;
+        m_shapeLater = shapeLater;
+        return m_feature;
     }
 
   private:
@@ -230,7 +243,10 @@ class Feature final : public host::IFeature {
     QgsFeature m_feature;
     mutable std::shared_ptr<host::IGeometry> m_shape;
     mutable bool m_shapeRead = false;
+    bool m_shapeLater = false;
 };
+
+namespace {
 
 std::vector<objects::XY> ToPath(const QgsPolylineXY& line) {
     std::vector<objects::XY> path;
@@ -282,13 +298,18 @@ QgsFeatureRequest LayerData::Request(const std::string& whereClause) const {
     return request;
 }
 
-const QgsFeature* QgisFeatureOf(const host::IFeature& feature) {
+const QgsFeature* QgisFeatureOf(const host::IFeature& feature, bool withGeometry) {
     const auto* own = dynamic_cast<const Feature*>(&feature);
-    return own == nullptr ? nullptr : &own->Qgis();
+    if (own == nullptr || (withGeometry && own->ShapeLater())) return nullptr;
+    return &own->Qgis();
 }
 
-std::shared_ptr<host::IFeature> LayerData::MakeFeature(const QgsFeature& feature) const {
-    return std::make_shared<Feature>(shared_from_this(), feature);
+QgsGeometry LayerData::StoredGeometry(QgsFeatureId id) const {
+    QgsFeatureRequest request(id);
+    request.setNoAttributes();
+    QgsFeature stored;
+    if (!Layer().getFeatures(request).nextFeature(stored)) return {};
+    return stored.geometry();
 }
 
 std::shared_ptr<host::IGeometry> LayerData::MapShape(const QgsGeometry& geometry) const {
@@ -344,22 +365,71 @@ std::shared_ptr<host::IGeometry> LayerData::MapShape(const QgsGeometry& geometry
 
 // ---- cursors ------------------------------------------------------------------------------
 
-FeatureCursor::FeatureCursor(std::shared_ptr<const LayerData> data, QgsFeatureIterator iterator)
-    : m_data(std::move(data)), m_iterator(std::move(iterator)) {}
+FeatureCursor::FeatureCursor(std::shared_ptr<const LayerData> data, QgsFeatureIterator iterator,
+                             bool shapesLater)
+    : m_data(std::move(data)), m_iterator(std::move(iterator)), m_shapesLater(shapesLater) {}
 
 FeatureCursor::FeatureCursor(std::shared_ptr<const LayerData> data,
                              std::vector<QgsFeature> features)
     : m_data(std::move(data)), m_features(std::move(features)), m_fromList(true) {}
 
+bool LayerData::RowsAsStored() const {
+    const QgsVectorLayer& layer = Layer();
+    const QgsVectorDataProvider* provider = layer.dataProvider();
+    if (provider == nullptr || layer.editBuffer() != nullptr ||
+        layer.joinBuffer()->containsJoins()) {
+        return false;
+    }
+    const QgsFields fields = layer.fields();
+    if (provider->fields().count() != fields.count()) return false;
+    for (int i = 0; i < fields.count(); ++i) {
+        if (fields.fieldOrigin(i) != QgsFields::OriginProvider || fields.fieldOriginIndex(i) != i) {
+            return false;
+        }
+    }
+    return true;
+}
+
+std::shared_ptr<FeatureCursor> FeatureCursor::Open(const std::shared_ptr<const LayerData>& data,
+                                                   const std::string& whereClause) {
+    QgsFeatureRequest request = data->Request(whereClause);
+    if (!ToQt(whereClause).trimmed().isEmpty()) {
+        if (auto found = IndexedSearch(*data, whereClause)) {
+            return std::make_shared<FeatureCursor>(data, std::move(*found));
+        }
+        return std::make_shared<FeatureCursor>(data, data->Layer().getFeatures(request));
+    }
+    request.setFlags(request.flags() | QgsFeatureRequest::NoGeometry);
+    QgsVectorLayer& layer = data->Layer();
+    return std::make_shared<FeatureCursor>(data,
+                                           data->RowsAsStored()
+                                               ? layer.dataProvider()->getFeatures(request)
+                                               : layer.getFeatures(request),
+                                           true);
+}
+
+Feature& FeatureCursor::Unheld() {
+    for (std::shared_ptr<Feature>& slot : m_handedOut) {
+        if (slot && slot.use_count() == 1) {
+            m_lastHandedOut = static_cast<std::size_t>(&slot - m_handedOut);
+            return *slot;
+        }
+    }
+    // Both are held (or not made yet): the older makes way for a new one.
+    m_lastHandedOut = 1 - m_lastHandedOut;
+    m_handedOut[m_lastHandedOut] = std::make_shared<Feature>(m_data);
+    return *m_handedOut[m_lastHandedOut];
+}
+
 std::shared_ptr<host::IFeature> FeatureCursor::NextFeature() {
     m_data->SessionRef()->Enter("IFeatureCursor::NextFeature");
     if (m_fromList) {
         if (m_next >= m_features.size()) return {};
-        return m_data->MakeFeature(m_features[m_next++]);
+        Unheld().Refill(false) = m_features[m_next++];
+    } else if (!m_iterator.nextFeature(Unheld().Refill(m_shapesLater))) {
+        return {};
     }
-    QgsFeature feature;
-    if (!m_iterator.nextFeature(feature)) return {};
-    return m_data->MakeFeature(feature);
+    return m_handedOut[m_lastHandedOut];
 }
 
 std::shared_ptr<host::IRow> FeatureCursor::NextRow() {
@@ -383,6 +453,110 @@ std::int32_t CountFeatures(const LayerData& data,
     QgsFeature feature;
     while (features.nextFeature(feature) && count < INT32_MAX) ++count;
     return count;
+}
+
+// ---- legend matches -----------------------------------------------------------------------
+
+namespace {
+
+// What a unique value renderer keeps, in its host memo, about the features of
+// one layer: the QGIS attribute its one key field reads, and the value each
+// whole number met so far as a key matches.
+struct LegendMatches {
+    static constexpr int kRead = -1;     // a key this does not cover: the feature is read
+    static constexpr int kNoValue = -2;  // no such field, or the shape: no value matches
+
+    std::weak_ptr<const LayerData> layer;
+    std::uint64_t keyVersion = 0;
+    int attribute = kRead;
+    std::int32_t type = 0;  // the key field's esriFieldType
+    // By number: below kSmall in a table (most keys are small counts and ids),
+    // any other in a map.
+    static constexpr qlonglong kSmall = qlonglong{1} << 16;
+    static constexpr std::int32_t kUnseen = -3;
+    std::vector<std::int32_t> small;
+    std::unordered_map<qlonglong, std::int32_t> large;
+
+    std::int32_t& Slot(qlonglong number) {
+        if (number < 0 || number >= kSmall) return large.try_emplace(number, kUnseen).first->second;
+        const auto at = static_cast<std::size_t>(number);
+        if (at >= small.size()) {
+            small.resize(std::min<std::size_t>(kSmall, std::max(at + 1, 2 * small.size())),
+                         kUnseen);
+        }
+        return small[at];
+    }
+};
+
+LegendMatches MakeMatches(const std::shared_ptr<const LayerData>& data,
+                          const objects::UniqueValueRenderer& renderer) {
+    LegendMatches matches;
+    matches.layer = data;
+    matches.keyVersion = renderer.KeyVersion();
+    const std::vector<std::string> names = renderer.KeyFieldNames();
+    if (names.size() != 1) return matches;
+    const LayerSchema& schema = data->Schema();
+    std::int32_t index = -1;
+    {
+        const objects::QuietHost quiet(data->SessionRef()->context);
+        index = schema.fields->FindField(names[0]);
+    }
+    if (index < 0) {
+        matches.attribute = LegendMatches::kNoValue;
+        return matches;
+    }
+    const FieldSource& source = schema.sources[static_cast<std::size_t>(index)];
+    if (source.kind == FieldSource::Kind::Shape) matches.attribute = LegendMatches::kNoValue;
+    if (source.kind != FieldSource::Kind::Attribute) return matches;
+    matches.attribute = source.attribute;
+    matches.type = schema.types[static_cast<std::size_t>(index)];
+    return matches;
+}
+
+// Which value the renderer matches one of this adapter's features with, read
+// straight from its QGIS attribute, and for a whole number remembered by the
+// number: the renderer would ask the feature for its fields and its value, and
+// look up the value's text. Matches exactly as that reading does: the text
+// looked up is the text of the very value the feature would give.
+std::int32_t EntryOfQgisFeature(const host::IFeature& feature,
+                                const objects::UniqueValueRenderer& renderer) {
+    // Told by the type alone: a search of the type's bases costs a good share of
+    // the answer.
+    if (typeid(feature) != typeid(Feature)) return objects::UniqueValueRenderer::NotKnown;
+    const auto& own = static_cast<const Feature&>(feature);
+    const std::shared_ptr<const LayerData>& data = own.Data();
+    std::shared_ptr<void>& memo = renderer.HostMemo();
+    auto* matches = static_cast<LegendMatches*>(memo.get());
+    if (matches == nullptr || matches->keyVersion != renderer.KeyVersion() ||
+        matches->layer.owner_before(data) || data.owner_before(matches->layer)) {
+        auto made = std::make_shared<LegendMatches>(MakeMatches(data, renderer));
+        matches = made.get();
+        memo = std::move(made);
+    }
+    if (matches->attribute == LegendMatches::kRead) return objects::UniqueValueRenderer::NotKnown;
+    if (matches->attribute == LegendMatches::kNoValue) return objects::UniqueValueRenderer::NoEntry;
+    const QVariant value = own.Qgis().attribute(matches->attribute);
+    const int kind = value.userType();
+    const bool whole = !value.isNull() && (kind == QMetaType::Int || kind == QMetaType::UInt ||
+                                           kind == QMetaType::LongLong);
+    if (!whole) {
+        const host::FieldValue key = HostValue(value, matches->type);
+        return key.IsNull() ? objects::UniqueValueRenderer::NoEntry
+                            : renderer.FindEntry(host::ToText(key));
+    }
+    std::int32_t& entry = matches->Slot(value.toLongLong());
+    if (entry == LegendMatches::kUnseen) {
+        const host::FieldValue key = HostValue(value, matches->type);
+        entry = key.IsNull() ? objects::UniqueValueRenderer::NoEntry
+                             : renderer.FindEntry(host::ToText(key));
+    }
+    return entry;
+}
+
+}  // namespace
+
+void MatchQgisFeatures(objects::HostContext& context) {
+    context.entryOfFeature = EntryOfQgisFeature;
 }
 
 // ---- feature class ------------------------------------------------------------------------
@@ -418,8 +592,7 @@ std::int32_t FeatureClass::FeatureCount(const std::shared_ptr<host::IQueryFilter
 std::shared_ptr<host::IFeatureCursor> FeatureClass::Search(
     const std::shared_ptr<host::IQueryFilter>& filter, bool /*recycling*/) const {
     m_data->SessionRef()->Enter("IFeatureClass::Search");
-    return std::make_shared<FeatureCursor>(
-        m_data, m_data->Layer().getFeatures(m_data->Request(objects::ClauseOf(filter))));
+    return FeatureCursor::Open(m_data, objects::ClauseOf(filter));
 }
 
 // ---- selection ----------------------------------------------------------------------------

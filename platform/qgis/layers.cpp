@@ -132,8 +132,7 @@ class VectorTable : public host::ITable, public host::ITableSelection {
     std::shared_ptr<host::ICursor> Search(const std::shared_ptr<host::IQueryFilter>& filter,
                                           bool /*recycling*/) const override {
         m_data->SessionRef()->Enter("ITable::Search");
-        return std::make_shared<FeatureCursor>(
-            m_data, m_data->Layer().getFeatures(m_data->Request(objects::ClauseOf(filter))));
+        return FeatureCursor::Open(m_data, objects::ClauseOf(filter));
     }
     std::shared_ptr<host::ISelectionSet> SelectionSet() const override {
         m_data->SessionRef()->Enter("ITableSelection::SelectionSet");
@@ -177,8 +176,7 @@ class FeatureLayer final : public TreeLayerBase,
     std::shared_ptr<host::IFeatureCursor> SearchFeatures(
         const std::shared_ptr<host::IQueryFilter>& filter) const override {
         m_session->Enter("IFeatureLayer::Search");
-        return std::make_shared<FeatureCursor>(
-            m_data, m_data->Layer().getFeatures(m_data->Request(objects::ClauseOf(filter))));
+        return FeatureCursor::Open(m_data, objects::ClauseOf(filter));
     }
 
   public:

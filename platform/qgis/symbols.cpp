@@ -13,7 +13,6 @@
 
 #include <QColor>
 #include <optional>
-#include <set>
 
 #include "platform/objects/renderers.h"
 #include "platform/qgis/qgis_objects.h"
@@ -257,6 +256,20 @@ class OtherRenderer final : public host::IFeatureRenderer {
     std::unique_ptr<QgsFeatureRenderer> m_renderer;
 };
 
+// A number, whose text is never empty.
+bool IsNumber(const QVariant& value) {
+    switch (value.type()) {
+        case QVariant::Int:
+        case QVariant::UInt:
+        case QVariant::LongLong:
+        case QVariant::ULongLong:
+        case QVariant::Double:
+            return true;
+        default:
+            return false;
+    }
+}
+
 // A category's value as the host's renderer writes it: numbers in the host's
 // text form, so they match the text form of the features' values.
 std::string ValueText(const QVariant& value) {
@@ -303,7 +316,7 @@ class ExpressionCategories final : public objects::UniqueValueRenderer {
         if (!feature) throw Error(host::E_HOST_POINTER, "SymbolByFeature needs a feature");
         const objects::QuietHost quiet(session->context);
         QgsFeature fetched;
-        const QgsFeature* qgisFeature = QgisFeatureOf(*feature);
+        const QgsFeature* qgisFeature = QgisFeatureOf(*feature, m_expression.needsGeometry());
         if (qgisFeature == nullptr) {
             m_data->Layer()
                 .getFeatures(QgsFeatureRequest(static_cast<QgsFeatureId>(feature->OID())))
@@ -357,24 +370,31 @@ std::shared_ptr<host::IFeatureRenderer> ToHostRenderer(const std::shared_ptr<con
         // QGIS draws what matches no category with the category of the empty
         // value: the host's "all other values".
         unique->SetUseDefaultSymbol(false);
-        std::set<std::string> added;
+        // One pass, each value looked up once: a legend may hold 100,000 values,
+        // and Copy Legend reads the Source's legend at every run.
+        const std::string heading = FromQt(keyName);
         for (const QgsRendererCategory& category : categorized->categories()) {
-            const QVariant value = category.value();
             if (!category.renderState()) continue;
+            const QVariant value = category.value();
             auto symbol = ToHostSymbol(session, category.symbol());
-            if (value.isNull() || value.toString().isEmpty()) {
+            if (value.isNull() || (!IsNumber(value) && value.toString().isEmpty())) {
                 unique->SetDefaultSymbol(symbol);
                 unique->SetDefaultLabel(FromQt(category.label()));
                 unique->SetUseDefaultSymbol(true);
                 continue;
             }
+            const std::string label = FromQt(category.label());
             const QVariantList values =
                 value.type() == QVariant::List ? value.toList() : QVariantList{value};
             for (const QVariant& one : values) {
                 const std::string text = ValueText(one);
-                if (text.empty() || !added.insert(text).second) continue;
-                unique->AddValue(text, FromQt(keyName), symbol);
-                unique->SetLabel(text, FromQt(category.label()));
+                if (text.empty() ||
+                    unique->FindEntry(text) != objects::UniqueValueRenderer::NoEntry) {
+                    continue;
+                }
+                unique->AddValue(text, heading, symbol);
+                // A value's label starts as the value itself.
+                if (label != text) unique->SetLabel(text, label);
             }
         }
         return unique;

@@ -17,12 +17,15 @@
 #include <QPixmap>
 #include <QTemporaryDir>
 #include <QUndoStack>
+#include <functional>
 #include <memory>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "copylegend/symbol_copy.h"
 #include "host/host.h"
+#include "platform/qgis/qgis_objects.h"
 #include "platform/qt/qt_toolkit.h"
 #include "ui/current_toolkit.h"
 #include "zoomflash/flash_geometry.h"
@@ -305,6 +308,222 @@ TEST_F(QgisHostTest, ACategorizedRendererIsReadAsUniqueValuesAndWrittenBack) {
     const auto readBack = host::As<host::IUniqueValueRenderer>(target->Renderer());
     ASSERT_TRUE(readBack);
     EXPECT_EQ(host::As<host::ISimpleFillSymbol>(readBack->Symbol("1"))->Color()->RGB(), 0x0000FF);
+}
+
+// One row as a test compares it: object id, every value's text, and the shape's
+// type and envelope in map coordinates.
+std::string RowText(const host::IFeature& feature) {
+    std::string text = std::to_string(feature.OID());
+    const std::int32_t count = feature.Fields()->FieldCount();
+    for (std::int32_t i = 0; i < count; ++i) text += "|" + host::ToText(feature.Value(i));
+    if (const auto shape = feature.Shape()) {
+        const auto box = shape->Envelope();
+        text += "|" + std::to_string(shape->GeometryType()) + ":" + std::to_string(box->XMin()) +
+                "," + std::to_string(box->YMin()) + "," + std::to_string(box->XMax()) + "," +
+                std::to_string(box->YMax());
+    }
+    return text;
+}
+
+// The walk over a whole layer (no geometry read until a shape is asked for, the
+// provider read directly where its rows are the layer's, features refilled once
+// let go) against its plain twin: the layer's own iterator, shapes with the rows,
+// a feature each. Held features keep what they were given.
+TEST_F(QgisHostTest, AWholeLayerWalkGivesWhatThePlainCursorGives) {
+    struct Case {
+        const char* name;
+        std::function<void(QgsVectorLayer&)> prepare;
+    };
+    const std::vector<Case> cases = {
+        {"as stored", [](QgsVectorLayer&) {}},
+        {"subset string", [](QgsVectorLayer& l) { l.setSubsetString(QStringLiteral("key <> 2")); }},
+        {"being edited",
+         [](QgsVectorLayer& l) {
+             l.startEditing();
+             l.changeAttributeValue(1, 0, 20);
+             QgsGeometry moved = QgsGeometry::fromWkt(QStringLiteral("Point (5 6)"));
+             l.changeGeometry(3, moved);
+             l.deleteFeature(4);
+         }},
+        {"computed field",
+         [](QgsVectorLayer& l) {
+             l.addExpressionField(QStringLiteral("\"key\" * 2"),
+                                  QgsField(QStringLiteral("twice"), QVariant::Int));
+         }},
+    };
+    auto session = std::make_shared<Session>();
+    session->context = m_context;
+    session->project = &m_project;
+    session->canvas = &m_canvas;
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        // In another CRS, so each shape is put in map coordinates.
+        QgsVectorLayer* layer = AddLayer(c.name, "Point", kFourPoints, "EPSG:3395");
+        c.prepare(*layer);
+        const auto data = std::make_shared<LayerData>(session, *layer);
+        std::vector<std::string> plain;
+        FeatureCursor twin(data, layer->getFeatures(QgsFeatureRequest()));
+        while (const auto feature = twin.NextFeature()) plain.push_back(RowText(*feature));
+        ASSERT_FALSE(plain.empty());
+
+        std::vector<std::string> letGo;
+        const auto walk = FeatureCursor::Open(data, "");
+        while (const auto feature = walk->NextFeature()) letGo.push_back(RowText(*feature));
+        EXPECT_EQ(letGo, plain);
+
+        std::vector<std::shared_ptr<host::IFeature>> held;
+        const auto again = FeatureCursor::Open(data, "");
+        while (auto feature = again->NextFeature()) held.push_back(std::move(feature));
+        std::vector<std::string> heldRows;
+        for (const auto& feature : held) heldRows.push_back(RowText(*feature));
+        EXPECT_EQ(heldRows, plain);
+    }
+}
+
+// A legend finds the value of one of the adapter's features from its QGIS
+// attribute, whole numbers remembered by number; its plain twin reads the
+// feature's value and looks up its text. Both give each feature the same symbol,
+// also after the legend gains a value.
+TEST_F(QgisHostTest, LegendsMatchTheAdapterFeaturesAsReadingTheirKeysDoes) {
+    struct Case {
+        const char* type;
+        std::vector<QVariant> keys;
+        std::vector<std::string> values;
+    };
+    const QVariant null;
+    // Every layer holds a 7, which the legend gains later.
+    const std::vector<Case> cases = {
+        {"integer", {1, -5, 70000, null, 7, 1}, {"1", "-5", "70000", "2"}},
+        {"int8",
+         {QVariant(qlonglong{9007199254740993}), QVariant(qlonglong{-1}), QVariant(qlonglong{7})},
+         {"9007199254740993", "-1"}},
+        {"string",
+         {QStringLiteral("x"), QStringLiteral("7"), null, QStringLiteral("")},
+         {"x", "1"}},
+        {"double", {2.5, 7.0, null, -0.0}, {"2.5", "3", "0"}},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.type);
+        auto* layer = new QgsVectorLayer(
+            QStringLiteral("Point?crs=EPSG:3857&field=key:%1").arg(QLatin1String(c.type)),
+            QStringLiteral("keys"), QStringLiteral("memory"));
+        QgsFeatureList features;
+        for (const QVariant& key : c.keys) {
+            QgsFeature feature(layer->fields());
+            feature.setAttributes(QgsAttributes(QVector<QVariant>{key}));
+            feature.setGeometry(QgsGeometry::fromPointXY(QgsPointXY(1, 1)));
+            features << feature;
+        }
+        layer->dataProvider()->addFeatures(features);
+        m_project.removeAllMapLayers();
+        m_project.addMapLayer(layer);
+
+        auto renderer = Factory().NewUniqueValueRenderer();
+        renderer->SetFieldCount(1);
+        renderer->SetField(0, "KEY");
+        renderer->SetDefaultSymbol(host::As<host::ISymbol>(Factory().NewSimpleFillSymbol()));
+        for (const std::string& value : c.values) {
+            renderer->AddValue(value, "key",
+                               host::As<host::ISymbol>(Factory().NewSimpleFillSymbol()));
+        }
+        // One walk's features, so the renderer sees the same layer throughout.
+        std::vector<std::shared_ptr<host::IFeature>> walked;
+        const auto cursor = Layer(0)->Search(nullptr, false);
+        while (auto feature = cursor->NextFeature()) walked.push_back(std::move(feature));
+        const auto symbols = [&] {
+            std::vector<std::shared_ptr<host::ISymbol>> found;
+            for (const auto& feature : walked) {
+                found.push_back(
+                    host::As<host::IFeatureRenderer>(renderer)->SymbolByFeature(feature));
+            }
+            return found;
+        };
+        const auto compare = [&] {
+            const auto matched = symbols();
+            const objects::EntryOfFeature hook = std::exchange(m_context->entryOfFeature, nullptr);
+            EXPECT_EQ(matched, symbols());
+            m_context->entryOfFeature = hook;
+        };
+        ASSERT_TRUE(m_context->entryOfFeature);
+        compare();
+        renderer->AddValue("7", "key", host::As<host::ISymbol>(Factory().NewSimpleFillSymbol()));
+        compare();
+    }
+}
+
+// A search of a memory layer through the session's key index against its plain
+// twin, QGIS testing the clause on every feature: the same features in the same
+// order, before and after the layer changes (through QGIS, and past it).
+TEST_F(QgisHostTest, AnIndexedSearchFindsWhatTheLayerItselfFinds) {
+    auto* layer =
+        new QgsVectorLayer(QStringLiteral("Point?crs=EPSG:3857&field=key:int8&field=val:double"),
+                           QStringLiteral("keys"), QStringLiteral("memory"));
+    const QVariant null;
+    const std::vector<std::pair<QVariant, QVariant>> rows = {{qlonglong{3}, 0.3},
+                                                             {qlonglong{-5}, 2.5},
+                                                             {null, 0.30000000000000004},
+                                                             {qlonglong{3}, null},
+                                                             {qlonglong{70001}, -1.0},
+                                                             {qlonglong{9007199254740993}, 1e-20},
+                                                             {qlonglong{9007199254740992}, 3.0}};
+    QgsFeatureList features;
+    for (int i = 0; i < 40; ++i) {
+        const auto& row = rows[static_cast<std::size_t>(i) % rows.size()];
+        QgsFeature feature(layer->fields());
+        feature.setAttributes(QgsAttributes(QVector<QVariant>{row.first, row.second}));
+        feature.setGeometry(QgsGeometry::fromPointXY(QgsPointXY(i, i)));
+        features << feature;
+    }
+    layer->dataProvider()->addFeatures(features);
+    m_project.addMapLayer(layer);
+    auto session = std::make_shared<Session>();
+    session->context = m_context;
+    session->project = &m_project;
+    session->canvas = &m_canvas;
+    const auto data = std::make_shared<LayerData>(session, *layer);
+    struct Case {
+        std::string clause;
+        bool indexed;
+    };
+    const std::vector<Case> cases = {{"key = 3", true},
+                                     {"key = -5", true},
+                                     {"3 = key", true},
+                                     {"key >= -5 AND key <= 3", true},
+                                     {"key > 70000", true},
+                                     {"key < -4 AND val > 0", true},
+                                     {"key = 9007199254740993", true},
+                                     {"val = 0.3", true},
+                                     {"val = 0.30000000000000004", true},
+                                     {"val = 0", true},
+                                     {"key = 3.0000000000000004", true},
+                                     {"key = 3 OR key = 70001", false},
+                                     {"key >= -100", true},
+                                     {"val > 0.25 AND val < 1", true}};
+    const auto oids = [](const std::shared_ptr<host::IFeatureCursor>& cursor) {
+        std::vector<std::int32_t> found;
+        while (const auto feature = cursor->NextFeature()) found.push_back(feature->OID());
+        return found;
+    };
+    const auto compare = [&](const char* when) {
+        SCOPED_TRACE(when);
+        for (const Case& c : cases) {
+            SCOPED_TRACE(c.clause);
+            EXPECT_EQ(IndexedSearch(*data, c.clause).has_value(), c.indexed);
+            const auto plain =
+                std::make_shared<FeatureCursor>(data, layer->getFeatures(data->Request(c.clause)));
+            EXPECT_EQ(oids(FeatureCursor::Open(data, c.clause)), oids(plain));
+        }
+    };
+    compare("as made");
+    QgsFeature added(layer->fields());
+    added.setAttributes(QgsAttributes(QVector<QVariant>{qlonglong{3}, 0.3}));
+    QgsFeatureList more{added};
+    layer->dataProvider()->addFeatures(more);
+    compare("a feature added past the layer");
+    layer->startEditing();
+    layer->changeAttributeValue(2, 0, qlonglong{-5});
+    layer->commitChanges();
+    compare("a key changed through the layer");
 }
 
 // One table of hostile key texts and field names, on each provider a QGIS user
