@@ -103,19 +103,6 @@ std::optional<KeyRange> RangeOf(const QgsExpressionNode* node) {
     return left;
 }
 
-bool IsNumberField(const QgsField& field) {
-    switch (field.type()) {
-        case QVariant::Int:
-        case QVariant::UInt:
-        case QVariant::LongLong:
-        case QVariant::ULongLong:
-        case QVariant::Double:
-            return true;
-        default:
-            return false;
-    }
-}
-
 }  // namespace
 
 // ---- the indexes --------------------------------------------------------------------------
@@ -219,7 +206,7 @@ std::optional<std::vector<QgsFeature>> IndexedSearch(const LayerData& data,
     const std::optional<KeyRange> range = RangeOf(expression->rootNode());
     if (!range || (range->low == -kInfinity && range->high == kInfinity)) return std::nullopt;
     const int field = layer.fields().lookupField(range->column);
-    if (field < 0 || !IsNumberField(layer.fields().at(field))) return std::nullopt;
+    if (field < 0 || !IsNumberType(layer.fields().at(field).type())) return std::nullopt;
     const auto ids = data.SessionRef()->keys.Find(layer, field, range->low, range->high);
     if (!ids) return std::nullopt;
     std::vector<QgsFeature> found;

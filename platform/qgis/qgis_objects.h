@@ -11,6 +11,7 @@
 
 #include <QPointer>
 #include <QString>
+#include <QVariant>
 #include <cstdint>
 #include <functional>
 #include <memory>
@@ -32,6 +33,20 @@ inline QString ToQt(std::string_view text) {
     return QString::fromUtf8(text.data(), static_cast<int>(text.size()));
 }
 inline std::string FromQt(const QString& text) { return text.toUtf8().toStdString(); }
+
+// A whole or decimal number, as QGIS types its fields and values.
+inline bool IsNumberType(QVariant::Type type) {
+    switch (type) {
+        case QVariant::Int:
+        case QVariant::UInt:
+        case QVariant::LongLong:
+        case QVariant::ULongLong:
+        case QVariant::Double:
+            return true;
+        default:
+            return false;
+    }
+}
 
 // The numbers of a number field of memory layers, each with its feature id, in
 // order: a where clause that keeps a field within a range (Zoom and Flash's
