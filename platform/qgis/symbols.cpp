@@ -256,20 +256,6 @@ class OtherRenderer final : public host::IFeatureRenderer {
     std::unique_ptr<QgsFeatureRenderer> m_renderer;
 };
 
-// A number, whose text is never empty.
-bool IsNumber(const QVariant& value) {
-    switch (value.type()) {
-        case QVariant::Int:
-        case QVariant::UInt:
-        case QVariant::LongLong:
-        case QVariant::ULongLong:
-        case QVariant::Double:
-            return true;
-        default:
-            return false;
-    }
-}
-
 // A category's value as the host's renderer writes it: numbers in the host's
 // text form, so they match the text form of the features' values.
 std::string ValueText(const QVariant& value) {
@@ -377,15 +363,17 @@ std::shared_ptr<host::IFeatureRenderer> ToHostRenderer(const std::shared_ptr<con
             if (!category.renderState()) continue;
             const QVariant value = category.value();
             auto symbol = ToHostSymbol(session, category.symbol());
-            if (value.isNull() || (!IsNumber(value) && value.toString().isEmpty())) {
+            // A merged category's list has no text of its own, yet is no empty value.
+            const bool list = value.type() == QVariant::List;
+            if (value.isNull() ||
+                (!list && !IsNumberType(value.type()) && value.toString().isEmpty())) {
                 unique->SetDefaultSymbol(symbol);
                 unique->SetDefaultLabel(FromQt(category.label()));
                 unique->SetUseDefaultSymbol(true);
                 continue;
             }
             const std::string label = FromQt(category.label());
-            const QVariantList values =
-                value.type() == QVariant::List ? value.toList() : QVariantList{value};
+            const QVariantList values = list ? value.toList() : QVariantList{value};
             for (const QVariant& one : values) {
                 const std::string text = ValueText(one);
                 if (text.empty() ||

@@ -252,7 +252,8 @@ TEST_F(QgisHostTest, ACategorizedRendererIsReadAsUniqueValuesAndWrittenBack) {
     QgsVectorLayer* source = AddLayer("areas", "Polygon",
                                       {{1, "A", "Polygon ((0 0, 1 0, 1 1, 0 0))"},
                                        {2, "B", "Polygon ((2 0, 3 0, 3 1, 2 0))"},
-                                       {7, "C", "Polygon ((4 0, 5 0, 5 1, 4 0))"}});
+                                       {7, "C", "Polygon ((4 0, 5 0, 5 1, 4 0))"},
+                                       {9, "D", "Polygon ((6 0, 7 0, 7 1, 6 0))"}});
     const auto fillOf = [](const QColor& color) {
         return new QgsFillSymbol(QgsSymbolLayerList{new QgsSimpleFillSymbolLayer(color)});
     };
@@ -262,6 +263,9 @@ TEST_F(QgisHostTest, ACategorizedRendererIsReadAsUniqueValuesAndWrittenBack) {
         QStringLiteral("key"),
         {QgsRendererCategory(1, fillOf(QColor(255, 0, 0)), QStringLiteral("one")),
          QgsRendererCategory(2, twoLayers, QStringLiteral("two")),
+         // Merged in QGIS's Symbology panel: one category of several values.
+         QgsRendererCategory(QVariantList{5, 9}, fillOf(QColor(0, 0, 255)),
+                             QStringLiteral("merged")),
          QgsRendererCategory(QString(), fillOf(QColor(90, 90, 90)), QStringLiteral("others"))}));
     AddLayer("copy", "Polygon", {{1, "A", "Polygon ((0 0, 1 0, 1 1, 0 0))"}});
 
@@ -270,7 +274,7 @@ TEST_F(QgisHostTest, ACategorizedRendererIsReadAsUniqueValuesAndWrittenBack) {
     ASSERT_TRUE(unique);
     EXPECT_EQ(unique->Field(0), "key");
     EXPECT_FALSE(unique->FieldType(0));
-    ASSERT_EQ(unique->ValueCount(), 2);
+    ASSERT_EQ(unique->ValueCount(), 4);
     EXPECT_EQ(unique->Value(0), "1");
     EXPECT_EQ(unique->Label("1"), "one");
     EXPECT_EQ(unique->Heading("1"), "key");
@@ -282,9 +286,10 @@ TEST_F(QgisHostTest, ACategorizedRendererIsReadAsUniqueValuesAndWrittenBack) {
     std::vector<std::shared_ptr<host::IFeature>> features;
     const auto cursor = Layer(1)->Search(nullptr, false);
     while (auto feature = cursor->NextFeature()) features.push_back(feature);
-    ASSERT_EQ(features.size(), 3u);
+    ASSERT_EQ(features.size(), 4u);
     EXPECT_EQ(copylegend::GetSimpleSymbolColor(geo->Renderer(), features[0])->RGB(), 0x0000FF);
     EXPECT_EQ(copylegend::GetSimpleSymbolColor(geo->Renderer(), features[2])->RGB(), 0x5A5A5A);
+    EXPECT_EQ(copylegend::GetSimpleSymbolColor(geo->Renderer(), features[3])->RGB(), 0xFF0000);
     try {
         copylegend::GetSimpleSymbolColor(geo->Renderer(), features[1]);
         ADD_FAILURE() << "a two-layer symbol passed as a simple one";
@@ -300,11 +305,11 @@ TEST_F(QgisHostTest, ACategorizedRendererIsReadAsUniqueValuesAndWrittenBack) {
     const auto* copy = qobject_cast<QgsVectorLayer*>(m_project.mapLayersByName("copy").front());
     const auto* written = dynamic_cast<const QgsCategorizedSymbolRenderer*>(copy->renderer());
     ASSERT_NE(written, nullptr);
-    ASSERT_EQ(written->categories().size(), 3);
+    ASSERT_EQ(written->categories().size(), 5);
     EXPECT_EQ(written->categories()[0].value().toString(), "1");
     EXPECT_EQ(written->categories()[0].symbol()->color(), QColor(255, 0, 0));
-    EXPECT_TRUE(written->categories()[2].value().toString().isEmpty());
-    EXPECT_EQ(written->categories()[2].label(), "others");
+    EXPECT_TRUE(written->categories()[4].value().toString().isEmpty());
+    EXPECT_EQ(written->categories()[4].label(), "others");
     const auto readBack = host::As<host::IUniqueValueRenderer>(target->Renderer());
     ASSERT_TRUE(readBack);
     EXPECT_EQ(host::As<host::ISimpleFillSymbol>(readBack->Symbol("1"))->Color()->RGB(), 0x0000FF);
