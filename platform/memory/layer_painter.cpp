@@ -323,7 +323,6 @@ std::optional<StoredLayerPicture> StoredLayerPicture::Plan(const FeatureLayer& l
     plan.m_index = &index;
     plan.m_query = *query;
     if (const std::vector<char>* passes = layer.DefinitionMask()) plan.m_passes = *passes;
-    plan.m_filtered = layer.DefinitionMask() != nullptr;
     plan.m_points = featureClass->ShapeType() == host::esriGeometryPoint;
     if (simple != nullptr) {
         plan.m_looks.push_back(TryReadSymbol(simple->Symbol()));
@@ -355,7 +354,7 @@ void StoredLayerPicture::ReadLooks(const UniqueValueRenderer& legend) {
     // searched for here, then, and the drawing takes them as they are.
     std::vector<char> met(count, 0);
     const auto meet = [&](std::size_t position) {
-        if (m_filtered && !m_passes[position]) return;
+        if (m_passes && !(*m_passes)[position]) return;
         const auto slot = static_cast<std::size_t>(m_entries[position] + 1);
         if (!met[slot]) read(slot);
         met[slot] = 1;
@@ -367,16 +366,15 @@ void StoredLayerPicture::ReadLooks(const UniqueValueRenderer& legend) {
         return;
     }
     m_hits = m_index->SearchBoxes(m_query);
-    m_searched = true;
-    for (const SpatialIndex::Hit& hit : m_hits) meet(hit.position);
+    for (const SpatialIndex::Hit& hit : *m_hits) meet(hit.position);
 }
 
 StoredLayerPicture::Drawn StoredLayerPicture::Paint(Canvas& canvas, const ViewTransform& view,
                                                     const std::atomic<bool>& cancel) const {
     if (!m_store) return Drawn::Whole;
     const RowsToDraw rows{*m_store, *m_index,
-                          m_query,  m_filtered ? &m_passes : nullptr,
-                          m_points, m_searched ? &m_hits : nullptr};
+                          m_query,  m_passes ? &*m_passes : nullptr,
+                          m_points, m_hits ? &*m_hits : nullptr};
     const auto lookAt = [this](std::size_t position) -> const SymbolLook* {
         const std::optional<SymbolLook>& look =
             m_byValue ? m_looks[static_cast<std::size_t>(m_entries[position] + 1)]

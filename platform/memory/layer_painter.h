@@ -69,8 +69,7 @@ class StoredLayerPicture {
     std::shared_ptr<const RowStore> m_store;  // null: nothing of the layer is in view
     const SpatialIndex* m_index = nullptr;    // the store's
     Box m_query;
-    bool m_filtered = false;
-    std::vector<char> m_passes;
+    std::optional<std::vector<char>> m_passes;  // the definition query's flags, if it has one
     bool m_points = false;
     // A unique value renderer's: per row, the value's entry; per entry, the
     // default symbol's first, its look. Else the one symbol's look.
@@ -78,8 +77,7 @@ class StoredLayerPicture {
     std::vector<std::int32_t> m_entries;
     std::vector<std::optional<SymbolLook>> m_looks;
     // The rows the window meets, when searched for while planning.
-    bool m_searched = false;
-    std::vector<SpatialIndex::Hit> m_hits;
+    std::optional<std::vector<SpatialIndex::Hit>> m_hits;
 };
 
 // Draws one of the host's own feature layers as the map's redraw draws any layer

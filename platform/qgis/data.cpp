@@ -539,17 +539,14 @@ std::int32_t EntryOfQgisFeature(const host::IFeature& feature,
     const int kind = value.userType();
     const bool whole = !value.isNull() && (kind == QMetaType::Int || kind == QMetaType::UInt ||
                                            kind == QMetaType::LongLong);
-    if (!whole) {
+    const auto entryOfValue = [&] {
         const host::FieldValue key = HostValue(value, matches->type);
         return key.IsNull() ? objects::UniqueValueRenderer::NoEntry
                             : renderer.FindEntry(host::ToText(key));
-    }
+    };
+    if (!whole) return entryOfValue();
     std::int32_t& entry = matches->Slot(value.toLongLong());
-    if (entry == LegendMatches::kUnseen) {
-        const host::FieldValue key = HostValue(value, matches->type);
-        entry = key.IsNull() ? objects::UniqueValueRenderer::NoEntry
-                             : renderer.FindEntry(host::ToText(key));
-    }
+    if (entry == LegendMatches::kUnseen) entry = entryOfValue();
     return entry;
 }
 
